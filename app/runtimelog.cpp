@@ -1,0 +1,89 @@
+#include "runtimelog.h"
+
+#include <QDir>
+#include <QStandardPaths>
+#include <QTextStream>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace nimbra {
+
+QFile g_runtimeLog;
+QMutex g_runtimeLogMutex;
+
+QString runtimeLogLevelName(QtMsgType type)
+{
+    switch (type) {
+    case QtDebugMsg:
+        return QStringLiteral("DEBUG");
+    case QtInfoMsg:
+        return QStringLiteral("INFO");
+    case QtWarningMsg:
+        return QStringLiteral("WARN");
+    case QtCriticalMsg:
+        return QStringLiteral("CRITICAL");
+    case QtFatalMsg:
+        return QStringLiteral("FATAL");
+    }
+    return QStringLiteral("LOG");
+}
+
+QString formatRuntimeLogLine(const QDateTime &time, QtMsgType type, const QString &message)
+{
+    // One multi-argument pass: a "%1" inside the message is never substituted.
+    return QStringLiteral("%1 [%2] %3")
+        .arg(time.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz")), runtimeLogLevelName(type), message);
+}
+
+void runtimeMessageHandler(QtMsgType type, const QMessageLogContext &, const QString &message)
+{
+    const QString line = formatRuntimeLogLine(QDateTime::currentDateTime(), type, message);
+    {
+        QMutexLocker locker(&g_runtimeLogMutex);
+        if (g_runtimeLog.isOpen()) {
+            {
+                QTextStream stream(&g_runtimeLog);
+                stream.setEncoding(QStringConverter::Utf8);
+                stream << line << '\n';
+            }
+            // Lines that matter after a crash reach the disk at once; chatty lines stay buffered.
+            if (type == QtWarningMsg || type == QtCriticalMsg || type == QtFatalMsg)
+                g_runtimeLog.flush();
+        }
+    }
+    const QByteArray local = line.toLocal8Bit();
+    std::fprintf(stderr, "%s\n", local.constData());
+    if (type == QtFatalMsg)
+        std::abort();
+}
+
+void openRuntimeLog()
+{
+    openRuntimeLog(QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation));
+}
+
+void openRuntimeLog(const QString &directory)
+{
+    QString path;
+    {
+        QMutexLocker locker(&g_runtimeLogMutex);
+        if (g_runtimeLog.isOpen())
+            g_runtimeLog.close();
+        if (!directory.isEmpty() && QDir().mkpath(directory)) {
+            path = QDir(directory).filePath(QStringLiteral("runtime.log"));
+            QFileInfo existing(path);
+            if (existing.exists() && existing.size() > kRuntimeLogSizeCap)
+                QFile::remove(path);
+            g_runtimeLog.setFileName(path);
+            if (!g_runtimeLog.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text))
+                path.clear();
+        }
+    }
+    qInstallMessageHandler(runtimeMessageHandler);
+    qInfo().noquote() << QStringLiteral("[APP] 运行日志文件：%1")
+                             .arg(path.isEmpty() ? QStringLiteral("打开失败")
+                                                 : QDir::toNativeSeparators(path));
+}
+
+} // namespace nimbra

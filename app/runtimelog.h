@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QDateTime>
+#include <QFile>
+#include <QMutex>
+#include <QString>
+#include <QtGlobal>
+
+// The process-wide runtime log: every Qt message becomes one timestamped line in "runtime.log" in the
+// per-user data directory and on standard error.
+namespace nimbra {
+
+extern QFile g_runtimeLog;
+extern QMutex g_runtimeLogMutex;
+
+inline constexpr qint64 kRuntimeLogSizeCap = 10 * 1024 * 1024;
+
+QString runtimeLogLevelName(QtMsgType type);
+QString formatRuntimeLogLine(const QDateTime &time, QtMsgType type, const QString &message);
+
+void runtimeMessageHandler(QtMsgType type, const QMessageLogContext &context, const QString &message);
+
+// Opens "runtime.log" in the application's local data location (or in the given directory), dropping an
+// oversized file first, installs the handler and logs the first line. Opening again closes the old file.
+void openRuntimeLog();
+void openRuntimeLog(const QString &directory);
+
+} // namespace nimbra

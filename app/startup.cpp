@@ -1,0 +1,138 @@
+#include "app/startup.h"
+
+#include "app/qmldebuggerargs.h"
+#include "app/runtimelog.h"
+#include "platform/elevation.h"
+#include "platform/identity.h"
+#include "platform/termination.h"
+#include "state/globaldata.h"
+
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QPointer>
+#include <QQmlApplicationEngine>
+#include <QQmlContext>
+#include <QQuickWindow>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <memory>
+
+namespace nimbra {
+namespace {
+
+void applyNativeWindowIcon(QWindow *window)
+{
+    if (!window)
+        return;
+    const auto result = platform::applyNativeWindowIcon(static_cast<std::uintptr_t>(window->winId()));
+    if (!result.complete)
+        qWarning().noquote()
+            << QStringLiteral("Failed to load native application icon, error=%1").arg(result.lastError);
+}
+
+// Termination signals end the run through the event loop, so that the quit handlers still run.
+void watchTerminationSignals(QGuiApplication &app)
+{
+    const int fd = platform::openTerminationNotifier();
+    if (fd < 0)
+        return;
+    auto *notifier = new QSocketNotifier(fd, QSocketNotifier::Read, &app);
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, [fd] {
+        const int signalNumber = platform::readTerminationNotification(fd);
+        qInfo().noquote() << QStringLiteral("[APP] 收到终止信号 %1，正在退出").arg(signalNumber);
+        QCoreApplication::quit();
+    });
+}
+
+void reportFirstFrame(QQuickWindow *window, const QElapsedTimer &sinceStart)
+{
+    auto connection = std::make_shared<QMetaObject::Connection>();
+    *connection = QObject::connect(
+        window, &QQuickWindow::frameSwapped, window,
+        [connection, elapsed = sinceStart] {
+            QObject::disconnect(*connection);
+            qInfo().noquote() << QStringLiteral("[PERF] 首帧已呈现 elapsed=%1ms").arg(elapsed.elapsed());
+        },
+        Qt::DirectConnection);
+}
+
+void loadMainDocument(QQmlApplicationEngine &engine)
+{
+#if QT_VERSION >= QT_VERSION_CHECK(6, 5, 0)
+    engine.loadFromModule(QStringLiteral("Nimbra"), QStringLiteral("Main"));
+#else
+    engine.addImportPath(QStringLiteral("qrc:/qt/qml"));
+    engine.load(QUrl(QStringLiteral("qrc:/qt/qml/Nimbra/Main.qml")));
+#endif
+}
+
+} // namespace
+
+int runApplication(int argc, char **argv)
+{
+    QElapsedTimer sinceStart;
+    sinceStart.start();
+
+    if (!platform::isElevated()) {
+        platform::showNotElevatedMessage();
+        return platform::kNotElevatedExitCode;
+    }
+
+    const bool debuggerEnabled = qmlDebuggerExplicitlyEnabled();
+    const bool debuggerFound = filterQmlDebuggerArguments(argc, argv, debuggerEnabled);
+
+    QGuiApplication app(argc, argv);
+    platform::setProcessAppUserModelId(platform::kAppUserModelId);
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(platform::kAppUserModelId));
+    QCoreApplication::setOrganizationName(QStringLiteral("Nimbra"));
+    QCoreApplication::setApplicationName(QStringLiteral("Nimbra"));
+    QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/assets/app.ico")));
+
+    openRuntimeLog();
+    if (!debuggerEnabled && debuggerFound)
+        qInfo().noquote() << QStringLiteral(
+            "[PERF] 已忽略 Qt Creator 注入的 QML Debugger；设置 NIMBRA_ENABLE_QML_DEBUGGER=1 可显式启用");
+    watchTerminationSignals(app);
+
+    GlobalData *globalData = GlobalData::instance();
+
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &app,
+                     [] { qInfo().noquote() << QStringLiteral("[APP] 事件循环即将退出"); });
+
+    QQmlApplicationEngine engine;
+    QQmlContext *context = engine.rootContext();
+    context->setContextProperty(QStringLiteral("globalData"), globalData);
+    context->setContextProperty(QStringLiteral("qmlDebuggerActive"), debuggerEnabled && debuggerFound);
+    context->setContextProperty(QStringLiteral("qmlDebuggerRequested"), debuggerFound);
+    QObject::connect(
+        &engine, &QQmlEngine::warnings, &engine,
+        [](const QList<QQmlError> &warnings) {
+            for (const QQmlError &warning : warnings)
+                qWarning().noquote() << warning.toString();
+        },
+        Qt::DirectConnection);
+    QObject::connect(
+        &engine, &QQmlApplicationEngine::objectCreationFailed, &app,
+        [] {
+            qWarning().noquote() << QStringLiteral("QML root object creation failed");
+            QCoreApplication::exit(-1);
+        },
+        Qt::QueuedConnection);
+
+    loadMainDocument(engine);
+
+    const QList<QObject *> roots = engine.rootObjects();
+    if (auto *window = roots.isEmpty() ? nullptr : qobject_cast<QQuickWindow *>(roots.constFirst())) {
+        qInfo().noquote() << QStringLiteral("[APP] 主窗口已创建");
+        reportFirstFrame(window, sinceStart);
+        applyNativeWindowIcon(window);
+        QTimer::singleShot(0, window, [window] { applyNativeWindowIcon(window); });
+        QTimer::singleShot(500, window, [window] { applyNativeWindowIcon(window); });
+    }
+
+    return QGuiApplication::exec();
+}
+
+} // namespace nimbra

@@ -1,0 +1,166 @@
+// Runs the real executable: the administrator refusal, the first log line, the window and an orderly
+// quit on SIGTERM.
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <unistd.h>
+
+namespace {
+
+constexpr int kNobody = 65534;
+
+// A private home for one run: data, config and runtime directories under a temporary folder that an
+// unprivileged user can reach, plus a copy of the executable there (the build tree may not be).
+struct Sandbox
+{
+    Sandbox()
+    {
+        QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                              QFileDevice::ExeOwner | QFileDevice::ReadOther |
+                                              QFileDevice::WriteOther | QFileDevice::ExeOther);
+        app = dir.filePath(QStringLiteral("nimbra"));
+        QFile::copy(QStringLiteral(NIMBRA_APP_PATH), app);
+        runtimeDir = dir.filePath(QStringLiteral("run"));
+        QDir().mkpath(runtimeDir);
+    }
+
+    QProcessEnvironment environment() const
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("HOME"), dir.path());
+        env.insert(QStringLiteral("XDG_DATA_HOME"), dir.filePath(QStringLiteral("data")));
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
+        env.insert(QStringLiteral("XDG_CACHE_HOME"), dir.filePath(QStringLiteral("cache")));
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir);
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("QT_QUICK_BACKEND"), QStringLiteral("software"));
+        env.remove(QStringLiteral("NIMBRA_ENABLE_QML_DEBUGGER"));
+        return env;
+    }
+
+    QString logPath() const { return dir.filePath(QStringLiteral("data/Nimbra/Nimbra/runtime.log")); }
+
+    QTemporaryDir dir;
+    QString app;
+    QString runtimeDir;
+};
+
+bool waitForOutput(QProcess &process, QByteArray &output, const QByteArray &needle, int timeoutMs = 20000)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!output.contains(needle)) {
+        if (timer.elapsed() > timeoutMs || process.state() == QProcess::NotRunning)
+            return false;
+        process.waitForReadyRead(200);
+        output += process.readAllStandardError();
+    }
+    return true;
+}
+
+QStringList setprivAs(int uid, const QStringList &extra)
+{
+    return QStringList{QStringLiteral("--reuid=%1").arg(uid), QStringLiteral("--regid=%1").arg(uid),
+                       QStringLiteral("--clear-groups")} +
+           extra;
+}
+
+void requireRootAndSetpriv()
+{
+    if (geteuid() != 0)
+        QSKIP("needs root: the test switches to uid 65534 with setpriv");
+    if (QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty())
+        QSKIP("setpriv (util-linux) is not installed");
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+class TestStartup : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void refusesWithoutAdministratorRights()
+    {
+        requireRootAndSetpriv();
+        Sandbox box;
+        QVERIFY(box.dir.isValid());
+        QProcess process;
+        process.setProcessEnvironment(box.environment());
+        process.start(QStringLiteral("setpriv"), setprivAs(kNobody, {box.app}));
+        QVERIFY(process.waitForFinished(20000));
+        const QString stderrText = QString::fromUtf8(process.readAllStandardError());
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), 740 % 256);
+        QVERIFY2(stderrText.contains(QStringLiteral("需要管理员权限")), qPrintable(stderrText));
+        QVERIFY(stderrText.contains(QStringLiteral("Nimbra加速器必须使用管理员权限运行。")));
+        QVERIFY(!QFile::exists(box.logPath()));
+        QVERIFY(!QDir(box.dir.filePath(QStringLiteral("data"))).exists());
+    }
+
+    void startsWithNetAdminCapabilityAlone()
+    {
+        requireRootAndSetpriv();
+        Sandbox box;
+        QProcess process;
+        process.setProcessEnvironment(box.environment());
+        process.start(QStringLiteral("setpriv"),
+                      setprivAs(kNobody, {QStringLiteral("--inh-caps=+net_admin"),
+                                          QStringLiteral("--ambient-caps=+net_admin"), box.app}));
+        QByteArray output;
+        QVERIFY2(waitForOutput(process, output, "[APP] 主窗口已创建"), output.constData());
+        ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
+        QVERIFY(process.waitForFinished(20000));
+        QCOMPARE(process.exitCode(), 0);
+        QVERIFY(readFile(box.logPath()).contains("[APP] 运行日志文件："));
+    }
+
+    void runsAndQuitsOnTerminationSignals()
+    {
+        if (geteuid() != 0)
+            QSKIP("needs root: the client refuses to start without administrator rights");
+        for (const int signalNumber : {SIGTERM, SIGHUP}) {
+            Sandbox box;
+            QProcess process;
+            process.setProcessEnvironment(box.environment());
+            process.start(box.app, {QStringLiteral("-qmljsdebugger=port:39999"), QStringLiteral("--keep")});
+            QByteArray output;
+            QVERIFY2(waitForOutput(process, output, "[PERF] 首帧已呈现"), output.constData());
+
+            ::kill(static_cast<pid_t>(process.processId()), signalNumber);
+            QVERIFY(process.waitForFinished(20000));
+            output += process.readAllStandardError();
+            QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+            QCOMPARE(process.exitCode(), 0);
+
+            const QList<QByteArray> lines = readFile(box.logPath()).split('\n');
+            QVERIFY(lines.size() > 4);
+            QVERIFY2(lines.constFirst().contains("[INFO] [APP] 运行日志文件："),
+                     lines.constFirst().constData());
+            QVERIFY(lines.constFirst().contains(box.logPath().toUtf8()));
+            const QByteArray log = readFile(box.logPath());
+            QVERIFY(log.contains("[PERF] 已忽略 Qt Creator 注入的 QML Debugger"));
+            QVERIFY(log.contains("[APP] 主窗口已创建"));
+            QVERIFY(log.contains(QByteArray("[APP] 收到终止信号 ") + QByteArray::number(signalNumber)));
+            QVERIFY(log.contains("[APP] 事件循环即将退出"));
+            // A smoke run fails on any QML engine warning.
+            for (const QByteArray &line : lines)
+                QVERIFY2(!(line.contains("[WARN]") && (line.contains("qrc:") || line.contains(".qml"))),
+                         line.constData());
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestStartup)
+#include "tst_startup.moc"
