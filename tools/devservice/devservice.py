@@ -1,0 +1,99 @@
+#!/usr/bin/env python3
+"""Start the Nimbra service simulator.
+
+    python3 tools/devservice/devservice.py --port 0 --port-file /tmp/port
+
+Prints "devservice listening on http://HOST:PORT" once the socket listens and
+runs until SIGTERM or SIGINT (exit status 0).
+"""
+
+from __future__ import annotations
+
+import argparse
+import os
+import signal
+import sys
+import tempfile
+import threading
+from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parent))
+
+from nimbra_dev.server import DEFAULT_SKEW_SECONDS, make_server  # noqa: E402
+
+
+def parse_args(argv: list[str] | None) -> argparse.Namespace:
+    parser = argparse.ArgumentParser(description="Nimbra service API simulator (in memory).")
+    parser.add_argument("--port", type=int, required=True, help="TCP port; 0 picks a free one")
+    parser.add_argument("--host", default="127.0.0.1", help="address to bind (default: loopback)")
+    parser.add_argument("--port-file", help="write the bound port to this file once listening")
+    parser.add_argument("--quiet", action="store_true", help="no per-request log lines")
+    parser.add_argument(
+        "--skew-seconds",
+        type=float,
+        default=DEFAULT_SKEW_SECONDS,
+        help="accepted clock difference of signed requests, in seconds (default: %(default)g)",
+    )
+    parser.add_argument(
+        "--path-prefix",
+        default="",
+        help="serve under this path prefix (e.g. /api); signatures cover the path after it",
+    )
+    args = parser.parse_args(argv)
+    if not 0 <= args.port <= 65535:
+        parser.error("--port must be 0..65535")
+    if args.skew_seconds < 0:
+        parser.error("--skew-seconds must not be negative")
+    if args.path_prefix and not args.path_prefix.startswith("/"):
+        parser.error("--path-prefix must start with '/'")
+    return args
+
+
+def write_port_file(path: str, port: int) -> None:
+    # Temp file + rename, so a poller never reads a half-written number.
+    target = Path(path)
+    fd, tmp = tempfile.mkstemp(prefix=".port-", dir=target.parent if str(target.parent) else ".")
+    try:
+        with os.fdopen(fd, "w", encoding="ascii") as f:
+            f.write(f"{port}\n")
+        os.replace(tmp, target)
+    except BaseException:
+        try:
+            os.unlink(tmp)
+        except OSError:
+            pass
+        raise
+
+
+def main(argv: list[str] | None = None) -> int:
+    args = parse_args(argv)
+    server = make_server(
+        args.host,
+        args.port,
+        skew_seconds=args.skew_seconds,
+        quiet=args.quiet,
+        path_prefix=args.path_prefix,
+    )
+
+    def on_signal(signum: int, frame: object) -> None:
+        # shutdown() waits for serve_forever, which runs on this very thread.
+        threading.Thread(target=server.stop, daemon=True).start()
+
+    signal.signal(signal.SIGTERM, on_signal)
+    signal.signal(signal.SIGINT, on_signal)
+
+    host = server.server_address[0]
+    shown_host = f"[{host}]" if ":" in host else host
+    try:
+        if args.port_file:
+            write_port_file(args.port_file, server.port)
+        print(f"devservice listening on http://{shown_host}:{server.port}{args.path_prefix.rstrip('/')}", flush=True)
+        server.serve_forever(poll_interval=0.1)
+    finally:
+        server.state.stopping.set()
+        server.server_close()
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
