@@ -2,6 +2,7 @@
 
 #include "app/qmldebuggerargs.h"
 #include "app/runtimelog.h"
+#include "net/httpmanager.h"
 #include "platform/elevation.h"
 #include "platform/identity.h"
 #include "platform/termination.h"
@@ -96,7 +97,9 @@ int runApplication(int argc, char **argv)
             "[PERF] 已忽略 Qt Creator 注入的 QML Debugger；设置 NIMBRA_ENABLE_QML_DEBUGGER=1 可显式启用");
     watchTerminationSignals(app);
 
+    // The back-end objects, in creation order; they are destroyed in reverse order after the engine.
     GlobalData *globalData = GlobalData::instance();
+    HttpManager httpManager;
 
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &app,
                      [] { qInfo().noquote() << QStringLiteral("[APP] 事件循环即将退出"); });
@@ -104,6 +107,7 @@ int runApplication(int argc, char **argv)
     QQmlApplicationEngine engine;
     QQmlContext *context = engine.rootContext();
     context->setContextProperty(QStringLiteral("globalData"), globalData);
+    context->setContextProperty(QStringLiteral("httpManager"), &httpManager);
     context->setContextProperty(QStringLiteral("qmlDebuggerActive"), debuggerEnabled && debuggerFound);
     context->setContextProperty(QStringLiteral("qmlDebuggerRequested"), debuggerFound);
     QObject::connect(

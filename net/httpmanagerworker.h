@@ -1,0 +1,46 @@
+#pragma once
+
+#include "net/requestenvelope.h"
+
+#include <QObject>
+#include <QVariantMap>
+
+class QNetworkAccessManager;
+class QNetworkReply;
+
+// Lives in the network thread: owns the network access manager and the signing session, posts each
+// request and turns every reply into one uniform result.
+class HttpManagerWorker : public QObject
+{
+    Q_OBJECT
+
+public:
+    // A request that transfers nothing for this long ends as a network error; without it an
+    // unanswered request would keep the client busy for ever.
+    static constexpr int kDefaultTransferTimeoutMs = 30000;
+
+    explicit HttpManagerWorker(const QString &baseUrl, QObject *parent = nullptr);
+
+public slots:
+    void initialize();
+    void setBaseUrl(const QString &url);
+    void setDeviceId(const QString &deviceId);
+    void setSession(qint64 guid, const QString &deviceSecret, const QString &deviceId);
+    void clearSession();
+    void setTransferTimeout(int milliseconds);
+    void postJson(quint64 requestId, const QString &operation, const QString &path, const QByteArray &body,
+                  qint64 guid, bool signedRequest, bool withDeviceId);
+
+signals:
+    void trace(const QString &message);
+    void responseReady(quint64 requestId, const QString &operation, bool success, int httpStatus,
+                       const QVariantMap &response, const QString &errorMessage);
+
+private:
+    void handleReply(QNetworkReply *reply);
+
+    QNetworkAccessManager *m_network = nullptr;
+    nimbra::net::SessionTriple m_session;
+    QString m_baseUrl;
+    int m_transferTimeoutMs = kDefaultTransferTimeoutMs;
+};

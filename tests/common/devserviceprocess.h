@@ -1,0 +1,53 @@
+#pragma once
+
+// Starts the dev service (tools/devservice) on a free loopback port for one test and stops it again.
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+
+class DevServiceProcess
+{
+public:
+    explicit DevServiceProcess(const QStringList &extraArguments = {})
+    {
+        const QString portFile = m_dir.filePath(QStringLiteral("port"));
+        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_process.start(QStringLiteral("python3"),
+                        QStringList{QStringLiteral(NIMBRA_SOURCE_DIR "/tools/devservice/devservice.py"),
+                                    QStringLiteral("--port"), QStringLiteral("0"),
+                                    QStringLiteral("--port-file"), portFile, QStringLiteral("--quiet")} +
+                            extraArguments);
+        m_process.waitForStarted(10000);
+        QElapsedTimer timer;
+        timer.start();
+        while (timer.elapsed() < 15000 && m_process.state() != QProcess::NotRunning) {
+            QFile file(portFile);
+            if (file.open(QIODevice::ReadOnly)) {
+                m_port = file.readAll().trimmed().toInt();
+                if (m_port > 0)
+                    break;
+            }
+            QThread::msleep(20);
+        }
+    }
+
+    ~DevServiceProcess()
+    {
+        m_process.terminate();
+        if (!m_process.waitForFinished(5000))
+            m_process.kill();
+        m_process.waitForFinished(2000);
+    }
+
+    bool isRunning() const { return m_port > 0 && m_process.state() == QProcess::Running; }
+    int port() const { return m_port; }
+    QString baseUrl() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_port); }
+
+private:
+    QTemporaryDir m_dir;
+    QProcess m_process;
+    int m_port = 0;
+};
