@@ -1,7 +1,9 @@
 #include "app/startup.h"
 
+#include "account/authapi.h"
 #include "app/qmldebuggerargs.h"
 #include "app/runtimelog.h"
+#include "app/wiring.h"
 #include "net/httpmanager.h"
 #include "platform/elevation.h"
 #include "platform/identity.h"
@@ -100,13 +102,21 @@ int runApplication(int argc, char **argv)
     // The back-end objects, in creation order; they are destroyed in reverse order after the engine.
     GlobalData *globalData = GlobalData::instance();
     HttpManager httpManager;
+    AuthApi authApi;
+    const Backend backend{globalData, &httpManager, &authApi};
+
+    attachTransport(backend);
+    connectSessionHandOver(backend);
 
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &app,
                      [] { qInfo().noquote() << QStringLiteral("[APP] 事件循环即将退出"); });
 
+    QTimer::singleShot(0, &app, [backend] { issueStartupRequests(backend); });
+
     QQmlApplicationEngine engine;
     QQmlContext *context = engine.rootContext();
     context->setContextProperty(QStringLiteral("globalData"), globalData);
+    context->setContextProperty(QStringLiteral("passportApi"), &authApi);
     context->setContextProperty(QStringLiteral("httpManager"), &httpManager);
     context->setContextProperty(QStringLiteral("qmlDebuggerActive"), debuggerEnabled && debuggerFound);
     context->setContextProperty(QStringLiteral("qmlDebuggerRequested"), debuggerFound);

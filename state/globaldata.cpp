@@ -1,10 +1,23 @@
 #include "globaldata.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
+
 #include <array>
 #include <utility>
 
+namespace {
+
+QVariantMap resetMembership()
+{
+    return {{QStringLiteral("vip_num"), 0}, {QStringLiteral("is_vip"), false}};
+}
+
+} // namespace
+
 GlobalData::GlobalData(QObject *parent)
     : QObject(parent)
+    , m_membership(resetMembership())
 {}
 
 GlobalData *GlobalData::instance()
@@ -38,4 +51,99 @@ QString GlobalData::translateServerMessage(const QString &message) const
             return QString::fromUtf16(chinese);
     }
     return message;
+}
+
+bool GlobalData::copyToClipboard(const QString &text) const
+{
+    if (text.isEmpty())
+        return false;
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    if (!clipboard)
+        return false;
+    clipboard->setText(text);
+    return true;
+}
+
+void GlobalData::setAuthenticated(const QString &phone, int userId, int points, int vipNum)
+{
+    m_loggedIn = userId > 0;
+    m_userPhone = phone;
+    m_userId = userId;
+    m_points = points;
+    m_authVipNum = vipNum;
+    emit accountChanged();
+    setMembership({{QStringLiteral("vip_num"), vipNum}, {QStringLiteral("is_vip"), vipNum > 0}});
+}
+
+void GlobalData::setMembership(const QVariantMap &membership)
+{
+    if (membership.isEmpty()) {
+        m_membership = resetMembership();
+    } else {
+        QVariantMap merged = m_membership;
+        for (auto it = membership.constBegin(); it != membership.constEnd(); ++it)
+            merged.insert(it.key(), it.value());
+        m_membership = merged;
+    }
+    emit membershipChanged();
+}
+
+void GlobalData::clearSessionData()
+{
+    m_loggedIn = false;
+    m_userPhone.clear();
+    m_userId = 0;
+    m_points = 0;
+    m_authVipNum = 0;
+    emit accountChanged();
+
+    setMembership({});
+
+    m_purchaseEntry.clear();
+    emit purchaseEntryChanged();
+    m_preparedPurchaseData.clear();
+    emit preparedPurchaseDataChanged();
+
+    setOrders({});
+    setOrderDetail({});
+    setGroupDetail({});
+    setLeaderEntry({});
+    setLeaderTeams({});
+    setLeaderTeamDetail({});
+}
+
+void GlobalData::setOrders(const QVariantList &orders)
+{
+    m_orders = orders;
+    emit ordersChanged();
+}
+
+void GlobalData::setOrderDetail(const QVariantMap &detail)
+{
+    m_orderDetail = detail;
+    emit orderDetailChanged();
+}
+
+void GlobalData::setGroupDetail(const QVariantMap &detail)
+{
+    m_groupDetail = detail;
+    emit groupDetailChanged();
+}
+
+void GlobalData::setLeaderEntry(const QVariantMap &entry)
+{
+    m_leaderEntry = entry;
+    emit leaderEntryChanged();
+}
+
+void GlobalData::setLeaderTeams(const QVariantList &teams)
+{
+    m_leaderTeams = teams;
+    emit leaderTeamsChanged();
+}
+
+void GlobalData::setLeaderTeamDetail(const QVariantMap &detail)
+{
+    m_leaderTeamDetail = detail;
+    emit leaderTeamDetailChanged();
 }

@@ -1,7 +1,11 @@
 #pragma once
 
+#include <QHash>
 #include <QObject>
+#include <QSettings>
 #include <QString>
+#include <QVariantList>
+#include <QVariantMap>
 
 // The state store every screen binds to, and the one home of the service's fixed vocabulary.
 class GlobalData : public QObject
@@ -40,6 +44,30 @@ class GlobalData : public QObject
     Q_PROPERTY(QString gameListDetailPath READ gameListDetailPath CONSTANT)
     Q_PROPERTY(QString acceleratorPcConfigPath READ acceleratorPcConfigPath CONSTANT)
     Q_PROPERTY(QString nodeConfigAesKeyBase64 READ nodeConfigAesKeyBase64 CONSTANT)
+    Q_PROPERTY(bool loggedIn READ loggedIn NOTIFY accountChanged)
+    Q_PROPERTY(QString userPhone READ userPhone NOTIFY accountChanged)
+    Q_PROPERTY(int userId READ userId NOTIFY accountChanged)
+    Q_PROPERTY(int points READ points NOTIFY accountChanged)
+    Q_PROPERTY(int authVipNum READ authVipNum NOTIFY accountChanged)
+    Q_PROPERTY(QVariantList commonGames READ commonGames NOTIFY commonGamesChanged)
+    Q_PROPERTY(bool commonGamesLoaded READ commonGamesLoaded NOTIFY commonGamesChanged)
+    Q_PROPERTY(QVariantMap recentBoostedGame READ recentBoostedGame NOTIFY recentBoostedGameChanged)
+    Q_PROPERTY(QVariantList games READ games NOTIFY gamesChanged)
+    Q_PROPERTY(bool gamePageLoaded READ gamePageLoaded NOTIFY gamesChanged)
+    Q_PROPERTY(QVariantList gameCategories READ gameCategories NOTIFY gamesChanged)
+    Q_PROPERTY(int gamePage READ gamePage NOTIFY gamesChanged)
+    Q_PROPERTY(int gamePageSize READ gamePageSize NOTIFY gamesChanged)
+    Q_PROPERTY(int gameTotal READ gameTotal NOTIFY gamesChanged)
+    Q_PROPERTY(int gameTotalPages READ gameTotalPages NOTIFY gamesChanged)
+    Q_PROPERTY(QVariantMap purchaseEntry READ purchaseEntry NOTIFY purchaseEntryChanged)
+    Q_PROPERTY(QVariantMap preparedPurchaseData READ preparedPurchaseData NOTIFY preparedPurchaseDataChanged)
+    Q_PROPERTY(QVariantMap membership READ membership NOTIFY membershipChanged)
+    Q_PROPERTY(QVariantList orders READ orders NOTIFY ordersChanged)
+    Q_PROPERTY(QVariantMap orderDetail READ orderDetail NOTIFY orderDetailChanged)
+    Q_PROPERTY(QVariantMap groupDetail READ groupDetail NOTIFY groupDetailChanged)
+    Q_PROPERTY(QVariantMap leaderEntry READ leaderEntry NOTIFY leaderEntryChanged)
+    Q_PROPERTY(QVariantList leaderTeams READ leaderTeams NOTIFY leaderTeamsChanged)
+    Q_PROPERTY(QVariantMap leaderTeamDetail READ leaderTeamDetail NOTIFY leaderTeamDetailChanged)
 
 public:
     static GlobalData *instance();
@@ -92,10 +120,93 @@ public:
     QString settingsPhoneKey() const { return QStringLiteral("auth/phone"); }
     QString settingsAutoLoginKey() const { return QStringLiteral("auth/auto_login"); }
 
+    // Account, catalogue and purchase state (read-only for the UI; changed through the setters).
+    bool loggedIn() const { return m_loggedIn; }
+    const QString &userPhone() const { return m_userPhone; }
+    int userId() const { return m_userId; }
+    int points() const { return m_points; }
+    int authVipNum() const { return m_authVipNum; }
+    const QVariantList &commonGames() const { return m_commonGames; }
+    bool commonGamesLoaded() const { return m_commonGamesLoaded; }
+    const QVariantMap &recentBoostedGame() const { return m_recentBoostedGame; }
+    const QVariantList &games() const { return m_games; }
+    bool gamePageLoaded() const { return m_gamePageLoaded; }
+    const QVariantList &gameCategories() const { return m_gameCategories; }
+    int gamePage() const { return m_gamePage; }
+    int gamePageSize() const { return m_gamePageSize; }
+    int gameTotal() const { return m_gameTotal; }
+    int gameTotalPages() const { return m_gameTotalPages; }
+    const QVariantMap &purchaseEntry() const { return m_purchaseEntry; }
+    const QVariantMap &preparedPurchaseData() const { return m_preparedPurchaseData; }
+    const QVariantMap &membership() const { return m_membership; }
+    const QVariantList &orders() const { return m_orders; }
+    const QVariantMap &orderDetail() const { return m_orderDetail; }
+    const QVariantMap &groupDetail() const { return m_groupDetail; }
+    const QVariantMap &leaderEntry() const { return m_leaderEntry; }
+    const QVariantList &leaderTeams() const { return m_leaderTeams; }
+    const QVariantMap &leaderTeamDetail() const { return m_leaderTeamDetail; }
+
+    Q_INVOKABLE bool copyToClipboard(const QString &text) const;
+    Q_INVOKABLE void clearSessionData();
+
+    // The signed-in account: signed in exactly when userId > 0. Merges vip_num/is_vip into the membership.
+    void setAuthenticated(const QString &phone, int userId, int points, int vipNum);
+    // A non-empty map is merged key by key; an empty map resets to vip_num 0 / is_vip false.
+    void setMembership(const QVariantMap &membership);
+
+    void setOrders(const QVariantList &orders);
+    void setOrderDetail(const QVariantMap &detail);
+    void setGroupDetail(const QVariantMap &detail);
+    void setLeaderEntry(const QVariantMap &entry);
+    void setLeaderTeams(const QVariantList &teams);
+    void setLeaderTeamDetail(const QVariantMap &detail);
+
     // The service's English failure texts as the Chinese messages users see; unknown texts unchanged.
     // Uses no state, so the network thread may call it.
     QString translateServerMessage(const QString &message) const;
 
+signals:
+    void trace(const QString &message);
+    void accountChanged();
+    void commonGamesChanged();
+    void recentBoostedGameChanged();
+    void gamesChanged();
+    void purchaseEntryChanged();
+    void preparedPurchaseDataChanged();
+    void membershipChanged();
+    void ordersChanged();
+    void orderDetailChanged();
+    void groupDetailChanged();
+    void leaderEntryChanged();
+    void leaderTeamsChanged();
+    void leaderTeamDetailChanged();
+
 private:
     explicit GlobalData(QObject *parent = nullptr);
+
+    bool m_loggedIn = false;
+    QString m_userPhone;
+    int m_userId = 0;
+    int m_points = 0;
+    int m_authVipNum = 0;
+    QVariantList m_commonGames;
+    bool m_commonGamesLoaded = false;
+    QVariantMap m_recentBoostedGame;
+    QVariantList m_games;
+    bool m_gamePageLoaded = false;
+    QVariantList m_gameCategories;
+    int m_gamePage = 1;
+    int m_gamePageSize = 12;
+    int m_gameTotal = 0;
+    int m_gameTotalPages = 1;
+    QVariantMap m_purchaseEntry;
+    QVariantMap m_preparedPurchaseData;
+    QVariantMap m_membership;
+    QVariantList m_orders;
+    QVariantMap m_orderDetail;
+    QVariantMap m_groupDetail;
+    QVariantMap m_leaderEntry;
+    QVariantList m_leaderTeams;
+    QVariantMap m_leaderTeamDetail;
+    QSettings m_settings;
 };

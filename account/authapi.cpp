@@ -1,0 +1,251 @@
+#include "account/authapi.h"
+
+#include "net/httpmanager.h"
+#include "net/requestenvelope.h"
+#include "state/globaldata.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QUuid>
+
+namespace {
+
+constexpr qsizetype kMaxDeviceIdLength = 128;
+
+// Service numbers are read only from JSON numbers; a number sent as text counts as 0.
+int jsonInt(const QVariant &value)
+{
+    switch (value.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+    case QMetaType::UInt:
+    case QMetaType::ULongLong:
+    case QMetaType::Double:
+        return value.toInt();
+    default:
+        return 0;
+    }
+}
+
+QString jsonString(const QVariant &value)
+{
+    return value.typeId() == QMetaType::QString ? value.toString() : QString();
+}
+
+QVariantMap extractMembership(const QVariantMap &data)
+{
+    for (const char *key : {"membership", "member", "vip"}) {
+        const QVariant value = data.value(QLatin1String(key));
+        if (value.typeId() == QMetaType::QVariantMap && !value.toMap().isEmpty())
+            return value.toMap();
+    }
+    for (const char *key : {"vip_expire_at", "expire_at", "end_time", "valid_until", "expire_time"}) {
+        if (data.contains(QLatin1String(key)))
+            return data;
+    }
+    return {};
+}
+
+} // namespace
+
+AuthApi::AuthApi(QObject *parent)
+    : QObject(parent)
+{
+    const QByteArray fromEnvironment = qgetenv("NIMBRA_API_BASE_URL");
+    m_baseUrl =
+        fromEnvironment.isEmpty() ? GlobalData::instance()->apiBaseUrl() : QString::fromUtf8(fromEnvironment);
+
+    const GlobalData *data = GlobalData::instance();
+    m_deviceId = m_settings.value(data->settingsDeviceIdKey()).toString();
+    if (m_deviceId.isEmpty() || m_deviceId.size() > kMaxDeviceIdLength) {
+        m_deviceId = QStringLiteral("nimbra-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+        m_settings.setValue(data->settingsDeviceIdKey(), m_deviceId);
+    }
+}
+
+void AuthApi::setHttpManager(HttpManager *manager)
+{
+    if (manager == m_http)
+        return;
+    disconnect(m_responseConnection);
+    m_http = manager;
+    if (!manager)
+        return;
+    manager->setDeviceId(m_deviceId);
+    manager->setBaseUrl(m_baseUrl);
+    m_responseConnection = connect(manager, &HttpManager::responseReady, this, &AuthApi::handleResponse);
+}
+
+void AuthApi::setBaseUrl(const QString &url)
+{
+    const QString normalized = nimbra::net::normalizedBaseUrl(url);
+    if (normalized.isEmpty() || normalized == m_baseUrl)
+        return;
+    m_baseUrl = normalized;
+    emit baseUrlChanged();
+    if (m_http)
+        m_http->setBaseUrl(normalized);
+}
+
+bool AuthApi::autoLoginEnabled() const
+{
+    return m_settings.value(GlobalData::instance()->settingsAutoLoginKey(), true).toBool();
+}
+
+void AuthApi::setAutoLoginEnabled(bool enabled)
+{
+    if (enabled == autoLoginEnabled())
+        return;
+    m_settings.setValue(GlobalData::instance()->settingsAutoLoginKey(), enabled);
+    if (!enabled)
+        clearSession();
+    emit autoLoginEnabledChanged();
+}
+
+void AuthApi::sendCode(const QString &phone, const QString &scene)
+{
+    const GlobalData *data = GlobalData::instance();
+    // Only registration has its own code; every other scene (reset included) asks for a sign-in code.
+    const QString sentScene =
+        scene == data->smsSceneRegister() ? data->smsSceneRegister() : data->smsSceneLogin();
+    postJson(data->operationSendCode(), data->passportSmsSendPath(),
+             {{QStringLiteral("phone"), phone.trimmed()}, {QStringLiteral("scene"), sentScene}}, false, phone,
+             sentScene);
+}
+
+void AuthApi::sendResetCode(const QString &phone)
+{
+    const GlobalData *data = GlobalData::instance();
+    postJson(data->operationSendResetCode(), data->passportResetPasswordSendPath(),
+             {{QStringLiteral("phone"), phone.trimmed()}}, false, phone, data->smsSceneReset());
+}
+
+void AuthApi::verifySms(const QString &phone, const QString &code, bool rememberMe)
+{
+    const GlobalData *data = GlobalData::instance();
+    postJson(data->operationLoginSms(), data->passportSmsVerifyPath(),
+             {{QStringLiteral("phone"), phone.trimmed()},
+              {QStringLiteral("code"), code.trimmed()},
+              {QStringLiteral("remember_me"), rememberMe}},
+             true, phone);
+}
+
+void AuthApi::registerAccount(const QString &phone, const QString &code, const QString &password,
+                              const QString &passwordConfirm, const QString &verifyCode)
+{
+    const GlobalData *data = GlobalData::instance();
+    postJson(data->operationRegister(), data->passportSmsRegisterPath(),
+             {{QStringLiteral("phone"), phone.trimmed()},
+              {QStringLiteral("code"), code.trimmed()},
+              {QStringLiteral("password"), password},
+              {QStringLiteral("password_confirm"), passwordConfirm},
+              {QStringLiteral("verify_code"), verifyCode}},
+             true, phone);
+}
+
+void AuthApi::loginPassword(const QString &phone, const QString &password, bool rememberMe)
+{
+    const GlobalData *data = GlobalData::instance();
+    postJson(data->operationLoginPassword(), data->passportSmsLoginPath(),
+             {{QStringLiteral("phone"), phone.trimmed()},
+              {QStringLiteral("password"), password},
+              {QStringLiteral("remember_me"), rememberMe}},
+             true, phone);
+}
+
+void AuthApi::resetPassword(const QString &phone, const QString &code, const QString &password,
+                            const QString &passwordConfirm)
+{
+    const GlobalData *data = GlobalData::instance();
+    postJson(data->operationResetPassword(), data->passportResetPasswordPath(),
+             {{QStringLiteral("phone"), phone.trimmed()},
+              {QStringLiteral("code"), code.trimmed()},
+              {QStringLiteral("password"), password},
+              {QStringLiteral("password_confirm"), passwordConfirm}},
+             false, phone);
+}
+
+void AuthApi::refreshToken()
+{
+    const GlobalData *data = GlobalData::instance();
+    const QString token = m_settings.value(data->settingsTokenKey()).toString();
+    if (!autoLoginEnabled() || token.isEmpty())
+        return;
+    postJson(data->operationRefresh(), data->passportSmsRefreshPath(), {{QStringLiteral("token"), token}},
+             true, m_settings.value(data->settingsPhoneKey()).toString());
+}
+
+void AuthApi::clearSession()
+{
+    const GlobalData *data = GlobalData::instance();
+    m_settings.remove(data->settingsTokenKey());
+    m_settings.remove(data->settingsDeviceSecretKey());
+    m_settings.remove(data->settingsPhoneKey());
+}
+
+void AuthApi::postJson(const QString &operation, const QString &path, const QVariantMap &body,
+                       bool withDeviceId, const QString &phone, const QString &scene)
+{
+    if (!m_http) {
+        emit requestFailed(operation, QStringLiteral("网络管理器未初始化"));
+        return;
+    }
+    const QByteArray bytes = QJsonDocument(QJsonObject::fromVariantMap(body)).toJson(QJsonDocument::Compact);
+    const quint64 requestId = m_http->postJson(operation, path, bytes, 0, false, withDeviceId);
+    m_pending.insert(requestId, {phone.trimmed(), scene});
+}
+
+void AuthApi::handleResponse(quint64 requestId, const QString &operation, bool success, int,
+                             const QVariantMap &response, const QString &errorMessage)
+{
+    const auto found = m_pending.constFind(requestId);
+    if (found == m_pending.constEnd())
+        return;
+    const RequestMeta meta = found.value();
+    m_pending.erase(found);
+
+    if (!success) {
+        emit requestFailed(operation, errorMessage.isEmpty() ? QStringLiteral("请求失败") : errorMessage);
+        return;
+    }
+    const GlobalData *globals = GlobalData::instance();
+    if (operation == globals->operationSendCode() || operation == globals->operationSendResetCode()) {
+        emit codeSent(meta.scene);
+        return;
+    }
+    if (operation == globals->operationResetPassword()) {
+        emit passwordResetSucceeded(meta.phone);
+        return;
+    }
+
+    const QVariant dataValue = response.value(QStringLiteral("data"));
+    const QVariantMap data = dataValue.typeId() == QMetaType::QVariantMap ? dataValue.toMap() : QVariantMap();
+    const QString phone =
+        meta.phone.isEmpty() ? m_settings.value(globals->settingsPhoneKey()).toString() : meta.phone;
+    saveSession(phone, data);
+    emit authenticated(operation, phone, jsonInt(data.value(QStringLiteral("user_id"))),
+                       jsonString(data.value(QStringLiteral("device_secret"))),
+                       jsonString(data.value(QStringLiteral("token"))),
+                       jsonInt(data.value(QStringLiteral("points"))),
+                       jsonInt(data.value(QStringLiteral("vip_num"))));
+    const QVariantMap membership = extractMembership(data);
+    if (!membership.isEmpty())
+        emit membershipDataReady(membership);
+}
+
+void AuthApi::saveSession(const QString &phone, const QVariantMap &data)
+{
+    if (!autoLoginEnabled()) {
+        clearSession();
+        return;
+    }
+    const GlobalData *globals = GlobalData::instance();
+    const QString secret = jsonString(data.value(QStringLiteral("device_secret")));
+    const QString token = jsonString(data.value(QStringLiteral("token")));
+    if (!secret.isEmpty())
+        m_settings.setValue(globals->settingsDeviceSecretKey(), secret);
+    if (!token.isEmpty())
+        m_settings.setValue(globals->settingsTokenKey(), token);
+    if (!phone.isEmpty())
+        m_settings.setValue(globals->settingsPhoneKey(), phone);
+}

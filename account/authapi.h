@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QHash>
+#include <QObject>
+#include <QPointer>
+#include <QSettings>
+#include <QVariantMap>
+
+class HttpManager;
+
+// The account client: SMS codes, SMS and password sign-in, registration, password reset and the silent
+// token refresh at start. Owns the installation's device id and the stored sign-in material.
+class AuthApi : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(QString baseUrl READ baseUrl WRITE setBaseUrl NOTIFY baseUrlChanged)
+    Q_PROPERTY(QString deviceId READ deviceId CONSTANT)
+    Q_PROPERTY(
+        bool autoLoginEnabled READ autoLoginEnabled WRITE setAutoLoginEnabled NOTIFY autoLoginEnabledChanged)
+
+public:
+    explicit AuthApi(QObject *parent = nullptr);
+
+    void setHttpManager(HttpManager *manager);
+    QString baseUrl() const { return m_baseUrl; }
+    void setBaseUrl(const QString &url);
+    QString deviceId() const { return m_deviceId; }
+    bool autoLoginEnabled() const;
+
+    Q_INVOKABLE void sendCode(const QString &phone, const QString &scene);
+    Q_INVOKABLE void sendResetCode(const QString &phone);
+    Q_INVOKABLE void verifySms(const QString &phone, const QString &code, bool rememberMe = false);
+    Q_INVOKABLE void registerAccount(const QString &phone, const QString &code, const QString &password,
+                                     const QString &passwordConfirm, const QString &verifyCode = QString());
+    Q_INVOKABLE void loginPassword(const QString &phone, const QString &password, bool rememberMe = false);
+    Q_INVOKABLE void resetPassword(const QString &phone, const QString &code, const QString &password,
+                                   const QString &passwordConfirm);
+    Q_INVOKABLE void refreshToken();
+    Q_INVOKABLE void clearSession();
+    Q_INVOKABLE void setAutoLoginEnabled(bool enabled);
+
+signals:
+    void baseUrlChanged();
+    void autoLoginEnabledChanged();
+    void codeSent(const QString &scene);
+    void authenticated(const QString &operation, const QString &phone, int userId,
+                       const QString &deviceSecret, const QString &token, int points, int vipNum);
+    void membershipDataReady(const QVariantMap &membership);
+    void passwordResetSucceeded(const QString &phone);
+    void requestFailed(const QString &operation, const QString &message);
+
+private:
+    struct RequestMeta
+    {
+        QString phone;
+        QString scene;
+    };
+
+    void postJson(const QString &operation, const QString &path, const QVariantMap &body, bool withDeviceId,
+                  const QString &phone, const QString &scene = QString());
+    void handleResponse(quint64 requestId, const QString &operation, bool success, int httpStatus,
+                        const QVariantMap &response, const QString &errorMessage);
+    void saveSession(const QString &phone, const QVariantMap &data);
+
+    QSettings m_settings;
+    QString m_baseUrl;
+    QString m_deviceId;
+    QPointer<HttpManager> m_http;
+    QMetaObject::Connection m_responseConnection;
+    QHash<quint64, RequestMeta> m_pending;
+};

@@ -1,0 +1,27 @@
+#pragma once
+
+class AuthApi;
+class GlobalData;
+class HttpManager;
+
+// The connections between the back-end objects and the start-up requests. The service clients never
+// update one another or the state store themselves; these functions do it, in a fixed order.
+namespace nimbra {
+
+struct Backend
+{
+    GlobalData *data = nullptr;
+    HttpManager *http = nullptr;
+    AuthApi *auth = nullptr;
+};
+
+// Hands every client the one transport.
+void attachTransport(const Backend &backend);
+
+// A sign-in reaches the state store; the account client's membership result too.
+void connectSessionHandOver(const Backend &backend);
+
+// Issued once, on the first turn of the event loop: the silent sign-in first.
+void issueStartupRequests(const Backend &backend);
+
+} // namespace nimbra
