@@ -1,8 +1,14 @@
 // Runs the real executable: the administrator refusal, the first log line, the window and an orderly
 // quit on SIGTERM.
+#include "devserviceprocess.h"
+
 #include <QDir>
 #include <QFile>
+#include <QJsonDocument>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -43,6 +49,7 @@ struct Sandbox
         return env;
     }
 
+    QString configPath() const { return dir.filePath(QStringLiteral("config/Nimbra/Nimbra.conf")); }
     QString logPath() const { return dir.filePath(QStringLiteral("data/Nimbra/Nimbra/runtime.log")); }
 
     QTemporaryDir dir;
@@ -159,6 +166,60 @@ private slots:
                 QVERIFY2(!(line.contains("[WARN]") && (line.contains("qrc:") || line.contains(".qml"))),
                          line.constData());
         }
+    }
+
+    void signsInSilentlyOnNextStart()
+    {
+        if (geteuid() != 0)
+            QSKIP("needs root: the client refuses to start without administrator rights");
+        DevServiceProcess service;
+        QVERIFY(service.isRunning());
+
+        // A previous run signed in with auto-login on: the session is in the settings store.
+        const QString deviceId = QStringLiteral("nimbra-0d6f1f52-5a43-4c84-9a0e-5bd1f0a2c0de");
+        QNetworkAccessManager network;
+        QNetworkRequest request(QUrl(service.baseUrl() + QStringLiteral("/passport/sms/login")));
+        request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/json"));
+        request.setRawHeader("X-Device-Id", deviceId.toUtf8());
+        QNetworkReply *reply = network.post(
+            request,
+            QByteArrayLiteral(R"({"phone":"13800138000","password":"nimbra123","remember_me":true})"));
+        QSignalSpy finished(reply, &QNetworkReply::finished);
+        QVERIFY(finished.wait(10000));
+        const QVariantMap data =
+            QJsonDocument::fromJson(reply->readAll()).toVariant().toMap().value("data").toMap();
+        reply->deleteLater();
+        const QString token = data.value(QStringLiteral("token")).toString();
+        const QString secret = data.value(QStringLiteral("device_secret")).toString();
+        QVERIFY(!token.isEmpty() && !secret.isEmpty());
+
+        Sandbox box;
+        QDir().mkpath(QFileInfo(box.configPath()).path());
+        QFile config(box.configPath());
+        QVERIFY(config.open(QIODevice::WriteOnly));
+        config.write(QStringLiteral("[auth]\ndevice_id=%1\ntoken=%2\ndevice_secret=%3\nphone=13800138000\n")
+                         .arg(deviceId, token, secret)
+                         .toUtf8());
+        config.close();
+
+        QProcess process;
+        QProcessEnvironment env = box.environment();
+        env.insert(QStringLiteral("NIMBRA_API_BASE_URL"), service.baseUrl());
+        process.setProcessEnvironment(env);
+        process.start(box.app);
+        QByteArray output;
+        QVERIFY2(waitForOutput(process, output, "op=refresh success=true"), output.constData());
+        ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
+        QVERIFY(process.waitForFinished(20000));
+        QCOMPARE(process.exitCode(), 0);
+
+        const QByteArray log = readFile(box.logPath());
+        QVERIFY(log.contains(
+            "[HTTP] 入队 #1 op=refresh path=/passport/sms/refresh guid=0 signed=false deviceId=true"));
+        QVERIFY(log.contains("[HTTP] 回调 #1 op=refresh success=true status=200"));
+        QVERIFY(!log.contains(token.toUtf8()));
+        QVERIFY(!log.contains(secret.toUtf8()));
+        QVERIFY(!output.contains(secret.toUtf8()));
     }
 };
 

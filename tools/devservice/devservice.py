@@ -10,6 +10,7 @@ runs until SIGTERM or SIGINT (exit status 0).
 from __future__ import annotations
 
 import argparse
+import math
 import os
 import signal
 import sys
@@ -19,6 +20,7 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 
+from nimbra_dev import accounts  # noqa: E402
 from nimbra_dev.server import DEFAULT_SKEW_SECONDS, make_server  # noqa: E402
 
 
@@ -39,11 +41,33 @@ def parse_args(argv: list[str] | None) -> argparse.Namespace:
         default="",
         help="serve under this path prefix (e.g. /api); signatures cover the path after it",
     )
+    parser.add_argument(
+        "--sms-interval",
+        type=float,
+        default=accounts.DEFAULT_SMS_INTERVAL,
+        help="seconds before the same phone may get another SMS code (default: %(default)g)",
+    )
+    parser.add_argument(
+        "--sms-code-ttl",
+        type=float,
+        default=accounts.DEFAULT_SMS_CODE_TTL,
+        help="seconds an SMS code stays usable (default: %(default)g)",
+    )
+    parser.add_argument(
+        "--token-ttl",
+        type=float,
+        default=accounts.DEFAULT_TOKEN_TTL,
+        help="seconds a sign-in token can be refreshed (default: %(default)g, 30 days)",
+    )
     args = parser.parse_args(argv)
     if not 0 <= args.port <= 65535:
         parser.error("--port must be 0..65535")
     if args.skew_seconds < 0:
         parser.error("--skew-seconds must not be negative")
+    if not (math.isfinite(args.sms_interval) and args.sms_interval >= 0):
+        parser.error("--sms-interval must be a non-negative number")
+    if not all(math.isfinite(v) and v > 0 for v in (args.sms_code_ttl, args.token_ttl)):
+        parser.error("--sms-code-ttl and --token-ttl must be positive numbers")
     if args.path_prefix and not args.path_prefix.startswith("/"):
         parser.error("--path-prefix must start with '/'")
     return args
@@ -73,6 +97,11 @@ def main(argv: list[str] | None = None) -> int:
         skew_seconds=args.skew_seconds,
         quiet=args.quiet,
         path_prefix=args.path_prefix,
+        options={
+            accounts.OPTION_SMS_INTERVAL: args.sms_interval,
+            accounts.OPTION_SMS_CODE_TTL: args.sms_code_ttl,
+            accounts.OPTION_TOKEN_TTL: args.token_ttl,
+        },
     )
 
     def on_signal(signum: int, frame: object) -> None:
@@ -88,6 +117,8 @@ def main(argv: list[str] | None = None) -> int:
         if args.port_file:
             write_port_file(args.port_file, server.port)
         print(f"devservice listening on http://{shown_host}:{server.port}{args.path_prefix.rstrip('/')}", flush=True)
+        for line in server.announcements:
+            print(line, flush=True)
         server.serve_forever(poll_interval=0.1)
     finally:
         server.state.stopping.set()

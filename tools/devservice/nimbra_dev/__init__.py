@@ -8,4 +8,5 @@ module-level ``routes`` table; list the module here to mount it.
 # area means adding its module name here.
 SERVICE_MODULES = (
     "testing",
+    "accounts",
 )

@@ -117,10 +117,14 @@ class State:
         *,
         skew_seconds: float = DEFAULT_SKEW_SECONDS,
         clock: Callable[[], float] = time.time,
+        options: dict[str, Any] | None = None,
     ) -> None:
         self.lock = threading.RLock()
         self.skew_seconds = float(skew_seconds)
         self.clock = clock
+        # Settings of individual service modules (command-line options); each
+        # module reads its own keys with its own defaults.
+        self.options: dict[str, Any] = dict(options or {})
         self.sessions = SessionStore(self.lock)
         self.nonces = NonceCache(self.lock)
         # Set when the server shuts down, so sleeping handlers wake up.
@@ -151,6 +155,9 @@ class Context:
     device_id: str | None = None
     body_sha256: str | None = None
     notes: list[str] = field(default_factory=list)
+    # Writes a line of its own to the console even under --quiet (e.g. an SMS
+    # code a developer has to read).
+    console: Callable[[str], None] = lambda text: None
 
     def note(self, text: str) -> None:
         """Add a remark to this request's log line (never put secrets here)."""
@@ -158,6 +165,8 @@ class Context:
 
 
 Handler = Callable[[Context], Any]
+# Runs once when the server is built (seeding data); returns lines for stdout.
+StartHook = Callable[[State], Iterable[str]]
 
 
 @dataclass(frozen=True)
@@ -173,6 +182,7 @@ class Route:
 class RouteTable:
     def __init__(self) -> None:
         self._routes: dict[str, Route] = {}
+        self._start_hooks: list[StartHook] = []
 
     def add(self, path: str, handler: Handler, *, signed: bool = False, json_body: bool = True) -> None:
         if not path.startswith("/"):
@@ -188,9 +198,21 @@ class RouteTable:
 
         return register
 
+    def on_start(self, hook: StartHook) -> StartHook:
+        """Decorator: run ``hook(state)`` when the server is built; it returns lines to announce."""
+        self._start_hooks.append(hook)
+        return hook
+
     def include(self, other: "RouteTable") -> None:
         for route in other:
             self.add(route.path, route.handler, signed=route.signed, json_body=route.json_body)
+        self._start_hooks.extend(other._start_hooks)
+
+    def start(self, state: State) -> list[str]:
+        lines: list[str] = []
+        for hook in self._start_hooks:
+            lines.extend(hook(state) or ())
+        return lines
 
     def get(self, path: str) -> Route | None:
         return self._routes.get(path)
@@ -246,6 +268,10 @@ class RequestLog:
     def error(self, text: str) -> None:
         self._write("error: " + _printable(text))
 
+    def console(self, text: str) -> None:
+        # Not a request line, so --quiet does not hide it.
+        self._write(_printable(text))
+
 
 # ---------------------------------------------------------------------------
 # HTTP
@@ -272,6 +298,8 @@ class DevServer(ThreadingHTTPServer):
         self.log = log if log is not None else RequestLog()
         self.path_prefix = path_prefix.rstrip("/")
         super().__init__(address, DevRequestHandler)
+        # Lines the service modules want shown on stdout once listening.
+        self.announcements = self.routes.start(self.state)
 
     @property
     def port(self) -> int:
@@ -348,7 +376,8 @@ class DevRequestHandler(BaseHTTPRequestHandler):
             return envelope(CODE_NOT_FOUND, "not found", status=404)
 
         state = self.server.state
-        ctx = Context(state=state, path=route_path, headers=self.headers, raw_body=raw_body, notes=notes)
+        ctx = Context(state=state, path=route_path, headers=self.headers, raw_body=raw_body, notes=notes,
+                      console=self.server.log.console)
 
         if route.signed:
             try:
@@ -463,10 +492,11 @@ def make_server(
     log_stream: TextIO | None = None,
     path_prefix: str = "",
     modules: Iterable[str] = SERVICE_MODULES,
+    options: dict[str, Any] | None = None,
 ) -> DevServer:
     return DevServer(
         (host, port),
-        state=State(skew_seconds=skew_seconds),
+        state=State(skew_seconds=skew_seconds, options=options),
         routes=build_routes(modules),
         log=RequestLog(log_stream, quiet=quiet),
         path_prefix=path_prefix,

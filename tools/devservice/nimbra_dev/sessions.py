@@ -1,4 +1,4 @@
-"""Session store (guid -> device secret and device id) and the nonce replay cache."""
+"""Session store ((guid, device id) -> device secret) and the nonce replay cache."""
 
 from __future__ import annotations
 
@@ -15,33 +15,43 @@ class Session:
 
 
 class SessionStore:
-    """Thread-safe map guid -> Session.
+    """Thread-safe map (guid, device id) -> Session.
 
+    One user may be signed in on several devices at once, each with its own
+    secret; signing in again on a device replaces that device's secret only.
     The lock is normally the State's lock, so modules that change users and
     sessions together can hold one lock across both.
     """
 
     def __init__(self, lock: threading.RLock | None = None) -> None:
         self._lock = lock if lock is not None else threading.RLock()
-        self._by_guid: dict[int, Session] = {}
+        self._by_key: dict[tuple[int, str], Session] = {}
 
     def put(self, guid: int, device_secret: str, device_id: str) -> Session:
         session = Session(guid, device_secret, device_id)
         with self._lock:
-            self._by_guid[guid] = session
+            self._by_key[(guid, device_id)] = session
         return session
 
-    def get(self, guid: int) -> Session | None:
+    def get(self, guid: int, device_id: str) -> Session | None:
         with self._lock:
-            return self._by_guid.get(guid)
+            return self._by_key.get((guid, device_id))
 
-    def remove(self, guid: int) -> bool:
+    def has_guid(self, guid: int) -> bool:
         with self._lock:
-            return self._by_guid.pop(guid, None) is not None
+            return any(key[0] == guid for key in self._by_key)
+
+    def remove(self, guid: int, device_id: str | None = None) -> int:
+        """Drop one device's session, or every session of the guid; returns how many went."""
+        with self._lock:
+            keys = [k for k in self._by_key if k[0] == guid and (device_id is None or k[1] == device_id)]
+            for key in keys:
+                del self._by_key[key]
+            return len(keys)
 
     def __len__(self) -> int:
         with self._lock:
-            return len(self._by_guid)
+            return len(self._by_key)
 
 
 class NonceCache:

@@ -129,11 +129,10 @@ def verify(
     if abs(skew) > window:
         raise SignatureError(f"stale timestamp (skew {skew:+.0f}s, window {window:g}s)")
 
-    session = sessions.get(guid)
+    session = sessions.get(guid, device_id)
     if session is None:
-        raise SignatureError(f"unknown guid {guid}")
-    if not hmac.compare_digest(session.device_id.encode("utf-8"), device_id.encode("utf-8")):
-        raise SignatureError("device id mismatch")
+        # Both refuse alike; the log tells a missing sign-in from a wrong device.
+        raise SignatureError("device id mismatch" if sessions.has_guid(guid) else f"unknown guid {guid}")
 
     expected = signature(
         session.device_secret,
