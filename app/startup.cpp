@@ -4,6 +4,7 @@
 #include "app/qmldebuggerargs.h"
 #include "app/runtimelog.h"
 #include "app/wiring.h"
+#include "catalog/gamelistapi.h"
 #include "net/httpmanager.h"
 #include "platform/elevation.h"
 #include "platform/identity.h"
@@ -103,10 +104,12 @@ int runApplication(int argc, char **argv)
     GlobalData *globalData = GlobalData::instance();
     HttpManager httpManager;
     AuthApi authApi;
-    const Backend backend{globalData, &httpManager, &authApi};
+    GameListApi gameListApi;
+    const Backend backend{globalData, &httpManager, &authApi, &gameListApi};
 
     attachTransport(backend);
     connectSessionHandOver(backend);
+    connectCatalogue(backend);
 
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &app,
                      [] { qInfo().noquote() << QStringLiteral("[APP] 事件循环即将退出"); });
@@ -117,6 +120,7 @@ int runApplication(int argc, char **argv)
     QQmlContext *context = engine.rootContext();
     context->setContextProperty(QStringLiteral("globalData"), globalData);
     context->setContextProperty(QStringLiteral("passportApi"), &authApi);
+    context->setContextProperty(QStringLiteral("gameListApi"), &gameListApi);
     context->setContextProperty(QStringLiteral("httpManager"), &httpManager);
     context->setContextProperty(QStringLiteral("qmlDebuggerActive"), debuggerEnabled && debuggerFound);
     context->setContextProperty(QStringLiteral("qmlDebuggerRequested"), debuggerFound);

@@ -1,6 +1,7 @@
 #include "app/wiring.h"
 
 #include "account/authapi.h"
+#include "catalog/gamelistapi.h"
 #include "net/httpmanager.h"
 #include "state/globaldata.h"
 
@@ -9,6 +10,7 @@ namespace nimbra {
 void attachTransport(const Backend &backend)
 {
     backend.auth->setHttpManager(backend.http);
+    backend.gameList->setHttpManager(backend.http);
 }
 
 void connectSessionHandOver(const Backend &backend)
@@ -21,9 +23,22 @@ void connectSessionHandOver(const Backend &backend)
     QObject::connect(backend.auth, &AuthApi::membershipDataReady, data, &GlobalData::setMembership);
 }
 
+void connectCatalogue(const Backend &backend)
+{
+    GlobalData *data = backend.data;
+    QObject::connect(backend.gameList, &GameListApi::commonLoaded, data, &GlobalData::setCommonGames);
+    QObject::connect(backend.gameList, &GameListApi::detailLoaded, data, &GlobalData::updateGameDetail);
+    QObject::connect(backend.gameList, &GameListApi::pageLoaded, data,
+                     [data](const QVariantList &games, const QVariantList &categories, int page, int pageSize,
+                            int total, int totalPages,
+                            bool) { data->setGames(games, categories, page, pageSize, total, totalPages); });
+}
+
 void issueStartupRequests(const Backend &backend)
 {
     backend.auth->refreshToken();
+    backend.gameList->loadCommon();
+    backend.gameList->loadPage(1, QString(), QString());
 }
 
 } // namespace nimbra

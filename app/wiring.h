@@ -1,6 +1,7 @@
 #pragma once
 
 class AuthApi;
+class GameListApi;
 class GlobalData;
 class HttpManager;
 
@@ -13,6 +14,7 @@ struct Backend
     GlobalData *data = nullptr;
     HttpManager *http = nullptr;
     AuthApi *auth = nullptr;
+    GameListApi *gameList = nullptr;
 };
 
 // Hands every client the one transport.
@@ -21,7 +23,10 @@ void attachTransport(const Backend &backend);
 // A sign-in reaches the state store; the account client's membership result too.
 void connectSessionHandOver(const Backend &backend);
 
-// Issued once, on the first turn of the event loop: the silent sign-in first.
+// Catalogue results land in the state store.
+void connectCatalogue(const Backend &backend);
+
+// Issued once, on the first turn of the event loop: the silent sign-in first, then the catalogue.
 void issueStartupRequests(const Backend &backend);
 
 } // namespace nimbra

@@ -1,7 +1,13 @@
 #include "globaldata.h"
 
 #include <QClipboard>
+#include <QDir>
+#include <QFile>
 #include <QGuiApplication>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSaveFile>
+#include <QStandardPaths>
 
 #include <array>
 #include <utility>
@@ -13,12 +19,60 @@ QVariantMap resetMembership()
     return {{QStringLiteral("vip_num"), 0}, {QStringLiteral("is_vip"), false}};
 }
 
+const QString kRecentGameFile = QStringLiteral("recent_boosted_game.json");
+const QString kRouteSelectionsFile = QStringLiteral("game_route_selections.json");
+
+// The keys of a game record worth keeping across runs (pictures by URL, the address list, the labels).
+const QStringList kRecentGameKeys = {
+    QStringLiteral("id"),          QStringLiteral("name"),
+    QStringLiteral("title"),       QStringLiteral("en"),
+    QStringLiteral("hue"),         QStringLiteral("cat"),
+    QStringLiteral("country"),     QStringLiteral("vendor"),
+    QStringLiteral("hot"),         QStringLiteral("popular"),
+    QStringLiteral("ping"),        QStringLiteral("servers"),
+    QStringLiteral("iconSource"),  QStringLiteral("backgroundSource"),
+    QStringLiteral("packageName"), QStringLiteral("package_name"),
+    QStringLiteral("ip_list"),     QStringLiteral("ipList"),
+};
+
+QString trimmedText(const QVariant &value)
+{
+    return value.toString().trimmed();
+}
+
+// Replaces every record of `list` that the detail matches; returns whether anything changed.
+bool mergeDetail(QVariantList &list, const QVariantMap &detail, const QString &package,
+                 const QString &country, const QString &id)
+{
+    bool changed = false;
+    for (QVariant &entry : list) {
+        const QVariantMap record = entry.toMap();
+        const QString recordPackage = trimmedText(record.value(QStringLiteral("package_name")));
+        const QString recordCountry = trimmedText(record.value(QStringLiteral("country")));
+        const bool packageMatch =
+            !package.isEmpty() && package == recordPackage && (country.isEmpty() || country == recordCountry);
+        const bool idMatch = !id.isEmpty() && id == trimmedText(record.value(QStringLiteral("id")));
+        if (!packageMatch && !idMatch)
+            continue;
+        QVariantMap merged = record;
+        for (auto it = detail.constBegin(); it != detail.constEnd(); ++it)
+            merged.insert(it.key(), it.value());
+        if (merged != record) {
+            entry = merged;
+            changed = true;
+        }
+    }
+    return changed;
+}
+
 } // namespace
 
 GlobalData::GlobalData(QObject *parent)
     : QObject(parent)
     , m_membership(resetMembership())
-{}
+{
+    restoreLocalState();
+}
 
 GlobalData *GlobalData::instance()
 {
@@ -146,4 +200,174 @@ void GlobalData::setLeaderTeamDetail(const QVariantMap &detail)
 {
     m_leaderTeamDetail = detail;
     emit leaderTeamDetailChanged();
+}
+
+void GlobalData::setCommonGames(const QVariantList &games)
+{
+    m_commonGames = games;
+    m_commonGamesLoaded = true;
+    qInfo().noquote() << QStringLiteral("[Data] 常用游戏已更新 count=%1").arg(games.size());
+    emit commonGamesChanged();
+}
+
+void GlobalData::setGames(const QVariantList &games, const QVariantList &categories, int page, int pageSize,
+                          int total, int totalPages)
+{
+    m_games = games;
+    m_gameCategories = categories;
+    m_gamePage = page;
+    m_gamePageSize = pageSize;
+    m_gameTotal = total;
+    m_gameTotalPages = totalPages < 1 ? 1 : totalPages;
+    m_gamePageLoaded = true;
+    qInfo().noquote() << QStringLiteral("[Data] 游戏库已更新 page=%1 count=%2 total=%3 totalPages=%4")
+                             .arg(page)
+                             .arg(games.size())
+                             .arg(total)
+                             .arg(m_gameTotalPages);
+    emit gamesChanged();
+}
+
+void GlobalData::updateGameDetail(const QVariantMap &detail)
+{
+    if (detail.isEmpty())
+        return;
+    const QString package = trimmedText(detail.value(QStringLiteral("package_name")));
+    const QString country = trimmedText(detail.value(QStringLiteral("country")));
+    const QString id = trimmedText(detail.value(QStringLiteral("id")));
+    if (package.isEmpty() && id.isEmpty())
+        return;
+    // Bindings depend on the lists: they are replaced, never changed in place.
+    QVariantList common = m_commonGames;
+    QVariantList page = m_games;
+    const bool commonChanged = mergeDetail(common, detail, package, country, id);
+    const bool pageChanged = mergeDetail(page, detail, package, country, id);
+    if (commonChanged) {
+        m_commonGames = common;
+        emit commonGamesChanged();
+    }
+    if (pageChanged) {
+        m_games = page;
+        emit gamesChanged();
+    }
+}
+
+QString GlobalData::dataDirectory()
+{
+    QString directory = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
+    if (directory.isEmpty())
+        directory = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    if (directory.isEmpty())
+        directory = QDir::homePath() + QStringLiteral("/.nimbra");
+    return directory;
+}
+
+QString GlobalData::savedGameRouteSelection(const QString &gameId) const
+{
+    return m_routeSelections.value(gameId.trimmed());
+}
+
+void GlobalData::saveRecentBoostedGame(const QVariantMap &game)
+{
+    const QString id = trimmedText(game.value(QStringLiteral("id")));
+    if (id.isEmpty())
+        return;
+    QVariantMap kept;
+    for (const QString &key : kRecentGameKeys) {
+        if (game.contains(key))
+            kept.insert(key, game.value(key));
+    }
+    if (trimmedText(kept.value(QStringLiteral("id"))).isEmpty())
+        kept.insert(QStringLiteral("id"), id);
+
+    const QString directory = dataDirectory();
+    QDir().mkpath(directory);
+    const QString path = QDir(directory).filePath(kRecentGameFile);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        qWarning().noquote()
+            << QStringLiteral("[Data] 最近加速游戏保存失败 path=%1 error=%2").arg(path, file.errorString());
+        return;
+    }
+    file.write(QJsonDocument(QJsonObject::fromVariantMap(kept)).toJson(QJsonDocument::Indented));
+    file.close();
+    m_recentBoostedGame = kept;
+    emit recentBoostedGameChanged();
+    qInfo().noquote() << QStringLiteral("[Data] 最近加速游戏已保存 id=%1 name=%2 path=%3")
+                             .arg(id, kept.value(QStringLiteral("name")).toString(), path);
+}
+
+void GlobalData::saveGameRouteSelection(const QString &gameId, const QString &routeKey)
+{
+    const QString id = gameId.trimmed();
+    const QString key = routeKey.trimmed();
+    if (id.isEmpty() || key.isEmpty() || m_routeSelections.value(id) == key)
+        return;
+    QHash<QString, QString> selections = m_routeSelections;
+    selections.insert(id, key);
+    QJsonObject object;
+    for (auto it = selections.constBegin(); it != selections.constEnd(); ++it)
+        object.insert(it.key(), it.value());
+
+    const QString directory = dataDirectory();
+    QDir().mkpath(directory);
+    const QString path = QDir(directory).filePath(kRouteSelectionsFile);
+    // Written to a temporary file and swapped in, so a crash never leaves half a file behind.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        qWarning().noquote() << QStringLiteral("[Data] 游戏线路选择保存失败 gameId=%1 path=%2 error=%3")
+                                    .arg(id, path, file.errorString());
+        return;
+    }
+    file.write(QJsonDocument(object).toJson(QJsonDocument::Indented));
+    if (!file.commit()) {
+        qWarning().noquote() << QStringLiteral("[Data] 游戏线路选择提交失败 gameId=%1 path=%2 error=%3")
+                                    .arg(id, path, file.errorString());
+        return;
+    }
+    m_routeSelections = selections;
+    qInfo().noquote()
+        << QStringLiteral("[Data] 游戏线路选择已保存 gameId=%1 routeKey=%2 path=%3").arg(id, key, path);
+}
+
+void GlobalData::restoreLocalState()
+{
+    const QDir directory(dataDirectory());
+
+    const QString recentPath = directory.filePath(kRecentGameFile);
+    QFile recentFile(recentPath);
+    if (recentFile.open(QIODevice::ReadOnly)) {
+        const QJsonDocument document = QJsonDocument::fromJson(recentFile.readAll());
+        const QVariantMap game = document.isObject() ? document.object().toVariantMap() : QVariantMap();
+        const QString id = trimmedText(game.value(QStringLiteral("id")));
+        if (!id.isEmpty()) {
+            m_recentBoostedGame = game;
+            qInfo().noquote() << QStringLiteral("[Data] 已从本地文件恢复最近加速游戏 id=%1 name=%2 path=%3")
+                                     .arg(id, game.value(QStringLiteral("name")).toString(), recentPath);
+        }
+    }
+
+    const QString routesPath = directory.filePath(kRouteSelectionsFile);
+    QFile routesFile(routesPath);
+    if (routesFile.open(QIODevice::ReadOnly)) {
+        QJsonParseError error{};
+        const QJsonDocument document = QJsonDocument::fromJson(routesFile.readAll(), &error);
+        if (error.error != QJsonParseError::NoError || !document.isObject()) {
+            const QString reason = error.error != QJsonParseError::NoError ? error.errorString()
+                                                                           : QStringLiteral("not an object");
+            qWarning().noquote() << QStringLiteral("[Data] 游戏线路选择配置无效，已忽略 path=%1 error=%2")
+                                        .arg(routesPath, reason);
+        } else {
+            const QJsonObject object = document.object();
+            for (auto it = object.constBegin(); it != object.constEnd(); ++it) {
+                const QString id = it.key().trimmed();
+                const QString key = it.value().isString() ? it.value().toString().trimmed() : QString();
+                if (!id.isEmpty() && !key.isEmpty())
+                    m_routeSelections.insert(id, key);
+            }
+            qInfo().noquote() << QStringLiteral("[Data] 已恢复游戏线路选择 count=%1 path=%2")
+                                     .arg(m_routeSelections.size())
+                                     .arg(routesPath);
+        }
+    }
 }

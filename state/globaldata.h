@@ -70,6 +70,8 @@ class GlobalData : public QObject
     Q_PROPERTY(QVariantMap leaderTeamDetail READ leaderTeamDetail NOTIFY leaderTeamDetailChanged)
 
 public:
+    // The application uses the one instance(); tests construct their own to check restoring.
+    explicit GlobalData(QObject *parent = nullptr);
     static GlobalData *instance();
 
     // Service vocabulary: paths are relative to the API base URL, without a trailing slash.
@@ -147,7 +149,21 @@ public:
     const QVariantMap &leaderTeamDetail() const { return m_leaderTeamDetail; }
 
     Q_INVOKABLE bool copyToClipboard(const QString &text) const;
+    Q_INVOKABLE QString savedGameRouteSelection(const QString &gameId) const;
+    Q_INVOKABLE void saveRecentBoostedGame(const QVariantMap &game);
+    Q_INVOKABLE void saveGameRouteSelection(const QString &gameId, const QString &routeKey);
     Q_INVOKABLE void clearSessionData();
+
+    // Where the small state files live: the app-local data location, else the app data location,
+    // else ~/.nimbra.
+    static QString dataDirectory();
+
+    // The catalogue results (lists are replaced wholesale; the loaded flags only go to true).
+    void setCommonGames(const QVariantList &games);
+    void setGames(const QVariantList &games, const QVariantList &categories, int page, int pageSize,
+                  int total, int totalPages);
+    // Merges a game detail into every matching record of both lists.
+    void updateGameDetail(const QVariantMap &detail);
 
     // The signed-in account: signed in exactly when userId > 0. Merges vip_num/is_vip into the membership.
     void setAuthenticated(const QString &phone, int userId, int points, int vipNum);
@@ -182,7 +198,7 @@ signals:
     void leaderTeamDetailChanged();
 
 private:
-    explicit GlobalData(QObject *parent = nullptr);
+    void restoreLocalState();
 
     bool m_loggedIn = false;
     QString m_userPhone;
@@ -192,6 +208,7 @@ private:
     QVariantList m_commonGames;
     bool m_commonGamesLoaded = false;
     QVariantMap m_recentBoostedGame;
+    QHash<QString, QString> m_routeSelections;
     QVariantList m_games;
     bool m_gamePageLoaded = false;
     QVariantList m_gameCategories;

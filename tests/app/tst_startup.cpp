@@ -8,6 +8,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -209,11 +210,23 @@ private slots:
         process.start(box.app);
         QByteArray output;
         QVERIFY2(waitForOutput(process, output, "op=refresh success=true"), output.constData());
+        // The catalogue is asked for once, after the window exists, and lands in the state store.
+        QVERIFY2(waitForOutput(process, output, "[Data] 游戏库已更新"), output.constData());
+        QVERIFY2(waitForOutput(process, output, "[Data] 常用游戏已更新"), output.constData());
         ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
         QVERIFY(process.waitForFinished(20000));
         QCOMPARE(process.exitCode(), 0);
 
         const QByteArray log = readFile(box.logPath());
+        QCOMPARE(log.count("[HTTP] 入队 #2 op=common path=/api/user/gamelist/common"), 1);
+        QCOMPARE(log.count("op=common path="), 2); // queued and sent, once each
+        QCOMPARE(log.count("[HTTP] 入队 #3 op=page path=/api/user/gamelist/pc/page"), 1);
+        QCOMPARE(log.count("op=page path="), 2);
+        QVERIFY(log.indexOf("[APP] 主窗口已创建") < log.indexOf("op=common path="));
+        QVERIFY(QRegularExpression(QStringLiteral("常用游戏已更新 count=[1-9]"))
+                    .match(QString::fromUtf8(log))
+                    .hasMatch());
+        QVERIFY(log.contains("[Data] 游戏库已更新 page=1 count=12"));
         QVERIFY(log.contains(
             "[HTTP] 入队 #1 op=refresh path=/passport/sms/refresh guid=0 signed=false deviceId=true"));
         QVERIFY(log.contains("[HTTP] 回调 #1 op=refresh success=true status=200"));
