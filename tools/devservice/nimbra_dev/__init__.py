@@ -9,4 +9,7 @@ module-level ``routes`` table; list the module here to mount it.
 SERVICE_MODULES = (
     "testing",
     "accounts",
+    "catalog",
+    "routes",
+    "purchase",
 )

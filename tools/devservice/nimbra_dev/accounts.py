@@ -432,6 +432,45 @@ def reset_password(ctx: Context) -> Any:
 
 
 # ---------------------------------------------------------------------------
+# Hooks for other service areas
+
+# A membership carries the best plan paid for while it lasts.
+VIP_TYPE_RANK = {"shared": 1, "group": 2, "private": 3}
+
+
+def member_info(state: State, user_id: int) -> dict[str, Any] | None:
+    """What other areas may know of an account (no secrets); None when there is no such account."""
+    with state.lock:
+        account = _accounts(state).by_id.get(user_id)
+        if account is None:
+            return None
+        return {"user_id": account.user_id, "phone": account.phone, "points": account.points,
+                "disabled": account.disabled, "membership": account.membership(state.clock())}
+
+
+def apply_membership(state: State, user_id: int, vip_type: str, days: int) -> dict[str, Any] | None:
+    """Add ``days`` of a paid plan to the account; returns the new membership block.
+
+    Days still left are kept, so renewing early loses nothing; the type only
+    moves up (shared < group < private). None when there is no such account.
+    """
+    with state.lock:
+        accounts = _accounts(state)
+        account = accounts.by_id.get(user_id)
+        if account is None:
+            return None
+        now = state.clock()
+        active = account.membership(now)["is_vip"]
+        if account.vip_num <= 0:
+            account.vip_num = accounts.next_vip_num
+            accounts.next_vip_num += 1
+        if not active or VIP_TYPE_RANK.get(vip_type, 0) >= VIP_TYPE_RANK.get(account.vip_type or "", 0):
+            account.vip_type = vip_type
+        account.vip_expire_at = (account.vip_expire_at if active else int(now)) + days * DAY
+        return account.membership(now)
+
+
+# ---------------------------------------------------------------------------
 # Developer and test helpers (never called by the app)
 
 

@@ -17,6 +17,7 @@ from __future__ import annotations
 
 import importlib
 import json
+import re
 import socket
 import sys
 import threading
@@ -158,6 +159,9 @@ class Context:
     # Writes a line of its own to the console even under --quiet (e.g. an SMS
     # code a developer has to read).
     console: Callable[[str], None] = lambda text: None
+    # "http://host:port[/prefix]" as this request addressed the service, for
+    # absolute links back to it (picture URLs).
+    base_url: str = ""
 
     def note(self, text: str) -> None:
         """Add a remark to this request's log line (never put secrets here)."""
@@ -167,6 +171,9 @@ class Context:
 Handler = Callable[[Context], Any]
 # Runs once when the server is built (seeding data); returns lines for stdout.
 StartHook = Callable[[State], Iterable[str]]
+# Answers GET/HEAD of one file below a static mount: (content type, bytes), or
+# None for 404. Gets the path after the mount's prefix.
+StaticProvider = Callable[[State, str], "tuple[str, bytes] | None"]
 
 
 @dataclass(frozen=True)
@@ -183,6 +190,7 @@ class RouteTable:
     def __init__(self) -> None:
         self._routes: dict[str, Route] = {}
         self._start_hooks: list[StartHook] = []
+        self._static: dict[str, StaticProvider] = {}
 
     def add(self, path: str, handler: Handler, *, signed: bool = False, json_body: bool = True) -> None:
         if not path.startswith("/"):
@@ -198,6 +206,29 @@ class RouteTable:
 
         return register
 
+    def static(self, prefix: str) -> Callable[[StaticProvider], StaticProvider]:
+        """Decorator: ``provider(state, name)`` answers GET and HEAD of ``prefix + name``."""
+
+        def register(provider: StaticProvider) -> StaticProvider:
+            self.add_static(prefix, provider)
+            return provider
+
+        return register
+
+    def add_static(self, prefix: str, provider: StaticProvider) -> None:
+        if not (prefix.startswith("/") and prefix.endswith("/") and len(prefix) > 1):
+            raise ValueError(f"static prefix must be '/name/': {prefix!r}")
+        if prefix in self._static:
+            raise ValueError(f"duplicate static prefix {prefix}")
+        self._static[prefix] = provider
+
+    def static_for(self, path: str) -> tuple[StaticProvider, str] | None:
+        """The provider of the mount holding ``path`` and the name below it."""
+        for prefix, provider in self._static.items():
+            if path.startswith(prefix):
+                return provider, path[len(prefix):]
+        return None
+
     def on_start(self, hook: StartHook) -> StartHook:
         """Decorator: run ``hook(state)`` when the server is built; it returns lines to announce."""
         self._start_hooks.append(hook)
@@ -206,6 +237,8 @@ class RouteTable:
     def include(self, other: "RouteTable") -> None:
         for route in other:
             self.add(route.path, route.handler, signed=route.signed, json_body=route.json_body)
+        for prefix, provider in other._static.items():
+            self.add_static(prefix, provider)
         self._start_hooks.extend(other._start_hooks)
 
     def start(self, state: State) -> list[str]:
@@ -276,6 +309,9 @@ class RequestLog:
 # ---------------------------------------------------------------------------
 # HTTP
 
+# Host header values trusted to build links back to this service.
+_HOST_RE = re.compile(r"(?:[A-Za-z0-9.-]+|\[[0-9A-Fa-f:.]+\])(?::[0-9]{1,5})?")
+
 
 class DevServer(ThreadingHTTPServer):
     # Hanging or slow handlers must never hold up shutdown.
@@ -316,7 +352,46 @@ class DevRequestHandler(BaseHTTPRequestHandler):
     server_version = "NimbraDevService/1"
     server: DevServer
 
-    # -- every method except POST ------------------------------------------
+    # -- every method except POST: GET and HEAD of static files, else 405 ---
+
+    def do_GET(self) -> None:
+        self._serve_static(with_body=True)
+
+    def do_HEAD(self) -> None:
+        self._serve_static(with_body=False)
+
+    def _serve_static(self, *, with_body: bool) -> None:
+        path = self.path.split("?", 1)[0]
+        route_path = self._strip_prefix(path)
+        mount = self.server.routes.static_for(route_path) if route_path is not None else None
+        if mount is None:
+            self._method_not_allowed()
+            return
+        started = time.monotonic()
+        notes: list[str] = []
+        if self.headers.get("Content-Length", "0") != "0" or self.headers.get("Transfer-Encoding"):
+            # A body is never read here, so the connection cannot be reused.
+            self.close_connection = True
+        provider, name = mount
+        try:
+            found = provider(self.server.state, name)
+        except Exception as exc:
+            notes.append(f"handler error {type(exc).__name__}")
+            self.server.log.error(
+                f"{path}: {type(exc).__name__}\n" + "".join(traceback.format_tb(exc.__traceback__)).rstrip()
+            )
+            reply = envelope(CODE_INTERNAL, "internal error", status=500)
+        else:
+            if found is None:
+                reply = envelope(CODE_NOT_FOUND, "not found", status=404)
+            else:
+                reply = Reply(200, found[1], content_type=found[0])
+        try:
+            self._send(reply, with_body=with_body)
+        except OSError as exc:
+            notes.append(f"client went away ({type(exc).__name__})")
+            self.close_connection = True
+        self._log(self.command, path, reply.status, reply.log_code, started, notes)
 
     def __getattr__(self, name: str):
         # BaseHTTPRequestHandler looks up do_<METHOD>; answer 405 for all of them.
@@ -377,7 +452,7 @@ class DevRequestHandler(BaseHTTPRequestHandler):
 
         state = self.server.state
         ctx = Context(state=state, path=route_path, headers=self.headers, raw_body=raw_body, notes=notes,
-                      console=self.server.log.console)
+                      console=self.server.log.console, base_url=self._base_url())
 
         if route.signed:
             try:
@@ -408,6 +483,15 @@ class DevRequestHandler(BaseHTTPRequestHandler):
         if result is NO_REPLY or isinstance(result, Reply):
             return result
         return ok(result)
+
+    def _base_url(self) -> str:
+        # The Host the client used, so links work whether it dialled 127.0.0.1,
+        # localhost or [::1]; the socket's own address when that header is unusable.
+        host = (self.headers.get("Host") or "").strip()
+        if not _HOST_RE.fullmatch(host):
+            address, port = self.connection.getsockname()[:2]
+            host = f"[{address}]:{port}" if ":" in address else f"{address}:{port}"
+        return f"http://{host}{self.server.path_prefix}"
 
     def _strip_prefix(self, path: str) -> str | None:
         prefix = self.server.path_prefix
