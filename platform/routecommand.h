@@ -1,0 +1,70 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Game routes towards the TUN address: the system route command's program and arguments (the caller
+// runs them), and on Linux the routes we left behind. Addresses are dotted-quad IPv4 texts.
+namespace nimbra::platform {
+
+// Linux routing-protocol number that marks every route we add. The kernel passes numbers above
+// RTPROT_STATIC (4) through untouched; 215 (0xd7) is neither in linux/rtnetlink.h nor in iproute2's
+// rt_protos, so a route carrying it is ours: deletion names it, and a route someone else added with
+// the same destination and gateway is never removed.
+inline constexpr int kRouteProtocol = 215;
+
+enum class RouteSyntax
+{
+    Windows, // "route.exe" add -p DEST mask MASK GATEWAY / delete DEST mask MASK
+    Linux,   // "ip" route add|del DEST/PREFIX via GATEWAY proto 215
+};
+
+#ifdef _WIN32
+inline constexpr RouteSyntax kNativeRouteSyntax = RouteSyntax::Windows;
+#else
+inline constexpr RouteSyntax kNativeRouteSyntax = RouteSyntax::Linux;
+#endif
+
+struct RouteCommand
+{
+    std::string program;
+    std::vector<std::string> arguments;
+
+    bool operator==(const RouteCommand &) const = default;
+};
+
+// The commands for one route. nullopt unless destination, mask and gateway are dotted-quad IPv4
+// (no leading zeros: route.exe would read them as octal), the mask is contiguous and the destination
+// has no bits outside the mask. The Windows delete takes no gateway; the gateway is still checked.
+std::optional<RouteCommand> routeAddCommand(std::string_view destination, std::string_view mask,
+                                            std::string_view gateway,
+                                            RouteSyntax syntax = kNativeRouteSyntax);
+std::optional<RouteCommand> routeDeleteCommand(std::string_view destination, std::string_view mask,
+                                               std::string_view gateway,
+                                               RouteSyntax syntax = kNativeRouteSyntax);
+
+// Dotted-quad helpers shared by both halves (host byte order).
+std::optional<std::uint32_t> parseIPv4(std::string_view text);
+std::string formatIPv4(std::uint32_t address);
+std::optional<int> prefixLengthOfMask(std::uint32_t mask); // nullopt for a non-contiguous mask
+std::uint32_t maskOfPrefixLength(int prefixLength);        // 0..32
+
+struct OwnRoute
+{
+    std::string destination;
+    std::string mask;
+    int prefixLength = 0;
+    std::string gateway;
+
+    bool operator==(const OwnRoute &) const = default;
+};
+
+// Routes marked with kRouteProtocol in the main IPv4 table of this thread's network namespace, read
+// over rtnetlink, so that the routes of a client that died can be deleted with routeDeleteCommand.
+// Windows: no such mark exists; always an empty list. nullopt (with systemError) when the query fails.
+std::optional<std::vector<OwnRoute>> listOwnRoutes(int *systemError = nullptr);
+
+} // namespace nimbra::platform

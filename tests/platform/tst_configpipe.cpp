@@ -1,0 +1,182 @@
+#include "platform/configpipe.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace nimbra::platform;
+
+class TestConfigPipe : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> m_runtime;
+
+    QString pipeDirectory() const { return m_runtime->path() + QStringLiteral("/nimbra"); }
+    QStringList leftBehind() const
+    {
+        return QDir(pipeDirectory())
+            .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    }
+    static mode_t modeOf(const QString &path)
+    {
+        struct stat info = {};
+        return lstat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_mode : 0;
+    }
+    static std::function<bool()> stillRunning(QProcess &process)
+    {
+        return [&process] {
+            process.waitForFinished(0);
+            return process.state() != QProcess::NotRunning;
+        };
+    }
+
+private slots:
+    void initTestCase()
+    {
+        // A vanished reader must come back as EPIPE; a leaked SIGPIPE would end this run.
+        std::signal(SIGPIPE, SIG_DFL);
+    }
+
+    void init()
+    {
+        m_runtime = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_runtime->isValid());
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_runtime->path()));
+    }
+
+    void readerReceivesWholeConfiguration()
+    {
+        QByteArray config;
+        for (int i = 0; config.size() < 200 * 1024; ++i)
+            config += QByteArray::number(i) + ',';
+        QTemporaryDir outputDir;
+        const QString outputPath = outputDir.filePath(QStringLiteral("received"));
+
+        ConfigPipe pipe;
+        const ConfigPipeResult created = pipe.create(ConfigPipeUse::Run, config.size());
+        QVERIFY2(created.ok(), created.message.c_str());
+        const QString path = QString::fromStdString(pipe.path());
+        QVERIFY2(QRegularExpression(QStringLiteral("^%1/nimbra-config-[0-9a-f]{32}$")
+                                        .arg(QRegularExpression::escape(pipeDirectory())))
+                     .match(path)
+                     .hasMatch(),
+                 qPrintable(path));
+        QCOMPARE(modeOf(pipeDirectory()), mode_t(S_IFDIR | 0700));
+        QCOMPARE(modeOf(path), mode_t(S_IFIFO | 0600));
+
+        // More than a pipe buffer, so the write waits for the reader several times.
+        QProcess reader;
+        reader.setStandardOutputFile(outputPath);
+        reader.start(QStringLiteral("cat"), {path});
+        QVERIFY(reader.waitForStarted());
+        const ConfigPipeResult served = pipe.serve(config.toStdString(), stillRunning(reader));
+        QVERIFY2(served.ok(), served.message.c_str());
+        // cat ending by itself shows that the reader got the end of its input.
+        QVERIFY(reader.waitForFinished(5000));
+        QCOMPARE(reader.exitCode(), 0);
+        QFile received(outputPath);
+        QVERIFY(received.open(QIODevice::ReadOnly));
+        QVERIFY(received.readAll() == config);
+        QCOMPARE(leftBehind(), QStringList());
+    }
+
+    void waitingForTheReaderEnds()
+    {
+        ConfigPipe pipe;
+        QElapsedTimer clock;
+
+        QVERIFY(pipe.create(ConfigPipeUse::Run, 16).ok());
+        int asked = 0;
+        clock.start();
+        ConfigPipeResult result = pipe.serve("{\"password\":\"pw\"}", [&] { return ++asked > 0; });
+        QCOMPARE(QString::fromStdString(result.message), QStringLiteral("nimbra-server 读取内存配置超时"));
+        QVERIFY2(clock.elapsed() >= 2000 && clock.elapsed() < 3500,
+                 qPrintable(QString::number(clock.elapsed())));
+        // Polled about every 10 ms: neither busily nor once.
+        QVERIFY2(asked >= 50 && asked <= 210, qPrintable(QString::number(asked)));
+
+        QVERIFY(pipe.create(ConfigPipeUse::Validation, 16).ok());
+        QProcess reader;
+        reader.start(QStringLiteral("sleep"), {QStringLiteral("0.3")});
+        QVERIFY(reader.waitForStarted());
+        clock.start();
+        result = pipe.serve("{}", stillRunning(reader));
+        QCOMPARE(QString::fromStdString(result.message),
+                 QStringLiteral("nimbra-server 未读取内存配置便已退出"));
+        QVERIFY2(clock.elapsed() >= 200 && clock.elapsed() < 1500,
+                 qPrintable(QString::number(clock.elapsed())));
+
+        QVERIFY(pipe.create(ConfigPipeUse::Run, 16).ok());
+        QVERIFY(QFile::remove(QString::fromStdString(pipe.path())));
+        result = pipe.serve("{}", {});
+        QCOMPARE(result.status, ConfigPipeStatus::ConnectFailed);
+        QCOMPARE(QString::fromStdString(result.message),
+                 QStringLiteral("连接配置管道失败（错误 %1）").arg(ENOENT));
+        QCOMPARE(pipe.serve("{}", {}).status, ConfigPipeStatus::ConnectFailed); // served pipes are closed
+        QCOMPARE(leftBehind(), QStringList());
+    }
+
+    void readerLeavingEarlyIsAWriteError()
+    {
+        // Far more than the pipe holds, so the write is still going when the reader has gone.
+        const std::string config(4 * 1024 * 1024, 'x');
+        ConfigPipe pipe;
+        QVERIFY(pipe.create(ConfigPipeUse::Run, config.size()).ok());
+        QProcess reader;
+        reader.start(QStringLiteral("head"),
+                     {QStringLiteral("-c"), QStringLiteral("100"), QString::fromStdString(pipe.path())});
+        QVERIFY(reader.waitForStarted());
+        const ConfigPipeResult result = pipe.serve(config, stillRunning(reader));
+        QCOMPARE(result.systemError, static_cast<unsigned long>(EPIPE));
+        QCOMPARE(QString::fromStdString(result.message),
+                 QStringLiteral("写入内存配置失败（错误 %1）").arg(EPIPE));
+        sigset_t pending;
+        sigpending(&pending);
+        QCOMPARE(sigismember(&pending, SIGPIPE), 0);
+        QCOMPARE(leftBehind(), QStringList());
+    }
+
+    void privateDirectoryAndCleanUp()
+    {
+        const QByteArray directory = QFile::encodeName(pipeDirectory());
+        // Made under a restrictive umask it still ends up usable and private.
+        const mode_t previousMask = umask(0277);
+        auto pipe = std::make_unique<ConfigPipe>();
+        const ConfigPipeResult created = pipe->create(ConfigPipeUse::Run, 16);
+        umask(previousMask);
+        QVERIFY2(created.ok(), created.message.c_str());
+        QCOMPARE(modeOf(pipeDirectory()), mode_t(S_IFDIR | 0700));
+        QCOMPARE(modeOf(QString::fromStdString(pipe->path())), mode_t(S_IFIFO | 0600));
+        // An abandoned pipe is removed, by a new create and by destruction.
+        QVERIFY(pipe->create(ConfigPipeUse::Run, 16).ok());
+        QCOMPARE(leftBehind().size(), 1);
+        pipe.reset();
+        QCOMPARE(leftBehind(), QStringList());
+
+        // An existing directory others can enter is refused, not repaired; so is a symbolic link.
+        ConfigPipe refused;
+        QCOMPARE(chmod(directory.constData(), 0755), 0);
+        QCOMPARE(QString::fromStdString(refused.create(ConfigPipeUse::Validation, 16).message),
+                 QStringLiteral("无法创建配置校验管道（错误 %1）").arg(EPERM));
+        QCOMPARE(QString::fromStdString(refused.create(ConfigPipeUse::Run, 16).message),
+                 QStringLiteral("无法创建运行配置管道（错误 %1）").arg(EPERM));
+        QVERIFY(refused.path().empty());
+        QVERIFY(QDir().rmdir(pipeDirectory()));
+        QTemporaryDir elsewhere;
+        QCOMPARE(chmod(QFile::encodeName(elsewhere.path()).constData(), 0700), 0);
+        QVERIFY(QFile::link(elsewhere.path(), pipeDirectory()));
+        QCOMPARE(refused.create(ConfigPipeUse::Run, 16).status, ConfigPipeStatus::CreateFailed);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestConfigPipe)
+#include "tst_configpipe.moc"
