@@ -1,5 +1,6 @@
 #include "app/startup.h"
 
+#include "accel/singboxmanager.h"
 #include "account/authapi.h"
 #include "app/qmldebuggerargs.h"
 #include "app/runtimelog.h"
@@ -105,7 +106,8 @@ int runApplication(int argc, char **argv)
     HttpManager httpManager;
     AuthApi authApi;
     GameListApi gameListApi;
-    const Backend backend{globalData, &httpManager, &authApi, &gameListApi};
+    SingBoxManager singBoxManager;
+    const Backend backend{globalData, &httpManager, &authApi, &gameListApi, &singBoxManager};
 
     attachTransport(backend);
     connectSessionHandOver(backend);
@@ -122,6 +124,7 @@ int runApplication(int argc, char **argv)
     context->setContextProperty(QStringLiteral("passportApi"), &authApi);
     context->setContextProperty(QStringLiteral("gameListApi"), &gameListApi);
     context->setContextProperty(QStringLiteral("httpManager"), &httpManager);
+    context->setContextProperty(QStringLiteral("singBoxManager"), &singBoxManager);
     context->setContextProperty(QStringLiteral("qmlDebuggerActive"), debuggerEnabled && debuggerFound);
     context->setContextProperty(QStringLiteral("qmlDebuggerRequested"), debuggerFound);
     QObject::connect(

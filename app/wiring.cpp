@@ -1,9 +1,12 @@
 #include "app/wiring.h"
 
+#include "accel/singboxmanager.h"
 #include "account/authapi.h"
 #include "catalog/gamelistapi.h"
 #include "net/httpmanager.h"
 #include "state/globaldata.h"
+
+#include <QCoreApplication>
 
 namespace nimbra {
 
@@ -16,6 +19,8 @@ void attachTransport(const Backend &backend)
 void connectSessionHandOver(const Backend &backend)
 {
     GlobalData *data = backend.data;
+    QObject::connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, backend.singBox,
+                     &SingBoxManager::shutdown);
     QObject::connect(backend.auth, &AuthApi::authenticated, data,
                      [data](const QString &, const QString &phone, int userId, const QString &,
                             const QString &, int points,

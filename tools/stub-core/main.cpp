@@ -235,6 +235,9 @@ int checkCommand(const Options &options, const StubMode &mode, const Logger &log
     const ReadResult read = readConfig(options.configPath, content, error);
     if (read == ReadResult::Stopped)
         return 1;
+    // A slow validation leaves the client time to cancel between its check and its run.
+    if (mode.slowCheckMs > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(mode.slowCheckMs));
     if (read == ReadResult::Read && mode.checkFail)
         error = *mode.checkFail;
     else if (read == ReadResult::Read && loadCoreConfig(content, options.configPath, error))

@@ -18,6 +18,7 @@ struct StubMode
     bool crashBySignal = false; // otherwise a Go-style panic with exit code 2
     bool errorLines = false;
     int slowReadyMs = 0;
+    int slowCheckMs = 0;
     bool splitReady = false;
 };
 

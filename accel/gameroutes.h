@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+// Game address ranges as host routes towards the core's TUN address: parsing of the game's entries and
+// the journal that lets the next start remove routes a dead client left behind.
+namespace nimbra::accel {
+
+struct RouteEntry
+{
+    QString destination; // dotted network address
+    QString mask;        // dotted netmask
+    QString gateway;     // the TUN address the route points at
+
+    QString key() const { return destination + QLatin1Char('/') + mask; }
+    bool operator==(const RouteEntry &) const = default;
+};
+
+// "a.b.c.d" (taken as its /16) or "a.b.c.d/n". On failure returns false with the user-facing message.
+bool parseRouteEntry(const QString &text, RouteEntry &entry, QString &error);
+
+// The routes this client added and has not removed yet, kept in a small file so that they survive a
+// crash of the client. Every change rewrites the file atomically; an empty journal removes it.
+class RouteJournal
+{
+public:
+    explicit RouteJournal(const QString &path);
+
+    QList<RouteEntry> load() const;
+    void add(const RouteEntry &entry);
+    void remove(const RouteEntry &entry);
+    void clear();
+    QString path() const { return m_path; }
+
+private:
+    void write(const QList<RouteEntry> &entries);
+
+    QString m_path;
+};
+
+} // namespace nimbra::accel

@@ -1,0 +1,327 @@
+#include "accel/singboxmanager.h"
+
+#include "accel/runtimeconfig.h"
+#include "accel/singboxworker.h"
+#include "platform/netcounters.h"
+#include "state/globaldata.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace {
+
+QString coreExecutableName()
+{
+#ifdef Q_OS_WIN
+    return QStringLiteral("nimbra-server.exe");
+#else
+    return QStringLiteral("nimbra-server");
+#endif
+}
+
+QString cleanPath(const QString &path)
+{
+    return QDir::fromNativeSeparators(path.trimmed());
+}
+
+} // namespace
+
+SingBoxManager::SingBoxManager(QObject *parent)
+    : QObject(parent)
+    , m_executablePath(QDir(QCoreApplication::applicationDirPath())
+                           .filePath(QStringLiteral("data/") + coreExecutableName()))
+    , m_configPath(nimbra::accel::kRuntimeConfigTemplatePath)
+    , m_dataDirectory(QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("data")))
+{
+    m_worker = new SingBoxWorker(this, &m_cancelRequested, defaultRouteJournalPath());
+    m_thread.setObjectName(QStringLiteral("SingBoxManager worker"));
+    m_worker->moveToThread(&m_thread);
+    connect(&m_thread, &QThread::started, m_worker, &SingBoxWorker::initialize);
+    connect(&m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
+    connect(this, &SingBoxManager::startRequested, m_worker, &SingBoxWorker::start, Qt::QueuedConnection);
+    connect(this, &SingBoxManager::stopRequested, m_worker, &SingBoxWorker::stopCore, Qt::QueuedConnection);
+    m_thread.start(QThread::InheritPriority);
+
+    m_statsTimer.setInterval(1000);
+    connect(&m_statsTimer, &QTimer::timeout, this, &SingBoxManager::updateNetworkStats);
+    updateNetworkStats();
+    m_statsTimer.start();
+}
+
+SingBoxManager::~SingBoxManager()
+{
+    shutdown();
+    m_thread.quit();
+    m_thread.wait();
+}
+
+QString SingBoxManager::defaultRouteJournalPath()
+{
+    return QDir(GlobalData::dataDirectory()).filePath(QStringLiteral("route_journal.json"));
+}
+
+QString SingBoxManager::displayPath(const QString &path)
+{
+    return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
+}
+
+void SingBoxManager::setExecutablePath(const QString &path)
+{
+    const QString cleaned = cleanPath(path);
+    if (cleaned.isEmpty() || cleaned == m_executablePath)
+        return;
+    m_executablePath = cleaned;
+    emit pathsChanged();
+}
+
+void SingBoxManager::setConfigPath(const QString &path)
+{
+    const QString cleaned = cleanPath(path);
+    if (cleaned.isEmpty() || cleaned == m_configPath)
+        return;
+    m_configPath = cleaned;
+    emit pathsChanged();
+}
+
+void SingBoxManager::setDataDirectory(const QString &path)
+{
+    const QString cleaned = cleanPath(path);
+    if (cleaned.isEmpty() || cleaned == m_dataDirectory)
+        return;
+    m_dataDirectory = cleaned;
+    emit pathsChanged();
+}
+
+void SingBoxManager::setLastError(const QString &message)
+{
+    if (m_lastError == message)
+        return;
+    m_lastError = message;
+    emit lastErrorChanged();
+}
+
+void SingBoxManager::setRunning(bool running)
+{
+    if (m_running == running)
+        return;
+    m_running = running;
+    emit runningChanged();
+}
+
+void SingBoxManager::setStarting(bool starting)
+{
+    if (m_starting == starting)
+        return;
+    m_starting = starting;
+    emit startingChanged();
+}
+
+bool SingBoxManager::start()
+{
+    return startWithConfig(QString());
+}
+
+bool SingBoxManager::startWithConfig(const QString &configPath)
+{
+    if (m_running || m_starting)
+        return true;
+
+    const auto fail = [this](const QString &message) {
+        setLastError(message);
+        emit startFailed(message);
+        return false;
+    };
+    const QString requested = configPath.trimmed();
+    if (!requested.isEmpty() || m_runtimeConfig.isEmpty()) {
+        if (!requested.isEmpty())
+            setConfigPath(requested);
+        QFile file(m_configPath);
+        if (!file.open(QIODevice::ReadOnly))
+            return fail(QStringLiteral("无法读取 nimbra-server 配置：") + displayPath(m_configPath));
+        m_runtimeConfig = file.readAll();
+    }
+    const QFileInfo executable(m_executablePath);
+    if (!executable.exists() || !executable.isFile())
+        return fail(QStringLiteral("未找到 nimbra-server.exe：") + displayPath(m_executablePath));
+    if (m_runtimeConfig.isEmpty() && !QFile::exists(m_configPath))
+        return fail(QStringLiteral("未找到 nimbra-server 内置配置模板"));
+    if (!QDir().mkpath(m_dataDirectory))
+        return fail(QStringLiteral("无法创建 nimbra-server 数据目录：") + displayPath(m_dataDirectory));
+
+    setLastError(QString());
+    m_forwardOutput = true;
+    m_cancelRequested = false;
+    m_sessionRouteList = m_pendingRouteList;
+    m_sessionGateway = m_tunAddress;
+    setStarting(true);
+    emit startRequested(m_executablePath,
+                        {QStringLiteral("run"), QStringLiteral("-c"), QStringLiteral("<memory>")},
+                        executable.absolutePath(), m_runtimeConfig);
+    return true;
+}
+
+void SingBoxManager::stop()
+{
+    if (!m_running && !m_starting)
+        return;
+    m_forwardOutput = false;
+    m_cancelRequested = true;
+    setStarting(false);
+    emit stopRequested();
+}
+
+bool SingBoxManager::restart()
+{
+    if (!m_running && !m_starting)
+        return start();
+    m_restartPending = true;
+    m_forwardOutput = false;
+    m_cancelRequested = true;
+    emit stopRequested();
+    return true;
+}
+
+void SingBoxManager::shutdown()
+{
+    m_cancelRequested = true;
+    if (m_thread.isRunning() && m_worker)
+        QMetaObject::invokeMethod(m_worker, &SingBoxWorker::shutdownNow, Qt::BlockingQueuedConnection);
+    setStarting(false);
+    setRunning(false);
+    m_runtimeConfig.clear();
+}
+
+void SingBoxManager::setRouteIpList(const QVariantList &ipList)
+{
+    m_pendingRouteList = ipList;
+}
+
+bool SingBoxManager::prepareRuntimeConfig(const QByteArray &json)
+{
+    const nimbra::accel::RuntimeConfigResult result = nimbra::accel::buildRuntimeConfigFromJson(json);
+    for (const QString &line : result.logLines)
+        qInfo().noquote() << line;
+    if (!result.ok) {
+        setLastError(result.errorMessage);
+        return false;
+    }
+    m_runtimeConfig = result.compactJson;
+    m_tunAddress = result.tunAddress;
+    return true;
+}
+
+void SingBoxManager::clearRuntimeConfig()
+{
+    m_runtimeConfig.clear();
+}
+
+void SingBoxManager::beginRouteInstall()
+{
+    QMetaObject::invokeMethod(
+        m_worker,
+        [worker = m_worker, list = m_sessionRouteList, gateway = m_sessionGateway] {
+            worker->installRoutes(list, gateway);
+        },
+        Qt::QueuedConnection);
+}
+
+void SingBoxManager::workerStarted()
+{
+    if (m_starting) {
+        beginRouteInstall();
+        return;
+    }
+    // The start was cancelled while the core came up: stop the late core the normal way.
+    setRunning(true);
+    emit stopRequested();
+}
+
+void SingBoxManager::routeInstallFinished(bool success, const QString &errorMessage)
+{
+    if (!m_starting)
+        return;
+    setStarting(false);
+    if (success) {
+        setLastError(QString());
+        setRunning(true);
+        QMetaObject::invokeMethod(m_worker, &SingBoxWorker::markRunning, Qt::QueuedConnection);
+        emit started();
+        return;
+    }
+    const QString message = errorMessage.isEmpty() ? QStringLiteral("游戏路由添加失败") : errorMessage;
+    setLastError(message);
+    emit stopRequested();
+    emit startFailed(message);
+}
+
+void SingBoxManager::workerFinished(int exitCode, QProcess::ExitStatus exitStatus, bool wasRunning)
+{
+    if (m_starting) {
+        setStarting(false);
+        const bool hadRunning = m_running;
+        setRunning(false);
+        if (hadRunning) {
+            emit stopped(exitCode, exitStatus);
+        } else {
+            const QString message =
+                exitStatus == QProcess::CrashExit
+                    ? QStringLiteral("nimbra-server 在建立加速通道时异常退出")
+                    : QStringLiteral("nimbra-server 在建立加速通道前已退出（代码 %1）").arg(exitCode);
+            setLastError(message);
+            m_runtimeConfig.clear();
+            emit startFailed(message);
+        }
+    } else if (m_running || wasRunning) {
+        setRunning(false);
+        emit stopped(exitCode, exitStatus);
+    }
+
+    if (m_restartPending) {
+        m_restartPending = false;
+        startWithConfig(QString());
+    } else if (!m_running) {
+        m_runtimeConfig.clear();
+    }
+}
+
+void SingBoxManager::workerStartFailed(const QString &message)
+{
+    if (m_starting)
+        setStarting(false);
+    else if (!m_running)
+        return;
+    setLastError(message);
+    setRunning(false);
+    m_runtimeConfig.clear();
+    emit startFailed(message);
+}
+
+void SingBoxManager::workerProcessError(const QString &message)
+{
+    setLastError(message);
+    emit processError(message);
+}
+
+void SingBoxManager::deliverOutput(const QString &text, bool standardError)
+{
+    if (m_forwardOutput && !text.isEmpty())
+        emit outputReceived(text, standardError);
+}
+
+void SingBoxManager::updateNetworkStats()
+{
+    std::optional<nimbra::accel::ByteCounters> totals;
+    if (const auto read = nimbra::platform::readInterfaceByteTotals())
+        totals = nimbra::accel::ByteCounters{read->sent, read->received};
+    std::optional<qint64> interval;
+    if (totals) {
+        if (m_statsClock.isValid())
+            interval = m_statsClock.restart();
+        else
+            m_statsClock.start();
+    }
+    if (nimbra::accel::applyThroughputSample(m_stats, totals, interval))
+        emit networkStatsChanged();
+}

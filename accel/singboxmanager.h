@@ -1,0 +1,117 @@
+#pragma once
+
+#include "accel/gameroutes.h"
+#include "accel/throughput.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QProcess>
+#include <QThread>
+#include <QTimer>
+#include <QVariantList>
+
+#include <atomic>
+
+class SingBoxWorker;
+
+// Runs the acceleration core as a child process and owns the acceleration session: validation and run
+// with the configuration served through a pipe, readiness, the game routes, start/stop/restart, and the
+// machine's throughput. All process and route work happens in the worker's thread.
+class SingBoxManager : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(bool running READ running NOTIFY runningChanged)
+    Q_PROPERTY(bool starting READ starting NOTIFY startingChanged)
+    Q_PROPERTY(QString executablePath READ executablePath WRITE setExecutablePath NOTIFY pathsChanged)
+    Q_PROPERTY(QString configPath READ configPath WRITE setConfigPath NOTIFY pathsChanged)
+    Q_PROPERTY(QString dataDirectory READ dataDirectory WRITE setDataDirectory NOTIFY pathsChanged)
+    Q_PROPERTY(QString lastError READ lastError NOTIFY lastErrorChanged)
+    Q_PROPERTY(double uploadBytesPerSecond READ uploadBytesPerSecond NOTIFY networkStatsChanged)
+    Q_PROPERTY(double downloadBytesPerSecond READ downloadBytesPerSecond NOTIFY networkStatsChanged)
+
+public:
+    using RouteEntry = nimbra::accel::RouteEntry;
+
+    explicit SingBoxManager(QObject *parent = nullptr);
+    ~SingBoxManager() override;
+
+    bool running() const { return m_running; }
+    bool starting() const { return m_starting; }
+    QString executablePath() const { return m_executablePath; }
+    void setExecutablePath(const QString &path);
+    QString configPath() const { return m_configPath; }
+    void setConfigPath(const QString &path);
+    QString dataDirectory() const { return m_dataDirectory; }
+    void setDataDirectory(const QString &path);
+    QString lastError() const { return m_lastError; }
+    double uploadBytesPerSecond() const { return m_stats.upload; }
+    double downloadBytesPerSecond() const { return m_stats.download; }
+    QString tunAddress() const { return m_tunAddress; }
+    QByteArray runtimeConfig() const { return m_runtimeConfig; }
+
+    // Where the journal of installed routes lives (the per-user data directory unless set).
+    static QString defaultRouteJournalPath();
+
+    Q_INVOKABLE bool start();
+    Q_INVOKABLE bool startWithConfig(const QString &configPath);
+    Q_INVOKABLE void stop();
+    Q_INVOKABLE bool restart();
+    Q_INVOKABLE void shutdown();
+    Q_INVOKABLE void setRouteIpList(const QVariantList &ipList);
+    Q_INVOKABLE bool prepareRuntimeConfig(const QByteArray &json);
+    Q_INVOKABLE void clearRuntimeConfig();
+
+signals:
+    void runningChanged();
+    void startingChanged();
+    void pathsChanged();
+    void lastErrorChanged();
+    void networkStatsChanged();
+    void started();
+    void stopped(int exitCode, QProcess::ExitStatus exitStatus);
+    void startFailed(const QString &message);
+    void processError(const QString &message);
+    void outputReceived(const QString &text, bool standardError);
+    void startRequested(const QString &program, const QStringList &arguments, const QString &workingDirectory,
+                        const QByteArray &configJson);
+    void stopRequested();
+
+private slots:
+    void workerStarted();
+    void routeInstallFinished(bool success, const QString &errorMessage);
+    void workerFinished(int exitCode, QProcess::ExitStatus exitStatus, bool wasRunning);
+    void workerStartFailed(const QString &message);
+    void deliverOutput(const QString &text, bool standardError);
+    void updateNetworkStats();
+
+private:
+    friend class SingBoxWorker;
+
+    void beginRouteInstall();
+    void setLastError(const QString &message);
+    void setRunning(bool running);
+    void setStarting(bool starting);
+    void workerProcessError(const QString &message);
+    static QString displayPath(const QString &path);
+
+    QThread m_thread;
+    SingBoxWorker *m_worker = nullptr;
+    QString m_executablePath;
+    QString m_configPath;
+    QString m_dataDirectory;
+    QByteArray m_runtimeConfig;
+    QString m_lastError;
+    bool m_running = false;
+    bool m_starting = false;
+    bool m_restartPending = false;
+    bool m_forwardOutput = true;
+    std::atomic_bool m_cancelRequested = false;
+    QVariantList m_pendingRouteList;
+    QVariantList m_sessionRouteList;
+    QString m_tunAddress;
+    QString m_sessionGateway;
+
+    QTimer m_statsTimer;
+    QElapsedTimer m_statsClock;
+    nimbra::accel::ThroughputState m_stats;
+};

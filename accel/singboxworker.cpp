@@ -1,0 +1,453 @@
+#include "accel/singboxworker.h"
+
+#include "accel/singboxmanager.h"
+#include "platform/configpipe.h"
+#include "platform/routecommand.h"
+
+#include <QRegularExpression>
+
+#include <string_view>
+
+using nimbra::accel::RouteEntry;
+namespace platform = nimbra::platform;
+
+namespace {
+
+std::string_view bytesView(const QByteArray &bytes)
+{
+    return {bytes.constData(), static_cast<size_t>(bytes.size())};
+}
+
+QString fromStd(const std::string &text)
+{
+    return QString::fromStdString(text);
+}
+
+void keepTail(QString &text, qsizetype limit)
+{
+    if (text.size() > limit)
+        text.remove(0, text.size() - limit);
+}
+
+} // namespace
+
+SingBoxWorker::SingBoxWorker(SingBoxManager *manager, const std::atomic_bool *cancelRequested,
+                             const QString &journalPath)
+    : m_manager(manager)
+    , m_cancelRequested(cancelRequested)
+    , m_process(new QProcess(this))
+    , m_forceKillTimer(new QTimer(this))
+    , m_flushTimer(new QTimer(this))
+    , m_startTimeoutTimer(new QTimer(this))
+    , m_job(std::make_unique<platform::KillOnCloseJob>())
+    , m_journal(journalPath)
+{
+    m_forceKillTimer->setSingleShot(true);
+    m_flushTimer->setSingleShot(true);
+    m_flushTimer->setInterval(kFlushMs);
+    m_startTimeoutTimer->setSingleShot(true);
+    m_startTimeoutTimer->setInterval(kStartTimeoutMs);
+    prepareChild(*m_process);
+
+    connect(m_process, &QProcess::started, this, &SingBoxWorker::handleStarted);
+    connect(m_process, &QProcess::finished, this, &SingBoxWorker::handleFinished);
+    connect(m_process, &QProcess::errorOccurred, this, &SingBoxWorker::handleError);
+    connect(m_process, &QProcess::readyReadStandardOutput, this,
+            [this] { handleOutput(QProcess::StandardOutput); });
+    connect(m_process, &QProcess::readyReadStandardError, this,
+            [this] { handleOutput(QProcess::StandardError); });
+    connect(m_flushTimer, &QTimer::timeout, this, &SingBoxWorker::flushOutput);
+    connect(m_startTimeoutTimer, &QTimer::timeout, this, &SingBoxWorker::handleStartTimeout);
+    connect(m_forceKillTimer, &QTimer::timeout, this, [this] {
+        if (m_process->state() != QProcess::NotRunning)
+            m_process->kill();
+    });
+}
+
+SingBoxWorker::~SingBoxWorker() = default;
+
+void SingBoxWorker::initialize()
+{
+    removeLeftoverRoutes();
+}
+
+void SingBoxWorker::prepareChild(QProcess &process)
+{
+#ifdef Q_OS_UNIX
+    // The child dies with this thread's process; only async-signal-safe calls happen in it.
+    process.setChildProcessModifier(
+        [parent = platform::currentProcessId()] { platform::childSetupForKillOnClose(parent); });
+#else
+    Q_UNUSED(process);
+#endif
+}
+
+void SingBoxWorker::reportStartFailure(const QString &message)
+{
+    QMetaObject::invokeMethod(
+        m_manager, [manager = m_manager, message] { manager->workerStartFailed(message); },
+        Qt::QueuedConnection);
+}
+
+void SingBoxWorker::start(const QString &program, const QStringList &arguments,
+                          const QString &workingDirectory, const QByteArray &config)
+{
+    if (m_process->state() != QProcess::NotRunning)
+        return;
+    if (config.isEmpty()) {
+        reportStartFailure(QStringLiteral("nimbra-server 启动配置为空"));
+        return;
+    }
+    const qsizetype configIndex = arguments.indexOf(QStringLiteral("-c"));
+    if (configIndex < 0 || configIndex == arguments.size() - 1) {
+        reportStartFailure(QStringLiteral("nimbra-server 启动参数缺少配置入口"));
+        return;
+    }
+
+    // Validation: the core checks the configuration before anything is started for real.
+    {
+        platform::ConfigPipe pipe;
+        const auto created =
+            pipe.create(platform::ConfigPipeUse::Validation, static_cast<size_t>(config.size()));
+        if (!created.ok()) {
+            reportStartFailure(fromStd(created.message));
+            return;
+        }
+        QProcess validator;
+        prepareChild(validator);
+        validator.setProgram(program);
+        validator.setArguments({QStringLiteral("check"), QStringLiteral("-c"), fromStd(pipe.path()),
+                                QStringLiteral("--disable-color")});
+        validator.setWorkingDirectory(workingDirectory);
+        validator.setProcessChannelMode(QProcess::MergedChannels);
+        validator.start();
+        if (!validator.waitForStarted(2000)) {
+            pipe.close();
+            reportStartFailure(QStringLiteral("nimbra-server 配置校验进程启动失败：") +
+                               validator.errorString());
+            return;
+        }
+        const auto served =
+            pipe.serve(bytesView(config), [&validator] { return !validator.waitForFinished(0); });
+        pipe.close();
+        if (!served.ok() || !validator.waitForFinished(5000)) {
+            validator.kill();
+            validator.waitForFinished(500);
+            reportStartFailure(served.ok() ? QStringLiteral("nimbra-server 配置校验超时")
+                                           : fromStd(served.message));
+            return;
+        }
+        if (validator.exitStatus() != QProcess::NormalExit || validator.exitCode() != 0) {
+            const QString output = QString::fromUtf8(validator.readAll()).trimmed();
+            reportStartFailure(output.isEmpty() ? QStringLiteral("nimbra-server 配置校验失败")
+                                                : QStringLiteral("nimbra-server 配置校验失败：") + output);
+            return;
+        }
+        if (m_cancelRequested->load())
+            return;
+    }
+
+    // Run.
+    m_ready = false;
+    m_wasRunning = false;
+    m_scanText.clear();
+    platform::ConfigPipe pipe;
+    const auto created = pipe.create(platform::ConfigPipeUse::Run, static_cast<size_t>(config.size()));
+    if (!created.ok()) {
+        reportStartFailure(fromStd(created.message));
+        return;
+    }
+    QStringList runArguments = arguments;
+    runArguments[configIndex + 1] = fromStd(pipe.path());
+    m_process->setProgram(program);
+    m_process->setArguments(runArguments);
+    m_process->setWorkingDirectory(workingDirectory);
+    m_process->setProcessChannelMode(QProcess::SeparateChannels);
+    m_process->start(QIODevice::ReadWrite);
+    if (!m_process->waitForStarted(2000)) {
+        pipe.close();
+        reportStartFailure(QStringLiteral("nimbra-server 启动失败：") + m_process->errorString());
+        return;
+    }
+    const auto served = pipe.serve(bytesView(config), [this] { return !m_process->waitForFinished(0); });
+    pipe.close();
+    if (!served.ok()) {
+        // Reported before the kill, so the serving error and not the exit it causes reaches the user.
+        reportStartFailure(fromStd(served.message));
+        m_process->kill();
+        m_process->waitForFinished(500);
+    }
+}
+
+void SingBoxWorker::handleStarted()
+{
+    std::string warning;
+    if (!m_job->assign(m_process->processId(), warning))
+        qWarning().noquote() << fromStd(warning);
+    m_startTimeoutTimer->start();
+}
+
+void SingBoxWorker::handleOutput(QProcess::ProcessChannel channel)
+{
+    const QByteArray bytes = channel == QProcess::StandardOutput ? m_process->readAllStandardOutput()
+                                                                 : m_process->readAllStandardError();
+    const QString text = QString::fromUtf8(bytes).trimmed();
+    if (text.isEmpty())
+        return;
+    if (!m_ready) {
+        static const QRegularExpression readiness(
+            QStringLiteral("(?:sing-box|nimbra-server)\\s+started(?:\\s|\\()"),
+            QRegularExpression::CaseInsensitiveOption);
+        m_scanText += text;
+        keepTail(m_scanText, kScanWindow);
+        if (readiness.match(m_scanText).hasMatch()) {
+            m_ready = true;
+            m_startTimeoutTimer->stop();
+            QMetaObject::invokeMethod(
+                m_manager, [manager = m_manager] { manager->workerStarted(); }, Qt::QueuedConnection);
+        }
+    }
+    QString &pending = channel == QProcess::StandardOutput ? m_pendingStdout : m_pendingStderr;
+    if (!pending.isEmpty())
+        pending += QLatin1Char('\n');
+    pending += text;
+    keepTail(pending, kPendingLimit);
+    if (!m_flushTimer->isActive())
+        m_flushTimer->start();
+}
+
+void SingBoxWorker::flushOutput()
+{
+    const QString out = std::exchange(m_pendingStdout, QString());
+    const QString err = std::exchange(m_pendingStderr, QString());
+    if (!out.isEmpty())
+        QMetaObject::invokeMethod(
+            m_manager, [manager = m_manager, out] { manager->deliverOutput(out, false); },
+            Qt::QueuedConnection);
+    if (!err.isEmpty())
+        QMetaObject::invokeMethod(
+            m_manager, [manager = m_manager, err] { manager->deliverOutput(err, true); },
+            Qt::QueuedConnection);
+}
+
+void SingBoxWorker::handleStartTimeout()
+{
+    reportStartFailure(QStringLiteral("nimbra-server 启动超时，未建立 TUN 通道"));
+    if (m_process->state() != QProcess::NotRunning) {
+        m_process->terminate();
+        m_forceKillTimer->start(kForceKillMs);
+    }
+}
+
+void SingBoxWorker::stopCore()
+{
+    m_forceKillTimer->stop();
+    // Routes first: once the core is gone its TUN interface goes too, and the system drops the routes
+    // through it on its own, which would make our deletions fail and leave them in the journal.
+    removeRoutes();
+    if (m_process->state() != QProcess::NotRunning) {
+        m_process->terminate();
+        m_forceKillTimer->start(kForceKillMs);
+    }
+}
+
+void SingBoxWorker::handleFinished(int exitCode, QProcess::ExitStatus exitStatus)
+{
+    m_forceKillTimer->stop();
+    m_startTimeoutTimer->stop();
+    removeRoutes();
+    const bool wasRunning = std::exchange(m_wasRunning, false);
+    QMetaObject::invokeMethod(
+        m_manager,
+        [manager = m_manager, exitCode, exitStatus, wasRunning] {
+            manager->workerFinished(exitCode, exitStatus, wasRunning);
+        },
+        Qt::QueuedConnection);
+}
+
+void SingBoxWorker::handleError(QProcess::ProcessError error)
+{
+    if (error == QProcess::Crashed)
+        return;
+    const QString text = m_process->errorString().trimmed();
+    if (error == QProcess::FailedToStart) {
+        removeRoutes();
+        reportStartFailure(text.isEmpty() ? QStringLiteral("nimbra-server 启动失败")
+                                          : QStringLiteral("nimbra-server 启动失败：") + text);
+        return;
+    }
+    QMetaObject::invokeMethod(
+        m_manager, [manager = m_manager, text] { manager->workerProcessError(text); }, Qt::QueuedConnection);
+}
+
+void SingBoxWorker::markRunning()
+{
+    m_wasRunning = true;
+}
+
+void SingBoxWorker::shutdownNow()
+{
+    m_forceKillTimer->stop();
+    m_startTimeoutTimer->stop();
+    removeRoutes();
+    if (m_process->state() != QProcess::NotRunning) {
+        m_process->terminate();
+        if (!m_process->waitForFinished(3000)) {
+            m_process->kill();
+            m_process->waitForFinished(2000);
+        }
+    }
+}
+
+void SingBoxWorker::installRoutes(const QVariantList &ipList, const QString &gateway)
+{
+    bool success = false;
+    QString error;
+    if (!m_cancelRequested->load()) {
+        success = addRoutes(ipList, gateway, error);
+        if (success && m_process->state() == QProcess::NotRunning) {
+            removeRoutes();
+            success = false;
+            error = QStringLiteral("nimbra-server 在线路准备期间已退出");
+        }
+    }
+    QMetaObject::invokeMethod(
+        m_manager, [manager = m_manager, success, error] { manager->routeInstallFinished(success, error); },
+        Qt::QueuedConnection);
+}
+
+bool SingBoxWorker::addRoutes(const QVariantList &ipList, const QString &gateway, QString &error)
+{
+    if (!m_installedRoutes.isEmpty())
+        removeRoutes();
+    QSet<QString> handled;
+    for (const QVariant &item : ipList) {
+        const QString text = item.toString().trimmed();
+        if (text.isEmpty())
+            continue;
+        RouteEntry entry;
+        if (!nimbra::accel::parseRouteEntry(text, entry, error)) {
+            removeRoutes();
+            return false;
+        }
+        entry.gateway = gateway;
+        if (handled.contains(entry.key()))
+            continue;
+        handled.insert(entry.key());
+
+        QString output;
+        QString commandError;
+        const auto command = platform::routeAddCommand(entry.destination.toStdString(),
+                                                       entry.mask.toStdString(), gateway.toStdString());
+        // Recorded before the command runs, so a crash right after the add still leaves a trace of it.
+        m_journal.add(entry);
+        const bool added = command && runRouteCommand(
+                                          fromStd(command->program),
+                                          [&command] {
+                                              QStringList arguments;
+                                              for (const std::string &argument : command->arguments)
+                                                  arguments.append(fromStd(argument));
+                                              return arguments;
+                                          }(),
+                                          output, commandError);
+        if (!added) {
+            m_journal.remove(entry);
+            error = QStringLiteral("添加游戏路由失败：%1 → %2")
+                        .arg(commandError.isEmpty() ? entry.key() : commandError, gateway);
+            qWarning().noquote() << QStringLiteral("[Route] 添加失败 ip=%1 destination=%2 mask=%3 output=%4")
+                                        .arg(text, entry.destination, entry.mask,
+                                             output.isEmpty() ? QStringLiteral("<empty>") : output);
+            removeRoutes();
+            return false;
+        }
+        m_installedRoutes.append(entry);
+        qInfo().noquote() << QStringLiteral("[Route] 已添加 destination=%1 mask=%2 gateway=%3")
+                                 .arg(entry.destination, entry.mask, gateway);
+        if (m_cancelRequested->load()) {
+            error = QStringLiteral("加速启动已取消");
+            removeRoutes();
+            return false;
+        }
+    }
+    return true;
+}
+
+bool SingBoxWorker::deleteRoute(const RouteEntry &entry, QString &output, QString &error)
+{
+    const auto command = platform::routeDeleteCommand(entry.destination.toStdString(),
+                                                      entry.mask.toStdString(), entry.gateway.toStdString());
+    if (!command) {
+        error = QStringLiteral("invalid route %1 via %2").arg(entry.key(), entry.gateway);
+        return false;
+    }
+    QStringList arguments;
+    for (const std::string &argument : command->arguments)
+        arguments.append(fromStd(argument));
+    return runRouteCommand(fromStd(command->program), arguments, output, error);
+}
+
+void SingBoxWorker::removeRoutes()
+{
+    while (!m_installedRoutes.isEmpty()) {
+        const RouteEntry entry = m_installedRoutes.takeLast();
+        QString output;
+        QString error;
+        if (deleteRoute(entry, output, error)) {
+            m_journal.remove(entry);
+            qInfo().noquote()
+                << QStringLiteral("[Route] 已删除 destination=%1 mask=%2").arg(entry.destination, entry.mask);
+        } else {
+            // Left in the journal: the next start tries once more.
+            qWarning().noquote() << QStringLiteral("[Route] 删除失败 destination=%1 mask=%2 output=%3")
+                                        .arg(entry.destination, entry.mask, error.isEmpty() ? output : error);
+        }
+    }
+}
+
+void SingBoxWorker::removeLeftoverRoutes()
+{
+    QList<RouteEntry> leftovers = m_journal.load();
+    if (const auto tagged = platform::listOwnRoutes()) {
+        for (const platform::OwnRoute &route : *tagged) {
+            const RouteEntry entry{fromStd(route.destination), fromStd(route.mask), fromStd(route.gateway)};
+            if (!leftovers.contains(entry))
+                leftovers.append(entry);
+        }
+    }
+    for (const RouteEntry &entry : std::as_const(leftovers)) {
+        QString output;
+        QString error;
+        if (deleteRoute(entry, output, error))
+            qInfo().noquote() << QStringLiteral(
+                                     "[Route] 已清理上次遗留的路由 destination=%1 mask=%2 gateway=%3")
+                                     .arg(entry.destination, entry.mask, entry.gateway);
+        else
+            qWarning().noquote() << QStringLiteral(
+                                        "[Route] 遗留路由清理失败 destination=%1 mask=%2 output=%3")
+                                        .arg(entry.destination, entry.mask, error.isEmpty() ? output : error);
+    }
+    m_journal.clear();
+}
+
+bool SingBoxWorker::runRouteCommand(const QString &program, const QStringList &arguments, QString &output,
+                                    QString &error)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(program, arguments);
+    if (!process.waitForStarted(2000)) {
+        error = process.errorString().trimmed();
+        return false;
+    }
+    if (!process.waitForFinished(5000)) {
+        process.kill();
+        process.waitForFinished(1000);
+        error = QStringLiteral("route 命令执行超时");
+        return false;
+    }
+    output = QString::fromLocal8Bit(process.readAll()).trimmed();
+    if (process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0)
+        return true;
+    error = output.isEmpty() ? QStringLiteral("route 命令返回代码 %1").arg(process.exitCode()) : output;
+    return false;
+}

@@ -1,0 +1,369 @@
+// The core supervisor with the stub core as the real child process. As root the whole test runs in a
+// private network namespace of its own, so the TUN interface and every route stay out of the host.
+#include "accel/gameroutes.h"
+#include "accel/singboxmanager.h"
+#include "accel/throughput.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTest>
+
+#include <csignal>
+#include <sched.h>
+#include <unistd.h>
+
+using nimbra::accel::RouteEntry;
+
+namespace {
+
+bool g_inPrivateNetwork = false;
+
+const QString kStub = QStringLiteral(NIMBRA_STUB_CORE);
+const QString kNode = QStringLiteral(NIMBRA_SOURCE_DIR "/tests/accel/data/node_shadowsocks.json");
+
+QByteArray nodeConfig()
+{
+    QFile file(kNode);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QString run(const QString &program, const QStringList &arguments)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(program, arguments);
+    process.waitForFinished(5000);
+    return QString::fromLocal8Bit(process.readAll()).trimmed();
+}
+
+// Our routes in this namespace's main table, as "destination/prefix" texts.
+QStringList ownRoutes()
+{
+    QStringList routes;
+    const QString table = run(QStringLiteral("ip"), {"-4", "route", "show", "proto", "215"});
+    for (const QString &line : table.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        routes << line.section(QLatin1Char(' '), 0, 0);
+    return routes;
+}
+
+// Stub cores still alive anywhere on the machine that were started from this test's stub binary.
+int stubProcesses()
+{
+    int count = 0;
+    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString &entry : entries) {
+        bool numeric = false;
+        entry.toInt(&numeric);
+        if (!numeric)
+            continue;
+        QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(entry));
+        if (cmdline.open(QIODevice::ReadOnly) && cmdline.readAll().startsWith(kStub.toLocal8Bit() + '\0'))
+            ++count;
+    }
+    return count;
+}
+
+struct Session
+{
+    explicit Session(const QByteArray &mode = {})
+    {
+        qputenv("NIMBRA_STUB_CORE_MODE", mode);
+        manager.setExecutablePath(kStub);
+    }
+    ~Session() { qunsetenv("NIMBRA_STUB_CORE_MODE"); }
+
+    SingBoxManager manager;
+    QSignalSpy started{&manager, &SingBoxManager::started};
+    QSignalSpy failed{&manager, &SingBoxManager::startFailed};
+    QSignalSpy stopped{&manager, &SingBoxManager::stopped};
+    QSignalSpy output{&manager, &SingBoxManager::outputReceived};
+};
+
+QString failure(const QSignalSpy &spy)
+{
+    return spy.isEmpty() ? QString() : spy.constLast().at(0).toString();
+}
+
+} // namespace
+
+class TestSingBoxManager : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { QVERIFY(QFile::exists(kStub)); }
+    void cleanup() { QTRY_COMPARE_WITH_TIMEOUT(stubProcesses(), 0, 3000); }
+
+    void routeEntriesParse()
+    {
+        const auto parsed = [](const QString &text) {
+            RouteEntry entry;
+            QString error;
+            return nimbra::accel::parseRouteEntry(text, entry, error)
+                       ? entry.destination + QLatin1Char(' ') + entry.mask
+                       : error;
+        };
+        QCOMPARE(parsed(QStringLiteral(" 1.2.3.4 ")), QStringLiteral("1.2.0.0 255.255.0.0"));
+        QCOMPARE(parsed(QStringLiteral("1.2.3.4/32")), QStringLiteral("1.2.3.4 255.255.255.255"));
+        QCOMPARE(parsed(QStringLiteral("10.1.2.3 / 8")), QStringLiteral("10.0.0.0 255.0.0.0"));
+        QCOMPARE(parsed(QStringLiteral("0.0.0.0/0")), QStringLiteral("0.0.0.0 0.0.0.0"));
+        QCOMPARE(parsed(QStringLiteral("203.0.113.77/27")), QStringLiteral("203.0.113.64 255.255.255.224"));
+        for (const QString &bad : {QStringLiteral("1.2.3.4/33"), QStringLiteral("1.2.3.4/x"),
+                                   QStringLiteral("1.2.3.4/"), QStringLiteral("1.2.3.4/-1")})
+            QCOMPARE(parsed(bad), QStringLiteral("游戏 IP 网段长度无效：%1").arg(bad));
+        for (const QString &bad : {QStringLiteral("2001:db8::1"), QStringLiteral("game.example.test"),
+                                   QStringLiteral("1.2.3.256/24")})
+            QCOMPARE(parsed(bad), QStringLiteral("游戏 IP 不是有效的 IPv4 地址：%1").arg(bad));
+    }
+
+    void throughputSmoothing()
+    {
+        using nimbra::accel::ByteCounters;
+        nimbra::accel::ThroughputState state;
+        // The first reading is only a baseline.
+        QVERIFY(!applyThroughputSample(state, ByteCounters{1000, 5000}, std::nullopt));
+        QVERIFY(state.haveSample);
+        QVERIFY(applyThroughputSample(state, ByteCounters{1000 + 1000000, 5000 + 2000000}, 1000));
+        QCOMPARE(state.upload, 650000.0);
+        QCOMPARE(state.download, 1300000.0);
+        QVERIFY(applyThroughputSample(state, ByteCounters{1000 + 2000000, 5000 + 4000000}, 1000));
+        QCOMPARE(state.upload, 877500.0);
+        // A counter that went backwards (wrap, adapter gone) skips one update.
+        QVERIFY(!applyThroughputSample(state, ByteCounters{10, 4000000}, 1000));
+        QCOMPARE(state.upload, 877500.0);
+        QVERIFY(applyThroughputSample(state, ByteCounters{10 + 500, 4000000}, 500));
+        QCOMPARE(state.upload, 0.65 * 1000 + 0.35 * 877500.0);
+        QCOMPARE(state.download, 0.35 * 1755000.0);
+        QVERIFY(!applyThroughputSample(state, ByteCounters{20, 4000000}, 0));
+        // Reading failures drop the rates to zero once, then stay quiet.
+        QVERIFY(applyThroughputSample(state, std::nullopt, std::nullopt));
+        QCOMPARE(state.upload, 0.0);
+        QVERIFY(!applyThroughputSample(state, std::nullopt, std::nullopt));
+        QVERIFY(!state.haveSample);
+    }
+
+    void startFailuresAreReported()
+    {
+        {
+            Session session;
+            QVERIFY(!session.manager.startWithConfig(QStringLiteral("/nonexistent/config.json")));
+            QCOMPARE(failure(session.failed), QStringLiteral("无法读取 nimbra-server 配置：/nonexistent/config.json"));
+        }
+        {
+            Session session;
+            session.manager.setExecutablePath(QStringLiteral("/nonexistent/nimbra-server"));
+            QVERIFY(session.manager.prepareRuntimeConfig(nodeConfig()));
+            QVERIFY(!session.manager.start());
+            QCOMPARE(failure(session.failed),
+                     QStringLiteral("未找到 nimbra-server.exe：/nonexistent/nimbra-server"));
+            QCOMPARE(session.manager.lastError(), failure(session.failed));
+        }
+        struct Case
+        {
+            QByteArray mode;
+            QString message;
+        };
+        const QList<Case> cases = {
+            {"check-fail=decode config: unknown field \"tun\"",
+             QStringLiteral("nimbra-server 配置校验失败：FATAL[0000] decode config: unknown field \"tun\"")},
+            {"exit-during-start=1", QStringLiteral("nimbra-server 在建立加速通道前已退出（代码 1）")},
+            {"never-open-pipe=run", QStringLiteral("nimbra-server 读取内存配置超时")},
+            {"never-open-pipe=check", QStringLiteral("nimbra-server 读取内存配置超时")},
+        };
+        for (const Case &c : cases) {
+            Session session(c.mode);
+            QVERIFY(session.manager.prepareRuntimeConfig(nodeConfig()));
+            QVERIFY(session.manager.start());
+            QVERIFY(session.manager.starting());
+            QVERIFY2(session.failed.wait(15000), c.mode.constData());
+            QCOMPARE(failure(session.failed), c.message);
+            QVERIFY(!session.manager.starting() && !session.manager.running());
+            QCOMPARE(session.started.count(), 0);
+            QCOMPARE(session.stopped.count(), 0);
+            QVERIFY(session.manager.runtimeConfig().isEmpty());
+            QTRY_COMPARE_WITH_TIMEOUT(stubProcesses(), 0, 3000);
+        }
+    }
+
+    void neverReadyTimesOut()
+    {
+        Session session("never-ready");
+        QVERIFY(session.manager.prepareRuntimeConfig(nodeConfig()));
+        QVERIFY(session.manager.start());
+        QVERIFY(session.failed.wait(15000));
+        QCOMPARE(failure(session.failed), QStringLiteral("nimbra-server 启动超时，未建立 TUN 通道"));
+        QTRY_COMPARE_WITH_TIMEOUT(stubProcesses(), 0, 3000);
+        QCOMPARE(session.stopped.count(), 0);
+    }
+
+    void startStopAndOutput()
+    {
+        // The readiness line split across writes and in mixed case.
+        Session session("split-ready");
+        QSignalSpy running(&session.manager, &SingBoxManager::runningChanged);
+        QVERIFY(session.manager.prepareRuntimeConfig(nodeConfig()));
+        QVERIFY(session.manager.start());
+        QVERIFY(session.manager.start()); // while starting: accepted, nothing new
+        QVERIFY2(session.started.wait(15000), qPrintable(failure(session.failed)));
+        QVERIFY(session.manager.running());
+        QVERIFY(session.manager.start()); // while running
+        QTRY_VERIFY_WITH_TIMEOUT(!session.output.isEmpty(), 3000);
+        QCOMPARE(stubProcesses(), 1);
+        const QString everything = [&] {
+            QString text;
+            for (const QVariantList &batch : std::as_const(session.output))
+                text += batch.at(0).toString() + QLatin1Char('\n');
+            return text;
+        }();
+        QVERIFY(everything.contains(QStringLiteral("STARTED"), Qt::CaseInsensitive));
+        QVERIFY(!everything.contains(QStringLiteral("Tm9kZVNlY3JldEtleTE2Qg==")));
+
+        session.manager.stop();
+        QVERIFY(session.stopped.wait(10000));
+        QVERIFY(!session.manager.running());
+        QCOMPARE(session.failed.count(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(stubProcesses(), 0, 3000);
+        QVERIFY(session.manager.runtimeConfig().isEmpty());
+
+        // Idle: stop does nothing at all.
+        const qsizetype changes = running.count();
+        session.manager.stop();
+        QTest::qWait(200);
+        QCOMPARE(running.count(), changes);
+        QCOMPARE(session.stopped.count(), 1);
+    }
+
+    void stopDuringValidationPreventsTheRun()
+    {
+        Session session("slow-check=800");
+        QVERIFY(session.manager.prepareRuntimeConfig(nodeConfig()));
+        QVERIFY(session.manager.start());
+        QTest::qWait(300);
+        session.manager.stop();
+        QVERIFY(!session.manager.starting());
+        QTest::qWait(2500);
+        QCOMPARE(session.started.count(), 0);
+        QCOMPARE(session.failed.count(), 0);
+        QCOMPARE(stubProcesses(), 0);
+    }
+
+    void restartAndCrash()
+    {
+        Session session("crash-after=3");
+        QVERIFY(session.manager.prepareRuntimeConfig(nodeConfig()));
+        QVERIFY(session.manager.start());
+        QVERIFY(session.started.wait(15000));
+        QVERIFY(session.manager.restart());
+        QVERIFY(session.stopped.wait(10000));
+        QTRY_COMPARE_WITH_TIMEOUT(session.started.count(), 2, 15000);
+        QVERIFY(session.manager.running());
+        // The established core crashes (exit code 2): stopped, not running.
+        QTRY_COMPARE_WITH_TIMEOUT(session.stopped.count(), 2, 10000);
+        QCOMPARE(session.stopped.constLast().at(0).toInt(), 2);
+        QVERIFY(!session.manager.running());
+        QCOMPARE(session.failed.count(), 0);
+    }
+
+    void gameRoutesInPrivateNetwork()
+    {
+        if (!g_inPrivateNetwork)
+            QSKIP("needs root: routes are tested inside a private network namespace");
+        {
+            Session session;
+            QVERIFY(session.manager.prepareRuntimeConfig(nodeConfig()));
+            session.manager.setRouteIpList({QStringLiteral("198.51.100.7"), QStringLiteral(" "),
+                                            QStringLiteral("203.0.113.0/24"), QStringLiteral("198.51.9.9")});
+            QVERIFY(session.manager.start());
+            QVERIFY2(session.started.wait(15000), qPrintable(failure(session.failed)));
+            QCOMPARE(ownRoutes(), (QStringList{"198.51.0.0/16", "203.0.113.0/24"}));
+            QFile journal(SingBoxManager::defaultRouteJournalPath());
+            QVERIFY(journal.open(QIODevice::ReadOnly));
+            QVERIFY(journal.readAll().contains("203.0.113.0"));
+            journal.close();
+            session.manager.stop();
+            QVERIFY(session.stopped.wait(10000));
+            QTRY_VERIFY_WITH_TIMEOUT(ownRoutes().isEmpty(), 3000);
+            QVERIFY(!QFile::exists(SingBoxManager::defaultRouteJournalPath()));
+        }
+        {
+            // The third of five adds fails on a route that already exists: the first two are rolled back.
+            run(QStringLiteral("ip"), {"route", "add", "blackhole", "198.18.3.0/24"});
+            Session session;
+            QVERIFY(session.manager.prepareRuntimeConfig(nodeConfig()));
+            session.manager.setRouteIpList(
+                {"198.18.1.0/24", "198.18.2.0/24", "198.18.3.0/24", "198.18.4.0/24", "198.18.5.0/24"});
+            QVERIFY(session.manager.start());
+            QVERIFY(session.failed.wait(15000));
+            QVERIFY(failure(session.failed).startsWith(QStringLiteral("添加游戏路由失败：")));
+            QVERIFY(failure(session.failed).endsWith(QStringLiteral(" → 172.19.0.1")));
+            QTRY_VERIFY_WITH_TIMEOUT(ownRoutes().isEmpty(), 3000);
+            QVERIFY(run(QStringLiteral("ip"), {"route", "show", "198.18.3.0/24"})
+                        .contains(QStringLiteral("blackhole")));
+            QCOMPARE(session.started.count(), 0);
+            QTRY_COMPARE_WITH_TIMEOUT(stubProcesses(), 0, 3000);
+        }
+    }
+
+    void leftoversOfADeadClientAreRemoved()
+    {
+        if (!g_inPrivateNetwork)
+            QSKIP("needs root: routes are tested inside a private network namespace");
+        // A dead client's routes: one tagged as ours, one only in the journal, and a foreign one.
+        run(QStringLiteral("ip"), {"link", "add", "leftover0", "type", "veth", "peer", "name", "leftover1"});
+        run(QStringLiteral("ip"), {"addr", "add", "172.19.0.1/30", "dev", "leftover0"});
+        run(QStringLiteral("ip"), {"link", "set", "leftover0", "up"});
+        run(QStringLiteral("ip"), {"link", "set", "leftover1", "up"});
+        run(QStringLiteral("ip"), {"route", "add", "198.18.20.0/24", "via", "172.19.0.1", "proto", "215"});
+        run(QStringLiteral("ip"), {"route", "add", "198.18.21.0/24", "via", "172.19.0.1", "proto", "215"});
+        run(QStringLiteral("ip"), {"route", "add", "198.18.22.0/24", "via", "172.19.0.1"});
+        nimbra::accel::RouteJournal(SingBoxManager::defaultRouteJournalPath())
+            .add({QStringLiteral("198.18.21.0"), QStringLiteral("255.255.255.0"),
+                  QStringLiteral("172.19.0.1")});
+        QCOMPARE(ownRoutes().size(), 2);
+        {
+            Session session;
+            QTRY_VERIFY_WITH_TIMEOUT(ownRoutes().isEmpty(), 5000);
+        }
+        QVERIFY(run(QStringLiteral("ip"), {"route", "show", "198.18.22.0/24"})
+                    .contains(QStringLiteral("172.19.0.1")));
+        QVERIFY(!QFile::exists(SingBoxManager::defaultRouteJournalPath()));
+        run(QStringLiteral("ip"), {"link", "del", "leftover0"});
+    }
+
+    void coreDiesWithAKilledClient()
+    {
+        QProcess client;
+        client.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        client.start(QStringLiteral(NIMBRA_SUPERVISOR_CHILD), {kStub, kNode});
+        QVERIFY(client.waitForReadyRead(15000));
+        const QByteArray line = client.readLine();
+        if (line.startsWith("FAILED") && !g_inPrivateNetwork)
+            QSKIP("needs root: the client's route cannot be installed without it");
+        QCOMPARE(line, QByteArray("STARTED\n"));
+        QCOMPARE(stubProcesses(), 1);
+        ::kill(static_cast<pid_t>(client.processId()), SIGKILL);
+        QVERIFY(client.waitForFinished(5000));
+        QTRY_COMPARE_WITH_TIMEOUT(stubProcesses(), 0, 1000);
+    }
+};
+
+int main(int argc, char **argv)
+{
+    // Root gets a network namespace of its own for the whole run: TUN device and routes never reach
+    // the host. Everything this process starts inherits it.
+    if (geteuid() == 0 && unshare(CLONE_NEWNET) == 0) {
+        QProcess::execute(QStringLiteral("ip"), {QStringLiteral("link"), QStringLiteral("set"),
+                                                 QStringLiteral("lo"), QStringLiteral("up")});
+        g_inPrivateNetwork = true;
+    }
+    QCoreApplication app(argc, argv);
+    QStandardPaths::setTestModeEnabled(true);
+    QFile::remove(SingBoxManager::defaultRouteJournalPath());
+    TestSingBoxManager test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_singboxmanager.moc"
