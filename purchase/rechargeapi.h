@@ -1,0 +1,93 @@
+#pragma once
+
+#include <QHash>
+#include <QJsonObject>
+#include <QObject>
+#include <QPointer>
+#include <QSet>
+#include <QVariantList>
+#include <QVariantMap>
+
+class HttpManager;
+
+// The purchase service client: membership catalogue, orders of the three purchase modes and of leader
+// team seats, the WeChat PC payment and its status, the order list, group-buy teams and the team-leader
+// operations. Every call is one JSON POST through the shared pipeline; every result is one signal.
+class RechargeApi : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(QString baseUrl READ baseUrl WRITE setBaseUrl NOTIFY baseUrlChanged)
+    Q_PROPERTY(bool busy READ busy NOTIFY busyChanged)
+
+public:
+    explicit RechargeApi(QObject *parent = nullptr);
+
+    void setHttpManager(HttpManager *manager);
+    QString baseUrl() const { return m_baseUrl; }
+    void setBaseUrl(const QString &url);
+    bool busy() const { return m_busyCount > 0; }
+
+    Q_INVOKABLE void loadPublicPurchaseEntry();
+    Q_INVOKABLE void loadPurchaseEntry(qint64 guid);
+    Q_INVOKABLE void loadEntry(qint64 guid);
+    Q_INVOKABLE void createSharedOrder(qint64 guid, const QVariantMap &selection);
+    Q_INVOKABLE void createPrivateOrder(qint64 guid, const QVariantMap &selection);
+    Q_INVOKABLE void createGroupOrder(qint64 guid, const QVariantMap &selection);
+    Q_INVOKABLE void createPcPayment(qint64 guid, qint64 orderId);
+    Q_INVOKABLE void continueWechatOrder(qint64 guid, qint64 orderId);
+    Q_INVOKABLE void queryPayStatus(qint64 guid, qint64 orderId);
+    Q_INVOKABLE void loadOrders(qint64 guid, int page = 1, int pageSize = 20);
+    Q_INVOKABLE void loadOrderDetail(qint64 guid, qint64 orderId);
+    Q_INVOKABLE void cancelOrder(qint64 guid, qint64 orderId);
+    Q_INVOKABLE void loadGroupDetail(qint64 guid, const QVariantMap &query);
+    Q_INVOKABLE void loadLeaderEntry(qint64 guid);
+    Q_INVOKABLE void createLeaderTeam(qint64 guid, const QVariantMap &selection);
+    Q_INVOKABLE void loadLeaderTeams(qint64 guid, int page = 1, int pageSize = 20);
+    Q_INVOKABLE void loadLeaderTeamDetail(qint64 guid, const QString &teamCode, qint64 teamId = 0);
+    Q_INVOKABLE void createLeaderJoinOrder(qint64 guid, const QVariantMap &selection);
+    Q_INVOKABLE void setSession(qint64 guid, const QString &deviceSecret, const QString &deviceId);
+    Q_INVOKABLE void clearSession();
+
+signals:
+    void trace(const QString &message);
+    void baseUrlChanged();
+    void busyChanged();
+    void sessionChanged();
+    void publicPurchaseEntryLoaded(const QVariantMap &entry, qint64 serverTime);
+    void purchaseEntryLoaded(const QVariantMap &entry, qint64 serverTime);
+    void orderCreated(const QString &kind, const QVariantMap &order, qint64 serverTime);
+    void pcPaymentReady(const QVariantMap &payment, const QString &codeUrl, qint64 serverTime);
+    void payStatusUpdated(const QVariantMap &status, qint64 serverTime);
+    void ordersLoaded(const QVariantList &orders, int page, int pageSize, int total, bool hasMore,
+                      qint64 serverTime);
+    void orderDetailLoaded(const QVariantMap &order, qint64 serverTime);
+    void orderCancelled(qint64 orderId);
+    void groupDetailLoaded(const QVariantMap &group, qint64 serverTime);
+    void leaderEntryLoaded(const QVariantMap &entry, qint64 serverTime);
+    void leaderTeamCreated(const QVariantMap &team, qint64 serverTime);
+    void leaderTeamsLoaded(const QVariantList &teams, int page, int pageSize, int total, bool hasMore,
+                           qint64 serverTime);
+    void leaderTeamDetailLoaded(const QVariantMap &team, qint64 serverTime);
+    void requestFailed(const QString &operation, const QString &message);
+
+private:
+    // Counts requests rather than flipping a flag: true adds one outstanding request, false removes one.
+    void setBusy(bool busy);
+    void sendSigned(const QString &operation, const QString &path, qint64 guid, const QJsonObject &body,
+                    qint64 context);
+    void sendPublic(const QString &operation, const QString &path, const QJsonObject &body, qint64 context);
+    void handleResponse(quint64 requestId, const QString &operation, bool success, int httpStatus,
+                        const QVariantMap &response, const QString &errorMessage);
+    void handleOrders(const QJsonObject &data, qint64 serverTime);
+    void logAndTrace(const QString &message);
+
+    QString m_baseUrl;
+    QString m_deviceId;
+    QString m_deviceSecret;
+    qint64 m_sessionGuid = 0;
+    int m_busyCount = 0;
+    QPointer<HttpManager> m_http;
+    QMetaObject::Connection m_responseConnection;
+    QHash<quint64, qint64> m_pendingContexts;
+    QSet<quint64> m_publicRequestIds;
+};
