@@ -1,0 +1,392 @@
+// The purchase preparation: mode split, synthesised group and private products, option lists, the walk
+// bounds, the settings cache, the dev service's real entry and entries built to exhaust the walks.
+#include "devserviceprocess.h"
+#include "state/purchasepreparation.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace nimbra::purchase;
+
+namespace {
+
+// JSON written with single quotes, which keeps the fixtures readable inside C++ strings.
+QVariantMap object(const char *json)
+{
+    return QJsonDocument::fromJson(QByteArray(json).replace('\'', '"')).object().toVariantMap();
+}
+
+QVariantMap modeOf(const QVariantMap &prepared, const char *mode)
+{
+    return prepared.value(mode).toMap();
+}
+
+QVariantList listOf(const QVariantMap &mode, const char *list)
+{
+    return mode.value(list).toList();
+}
+
+// "value=text" per option, which shows both at a glance.
+QStringList options(const QVariantMap &mode, const char *list)
+{
+    QStringList result;
+    for (const QVariant &option : listOf(mode, list))
+        result << option.toMap().value("value").toString() + '=' + option.toMap().value("text").toString();
+    return result;
+}
+
+QVariantMap productWithKey(const QVariantMap &mode, const QString &key)
+{
+    for (const QVariant &product : listOf(mode, "products")) {
+        if (product.toMap().value("product_key") == key)
+            return product.toMap();
+    }
+    return {};
+}
+
+// `levels` single-member maps around `inner`.
+QVariant wrapped(QVariant inner, int levels)
+{
+    for (int i = 0; i < levels; ++i)
+        inner = QVariantMap{{"w", inner}};
+    return inner;
+}
+
+const QVariantList kCatalogue = {
+    QVariantMap{{"id", "lol"}, {"name", "英雄联盟"}, {"package_name", "com.tencent.lol"}},
+    QVariantMap{{"id", 7}, {"title", "无包名"}},
+};
+
+} // namespace
+
+class TestPurchasePreparation : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void modeSplitAndWholeEntry()
+    {
+        const QVariantMap split = preparePurchaseData(
+            object("{'shared': {'products': [{'id': 1, 'name': '月卡'}]}, 'exclusive': {'plans': [{'id': 2, "
+                   "'price': 9}]}, 'pintuan': [{'id': 3, 'name': '团', 'price': 5}]}"),
+            {});
+        QCOMPARE(listOf(modeOf(split, "shared"), "products"),
+                 QVariantList{object("{'id': 1, 'name': '月卡'}")});
+        QCOMPARE(listOf(modeOf(split, "private"), "products").size(), 1);
+        QCOMPARE(listOf(modeOf(split, "private"), "products").at(0).toMap().value("id").toInt(), 2);
+        QCOMPARE(listOf(modeOf(split, "group"), "products").at(0).toMap().value("id").toInt(), 3);
+
+        // Without mode members every mode searches the whole entry.
+        const QVariantMap whole =
+            preparePurchaseData(object("{'list': [{'plan_id': 9, 'title': 'x'}], 'team_sizes': [3]}"), {});
+        for (const char *mode : {"shared", "private", "group"}) {
+            QCOMPARE(listOf(modeOf(whole, mode), "products").size(), 1);
+            QCOMPARE(options(modeOf(whole, mode), "teamOptions"), QStringList{"3=3"});
+        }
+        // Identity alone, or name alone, is not a product.
+        QVERIFY(!looksLikeProduct(object("{'id': 1}")));
+        QVERIFY(!looksLikeProduct(object("{'name': 'x', 'price': null}")));
+        QVERIFY(looksLikeProduct(object("{'name': 'x', 'amount': 0}")));
+    }
+
+    void groupPriceMap()
+    {
+        const QVariantMap group = modeOf(
+            preparePurchaseData(
+                object(
+                    "{'group': {'price_map': {'1_guofu_5': {'price': 9}, 'datacenter__hanfu': {'price': 8}, "
+                    "'7_Mars_x': {'name': '自带', 'node_type_id': 70}, 'bad': 5}, 'node_types': [{}, "
+                    "{'node_type_id': 1, 'node_type_key': 'datacenter', 'node_type_name': '数据中心'}]}}"),
+                {}),
+            "group");
+        QCOMPARE(listOf(group, "products").size(), 3);
+        const QVariantMap guofu = productWithKey(group, "1_guofu_5");
+        QCOMPARE(guofu.value("name"), QVariant("数据中心 · 国服 · 5人"));
+        QCOMPARE(guofu.value("description"), QVariant("多人拼团 · 国服 · 5人"));
+        QCOMPARE(guofu.value("member_count"), QVariant(5));
+        QCOMPARE(guofu.value("region_key"), QVariant("guofu"));
+        QCOMPARE(guofu.value("product_type"), QVariant("group"));
+        QCOMPARE(guofu.value("node_type_key"), QVariant("datacenter"));
+        QCOMPARE(guofu.value("node_type_id"), QVariant("1"));
+
+        // Matched by the node type key; no count part, no count text.
+        const QVariantMap hanfu = productWithKey(group, "datacenter__hanfu");
+        QCOMPARE(hanfu.value("name"), QVariant("数据中心 · 韩服"));
+        QVERIFY(!hanfu.contains("member_count"));
+        // Unknown node type and region: defaults, own name and id kept, region unchanged.
+        const QVariantMap mars = productWithKey(group, "7_Mars_x");
+        QCOMPARE(mars.value("name"), QVariant("自带"));
+        QCOMPARE(mars.value("description"), QVariant("多人拼团 · Mars"));
+        QCOMPARE(mars.value("node_type_id").toInt(), 70);
+        QCOMPARE(mars.value("node_type_key"), QVariant("7"));
+
+        QCOMPARE(groupRegionName(" Global "), QString("国际服"));
+        QCOMPARE(groupRegionName("INTERNATIONAL"), QString("国际服"));
+        QCOMPARE(groupRegionName(" Mars "), QString(" Mars "));
+    }
+
+    void privateProductsAndRegions()
+    {
+        const QVariantMap prepared = preparePurchaseData(
+            object(
+                "{'private': {'duration_days': 90, 'node_types': [{'node_type_id': 1, 'node_type_key': 'dc', "
+                "'node_type_name': '数据中心', 'price': 39}, {'node_type_id': 2, 'node_type_key': 'res', "
+                "'node_type_name': '住宅', 'duration_days': 30, 'regions': [{'region_key': 'hk', "
+                "'region_name': '香港'}, {'id': 7, 'code': 'kr'}, {}]}, {'node_type_id': 3, 'regions': "
+                "[{'region_key': 'hk', 'node_type_id': 9}, {'region_id': 8}, {'region_key': ''}]}]}}"),
+            {});
+        const QVariantMap mode = modeOf(prepared, "private");
+        const QVariantList products = listOf(mode, "products");
+        QCOMPARE(products.size(), 6);
+        const QVariantMap direct = products.at(0).toMap();
+        QCOMPARE(direct.value("name"), QVariant("数据中心 · 默认区服"));
+        QCOMPARE(direct.value("description"), QVariant("一人一址 · 数据中心 · 默认区服"));
+        QCOMPARE(direct.value("product_type"), QVariant("private"));
+        QCOMPARE(direct.value("days").toInt(), 90);
+        const QVariantMap hk = products.at(1).toMap();
+        QCOMPARE(hk.value("name"), QVariant("住宅 · 香港"));
+        QCOMPARE(hk.value("node_type_key"), QVariant("res"));
+        QCOMPARE(hk.value("days").toInt(), 30);
+        const QVariantMap kr = products.at(2).toMap();
+        QCOMPARE(kr.value("name"), QVariant("住宅 · 默认区服"));
+        QCOMPARE(kr.value("region_id").toInt(), 7);
+        QCOMPARE(kr.value("region_key"), QVariant("kr"));
+        // A region's own node type id is kept in the product.
+        QCOMPARE(products.at(3).toMap().value("node_type_id").toInt(), 9);
+
+        // Each region key once, with the first node type's ids; a region without a key is left out.
+        QCOMPARE(options(mode, "regionOptions"), (QStringList{"hk=香港", "8=8"}));
+        const QVariantMap firstHk = listOf(mode, "regionOptions").at(0).toMap().value("raw").toMap();
+        QCOMPARE(firstHk.value("node_type_key"), QVariant("res"));
+        QCOMPARE(firstHk.value("node_type_id").toInt(), 2);
+        const QVariantMap eight = listOf(mode, "regionOptions").at(1).toMap().value("raw").toMap();
+        QCOMPARE(eight.value("node_type_id").toInt(), 3);
+        QVERIFY(!eight.contains("node_type_key"));
+        // IP types from the node types: the key, else the id.
+        QCOMPARE(options(mode, "ipOptions"), (QStringList{"dc=数据中心", "res=住宅", "3=3"}));
+    }
+
+    void optionLists()
+    {
+        const QVariantMap group = modeOf(
+            preparePurchaseData(object("{'group': {'ip_types': {'residential': '住宅 IP', 'dc': {'label': "
+                                       "'机房'}, 'x': {'code': 'c1', 'name': 'C'}}, 'extra': {'team_sizes': "
+                                       "[5, 10, null, '', [1]]}, 'price_map': {'1_rifu_5': {'price': 1, "
+                                       "'regions': ['own']}}, 'regions': ['shared']}}"),
+                                {}),
+            "group");
+        QCOMPARE(options(group, "ipOptions"), (QStringList{"dc=机房", "residential=住宅 IP", "c1=C"}));
+        QCOMPARE(listOf(group, "ipOptions").at(1).toMap().value("raw"),
+                 QVariant(QVariantMap{{"label", "住宅 IP"}, {"value", "residential"}}));
+        QCOMPARE(options(group, "teamOptions"), (QStringList{"5=5", "10=10"}));
+        QVERIFY(!listOf(group, "teamOptions").at(0).toMap().contains("raw"));
+        // The current product is searched before the mode value.
+        QCOMPARE(options(group, "regionOptions"), QStringList{"own=own"});
+
+        int visits = 0;
+        QVERIFY(findOptions(QVariant(), {"regions"}, 0, visits).isEmpty());
+        QCOMPARE(normalizeOptions({object("{'id': 4, 'title': 'T'}"), object("{'label': 'no value'}")},
+                                  {"value", "id"}, {"label", "title"})
+                     .size(),
+                 1);
+    }
+
+    void catalogueFallbackForGroupGames()
+    {
+        const QVariantMap prepared =
+            preparePurchaseData(object("{'group': {'team_sizes': [5]}}"), kCatalogue);
+        QCOMPARE(options(modeOf(prepared, "group"), "gameOptions"),
+                 (QStringList{"com.tencent.lol=英雄联盟", "7=无包名"}));
+        QCOMPARE(listOf(modeOf(prepared, "group"), "gameOptions").at(0).toMap().value("raw"),
+                 kCatalogue.at(0));
+        // A game list in the entry wins over the catalogue.
+        const QVariantMap own = preparePurchaseData(
+            object("{'group': {'available_games': [{'game_id': 5001, 'name': 'A'}]}}"), kCatalogue);
+        QCOMPARE(options(modeOf(own, "group"), "gameOptions"), QStringList{"5001=A"});
+
+        QCOMPARE(gamesForPreparation({}, kCatalogue), kCatalogue);
+        QCOMPARE(gamesForPreparation({1}, kCatalogue), QVariantList{1});
+    }
+
+    void walkBounds()
+    {
+        QVariantList plans, sizes;
+        QVariantMap priceMap;
+        for (int i = 0; i < 200; ++i) {
+            plans << QVariantMap{{"id", i}, {"name", "p"}};
+            sizes << i + 1;
+            priceMap.insert(QStringLiteral("1_guofu_%1").arg(i + 1000), QVariantMap{{"price", i}});
+        }
+        QVariantMap entry{{"shared", QVariantMap{{"products", plans}, {"team_sizes", sizes}}},
+                          {"group", QVariantMap{{"price_map", priceMap}}}};
+        QVariantMap prepared = preparePurchaseData(entry, {});
+        QCOMPARE(listOf(modeOf(prepared, "shared"), "products").size(), kMaxProducts);
+        QCOMPARE(listOf(modeOf(prepared, "shared"), "products").at(63).toMap().value("id").toInt(), 63);
+        QCOMPARE(listOf(modeOf(prepared, "shared"), "teamOptions").size(), kMaxOptions);
+        QCOMPARE(listOf(modeOf(prepared, "group"), "products").size(), kMaxProducts);
+
+        // Depth: a product seven levels below the mode value is found, eight levels below it is not;
+        // an option list holder six levels below is found, seven levels below it is not.
+        const QVariantMap product{{"id", 1}, {"price", 2}};
+        const QVariantMap teams{{"team_sizes", QVariantList{4}}};
+        for (const int levels : {6, 7, 8}) {
+            entry = {{"shared", wrapped(product, levels)}, {"group", wrapped(teams, levels)}};
+            prepared = preparePurchaseData(entry, {});
+            QCOMPARE(listOf(modeOf(prepared, "shared"), "products").size(), levels <= 7 ? 1 : 0);
+            QCOMPARE(listOf(modeOf(prepared, "group"), "teamOptions").size(), levels <= 6 ? 1 : 0);
+        }
+
+        // Visits: what lies behind thousands of other nodes is not reached.
+        for (const int filler : {2500, 6000}) {
+            QVariantMap mode;
+            for (int i = 0; i < filler; ++i)
+                mode.insert(QStringLiteral("a%1").arg(i, 5, 10, QLatin1Char('0')), i);
+            mode.insert("z", QVariantMap{{"plans", QVariantList{product}}, {"nested", teams}});
+            prepared = preparePurchaseData({{"shared", mode}}, {});
+            QCOMPARE(listOf(modeOf(prepared, "shared"), "products").size(),
+                     filler < kProductVisitLimit ? 1 : 0);
+            QCOMPARE(listOf(modeOf(prepared, "shared"), "teamOptions").size(),
+                     filler < kOptionVisitLimit ? 1 : 0);
+        }
+    }
+
+    void membershipAndSettingsCache()
+    {
+        QCOMPARE(extractMembership(object("{'vip': {'x': 1}, 'data': {'member': {'is_vip': true}}, 'user': "
+                                          "{'vip': {'vip_num': 2}}, 'expire_at': 9}")),
+                 object("{'vip_num': 2}"));
+        QCOMPARE(extractMembership(object("{'active': null, 'membership': 3}")).value("active"),
+                 QVariant::fromValue(nullptr));
+        QVERIFY(extractMembership(object("{'user': {'is_vip': true}}")).isEmpty());
+
+        const QVariantMap entry = object("{'shared': {'products': [{'id': 1, 'name': 'x', 'note': null}]}}");
+        QCOMPARE(cachedEntryFromSettingsValue(QJsonDocument::fromVariant(entry).toJson()), entry);
+        QVERIFY(cachedEntryFromSettingsValue(QString("[1]")).isEmpty());
+        QVERIFY(cachedEntryFromSettingsValue(QString("{broken")).isEmpty());
+
+        QTemporaryDir dir;
+        const QString path = dir.filePath("settings.ini");
+        {
+            QSettings settings(path, QSettings::IniFormat);
+            writeCachedPurchaseEntry(settings, entry);
+        }
+        QSettings settings(path, QSettings::IniFormat);
+        QCOMPARE(readCachedPurchaseEntry(settings), entry);
+        settings.setValue(kPublicPurchaseEntryCache,
+                          QString::fromUtf8(QJsonDocument::fromVariant(entry).toJson()));
+        QCOMPARE(readCachedPurchaseEntry(settings), entry);
+
+        const QVariantMap prepared = preparePurchaseData(entry, kCatalogue);
+        QCOMPARE(preparedLogLine(prepared, 3),
+                 QString("[Data] 会员选项 C++ 整理完成 elapsed=3ms shared=1 private=1 group=1 groupGames=2"));
+        QVERIFY(publicEntryCachedLogLine(entry).endsWith(
+            QString::number(QJsonDocument::fromVariant(entry).toJson(QJsonDocument::Compact).size())));
+    }
+
+    void devServiceEntry()
+    {
+        DevServiceProcess service;
+        QVERIFY(service.isRunning());
+        QNetworkAccessManager manager;
+        QNetworkRequest request(QUrl(service.baseUrl() + "/api/pintuan/purchase/entry"));
+        request.setHeader(QNetworkRequest::ContentTypeHeader, "application/json");
+        QNetworkReply *reply = manager.post(request, QByteArray("{}"));
+        QSignalSpy finished(reply, &QNetworkReply::finished);
+        QVERIFY(finished.wait(15000));
+        const QJsonObject body = QJsonDocument::fromJson(reply->readAll()).object();
+        reply->deleteLater();
+        QCOMPARE(body.value("code").toInt(), 1);
+        const QVariantMap entry = body.value("data").toObject().toVariantMap();
+
+        const QVariantMap prepared = preparePurchaseData(entry, kCatalogue);
+        const QVariantMap shared = modeOf(prepared, "shared");
+        QCOMPARE(listOf(shared, "products").size(), 5);
+        QVERIFY(listOf(shared, "ipOptions").isEmpty());
+        QCOMPARE(listOf(shared, "gameOptions").size(), kCatalogue.size());
+
+        const QVariantMap privateMode = modeOf(prepared, "private");
+        const QVariantList privateProducts = listOf(privateMode, "products");
+        QCOMPARE(privateProducts.size(), 56);
+        QCOMPARE(privateProducts.at(0).toMap().value("name"), QVariant("数据中心 IP · 中国香港"));
+        QCOMPARE(privateProducts.at(0).toMap().value("days").toInt(), 30);
+        QCOMPARE(options(privateMode, "ipOptions").size(), 5);
+        QCOMPARE(options(privateMode, "ipOptions").at(1), QString("residential=原生住宅 IP"));
+        QCOMPARE(options(privateMode, "regionOptions").size(), 20);
+        QCOMPARE(options(privateMode, "regionOptions").at(0), QString("hk=中国香港"));
+
+        const QVariantMap group = modeOf(prepared, "group");
+        QCOMPARE(listOf(group, "products").size(), 30);
+        const QVariantMap guofu = productWithKey(group, "1_guofu_5");
+        QCOMPARE(guofu.value("name"), QVariant("数据中心 IP · 国服 · 5人"));
+        QCOMPARE(guofu.value("product_id").toInt(), 31001);
+        QCOMPARE(options(group, "ipOptions"),
+                 (QStringList{"datacenter=数据中心 IP", "residential=原生住宅 IP", "broadband=家庭宽带 IP",
+                              "iplc=IPLC 专线"}));
+        QCOMPARE(options(group, "regionOptions").join(','),
+                 QString("guofu=国服,hanfu=韩服,rifu=日服,yazhou=亚洲服,global=国际服"));
+        QCOMPARE(options(group, "teamOptions"), (QStringList{"5=5", "10=10"}));
+        QCOMPARE(options(group, "gameOptions").size(), kMaxOptions);
+        QCOMPARE(options(group, "gameOptions").at(0), QString("com.tencent.lol=英雄联盟"));
+        QVERIFY(extractMembership(entry).isEmpty());
+
+        // The cache keeps the entry as it came.
+        QTemporaryDir dir;
+        QSettings settings(dir.filePath("settings.ini"), QSettings::IniFormat);
+        writeCachedPurchaseEntry(settings, entry);
+        settings.sync();
+        QCOMPARE(readCachedPurchaseEntry(QSettings(dir.filePath("settings.ini"), QSettings::IniFormat)),
+                 entry);
+    }
+
+    void pathologicalEntries()
+    {
+        // Thousands of nesting levels, alternating maps and lists, under every place the walks look.
+        QVariant deep = QVariantMap{{"id", 1}, {"name", "deep"}, {"team_sizes", QVariantList{1}}};
+        for (int i = 0; i < 3000; ++i)
+            deep = (i % 2) ? QVariant(QVariantList{deep}) : QVariant(QVariantMap{{"regions", deep}});
+        const QVariantMap deepMode{{"node_types", QVariantList{deep}}, {"price_map", deep}, {"x", deep}};
+        QVariantMap prepared = preparePurchaseData(
+            {{"shared", deepMode}, {"private", deepMode}, {"group", deepMode}, {"games", deep}}, {});
+        for (const char *mode : {"shared", "private", "group"}) {
+            QVERIFY(listOf(modeOf(prepared, mode), "products").isEmpty());
+            QVERIFY(listOf(modeOf(prepared, mode), "teamOptions").isEmpty());
+        }
+
+        // About 5 MB of product-like maps in every list the preparation reads.
+        QVariantList products, nodeTypes, games;
+        QVariantMap priceMap;
+        for (int i = 0; i < 5500; ++i) {
+            const QVariantMap product{{"id", i},
+                                      {"name", QString(40, QLatin1Char('n'))},
+                                      {"price", i},
+                                      {"region_key", QStringLiteral("r%1").arg(i)},
+                                      {"benefits", QVariantList{QString(20, QLatin1Char('b'))}}};
+            products << product;
+            games << QVariantMap{{"package_name", QStringLiteral("com.g%1").arg(i)}, {"name", "g"}};
+            priceMap.insert(QStringLiteral("%1_guofu_5").arg(i), product);
+            nodeTypes << QVariantMap{{"node_type_id", i}, {"price", i}, {"regions", QVariantList{product}}};
+        }
+        const QVariantMap big{{"shared", QVariantMap{{"products", products}, {"regions", products}}},
+                              {"private", QVariantMap{{"node_types", nodeTypes}}},
+                              {"group", QVariantMap{{"price_map", priceMap},
+                                                    {"node_types", nodeTypes},
+                                                    {"regions", products},
+                                                    {"available_games", games}}}};
+        QVERIFY(QJsonDocument::fromVariant(big).toJson(QJsonDocument::Compact).size() > 4'500'000);
+        prepared = preparePurchaseData(big, games);
+        for (const char *name : {"shared", "private", "group"}) {
+            QCOMPARE(listOf(modeOf(prepared, name), "products").size(), kMaxProducts);
+            QCOMPARE(listOf(modeOf(prepared, name), "regionOptions").size(), kMaxOptions);
+            QCOMPARE(listOf(modeOf(prepared, name), "gameOptions").size(), kMaxOptions);
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPurchasePreparation)
+#include "tst_purchasepreparation.moc"
