@@ -13,6 +13,7 @@ packages=(
   xvfb xauth imagemagick fonts-noto-cjk
   python3 iproute2 util-linux libcap2-bin
 )
+packages+=(zbar-tools) # zbarimg reads the QR codes back in tests
 if [ "${NIMBRA_WITH_WINE:-1}" = 1 ]; then
   packages+=(mingw-w64 wine64)
 fi
