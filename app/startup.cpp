@@ -1,5 +1,6 @@
 #include "app/startup.h"
 
+#include "accel/acceleratorapi.h"
 #include "accel/singboxmanager.h"
 #include "account/authapi.h"
 #include "app/qmldebuggerargs.h"
@@ -10,6 +11,8 @@
 #include "platform/elevation.h"
 #include "platform/identity.h"
 #include "platform/termination.h"
+#include "purchase/qrcodegenerator.h"
+#include "purchase/rechargeapi.h"
 #include "state/globaldata.h"
 
 #include <QElapsedTimer>
@@ -106,12 +109,17 @@ int runApplication(int argc, char **argv)
     HttpManager httpManager;
     AuthApi authApi;
     GameListApi gameListApi;
+    AcceleratorApi acceleratorApi;
+    RechargeApi rechargeApi;
+    QrCodeGenerator qrCodeGenerator;
     SingBoxManager singBoxManager;
-    const Backend backend{globalData, &httpManager, &authApi, &gameListApi, &singBoxManager};
+    const Backend backend{globalData,      &httpManager, &authApi,         &gameListApi,
+                          &acceleratorApi, &rechargeApi, &qrCodeGenerator, &singBoxManager};
 
     attachTransport(backend);
     connectSessionHandOver(backend);
     connectCatalogue(backend);
+    connectPurchaseData(backend);
 
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &app,
                      [] { qInfo().noquote() << QStringLiteral("[APP] 事件循环即将退出"); });
@@ -123,7 +131,10 @@ int runApplication(int argc, char **argv)
     context->setContextProperty(QStringLiteral("globalData"), globalData);
     context->setContextProperty(QStringLiteral("passportApi"), &authApi);
     context->setContextProperty(QStringLiteral("gameListApi"), &gameListApi);
+    context->setContextProperty(QStringLiteral("acceleratorApi"), &acceleratorApi);
+    context->setContextProperty(QStringLiteral("rechargeApi"), &rechargeApi);
     context->setContextProperty(QStringLiteral("httpManager"), &httpManager);
+    context->setContextProperty(QStringLiteral("qrCodeGenerator"), &qrCodeGenerator);
     context->setContextProperty(QStringLiteral("singBoxManager"), &singBoxManager);
     context->setContextProperty(QStringLiteral("qmlDebuggerActive"), debuggerEnabled && debuggerFound);
     context->setContextProperty(QStringLiteral("qmlDebuggerRequested"), debuggerFound);

@@ -1,9 +1,11 @@
 #include "app/wiring.h"
 
+#include "accel/acceleratorapi.h"
 #include "accel/singboxmanager.h"
 #include "account/authapi.h"
 #include "catalog/gamelistapi.h"
 #include "net/httpmanager.h"
+#include "purchase/rechargeapi.h"
 #include "state/globaldata.h"
 
 #include <QCoreApplication>
@@ -14,18 +16,37 @@ void attachTransport(const Backend &backend)
 {
     backend.auth->setHttpManager(backend.http);
     backend.gameList->setHttpManager(backend.http);
+    backend.accelerator->setHttpManager(backend.http);
+    backend.recharge->setHttpManager(backend.http);
 }
 
 void connectSessionHandOver(const Backend &backend)
 {
     GlobalData *data = backend.data;
+    AuthApi *auth = backend.auth;
+    AcceleratorApi *accelerator = backend.accelerator;
+    RechargeApi *recharge = backend.recharge;
+
     QObject::connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, backend.singBox,
                      &SingBoxManager::shutdown);
-    QObject::connect(backend.auth, &AuthApi::authenticated, data,
-                     [data](const QString &, const QString &phone, int userId, const QString &,
-                            const QString &, int points,
-                            int vipNum) { data->setAuthenticated(phone, userId, points, vipNum); });
-    QObject::connect(backend.auth, &AuthApi::membershipDataReady, data, &GlobalData::setMembership);
+    QObject::connect(auth, &AuthApi::authenticated, data,
+                     [data, auth, accelerator, recharge](const QString &, const QString &phone, int userId,
+                                                         const QString &deviceSecret, const QString &,
+                                                         int points, int vipNum) {
+                         const qint64 guid = userId;
+                         accelerator->setSession(guid, deviceSecret, auth->deviceId());
+                         // Also installs the signing session in the shared transport.
+                         recharge->setSession(guid, deviceSecret, auth->deviceId());
+                         data->setAuthenticated(phone, userId, points, vipNum);
+                         recharge->loadPurchaseEntry(guid);
+                         recharge->loadOrders(guid, 1, 20);
+                         recharge->loadLeaderEntry(guid);
+                     });
+    QObject::connect(data, &GlobalData::accountChanged, accelerator, [data, accelerator] {
+        if (!data->loggedIn())
+            accelerator->clearSession();
+    });
+    QObject::connect(auth, &AuthApi::membershipDataReady, data, &GlobalData::setMembership);
 }
 
 void connectCatalogue(const Backend &backend)
@@ -39,11 +60,49 @@ void connectCatalogue(const Backend &backend)
                             bool) { data->setGames(games, categories, page, pageSize, total, totalPages); });
 }
 
+void connectPurchaseData(const Backend &backend)
+{
+    GlobalData *data = backend.data;
+    RechargeApi *recharge = backend.recharge;
+    QObject::connect(recharge, &RechargeApi::purchaseEntryLoaded, data,
+                     [data](const QVariantMap &entry, qint64) { data->setPurchaseEntry(entry); });
+    QObject::connect(recharge, &RechargeApi::publicPurchaseEntryLoaded, data,
+                     [data](const QVariantMap &entry, qint64) { data->setPublicPurchaseEntry(entry); });
+    QObject::connect(
+        recharge, &RechargeApi::ordersLoaded, data,
+        [data](const QVariantList &orders, int, int, int, bool, qint64) { data->setOrders(orders); });
+    QObject::connect(recharge, &RechargeApi::orderDetailLoaded, data,
+                     [data](const QVariantMap &order, qint64) { data->setOrderDetail(order); });
+    QObject::connect(recharge, &RechargeApi::groupDetailLoaded, data,
+                     [data](const QVariantMap &group, qint64) { data->setGroupDetail(group); });
+    QObject::connect(recharge, &RechargeApi::leaderEntryLoaded, data,
+                     [data, recharge](const QVariantMap &entry, qint64) {
+                         data->setLeaderEntry(entry);
+                         if (data->loggedIn() && entry.value(QStringLiteral("is_leader")).toBool())
+                             recharge->loadLeaderTeams(data->userId(), 1, 20);
+                     });
+    QObject::connect(
+        recharge, &RechargeApi::leaderTeamsLoaded, data,
+        [data](const QVariantList &teams, int, int, int, bool, qint64) { data->setLeaderTeams(teams); });
+    const auto teamDetail = [data](const QVariantMap &team, qint64) {
+        data->setLeaderTeamDetail(team);
+    };
+    QObject::connect(recharge, &RechargeApi::leaderTeamDetailLoaded, data, teamDetail);
+    QObject::connect(recharge, &RechargeApi::leaderTeamCreated, data, teamDetail);
+    QObject::connect(recharge, &RechargeApi::payStatusUpdated, data,
+                     [data](const QVariantMap &status, qint64) {
+                         const QVariantMap membership = status.value(QStringLiteral("membership")).toMap();
+                         if (!membership.isEmpty())
+                             data->setMembership(membership);
+                     });
+}
+
 void issueStartupRequests(const Backend &backend)
 {
     backend.auth->refreshToken();
     backend.gameList->loadCommon();
     backend.gameList->loadPage(1, QString(), QString());
+    backend.recharge->loadPublicPurchaseEntry();
 }
 
 } // namespace nimbra

@@ -1,9 +1,12 @@
 #pragma once
 
+class AcceleratorApi;
 class AuthApi;
 class GameListApi;
 class GlobalData;
 class HttpManager;
+class QrCodeGenerator;
+class RechargeApi;
 class SingBoxManager;
 
 // The connections between the back-end objects and the start-up requests. The service clients never
@@ -16,20 +19,29 @@ struct Backend
     HttpManager *http = nullptr;
     AuthApi *auth = nullptr;
     GameListApi *gameList = nullptr;
+    AcceleratorApi *accelerator = nullptr;
+    RechargeApi *recharge = nullptr;
+    QrCodeGenerator *qrCode = nullptr;
     SingBoxManager *singBox = nullptr;
 };
 
-// Hands every client the one transport.
+// Hands the four service clients the one transport.
 void attachTransport(const Backend &backend);
 
-// Quitting stops the core and removes its routes while every object still exists; a sign-in reaches
-// the state store; the account client's membership result too.
+// Quitting stops the core and removes its routes while every object still exists; a sign-in equips
+// the signing clients (and with them the transport) before the state store reports it; a sign-out
+// clears the route client's session; the account client's membership result reaches the state store.
 void connectSessionHandOver(const Backend &backend);
 
 // Catalogue results land in the state store.
 void connectCatalogue(const Backend &backend);
 
-// Issued once, on the first turn of the event loop: the silent sign-in first, then the catalogue.
+// Purchase results land in the state store; a leader entry asks for the leader's teams; a paid order
+// updates the membership.
+void connectPurchaseData(const Backend &backend);
+
+// Issued once, on the first turn of the event loop: the silent sign-in, the catalogue, and the public
+// purchase catalogue.
 void issueStartupRequests(const Backend &backend);
 
 } // namespace nimbra

@@ -1,7 +1,10 @@
 #include "globaldata.h"
 
+#include "state/purchasepreparation.h"
+
 #include <QClipboard>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QGuiApplication>
 #include <QJsonDocument>
@@ -153,10 +156,14 @@ void GlobalData::clearSessionData()
 
     setMembership({});
 
-    m_purchaseEntry.clear();
-    emit purchaseEntryChanged();
-    m_preparedPurchaseData.clear();
-    emit preparedPurchaseDataChanged();
+    if (!m_publicPurchaseEntry.isEmpty()) {
+        setPurchaseEntry(m_publicPurchaseEntry);
+    } else {
+        m_purchaseEntry.clear();
+        emit purchaseEntryChanged();
+        m_preparedPurchaseData.clear();
+        emit preparedPurchaseDataChanged();
+    }
 
     setOrders({});
     setOrderDetail({});
@@ -208,6 +215,8 @@ void GlobalData::setCommonGames(const QVariantList &games)
     m_commonGamesLoaded = true;
     qInfo().noquote() << QStringLiteral("[Data] 常用游戏已更新 count=%1").arg(games.size());
     emit commonGamesChanged();
+    if (!m_purchaseEntry.isEmpty() && m_games.isEmpty())
+        reprepareWithGames(m_commonGames);
 }
 
 void GlobalData::setGames(const QVariantList &games, const QVariantList &categories, int page, int pageSize,
@@ -226,6 +235,56 @@ void GlobalData::setGames(const QVariantList &games, const QVariantList &categor
                              .arg(total)
                              .arg(m_gameTotalPages);
     emit gamesChanged();
+    if (!m_purchaseEntry.isEmpty())
+        reprepareWithGames(m_games);
+}
+
+void GlobalData::reprepareWithGames(const QVariantList &games)
+{
+    m_preparedPurchaseData = nimbra::purchase::preparePurchaseData(m_purchaseEntry, games);
+    emit preparedPurchaseDataChanged();
+}
+
+void GlobalData::setPurchaseEntry(const QVariantMap &entry)
+{
+    QElapsedTimer timer;
+    timer.start();
+    m_purchaseEntry = entry;
+    if (m_loggedIn && !entry.isEmpty()) {
+        m_publicPurchaseEntry = entry;
+        nimbra::purchase::writeCachedPurchaseEntry(m_settings, entry);
+    }
+    m_preparedPurchaseData = nimbra::purchase::preparePurchaseData(
+        entry, nimbra::purchase::gamesForPreparation(m_games, m_commonGames));
+    emit purchaseEntryChanged();
+    emit preparedPurchaseDataChanged();
+    const QString line = nimbra::purchase::preparedLogLine(m_preparedPurchaseData, timer.elapsed());
+    qInfo().noquote() << line;
+    emit trace(line);
+    // Only for a signed-in user: the cached catalogue shown after a sign-out may still carry the
+    // previous user's membership, which must not come back into the state.
+    if (m_loggedIn) {
+        const QVariantMap membership = nimbra::purchase::extractMembership(entry);
+        if (!membership.isEmpty())
+            setMembership(membership);
+    }
+}
+
+void GlobalData::setPublicPurchaseEntry(const QVariantMap &entry)
+{
+    if (entry.isEmpty())
+        return;
+    m_publicPurchaseEntry = entry;
+    nimbra::purchase::writeCachedPurchaseEntry(m_settings, entry);
+    qInfo().noquote() << nimbra::purchase::publicEntryCachedLogLine(entry);
+    if (!m_loggedIn)
+        setPurchaseEntry(entry);
+}
+
+void GlobalData::setPreparedPurchaseData(const QVariantMap &data)
+{
+    m_preparedPurchaseData = data;
+    emit preparedPurchaseDataChanged();
 }
 
 void GlobalData::updateGameDetail(const QVariantMap &detail)
@@ -369,5 +428,13 @@ void GlobalData::restoreLocalState()
                                      .arg(m_routeSelections.size())
                                      .arg(routesPath);
         }
+    }
+
+    const QVariantMap cached = nimbra::purchase::readCachedPurchaseEntry(m_settings);
+    if (!cached.isEmpty()) {
+        m_publicPurchaseEntry = cached;
+        m_purchaseEntry = cached;
+        m_preparedPurchaseData = nimbra::purchase::preparePurchaseData(cached, {});
+        qInfo().noquote() << nimbra::purchase::restoredLogLine(m_preparedPurchaseData);
     }
 }

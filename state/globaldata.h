@@ -152,6 +152,7 @@ public:
     Q_INVOKABLE QString savedGameRouteSelection(const QString &gameId) const;
     Q_INVOKABLE void saveRecentBoostedGame(const QVariantMap &game);
     Q_INVOKABLE void saveGameRouteSelection(const QString &gameId, const QString &routeKey);
+    Q_INVOKABLE void setPreparedPurchaseData(const QVariantMap &data);
     Q_INVOKABLE void clearSessionData();
 
     // Where the small state files live: the app-local data location, else the app data location,
@@ -169,6 +170,11 @@ public:
     void setAuthenticated(const QString &phone, int userId, int points, int vipNum);
     // A non-empty map is merged key by key; an empty map resets to vip_num 0 / is_vip false.
     void setMembership(const QVariantMap &membership);
+
+    // The purchase catalogue: prepared into per-mode options for the purchase screen; the public one is
+    // cached in the settings store for signed-out starts.
+    void setPurchaseEntry(const QVariantMap &entry);
+    void setPublicPurchaseEntry(const QVariantMap &entry);
 
     void setOrders(const QVariantList &orders);
     void setOrderDetail(const QVariantMap &detail);
@@ -199,6 +205,7 @@ signals:
 
 private:
     void restoreLocalState();
+    void reprepareWithGames(const QVariantList &games);
 
     bool m_loggedIn = false;
     QString m_userPhone;
@@ -216,6 +223,7 @@ private:
     int m_gamePageSize = 12;
     int m_gameTotal = 0;
     int m_gameTotalPages = 1;
+    QVariantMap m_publicPurchaseEntry;
     QVariantMap m_purchaseEntry;
     QVariantMap m_preparedPurchaseData;
     QVariantMap m_membership;

@@ -49,21 +49,44 @@ QStringList ownRoutes()
     return routes;
 }
 
-// Stub cores still alive anywhere on the machine that were started from this test's stub binary.
-int stubProcesses()
+// Live stub cores started by `parent` (this test unless given). Other tests may run the same stub
+// binary at the same time, so only our own children count; zombies are dead.
+QList<qint64> stubChildren(qint64 parent = getpid())
 {
-    int count = 0;
+    QList<qint64> pids;
     const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     for (const QString &entry : entries) {
         bool numeric = false;
-        entry.toInt(&numeric);
+        const qint64 pid = entry.toLongLong(&numeric);
         if (!numeric)
             continue;
-        QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(entry));
-        if (cmdline.open(QIODevice::ReadOnly) && cmdline.readAll().startsWith(kStub.toLocal8Bit() + '\0'))
-            ++count;
+        QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
+        if (!cmdline.open(QIODevice::ReadOnly) || !cmdline.readAll().startsWith(kStub.toLocal8Bit() + '\0'))
+            continue;
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        // "pid (comm) state ppid ...": the command name may hold spaces, so read after the last ')'.
+        const QByteArray text = stat.readAll();
+        const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 1 && fields.at(0) != "Z" && fields.at(1).toLongLong() == parent)
+            pids.append(pid);
     }
-    return count;
+    return pids;
+}
+
+int stubProcesses()
+{
+    return static_cast<int>(stubChildren().size());
+}
+
+bool alive(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray text = stat.readAll();
+    return !text.mid(text.lastIndexOf(')') + 2).startsWith("Z");
 }
 
 struct Session
@@ -150,7 +173,8 @@ private slots:
         {
             Session session;
             QVERIFY(!session.manager.startWithConfig(QStringLiteral("/nonexistent/config.json")));
-            QCOMPARE(failure(session.failed), QStringLiteral("无法读取 nimbra-server 配置：/nonexistent/config.json"));
+            QCOMPARE(failure(session.failed),
+                     QStringLiteral("无法读取 nimbra-server 配置：/nonexistent/config.json"));
         }
         {
             Session session;
@@ -343,10 +367,11 @@ private slots:
         if (line.startsWith("FAILED") && !g_inPrivateNetwork)
             QSKIP("needs root: the client's route cannot be installed without it");
         QCOMPARE(line, QByteArray("STARTED\n"));
-        QCOMPARE(stubProcesses(), 1);
+        const QList<qint64> cores = stubChildren(client.processId());
+        QCOMPARE(cores.size(), 1);
         ::kill(static_cast<pid_t>(client.processId()), SIGKILL);
         QVERIFY(client.waitForFinished(5000));
-        QTRY_COMPARE_WITH_TIMEOUT(stubProcesses(), 0, 1000);
+        QTRY_VERIFY_WITH_TIMEOUT(!alive(cores.constFirst()), 1000);
     }
 };
 

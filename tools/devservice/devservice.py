@@ -111,6 +111,17 @@ def main(argv: list[str] | None = None) -> int:
     signal.signal(signal.SIGTERM, on_signal)
     signal.signal(signal.SIGINT, on_signal)
 
+    # A test that crashes never stops its service; leaving with the parent keeps none behind.
+    parent = os.getppid()
+
+    def watch_parent() -> None:
+        while not server.state.stopping.wait(0.5):
+            if os.getppid() != parent:
+                server.stop()
+                return
+
+    threading.Thread(target=watch_parent, daemon=True).start()
+
     host = server.server_address[0]
     shown_host = f"[{host}]" if ":" in host else host
     try:

@@ -1,0 +1,166 @@
+// The start-up connections between the clients and the state store, end to end against the dev service.
+#include "accel/acceleratorapi.h"
+#include "accel/singboxmanager.h"
+#include "account/authapi.h"
+#include "app/wiring.h"
+#include "catalog/gamelistapi.h"
+#include "devserviceprocess.h"
+#include "net/httpmanager.h"
+#include "purchase/qrcodegenerator.h"
+#include "purchase/rechargeapi.h"
+#include "state/globaldata.h"
+
+#include <QSettings>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTest>
+
+class TestWiring : public QObject
+{
+    Q_OBJECT
+
+private:
+    struct App
+    {
+        explicit App(const QString &baseUrl)
+        {
+            qputenv("NIMBRA_API_BASE_URL", baseUrl.toUtf8());
+            http = std::make_unique<HttpManager>();
+            auth = std::make_unique<AuthApi>();
+            gameList = std::make_unique<GameListApi>();
+            accelerator = std::make_unique<AcceleratorApi>();
+            recharge = std::make_unique<RechargeApi>();
+            singBox = std::make_unique<SingBoxManager>();
+            qunsetenv("NIMBRA_API_BASE_URL");
+            backend = {&data,          http.get(), auth.get(),   gameList.get(), accelerator.get(),
+                       recharge.get(), &qrCode,    singBox.get()};
+            nimbra::attachTransport(backend);
+            nimbra::connectSessionHandOver(backend);
+            nimbra::connectCatalogue(backend);
+            nimbra::connectPurchaseData(backend);
+        }
+
+        GlobalData data;
+        std::unique_ptr<HttpManager> http;
+        std::unique_ptr<AuthApi> auth;
+        std::unique_ptr<GameListApi> gameList;
+        std::unique_ptr<AcceleratorApi> accelerator;
+        std::unique_ptr<RechargeApi> recharge;
+        QrCodeGenerator qrCode;
+        std::unique_ptr<SingBoxManager> singBox;
+        nimbra::Backend backend;
+    };
+
+    std::unique_ptr<DevServiceProcess> m_service;
+
+private slots:
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        QSettings().clear();
+        m_service = std::make_unique<DevServiceProcess>();
+        QVERIFY(m_service->isRunning());
+    }
+    void cleanupTestCase()
+    {
+        m_service.reset();
+        QSettings().clear();
+    }
+
+    void startupRequestsFillTheStore()
+    {
+        App app(m_service->baseUrl());
+        QSignalSpy prepared(&app.data, &GlobalData::preparedPurchaseDataChanged);
+        nimbra::issueStartupRequests(app.backend);
+        QTRY_VERIFY_WITH_TIMEOUT(app.data.commonGamesLoaded() && app.data.gamePageLoaded(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!app.data.purchaseEntry().isEmpty(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!app.http->busy(), 10000);
+        QVERIFY(!app.data.loggedIn());
+        QVERIFY(!app.data.preparedPurchaseData().value(QStringLiteral("shared")).toMap().isEmpty());
+        QVERIFY(prepared.count() >= 1);
+        // Cached for the next signed-out start.
+        QVERIFY(!QSettings().value(QStringLiteral("data/public_purchase_entry")).toMap().isEmpty());
+        GlobalData restarted;
+        QCOMPARE(restarted.purchaseEntry(), app.data.purchaseEntry());
+    }
+
+    void signInHandsOverBeforeTheStoreKnows()
+    {
+        App app(m_service->baseUrl());
+        // A signed request issued from the account handler must already be signed.
+        QSignalSpy answers(app.http.get(), &HttpManager::responseReady);
+        quint64 echoId = 0;
+        connect(&app.data, &GlobalData::accountChanged, this, [&app, &echoId] {
+            if (app.data.loggedIn() && echoId == 0)
+                echoId = app.http->postJson(QStringLiteral("echo"), QStringLiteral("/__test/echo"), "{}",
+                                            app.data.userId(), true, false);
+        });
+        app.auth->loginPassword(QStringLiteral("13800138000"), QStringLiteral("nimbra123"));
+        QTRY_VERIFY_WITH_TIMEOUT(echoId != 0, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(std::any_of(answers.cbegin(), answers.cend(),
+                                             [echoId](const QVariantList &answer) {
+                                                 return answer.at(0).toULongLong() == echoId;
+                                             }),
+                                 10000);
+        for (const QVariantList &answer : std::as_const(answers)) {
+            if (answer.at(0).toULongLong() == echoId)
+                QVERIFY2(answer.at(2).toBool(), qPrintable(answer.at(5).toString()));
+        }
+
+        // The sign-in asks for the signed catalogue, the orders and the leader entry; a leader's teams
+        // follow.
+        QTRY_VERIFY_WITH_TIMEOUT(!app.data.orders().isEmpty(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(app.data.leaderEntry().value(QStringLiteral("is_leader")).toBool(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!app.data.leaderTeams().isEmpty(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!app.http->busy(), 10000);
+        QVERIFY(app.data.membership().value(QStringLiteral("is_vip")).toBool());
+
+        // Routes need the session the hand-over gave the route client.
+        QSignalSpy routes(app.accelerator.get(), &AcceleratorApi::routesLoaded);
+        const QVariantMap jx3{{"id", "jx3"},
+                              {"package_name", "com.kingsoft.jx3"},
+                              {"packageName", "com.kingsoft.jx3"},
+                              {"country", "国服"}};
+        app.accelerator->loadRoutes(app.data.userId(), jx3);
+        QVERIFY(routes.wait(10000));
+
+        // Sign-out: the route client loses its session; the cached catalogue comes back without the
+        // previous user's membership.
+        QSignalSpy failed(app.accelerator.get(), &AcceleratorApi::requestFailed);
+        const qint64 guid = app.data.userId();
+        app.auth->clearSession();
+        app.recharge->clearSession();
+        app.data.clearSessionData();
+        QCOMPARE(app.data.membership(), (QVariantMap{{"vip_num", 0}, {"is_vip", false}}));
+        QVERIFY(!app.data.purchaseEntry().isEmpty());
+        app.accelerator->loadRoutes(guid, jx3);
+        QCOMPARE(failed.count(), 1);
+        QVERIFY(!app.accelerator->busy());
+    }
+
+    void purchaseSignalsLandInTheStore()
+    {
+        App app(m_service->baseUrl());
+        QSignalSpy membership(&app.data, &GlobalData::membershipChanged);
+        emit app.recharge->payStatusUpdated({{"payment_status", "paid"}}, 0);
+        QCOMPARE(membership.count(), 0);
+        emit app.recharge->payStatusUpdated({{"membership", QVariantMap{{"vip_type", "private"}}}}, 0);
+        QCOMPARE(app.data.membership().value(QStringLiteral("vip_type")),
+                 QVariant(QStringLiteral("private")));
+
+        // Signed out, or no leader flag: the entry is stored and no team list is asked for.
+        emit app.recharge->leaderEntryLoaded({{"is_leader", true}}, 0);
+        QCOMPARE(app.data.leaderEntry().value(QStringLiteral("is_leader")), QVariant(true));
+        QVERIFY(!app.recharge->busy());
+
+        emit app.recharge->leaderTeamDetailLoaded({{"team_code", "LOOKUP"}}, 0);
+        emit app.recharge->leaderTeamCreated({{"team_code", "MINE"}}, 0);
+        QCOMPARE(app.data.leaderTeamDetail().value(QStringLiteral("team_code")),
+                 QVariant(QStringLiteral("MINE")));
+        emit app.recharge->ordersLoaded({QVariantMap{{"order_id", 1}}}, 3, 20, 99, true, 0);
+        QCOMPARE(app.data.orders().size(), 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestWiring)
+#include "tst_wiring.moc"
