@@ -1,11 +1,17 @@
 // The core supervisor with the stub core as the real child process. As root the whole test runs in a
 // private network namespace of its own, so the TUN interface and every route stay out of the host.
+#include "accel/acceleratorapi.h"
 #include "accel/gameroutes.h"
 #include "accel/singboxmanager.h"
 #include "accel/throughput.h"
+#include "account/authapi.h"
+#include "devserviceprocess.h"
+#include "net/httpmanager.h"
 
 #include <QDir>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QStandardPaths>
@@ -355,6 +361,54 @@ private slots:
                     .contains(QStringLiteral("172.19.0.1")));
         QVERIFY(!QFile::exists(SingBoxManager::defaultRouteJournalPath()));
         run(QStringLiteral("ip"), {"link", "del", "leftover0"});
+    }
+
+    void signedInSessionAcceleratesAGame()
+    {
+        if (!g_inPrivateNetwork)
+            QSKIP("needs root: the game's routes are installed inside a private network namespace");
+        DevServiceProcess service;
+        QVERIFY(service.isRunning());
+        HttpManager http;
+        AuthApi auth;
+        auth.setHttpManager(&http);
+        auth.setBaseUrl(service.baseUrl());
+        AcceleratorApi accelerator;
+        accelerator.setHttpManager(&http);
+
+        QSignalSpy signedIn(&auth, &AuthApi::authenticated);
+        auth.loginPassword(QStringLiteral("13800138000"), QStringLiteral("nimbra123"));
+        QVERIFY(signedIn.wait(10000));
+        const qint64 guid = signedIn.constFirst().at(2).toInt();
+        const QString secret = signedIn.constFirst().at(3).toString();
+        http.setSession(guid, secret, auth.deviceId());
+        accelerator.setSession(guid, secret, auth.deviceId());
+
+        const QVariantMap game{{"id", "jx3"},
+                               {"package_name", "com.kingsoft.jx3"},
+                               {"packageName", "com.kingsoft.jx3"},
+                               {"country", "国服"},
+                               {"ip_list", QStringList{"198.18.6.10", "192.0.2.96/28"}}};
+        QSignalSpy routes(&accelerator, &AcceleratorApi::routesLoaded);
+        accelerator.loadRoutes(guid, game);
+        QVERIFY2(routes.wait(10000), qPrintable(accelerator.lastError()));
+        const QVariantList list = routes.constFirst().at(0).toList();
+        QVERIFY(!list.isEmpty());
+        QSignalSpy node(&accelerator, &AcceleratorApi::nodeConfigLoaded);
+        accelerator.loadNodeConfig(guid, game, list.constFirst().toMap());
+        QVERIFY2(node.wait(10000), qPrintable(accelerator.lastError()));
+        const QByteArray config = QJsonDocument(QJsonObject::fromVariantMap(node.constFirst().at(0).toMap()))
+                                      .toJson(QJsonDocument::Compact);
+
+        Session session;
+        QVERIFY2(session.manager.prepareRuntimeConfig(config), qPrintable(session.manager.lastError()));
+        session.manager.setRouteIpList(game.value("ip_list").toList());
+        QVERIFY(session.manager.start());
+        QVERIFY2(session.started.wait(15000), qPrintable(failure(session.failed)));
+        QCOMPARE(ownRoutes(), (QStringList{"192.0.2.96/28", "198.18.0.0/16"}));
+        session.manager.stop();
+        QVERIFY(session.stopped.wait(10000));
+        QTRY_VERIFY_WITH_TIMEOUT(ownRoutes().isEmpty(), 3000);
     }
 
     void coreDiesWithAKilledClient()
