@@ -51,9 +51,6 @@ QVariantMap extractMembership(const QVariantMap &data)
 AuthApi::AuthApi(QObject *parent)
     : QObject(parent)
 {
-    const QByteArray fromEnvironment = qgetenv("NIMBRA_API_BASE_URL");
-    m_baseUrl =
-        fromEnvironment.isEmpty() ? GlobalData::instance()->apiBaseUrl() : QString::fromUtf8(fromEnvironment);
 
     const GlobalData *data = GlobalData::instance();
     m_deviceId = m_settings.value(data->settingsDeviceIdKey()).toString();
@@ -65,26 +62,16 @@ AuthApi::AuthApi(QObject *parent)
 
 void AuthApi::setHttpManager(HttpManager *manager)
 {
-    if (manager == m_http)
+    if (!m_endpoint.attach(manager, this, &AuthApi::handleResponse))
         return;
-    disconnect(m_responseConnection);
-    m_http = manager;
-    if (!manager)
-        return;
-    manager->setDeviceId(m_deviceId);
-    manager->setBaseUrl(m_baseUrl);
-    m_responseConnection = connect(manager, &HttpManager::responseReady, this, &AuthApi::handleResponse);
+    if (manager)
+        manager->setDeviceId(m_deviceId);
 }
 
 void AuthApi::setBaseUrl(const QString &url)
 {
-    const QString normalized = nimbra::net::normalizedBaseUrl(url);
-    if (normalized.isEmpty() || normalized == m_baseUrl)
-        return;
-    m_baseUrl = normalized;
-    emit baseUrlChanged();
-    if (m_http)
-        m_http->setBaseUrl(normalized);
+    if (m_endpoint.setBaseUrl(url))
+        emit baseUrlChanged();
 }
 
 bool AuthApi::autoLoginEnabled() const
@@ -186,12 +173,12 @@ void AuthApi::clearSession()
 void AuthApi::postJson(const QString &operation, const QString &path, const QVariantMap &body,
                        bool withDeviceId, const QString &phone, const QString &scene)
 {
-    if (!m_http) {
+    if (!m_endpoint.http()) {
         emit requestFailed(operation, QStringLiteral("网络管理器未初始化"));
         return;
     }
     const QByteArray bytes = QJsonDocument(QJsonObject::fromVariantMap(body)).toJson(QJsonDocument::Compact);
-    const quint64 requestId = m_http->postJson(operation, path, bytes, 0, false, withDeviceId);
+    const quint64 requestId = m_endpoint.http()->postJson(operation, path, bytes, 0, false, withDeviceId);
     m_pending.insert(requestId, {phone.trimmed(), scene});
 }
 

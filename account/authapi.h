@@ -1,12 +1,12 @@
 #pragma once
 
+#include "net/serviceendpoint.h"
 #include <QHash>
+
 #include <QObject>
 #include <QPointer>
 #include <QSettings>
 #include <QVariantMap>
-
-class HttpManager;
 
 // The account client: SMS codes, SMS and password sign-in, registration, password reset and the silent
 // token refresh at start. Owns the installation's device id and the stored sign-in material.
@@ -22,7 +22,7 @@ public:
     explicit AuthApi(QObject *parent = nullptr);
 
     void setHttpManager(HttpManager *manager);
-    QString baseUrl() const { return m_baseUrl; }
+    QString baseUrl() const { return m_endpoint.baseUrl(); }
     void setBaseUrl(const QString &url);
     QString deviceId() const { return m_deviceId; }
     bool autoLoginEnabled() const;
@@ -63,9 +63,7 @@ private:
     void saveSession(const QString &phone, const QVariantMap &data);
 
     QSettings m_settings;
-    QString m_baseUrl;
     QString m_deviceId;
-    QPointer<HttpManager> m_http;
-    QMetaObject::Connection m_responseConnection;
+    ServiceEndpoint m_endpoint;
     QHash<quint64, RequestMeta> m_pending;
 };

@@ -65,33 +65,18 @@ QString detailKey(const QString &packageName, const QString &country)
 
 GameListApi::GameListApi(QObject *parent)
     : QObject(parent)
-{
-    const QByteArray fromEnvironment = qgetenv("NIMBRA_API_BASE_URL");
-    m_baseUrl =
-        fromEnvironment.isEmpty() ? GlobalData::instance()->apiBaseUrl() : QString::fromUtf8(fromEnvironment);
-}
+{}
 
 void GameListApi::setHttpManager(HttpManager *manager)
 {
-    if (manager == m_http)
+    if (!m_endpoint.attach(manager, this, &GameListApi::handleResponse))
         return;
-    disconnect(m_responseConnection);
-    m_http = manager;
-    if (!manager)
-        return;
-    manager->setBaseUrl(m_baseUrl);
-    m_responseConnection = connect(manager, &HttpManager::responseReady, this, &GameListApi::handleResponse);
 }
 
 void GameListApi::setBaseUrl(const QString &url)
 {
-    const QString normalized = nimbra::net::normalizedBaseUrl(url);
-    if (normalized.isEmpty() || normalized == m_baseUrl)
-        return;
-    m_baseUrl = normalized;
-    emit baseUrlChanged();
-    if (m_http)
-        m_http->setBaseUrl(normalized);
+    if (m_endpoint.setBaseUrl(url))
+        emit baseUrlChanged();
 }
 
 void GameListApi::loadCommon()
@@ -130,11 +115,11 @@ void GameListApi::loadDetail(const QString &packageName, const QString &country)
 
 quint64 GameListApi::postJson(const QString &operation, const QString &path, const QJsonObject &body)
 {
-    if (!m_http) {
+    if (!m_endpoint.http()) {
         emit requestFailed(operation, QStringLiteral("网络管理器未初始化"));
         return 0;
     }
-    const quint64 requestId = m_http->postJson(
+    const quint64 requestId = m_endpoint.http()->postJson(
         operation, path, QJsonDocument(body).toJson(QJsonDocument::Compact), 0, false, false);
     m_operations.insert(requestId, operation);
     if (++m_pendingCount == 1)

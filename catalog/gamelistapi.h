@@ -1,14 +1,14 @@
 #pragma once
 
+#include "net/serviceendpoint.h"
 #include <QHash>
 #include <QJsonObject>
+
 #include <QObject>
 #include <QPointer>
 #include <QSet>
 #include <QVariantList>
 #include <QVariantMap>
-
-class HttpManager;
 
 // The game catalogue client: common games, library pages and game details (with the server address
 // list that acceleration routes), each server game turned into the one normalised game record.
@@ -22,7 +22,7 @@ public:
     explicit GameListApi(QObject *parent = nullptr);
 
     void setHttpManager(HttpManager *manager);
-    QString baseUrl() const { return m_baseUrl; }
+    QString baseUrl() const { return m_endpoint.baseUrl(); }
     void setBaseUrl(const QString &url);
     bool busy() const { return m_pendingCount > 0; }
 
@@ -46,11 +46,8 @@ private:
     quint64 postJson(const QString &operation, const QString &path, const QJsonObject &body);
     void handleResponse(quint64 requestId, const QString &operation, bool success, int httpStatus,
                         const QVariantMap &response, const QString &errorMessage);
-
-    QString m_baseUrl;
     int m_pendingCount = 0;
-    QPointer<HttpManager> m_http;
-    QMetaObject::Connection m_responseConnection;
+    ServiceEndpoint m_endpoint;
     QHash<quint64, QString> m_operations;
     QHash<quint64, QString> m_detailKeys;
     QSet<QString> m_pendingDetailKeys;

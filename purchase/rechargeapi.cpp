@@ -144,33 +144,18 @@ void logOnly(const QString &message)
 
 RechargeApi::RechargeApi(QObject *parent)
     : QObject(parent)
-{
-    const QByteArray fromEnvironment = qgetenv("NIMBRA_API_BASE_URL");
-    m_baseUrl =
-        fromEnvironment.isEmpty() ? GlobalData::instance()->apiBaseUrl() : QString::fromUtf8(fromEnvironment);
-}
+{}
 
 void RechargeApi::setHttpManager(HttpManager *manager)
 {
-    if (manager == m_http)
+    if (!m_endpoint.attach(manager, this, &RechargeApi::handleResponse))
         return;
-    disconnect(m_responseConnection);
-    m_http = manager;
-    if (!manager)
-        return;
-    manager->setBaseUrl(m_baseUrl);
-    m_responseConnection = connect(manager, &HttpManager::responseReady, this, &RechargeApi::handleResponse);
 }
 
 void RechargeApi::setBaseUrl(const QString &url)
 {
-    const QString normalized = nimbra::net::normalizedBaseUrl(url);
-    if (normalized.isEmpty() || normalized == m_baseUrl)
-        return;
-    m_baseUrl = normalized;
-    emit baseUrlChanged();
-    if (m_http)
-        m_http->setBaseUrl(normalized);
+    if (m_endpoint.setBaseUrl(url))
+        emit baseUrlChanged();
 }
 
 void RechargeApi::setSession(qint64 guid, const QString &deviceSecret, const QString &deviceId)
@@ -178,8 +163,8 @@ void RechargeApi::setSession(qint64 guid, const QString &deviceSecret, const QSt
     m_sessionGuid = guid;
     m_deviceSecret = deviceSecret.trimmed();
     m_deviceId = deviceId.trimmed();
-    if (m_http)
-        m_http->setSession(m_sessionGuid, m_deviceSecret, m_deviceId);
+    if (m_endpoint.http())
+        m_endpoint.http()->setSession(m_sessionGuid, m_deviceSecret, m_deviceId);
     emit sessionChanged();
 }
 
@@ -188,8 +173,8 @@ void RechargeApi::clearSession()
     m_sessionGuid = 0;
     m_deviceSecret.clear();
     m_deviceId.clear();
-    if (m_http)
-        m_http->clearSession();
+    if (m_endpoint.http())
+        m_endpoint.http()->clearSession();
     emit sessionChanged();
 }
 
@@ -326,12 +311,13 @@ void RechargeApi::sendSigned(const QString &operation, const QString &path, qint
         emit requestFailed(operation, QStringLiteral("登录状态无效，请重新登录后再购买"));
         return;
     }
-    if (!m_http) {
+    if (!m_endpoint.http()) {
         logAndTrace(QStringLiteral("[Recharge] 拒绝请求 op=%1：HttpManager 未初始化").arg(operation));
         emit requestFailed(operation, QStringLiteral("网络管理器未初始化"));
         return;
     }
-    const quint64 requestId = m_http->postJson(operation, path, compactJson(body), guid, true, false);
+    const quint64 requestId =
+        m_endpoint.http()->postJson(operation, path, compactJson(body), guid, true, false);
     logAndTrace(QStringLiteral("[Recharge] 请求已提交 #%1 op=%2 path=%3 guid=%4 context=%5")
                     .arg(QString::number(requestId), operation, path, QString::number(guid),
                          QString::number(context)));
@@ -342,12 +328,13 @@ void RechargeApi::sendSigned(const QString &operation, const QString &path, qint
 void RechargeApi::sendPublic(const QString &operation, const QString &path, const QJsonObject &body,
                              qint64 context)
 {
-    if (!m_http) {
+    if (!m_endpoint.http()) {
         logAndTrace(QStringLiteral("[Recharge] 拒绝公开请求 op=%1：HttpManager 未初始化").arg(operation));
         emit requestFailed(operation, QStringLiteral("网络管理器未初始化"));
         return;
     }
-    const quint64 requestId = m_http->postJson(operation, path, compactJson(body), 0, false, false);
+    const quint64 requestId =
+        m_endpoint.http()->postJson(operation, path, compactJson(body), 0, false, false);
     logAndTrace(QStringLiteral("[Recharge] 公开请求已提交 #%1 op=%2 path=%3 guid=0 signed=false context=%4")
                     .arg(QString::number(requestId), operation, path, QString::number(context)));
     m_pendingContexts.insert(requestId, context);

@@ -1,14 +1,14 @@
 #pragma once
 
+#include "net/serviceendpoint.h"
 #include <QHash>
 #include <QJsonObject>
+
 #include <QObject>
 #include <QPointer>
 #include <QSet>
 #include <QVariantList>
 #include <QVariantMap>
-
-class HttpManager;
 
 // The purchase service client: membership catalogue, orders of the three purchase modes and of leader
 // team seats, the WeChat PC payment and its status, the order list, group-buy teams and the team-leader
@@ -23,7 +23,7 @@ public:
     explicit RechargeApi(QObject *parent = nullptr);
 
     void setHttpManager(HttpManager *manager);
-    QString baseUrl() const { return m_baseUrl; }
+    QString baseUrl() const { return m_endpoint.baseUrl(); }
     void setBaseUrl(const QString &url);
     bool busy() const { return m_busyCount > 0; }
 
@@ -80,14 +80,11 @@ private:
                         const QVariantMap &response, const QString &errorMessage);
     void handleOrders(const QJsonObject &data, qint64 serverTime);
     void logAndTrace(const QString &message);
-
-    QString m_baseUrl;
     QString m_deviceId;
     QString m_deviceSecret;
     qint64 m_sessionGuid = 0;
     int m_busyCount = 0;
-    QPointer<HttpManager> m_http;
-    QMetaObject::Connection m_responseConnection;
+    ServiceEndpoint m_endpoint;
     QHash<quint64, qint64> m_pendingContexts;
     QSet<quint64> m_publicRequestIds;
 };
