@@ -2,11 +2,14 @@
 // a 1 MB entry grown from it, against the floor of parsing the same JSON into a variant map, which every
 // entry costs before it reaches the state store. Both sides alternate so that load drift hits them alike;
 // medians are reported.
+#include "purchase/qrcodegenerator.h"
 #include "state/purchasepreparation.h"
 
+#include <QBuffer>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -114,6 +117,43 @@ void print(const char *name, const Result &result)
 
 } // namespace
 
+// A payment link as QR code picture, against the floor of writing a blank picture of the same size as a
+// PNG data URL (what is left is the encoder itself).
+void measureQrCode(int runs)
+{
+    const QString link = QStringLiteral("weixin://wxpay/bizpayurl?pr=Ab12Cd34Ef56");
+    const QrCodeGenerator generator;
+    std::vector<double> generate;
+    std::vector<double> floor;
+    qsizetype size = 0;
+    for (int run = 0; run < runs; ++run) {
+        QElapsedTimer timer;
+        timer.start();
+        const QString url = generator.toDataUrl(link, 240, 4);
+        generate.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
+        size = url.size();
+        g_sink += size;
+
+        timer.restart();
+        QImage blank(232, 232, QImage::Format_Grayscale8);
+        blank.fill(Qt::white);
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        blank.save(&buffer, "PNG");
+        const QString floorUrl =
+            QStringLiteral("data:image/png;base64,") + QString::fromLatin1(png.toBase64());
+        floor.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
+        g_sink += floorUrl.size();
+    }
+    const double generateMs = median(generate);
+    const double floorMs = median(floor);
+    std::printf("qr_link_bytes: %lld\n", static_cast<long long>(link.toUtf8().size()));
+    std::printf("qr_generate_ms: %.3f\n", generateMs);
+    std::printf("qr_png_floor_ms: %.3f\n", floorMs);
+    std::printf("qr_ratio: %.2f\n", generateMs / floorMs);
+}
+
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
@@ -142,8 +182,10 @@ int main(int argc, char **argv)
     const Result largeResult = measure("large", large, runs);
     print("devservice", devserviceResult);
     print("large", largeResult);
+    measureQrCode(runs);
     std::printf("purchase_runs: %d\n", runs);
-    std::printf("purchase_targets: devservice_prepare_ms<%.0f large_prepare_ms<%.0f\n", kTargetMs, kTargetMs);
+    std::printf("purchase_targets: devservice_prepare_ms<%.0f large_prepare_ms<%.0f qr_generate_ms<2\n",
+                kTargetMs, kTargetMs);
     std::fprintf(stderr, "sink %lld\n", static_cast<long long>(g_sink));
     return 0;
 }

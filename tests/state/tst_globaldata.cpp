@@ -217,9 +217,9 @@ private slots:
     {
         GlobalData data;
         data.setCommonGames({gameRecord("10", "com.a", "国服"), gameRecord("11", "com.b", "国服")});
-        data.setGames(
-            {gameRecord("10", "com.a", "国服"), gameRecord("12", "com.a", "美服"), gameRecord("13", "com.c", "日服")}, {},
-            1, 12, 3, 1);
+        data.setGames({gameRecord("10", "com.a", "国服"), gameRecord("12", "com.a", "美服"),
+                       gameRecord("13", "com.c", "日服")},
+                      {}, 1, 12, 3, 1);
         QStringList order;
         connect(&data, &GlobalData::commonGamesChanged, this, [&order] { order << "common"; });
         connect(&data, &GlobalData::gamesChanged, this, [&order] { order << "games"; });
