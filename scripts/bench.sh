@@ -10,6 +10,7 @@ benchmarks=(
     nimbra_bench_startup
     nimbra_bench_purchase
     nimbra_bench_supervisor
+    nimbra_bench_transport
 )
 
 "$root/scripts/build.sh"
