@@ -2,7 +2,6 @@
 
 #include <QDir>
 #include <QStandardPaths>
-#include <QTextStream>
 
 #include <cstdio>
 #include <cstdlib>
@@ -42,11 +41,9 @@ void runtimeMessageHandler(QtMsgType type, const QMessageLogContext &, const QSt
     {
         QMutexLocker locker(&g_runtimeLogMutex);
         if (g_runtimeLog.isOpen()) {
-            {
-                QTextStream stream(&g_runtimeLog);
-                stream.setEncoding(QStringConverter::Utf8);
-                stream << line << '\n';
-            }
+            // UTF-8 straight into the file's buffer; text mode still turns the line feed into CR LF on
+            // Windows.
+            g_runtimeLog.write(line.toUtf8().append('\n'));
             // Lines that matter after a crash reach the disk at once; chatty lines stay buffered.
             if (type == QtWarningMsg || type == QtCriticalMsg || type == QtFatalMsg)
                 g_runtimeLog.flush();
