@@ -2,7 +2,9 @@
 // shortly after, for the real app and for a minimal Qt Quick Controls window built in the same tree.
 // Runs alternate between the two so that drift in machine load hits both alike; medians are reported
 // with the floor measured in the same run.
+#include "common/countoption.h"
 #include <QByteArray>
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -228,20 +230,11 @@ std::optional<Options> parseOptions(const QStringList &arguments)
 {
     Options options;
     for (qsizetype i = 1; i < arguments.size(); ++i) {
-        QString value;
         if (arguments[i] == QLatin1String("--verbose")) {
             options.verbose = true;
             continue;
         }
-        if (arguments[i] == QLatin1String("--runs") && i + 1 < arguments.size())
-            value = arguments[++i];
-        else if (arguments[i].startsWith(QLatin1String("--runs=")))
-            value = arguments[i].mid(7);
-        else
-            return std::nullopt;
-        bool ok = false;
-        options.runs = value.toInt(&ok);
-        if (!ok || options.runs < 1)
+        if (readCountOption(arguments, i, QStringLiteral("--runs"), options.runs) != true)
             return std::nullopt;
     }
     return options;

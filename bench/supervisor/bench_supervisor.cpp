@@ -8,7 +8,9 @@
 // supervisor's route clean-up never touch the host.
 #include "accel/singboxmanager.h"
 
+#include "common/countoption.h"
 #include <QByteArray>
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -220,25 +222,10 @@ std::optional<Options> parseOptions(const QStringList &arguments)
             options.verbose = true;
             continue;
         }
-        int *field = nullptr;
-        QString value;
-        for (const auto &[name, target] :
-             {std::pair{QStringLiteral("--runs"), &options.runs},
-              std::pair{QStringLiteral("--idle-seconds"), &options.idleSeconds}}) {
-            if (argument == name && i + 1 < arguments.size())
-                value = arguments[++i];
-            else if (argument.startsWith(name + QLatin1Char('=')))
-                value = argument.mid(name.size() + 1);
-            else
-                continue;
-            field = target;
-            break;
-        }
-        if (!field)
-            return std::nullopt;
-        bool ok = false;
-        *field = value.toInt(&ok);
-        if (!ok || *field < 1)
+        std::optional<bool> read = readCountOption(arguments, i, QStringLiteral("--runs"), options.runs);
+        if (!read)
+            read = readCountOption(arguments, i, QStringLiteral("--idle-seconds"), options.idleSeconds);
+        if (read != true)
             return std::nullopt;
     }
     return options;

@@ -10,7 +10,9 @@
 #include "net/requestenvelope.h"
 #include "state/globaldata.h"
 
+#include "common/countoption.h"
 #include <QByteArray>
+
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDateTime>
@@ -528,18 +530,8 @@ std::optional<Options> parseOptions(const QStringList &arguments)
             options.log = argument.mid(6);
             if (options.log != QLatin1String("runtime") && options.log != QLatin1String("discard"))
                 return std::nullopt;
-        } else {
-            QString value;
-            if (argument == QLatin1String("--rounds") && i + 1 < arguments.size())
-                value = arguments[++i];
-            else if (argument.startsWith(QLatin1String("--rounds=")))
-                value = argument.mid(9);
-            else
-                return std::nullopt;
-            bool ok = false;
-            options.rounds = value.toInt(&ok);
-            if (!ok || options.rounds < 1)
-                return std::nullopt;
+        } else if (readCountOption(arguments, i, QStringLiteral("--rounds"), options.rounds) != true) {
+            return std::nullopt;
         }
     }
     return options;
