@@ -66,6 +66,24 @@ void reportFirstFrame(QQuickWindow *window, const QElapsedTimer &sinceStart)
         Qt::DirectConnection);
 }
 
+} // namespace
+
+void publishBackend(QQmlApplicationEngine &engine, const Backend &backend, bool debuggerActive,
+                    bool debuggerRequested)
+{
+    QQmlContext *context = engine.rootContext();
+    context->setContextProperty(QStringLiteral("globalData"), backend.data);
+    context->setContextProperty(QStringLiteral("passportApi"), backend.auth);
+    context->setContextProperty(QStringLiteral("gameListApi"), backend.gameList);
+    context->setContextProperty(QStringLiteral("acceleratorApi"), backend.accelerator);
+    context->setContextProperty(QStringLiteral("rechargeApi"), backend.recharge);
+    context->setContextProperty(QStringLiteral("httpManager"), backend.http);
+    context->setContextProperty(QStringLiteral("qrCodeGenerator"), backend.qrCode);
+    context->setContextProperty(QStringLiteral("singBoxManager"), backend.singBox);
+    context->setContextProperty(QStringLiteral("qmlDebuggerActive"), debuggerActive);
+    context->setContextProperty(QStringLiteral("qmlDebuggerRequested"), debuggerRequested);
+}
+
 void loadMainDocument(QQmlApplicationEngine &engine)
 {
 #if QT_VERSION >= QT_VERSION_CHECK(6, 5, 0)
@@ -75,8 +93,6 @@ void loadMainDocument(QQmlApplicationEngine &engine)
     engine.load(QUrl(QStringLiteral("qrc:/qt/qml/Nimbra/Main.qml")));
 #endif
 }
-
-} // namespace
 
 int runApplication(int argc, char **argv)
 {
@@ -127,17 +143,7 @@ int runApplication(int argc, char **argv)
     QTimer::singleShot(0, &app, [backend] { issueStartupRequests(backend); });
 
     QQmlApplicationEngine engine;
-    QQmlContext *context = engine.rootContext();
-    context->setContextProperty(QStringLiteral("globalData"), globalData);
-    context->setContextProperty(QStringLiteral("passportApi"), &authApi);
-    context->setContextProperty(QStringLiteral("gameListApi"), &gameListApi);
-    context->setContextProperty(QStringLiteral("acceleratorApi"), &acceleratorApi);
-    context->setContextProperty(QStringLiteral("rechargeApi"), &rechargeApi);
-    context->setContextProperty(QStringLiteral("httpManager"), &httpManager);
-    context->setContextProperty(QStringLiteral("qrCodeGenerator"), &qrCodeGenerator);
-    context->setContextProperty(QStringLiteral("singBoxManager"), &singBoxManager);
-    context->setContextProperty(QStringLiteral("qmlDebuggerActive"), debuggerEnabled && debuggerFound);
-    context->setContextProperty(QStringLiteral("qmlDebuggerRequested"), debuggerFound);
+    publishBackend(engine, backend, debuggerEnabled && debuggerFound, debuggerFound);
     QObject::connect(
         &engine, &QQmlEngine::warnings, &engine,
         [](const QList<QQmlError> &warnings) {

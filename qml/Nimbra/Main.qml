@@ -1,6 +1,9 @@
 import QtQuick
 import QtQuick.Window
 import QtQuick.Controls.Basic
+import "SessionLogic.js" as Session
+import "games/GameListLogic.js" as GameLogic
+import "recharge/RechargeLogic.js" as RechargeLogic
 
 Window {
     id: window
@@ -16,6 +19,69 @@ Window {
     property bool dawn: false
     property string tab: "home"
     property int tabIndex: 0
+    property bool nodeDialog: false
+    property bool loginDialog: false
+    property bool accountMenu: false
+    property bool logDialog: false
+    property bool serverMenu: false
+    property bool modeMenu: false
+    property string accountMenuSource: "title-account"
+    property var accountMenuAnchor: null
+    property bool smartRoute: true
+    property bool reconnect: true
+    property bool autoStart: false
+    property real vipLoaderStartedMs: 0
+    property string clockText: ""
+
+    // The acceleration session. The recent game's values are filled in at completion.
+    property string gameId: "lol"
+    property string server: "艾欧尼亚"
+    property string line: "等待线路"
+    property string mode: "智能匹配"
+    property bool dualNetwork: false
+    property bool boosting: false
+    property bool routesLoading: false
+    property bool routeConfigLoading: false
+    property bool gameDetailLoading: false
+    property string gameDetailKey: ""
+    property var loadedGameDetailKeys: ({})
+    property string routeError: ""
+    property var nodes: []
+    property var selectedNode: ({})
+    // Real, not int: the drift adds fractions that an int would always round down.
+    property real boostedLatency: 32
+    property int boostSeconds: 0
+    property int disconnectedLatency: 68
+    property string toastText: ""
+    property bool toastWarning: false
+    property var singBoxLogs: []
+    property real perfLastTickMs: 0
+    property var selectedGame: GameLogic.emptyGame()
+    readonly property alias currentGame: window.selectedGame
+    property var lastBoostedGame: GameLogic.emptyGame()
+    property var pendingBoostGame: GameLogic.emptyGame()
+
+    readonly property bool loggedIn: globalData.loggedIn
+    readonly property string userPhone: globalData.userPhone
+    readonly property int userId: globalData.userId
+    readonly property int points: globalData.points
+    readonly property string userName: Session.maskUserName(userPhone)
+    readonly property int vipNum: Session.vipNumber(globalData.membership, globalData.authVipNum)
+    readonly property string vipType: RechargeLogic.membershipTypeText(globalData.membership)
+    readonly property string vipExpiryText: RechargeLogic.membershipExpiryText(globalData.membership)
+    readonly property var commonGames: globalData.commonGames
+    readonly property bool commonGamesLoaded: globalData.commonGamesLoaded
+    readonly property bool gameCatalogLoaded: globalData.gamePageLoaded
+    readonly property var games: gameCatalogLoaded ? globalData.games : commonGames
+    readonly property int gamePage: globalData.gamePage
+    readonly property int gamePageSize: globalData.gamePageSize
+    readonly property int gameTotal: globalData.gameTotal
+    readonly property int gameTotalPages: globalData.gameTotalPages
+    readonly property var allKnownGames: Session.allKnownGames(commonGames, games)
+    readonly property var gamesById: Session.gamesById(allKnownGames)
+    readonly property var categories: Session.categories(globalData.gameCategories)
+    readonly property int disconnectedLatencyBaseline: Session.latencyBaseline(selectedNode, currentGame)
+    readonly property int displayedLatency: boosting ? Math.max(1, Math.round(boostedLatency)) : disconnectedLatency
 
     readonly property color ink: dawn ? "#182338" : "#e6eefa"
     readonly property color ink2: dawn ? "#b2182338" : "#b3e6eefa"
@@ -41,6 +107,86 @@ Window {
     title: "Nimbra加速器"
     color: "transparent"
     flags: Qt.FramelessWindowHint | Qt.Window
+
+    // The controller's interface: flows live in SessionController, pure logic in SessionLogic.
+    function chooseGame(gameOrId) { session.chooseGame(gameOrId) }
+    function chooseNode(node) { session.chooseNode(node) }
+    function requestGameDetail(game, reason) { session.requestGameDetail(game, reason) }
+    function requestRoutes(reason) { session.requestRoutes(reason) }
+    function requestNodeConfig(node, reason) { session.requestNodeConfig(node, reason) }
+    function ensureSelectedGame() { session.ensureSelectedGame() }
+    function toggleAcceleration() { session.toggleAcceleration() }
+    function signOut() { session.signOut() }
+    function selectedRouteConfig() { return Session.routeConfigText(selectedNode) }
+    function routeGamePayload() { return Session.routeGamePayload(currentGame, gameId, server) }
+    function gameFor(id) { return gamesById[String(id)] || allKnownGames[0] || GameLogic.emptyGame() }
+    function matchesGame(g, query) { return GameLogic.matchesGame(g, query) }
+    function gameIcon(game) { return GameLogic.imageSource(game, assetRoot, "icon") }
+    function gameBackground(game) { return GameLogic.imageSource(game, assetRoot, "background") }
+    function gameIpList(game) { return Session.gameIpList(game) }
+    function nodeKind(node) { return Session.nodeKind(node) }
+    function nodeKindLabel(node) { return Session.nodeKindLabel(node) }
+    function nodeTypeLabel(node) { return Session.nodeTypeLabel(node) }
+    function nodeDetailLabel(node) { return Session.nodeDetailLabel(node) }
+    function nodeKindColor(node) { return Session.nodeKindColor(node, neon, primary) }
+    function nodeKindIcon(node) { return Session.nodeKindIcon(node) }
+    function nodeRequestKey(node) { return Session.nodeRequestKey(node) }
+    function nodeStableKey(node) { return Session.nodeStableKey(node) }
+    function nodeRequestable(node) { return Session.nodeRequestable(node) }
+    function formatNetworkRate(bytesPerSecond) { return Session.formatNetworkRate(bytesPerSecond) }
+    // The membership page's loader arrives with the page layout; until then there is none.
+    function vipLoaderStatus() { return Loader.Null }
+
+    function toast(message, warning) {
+        toastText = message === undefined || message === null ? "" : String(message)
+        toastWarning = warning === true
+        toastTimer.restart()
+    }
+
+    function appendSingBoxLog(message, error) {
+        const flag = error === true
+        const next = Session.appendLogLines(singBoxLogs, message, () => flag, Session.timeText(new Date()))
+        if (next !== singBoxLogs)
+            singBoxLogs = next
+    }
+
+    function appendAppLog(message, error, forwardToConsole) {
+        if (forwardToConsole !== false)
+            console.info(message)
+        appendSingBoxLog(message, error)
+    }
+
+    function clearSingBoxLogs() { singBoxLogs = [] }
+
+    function copySingBoxLogs() {
+        if (singBoxLogs.length === 0) {
+            toast("暂无日志可复制", true)
+            return
+        }
+        if (globalData.copyToClipboard(Session.logText(singBoxLogs)))
+            toast("已复制全部日志")
+        else
+            toast("日志复制失败", true)
+    }
+
+    Component.onCompleted: session.startUp()
+
+    SessionController {
+        id: session
+
+        controller: window
+    }
+
+    SessionEvents {
+        controller: window
+    }
+
+    Timer {
+        id: toastTimer
+
+        interval: 2400
+        onTriggered: window.toastText = ""
+    }
 
     function toggleMaximized() {
         if (window.visibility === Window.Maximized)
@@ -117,7 +263,8 @@ Window {
                         height: 26
                         anchors.verticalCenter: parent.verticalCenter
                         source: window.assetRoot + "/logo.png"
-                        sourceSize: Qt.size(52, 52)
+                        sourceSize.width: 52
+                        sourceSize.height: 52
                         smooth: true
                     }
 
