@@ -180,6 +180,16 @@ class RouteServiceTest(unittest.TestCase):
             self.assertEqual(shared["outbounds"][0]["type"], "shadowsocks")
         self.assertEqual([r["id"] for r in raw["ys"][1] if r.get("config", ys_shared) != ys_shared], ["ys-tyo-iplc2"])
 
+    def test_all_full_routes_and_routes_with_their_own_node_id(self) -> None:
+        data = self.ok(LIST, {"guid": GUID, "package_name": "com.pearlabyss.bdo"})
+        self.assertEqual([(r.get("full"), r["cur"] >= r["cap"]) for r in extract(data)], [(None, True), (True, False)])
+        data = self.ok(LIST, {"guid": GUID, "package_name": "com.ncsoft.aion"})
+        routes = extract(data)
+        self.assertEqual([(r["id"], r["node_id"]) for r in routes],
+                         [("aion-sh-ct-bgp1", "node-2210"), ("aion-bj-cu-bgp2", "node-2220")])
+        config = self.ok(CONFIG, {"guid": GUID, "web_url": routes[1]["web_url"], "package_name": "com.ncsoft.aion"})
+        self.assertEqual(config["config"]["outbounds"][0]["server"], "192.0.2.222")
+
     def test_waf_pass_ticket_is_required_bound_and_echoed(self) -> None:
         for game, key in (("pubg", "waf_pass_ticket"), ("val", "wafPassTicket")):
             records = [r for r in self.routes_of(game)[1] if not is_auto(r)]

@@ -55,6 +55,8 @@ GAMES: tuple[tuple[str, str, str], ...] = (
     ("pubg", "com.krafton.pubg", "绝地求生"),
     ("val", "com.riotgames.valorant", "无畏契约"),
     ("wow", "com.blizzard.wow", "魔兽世界"),
+    ("bdo", "com.pearlabyss.bdo", "黑色沙漠"),
+    ("aion", "com.ncsoft.aion", "永恒之塔"),
 )
 
 # Any other package that looks like a reverse-domain name gets the default set;
@@ -101,6 +103,8 @@ class Route:
     resolver: bool = False       # server is a name resolved through the node's DNS server
     # "" none, "inline" config next to the endpoint, "only" endpoint only inside the config
     embedded: str = ""
+    # A node_id of its own beside the record's id (the client must accept a config answered for it).
+    node_id: str = ""
 
 
 @dataclass(frozen=True)
@@ -251,6 +255,20 @@ ROUTE_SETS: dict[str, RouteSet] = {s.code: s for s in (
         R("wow-lax-idc2", "美国 · 洛杉矶 IDC-2", "美服", "lax-idc2.wow.nimbra.test",
           "198.51.100.123", 35123, latency=156, cur=300, cap=300, full=True, group="idc_list"),
     )),
+    # Every route full: the client can select none.
+    RouteSet("bdo", routes=(
+        R("bdo-sel-bgp1", "韩国 · 首尔 BGP-1", "韩服", "sel-bgp1.bdo.nimbra.test",
+          "192.0.2.211", 37211, latency=48, cur=300, cap=300),
+        R("bdo-tyo-iplc1", "日本 · 东京 IPLC-1", "韩服 · 东京中转", "tyo-iplc1.bdo.nimbra.test",
+          "192.0.2.212", 37212, latency=61, cur=20, cap=100, full=True),
+    )),
+    # Records carrying both an id and a different node_id.
+    RouteSet("aion", routes=(
+        R("aion-sh-ct-bgp1", "华东 · 上海电信 BGP-1", "国服", "sh-ct-bgp1.aion.nimbra.test",
+          "192.0.2.221", 37221, latency=21, cur=50, cap=400, node_id="node-2210"),
+        R("aion-bj-cu-bgp2", "华北 · 北京联通 BGP-2", "国服", "bj-cu-bgp2.aion.nimbra.test",
+          "192.0.2.222", 37222, latency=29, cur=80, cap=400, node_id="node-2220"),
+    )),
 )}
 
 DEFAULT_SET = RouteSet("default", routes=(
@@ -358,6 +376,8 @@ def node_config(route: Route, found: RouteSecrets, *, bare: bool = False) -> dic
 def _record(route_set: RouteSet, route: Route, found: RouteSecrets, guid: int, package: str) -> dict[str, Any]:
     keys = route_set.keys
     record: dict[str, Any] = {keys.id: route.key, keys.name: route.name, keys.note: route.note}
+    if route.node_id:
+        record["node_id"] = route.node_id
     if route.auto:
         record[keys.auto[0]] = keys.auto[1]
         return record
