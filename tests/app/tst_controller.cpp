@@ -1,0 +1,377 @@
+// The acceleration controller of the main window, driven through the window's own functions, against
+// the real back-end objects, the dev service and the stub core. As root the whole run gets a private
+// network namespace, so the stub's TUN interface and the game's routes never reach the host.
+#include "accel/acceleratorapi.h"
+#include "accel/singboxmanager.h"
+#include "account/authapi.h"
+#include "app/startup.h"
+#include "app/wiring.h"
+#include "catalog/gamelistapi.h"
+#include "devserviceprocess.h"
+#include "net/httpmanager.h"
+#include "purchase/qrcodegenerator.h"
+#include "purchase/rechargeapi.h"
+#include "state/globaldata.h"
+
+#include <QDir>
+#include <QGuiApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QProcess>
+#include <QQmlApplicationEngine>
+#include <QQmlContext>
+#include <QQmlExpression>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QtQml/qqmlextensionplugin.h>
+
+#include <sched.h>
+#include <unistd.h>
+
+Q_IMPORT_QML_PLUGIN(NimbraPlugin)
+
+namespace {
+
+bool g_inPrivateNetwork = false;
+
+const QString kJx3 =
+    QStringLiteral("{id: 'jx3', name: '剑网3', package_name: 'com.kingsoft.jx3', country: '国服', "
+                   "servers: ['国服']}");
+const QString kLostArk =
+    QStringLiteral("{id: 'la', name: '失落的方舟', package_name: 'com.smilegate.lostark', "
+                   "country: '韩服', servers: ['韩服']}");
+
+// The objects of the application, composed and published as the program does it, with Main loaded.
+struct Client
+{
+    explicit Client(const QString &baseUrl)
+    {
+        qputenv("NIMBRA_API_BASE_URL", baseUrl.toUtf8());
+        http = std::make_unique<HttpManager>();
+        auth = std::make_unique<AuthApi>();
+        gameList = std::make_unique<GameListApi>();
+        accelerator = std::make_unique<AcceleratorApi>();
+        recharge = std::make_unique<RechargeApi>();
+        singBox = std::make_unique<SingBoxManager>();
+        qunsetenv("NIMBRA_API_BASE_URL");
+        singBox->setExecutablePath(QStringLiteral(NIMBRA_STUB_CORE));
+        singBox->setDataDirectory(coreData.path());
+        backend = {&data,          http.get(), auth.get(),   gameList.get(), accelerator.get(),
+                   recharge.get(), &qrCode,    singBox.get()};
+        nimbra::attachTransport(backend);
+        nimbra::connectSessionHandOver(backend);
+        nimbra::connectCatalogue(backend);
+        nimbra::connectPurchaseData(backend);
+        engine = std::make_unique<QQmlApplicationEngine>();
+        QObject::connect(engine.get(), &QQmlEngine::warnings, engine.get(),
+                         [this](const QList<QQmlError> &list) {
+                             for (const QQmlError &warning : list)
+                                 warnings << warning.toString();
+                         });
+        nimbra::publishBackend(*engine, backend, false, false);
+        nimbra::loadMainDocument(*engine);
+        window = engine->rootObjects().value(0);
+    }
+
+    ~Client()
+    {
+        singBox->shutdown();
+        engine.reset();
+    }
+
+    QVariant eval(const QString &expression) const
+    {
+        QQmlExpression script(qmlContext(window), window, expression);
+        const QVariant value = script.evaluate();
+        if (script.hasError())
+            qWarning("%s: %s", qPrintable(expression), qPrintable(script.error().toString()));
+        return value;
+    }
+    QString text(const QString &expression) const { return eval(expression).toString(); }
+    bool isTrue(const QString &expression) const { return eval(expression).toBool(); }
+    bool logHas(const QString &part) const
+    {
+        return isTrue(
+            QStringLiteral("singBoxLogs.some(e => e.text.indexOf(%1) >= 0)")
+                .arg(QString::fromUtf8(QJsonDocument(QJsonArray{part}).toJson(QJsonDocument::Compact))
+                         .mid(1)
+                         .chopped(1)));
+    }
+
+    bool signIn()
+    {
+        auth->loginPassword(QStringLiteral("13800138000"), QStringLiteral("nimbra123"));
+        return QTest::qWaitFor([this] { return isTrue(QStringLiteral("loggedIn")); }, 10000);
+    }
+    // Route list and configuration of the current game have arrived.
+    bool settled()
+    {
+        return QTest::qWaitFor(
+            [this] {
+                return isTrue(QStringLiteral("!routesLoading && !routeConfigLoading && !gameDetailLoading"));
+            },
+            10000);
+    }
+
+    QTemporaryDir coreData;
+    GlobalData data;
+    std::unique_ptr<HttpManager> http;
+    std::unique_ptr<AuthApi> auth;
+    std::unique_ptr<GameListApi> gameList;
+    std::unique_ptr<AcceleratorApi> accelerator;
+    std::unique_ptr<RechargeApi> recharge;
+    QrCodeGenerator qrCode;
+    std::unique_ptr<SingBoxManager> singBox;
+    nimbra::Backend backend;
+    std::unique_ptr<QQmlApplicationEngine> engine;
+    QObject *window = nullptr;
+    QStringList warnings;
+};
+
+QString run(const QString &program, const QStringList &arguments)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(program, arguments);
+    process.waitForFinished(5000);
+    return QString::fromLocal8Bit(process.readAll()).trimmed();
+}
+
+QStringList ownRoutes()
+{
+    QStringList routes;
+    const QString table = run(QStringLiteral("ip"), {"-4", "route", "show", "proto", "215"});
+    for (const QString &line : table.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        routes << line.section(QLatin1Char(' '), 0, 0);
+    routes.sort();
+    return routes;
+}
+
+} // namespace
+
+class TestController : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<DevServiceProcess> m_service;
+    std::unique_ptr<Client> m_signedIn; // shared by the rows of the button test
+
+    static void clearStoredFiles()
+    {
+        QDir(QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation)).removeRecursively();
+        QDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)).removeRecursively();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        QSettings().clear();
+        clearStoredFiles();
+        m_service = std::make_unique<DevServiceProcess>();
+        QVERIFY(m_service->isRunning());
+    }
+    void cleanupTestCase()
+    {
+        m_signedIn.reset();
+        m_service.reset();
+        QSettings().clear();
+        clearStoredFiles();
+    }
+
+    void chooseGamesAndRoutes()
+    {
+        GlobalData().saveRecentBoostedGame(
+            {{"id", "jx3"}, {"name", "剑网3"}, {"package_name", "com.kingsoft.jx3"}, {"country", "国服"}});
+        Client c(m_service->baseUrl());
+        QVERIFY(c.window);
+        // The recent game comes back and its detail (the address list) is asked for.
+        QCOMPARE(c.text("gameId"), QStringLiteral("jx3"));
+        QCOMPARE(c.text("server"), QStringLiteral("国服"));
+        QCOMPARE(c.text("lastBoostedGame.name"), QStringLiteral("剑网3"));
+        QVERIFY(c.logHas(QStringLiteral("[UI] 已恢复最近加速游戏：剑网3")));
+        QVERIFY(c.isTrue("gameDetailLoading"));
+        QTRY_VERIFY_WITH_TIMEOUT(c.isTrue("gameIpList(currentGame).length > 0 && !gameDetailLoading"), 10000);
+        QCOMPARE(c.text("line"), QStringLiteral("等待线路"));
+
+        // Signing in loads the routes; the first free one is chosen and its configuration fetched.
+        QVERIFY(c.signIn());
+        QVERIFY(c.settled());
+        QCOMPARE(c.text("line"), QStringLiteral("华东 · 上海电信 BGP-3"));
+        QVERIFY(c.isTrue("nodes.length === 5 && selectedRouteConfig().indexOf('outbounds') > 0"));
+
+        // Another game: detail, routes, default route, configuration.
+        c.eval(QStringLiteral("chooseGame(%1)").arg(kLostArk));
+        QCOMPARE(c.text("toastText"), QStringLiteral("已切换：失落的方舟 · 韩服"));
+        QCOMPARE(c.text("line"), QStringLiteral("正在加载线路"));
+        QVERIFY(c.settled());
+        QCOMPARE(c.text("line"), QStringLiteral("韩国 · 首尔 IPLC-1"));
+        QVERIFY(c.isTrue("gameIpList(currentGame).length > 0 && selectedRouteConfig() !== ''"));
+
+        // A route list for a game no longer chosen is dropped.
+        QSignalSpy routes(c.accelerator.get(), &AcceleratorApi::routesLoaded);
+        c.eval(QStringLiteral("acceleratorApi.loadRoutes(userId, %1)").arg(kJx3));
+        QVERIFY(routes.wait(10000));
+        QVERIFY(c.logHas(QStringLiteral("[UI] 忽略过期线路回调 gameId=jx3 current=la")));
+        QVERIFY(c.isTrue("nodes.length === 3 && selectedNode.id === 'la-sel-iplc1'"));
+
+        // A full route only warns; a chosen route is remembered and restored on the way back.
+        c.eval(QStringLiteral("chooseNode(nodes[1])"));
+        QCOMPARE(c.text("toastText"), QStringLiteral("该节点已满，请选择其他节点"));
+        c.eval(QStringLiteral("chooseNode(nodes[2])"));
+        QCOMPARE(c.text("toastText"), QStringLiteral("已切换节点：华东 · 上海电信 BGP-1 中转"));
+        QVERIFY(c.settled());
+        c.eval(QStringLiteral("chooseGame(%1)").arg(kJx3));
+        QVERIFY(c.settled());
+        c.eval(QStringLiteral("chooseGame(%1)").arg(kLostArk));
+        QVERIFY(c.settled());
+        QCOMPARE(c.text("line"), QStringLiteral("华东 · 上海电信 BGP-1 中转"));
+        QVERIFY(c.logHas(QStringLiteral("restoredRoute=la-sh-ct-bgp1")));
+
+        // Every route full: nothing is selected.
+        c.eval(QStringLiteral("chooseGame({id: 10041, name: '黑色沙漠', package_name: 'com.pearlabyss.bdo', "
+                              "country: '韩服'})"));
+        QVERIFY(c.settled());
+        QCOMPARE(c.text("line"), QStringLiteral("线路均已满"));
+        QVERIFY(c.isTrue("nodes.length === 2 && nodeStableKey(selectedNode) === ''"));
+
+        // A route whose node_id differs from its id still gets its configuration.
+        c.eval(QStringLiteral("chooseGame({id: 10039, name: '永恒之塔', package_name: 'com.ncsoft.aion', "
+                              "country: '国服'})"));
+        QVERIFY(c.settled());
+        QVERIFY(c.isTrue(
+            "selectedNode.node_id === 'node-2210' && selectedRouteConfig().indexOf('192.0.2.221') > 0"));
+        QVERIFY(c.isTrue("nodes[0].config !== undefined && nodes[1].config === undefined"));
+
+        // Sign-out empties the routes.
+        c.eval(QStringLiteral("signOut()"));
+        QCOMPARE(c.text("toastText"), QStringLiteral("已退出登录，加速通道已关闭"));
+        QVERIFY(c.isTrue("!loggedIn && nodes.length === 0 && nodeStableKey(selectedNode) === ''"));
+        QCOMPARE(c.text("line"), QStringLiteral("登录后加载线路"));
+        QVERIFY2(c.warnings.isEmpty(), qPrintable(c.warnings.join(QLatin1Char('\n'))));
+    }
+
+    void buttonPreconditions_data()
+    {
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<QString>("toast");
+        QTest::addColumn<QString>("after");
+        QTest::newRow("signed out") << ""
+                                    << "请先登录后再开始加速"
+                                    << "loginDialog";
+        QTest::newRow("routes loading") << "routesLoading = true"
+                                        << "正在加载实时线路，请稍候"
+                                        << "true";
+        QTest::newRow("config loading") << "routeConfigLoading = true"
+                                        << "正在获取线路配置，请稍候"
+                                        << "true";
+        QTest::newRow("detail loading") << "gameDetailLoading = true"
+                                        << "正在获取游戏 IP 列表，请稍候"
+                                        << "true";
+        QTest::newRow("no addresses") << "selectedGame = {id: 10032, name: '泰拉瑞亚', package_name: "
+                                         "'com.relogic.terraria', country: '亚服', "
+                                         "ip_list: ''}"
+                                      << "当前游戏还没有可用 IP 列表"
+                                      << "gameDetailLoading";
+        QTest::newRow("no routes") << "nodes = []"
+                                   << "暂无实时线路，请稍候重试"
+                                   << "routesLoading";
+        QTest::newRow("route without address") << "selectedNode = {name: 'x'}"
+                                               << "当前线路没有可用节点地址，请重新获取线路"
+                                               << "singBoxLogs[singBoxLogs.length - 1].error";
+        QTest::newRow("route without config")
+            << "selectedNode = Object.assign({}, selectedNode, {config: undefined})"
+            << "正在获取线路配置，请稍候"
+            << "routeConfigLoading";
+        QTest::newRow("config refused")
+            << "selectedNode = Object.assign({}, selectedNode, {config: '{\"outbounds\": []}'})"
+            << "<lastError>"
+            << "pendingBoostGame.id === '' && !singBoxManager.starting";
+    }
+
+    void buttonPreconditions()
+    {
+        QFETCH(QString, setup);
+        QFETCH(QString, toast);
+        QFETCH(QString, after);
+        if (!m_signedIn) {
+            m_signedIn = std::make_unique<Client>(m_service->baseUrl());
+            Client &c = *m_signedIn;
+            c.eval(QStringLiteral("toggleAcceleration()"));
+            QCOMPARE(c.text("toastText"), toast);
+            QVERIFY(c.isTrue(after));
+            QVERIFY(c.signIn());
+            c.eval(QStringLiteral("chooseGame(%1)").arg(kLostArk));
+            QVERIFY(c.settled());
+            return;
+        }
+        Client &c = *m_signedIn;
+        const QVariant game = c.window->property("selectedGame");
+        const QVariant nodes = c.window->property("nodes");
+        const QVariant node = c.window->property("selectedNode");
+        c.eval(setup);
+        c.eval(QStringLiteral("toggleAcceleration()"));
+        QCOMPARE(c.text("toastText"), toast == QLatin1String("<lastError>") ? c.singBox->lastError() : toast);
+        QVERIFY(!toast.isEmpty());
+        QVERIFY(c.isTrue(after));
+        QVERIFY(c.isTrue("toastWarning && !boosting"));
+        QVERIFY(!c.singBox->starting() && !c.singBox->running());
+        // Back to a start-ready state for the next row.
+        // Requests the row caused are answered first; then the flags and lists are put back.
+        QVERIFY(QTest::qWaitFor([&c] { return !c.http->busy(); }, 10000));
+        c.eval(
+            QStringLiteral("routesLoading = false, routeConfigLoading = false, gameDetailLoading = false"));
+        c.window->setProperty("selectedGame", game);
+        c.window->setProperty("nodes", nodes);
+        c.window->setProperty("selectedNode", node);
+        QVERIFY2(c.warnings.isEmpty(), qPrintable(c.warnings.join(QLatin1Char('\n'))));
+    }
+
+    void buttonStartsAndStopsTheCore()
+    {
+        if (!g_inPrivateNetwork)
+            QSKIP("needs root: the game's routes are installed inside a private network namespace");
+        Client c(m_service->baseUrl());
+        QVERIFY(c.signIn());
+        c.eval(
+            QStringLiteral("chooseGame({id: 'jx3', name: '剑网3', package_name: 'com.kingsoft.jx3', country: "
+                           "'国服', ip_list: ['198.18.6.10', '192.0.2.96/28']})"));
+        QVERIFY(c.settled());
+        c.eval(QStringLiteral("toggleAcceleration()"));
+        QVERIFY(c.singBox->starting());
+        QTRY_VERIFY_WITH_TIMEOUT(c.isTrue("boosting"), 15000);
+        QCOMPARE(ownRoutes(), (QStringList{"192.0.2.96/28", "198.18.0.0/16"}));
+        QCOMPARE(c.text("toastText"), QStringLiteral("双链路加速通道已建立 · 华东"));
+        QCOMPARE(c.data.recentBoostedGame().value(QStringLiteral("id")).toString(), QStringLiteral("jx3"));
+        QVERIFY(c.logHas(QStringLiteral("[GameIP] 执行Route package=com.kingsoft.jx3 count=2")));
+        QVERIFY(c.logHas(QStringLiteral("nimbra-server.exe 已启动")));
+        // Locked while it runs.
+        c.eval(QStringLiteral("chooseGame(%1)").arg(kLostArk));
+        QCOMPARE(c.text("toastText"), QStringLiteral("请先停止当前加速，再切换游戏"));
+
+        c.eval(QStringLiteral("toggleAcceleration()"));
+        QTRY_VERIFY_WITH_TIMEOUT(!c.isTrue("boosting"), 10000);
+        QCOMPARE(c.text("toastText"), QStringLiteral("加速已停止，通道已释放"));
+        QTRY_VERIFY_WITH_TIMEOUT(ownRoutes().isEmpty(), 3000);
+        QVERIFY2(c.warnings.isEmpty(), qPrintable(c.warnings.join(QLatin1Char('\n'))));
+    }
+};
+
+int main(int argc, char **argv)
+{
+    // Before any thread exists, so that every thread and child shares the namespace.
+    if (geteuid() == 0 && unshare(CLONE_NEWNET) == 0) {
+        QProcess::execute(QStringLiteral("ip"), {QStringLiteral("link"), QStringLiteral("set"),
+                                                 QStringLiteral("lo"), QStringLiteral("up")});
+        g_inPrivateNetwork = true;
+    }
+    QGuiApplication app(argc, argv);
+    TestController test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_controller.moc"
