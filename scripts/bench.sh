@@ -11,6 +11,7 @@ benchmarks=(
     nimbra_bench_purchase
     nimbra_bench_supervisor
     nimbra_bench_transport
+    nimbra_bench_controller
 )
 
 "$root/scripts/build.sh"

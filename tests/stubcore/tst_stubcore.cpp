@@ -305,8 +305,8 @@ private slots:
         QTest::newRow("flag without value")
             << QStringList{"check", "-c"} << QString() << 1 << "^Error: flag needs an argument: -c";
         const QStringList badModes{
-            "fast",          "exit-during-start=abc", "exit-during-start=256",    "never-ready=1",
-            "slow-ready=-5", "crash-after=1:boom",    "never-open-pipe=sometimes"};
+            "fast",          "exit-during-start=abc", "exit-during-start=256",     "never-ready=1",
+            "slow-ready=-5", "crash-after=1:boom",    "never-open-pipe=sometimes", "log-rate=0"};
         for (const QString &mode : badModes)
             QTest::addRow("mode %s", qPrintable(mode))
                 << check + QStringList{"--disable-color"} << "never-ready," + mode << 64

@@ -54,6 +54,29 @@ bool pauseFor(double ms)
     return !g_stopRequested;
 }
 
+// Prints `rate` connection lines per second, in 10 ms batches, until a stop is requested. A reader
+// that falls behind gets the backlog in later batches, so the average rate holds.
+void logAtRate(int rate, const Logger &logger)
+{
+    constexpr long long kMaxLinesPerWrite = 1000;
+    const auto start = std::chrono::steady_clock::now();
+    long long written = 0;
+    while (!g_stopRequested) {
+        const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+        const auto due = static_cast<long long>(elapsed.count() * rate);
+        std::string batch;
+        for (long long n = 0; written < due && n < kMaxLinesPerWrite; ++written, ++n)
+            batch += logger.format(Level::Info, "[" + std::to_string(written) +
+                                                    " 1ms] inbound/tun[tun-in]: stub log-rate: inbound "
+                                                    "connection to 198.18.0.1:443") +
+                     '\n';
+        if (!batch.empty())
+            Logger::write(batch);
+        else
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
 void waitForStop()
 {
     while (!g_stopRequested)
@@ -344,6 +367,8 @@ int runCommand(const Options &options, const StubMode &mode, const char *modeTex
         }
         if (mode.crashAfterSeconds && pauseFor(*mode.crashAfterSeconds * 1000))
             crash(mode.crashBySignal);
+        if (mode.logRate > 0)
+            logAtRate(mode.logRate, logger);
     }
     waitForStop();
 

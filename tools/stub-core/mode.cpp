@@ -91,6 +91,11 @@ std::optional<StubMode> parseStubMode(std::string_view text, std::string &error)
             if (!parseNumber(value, ms) || ms < 0 || ms > 600000)
                 return bad("milliseconds 0..600000 expected");
             mode.slowReadyMs = ms;
+        } else if (key == "log-rate") {
+            int rate = 0;
+            if (!parseNumber(value, rate) || rate < 1 || rate > 1000000)
+                return bad("lines per second 1..1000000 expected");
+            mode.logRate = rate;
         } else if (key == "slow-check") {
             int ms = 0;
             if (!parseNumber(value, ms) || ms < 0 || ms > 600000)

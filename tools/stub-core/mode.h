@@ -20,6 +20,7 @@ struct StubMode
     int slowReadyMs = 0;
     int slowCheckMs = 0;
     bool splitReady = false;
+    int logRate = 0; // INFO lines per second after the readiness line; 0 prints none
 };
 
 // On failure returns nothing and sets error (the offending item is named).
