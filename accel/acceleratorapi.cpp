@@ -115,6 +115,8 @@ void AcceleratorApi::setHttpManager(HttpManager *manager)
 
 void AcceleratorApi::setSession(qint64 guid, const QString &secret, const QString &deviceId)
 {
+    if (guid != m_guid)
+        ++m_session;
     m_guid = guid;
     m_secret = secret;
     m_deviceId = deviceId;
@@ -125,10 +127,10 @@ void AcceleratorApi::setSession(qint64 guid, const QString &secret, const QStrin
 
 void AcceleratorApi::clearSession()
 {
+    ++m_session;
     m_guid = 0;
     m_secret.clear();
     m_deviceId.clear();
-    // Answers already on their way are still handled, but no longer tied to a route.
     m_pendingNodeIds.clear();
     m_routes = QVariantList();
     emit routesChanged();
@@ -202,6 +204,7 @@ void AcceleratorApi::postJson(const QString &path, qint64 guid, const QJsonObjec
     const quint64 requestId = m_http->postJson(operation, path, json, guid, true, false);
     m_pendingOperations.insert(requestId, operation);
     m_pendingGameIds.insert(requestId, gameId);
+    m_pendingSessions.insert(requestId, m_session);
     if (!nodeId.isEmpty())
         m_pendingNodeIds.insert(requestId, nodeId);
     if (++m_busyCount == 1)
@@ -226,8 +229,15 @@ void AcceleratorApi::handleResponse(quint64 requestId, const QString &operation,
     const QString gameId = m_pendingGameIds.take(requestId);
     const QString nodeId = m_pendingNodeIds.take(requestId);
     m_pendingOperations.remove(requestId);
+    const bool sessionEnded = m_pendingSessions.take(requestId) != m_session;
     if (m_busyCount > 0 && --m_busyCount == 0)
         emit busyChanged();
+    // The previous account's routes must not show after its sign-out.
+    if (sessionEnded) {
+        log(QStringLiteral("[Accelerator] 忽略已结束会话的回调 #%1 op=%2")
+                .arg(QString::number(requestId), operation));
+        return;
+    }
 
     const QVariantMap data = asMap(response.value(QStringLiteral("data")));
     const QString requestText = QString::number(requestId);

@@ -76,6 +76,9 @@ private:
     QHash<quint64, QString> m_pendingOperations;
     QHash<quint64, QString> m_pendingGameIds;
     QHash<quint64, QString> m_pendingNodeIds;
+    // The session each request was made in; answers of an ended session are dropped.
+    QHash<quint64, quint64> m_pendingSessions;
+    quint64 m_session = 1;
     qint64 m_guid = 0;
     QString m_secret;
     QString m_deviceId;

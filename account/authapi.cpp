@@ -4,6 +4,7 @@
 #include "net/requestenvelope.h"
 #include "state/globaldata.h"
 
+#include <QDebug>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QUuid>
@@ -85,7 +86,7 @@ void AuthApi::setAutoLoginEnabled(bool enabled)
         return;
     m_settings.setValue(GlobalData::instance()->settingsAutoLoginKey(), enabled);
     if (!enabled)
-        clearSession();
+        removeStoredSession();
     emit autoLoginEnabledChanged();
 }
 
@@ -164,6 +165,12 @@ void AuthApi::refreshToken()
 
 void AuthApi::clearSession()
 {
+    ++m_session;
+    removeStoredSession();
+}
+
+void AuthApi::removeStoredSession()
+{
     const GlobalData *data = GlobalData::instance();
     m_settings.remove(data->settingsTokenKey());
     m_settings.remove(data->settingsDeviceSecretKey());
@@ -179,7 +186,7 @@ void AuthApi::postJson(const QString &operation, const QString &path, const QVar
     }
     const QByteArray bytes = QJsonDocument(QJsonObject::fromVariantMap(body)).toJson(QJsonDocument::Compact);
     const quint64 requestId = m_endpoint.http()->postJson(operation, path, bytes, 0, false, withDeviceId);
-    m_pending.insert(requestId, {phone.trimmed(), scene});
+    m_pending.insert(requestId, {phone.trimmed(), scene, m_session});
 }
 
 void AuthApi::handleResponse(quint64 requestId, const QString &operation, bool success, int,
@@ -191,11 +198,20 @@ void AuthApi::handleResponse(quint64 requestId, const QString &operation, bool s
     const RequestMeta meta = found.value();
     m_pending.erase(found);
 
+    const GlobalData *globals = GlobalData::instance();
+    const bool signsIn = operation != globals->operationSendCode() &&
+                         operation != globals->operationSendResetCode() &&
+                         operation != globals->operationResetPassword();
+    // A sign-in or refresh that the user signed out of while it was on its way must not sign in again.
+    if (signsIn && meta.session != m_session) {
+        qInfo().noquote() << QStringLiteral("[APP] 忽略退出登录前发出的登录回调 #%1 op=%2")
+                                 .arg(QString::number(requestId), operation);
+        return;
+    }
     if (!success) {
         emit requestFailed(operation, errorMessage.isEmpty() ? QStringLiteral("请求失败") : errorMessage);
         return;
     }
-    const GlobalData *globals = GlobalData::instance();
     if (operation == globals->operationSendCode() || operation == globals->operationSendResetCode()) {
         emit codeSent(meta.scene);
         return;
@@ -207,6 +223,11 @@ void AuthApi::handleResponse(quint64 requestId, const QString &operation, bool s
 
     const QVariant dataValue = response.value(QStringLiteral("data"));
     const QVariantMap data = dataValue.typeId() == QMetaType::QVariantMap ? dataValue.toMap() : QVariantMap();
+    // Without a signing key every signed request would be refused: the session is unusable.
+    if (jsonString(data.value(QStringLiteral("device_secret"))).trimmed().isEmpty()) {
+        emit requestFailed(operation, QStringLiteral("服务器未返回设备密钥，请重新登录"));
+        return;
+    }
     const QString phone =
         meta.phone.isEmpty() ? m_settings.value(globals->settingsPhoneKey()).toString() : meta.phone;
     saveSession(phone, data);
@@ -223,7 +244,7 @@ void AuthApi::handleResponse(quint64 requestId, const QString &operation, bool s
 void AuthApi::saveSession(const QString &phone, const QVariantMap &data)
 {
     if (!autoLoginEnabled()) {
-        clearSession();
+        removeStoredSession();
         return;
     }
     const GlobalData *globals = GlobalData::instance();

@@ -36,6 +36,7 @@ public:
     Q_INVOKABLE void resetPassword(const QString &phone, const QString &code, const QString &password,
                                    const QString &passwordConfirm);
     Q_INVOKABLE void refreshToken();
+    // Sign-out: forgets the stored session; sign-in answers still on their way are dropped.
     Q_INVOKABLE void clearSession();
     Q_INVOKABLE void setAutoLoginEnabled(bool enabled);
 
@@ -54,6 +55,7 @@ private:
     {
         QString phone;
         QString scene;
+        quint64 session = 0;
     };
 
     void postJson(const QString &operation, const QString &path, const QVariantMap &body, bool withDeviceId,
@@ -61,9 +63,12 @@ private:
     void handleResponse(quint64 requestId, const QString &operation, bool success, int httpStatus,
                         const QVariantMap &response, const QString &errorMessage);
     void saveSession(const QString &phone, const QVariantMap &data);
+    void removeStoredSession();
 
     QSettings m_settings;
     QString m_deviceId;
     ServiceEndpoint m_endpoint;
     QHash<quint64, RequestMeta> m_pending;
+    // Advanced by every sign-out; sign-in answers to requests of an earlier session are dropped.
+    quint64 m_session = 1;
 };

@@ -132,3 +132,10 @@ void HttpManager::setTransferTimeout(int milliseconds)
         m_worker, [worker = m_worker, milliseconds] { worker->setTransferTimeout(milliseconds); },
         Qt::QueuedConnection);
 }
+
+void HttpManager::setRequestTimeout(int milliseconds)
+{
+    QMetaObject::invokeMethod(
+        m_worker, [worker = m_worker, milliseconds] { worker->setRequestTimeout(milliseconds); },
+        Qt::QueuedConnection);
+}

@@ -34,6 +34,8 @@ public:
 
     // Inactivity limit of every request (30 s unless changed; tests shorten it).
     void setTransferTimeout(int milliseconds);
+    // Overall limit of every request (120 s unless changed; tests shorten it).
+    void setRequestTimeout(int milliseconds);
 
 signals:
     void trace(const QString &message);

@@ -7,12 +7,17 @@
 #include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
+#include <QTimer>
 
 namespace {
 
 const char *const kRequestIdTag = "httpRequestId";
 const char *const kOperationTag = "httpOperation";
 const char *const kStartedAtTag = "httpStartedAt";
+// Why the worker itself aborted a reply, if it did.
+const char *const kAbortReasonTag = "httpAbortReason";
+const char *const kOversizeReason = "oversize";
+const char *const kDeadlineReason = "deadline";
 
 QString boolText(bool value)
 {
@@ -49,6 +54,11 @@ void HttpManagerWorker::setBaseUrl(const QString &url)
     emit trace(QStringLiteral("[HTTP worker] baseUrl=%1").arg(m_baseUrl));
 }
 
+void HttpManagerWorker::setRequestTimeout(int milliseconds)
+{
+    m_requestTimeoutMs = milliseconds;
+}
+
 void HttpManagerWorker::setDeviceId(const QString &deviceId)
 {
     m_session.deviceId = deviceId.trimmed();
@@ -68,7 +78,9 @@ void HttpManagerWorker::setSession(qint64 guid, const QString &deviceSecret, con
 
 void HttpManagerWorker::clearSession()
 {
-    m_session = {};
+    // The device id belongs to the installation, not to the session: the next sign-in sends it again.
+    m_session.guid = 0;
+    m_session.deviceSecret.clear();
     emit trace(QStringLiteral("[HTTP worker] 会话已清除"));
 }
 
@@ -96,6 +108,32 @@ void HttpManagerWorker::postJson(quint64 requestId, const QString &operation, co
     reply->setProperty(kOperationTag, operation);
     reply->setProperty(kStartedAtTag, QDateTime::currentMSecsSinceEpoch());
     connect(reply, &QNetworkReply::finished, this, [this, reply] { handleReply(reply); });
+    guardReply(reply);
+}
+
+void HttpManagerWorker::guardReply(QNetworkReply *reply)
+{
+    const auto abortFor = [reply](const char *reason) {
+        if (reply->isFinished())
+            return;
+        reply->setProperty(kAbortReasonTag, QByteArray(reason));
+        reply->abort();
+    };
+    auto *deadline = new QTimer(reply);
+    deadline->setSingleShot(true);
+    connect(deadline, &QTimer::timeout, reply, [abortFor] { abortFor(kDeadlineReason); });
+    deadline->start(m_requestTimeoutMs);
+
+    // A declared length over the bound is refused before any of the body is read; an undeclared one
+    // is cut off as soon as the bound is passed.
+    connect(reply, &QNetworkReply::metaDataChanged, reply, [reply, abortFor] {
+        if (reply->header(QNetworkRequest::ContentLengthHeader).toLongLong() > kMaxReplyBytes)
+            abortFor(kOversizeReason);
+    });
+    connect(reply, &QNetworkReply::downloadProgress, reply, [reply, abortFor](qint64 received, qint64) {
+        if (received > kMaxReplyBytes || reply->bytesAvailable() > kMaxReplyBytes)
+            abortFor(kOversizeReason);
+    });
 }
 
 void HttpManagerWorker::handleReply(QNetworkReply *reply)
@@ -111,8 +149,18 @@ void HttpManagerWorker::handleReply(QNetworkReply *reply)
     const QString head =
         QStringLiteral("[HTTP worker] 完成 #%1 op=%2 success=%3 status=%4 elapsed=%5ms bytes=%6 ");
 
+    const QByteArray abortReason = reply->property(kAbortReasonTag).toByteArray();
+    if (abortReason == kOversizeReason) {
+        emit trace(head.arg(QString::number(requestId), operation, boolText(false), QString::number(status),
+                            QString::number(elapsed), QString::number(body.size())) +
+                   QStringLiteral("error=reply over %1 bytes refused").arg(kMaxReplyBytes));
+        emit responseReady(requestId, operation, false, status, {}, QStringLiteral("服务器返回数据格式错误"));
+        return;
+    }
     if (reply->error() != QNetworkReply::NoError) {
-        const QString error = reply->errorString().trimmed();
+        const QString error = abortReason == kDeadlineReason
+                                  ? QStringLiteral("no complete reply within %1 ms").arg(m_requestTimeoutMs)
+                                  : reply->errorString().trimmed();
         emit trace(head.arg(QString::number(requestId), operation, boolText(false), QString::number(status),
                             QString::number(elapsed), QString::number(body.size())) +
                    QStringLiteral("error=") + (error.isEmpty() ? QStringLiteral("unknown") : error));

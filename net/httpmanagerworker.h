@@ -18,6 +18,11 @@ public:
     // A request that transfers nothing for this long ends as a network error; without it an
     // unanswered request would keep the client busy for ever.
     static constexpr int kDefaultTransferTimeoutMs = 30000;
+    // Overall limit of one request, so a reply that keeps dripping cannot hold it for ever.
+    static constexpr int kDefaultRequestTimeoutMs = 120000;
+    // The largest legitimate reply (the purchase entry) is about 100 KB; anything past this is refused
+    // before it is buffered.
+    static constexpr qint64 kMaxReplyBytes = 8 * 1024 * 1024;
 
     explicit HttpManagerWorker(const QString &baseUrl, QObject *parent = nullptr);
 
@@ -28,6 +33,7 @@ public slots:
     void setSession(qint64 guid, const QString &deviceSecret, const QString &deviceId);
     void clearSession();
     void setTransferTimeout(int milliseconds);
+    void setRequestTimeout(int milliseconds);
     void postJson(quint64 requestId, const QString &operation, const QString &path, const QByteArray &body,
                   qint64 guid, bool signedRequest, bool withDeviceId);
 
@@ -38,9 +44,11 @@ signals:
 
 private:
     void handleReply(QNetworkReply *reply);
+    void guardReply(QNetworkReply *reply);
 
     QNetworkAccessManager *m_network = nullptr;
     nimbra::net::SessionTriple m_session;
     QString m_baseUrl;
     int m_transferTimeoutMs = kDefaultTransferTimeoutMs;
+    int m_requestTimeoutMs = kDefaultRequestTimeoutMs;
 };

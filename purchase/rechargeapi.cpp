@@ -160,6 +160,8 @@ void RechargeApi::setBaseUrl(const QString &url)
 
 void RechargeApi::setSession(qint64 guid, const QString &deviceSecret, const QString &deviceId)
 {
+    if (guid != m_sessionGuid)
+        ++m_session;
     m_sessionGuid = guid;
     m_deviceSecret = deviceSecret.trimmed();
     m_deviceId = deviceId.trimmed();
@@ -170,6 +172,7 @@ void RechargeApi::setSession(qint64 guid, const QString &deviceSecret, const QSt
 
 void RechargeApi::clearSession()
 {
+    ++m_session;
     m_sessionGuid = 0;
     m_deviceSecret.clear();
     m_deviceId.clear();
@@ -321,7 +324,7 @@ void RechargeApi::sendSigned(const QString &operation, const QString &path, qint
     logAndTrace(QStringLiteral("[Recharge] 请求已提交 #%1 op=%2 path=%3 guid=%4 context=%5")
                     .arg(QString::number(requestId), operation, path, QString::number(guid),
                          QString::number(context)));
-    m_pendingContexts.insert(requestId, context);
+    m_pending.insert(requestId, {context, m_session});
     setBusy(true);
 }
 
@@ -337,8 +340,7 @@ void RechargeApi::sendPublic(const QString &operation, const QString &path, cons
         m_endpoint.http()->postJson(operation, path, compactJson(body), 0, false, false);
     logAndTrace(QStringLiteral("[Recharge] 公开请求已提交 #%1 op=%2 path=%3 guid=0 signed=false context=%4")
                     .arg(QString::number(requestId), operation, path, QString::number(context)));
-    m_pendingContexts.insert(requestId, context);
-    m_publicRequestIds.insert(requestId);
+    m_pending.insert(requestId, {context, 0});
     setBusy(true);
 }
 
@@ -346,18 +348,24 @@ void RechargeApi::handleResponse(quint64 requestId, const QString &operation, bo
                                  const QVariantMap &response, const QString &errorMessage)
 {
     // The pipeline broadcasts every reply to every client; only our own ids are ours to handle.
-    const auto found = m_pendingContexts.constFind(requestId);
-    if (found == m_pendingContexts.constEnd()) {
+    const auto found = m_pending.constFind(requestId);
+    if (found == m_pending.constEnd()) {
         logAndTrace(
             QStringLiteral("[Recharge] 忽略未知回调 #%1 op=%2").arg(QString::number(requestId), operation));
         return;
     }
-    const qint64 context = found.value();
-    m_pendingContexts.erase(found);
-    const bool wasPublic = m_publicRequestIds.remove(requestId);
+    const qint64 context = found->context;
+    const bool wasPublic = found->session == 0;
+    const bool sessionEnded = !wasPublic && found->session != m_session;
+    m_pending.erase(found);
     setBusy(false);
 
     const QString id = QString::number(requestId);
+    // The previous account's orders, teams or membership must not show after its sign-out.
+    if (sessionEnded) {
+        logAndTrace(QStringLiteral("[Recharge] 忽略已结束会话的回调 #%1 op=%2").arg(id, operation));
+        return;
+    }
     logAndTrace(
         QStringLiteral("[Recharge] 收到回调 #%1 op=%2 success=%3 httpStatus=%4 keys=%5")
             .arg(id, operation, boolText(success), QString::number(httpStatus), keysText(response.keys())));

@@ -6,7 +6,6 @@
 
 #include <QObject>
 #include <QPointer>
-#include <QSet>
 #include <QVariantList>
 #include <QVariantMap>
 
@@ -85,6 +84,13 @@ private:
     qint64 m_sessionGuid = 0;
     int m_busyCount = 0;
     ServiceEndpoint m_endpoint;
-    QHash<quint64, qint64> m_pendingContexts;
-    QSet<quint64> m_publicRequestIds;
+    struct Pending
+    {
+        qint64 context = 0;
+        // The session the request was signed in; 0 for a public request, which outlives sessions.
+        quint64 session = 0;
+    };
+    QHash<quint64, Pending> m_pending;
+    // Advanced whenever a session ends, so that answers to its requests are dropped.
+    quint64 m_session = 1;
 };

@@ -270,9 +270,9 @@ private slots:
         QVERIFY(!http.busy());
     }
 
-    void refreshAnswerWithoutToken()
+    void refreshAnswersWithoutTokenOrSecret()
     {
-        // The transport answers whatever id it is given; this answer is crafted to lack a token.
+        // The transport answers whatever id it is given; these answers are crafted to lack fields.
         HttpManager http;
         http.setBaseUrl(QStringLiteral("http://127.0.0.1:1"));
         AuthApi api;
@@ -280,36 +280,57 @@ private slots:
         api.setHttpManager(&http);
         Spies spies(api);
         m_settings.setValue(QStringLiteral("auth/token"), QStringLiteral("kept-token"));
+        m_settings.setValue(QStringLiteral("auth/device_secret"), QStringLiteral("kept-secret"));
         m_settings.setValue(QStringLiteral("auth/phone"), QStringLiteral("13800138000"));
 
         QSignalSpy traces(&http, &HttpManager::trace);
         api.refreshToken();
+        api.refreshToken();
         const QRegularExpression queued(QStringLiteral("^\\[HTTP\\] 入队 #(\\d+) op=refresh"));
-        quint64 id = 0;
+        QList<quint64> ids;
         for (const QVariantList &line : std::as_const(traces)) {
             const auto match = queued.match(line.at(0).toString());
             if (match.hasMatch())
-                id = match.captured(1).toULongLong();
+                ids.append(match.captured(1).toULongLong());
         }
-        QVERIFY(id > 0);
+        QCOMPARE(ids.size(), 2);
 
-        const QVariantMap data{
-            {"user_id", 88}, {"points", "12"}, {"vip_num", 4}, {"vip_expire_at", 1800000000}};
-        emit http.responseReady(id + 1000, QStringLiteral("refresh"), true, 200, {{"data", data}}, QString());
-        QCOMPARE(spies.authenticated.count(), 0);
-        emit http.responseReady(id, QStringLiteral("refresh"), true, 200, {{"code", 1}, {"data", data}},
+        const QVariantMap data{{"user_id", 88},
+                               {"points", "12"},
+                               {"vip_num", 4},
+                               {"device_secret", "fresh-secret"},
+                               {"vip_expire_at", 1800000000}};
+        emit http.responseReady(ids.at(0) + 1000, QStringLiteral("refresh"), true, 200, {{"data", data}},
                                 QString());
+        QCOMPARE(spies.authenticated.count(), 0);
+        emit http.responseReady(ids.at(0), QStringLiteral("refresh"), true, 200,
+                                {{"code", 1}, {"data", data}}, QString());
         QCOMPARE(spies.authenticated.count(), 1);
-        QCOMPARE(spies.authenticated.constFirst(),
-                 (QVariantList{"refresh", "13800138000", 88, QString(), QString(), 0, 4}));
+        QCOMPARE(
+            spies.authenticated.constFirst(),
+            (QVariantList{"refresh", "13800138000", 88, QStringLiteral("fresh-secret"), QString(), 0, 4}));
         QCOMPARE(m_settings.value(QStringLiteral("auth/token")).toString(), QStringLiteral("kept-token"));
         // No membership object, but an expiry field: the whole data map is the membership.
         QCOMPARE(spies.membership.count(), 1);
         QCOMPARE(spies.membership.constFirst().at(0).toMap(), data);
 
-        // The real (failed) answer for that id arrives later and is ignored: the entry is gone.
+        // Without a signing key the session would be refused everywhere: a failed refresh.
+        QVariantMap withoutSecret = data;
+        withoutSecret.remove(QStringLiteral("device_secret"));
+        withoutSecret.insert(QStringLiteral("token"), QStringLiteral("other-token"));
+        emit http.responseReady(ids.at(1), QStringLiteral("refresh"), true, 200,
+                                {{"code", 1}, {"data", withoutSecret}}, QString());
+        QCOMPARE(spies.authenticated.count(), 1);
+        QCOMPARE(spies.membership.count(), 1);
+        QCOMPARE(spies.failed.count(), 1);
+        QCOMPARE(spies.failed.constFirst().at(0).toString(), QStringLiteral("refresh"));
+        QCOMPARE(m_settings.value(QStringLiteral("auth/token")).toString(), QStringLiteral("kept-token"));
+        QCOMPARE(m_settings.value(QStringLiteral("auth/device_secret")).toString(),
+                 QStringLiteral("fresh-secret"));
+
+        // The real (failed) answers for those ids arrive later and are ignored: the entries are gone.
         QTest::qWait(300);
-        QCOMPARE(spies.failed.count(), 0);
+        QCOMPARE(spies.failed.count(), 1);
     }
 };
 

@@ -138,6 +138,63 @@ private slots:
         QVERIFY(!app.accelerator->busy());
     }
 
+    void signOutDropsLateAnswersAndSignsInAgain()
+    {
+        App app(m_service->baseUrl());
+        const auto signIn = [&app] {
+            app.auth->loginPassword(QStringLiteral("13800138000"), QStringLiteral("nimbra123"));
+            return QTest::qWaitFor([&app] { return app.data.loggedIn() && !app.http->busy(); }, 10000);
+        };
+        const auto signOut = [&app] {
+            app.auth->clearSession();
+            app.recharge->clearSession();
+            app.data.clearSessionData();
+        };
+        QVERIFY(signIn());
+        const qint64 guid = app.data.userId();
+        const QVariantMap jx3{{"id", "jx3"}, {"package_name", "com.kingsoft.jx3"}};
+
+        // Everything below is answered only after the sign-out of the same turn.
+        QSignalSpy authenticated(app.auth.get(), &AuthApi::authenticated);
+        QSignalSpy routes(app.accelerator.get(), &AcceleratorApi::routesLoaded);
+        QSignalSpy routeFailures(app.accelerator.get(), &AcceleratorApi::requestFailed);
+        QSignalSpy purchaseFailures(app.recharge.get(), &RechargeApi::requestFailed);
+        QSignalSpy publicEntry(app.recharge.get(), &RechargeApi::publicPurchaseEntryLoaded);
+        app.accelerator->loadRoutes(guid, jx3);
+        app.recharge->loadOrders(guid, 1, 20);
+        app.recharge->loadLeaderEntry(guid);
+        app.recharge->queryPayStatus(guid, 1);
+        app.recharge->loadPublicPurchaseEntry();
+        app.auth->refreshToken();
+        app.auth->loginPassword(QStringLiteral("13800138000"), QStringLiteral("nimbra123"));
+        signOut();
+        QTRY_VERIFY_WITH_TIMEOUT(!app.http->busy(), 10000);
+        QVERIFY(!app.recharge->busy());
+        QVERIFY(!app.accelerator->busy());
+
+        QCOMPARE(authenticated.count(), 0);
+        QVERIFY(!app.data.loggedIn());
+        QVERIFY(!QSettings().contains(QStringLiteral("auth/token")));
+        QVERIFY(!QSettings().contains(QStringLiteral("auth/device_secret")));
+        QVERIFY(app.data.orders().isEmpty());
+        QVERIFY(app.data.leaderEntry().isEmpty());
+        QCOMPARE(app.data.membership(), (QVariantMap{{"vip_num", 0}, {"is_vip", false}}));
+        QCOMPARE(routes.count(), 0);
+        QVERIFY(app.accelerator->routes().isEmpty());
+        QCOMPARE(routeFailures.count() + purchaseFailures.count(), 0);
+        // The public catalogue does not belong to a session.
+        QCOMPARE(publicEntry.count(), 1);
+
+        // The device id outlives the session: signing in again in the same run works.
+        QSignalSpy authFailures(app.auth.get(), &AuthApi::requestFailed);
+        QVERIFY2(signIn(),
+                 qPrintable(authFailures.isEmpty() ? QString() : authFailures.constLast().at(1).toString()));
+        QCOMPARE(app.data.userId(), guid);
+        app.accelerator->loadRoutes(guid, jx3);
+        QVERIFY(routes.wait(10000));
+        QVERIFY(!app.accelerator->routes().isEmpty());
+    }
+
     void purchaseSignalsLandInTheStore()
     {
         App app(m_service->baseUrl());

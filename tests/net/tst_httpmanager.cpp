@@ -9,7 +9,10 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -61,6 +64,67 @@ void capturingHandler(QtMsgType, const QMessageLogContext &, const QString &mess
     QMutexLocker locker(&g_capturedMutex);
     g_captured.append(message);
 }
+
+constexpr qint64 kReplyBound = 8 * 1024 * 1024;
+
+// A loopback server that answers badly on purpose, by path: "/drip" sends a byte every 100 ms and never
+// ends, "/declared" announces a body over the bound and then stalls, "/endless" streams a chunked body
+// without end, "/at-bound" sends a valid reply of exactly the bound.
+class MisbehavingServer : public QObject
+{
+public:
+    MisbehavingServer()
+    {
+        m_server.listen(QHostAddress::LocalHost);
+        connect(&m_server, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket *socket = m_server.nextPendingConnection()) {
+                connect(socket, &QTcpSocket::readyRead, this, [this, socket] { answer(socket); });
+                connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+            }
+        });
+    }
+
+    QString baseUrl() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_server.serverPort()); }
+    qint64 endlessBytesSent = 0;
+
+private:
+    void answer(QTcpSocket *socket)
+    {
+        QByteArray &request = m_requests[socket];
+        request += socket->readAll();
+        if (!request.contains("\r\n\r\n") || socket->property("answered").toBool())
+            return;
+        socket->setProperty("answered", true);
+        const QByteArray path = request.split(' ').value(1);
+        const QByteArray head = "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\n";
+        auto *timer = new QTimer(socket);
+        if (path == "/drip") {
+            socket->write(head + "Content-Length: 1000000\r\n\r\n");
+            connect(timer, &QTimer::timeout, socket, [socket] { socket->write(" "); });
+            timer->start(100);
+        } else if (path == "/declared") {
+            socket->write(head + "Content-Length: " + QByteArray::number(kReplyBound + 1) + "\r\n\r\n{");
+        } else if (path == "/endless") {
+            socket->write(head + "Transfer-Encoding: chunked\r\n\r\n");
+            const QByteArray chunk =
+                QByteArray::number(64 * 1024, 16) + "\r\n" + QByteArray(64 * 1024, ' ') + "\r\n";
+            connect(timer, &QTimer::timeout, socket, [this, socket, chunk] {
+                if (socket->bytesToWrite() < 1024 * 1024) {
+                    socket->write(chunk);
+                    endlessBytesSent += chunk.size();
+                }
+            });
+            timer->start(0);
+        } else {
+            const QByteArray prefix = "{\"code\":1,\"pad\":\"";
+            const QByteArray body = prefix + QByteArray(kReplyBound - prefix.size() - 2, 'x') + "\"}";
+            socket->write(head + "Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body);
+        }
+    }
+
+    QTcpServer m_server;
+    QHash<QTcpSocket *, QByteArray> m_requests;
+};
 
 const QString kNetworkError = QStringLiteral("网络请求失败，请检查网络连接后重试");
 const QString kFormatError = QStringLiteral("服务器返回数据格式错误");
@@ -209,6 +273,36 @@ private slots:
             QCOMPARE(result.message, kNetworkError);
             QVERIFY(result.response.isEmpty());
         }
+        QVERIFY(!manager.busy());
+    }
+
+    void misbehavingRepliesAreBounded()
+    {
+        MisbehavingServer server;
+        HttpManager manager;
+        manager.setBaseUrl(server.baseUrl());
+        manager.setRequestTimeout(3000);
+        Results results(manager);
+        const quint64 drip = manager.postJson(QStringLiteral("drip"), QStringLiteral("/drip"), "{}");
+        const quint64 declared =
+            manager.postJson(QStringLiteral("declared"), QStringLiteral("/declared"), "{}");
+        const quint64 endless = manager.postJson(QStringLiteral("endless"), QStringLiteral("/endless"), "{}");
+        const quint64 atBound =
+            manager.postJson(QStringLiteral("at-bound"), QStringLiteral("/at-bound"), "{}");
+
+        // The oversized ones end with the format error, not through the overall limit (a network error).
+        for (const quint64 id : {declared, endless}) {
+            const Result result = results.waitFor(id);
+            QCOMPARE(result.message, kFormatError);
+            QVERIFY(result.response.isEmpty());
+        }
+        // Cut off near the bound, not after reading everything the server would send.
+        QVERIFY(server.endlessBytesSent < 4 * kReplyBound);
+        QVERIFY(results.waitFor(atBound).success);
+        // Data keeps coming, so the inactivity limit never fires: only the overall limit ends it.
+        const Result dripped = results.waitFor(drip, 15000);
+        QCOMPARE(dripped.message, kNetworkError);
+        QCOMPARE(dripped.status, 200);
         QVERIFY(!manager.busy());
     }
 
