@@ -65,6 +65,10 @@ bool restrictPathToOwner(const std::string &path, std::string &error)
     struct stat info = {};
     if (stat(path.c_str(), &info) != 0)
         return errno == ENOENT ? true : (error = systemError(path, errno), false);
+    if (!S_ISREG(info.st_mode)) {
+        error = path + ": not a regular file";
+        return false;
+    }
     if ((info.st_mode & 07777) != kPrivateFileMode && chmod(path.c_str(), kPrivateFileMode) != 0) {
         error = systemError(path, errno);
         return false;
