@@ -1,6 +1,7 @@
 #include "accel/gameroutes.h"
 
 #include "platform/routecommand.h"
+#include "state/storedfiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -8,7 +9,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
+#include <QRegularExpression>
 
 namespace nimbra::accel {
 
@@ -40,24 +41,63 @@ RouteJournal::RouteJournal(const QString &path)
     : m_path(path)
 {}
 
+namespace {
+
+// Only well-formed entries: the journal decides which system routes get deleted.
+bool appendJournalEntry(const QJsonValue &value, QList<RouteEntry> &entries)
+{
+    const QJsonObject object = value.toObject();
+    const RouteEntry entry{object.value(QLatin1String("destination")).toString(),
+                           object.value(QLatin1String("mask")).toString(),
+                           object.value(QLatin1String("gateway")).toString()};
+    if (!platform::parseIPv4(entry.destination.toStdString()) ||
+        !platform::parseIPv4(entry.mask.toStdString()) || !platform::parseIPv4(entry.gateway.toStdString()))
+        return false;
+    if (!entries.contains(entry))
+        entries.append(entry);
+    return true;
+}
+
+} // namespace
+
 QList<RouteEntry> RouteJournal::load() const
 {
-    QFile file(m_path);
-    if (!file.open(QIODevice::ReadOnly))
+    QByteArray content;
+    QString error;
+    const storage::ReadStatus status = storage::readStoredFile(m_path, content, error);
+    if (status == storage::ReadStatus::Missing)
         return {};
-    QList<RouteEntry> entries;
-    const QJsonArray array = QJsonDocument::fromJson(file.readAll()).array();
-    for (const QJsonValue &value : array) {
-        const QJsonObject object = value.toObject();
-        RouteEntry entry{object.value(QLatin1String("destination")).toString(),
-                         object.value(QLatin1String("mask")).toString(),
-                         object.value(QLatin1String("gateway")).toString()};
-        // Only well-formed entries: the journal decides which system routes get deleted.
-        if (platform::parseIPv4(entry.destination.toStdString()) &&
-            platform::parseIPv4(entry.mask.toStdString()) &&
-            platform::parseIPv4(entry.gateway.toStdString()) && !entries.contains(entry))
-            entries.append(entry);
+    if (status != storage::ReadStatus::Ok) {
+        qWarning().noquote()
+            << QStringLiteral("[Route] 路由记录无效，已忽略 path=%1 error=%2").arg(m_path, error);
+        return {};
     }
+    QList<RouteEntry> entries;
+    QJsonParseError parseError{};
+    const QJsonDocument document = QJsonDocument::fromJson(content, &parseError);
+    int rejected = 0;
+    if (parseError.error == QJsonParseError::NoError && document.isArray()) {
+        for (const QJsonValue &value : document.array())
+            rejected += appendJournalEntry(value, entries) ? 0 : 1;
+    } else {
+        // A damaged journal may still name routes of ours: every flat object in it that parses on its
+        // own and holds a well-formed entry is kept, so those routes are still cleaned up.
+        static const QRegularExpression objectPattern(QStringLiteral("\\{[^{}]*\\}"));
+        const QString text = QString::fromUtf8(content);
+        for (auto it = objectPattern.globalMatch(text); it.hasNext();) {
+            const QJsonDocument piece = QJsonDocument::fromJson(it.next().captured(0).toUtf8());
+            if (piece.isObject())
+                appendJournalEntry(piece.object(), entries);
+        }
+        error = parseError.error != QJsonParseError::NoError ? parseError.errorString()
+                                                             : QStringLiteral("not an array");
+    }
+    if (!error.isEmpty() || rejected > 0)
+        qWarning().noquote() << QStringLiteral("[Route] 路由记录已损坏 path=%1 error=%2 validEntries=%3")
+                                    .arg(m_path, error.isEmpty()
+                                                     ? QStringLiteral("%1 invalid entries").arg(rejected)
+                                                     : error)
+                                    .arg(entries.size());
     return entries;
 }
 
@@ -93,17 +133,12 @@ void RouteJournal::write(const QList<RouteEntry> &entries)
         array.append(QJsonObject{{QStringLiteral("destination"), entry.destination},
                                  {QStringLiteral("mask"), entry.mask},
                                  {QStringLiteral("gateway"), entry.gateway}});
-    QDir().mkpath(QFileInfo(m_path).path());
-    QSaveFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly)) {
+    QString error;
+    // A failed write keeps the previous journal rather than an empty or truncated one.
+    if (storage::writeStoredFile(m_path, QJsonDocument(array).toJson(QJsonDocument::Indented), error) !=
+        storage::WriteStatus::Ok)
         qWarning().noquote()
-            << QStringLiteral("[Route] 路由记录写入失败 path=%1 error=%2").arg(m_path, file.errorString());
-        return;
-    }
-    file.write(QJsonDocument(array).toJson(QJsonDocument::Indented));
-    if (!file.commit())
-        qWarning().noquote()
-            << QStringLiteral("[Route] 路由记录写入失败 path=%1 error=%2").arg(m_path, file.errorString());
+            << QStringLiteral("[Route] 路由记录写入失败 path=%1 error=%2").arg(m_path, error);
 }
 
 } // namespace nimbra::accel

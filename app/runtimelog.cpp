@@ -1,5 +1,8 @@
 #include "runtimelog.h"
 
+#include "platform/privatefiles.h"
+#include "state/storedfiles.h"
+
 #include <QDir>
 #include <QStandardPaths>
 
@@ -55,26 +58,34 @@ void runtimeMessageHandler(QtMsgType type, const QMessageLogContext &, const QSt
         std::abort();
 }
 
-void openRuntimeLog()
+void openRuntimeLog(bool dropOversized)
 {
-    openRuntimeLog(QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation));
+    openRuntimeLog(QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation), dropOversized);
 }
 
-void openRuntimeLog(const QString &directory)
+void openRuntimeLog(const QString &directory, bool dropOversized)
 {
     QString path;
     {
         QMutexLocker locker(&g_runtimeLogMutex);
         if (g_runtimeLog.isOpen())
             g_runtimeLog.close();
-        if (!directory.isEmpty() && QDir().mkpath(directory)) {
+        if (!directory.isEmpty() && storage::ensurePrivateDirectory(directory)) {
             path = QDir(directory).filePath(QStringLiteral("runtime.log"));
             QFileInfo existing(path);
-            if (existing.exists() && existing.size() > kRuntimeLogSizeCap)
+            if (dropOversized && existing.exists() && existing.size() > kRuntimeLogSizeCap)
                 QFile::remove(path);
             g_runtimeLog.setFileName(path);
-            if (!g_runtimeLog.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text))
+            // The log names the user's games, routes and phone number: for the user's eyes only, also
+            // when an older file was made with a wider mode (the folder already keeps others out
+            // should that fail).
+            if (g_runtimeLog.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text,
+                                  QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
+                std::string ignored;
+                platform::restrictToOwner(g_runtimeLog.handle(), ignored);
+            } else {
                 path.clear();
+            }
         }
     }
     qInstallMessageHandler(runtimeMessageHandler);

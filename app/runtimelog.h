@@ -21,8 +21,10 @@ QString formatRuntimeLogLine(const QDateTime &time, QtMsgType type, const QStrin
 void runtimeMessageHandler(QtMsgType type, const QMessageLogContext &context, const QString &message);
 
 // Opens "runtime.log" in the application's local data location (or in the given directory), dropping an
-// oversized file first, installs the handler and logs the first line. Opening again closes the old file.
-void openRuntimeLog();
-void openRuntimeLog(const QString &directory);
+// oversized file first (unless dropOversized is false: a second copy of the client must not delete the
+// file the running copy writes), installs the handler and logs the first line. The file and its folder
+// are private to the user. Opening again closes the old file.
+void openRuntimeLog(bool dropOversized = true);
+void openRuntimeLog(const QString &directory, bool dropOversized = true);
 
 } // namespace nimbra

@@ -5,6 +5,7 @@
 #include "account/authapi.h"
 #include "app/qmldebuggerargs.h"
 #include "app/runtimelog.h"
+#include "app/singleinstance.h"
 #include "app/wiring.h"
 #include "catalog/gamelistapi.h"
 #include "net/httpmanager.h"
@@ -14,7 +15,9 @@
 #include "purchase/qrcodegenerator.h"
 #include "purchase/rechargeapi.h"
 #include "state/globaldata.h"
+#include "state/storedfiles.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QIcon>
@@ -22,6 +25,7 @@
 #include <QQmlApplicationEngine>
 #include <QQmlContext>
 #include <QQuickWindow>
+#include <QSettings>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -64,6 +68,30 @@ void reportFirstFrame(QQuickWindow *window, const QElapsedTimer &sinceStart)
             qInfo().noquote() << QStringLiteral("[PERF] 首帧已呈现 elapsed=%1ms").arg(elapsed.elapsed());
         },
         Qt::DirectConnection);
+}
+
+// One line at start, so that a settings file that cannot be read or written (a new device id on every
+// start, a session never kept) shows in the log.
+void logSettingsStatus(QSettings &settings)
+{
+    settings.sync();
+    const QString line = QStringLiteral("[APP] 设置文件 path=%1 status=%2 writable=%3")
+                             .arg(QDir::toNativeSeparators(settings.fileName()),
+                                  storage::settingsStatusText(settings.status()),
+                                  settings.isWritable() ? QStringLiteral("true") : QStringLiteral("false"));
+    if (settings.status() == QSettings::NoError && settings.isWritable())
+        qInfo().noquote() << line;
+    else
+        qWarning().noquote() << line;
+}
+
+void raiseMainWindow(QQmlApplicationEngine &engine)
+{
+    const QList<QObject *> roots = engine.rootObjects();
+    auto *window = roots.isEmpty() ? nullptr : qobject_cast<QQuickWindow *>(roots.constFirst());
+    qInfo().noquote() << QStringLiteral("[APP] 收到再次启动的请求，显示主窗口 window=%1")
+                             .arg(window ? QStringLiteral("yes") : QStringLiteral("none"));
+    SingleInstance::raiseWindow(window);
 }
 
 } // namespace
@@ -114,11 +142,35 @@ int runApplication(int argc, char **argv)
     QCoreApplication::setApplicationName(QStringLiteral("Nimbra"));
     QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/assets/app.ico")));
 
-    openRuntimeLog();
+    // Before the log is opened: a second copy must neither drop the running copy's oversized log nor,
+    // further down, clean up the routes of its acceleration.
+    SingleInstance instance(QDir(GlobalData::dataDirectory()).filePath(QStringLiteral("instance.lock")));
+    storage::ensurePrivateDirectory(GlobalData::dataDirectory());
+    QString instanceError;
+    const SingleInstance::Claim claim = instance.claim(instanceError);
+
+    openRuntimeLog(claim != SingleInstance::Claim::Secondary);
+    if (claim == SingleInstance::Claim::Secondary) {
+        if (instance.handOver(instanceError))
+            qInfo().noquote() << QStringLiteral("[APP] Nimbra 已在运行，已请求其显示主窗口，本次启动退出");
+        else
+            qWarning().noquote() << QStringLiteral(
+                                        "[APP] Nimbra 已在运行，但无法联系该进程：%1；本次启动退出")
+                                        .arg(instanceError);
+        return 0;
+    }
+    if (claim == SingleInstance::Claim::LockFailed)
+        qWarning().noquote() << QStringLiteral("[APP] 无法获取单实例锁：%1").arg(instanceError);
+    else if (!instance.listen(instanceError))
+        qWarning().noquote() << QStringLiteral("[APP] 无法监听再次启动的请求：%1").arg(instanceError);
     if (!debuggerEnabled && debuggerFound)
         qInfo().noquote() << QStringLiteral(
             "[PERF] 已忽略 Qt Creator 注入的 QML Debugger；设置 NIMBRA_ENABLE_QML_DEBUGGER=1 可显式启用");
     watchTerminationSignals(app);
+
+    // The settings hold the token and the device secret: private before anything is written to them.
+    QSettings settings;
+    storage::protectSettingsFile(settings);
 
     // The back-end objects, in creation order; they are destroyed in reverse order after the engine.
     GlobalData *globalData = GlobalData::instance();
@@ -131,6 +183,11 @@ int runApplication(int argc, char **argv)
     SingBoxManager singBoxManager;
     const Backend backend{globalData,      &httpManager, &authApi,         &gameListApi,
                           &acceleratorApi, &rechargeApi, &qrCodeGenerator, &singBoxManager};
+
+    logSettingsStatus(settings);
+    // The account client stores the session as it signs in or out; the state store reports both.
+    QObject::connect(globalData, &GlobalData::accountChanged, &settings,
+                     [&settings] { storage::saveSettings(settings); });
 
     attachTransport(backend);
     connectSessionHandOver(backend);
@@ -160,6 +217,8 @@ int runApplication(int argc, char **argv)
         Qt::QueuedConnection);
 
     loadMainDocument(engine);
+    QObject::connect(&instance, &SingleInstance::activationRequested, &engine,
+                     [&engine] { raiseMainWindow(engine); });
 
     const QList<QObject *> roots = engine.rootObjects();
     if (auto *window = roots.isEmpty() ? nullptr : qobject_cast<QQuickWindow *>(roots.constFirst())) {

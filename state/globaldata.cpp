@@ -1,15 +1,14 @@
 #include "globaldata.h"
 
 #include "state/purchasepreparation.h"
+#include "state/storedfiles.h"
 
 #include <QClipboard>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QGuiApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 #include <array>
@@ -253,6 +252,7 @@ void GlobalData::setPurchaseEntry(const QVariantMap &entry)
     if (m_loggedIn && !entry.isEmpty()) {
         m_publicPurchaseEntry = entry;
         nimbra::purchase::writeCachedPurchaseEntry(m_settings, entry);
+        nimbra::storage::saveSettings(m_settings);
     }
     m_preparedPurchaseData = nimbra::purchase::preparePurchaseData(
         entry, nimbra::purchase::gamesForPreparation(m_games, m_commonGames));
@@ -276,6 +276,7 @@ void GlobalData::setPublicPurchaseEntry(const QVariantMap &entry)
         return;
     m_publicPurchaseEntry = entry;
     nimbra::purchase::writeCachedPurchaseEntry(m_settings, entry);
+    nimbra::storage::saveSettings(m_settings);
     qInfo().noquote() << nimbra::purchase::publicEntryCachedLogLine(entry);
     if (!m_loggedIn)
         setPurchaseEntry(entry);
@@ -339,17 +340,16 @@ void GlobalData::saveRecentBoostedGame(const QVariantMap &game)
     if (trimmedText(kept.value(QStringLiteral("id"))).isEmpty())
         kept.insert(QStringLiteral("id"), id);
 
-    const QString directory = dataDirectory();
-    QDir().mkpath(directory);
-    const QString path = QDir(directory).filePath(kRecentGameFile);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    const QString path = QDir(dataDirectory()).filePath(kRecentGameFile);
+    QString error;
+    // Swapped in whole: a failed write (a full disk) keeps the previous file.
+    if (nimbra::storage::writeStoredFile(
+            path, QJsonDocument(QJsonObject::fromVariantMap(kept)).toJson(QJsonDocument::Indented), error) !=
+        nimbra::storage::WriteStatus::Ok) {
         qWarning().noquote()
-            << QStringLiteral("[Data] 最近加速游戏保存失败 path=%1 error=%2").arg(path, file.errorString());
+            << QStringLiteral("[Data] 最近加速游戏保存失败 path=%1 error=%2").arg(path, error);
         return;
     }
-    file.write(QJsonDocument(QJsonObject::fromVariantMap(kept)).toJson(QJsonDocument::Indented));
-    file.close();
     m_recentBoostedGame = kept;
     emit recentBoostedGameChanged();
     qInfo().noquote() << QStringLiteral("[Data] 最近加速游戏已保存 id=%1 name=%2 path=%3")
@@ -368,20 +368,19 @@ void GlobalData::saveGameRouteSelection(const QString &gameId, const QString &ro
     for (auto it = selections.constBegin(); it != selections.constEnd(); ++it)
         object.insert(it.key(), it.value());
 
-    const QString directory = dataDirectory();
-    QDir().mkpath(directory);
-    const QString path = QDir(directory).filePath(kRouteSelectionsFile);
-    // Written to a temporary file and swapped in, so a crash never leaves half a file behind.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        qWarning().noquote() << QStringLiteral("[Data] 游戏线路选择保存失败 gameId=%1 path=%2 error=%3")
-                                    .arg(id, path, file.errorString());
+    const QString path = QDir(dataDirectory()).filePath(kRouteSelectionsFile);
+    QString error;
+    switch (nimbra::storage::writeStoredFile(path, QJsonDocument(object).toJson(QJsonDocument::Indented),
+                                             error)) {
+    case nimbra::storage::WriteStatus::Ok:
+        break;
+    case nimbra::storage::WriteStatus::OpenFailed:
+        qWarning().noquote()
+            << QStringLiteral("[Data] 游戏线路选择保存失败 gameId=%1 path=%2 error=%3").arg(id, path, error);
         return;
-    }
-    file.write(QJsonDocument(object).toJson(QJsonDocument::Indented));
-    if (!file.commit()) {
-        qWarning().noquote() << QStringLiteral("[Data] 游戏线路选择提交失败 gameId=%1 path=%2 error=%3")
-                                    .arg(id, path, file.errorString());
+    case nimbra::storage::WriteStatus::WriteFailed:
+        qWarning().noquote()
+            << QStringLiteral("[Data] 游戏线路选择提交失败 gameId=%1 path=%2 error=%3").arg(id, path, error);
         return;
     }
     m_routeSelections = selections;
@@ -393,10 +392,16 @@ void GlobalData::restoreLocalState()
 {
     const QDir directory(dataDirectory());
 
+    using nimbra::storage::ReadStatus;
     const QString recentPath = directory.filePath(kRecentGameFile);
-    QFile recentFile(recentPath);
-    if (recentFile.open(QIODevice::ReadOnly)) {
-        const QJsonDocument document = QJsonDocument::fromJson(recentFile.readAll());
+    QByteArray content;
+    QString error;
+    const ReadStatus recentStatus = nimbra::storage::readStoredFile(recentPath, content, error);
+    if (recentStatus == ReadStatus::TooLarge) {
+        qWarning().noquote()
+            << QStringLiteral("[Data] 最近加速游戏文件无效，已忽略 path=%1 error=%2").arg(recentPath, error);
+    } else if (recentStatus == ReadStatus::Ok) {
+        const QJsonDocument document = QJsonDocument::fromJson(content);
         const QVariantMap game = document.isObject() ? document.object().toVariantMap() : QVariantMap();
         const QString id = trimmedText(game.value(QStringLiteral("id")));
         if (!id.isEmpty()) {
@@ -407,13 +412,17 @@ void GlobalData::restoreLocalState()
     }
 
     const QString routesPath = directory.filePath(kRouteSelectionsFile);
-    QFile routesFile(routesPath);
-    if (routesFile.open(QIODevice::ReadOnly)) {
-        QJsonParseError error{};
-        const QJsonDocument document = QJsonDocument::fromJson(routesFile.readAll(), &error);
-        if (error.error != QJsonParseError::NoError || !document.isObject()) {
-            const QString reason = error.error != QJsonParseError::NoError ? error.errorString()
-                                                                           : QStringLiteral("not an object");
+    const ReadStatus routesStatus = nimbra::storage::readStoredFile(routesPath, content, error);
+    if (routesStatus == ReadStatus::TooLarge) {
+        qWarning().noquote()
+            << QStringLiteral("[Data] 游戏线路选择配置无效，已忽略 path=%1 error=%2").arg(routesPath, error);
+    } else if (routesStatus == ReadStatus::Ok) {
+        QJsonParseError parseError{};
+        const QJsonDocument document = QJsonDocument::fromJson(content, &parseError);
+        if (parseError.error != QJsonParseError::NoError || !document.isObject()) {
+            const QString reason = parseError.error != QJsonParseError::NoError
+                                       ? parseError.errorString()
+                                       : QStringLiteral("not an object");
             qWarning().noquote() << QStringLiteral("[Data] 游戏线路选择配置无效，已忽略 path=%1 error=%2")
                                         .arg(routesPath, reason);
         } else {

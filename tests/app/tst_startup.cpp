@@ -233,6 +233,83 @@ private slots:
         QVERIFY(!log.contains(token.toUtf8()));
         QVERIFY(!log.contains(secret.toUtf8()));
         QVERIFY(!output.contains(secret.toUtf8()));
+        // The file with the session was 0644 before the run; it is the user's alone now.
+        QCOMPARE(QFile::permissions(box.configPath()), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                           QFileDevice::ReadUser | QFileDevice::WriteUser);
+        QVERIFY(log.contains("[INFO] [APP] 设置文件 path=" + box.configPath().toUtf8() +
+                             " status=NoError writable=true"));
+    }
+
+    // A second start shows the running copy and ends without touching routes; a copy killed outright
+    // does not keep the next start out.
+    void secondStartHandsOver()
+    {
+        if (geteuid() != 0)
+            QSKIP("needs root: the client refuses to start without administrator rights");
+        Sandbox box;
+        QProcess first;
+        first.setProcessEnvironment(box.environment());
+        first.start(box.app);
+        QByteArray firstOutput;
+        QVERIFY2(waitForOutput(first, firstOutput, "[PERF] 首帧已呈现"), firstOutput.constData());
+
+        // A route of the running copy's session, as its journal records it (a documentation
+        // address: no such route exists here either way).
+        const QString journalPath =
+            QFileInfo(box.logPath()).dir().filePath(QStringLiteral("route_journal.json"));
+        const QByteArray journal =
+            R"([{"destination":"198.51.100.0","mask":"255.255.255.0","gateway":"172.19.0.1"}])";
+        QFile journalFile(journalPath);
+        QVERIFY(journalFile.open(QIODevice::WriteOnly));
+        journalFile.write(journal);
+        journalFile.close();
+
+        QProcess second;
+        second.setProcessEnvironment(box.environment());
+        second.start(box.app);
+        QVERIFY(second.waitForFinished(20000));
+        const QByteArray secondOutput = second.readAllStandardError();
+        QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(second.exitCode(), 0);
+        QVERIFY2(secondOutput.contains("[APP] Nimbra 已在运行，已请求其显示主窗口，本次启动退出"),
+                 secondOutput.constData());
+        QVERIFY(!secondOutput.contains("[Route]"));
+        QVERIFY(!secondOutput.contains("[APP] 主窗口已创建"));
+        QCOMPARE(readFile(journalPath), journal);
+        QVERIFY2(waitForOutput(first, firstOutput, "[APP] 收到再次启动的请求，显示主窗口 window=yes"),
+                 firstOutput.constData());
+
+        ::kill(static_cast<pid_t>(first.processId()), SIGKILL);
+        QVERIFY(first.waitForFinished(20000));
+        QFile::remove(journalPath);
+        QProcess third;
+        third.setProcessEnvironment(box.environment());
+        third.start(box.app);
+        QByteArray thirdOutput;
+        QVERIFY2(waitForOutput(third, thirdOutput, "[APP] 主窗口已创建"), thirdOutput.constData());
+        ::kill(static_cast<pid_t>(third.processId()), SIGTERM);
+        QVERIFY(third.waitForFinished(20000));
+        QCOMPARE(third.exitCode(), 0);
+    }
+
+    // Settings that cannot be read or written are named in the log at start.
+    void unusableSettingsAreLogged()
+    {
+        if (geteuid() != 0)
+            QSKIP("needs root: the client refuses to start without administrator rights");
+        Sandbox box;
+        QVERIFY(QDir().mkpath(box.configPath())); // a folder where the file should be
+        QProcess process;
+        process.setProcessEnvironment(box.environment());
+        process.start(box.app);
+        QByteArray output;
+        QVERIFY2(waitForOutput(process, output, "[APP] 主窗口已创建"), output.constData());
+        ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
+        QVERIFY(process.waitForFinished(20000));
+        QVERIFY2(readFile(box.logPath())
+                     .contains("[WARN] [APP] 设置文件 path=" + box.configPath().toUtf8() +
+                               " status=AccessError writable=false"),
+                 readFile(box.logPath()).constData());
     }
 };
 

@@ -5,6 +5,7 @@
 #include "process.h"
 
 #include "platform/configpipe.h"
+#include "platform/instancelock.h"
 #include "platform/killonclose.h"
 #include "platform/netcounters.h"
 #include "platform/routecommand.h"
@@ -12,6 +13,7 @@
 #include <algorithm>
 #include <chrono>
 #include <fstream>
+#include <memory>
 #include <sstream>
 
 using namespace nimbra::platform;
@@ -340,6 +342,26 @@ void killOnClose(Checks &checks, const std::string &directory)
     checks.check(ended, "the child died with the killed client");
 }
 
+// One holder at a time; the next one gets the lock as soon as the holder lets go.
+void instanceLock(Checks &checks, const std::string &directory)
+{
+    checks.group("instance lock");
+    const std::string path = directory + (kWindows ? "\\instance.lock" : "/instance.lock");
+    std::string error;
+    auto holder = std::make_unique<InstanceLock>();
+    checks.check(holder->acquire(path, error) == InstanceLock::Result::Acquired, "the first copy holds it",
+                 error);
+    InstanceLock later;
+    checks.check(later.acquire(path, error) == InstanceLock::Result::HeldElsewhere,
+                 "a later copy finds it held", error);
+    holder.reset();
+    checks.check(later.acquire(path, error) == InstanceLock::Result::Acquired,
+                 "it is free once the holder is gone", error);
+    InstanceLock elsewhere;
+    checks.check(elsewhere.acquire(path + "-other", error) == InstanceLock::Result::Acquired,
+                 "another user's lock is another lock", error);
+}
+
 } // namespace
 
 int main()
@@ -356,6 +378,7 @@ int main()
     pipeTexts(checks);
     pipeHandOff(checks, directory);
     killOnClose(checks, directory);
+    instanceLock(checks, directory);
 
     testing::removeTree(directory);
     return checks.finish();

@@ -1,0 +1,115 @@
+#include "app/singleinstance.h"
+
+#include <QCryptographicHash>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QLocalSocket>
+#include <QThread>
+#include <QWindow>
+
+namespace nimbra {
+namespace {
+
+const QByteArray kShowRequest = QByteArrayLiteral("show\n");
+const QByteArray kShowAnswer = QByteArrayLiteral("ok\n");
+
+} // namespace
+
+SingleInstance::SingleInstance(const QString &lockPath, QObject *parent)
+    : QObject(parent)
+    , m_lockPath(lockPath)
+    , m_serverName(QStringLiteral("nimbra-") +
+                   QString::fromLatin1(QCryptographicHash::hash(QDir::cleanPath(lockPath).toUtf8(),
+                                                                QCryptographicHash::Sha256)
+                                           .toHex()
+                                           .left(24)))
+{
+    // Only this user may ask this copy to show itself.
+    m_server.setSocketOptions(QLocalServer::UserAccessOption);
+    connect(&m_server, &QLocalServer::newConnection, this, [this] {
+        while (QLocalSocket *socket = m_server.nextPendingConnection())
+            serve(socket);
+    });
+}
+
+SingleInstance::Claim SingleInstance::claim(QString &error)
+{
+    std::string reason;
+    switch (m_lock.acquire(QDir::toNativeSeparators(m_lockPath).toStdString(), reason)) {
+    case platform::InstanceLock::Result::Acquired:
+        return Claim::Primary;
+    case platform::InstanceLock::Result::HeldElsewhere:
+        return Claim::Secondary;
+    case platform::InstanceLock::Result::Failed:
+        break;
+    }
+    error = QString::fromStdString(reason);
+    return Claim::LockFailed;
+}
+
+bool SingleInstance::listen(QString &error)
+{
+    // Holding the lock, any channel left under this name belongs to a copy that is gone.
+    QLocalServer::removeServer(m_serverName);
+    if (m_server.listen(m_serverName))
+        return true;
+    error = m_server.errorString();
+    return false;
+}
+
+void SingleInstance::serve(QLocalSocket *socket)
+{
+    connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+    connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
+        // One short line; anything longer or different is not ours and is dropped.
+        if (!socket->canReadLine()) {
+            if (socket->bytesAvailable() > kShowRequest.size())
+                socket->abort();
+            return;
+        }
+        const bool show = socket->readLine(kShowRequest.size() + 1) == kShowRequest;
+        if (show)
+            socket->write(kShowAnswer);
+        socket->disconnectFromServer();
+        if (show)
+            emit activationRequested();
+    });
+}
+
+bool SingleInstance::handOver(QString &error, int timeoutMs)
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    // The running copy may still be starting and not listen yet: retry until the deadline.
+    while (true) {
+        QLocalSocket socket;
+        socket.connectToServer(m_serverName);
+        if (socket.waitForConnected(int(qMax<qint64>(1, deadline.remainingTime())))) {
+            socket.write(kShowRequest);
+            QByteArray answer;
+            while (!answer.endsWith('\n') &&
+                   socket.waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime()))))
+                answer += socket.readAll();
+            if (answer == kShowAnswer)
+                return true;
+            error = answer.isEmpty() ? socket.errorString() : QStringLiteral("unexpected answer");
+            return false;
+        }
+        error = socket.errorString();
+        if (deadline.hasExpired())
+            return false;
+        QThread::msleep(100);
+    }
+}
+
+void SingleInstance::raiseWindow(QWindow *window)
+{
+    if (!window)
+        return;
+    if (window->windowStates() & Qt::WindowMinimized)
+        window->setWindowStates(window->windowStates() & ~Qt::WindowMinimized);
+    window->show();
+    window->raise();
+    window->requestActivate();
+}
+
+} // namespace nimbra

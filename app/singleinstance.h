@@ -1,0 +1,60 @@
+#pragma once
+
+#include "platform/instancelock.h"
+
+#include <QLocalServer>
+#include <QObject>
+#include <QString>
+
+class QWindow;
+
+namespace nimbra {
+
+// One running copy per user. The copy that holds the lock listens for later starts; a later start
+// asks it to show its window and ends, touching neither the routes nor the core.
+class SingleInstance : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum class Claim
+    {
+        Primary,
+        Secondary,
+        LockFailed
+    };
+
+    // lockPath: a file in the per-user data folder; the hand-over channel's name is derived from it,
+    // so it is per user as well.
+    explicit SingleInstance(const QString &lockPath, QObject *parent = nullptr);
+
+    // Takes the lock (call before anything that touches routes or the core). LockFailed: error holds
+    // the reason; the caller runs on as the only copy, as it cannot tell otherwise.
+    Claim claim(QString &error);
+
+    // The primary copy: starts accepting hand-overs. False with the reason in error.
+    bool listen(QString &error);
+
+    // A later copy: asks the running one to show its window, waiting at most timeoutMs for its answer.
+    // False with the reason in error when it could not be reached.
+    bool handOver(QString &error, int timeoutMs = 5000);
+
+    QString serverName() const { return m_serverName; }
+
+    // Shows the window, un-minimised, in front and with the focus.
+    static void raiseWindow(QWindow *window);
+
+signals:
+    // A later start asked this copy to show itself.
+    void activationRequested();
+
+private:
+    void serve(class QLocalSocket *socket);
+
+    QString m_lockPath;
+    QString m_serverName;
+    platform::InstanceLock m_lock;
+    QLocalServer m_server;
+};
+
+} // namespace nimbra
