@@ -43,7 +43,8 @@ Rectangle {
         visible: false
         asynchronous: true
         source: tile.imageUsable ? tile.imageSource : ""
-        sourceSize: Qt.size(tile.width * 2, tile.height * 2)
+        sourceSize.width: tile.width * 2
+        sourceSize.height: tile.height * 2
         fillMode: Image.PreserveAspectCrop
         onStatusChanged: roundedPicture.requestPaint()
     }

@@ -1,3 +1,5 @@
+pragma ComponentBehavior: Bound
+
 import QtQuick
 import "../Fonts.js" as Fonts
 import "GameListLogic.js" as Logic
@@ -116,7 +118,7 @@ Item {
         Accessible.name: "游戏库"
 
         delegate: LibraryCard {
-            width: GridView.view.cellWidth - 16
+            width: grid.cellWidth - 16
             lightMode: view.lightMode
             ink: view.ink
             ink3: view.ink3

@@ -47,7 +47,8 @@ Rectangle {
         asynchronous: true
         cache: true
         source: Logic.imageSource(card.modelData, card.assetRoot, "background")
-        sourceSize: Qt.size(720, 360)
+        sourceSize.width: 720
+        sourceSize.height: 360
         onStatusChanged: backdrop.requestPaint()
     }
 
