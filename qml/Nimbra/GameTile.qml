@@ -13,8 +13,12 @@ Rectangle {
     property bool large: false
 
     // Pictures the decoder cannot read keep the gradient and label instead of a blank square.
-    readonly property bool imageUsable: String(imageSource) !== "" && Logic.isSupportedImageUrl(imageSource)
-    readonly property bool imageShown: picture.status === Image.Ready && imageUsable
+    readonly property string usableSource: {
+        const url = String(imageSource)
+        return url !== "" && Logic.isSupportedImageUrl(url) ? url : ""
+    }
+    readonly property bool imageShown: roundedPicture.readySource !== ""
+                                       && roundedPicture.readySource === usableSource
 
     width: large ? 56 : 42
     height: width
@@ -36,26 +40,33 @@ Rectangle {
         font.pixelSize: tile.large ? 17 : 14
     }
 
-    // Decoded off the GUI thread at twice the tile size, so it stays sharp when the scene is scaled up.
-    Image {
-        id: picture
-
-        visible: false
-        asynchronous: true
-        source: tile.imageUsable ? tile.imageSource : ""
-        sourceSize.width: tile.width * 2
-        sourceSize.height: tile.height * 2
-        fillMode: Image.PreserveAspectCrop
-        onStatusChanged: roundedPicture.requestPaint()
-    }
-
-    // Item clipping is rectangular; the picture is drawn through the tile's rounded outline instead.
+    // Item clipping is rectangular, so the picture is drawn through the tile's rounded outline on a
+    // canvas, which also loads it off the GUI thread.
     Canvas {
         id: roundedPicture
 
+        property string requestedSource: ""
+        property string readySource: ""
+
+        function follow(url) {
+            if (requestedSource !== "" && requestedSource !== url)
+                unloadImage(requestedSource)
+            requestedSource = url
+            readySource = url !== "" && isImageLoaded(url) ? url : ""
+            if (url !== "" && readySource === "")
+                loadImage(url)
+            requestPaint()
+        }
+
         objectName: "tilePicture"
         anchors.fill: parent
-        visible: tile.imageShown
+        Component.onCompleted: follow(tile.usableSource)
+        onImageLoaded: {
+            if (requestedSource !== "" && isImageLoaded(requestedSource) && !isImageError(requestedSource)) {
+                readySource = requestedSource
+                requestPaint()
+            }
+        }
         onWidthChanged: requestPaint()
         onHeightChanged: requestPaint()
         onPaint: {
@@ -63,12 +74,17 @@ Rectangle {
             ctx.reset()
             if (!tile.imageShown)
                 return
-            const side = Math.min(picture.implicitWidth, picture.implicitHeight)
+            const picture = ctx.createImageData(readySource)
+            const iw = Math.max(1, picture.width)
+            const ih = Math.max(1, picture.height)
+            // Cover the square, keeping the picture's proportions.
+            const scale = Math.max(width / iw, height / ih)
             ctx.beginPath()
             ctx.roundedRect(0, 0, width, height, tile.radius, tile.radius)
             ctx.clip()
-            ctx.drawImage(picture, (picture.implicitWidth - side) / 2, (picture.implicitHeight - side) / 2, side,
-                          side, 0, 0, width, height)
+            ctx.drawImage(readySource, (width - iw * scale) / 2, (height - ih * scale) / 2, iw * scale, ih * scale)
         }
     }
+
+    onUsableSourceChanged: roundedPicture.follow(usableSource)
 }

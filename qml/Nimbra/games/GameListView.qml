@@ -129,7 +129,7 @@ GlassCard {
         ink4: view.ink4
         primary: view.primary
         assetRoot: view.assetRoot
-        game: view.recentGame
+        game: view.recentGame || Logic.emptyGame()
         selected: view.recentSelected
         onActivated: view.gameSelected(view.recentGame)
     }

@@ -22,6 +22,8 @@ Rectangle {
     readonly property bool selected: selectedGameId !== "" && Logic.gameId(modelData) === selectedGameId
     readonly property string gameName: String(modelData.name || modelData.title || "")
     readonly property int pictureHeight: 92
+    // The card's surface as it appears over the page background.
+    readonly property color fadeColor: Qt.tint(lightMode ? "#e9eff7" : "#070c18", color)
 
     signal activated(var game)
 
@@ -39,59 +41,32 @@ Rectangle {
     Keys.onEnterPressed: activated(modelData)
     Keys.onSpacePressed: activated(modelData)
 
-    // Decoded once at a fixed size and cached, off the GUI thread.
+    // The picture sits inside the rounded outline, decoded once at a fixed size, cached and loaded off
+    // the GUI thread; its lower part fades into the card.
     Image {
         id: background
 
-        visible: false
+        objectName: "cardBackground"
+        x: 6
+        y: 6
+        width: parent.width - 12
+        height: card.pictureHeight - 6
         asynchronous: true
         cache: true
-        source: Logic.imageSource(card.modelData, card.assetRoot, "background")
+        fillMode: Image.PreserveAspectCrop
         sourceSize.width: 720
         sourceSize.height: 360
-        onStatusChanged: backdrop.requestPaint()
-    }
+        source: Logic.imageSource(card.modelData, card.assetRoot, "background")
+        visible: status === Image.Ready
+        opacity: card.lightMode ? 0.9 : 0.8
 
-    // The picture is clipped to the card's rounded top and faded out towards the text below.
-    Canvas {
-        id: backdrop
-
-        objectName: "cardBackdrop"
-        x: 1
-        y: 1
-        width: parent.width - 2
-        height: card.pictureHeight
-        visible: background.status === Image.Ready
-        onWidthChanged: requestPaint()
-        onPaint: {
-            const ctx = getContext("2d")
-            ctx.reset()
-            if (background.status !== Image.Ready || width <= 0)
-                return
-            const r = card.radius - 1
-            ctx.beginPath()
-            ctx.moveTo(0, height)
-            ctx.lineTo(0, r)
-            ctx.arcTo(0, 0, r, 0, r)
-            ctx.lineTo(width - r, 0)
-            ctx.arcTo(width, 0, width, r, r)
-            ctx.lineTo(width, height)
-            ctx.closePath()
-            ctx.clip()
-            // Cover the area, keeping the picture's proportions.
-            const iw = background.implicitWidth
-            const ih = background.implicitHeight
-            const scale = Math.max(width / iw, height / ih)
-            const sw = width / scale
-            const sh = height / scale
-            ctx.drawImage(background, (iw - sw) / 2, (ih - sh) / 2, sw, sh, 0, 0, width, height)
-            const fade = ctx.createLinearGradient(0, 0, 0, height)
-            fade.addColorStop(0, "rgba(0,0,0,0)")
-            fade.addColorStop(0.45, "rgba(0,0,0,0.15)")
-            fade.addColorStop(1, "rgba(0,0,0,1)")
-            ctx.globalCompositeOperation = "destination-out"
-            ctx.fillStyle = fade
-            ctx.fillRect(0, 0, width, height)
+        Rectangle {
+            anchors.fill: parent
+            gradient: Gradient {
+                GradientStop { position: 0.0; color: Qt.rgba(card.fadeColor.r, card.fadeColor.g, card.fadeColor.b, 0) }
+                GradientStop { position: 0.5; color: Qt.rgba(card.fadeColor.r, card.fadeColor.g, card.fadeColor.b, 0.25) }
+                GradientStop { position: 1.0; color: card.fadeColor }
+            }
         }
     }
 
@@ -99,7 +74,7 @@ Rectangle {
         id: tile
 
         x: 16
-        y: card.pictureHeight - 26
+        y: card.pictureHeight - 24
         width: 44
         height: 44
         label: String(card.modelData.en || "GAME")
