@@ -44,6 +44,9 @@ function isSupportedImageUrl(url) {
     return !unsupportedImage.test(String(url))
 }
 
+// The games whose icon and background pictures ship in the application's resources.
+const bundledPictures = ["jx3", "lol", "apex", "la", "yj", "ys", "taris", "cs2", "dnf", "pubg", "val", "wow"]
+
 function imageSource(game, assetRoot, type) {
     if (!game)
         return ""
@@ -51,7 +54,36 @@ function imageSource(game, assetRoot, type) {
     if (remote)
         return isSupportedImageUrl(remote) ? String(remote) : ""
     const id = String(game.id === undefined || game.id === null ? "" : game.id).trim()
-    if (id === "")
+    // Any other id would name a picture that is not there: a failed load and a warning per game.
+    if (bundledPictures.indexOf(id) < 0)
         return ""
     return assetRoot + (type === "background" ? "/bgs/" : "/icons/") + id + ".jpg"
+}
+
+// The id of a record as text: ids arrive as numbers or text, selections are kept as text.
+function gameId(game) {
+    if (!game || game.id === undefined || game.id === null)
+        return ""
+    return String(game.id).trim()
+}
+
+// The library pager never asks for a page outside 1 .. max(1, totalPages).
+function clampPage(page, totalPages) {
+    const last = Math.max(1, Math.floor(Number(totalPages)) || 1)
+    const wanted = Math.floor(Number(page)) || 1
+    return Math.min(Math.max(wanted, 1), last)
+}
+
+// "全部" stands for no category filter.
+function categoryParam(category) {
+    const text = String(category === undefined || category === null ? "" : category)
+    return text === "全部" ? "" : text
+}
+
+function tagWidth(text) {
+    return Math.max(38, 12 * String(text).length + 14)
+}
+
+function chipWidth(text) {
+    return 45 + 10 * String(text).length
 }

@@ -1,0 +1,191 @@
+pragma ComponentBehavior: Bound
+
+import QtQuick
+import Nimbra
+import "../Fonts.js" as Fonts
+import "GameListLogic.js" as Logic
+
+// The common-games column of the home page: a local search, the recent game and the list. It holds no
+// catalogue data of its own; choices leave as signals.
+GlassCard {
+    id: view
+
+    property color ink: lightMode ? "#182338" : "#e6eefa"
+    property color ink2: lightMode ? "#b2182338" : "#b3e6eefa"
+    property color ink3: lightMode ? "#75182338" : "#75e6eefa"
+    property color ink4: lightMode ? "#42182338" : "#42e6eefa"
+    property color primary: lightMode ? "#2f7bf2" : "#50aaff"
+    property color accent: lightMode ? "#ff7e4d" : "#ff8c50"
+    property string assetRoot: "qrc:/assets"
+
+    property var games: []
+    property var currentGame: Logic.emptyGame()
+    property var recentGame: Logic.emptyGame()
+    property string selectedGameId: ""
+    property bool loading: false
+    property string emptyText: "暂无游戏"
+
+    readonly property string searchText: search.text
+    readonly property bool recentSelected: Logic.gameId(recentGame) !== ""
+                                           && Logic.gameId(recentGame) === selectedGameId
+    readonly property var filteredGames: (games || []).filter(game => Logic.matchesGame(game, searchText))
+
+    signal gameSelected(var game)
+    signal libraryRequested()
+
+    function focusSearch() {
+        search.focusInput()
+    }
+
+    implicitWidth: 348
+    implicitHeight: 640
+
+    // The field prints "Ctrl + K"; the shortcut works wherever focus is in this window.
+    Shortcut {
+        sequence: "Ctrl+K"
+        context: Qt.WindowShortcut
+        enabled: view.enabled && view.visible
+        onActivated: view.focusSearch()
+    }
+
+    Item {
+        id: header
+
+        x: 18
+        y: 16
+        width: parent.width - 36
+        height: 24
+
+        Text {
+            anchors.verticalCenter: parent.verticalCenter
+            text: "常用游戏"
+            color: view.ink
+            font.family: Fonts.ui()
+            font.pixelSize: 16
+            font.bold: true
+        }
+
+        Text {
+            id: libraryLink
+
+            objectName: "libraryLink"
+            anchors.right: parent.right
+            anchors.verticalCenter: parent.verticalCenter
+            text: "全部游戏 →"
+            color: view.primary
+            font.family: Fonts.ui()
+            font.pixelSize: 12
+            font.underline: linkArea.containsMouse || activeFocus
+            activeFocusOnTab: true
+            Accessible.role: Accessible.Link
+            Accessible.name: text
+            Accessible.onPressAction: view.libraryRequested()
+            Keys.onReturnPressed: view.libraryRequested()
+            Keys.onEnterPressed: view.libraryRequested()
+
+            MouseArea {
+                id: linkArea
+
+                anchors.fill: parent
+                anchors.margins: -4
+                hoverEnabled: true
+                cursorShape: Qt.PointingHandCursor
+                onClicked: view.libraryRequested()
+            }
+        }
+    }
+
+    SearchField {
+        id: search
+
+        objectName: "gameSearch"
+        anchors.top: header.bottom
+        anchors.topMargin: 12
+        x: 18
+        width: parent.width - 36
+        lightMode: view.lightMode
+        ink: view.ink
+        ink3: view.ink3
+        ink4: view.ink4
+        primary: view.primary
+        placeholder: "搜索游戏，快速定位"
+        hint: "Ctrl + K"
+    }
+
+    RecentGameCard {
+        id: recent
+
+        objectName: "recentCard"
+        anchors.top: search.bottom
+        anchors.topMargin: 12
+        x: 18
+        width: parent.width - 36
+        visible: Logic.gameId(view.recentGame) !== ""
+        height: visible ? implicitHeight : 0
+        lightMode: view.lightMode
+        ink: view.ink
+        ink2: view.ink2
+        ink3: view.ink3
+        ink4: view.ink4
+        primary: view.primary
+        assetRoot: view.assetRoot
+        game: view.recentGame || Logic.emptyGame()
+        selected: view.recentSelected
+        onActivated: view.gameSelected(view.recentGame)
+    }
+
+    ListView {
+        id: list
+
+        objectName: "gameList"
+        anchors.top: recent.bottom
+        anchors.topMargin: recent.visible ? 10 : 4
+        anchors.bottom: parent.bottom
+        anchors.bottomMargin: 12
+        x: 12
+        width: parent.width - 24
+        clip: true
+        boundsBehavior: Flickable.StopAtBounds
+        model: view.filteredGames
+        Accessible.role: Accessible.List
+        Accessible.name: "常用游戏"
+
+        delegate: GameRow {
+            width: ListView.view.width
+            lightMode: view.lightMode
+            ink: view.ink
+            ink3: view.ink3
+            ink4: view.ink4
+            primary: view.primary
+            accent: view.accent
+            assetRoot: view.assetRoot
+            selectedGameId: view.selectedGameId
+            onActivated: game => view.gameSelected(game)
+        }
+    }
+
+    // Only an empty catalogue gets this text; a search without matches just shows an empty list.
+    Column {
+        objectName: "emptyState"
+        anchors.centerIn: list
+        visible: (view.games || []).length === 0
+        spacing: 6
+
+        Text {
+            anchors.horizontalCenter: parent.horizontalCenter
+            text: view.loading ? "正在从服务器加载…" : view.emptyText
+            color: view.ink2
+            font.family: Fonts.ui()
+            font.pixelSize: 13
+        }
+
+        Text {
+            anchors.horizontalCenter: parent.horizontalCenter
+            visible: view.loading
+            text: "请稍候"
+            color: view.ink3
+            font.family: Fonts.ui()
+            font.pixelSize: 12
+        }
+    }
+}

@@ -1,0 +1,150 @@
+import QtQuick
+import Nimbra
+import "../Fonts.js" as Fonts
+import "GameListLogic.js" as Logic
+
+// One row of the common-games list: tile, name, vendor, category tag and the "热门" badge.
+Item {
+    id: row
+
+    required property var modelData
+    required property int index
+
+    property bool lightMode: false
+    property color ink: lightMode ? "#182338" : "#e6eefa"
+    property color ink3: lightMode ? "#75182338" : "#75e6eefa"
+    property color ink4: lightMode ? "#42182338" : "#42e6eefa"
+    property color primary: lightMode ? "#2f7bf2" : "#50aaff"
+    property color accent: lightMode ? "#ff7e4d" : "#ff8c50"
+    property string assetRoot: "qrc:/assets"
+    property string selectedGameId: ""
+
+    readonly property bool selected: selectedGameId !== "" && Logic.gameId(modelData) === selectedGameId
+    readonly property string category: String(modelData.cat || "")
+
+    signal activated(var game)
+
+    implicitHeight: 62
+    activeFocusOnTab: true
+    Accessible.role: Accessible.ListItem
+    Accessible.name: String(modelData.name || modelData.title || "")
+    Accessible.selected: selected
+    Accessible.onPressAction: activated(modelData)
+    Keys.onReturnPressed: activated(modelData)
+    Keys.onEnterPressed: activated(modelData)
+    Keys.onSpacePressed: activated(modelData)
+
+    Rectangle {
+        objectName: "rowBackground"
+        anchors.fill: parent
+        anchors.topMargin: 3
+        anchors.bottomMargin: 3
+        radius: 12
+        color: row.selected ? Qt.alpha(row.primary, 0.14) : "transparent"
+        border.width: hover.containsMouse || row.activeFocus ? 1 : 0
+        border.color: row.activeFocus ? row.primary : row.ink4
+    }
+
+    Rectangle {
+        objectName: "selectionBar"
+        visible: row.selected
+        x: 0
+        anchors.verticalCenter: parent.verticalCenter
+        width: 3
+        height: 28
+        radius: 1.5
+        color: row.primary
+    }
+
+    GameTile {
+        id: tile
+
+        x: 12
+        anchors.verticalCenter: parent.verticalCenter
+        label: String(row.modelData.en || "GAME")
+        hue: Number(row.modelData.hue) || 0
+        imageSource: Logic.imageSource(row.modelData, row.assetRoot, "icon")
+    }
+
+    Column {
+        anchors.left: tile.right
+        anchors.leftMargin: 12
+        anchors.right: badges.left
+        anchors.rightMargin: 8
+        anchors.verticalCenter: parent.verticalCenter
+        spacing: 3
+
+        Text {
+            objectName: "rowName"
+            width: parent.width
+            text: row.Accessible.name
+            color: row.ink
+            elide: Text.ElideRight
+            font.family: Fonts.ui()
+            font.pixelSize: 14
+            font.bold: true
+        }
+
+        Text {
+            width: parent.width
+            text: String(row.modelData.vendor || "")
+            color: row.ink3
+            elide: Text.ElideRight
+            font.family: Fonts.ui()
+            font.pixelSize: 12
+        }
+    }
+
+    Row {
+        id: badges
+
+        anchors.right: parent.right
+        anchors.rightMargin: 10
+        anchors.verticalCenter: parent.verticalCenter
+        spacing: 6
+
+        Rectangle {
+            visible: row.category !== ""
+            width: Logic.tagWidth(row.category)
+            height: 20
+            radius: 10
+            color: "transparent"
+            border.width: 1
+            border.color: row.ink4
+
+            Text {
+                anchors.centerIn: parent
+                text: row.category
+                color: row.ink3
+                font.family: Fonts.ui()
+                font.pixelSize: 11
+            }
+        }
+
+        Rectangle {
+            visible: row.modelData.hot === true
+            width: 38
+            height: 20
+            radius: 10
+            color: Qt.alpha(row.accent, 0.16)
+
+            Text {
+                anchors.centerIn: parent
+                text: "热门"
+                color: row.accent
+                font.family: Fonts.ui()
+                font.pixelSize: 11
+                font.bold: true
+            }
+        }
+    }
+
+    MouseArea {
+        id: hover
+
+        anchors.fill: parent
+        hoverEnabled: true
+        cursorShape: Qt.PointingHandCursor
+        onClicked: row.activated(row.modelData)
+    }
+}

@@ -1,0 +1,54 @@
+import QtQuick
+import "../Fonts.js" as Fonts
+
+// "上一页" / "下一页": inactive buttons ignore clicks and keys.
+Rectangle {
+    id: button
+
+    property bool lightMode: false
+    property color ink: lightMode ? "#182338" : "#e6eefa"
+    property color ink3: lightMode ? "#75182338" : "#75e6eefa"
+    property color ink4: lightMode ? "#42182338" : "#42e6eefa"
+    property color primary: lightMode ? "#2f7bf2" : "#50aaff"
+    property string text: ""
+    property bool active: true
+
+    signal activated()
+
+    function activate() {
+        if (active)
+            activated()
+    }
+
+    width: 84
+    height: 34
+    radius: 10
+    color: active && area.containsMouse ? Qt.alpha(primary, 0.14) : "transparent"
+    border.width: 1
+    border.color: active && activeFocus ? primary : ink4
+    opacity: active ? 1 : 0.45
+    activeFocusOnTab: active
+    Accessible.role: Accessible.Button
+    Accessible.name: text
+    Accessible.onPressAction: activate()
+    Keys.onReturnPressed: activate()
+    Keys.onEnterPressed: activate()
+    Keys.onSpacePressed: activate()
+
+    Text {
+        anchors.centerIn: parent
+        text: button.text
+        color: button.active ? button.ink : button.ink3
+        font.family: Fonts.ui()
+        font.pixelSize: 13
+    }
+
+    MouseArea {
+        id: area
+
+        anchors.fill: parent
+        hoverEnabled: true
+        cursorShape: button.active ? Qt.PointingHandCursor : Qt.ArrowCursor
+        onClicked: button.activate()
+    }
+}

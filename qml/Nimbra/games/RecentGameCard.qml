@@ -1,0 +1,120 @@
+import QtQuick
+import Nimbra
+import "../Fonts.js" as Fonts
+import "GameListLogic.js" as Logic
+
+// The last accelerated game, one click away from being chosen again.
+Rectangle {
+    id: card
+
+    property bool lightMode: false
+    property color ink: lightMode ? "#182338" : "#e6eefa"
+    property color ink2: lightMode ? "#b2182338" : "#b3e6eefa"
+    property color ink3: lightMode ? "#75182338" : "#75e6eefa"
+    property color ink4: lightMode ? "#42182338" : "#42e6eefa"
+    property color primary: lightMode ? "#2f7bf2" : "#50aaff"
+    property string assetRoot: "qrc:/assets"
+    property var game: Logic.emptyGame()
+    property bool selected: false
+
+    readonly property string gameName: String(game.name || game.title || "")
+
+    signal activated()
+
+    implicitHeight: 84
+    radius: 14
+    color: lightMode ? "#40ffffff" : "#0cffffff"
+    border.width: 1
+    border.color: activeFocus ? primary : (area.containsMouse ? Qt.alpha(primary, 0.6) : ink4)
+    activeFocusOnTab: true
+    Accessible.role: Accessible.Button
+    Accessible.name: "最近加速 " + gameName
+    Accessible.onPressAction: activated()
+    Keys.onReturnPressed: activated()
+    Keys.onEnterPressed: activated()
+    Keys.onSpacePressed: activated()
+
+    Text {
+        id: caption
+
+        x: 14
+        y: 9
+        text: "最近加速"
+        color: card.ink3
+        font.family: Fonts.ui()
+        font.pixelSize: 11
+    }
+
+    GameTile {
+        id: tile
+
+        x: 14
+        anchors.top: caption.bottom
+        anchors.topMargin: 6
+        label: String(card.game.en || "GAME")
+        hue: Number(card.game.hue) || 0
+        imageSource: Logic.imageSource(card.game, card.assetRoot, "icon")
+    }
+
+    Column {
+        anchors.left: tile.right
+        anchors.leftMargin: 12
+        anchors.right: button.left
+        anchors.rightMargin: 10
+        anchors.verticalCenter: tile.verticalCenter
+        spacing: 3
+
+        Text {
+            width: parent.width
+            text: card.gameName
+            color: card.ink
+            elide: Text.ElideRight
+            font.family: Fonts.ui()
+            font.pixelSize: 14
+            font.bold: true
+        }
+
+        Text {
+            width: parent.width
+            text: String(card.game.country || "") || "默认区服"
+            color: card.ink3
+            elide: Text.ElideRight
+            font.family: Fonts.ui()
+            font.pixelSize: 12
+        }
+    }
+
+    Rectangle {
+        id: button
+
+        objectName: "recentButton"
+        anchors.right: parent.right
+        anchors.rightMargin: 14
+        anchors.verticalCenter: tile.verticalCenter
+        width: 64
+        height: 28
+        radius: 14
+        color: card.selected ? Qt.alpha(card.primary, 0.18) : card.primary
+        border.width: card.selected ? 1 : 0
+        border.color: card.primary
+
+        Text {
+            objectName: "recentButtonText"
+            anchors.centerIn: parent
+            text: card.selected ? "已选择" : "选择"
+            color: card.selected ? card.primary : "#ffffff"
+            font.family: Fonts.ui()
+            font.pixelSize: 12
+            font.bold: true
+        }
+    }
+
+    MouseArea {
+        id: area
+
+        anchors.fill: parent
+        hoverEnabled: true
+        cursorShape: Qt.PointingHandCursor
+        onClicked: card.activated()
+    }
+}

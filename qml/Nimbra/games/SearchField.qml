@@ -1,0 +1,106 @@
+import QtQuick
+import Nimbra
+import "../Fonts.js" as Fonts
+
+// A search box with a magnifier, a placeholder and an optional key hint at its right end.
+Rectangle {
+    id: field
+
+    property bool lightMode: false
+    property color ink: lightMode ? "#182338" : "#e6eefa"
+    property color ink3: lightMode ? "#75182338" : "#75e6eefa"
+    property color ink4: lightMode ? "#42182338" : "#42e6eefa"
+    property color primary: lightMode ? "#2f7bf2" : "#50aaff"
+
+    property string placeholder: ""
+    property string hint: ""
+    property alias text: input.text
+    readonly property alias inputActiveFocus: input.activeFocus
+
+    function focusInput() {
+        input.forceActiveFocus()
+        input.selectAll()
+    }
+
+    implicitHeight: 40
+    radius: 12
+    color: lightMode ? "#66ffffff" : "#14ffffff"
+    border.width: 1
+    border.color: input.activeFocus ? primary : ink4
+
+    Icon {
+        id: magnifier
+
+        anchors.left: parent.left
+        anchors.leftMargin: 12
+        anchors.verticalCenter: parent.verticalCenter
+        width: 16
+        height: 16
+        name: "search"
+        color: field.ink3
+        strokeWidth: 2
+    }
+
+    TextInput {
+        id: input
+
+        objectName: "searchInput"
+        anchors.left: magnifier.right
+        anchors.leftMargin: 8
+        anchors.right: hintChip.visible ? hintChip.left : parent.right
+        anchors.rightMargin: 10
+        anchors.verticalCenter: parent.verticalCenter
+        clip: true
+        color: field.ink
+        selectionColor: field.primary
+        selectedTextColor: "#ffffff"
+        font.family: Fonts.ui()
+        font.pixelSize: 13
+        selectByMouse: true
+        Accessible.role: Accessible.EditableText
+        Accessible.name: field.placeholder
+        Keys.onEscapePressed: text = ""
+
+        Text {
+            anchors.fill: parent
+            verticalAlignment: Text.AlignVCenter
+            visible: input.text.length === 0
+            text: field.placeholder
+            color: field.ink3
+            elide: Text.ElideRight
+            font: input.font
+        }
+    }
+
+    Rectangle {
+        id: hintChip
+
+        anchors.right: parent.right
+        anchors.rightMargin: 8
+        anchors.verticalCenter: parent.verticalCenter
+        visible: field.hint !== ""
+        width: hintText.implicitWidth + 12
+        height: 22
+        radius: 6
+        color: "transparent"
+        border.width: 1
+        border.color: field.ink4
+
+        Text {
+            id: hintText
+
+            anchors.centerIn: parent
+            text: field.hint
+            color: field.ink3
+            font.family: Fonts.latin()
+            font.pixelSize: 11
+        }
+    }
+
+    MouseArea {
+        anchors.fill: parent
+        z: -1
+        cursorShape: Qt.IBeamCursor
+        onClicked: input.forceActiveFocus()
+    }
+}

@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Renders the scenes of tools/screenshots/scenes (or the .qml files given as arguments) with the dev
+# service's catalogue under Xvfb, in the dark and the light theme, into build/screenshots/.
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build=${NIMBRA_BUILD_DIR:-$root/build}
+out=${NIMBRA_SCREENSHOT_DIR:-$build/screenshots}
+
+[ -f "$build/build.ninja" ] || [ -f "$build/Makefile" ] || "$root/scripts/build.sh"
+cmake --build "$build" --target nimbra-screenshots --parallel "$(nproc)"
+
+scenes=("$@")
+[ ${#scenes[@]} -gt 0 ] || scenes=("$root"/tools/screenshots/scenes/*.qml)
+
+# A private home, so the run neither reads nor writes the user's settings and data files.
+home=$(mktemp -d)
+port_file="$home/port"
+python3 "$root/tools/devservice/devservice.py" --port 0 --port-file "$port_file" --quiet 2>"$home/devservice.log" &
+service=$!
+trap 'kill "$service" 2>/dev/null || true; wait "$service" 2>/dev/null || true; rm -rf "$home"' EXIT
+for _ in $(seq 100); do
+    [ -s "$port_file" ] && break
+    kill -0 "$service" 2>/dev/null || { cat "$home/devservice.log" >&2; exit 1; }
+    sleep 0.1
+done
+
+export NIMBRA_API_BASE_URL="http://127.0.0.1:$(cat "$port_file")"
+export XDG_CONFIG_HOME="$home/config" XDG_DATA_HOME="$home/data" XDG_RUNTIME_DIR="$home/run"
+mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+LC_ALL=C.UTF-8 xvfb-run -a -s "-screen 0 1600x1000x24" \
+    "$build/tools/screenshots/nimbra-screenshots" --out "$out" "${scenes[@]}"
