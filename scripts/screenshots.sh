@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Renders the scenes of tools/screenshots/scenes (or the .qml files given as arguments) with the dev
-# service's catalogue under Xvfb, in the dark and the light theme, into build/screenshots/.
+# Renders the scenes of tools/screenshots/scenes and the whole main window in its states (or only the
+# .qml files given as arguments) with the dev service's catalogue under Xvfb, in the dark and the light
+# theme, into build/screenshots/.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${NIMBRA_BUILD_DIR:-$root/build}
@@ -10,7 +11,8 @@ out=${NIMBRA_SCREENSHOT_DIR:-$build/screenshots}
 cmake --build "$build" --target nimbra-screenshots --parallel "$(nproc)"
 
 scenes=("$@")
-[ ${#scenes[@]} -gt 0 ] || scenes=("$root"/tools/screenshots/scenes/*.qml)
+whole_window=0
+[ ${#scenes[@]} -gt 0 ] || { scenes=("$root"/tools/screenshots/scenes/*.qml); whole_window=1; }
 
 # A private home, so the run neither reads nor writes the user's settings and data files.
 home=$(mktemp -d)
@@ -27,5 +29,8 @@ done
 export NIMBRA_API_BASE_URL="http://127.0.0.1:$(cat "$port_file")"
 export XDG_CONFIG_HOME="$home/config" XDG_DATA_HOME="$home/data" XDG_RUNTIME_DIR="$home/run"
 mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
-LC_ALL=C.UTF-8 xvfb-run -a -s "-screen 0 1600x1000x24" \
-    "$build/tools/screenshots/nimbra-screenshots" --out "$out" "${scenes[@]}"
+render() {
+    LC_ALL=C.UTF-8 xvfb-run -a -s "-screen 0 1600x1000x24" "$build/tools/screenshots/nimbra-screenshots" --out "$out" "$@"
+}
+render "${scenes[@]}"
+[ "$whole_window" = 0 ] || render --window

@@ -4,6 +4,7 @@ import QtQuick.Controls.Basic
 import "SessionLogic.js" as Session
 import "games/GameListLogic.js" as GameLogic
 import "recharge/RechargeLogic.js" as RechargeLogic
+import "shell"
 
 Window {
     id: window
@@ -96,8 +97,7 @@ Window {
     readonly property color panelBg: dawn ? "#cce9eff7" : "#d0070c18"
     readonly property color panelInner: dawn ? "#50ffffff" : "#10070c18"
 
-    readonly property string uiFont: "Microsoft YaHei UI"
-    readonly property string latinFont: "Segoe UI"
+    readonly property bool modalOpen: nodeDialog || logDialog || loginDialog
 
     width: designWidth
     height: designHeight
@@ -134,8 +134,7 @@ Window {
     function nodeStableKey(node) { return Session.nodeStableKey(node) }
     function nodeRequestable(node) { return Session.nodeRequestable(node) }
     function formatNetworkRate(bytesPerSecond) { return Session.formatNetworkRate(bytesPerSecond) }
-    // The membership page's loader arrives with the page layout; until then there is none.
-    function vipLoaderStatus() { return Loader.Null }
+    function vipLoaderStatus() { return pages.vipLoaderStatus }
 
     function toast(message, warning) {
         toastText = message === undefined || message === null ? "" : String(message)
@@ -195,6 +194,35 @@ Window {
             window.showMaximized()
     }
 
+    // Navigation: the rules live in WindowNavigation.
+    function selectTab(name, index) { navigation.selectTab(name, index) }
+    function openMembership() { navigation.openMembership() }
+    function openLogin() { navigation.openLogin() }
+    function toggleAccountMenu(anchorItem, source) { navigation.toggleAccountMenu(anchorItem, source) }
+    function popupY(anchorItem, popupHeight) { return navigation.popupY(anchorItem, popupHeight) }
+    function toggleServerMenu() { navigation.toggleServerMenu() }
+    function toggleModeMenu() { navigation.toggleModeMenu() }
+    function toggleDualNetwork() { navigation.toggleDualNetwork() }
+    function openRouteDialog() { navigation.openRouteDialog() }
+    function openLogDialog() { navigation.openLogDialog() }
+
+    onAccountMenuChanged: appendAppLog("[PERF] 用户中心 visible=" + accountMenu, false, false)
+
+    WindowNavigation {
+        id: navigation
+
+        controller: window
+        scene: scene
+        statusBarTop: scene.height - statusBar.height
+    }
+
+    Shortcut {
+        sequence: "Esc"
+        context: Qt.WindowShortcut
+        enabled: window.modalOpen || window.accountMenu || window.serverMenu || window.modeMenu
+        onActivated: navigation.closeTopmost()
+    }
+
     // The scene is laid out at the design size and scaled to the window; while maximised it grows
     // to the screen's proportions instead of letter-boxing.
     Item {
@@ -210,8 +238,6 @@ Window {
 
             anchors.fill: parent
             radius: window.expandedLayout ? 0 : 14
-            border.width: window.expandedLayout ? 0 : 1
-            border.color: window.edge
             clip: true
             gradient: Gradient {
                 GradientStop { position: 0.0; color: window.dawn ? "#e9eff7" : "#070c18" }
@@ -239,137 +265,84 @@ Window {
                 opacity: 0.06
             }
 
-            Item {
-                id: titleBar
+            TabRail {
+                id: rail
 
-                width: parent.width
-                height: 46
-
-                MouseArea {
-                    anchors.fill: parent
-                    anchors.rightMargin: 390
-                    onPressed: window.startSystemMove()
-                    onDoubleClicked: window.toggleMaximized()
-                }
-
-                Row {
-                    anchors.left: parent.left
-                    anchors.leftMargin: 16
-                    anchors.verticalCenter: parent.verticalCenter
-                    spacing: 10
-
-                    Image {
-                        width: 26
-                        height: 26
-                        anchors.verticalCenter: parent.verticalCenter
-                        source: window.assetRoot + "/logo.png"
-                        sourceSize.width: 52
-                        sourceSize.height: 52
-                        smooth: true
-                    }
-
-                    Text {
-                        anchors.verticalCenter: parent.verticalCenter
-                        text: "Nimbra加速器"
-                        color: window.ink
-                        font.family: window.uiFont
-                        font.pixelSize: 15
-                        font.bold: true
-                    }
-
-                    Rectangle {
-                        anchors.verticalCenter: parent.verticalCenter
-                        width: versionText.implicitWidth + 16
-                        height: 20
-                        radius: 10
-                        color: window.panelInner
-                        border.color: window.ink4
-
-                        Text {
-                            id: versionText
-
-                            anchors.centerIn: parent
-                            text: "Windows 版 · v3.2.1"
-                            color: window.ink3
-                            font.family: window.uiFont
-                            font.pixelSize: 11
-                        }
-                    }
-                }
-
-                Row {
-                    anchors.right: parent.right
-                    height: parent.height
-
-                    Repeater {
-                        model: [
-                            { name: "min", glyph: "\u2014" },
-                            { name: "max", glyph: "\u2610" },
-                            { name: "close", glyph: "\u2715" }
-                        ]
-
-                        delegate: Rectangle {
-                            required property var modelData
-
-                            width: 46
-                            height: 46
-                            color: {
-                                if (modelData.name === "close")
-                                    return buttonArea.pressed ? "#bd1020" : (buttonArea.containsMouse ? "#e81123" : "transparent")
-                                return buttonArea.containsMouse ? window.panelInner : "transparent"
-                            }
-
-                            Text {
-                                anchors.centerIn: parent
-                                text: parent.modelData.glyph
-                                color: window.ink2
-                                font.family: window.latinFont
-                                font.pixelSize: 13
-                            }
-
-                            MouseArea {
-                                id: buttonArea
-
-                                anchors.fill: parent
-                                hoverEnabled: true
-                                onClicked: {
-                                    if (parent.modelData.name === "min")
-                                        window.showMinimized()
-                                    else if (parent.modelData.name === "max")
-                                        window.toggleMaximized()
-                                    else
-                                        window.close()
-                                }
-                            }
-                        }
-                    }
-                }
+                height: parent.height - statusBar.height
+                controller: window
             }
 
-            Item {
+            TitleBar {
+                id: titleBar
+
+                anchors.left: rail.right
+                anchors.right: parent.right
+                controller: window
+            }
+
+            // The pages: right of the rail, between the title and the status bar.
+            Pages {
+                id: pages
+
+                x: rail.width + 24
+                y: titleBar.height + 20
+                width: parent.width - x - 24
+                height: parent.height - y - statusBar.height - 24
+                controller: window
+            }
+
+            StatusBar {
                 id: statusBar
 
                 anchors.bottom: parent.bottom
                 width: parent.width
-                height: 30
+                controller: window
+            }
 
-                Rectangle {
-                    width: parent.width
-                    height: 1
-                    color: window.ink4
-                    opacity: 0.5
-                }
+            SelectorMenus {
+                anchors.fill: parent
+                controller: window
+                navigation: navigation
+                home: pages.home
+            }
 
-                Text {
-                    anchors.left: parent.left
-                    anchors.leftMargin: 18
-                    anchors.verticalCenter: parent.verticalCenter
-                    text: "未加速 · 双链路引擎待命"
-                    color: window.ink3
-                    font.family: window.uiFont
-                    font.pixelSize: 12
+            // MERGE(dialogs): the account menu with its click-through layer goes here.
+
+            // The dimming mask of the modal dialogs.
+            Rectangle {
+                anchors.fill: parent
+                visible: window.modalOpen
+                color: window.dawn ? "#52000000" : "#85000000"
+
+                MouseArea {
+                    anchors.fill: parent
+                    onClicked: navigation.closeTopmost()
                 }
             }
+
+            // MERGE(dialogs): the route and log dialogs go here.
+            // MERGE(auth): the sign-in dialog goes here.
+
+            Toast {
+                anchors.horizontalCenter: parent.horizontalCenter
+                anchors.bottom: statusBar.top
+                anchors.bottomMargin: 22
+                controller: window
+            }
         }
+
+        // The border is drawn over everything the frame holds.
+        Rectangle {
+            anchors.fill: parent
+            radius: frame.radius
+            color: "transparent"
+            border.width: window.expandedLayout ? 0 : 1
+            border.color: window.edge
+        }
+    }
+
+    ResizeEdges {
+        anchors.fill: parent
+        controller: window
     }
 }

@@ -1,0 +1,70 @@
+import QtQuick
+import Nimbra
+import "../Fonts.js" as Fonts
+
+// The acceleration button: "一键加速" when idle, "正在启动…" while the core starts (a click cancels),
+// "停止" while boosting. What a click does is the controller's decision.
+Rectangle {
+    id: button
+
+    required property var controller
+    readonly property bool starting: singBoxManager.starting
+    readonly property bool boosting: controller.boosting
+    readonly property string label: boosting ? "停止" : (starting ? "正在启动…" : "一键加速")
+
+    width: 220
+    height: 64
+    radius: 18
+    opacity: starting ? 0.72 : 1
+    border.width: area.activeFocus ? 2 : 0
+    border.color: button.controller.ink
+    gradient: Gradient {
+        orientation: Gradient.Horizontal
+        GradientStop {
+            position: 0
+            color: button.boosting ? "#ffff6672" : (button.controller.dawn ? "#fff4fff0" : "#ff3dffa8")
+        }
+        GradientStop {
+            position: 1
+            color: button.boosting ? "#ffd51f38" : (button.controller.dawn ? "#ff00c97c" : "#ff0a7d4f")
+        }
+    }
+    scale: area.pressed ? 0.97 : 1
+
+    Behavior on scale {
+        NumberAnimation { duration: 90 }
+    }
+
+    Row {
+        anchors.centerIn: parent
+        spacing: 10
+
+        Icon {
+            anchors.verticalCenter: parent.verticalCenter
+            width: 22
+            height: 22
+            name: button.boosting ? "stop" : "bolt"
+            color: labelText.color
+        }
+
+        Text {
+            id: labelText
+
+            anchors.verticalCenter: parent.verticalCenter
+            text: button.label
+            color: button.boosting ? "#ffffff" : "#06281a"
+            font.family: Fonts.ui()
+            font.pixelSize: 20
+            font.bold: true
+        }
+    }
+
+    ClickArea {
+        id: area
+
+        objectName: "boostButton"
+        anchors.fill: parent
+        label: button.label
+        onActivated: button.controller.toggleAcceleration()
+    }
+}

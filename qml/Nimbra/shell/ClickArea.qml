@@ -1,0 +1,29 @@
+import QtQuick
+
+// The clickable part of the window's own controls: mouse, Enter/Space when focused and the
+// accessibility press action all end in activated(). The visible label doubles as the accessible name.
+MouseArea {
+    id: area
+
+    property string label: ""
+    property int role: Accessible.Button
+
+    signal activated()
+
+    function activate() {
+        if (enabled)
+            activated()
+    }
+
+    hoverEnabled: true
+    cursorShape: enabled ? Qt.PointingHandCursor : Qt.ArrowCursor
+    activeFocusOnTab: true
+    Accessible.role: role
+    Accessible.name: label
+    Accessible.focusable: true
+    Accessible.onPressAction: activate()
+    Keys.onReturnPressed: activate()
+    Keys.onEnterPressed: activate()
+    Keys.onSpacePressed: activate()
+    onClicked: activate()
+}

@@ -1,0 +1,250 @@
+import QtQuick
+import Nimbra
+import "../Fonts.js" as Fonts
+
+// The bottom of the hero: the current game, the live figures, the acceleration button and, below a
+// divider, the selector row with the hit layer that takes its clicks.
+GlassCard {
+    id: card
+
+    required property var controller
+    readonly property var game: controller.currentGame
+    readonly property alias regionSelector: region
+    readonly property alias modeSelector: modeBox
+
+    height: 150
+    lightMode: controller.dawn
+    darkSurface: "#b8070c18"
+    lightSurface: "#d8f4f7fb"
+
+    GameTile {
+        id: tile
+
+        x: 20
+        y: 18
+        large: true
+        label: String(card.game.en || "GAME")
+        hue: Number(card.game.hue) || 0
+        imageSource: card.controller.gameIcon(card.game)
+    }
+
+    Column {
+        anchors.left: tile.right
+        anchors.leftMargin: 14
+        anchors.verticalCenter: tile.verticalCenter
+        width: 210
+        spacing: 4
+
+        Row {
+            spacing: 8
+
+            Text {
+                text: String(card.game.name || card.game.title || "")
+                color: card.controller.ink
+                width: Math.min(implicitWidth, 160)
+                elide: Text.ElideRight
+                font.family: Fonts.ui()
+                font.pixelSize: 18
+                font.bold: true
+            }
+
+            Rectangle {
+                anchors.verticalCenter: parent.verticalCenter
+                visible: card.game.hot === true
+                width: 36
+                height: 18
+                radius: 9
+                color: Qt.alpha(card.controller.accent, 0.18)
+
+                Text {
+                    anchors.centerIn: parent
+                    text: "热门"
+                    color: card.controller.accent
+                    font.family: Fonts.ui()
+                    font.pixelSize: 11
+                }
+            }
+        }
+
+        Text {
+            width: parent.width
+            text: String(card.game.vendor || "")
+            color: card.controller.ink3
+            elide: Text.ElideRight
+            font.family: Fonts.ui()
+            font.pixelSize: 12
+        }
+    }
+
+    Row {
+        x: 320
+        anchors.verticalCenter: tile.verticalCenter
+        spacing: 34
+
+        Column {
+            spacing: 2
+
+            Text {
+                text: card.controller.displayedLatency + " ms"
+                color: card.controller.ink
+                font.family: Fonts.latin()
+                font.pixelSize: 22
+                font.bold: true
+            }
+
+            Text {
+                text: card.controller.boosting ? "连接延时" : "未连接延时"
+                color: card.controller.boosting ? card.controller.neon : card.controller.accent
+                font.family: Fonts.ui()
+                font.pixelSize: 11
+            }
+        }
+
+        Column {
+            anchors.verticalCenter: parent.verticalCenter
+            spacing: 6
+
+            Text {
+                text: "↑ " + card.controller.formatNetworkRate(singBoxManager.uploadBytesPerSecond)
+                color: card.controller.ink2
+                font.family: Fonts.latin()
+                font.pixelSize: 13
+            }
+
+            Text {
+                text: "↓ " + card.controller.formatNetworkRate(singBoxManager.downloadBytesPerSecond)
+                color: card.controller.ink2
+                font.family: Fonts.latin()
+                font.pixelSize: 13
+            }
+        }
+    }
+
+    BoostButton {
+        anchors.right: parent.right
+        anchors.rightMargin: 20
+        y: 14
+        controller: card.controller
+    }
+
+    Rectangle {
+        x: 20
+        y: 90
+        width: parent.width - 40
+        height: 1
+        color: card.controller.ink4
+        opacity: 0.6
+    }
+
+    Row {
+        id: selectors
+
+        x: 20
+        y: 98
+        spacing: 12
+
+        Selector {
+            id: region
+
+            width: 183
+            controller: card.controller
+            caption: "区服"
+            value: card.controller.server
+            open: card.controller.serverMenu
+        }
+
+        Selector {
+            id: route
+
+            width: 205
+            controller: card.controller
+            caption: "线路"
+            value: card.controller.line
+            open: card.controller.nodeDialog
+        }
+
+        Selector {
+            id: modeBox
+
+            width: 170
+            controller: card.controller
+            caption: "模式"
+            value: card.controller.mode
+            open: card.controller.modeMenu
+        }
+
+        Item {
+            width: 170
+            height: 40
+            opacity: card.controller.boosting ? 0.55 : 1
+
+            Text {
+                id: dualLabel
+
+                x: 6
+                anchors.verticalCenter: parent.verticalCenter
+                text: "双网防丢包"
+                color: card.controller.ink2
+                font.family: Fonts.ui()
+                font.pixelSize: 13
+            }
+
+            ToggleSwitch {
+                id: dualSwitch
+
+                anchors.left: dualLabel.right
+                anchors.leftMargin: 12
+                anchors.verticalCenter: parent.verticalCenter
+                checked: card.controller.dualNetwork
+                onColor: card.controller.neon
+                offColor: card.controller.ink4
+                interactive: false
+            }
+        }
+    }
+
+    // The selectors' clicks; absent while boosting or while a dialog is open.
+    Item {
+        objectName: "selectorHitLayer"
+        x: selectors.x
+        y: selectors.y
+        width: selectors.width
+        height: selectors.height
+        visible: card.controller.tab === "home" && !card.controller.boosting && !card.controller.modalOpen
+
+        ClickArea {
+            x: region.x
+            width: region.width
+            height: region.height
+            label: "区服 " + card.controller.server
+            onActivated: card.controller.toggleServerMenu()
+        }
+
+        ClickArea {
+            x: route.x
+            width: route.width
+            height: route.height
+            label: "线路 " + card.controller.line
+            onActivated: card.controller.openRouteDialog()
+        }
+
+        ClickArea {
+            x: modeBox.x
+            width: modeBox.width
+            height: modeBox.height
+            label: "模式 " + card.controller.mode
+            onActivated: card.controller.toggleModeMenu()
+        }
+
+        ClickArea {
+            x: dualSwitch.parent.x
+            width: dualSwitch.parent.width
+            height: 40
+            label: "双网防丢包"
+            role: Accessible.CheckBox
+            Accessible.checkable: true
+            Accessible.checked: card.controller.dualNetwork
+            onActivated: card.controller.toggleDualNetwork()
+        }
+    }
+}

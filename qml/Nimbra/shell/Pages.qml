@@ -1,0 +1,78 @@
+import QtQuick
+import Nimbra
+
+// The four pages. The library and the membership page exist only while their tab shows and are
+// created off the click.
+Item {
+    id: area
+
+    required property var controller
+    readonly property alias home: homePage
+    readonly property int vipLoaderStatus: vipLoader.status
+
+    HomePage {
+        id: homePage
+
+        anchors.fill: parent
+        visible: area.controller.tab === "home"
+        controller: area.controller
+    }
+
+    Loader {
+        id: libraryLoader
+
+        width: area.controller.designPageWidth
+        height: area.controller.designPageHeight
+        active: area.controller.tab === "games"
+        asynchronous: true
+        sourceComponent: GameLibraryView {
+            enabled: !area.controller.boosting
+            opacity: area.controller.boosting ? 0.68 : 1
+            lightMode: area.controller.dawn
+            ink: area.controller.ink
+            ink2: area.controller.ink2
+            ink3: area.controller.ink3
+            ink4: area.controller.ink4
+            primary: area.controller.primary
+            accent: area.controller.accent
+            assetRoot: area.controller.assetRoot
+            games: area.controller.games
+            categories: area.controller.categories
+            selectedGameId: area.controller.gameId
+            page: area.controller.gamePage
+            totalPages: area.controller.gameTotalPages
+            total: area.controller.gameTotal
+            busy: gameListApi.busy
+            onGameSelected: game => area.controller.chooseGame(game)
+            onPageRequested: (page, category, keyword) => gameListApi.loadPage(page, category, keyword)
+        }
+    }
+
+    // The membership page has no content yet; its loader already reports its timing.
+    Loader {
+        id: vipLoader
+
+        anchors.fill: parent
+        active: area.controller.tab === "vip"
+        asynchronous: true
+        sourceComponent: Item {}
+        onActiveChanged: {
+            if (!active)
+                return
+            area.controller.vipLoaderStartedMs = Date.now()
+            area.controller.appendAppLog("[PERF] 会员页 Loader 开始", false, false)
+        }
+        onStatusChanged: {
+            if (status === Loader.Ready || status === Loader.Error)
+                area.controller.appendAppLog("[PERF] 会员页 Loader status=" + status + " elapsed="
+                                             + (Date.now() - area.controller.vipLoaderStartedMs) + "ms",
+                                             status === Loader.Error, false)
+        }
+    }
+
+    SettingsPage {
+        anchors.fill: parent
+        visible: area.controller.tab === "settings"
+        controller: area.controller
+    }
+}

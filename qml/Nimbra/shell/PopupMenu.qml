@@ -1,0 +1,92 @@
+pragma ComponentBehavior: Bound
+
+import QtQuick
+import Nimbra
+import "../Fonts.js" as Fonts
+
+// A small opaque menu of rows, each a title and a detail on the right; the current row is marked.
+GlassCard {
+    id: menu
+
+    required property var controller
+    property string accessibleName: ""
+    property var rows: []
+    property string current: ""
+
+    signal chosen(var row)
+
+    lightMode: controller.dawn
+    darkSurface: "#f2070c18"
+    lightSurface: "#f4e9eff7"
+    radius: 14
+    Accessible.role: Accessible.PopupMenu
+    Accessible.name: accessibleName
+
+    // Keyboard users land in the menu when it opens.
+    onVisibleChanged: {
+        const first = visible ? list.itemAtIndex(0) : null
+        if (first)
+            first.focusRow()
+    }
+
+    ListView {
+        id: list
+
+        anchors.fill: parent
+        anchors.margins: 6
+        clip: true
+        boundsBehavior: Flickable.StopAtBounds
+        model: menu.rows
+
+        delegate: Rectangle {
+            id: row
+
+            required property var modelData
+            readonly property bool selected: String(modelData.title) === menu.current
+
+            width: ListView.view.width
+            height: 33
+            radius: 9
+            color: rowArea.containsMouse || rowArea.activeFocus ? Qt.alpha(menu.controller.primary, 0.16)
+                                                               : (selected ? Qt.alpha(menu.controller.primary, 0.08)
+                                                                           : "transparent")
+
+            function focusRow() {
+                rowArea.forceActiveFocus()
+            }
+
+            Text {
+                x: 12
+                anchors.verticalCenter: parent.verticalCenter
+                width: parent.width - detailText.implicitWidth - 32
+                text: row.modelData.title
+                color: row.selected ? menu.controller.primary : menu.controller.ink
+                elide: Text.ElideRight
+                font.family: Fonts.ui()
+                font.pixelSize: 13
+                font.bold: row.selected
+            }
+
+            Text {
+                id: detailText
+
+                anchors.right: parent.right
+                anchors.rightMargin: 12
+                anchors.verticalCenter: parent.verticalCenter
+                text: row.modelData.detail
+                color: menu.controller.ink3
+                font.family: Fonts.ui()
+                font.pixelSize: 11
+            }
+
+            ClickArea {
+                id: rowArea
+
+                anchors.fill: parent
+                label: row.modelData.title
+                role: Accessible.MenuItem
+                onActivated: menu.chosen(row.modelData)
+            }
+        }
+    }
+}

@@ -1,0 +1,47 @@
+import QtQuick
+
+// The region and mode menus of the home page's selectors, with the layer that closes them on a click
+// anywhere else.
+Item {
+    id: menus
+
+    required property var controller
+    required property var navigation
+    required property var home
+
+    // Any click outside an open region or mode menu closes both.
+    MouseArea {
+        anchors.fill: parent
+        visible: menus.controller.serverMenu || menus.controller.modeMenu
+        onClicked: {
+            menus.controller.serverMenu = false
+            menus.controller.modeMenu = false
+        }
+    }
+
+    PopupMenu {
+        x: visible ? menus.navigation.popupX(menus.home.regionSelector) : 0
+        y: visible ? menus.navigation.popupY(menus.home.regionSelector, height) : 0
+        width: 205
+        height: 210
+        visible: menus.controller.serverMenu
+        controller: menus.controller
+        accessibleName: "区服"
+        rows: menus.navigation.regionRows(menus.controller.currentGame, menus.controller.disconnectedLatency)
+        current: menus.controller.server
+        onChosen: row => menus.navigation.chooseServer(row.title)
+    }
+
+    PopupMenu {
+        x: visible ? menus.navigation.popupX(menus.home.modeSelector) : 0
+        y: visible ? menus.navigation.popupY(menus.home.modeSelector, height) : 0
+        width: 170
+        height: 112
+        visible: menus.controller.modeMenu
+        controller: menus.controller
+        accessibleName: "模式"
+        rows: menus.navigation.modeRows
+        current: menus.controller.mode
+        onChosen: row => menus.navigation.chooseMode(row.title)
+    }
+}

@@ -1,0 +1,154 @@
+pragma ComponentBehavior: Bound
+
+import QtQuick
+import Nimbra
+import "../Fonts.js" as Fonts
+
+// The left rail: logo, the four tabs under a moving highlight, the account avatar at the bottom.
+Rectangle {
+    id: rail
+
+    required property var controller
+    readonly property alias avatar: avatarCircle
+
+    width: 94
+    color: controller.panelInner
+
+    Rectangle {
+        anchors.right: parent.right
+        width: 1
+        height: parent.height
+        color: rail.controller.ink4
+        opacity: 0.5
+    }
+
+    Image {
+        anchors.horizontalCenter: parent.horizontalCenter
+        y: 16
+        width: 42
+        height: 42
+        source: rail.controller.assetRoot + "/logo.png"
+        sourceSize.width: 84
+        sourceSize.height: 84
+        smooth: true
+    }
+
+    Rectangle {
+        id: highlight
+
+        objectName: "tabHighlight"
+        anchors.horizontalCenter: parent.horizontalCenter
+        y: 76 + rail.controller.tabIndex * 68
+        width: 72
+        height: 64
+        radius: 16
+        color: Qt.alpha(rail.controller.primary, rail.controller.dawn ? 0.16 : 0.2)
+        border.color: Qt.alpha(rail.controller.primary, 0.45)
+
+        Behavior on y {
+            NumberAnimation {
+                duration: 500
+                easing.type: Easing.OutBack
+            }
+        }
+    }
+
+    Repeater {
+        model: [
+            { label: "加速", icon: "bolt", tab: "home" },
+            { label: "游戏库", icon: "game", tab: "games" },
+            { label: "会员", icon: "crown", tab: "vip" },
+            { label: "设置", icon: "gear", tab: "settings" }
+        ]
+
+        delegate: Item {
+            id: tabItem
+
+            required property var modelData
+            required property int index
+            readonly property bool selected: rail.controller.tab === modelData.tab
+            readonly property color tint: selected ? rail.controller.primary : rail.controller.ink3
+
+            anchors.horizontalCenter: parent.horizontalCenter
+            y: 76 + index * 68
+            width: 72
+            height: 64
+
+            Icon {
+                anchors.horizontalCenter: parent.horizontalCenter
+                y: 10
+                width: 22
+                height: 22
+                name: tabItem.modelData.icon
+                color: tabArea.containsMouse && !tabItem.selected ? rail.controller.ink : tabItem.tint
+            }
+
+            Text {
+                anchors.horizontalCenter: parent.horizontalCenter
+                y: 38
+                text: tabItem.modelData.label
+                color: tabItem.selected || tabArea.containsMouse ? rail.controller.ink : rail.controller.ink3
+                font.family: Fonts.ui()
+                font.pixelSize: 12
+                font.bold: tabItem.selected
+            }
+
+            Rectangle {
+                anchors.fill: parent
+                radius: 16
+                color: "transparent"
+                visible: tabArea.activeFocus
+                border.color: rail.controller.primary
+            }
+
+            ClickArea {
+                id: tabArea
+
+                anchors.fill: parent
+                label: tabItem.modelData.label
+                role: Accessible.PageTab
+                Accessible.selected: tabItem.selected
+                onActivated: {
+                    if (tabItem.modelData.tab === "vip")
+                        rail.controller.openMembership()
+                    else
+                        rail.controller.selectTab(tabItem.modelData.tab, tabItem.index)
+                }
+            }
+        }
+    }
+
+    Rectangle {
+        id: avatarCircle
+
+        objectName: "railAvatar"
+        anchors.horizontalCenter: parent.horizontalCenter
+        anchors.bottom: parent.bottom
+        anchors.bottomMargin: 18
+        width: 34
+        height: 34
+        radius: 17
+        gradient: Gradient {
+            GradientStop { position: 0; color: rail.controller.primary }
+            GradientStop { position: 1; color: rail.controller.accent }
+        }
+        border.width: rail.controller.loggedIn ? 3 : 0
+        border.color: "#e8cf9b"
+
+        Text {
+            anchors.centerIn: parent
+            // The product mark stands in for a name while nobody is signed in.
+            text: rail.controller.loggedIn ? rail.controller.userName.charAt(0) : "N"
+            color: "#ffffff"
+            font.family: Fonts.latin()
+            font.pixelSize: 14
+            font.bold: true
+        }
+
+        ClickArea {
+            anchors.fill: parent
+            label: rail.controller.loggedIn ? rail.controller.userName : "未登录"
+            onActivated: rail.controller.toggleAccountMenu(avatarCircle, "rail-avatar")
+        }
+    }
+}

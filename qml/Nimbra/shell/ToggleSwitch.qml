@@ -1,0 +1,50 @@
+import QtQuick
+
+// An on/off switch; the owner flips the bound value when it is toggled.
+Rectangle {
+    id: toggle
+
+    property bool checked: false
+    property string label: ""
+    property color onColor: "#3dffa8"
+    property color offColor: "#42e6eefa"
+    property bool interactive: true
+
+    signal toggled()
+
+    width: 40
+    height: 22
+    radius: 11
+    color: checked ? onColor : offColor
+    border.color: area.activeFocus ? "#ffffff" : "transparent"
+
+    Behavior on color {
+        ColorAnimation { duration: 140 }
+    }
+
+    Rectangle {
+        x: toggle.checked ? toggle.width - width - 3 : 3
+        anchors.verticalCenter: parent.verticalCenter
+        width: 16
+        height: 16
+        radius: 8
+        color: "#ffffff"
+
+        Behavior on x {
+            NumberAnimation { duration: 140 }
+        }
+    }
+
+    ClickArea {
+        id: area
+
+        anchors.fill: parent
+        anchors.margins: -4
+        visible: toggle.interactive
+        label: toggle.label
+        role: Accessible.CheckBox
+        Accessible.checkable: true
+        Accessible.checked: toggle.checked
+        onActivated: toggle.toggled()
+    }
+}
