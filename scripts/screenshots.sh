@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Renders the scenes of tools/screenshots/scenes and the whole main window in its states (or only the
-# .qml files given as arguments) with the dev service's catalogue under Xvfb, in the dark and the light
+# .qml files given as arguments, or with --window only the window) with the dev service's catalogue under Xvfb, in the dark and the light
 # theme, into build/screenshots/.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -10,9 +10,16 @@ out=${NIMBRA_SCREENSHOT_DIR:-$build/screenshots}
 [ -f "$build/build.ninja" ] || [ -f "$build/Makefile" ] || "$root/scripts/build.sh"
 cmake --build "$build" --target nimbra-screenshots --parallel "$(nproc)"
 
+# --window: only the whole window.
 scenes=("$@")
 whole_window=0
-[ ${#scenes[@]} -gt 0 ] || { scenes=("$root"/tools/screenshots/scenes/*.qml); whole_window=1; }
+if [ "${1:-}" = --window ]; then
+    scenes=()
+    whole_window=1
+elif [ ${#scenes[@]} -eq 0 ]; then
+    scenes=("$root"/tools/screenshots/scenes/*.qml)
+    whole_window=1
+fi
 
 # A private home, so the run neither reads nor writes the user's settings and data files.
 home=$(mktemp -d)
@@ -32,5 +39,5 @@ mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 render() {
     LC_ALL=C.UTF-8 xvfb-run -a -s "-screen 0 1600x1000x24" "$build/tools/screenshots/nimbra-screenshots" --out "$out" "$@"
 }
-render "${scenes[@]}"
+[ ${#scenes[@]} -eq 0 ] || render "${scenes[@]}"
 [ "$whole_window" = 0 ] || render --window

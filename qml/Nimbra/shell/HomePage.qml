@@ -49,17 +49,17 @@ Item {
         HeroBackdrop {
             id: backdropItem
 
+            // Item clipping is rectangular: inset far enough that the picture's square corners stay
+            // inside the card's rounded ones.
             anchors.fill: parent
-            anchors.margins: 1
+            anchors.margins: Math.ceil(hero.radius * (1 - Math.SQRT1_2))
             clip: true
             controller: page.controller
         }
 
         // Keeps the chips and the control card legible over bright pictures.
         Rectangle {
-            anchors.fill: parent
-            anchors.margins: 1
-            radius: hero.radius
+            anchors.fill: backdropItem
             gradient: Gradient {
                 GradientStop { position: 0; color: "transparent" }
                 GradientStop { position: 1; color: Qt.alpha(page.controller.darkBg, 0.7) }
