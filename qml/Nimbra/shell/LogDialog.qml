@@ -150,7 +150,7 @@ FocusScope {
                     anchors.rightMargin: 12
                     y: 4
                     text: String(entry.modelData.text || "")
-                    wrapMode: Text.WrapAnywhere
+                    wrapMode: Text.Wrap
                     color: entry.modelData.error ? dialog.accent : dialog.ink2
                     font.family: Fonts.ui()
                     font.pixelSize: 12

@@ -104,7 +104,8 @@ Item {
 
                     anchors.centerIn: parent
                     text: Session.nodeTypeLabel(row.modelData)
-                    color: row.kindColor
+                    // The kind colours are bright; on the light surface the small text needs more weight.
+                    color: row.theme.lightMode ? Qt.darker(row.kindColor, 1.45) : row.kindColor
                     font.family: Fonts.ui()
                     font.pixelSize: 11
                 }
