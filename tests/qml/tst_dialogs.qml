@@ -70,6 +70,9 @@ Item {
             compare(findChild(eighth, "routeLoad").text, "8/10")
             compare(findChild(findChild(dialog, "routeRow1"), "routeChoice").text, "已选择")
             compare(findChild(findChild(dialog, "routeRow2"), "routeChoice").text, "选择")
+            dialog.selectedNode = { id: "r8" }
+            verify(eighth.selected)
+            compare(findChild(eighth, "routeChoice").text, "不可选择")
 
             mouseClick(findChild(dialog, "routeRow2"))
             compare(spy.count, 1)

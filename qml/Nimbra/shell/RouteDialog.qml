@@ -188,6 +188,7 @@ FocusScope {
                         width: rows.width
                         theme: dialog
                         full: true
+                        selectedNode: dialog.selectedNode
                         onActivated: route => dialog.routeChosen(route)
                     }
                 }

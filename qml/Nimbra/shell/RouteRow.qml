@@ -15,7 +15,9 @@ Item {
     property bool full: false
     property var selectedNode: ({})
 
-    readonly property bool selected: !full && WindowLogic.isSelectedRoute(modelData, selectedNode)
+    // A route listed as full can still be the chosen one (a remembered choice past the seventh row):
+    // it is marked, so the dialog never hides the route in use.
+    readonly property bool selected: WindowLogic.isSelectedRoute(modelData, selectedNode)
     readonly property var texts: WindowLogic.routeRowTexts(modelData, full, selected)
     readonly property color kindColor: Session.nodeKindColor(modelData, theme.neon, theme.primary)
 
@@ -137,10 +139,10 @@ Item {
             width: parent.width
             horizontalAlignment: Text.AlignRight
             text: row.texts.choice
-            color: row.selected ? row.theme.primary : (row.full ? row.theme.ink3 : row.theme.ink2)
+            color: row.full ? row.theme.ink3 : (row.selected ? row.theme.primary : row.theme.ink2)
             font.family: Fonts.ui()
             font.pixelSize: 13
-            font.bold: row.selected
+            font.bold: row.selected && !row.full
         }
 
         Text {
