@@ -306,22 +306,11 @@ Window {
                 home: pages.home
             }
 
-            // MERGE(dialogs): the account menu with its click-through layer goes here.
-
-            // The dimming mask of the modal dialogs.
-            Rectangle {
+            WindowDialogs {
                 anchors.fill: parent
-                visible: window.modalOpen
-                color: window.dawn ? "#52000000" : "#85000000"
-
-                MouseArea {
-                    anchors.fill: parent
-                    onClicked: navigation.closeTopmost()
-                }
+                controller: window
+                statusBarTop: statusBar.y
             }
-
-            // MERGE(dialogs): the route and log dialogs go here.
-            // MERGE(auth): the sign-in dialog goes here.
 
             Toast {
                 anchors.horizontalCenter: parent.horizontalCenter

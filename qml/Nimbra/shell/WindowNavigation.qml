@@ -1,4 +1,5 @@
 import QtQuick
+import "WindowLogic.js" as WindowLogic
 
 // Navigation of the main window: tabs, the menus, the dialogs and where pop-ups go. It works on the
 // window's presentation properties.
@@ -64,7 +65,7 @@ QtObject {
             return
         }
         const from = source || "title-account"
-        if (c.accountMenu && c.accountMenuSource === from && c.accountMenuAnchor === anchorItem) {
+        if (!WindowLogic.toggledAccountMenu(c.accountMenu, c.accountMenuSource, c.accountMenuAnchor, from, anchorItem)) {
             c.accountMenu = false
         } else {
             c.accountMenuSource = from
@@ -78,15 +79,11 @@ QtObject {
         perfLater(started, ms => "[PERF] 用户中心 click-to-next-event=" + ms + "ms visible=" + state)
     }
 
-    // Below the anchor when the pop-up then ends above the status bar, else above it, never above y 8.
     function popupY(anchorItem, popupHeight) {
         if (!anchorItem)
             return 8
         const top = anchorItem.mapToItem(navigation.scene, 0, 0).y
-        const below = top + anchorItem.height + 8
-        if (below + popupHeight <= navigation.statusBarTop)
-            return below
-        return Math.max(8, top - 8 - popupHeight)
+        return WindowLogic.popupY(top, anchorItem.height, popupHeight, navigation.statusBarTop)
     }
 
     function popupX(anchorItem) {

@@ -1,0 +1,131 @@
+import QtQuick
+import "WindowLogic.js" as WindowLogic
+
+// The account menu and the modal dialogs over their dimming mask. The window says which is open; a
+// dialog takes the keyboard focus when it opens, so Tab moves through its controls.
+Item {
+    id: dialogs
+
+    required property var controller
+    required property real statusBarTop
+
+    // A click anywhere else closes the account menu and still reaches the control underneath.
+    MouseArea {
+        anchors.fill: parent
+        visible: dialogs.controller.accountMenu
+        onPressed: mouse => {
+            dialogs.controller.accountMenu = false
+            mouse.accepted = false
+        }
+    }
+
+    AccountMenu {
+        id: accountMenu
+
+        readonly property var anchorItem: dialogs.controller.accountMenuAnchor
+        readonly property var position: {
+            if (!visible || !anchorItem)
+                return { x: 8, y: 8 }
+            const at = anchorItem.mapToItem(dialogs, 0, 0)
+            return WindowLogic.accountMenuPosition(dialogs.controller.accountMenuSource, at.x, at.y, anchorItem.width,
+                                                   anchorItem.height, width, height, dialogs.width,
+                                                   dialogs.statusBarTop)
+        }
+
+        x: position.x
+        y: position.y
+        visible: dialogs.controller.accountMenu
+        userName: dialogs.controller.userName
+        vipNum: dialogs.controller.vipNum
+        vipType: dialogs.controller.vipType
+        vipExpiryText: dialogs.controller.vipExpiryText
+        points: dialogs.controller.points
+        lightMode: dialogs.controller.dawn
+        ink: dialogs.controller.ink
+        ink2: dialogs.controller.ink2
+        ink3: dialogs.controller.ink3
+        ink4: dialogs.controller.ink4
+        primary: dialogs.controller.primary
+        accent: dialogs.controller.accent
+        edge: dialogs.controller.edge
+        onSignOutRequested: dialogs.controller.signOut()
+    }
+
+    // A click on the mask closes the route dialog when it falls outside it, else the sign-in or log
+    // dialog; clicks on a dialog itself never reach it.
+    Rectangle {
+        anchors.fill: parent
+        visible: dialogs.controller.modalOpen
+        color: dialogs.controller.dawn ? "#52000000" : "#85000000"
+
+        MouseArea {
+            anchors.fill: parent
+            acceptedButtons: Qt.AllButtons
+            onWheel: wheel => wheel.accepted = true
+            onClicked: {
+                const c = dialogs.controller
+                if (c.nodeDialog) {
+                    c.nodeDialog = false
+                } else {
+                    c.loginDialog = false
+                    c.logDialog = false
+                }
+            }
+        }
+    }
+
+    RouteDialog {
+        anchors.centerIn: parent
+        width: 500
+        height: 620
+        visible: dialogs.controller.nodeDialog
+        nodes: dialogs.controller.nodes
+        selectedNode: dialogs.controller.selectedNode
+        loading: dialogs.controller.routesLoading
+        routeError: dialogs.controller.routeError
+        loggedIn: dialogs.controller.loggedIn
+        lightMode: dialogs.controller.dawn
+        ink: dialogs.controller.ink
+        ink2: dialogs.controller.ink2
+        ink3: dialogs.controller.ink3
+        ink4: dialogs.controller.ink4
+        primary: dialogs.controller.primary
+        accent: dialogs.controller.accent
+        neon: dialogs.controller.neon
+        edge: dialogs.controller.edge
+        onRouteChosen: route => dialogs.controller.chooseNode(route)
+        onRetryRequested: dialogs.controller.requestRoutes("node-dialog-retry")
+        onCloseRequested: dialogs.controller.nodeDialog = false
+        onVisibleChanged: {
+            if (visible)
+                forceActiveFocus()
+        }
+    }
+
+    LogDialog {
+        anchors.centerIn: parent
+        width: Math.min(760, dialogs.width - 72)
+        height: Math.min(560, dialogs.height - 90)
+        visible: dialogs.controller.logDialog
+        entries: dialogs.controller.singBoxLogs
+        running: singBoxManager.running
+        lightMode: dialogs.controller.dawn
+        ink: dialogs.controller.ink
+        ink2: dialogs.controller.ink2
+        ink3: dialogs.controller.ink3
+        ink4: dialogs.controller.ink4
+        primary: dialogs.controller.primary
+        accent: dialogs.controller.accent
+        neon: dialogs.controller.neon
+        edge: dialogs.controller.edge
+        onCopyRequested: dialogs.controller.copySingBoxLogs()
+        onClearRequested: dialogs.controller.clearSingBoxLogs()
+        onCloseRequested: dialogs.controller.logDialog = false
+        onVisibleChanged: {
+            if (visible)
+                forceActiveFocus()
+        }
+    }
+
+    // MERGE(auth): the sign-in dialog goes here.
+}
