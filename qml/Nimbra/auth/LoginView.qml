@@ -49,7 +49,7 @@ Item {
 
     Column {
         width: parent.width
-        spacing: 14
+        spacing: 16
 
         Rectangle {
             id: modes
