@@ -10,6 +10,13 @@ Item {
 
     readonly property string phone: "13800138000"
 
+    // Something behind the mask that Tab must not reach while the dialog is open.
+    Rectangle {
+        width: 10
+        height: 10
+        activeFocusOnTab: true
+    }
+
     // Stands in for the account client: the same invokables and signals, recording every call.
     QtObject {
         id: fakeApi
@@ -188,6 +195,15 @@ Item {
             child(login, "codeField").focusInput()
             keyClick(Qt.Key_Enter)
             compare(fakeApi.calls, [["verifySms", root.phone, "4321", true]])
+            // Tab wraps inside the dialog, both ways.
+            const closeButton = child(modal, "closeButton")
+            child(login, "registerLink").forceActiveFocus()
+            keyClick(Qt.Key_Tab)
+            tryVerify(() => closeButton.activeFocus)
+            keyClick(Qt.Key_Tab)
+            tryVerify(() => child(login, "smsModeTab").activeFocus)
+            keyClick(Qt.Key_Backtab)
+            tryVerify(() => closeButton.activeFocus)
         }
 
         // Matching is by operation label: the answer completes the dialog after a view switch, and the

@@ -7,13 +7,11 @@ Rectangle {
 
     property AuthTheme theme: AuthTheme {}
     property string text: ""
-    property bool busy: false
 
     signal activated()
 
     implicitHeight: 46
     radius: 12
-    opacity: busy ? 0.72 : 1
     border.width: activeFocus ? 2 : 0
     border.color: Qt.lighter(theme.primary, 1.4)
     gradient: Gradient {
