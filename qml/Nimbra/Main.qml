@@ -307,6 +307,8 @@ Window {
             }
 
             WindowDialogs {
+                id: dialogs
+
                 anchors.fill: parent
                 controller: window
                 statusBarTop: statusBar.y

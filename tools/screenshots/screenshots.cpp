@@ -96,7 +96,9 @@ const WindowShot kSignedOutShots[] = {
     {"settings", "selectTab('settings', 3)"},
     {"toast", "selectTab('home', 0); toast('已切换区服：艾欧尼亚')", true},
     {"toast-warning", "toast('请先登录后再开始加速', true)", true},
-    {"sign-in", "openLogin()"},
+    {"sign-in", "dialogs.signIn.reset(); openLogin()"},
+    {"sign-in-password", "dialogs.signIn.reset(); dialogs.signIn.setLoginMode(true); openLogin()"},
+    {"register", "dialogs.signIn.reset(); dialogs.signIn.registerMode = true; openLogin()"},
 };
 
 const WindowShot kSignedInShots[] = {

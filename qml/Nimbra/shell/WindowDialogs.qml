@@ -1,4 +1,5 @@
 import QtQuick
+import Nimbra
 import "WindowLogic.js" as WindowLogic
 
 // The account menu and the modal dialogs over their dimming mask. The window says which is open; a
@@ -8,6 +9,7 @@ Item {
 
     required property var controller
     required property real statusBarTop
+    readonly property alias signIn: authModal
 
     // A click anywhere else closes the account menu and still reaches the control underneath.
     MouseArea {
@@ -127,5 +129,29 @@ Item {
         }
     }
 
-    // MERGE(auth): the sign-in dialog goes here.
+    AuthModal {
+        id: authModal
+
+        anchors.centerIn: parent
+        visible: dialogs.controller.loginDialog
+        api: passportApi
+        lightMode: dialogs.controller.dawn
+        ink: dialogs.controller.ink
+        ink2: dialogs.controller.ink2
+        ink3: dialogs.controller.ink3
+        ink4: dialogs.controller.ink4
+        primary: dialogs.controller.primary
+        accent: dialogs.controller.accent
+        onClosed: dialogs.controller.loginDialog = false
+        onToastRequested: (message, warning) => dialogs.controller.toast(message, warning)
+        onLoginSucceeded: {
+            dialogs.controller.loginDialog = false
+            dialogs.controller.toast("登录成功，欢迎回来，" + dialogs.controller.userName)
+        }
+        onRegistrationSucceeded: {
+            dialogs.controller.loginDialog = false
+            dialogs.controller.toast("注册成功，已自动登录并赠送 3 天 VIP 体验")
+        }
+        onPasswordReset: dialogs.controller.toast("密码修改成功，请使用新密码登录")
+    }
 }
