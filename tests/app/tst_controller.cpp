@@ -21,6 +21,8 @@
 #include <QQmlApplicationEngine>
 #include <QQmlContext>
 #include <QQmlExpression>
+#include <QQuickItem>
+#include <QQuickWindow>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QStandardPaths>
@@ -148,6 +150,51 @@ QStringList ownRoutes()
         routes << line.section(QLatin1Char(' '), 0, 0);
     routes.sort();
     return routes;
+}
+
+bool shown(const QQuickItem *item)
+{
+    for (; item; item = item->parentItem()) {
+        if (!item->isVisible() || item->opacity() <= 0)
+            return false;
+    }
+    return true;
+}
+
+// The last shown item under root (in painting order, so the topmost of equals) whose objectName or
+// visible text is the given one.
+QQuickItem *findShown(QQuickItem *root, const QString &nameOrText)
+{
+    QQuickItem *found = nullptr;
+    const QList<QQuickItem *> children = root->childItems();
+    for (QQuickItem *child : children) {
+        if (QQuickItem *inner = findShown(child, nameOrText))
+            found = inner;
+    }
+    if (!found && shown(root) &&
+        (root->objectName() == nameOrText || root->property("text").toString() == nameOrText))
+        found = root;
+    return found;
+}
+
+// A person's click on what they see: the centre of the item, wherever the window shows it.
+bool click(QQuickWindow *window, QQuickItem *root, const QString &nameOrText)
+{
+    QQuickItem *item = findShown(root, nameOrText);
+    if (!item) {
+        qWarning("nothing shown reads %s", qPrintable(nameOrText));
+        return false;
+    }
+    const QPointF centre = item->mapToScene(QPointF(item->width() / 2, item->height() / 2));
+    QTest::mouseClick(window, Qt::LeftButton, Qt::NoModifier, centre.toPoint());
+    return true;
+}
+
+// Typing on the keyboard into whatever has the focus (digits and Latin letters).
+void typeText(QWindow *window, const QString &text)
+{
+    for (const QChar ch : text)
+        QTest::keyClick(window, ch.toLatin1());
 }
 
 } // namespace
@@ -356,6 +403,75 @@ private slots:
         c.eval(QStringLiteral("toggleAcceleration()"));
         QTRY_VERIFY_WITH_TIMEOUT(!c.isTrue("boosting"), 10000);
         QCOMPARE(c.text("toastText"), QStringLiteral("加速已停止，通道已释放"));
+        QTRY_VERIFY_WITH_TIMEOUT(ownRoutes().isEmpty(), 3000);
+        QVERIFY2(c.warnings.isEmpty(), qPrintable(c.warnings.join(QLatin1Char('\n'))));
+    }
+
+    // A person's session through the visible window: sign in with an SMS code, choose a game and a
+    // route, boost, stop, sign out from the account menu.
+    void throughTheWindow()
+    {
+        Client c(m_service->baseUrl());
+        auto *window = qobject_cast<QQuickWindow *>(c.window);
+        QVERIFY(window && QTest::qWaitForWindowExposed(window));
+        QQuickItem *scene = window->contentItem();
+        c.gameList->loadCommon();
+        QTRY_VERIFY_WITH_TIMEOUT(c.data.commonGamesLoaded(), 10000);
+
+        // Signed out, the membership tab opens the sign-in dialog instead.
+        QVERIFY(click(window, scene, QStringLiteral("会员")));
+        QVERIFY(c.isTrue("loginDialog && tab === 'home'"));
+        QQuickItem *login = findShown(scene, QStringLiteral("loginView"));
+        QVERIFY(login);
+        const QString phone = QStringLiteral("13800138000");
+        QVERIFY(click(window, findShown(login, QStringLiteral("phoneField")), QStringLiteral("input")));
+        typeText(window, phone);
+        QVERIFY(click(window, login, QStringLiteral("获取验证码")));
+        QTRY_COMPARE_WITH_TIMEOUT(c.text("toastText"), QStringLiteral("验证码已发送"), 10000);
+        const QString code = m_service->latestSmsCode(phone);
+        QVERIFY(!code.isEmpty());
+        QVERIFY(click(window, findShown(login, QStringLiteral("codeField")), QStringLiteral("input")));
+        typeText(window, code);
+        QVERIFY(click(window, login, QStringLiteral("agreeBox")));
+        QTest::keyClick(window, Qt::Key_Return);
+        QTRY_VERIFY_WITH_TIMEOUT(c.isTrue("loggedIn && !loginDialog"), 10000);
+        QCOMPARE(c.text("toastText"), QStringLiteral("登录成功，欢迎回来，138****8000"));
+
+        // A game from the common list, then a route from the dialog the route selector opens.
+        QQuickItem *list = findShown(scene, QStringLiteral("gameList"));
+        QTRY_VERIFY(list && list->property("count").toInt() > 1);
+        QVERIFY(click(window, list, QStringLiteral("永劫无间")));
+        QCOMPARE(c.text("gameId"), QStringLiteral("yj"));
+        QVERIFY(c.settled());
+        QVERIFY(click(window, scene, QStringLiteral("线路")));
+        QVERIFY(c.isTrue("nodeDialog"));
+        // The first route: the dev service gives this game a second one the core cannot run.
+        const QString route = c.text("nodes[0].name");
+        QVERIFY(click(window, findShown(scene, QStringLiteral("routeRow0")), route));
+        QVERIFY(c.isTrue("!nodeDialog"));
+        QCOMPARE(c.text("line"), route);
+        QVERIFY(c.settled());
+
+        if (!g_inPrivateNetwork) {
+            qInfo("not root: the core is not started (its routes need a private network namespace)");
+        } else {
+            QVERIFY(click(window, scene, QStringLiteral("一键加速")));
+            QTRY_VERIFY_WITH_TIMEOUT(findShown(scene, QStringLiteral("停止")), 15000);
+            QCOMPARE(findShown(scene, QStringLiteral("statusText"))->property("text").toString(),
+                     QStringLiteral("加速中 · 永劫无间 · ") + c.text("server"));
+            QVERIFY(!ownRoutes().isEmpty());
+            QVERIFY(click(window, scene, QStringLiteral("停止")));
+            QTRY_VERIFY_WITH_TIMEOUT(findShown(scene, QStringLiteral("一键加速")), 10000);
+            QTRY_VERIFY_WITH_TIMEOUT(ownRoutes().isEmpty(), 3000);
+            // Signing out while boosting leaves neither the core nor its routes behind.
+            QVERIFY(click(window, scene, QStringLiteral("一键加速")));
+            QTRY_VERIFY_WITH_TIMEOUT(c.isTrue("boosting") && !ownRoutes().isEmpty(), 15000);
+        }
+        QVERIFY(click(window, scene, QStringLiteral("railAvatar")));
+        QVERIFY(c.isTrue("accountMenu"));
+        QVERIFY(click(window, scene, QStringLiteral("退出登录")));
+        QVERIFY(c.isTrue("!loggedIn && !accountMenu && !boosting"));
+        QTRY_VERIFY_WITH_TIMEOUT(!c.singBox->running() && !c.singBox->starting(), 10000);
         QTRY_VERIFY_WITH_TIMEOUT(ownRoutes().isEmpty(), 3000);
         QVERIFY2(c.warnings.isEmpty(), qPrintable(c.warnings.join(QLatin1Char('\n'))));
     }

@@ -3,7 +3,13 @@
 // Starts the dev service (tools/devservice) on a free loopback port for one test and stops it again.
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
@@ -45,6 +51,25 @@ public:
     bool isRunning() const { return m_port > 0 && m_process.state() == QProcess::Running; }
     int port() const { return m_port; }
     QString baseUrl() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_port); }
+
+    // The SMS code the service last "sent" to a phone, read back through its dev-only endpoint; empty
+    // when there is none.
+    QString latestSmsCode(const QString &phone) const
+    {
+        QNetworkAccessManager network;
+        QNetworkRequest request(QUrl(baseUrl() + QStringLiteral("/__dev/sms/latest")));
+        request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
+        request.setTransferTimeout(10000);
+        QNetworkReply *reply = network.post(
+            request,
+            QJsonDocument(QJsonObject{{QStringLiteral("phone"), phone}}).toJson(QJsonDocument::Compact));
+        QEventLoop loop;
+        QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+        loop.exec();
+        const QJsonObject answer = QJsonDocument::fromJson(reply->readAll()).object();
+        reply->deleteLater();
+        return answer.value(QStringLiteral("data")).toObject().value(QStringLiteral("code")).toString();
+    }
 
 private:
     QTemporaryDir m_dir;

@@ -1,5 +1,6 @@
 import QtQuick
 import Nimbra
+import "../SessionLogic.js" as Session
 import "WindowLogic.js" as WindowLogic
 
 // The account menu and the modal dialogs over their dimming mask. The window says which is open; a
@@ -144,9 +145,11 @@ Item {
         accent: dialogs.controller.accent
         onClosed: dialogs.controller.loginDialog = false
         onToastRequested: (message, warning) => dialogs.controller.toast(message, warning)
-        onLoginSucceeded: {
+        // The dialog hears of the sign-in before the state store does, so the name comes from the
+        // answer's phone, masked as the window masks it.
+        onLoginSucceeded: phone => {
             dialogs.controller.loginDialog = false
-            dialogs.controller.toast("登录成功，欢迎回来，" + dialogs.controller.userName)
+            dialogs.controller.toast("登录成功，欢迎回来，" + Session.maskUserName(phone))
         }
         onRegistrationSucceeded: {
             dialogs.controller.loginDialog = false
