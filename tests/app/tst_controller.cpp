@@ -426,6 +426,15 @@ private slots:
         const QString phone = QStringLiteral("13800138000");
         QVERIFY(click(window, findShown(login, QStringLiteral("phoneField")), QStringLiteral("input")));
         typeText(window, phone);
+        // Esc hides the dialog as the mask does: what was typed is still there when it comes back.
+        QTest::keyClick(window, Qt::Key_Escape);
+        QVERIFY(c.isTrue("!loginDialog"));
+        QVERIFY(click(window, scene, QStringLiteral("会员")));
+        QVERIFY(c.isTrue("loginDialog"));
+        QCOMPARE(findShown(findShown(login, QStringLiteral("phoneField")), QStringLiteral("input"))
+                     ->property("text")
+                     .toString(),
+                 phone);
         QVERIFY(click(window, login, QStringLiteral("获取验证码")));
         QTRY_COMPARE_WITH_TIMEOUT(c.text("toastText"), QStringLiteral("验证码已发送"), 10000);
         const QString code = m_service->latestSmsCode(phone);
