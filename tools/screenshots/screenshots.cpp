@@ -190,6 +190,13 @@ int renderWindow(const QString &outputDir, int settleMs)
         return 1;
     }
     spin(settleMs);
+    // What the home page's pictures cost once the catalogue is in.
+    std::printf("home backgrounds decoded: %d, %.1f MiB (common games %d, known games %d)\n",
+                evaluate(window, QStringLiteral("pages.home.backdrop.decodedCount")).toInt(),
+                evaluate(window, QStringLiteral("pages.home.backdrop.decodedBytes")).toDouble() /
+                    (1024 * 1024),
+                evaluate(window, QStringLiteral("commonGames.length")).toInt(),
+                evaluate(window, QStringLiteral("allKnownGames.length")).toInt());
     bool ok = renderShots(window, kSignedOutShots, outputDir, settleMs);
 
     auth.loginPassword(QStringLiteral("13800138000"), QStringLiteral("nimbra123"));
