@@ -142,7 +142,6 @@ Item {
             theme: view.theme
             iconName: "shield"
             placeholderText: "验证码"
-            maximumLength: 12
             actionVisible: true
             onActionClicked: view.sendCodeRequested(view.phoneText)
         }

@@ -63,7 +63,6 @@ Item {
             theme: form.theme
             iconName: "shield"
             placeholderText: "验证码"
-            maximumLength: 12
             actionVisible: true
             onActionClicked: form.sendCodeRequested(form.phoneText)
         }
