@@ -1,0 +1,119 @@
+pragma ComponentBehavior: Bound
+
+import QtQuick
+import "../Fonts.js" as Fonts
+
+// The signed-in user's card: account, membership, points and the sign-out entry. The window places
+// and shows it.
+Item {
+    id: menu
+
+    property string userName: ""
+    property int vipNum: 0
+    property string vipType: ""
+    property string vipExpiryText: ""
+    property int points: 0
+
+    property bool lightMode: false
+    property color ink: lightMode ? "#182338" : "#e6eefa"
+    property color ink2: lightMode ? "#b2182338" : "#b3e6eefa"
+    property color ink3: lightMode ? "#75182338" : "#75e6eefa"
+    property color ink4: lightMode ? "#42182338" : "#42e6eefa"
+    property color primary: lightMode ? "#2f7bf2" : "#50aaff"
+    property color accent: lightMode ? "#ff7e4d" : "#ff8c50"
+    property color edge: lightMode ? "#82ffffff" : "#48ffffff"
+
+    readonly property bool member: vipNum > 0
+
+    signal signOutRequested()
+
+    width: 232
+    height: 186
+    Accessible.role: Accessible.PopupMenu
+    Accessible.name: "用户中心"
+
+    PopupCard {
+        anchors.fill: parent
+        theme: menu
+    }
+
+    Column {
+        x: 16
+        y: 12
+        width: parent.width - 32
+        spacing: 3
+
+        Text {
+            text: "用户中心"
+            color: menu.ink
+            font.family: Fonts.ui()
+            font.pixelSize: 14
+            font.bold: true
+        }
+
+        Text {
+            objectName: "accountText"
+            width: parent.width
+            text: "账号：" + menu.userName
+            color: menu.ink2
+            elide: Text.ElideRight
+            font.family: Fonts.ui()
+            font.pixelSize: 12
+        }
+
+        Item {
+            width: parent.width
+            height: statusText.implicitHeight
+
+            Text {
+                text: "会员状态"
+                color: menu.ink2
+                font.family: Fonts.ui()
+                font.pixelSize: 12
+            }
+
+            Text {
+                id: statusText
+
+                objectName: "statusText"
+                anchors.right: parent.right
+                text: menu.member ? "VIP · 序号 " + menu.vipNum : "普通用户"
+                color: menu.member ? "#d6ae55" : menu.ink3
+                font.family: Fonts.ui()
+                font.pixelSize: 12
+                font.bold: menu.member
+            }
+        }
+
+        Repeater {
+            model: [
+                "会员类型：" + (menu.vipType !== "" ? menu.vipType : (menu.member ? "尊享会员" : "—")),
+                "有效期：" + (menu.vipExpiryText !== "" ? menu.vipExpiryText : "—"),
+                "积分余额：" + menu.points
+            ]
+
+            delegate: Text {
+                required property string modelData
+
+                width: parent ? parent.width : 0
+                text: modelData
+                color: menu.ink3
+                elide: Text.ElideRight
+                font.family: Fonts.ui()
+                font.pixelSize: 12
+            }
+        }
+    }
+
+    DialogButton {
+        objectName: "signOutButton"
+        anchors.left: parent.left
+        anchors.right: parent.right
+        anchors.bottom: parent.bottom
+        anchors.margins: 12
+        theme: menu
+        text: "退出登录"
+        tint: menu.accent
+        onActivated: menu.signOutRequested()
+    }
+}

@@ -1,0 +1,161 @@
+pragma ComponentBehavior: Bound
+
+import QtQuick
+import QtQuick.Controls.Basic
+import "../Fonts.js" as Fonts
+
+// The in-app run log: the window's entries, newest last. It jumps to the end when shown and whenever
+// new lines arrive while it is shown.
+FocusScope {
+    id: dialog
+
+    property var entries: []
+    property bool running: false
+
+    property bool lightMode: false
+    property color ink: lightMode ? "#182338" : "#e6eefa"
+    property color ink2: lightMode ? "#b2182338" : "#b3e6eefa"
+    property color ink3: lightMode ? "#75182338" : "#75e6eefa"
+    property color ink4: lightMode ? "#42182338" : "#42e6eefa"
+    property color primary: lightMode ? "#2f7bf2" : "#50aaff"
+    property color accent: lightMode ? "#ff7e4d" : "#ff8c50"
+    property color neon: lightMode ? "#00c97c" : "#3dffa8"
+    property color edge: lightMode ? "#82ffffff" : "#48ffffff"
+
+    // The last entry seen: the log is capped, so at the cap new lines replace old ones and the
+    // length alone does not tell that something arrived.
+    property var lastEntry: null
+
+    signal copyRequested()
+    signal clearRequested()
+    signal closeRequested()
+
+
+    Accessible.role: Accessible.Dialog
+    Accessible.name: "运行日志"
+    Keys.onEscapePressed: closeRequested()
+    onVisibleChanged: {
+        if (visible)
+            followTimer.restart()
+    }
+    onEntriesChanged: {
+        const list = entries || []
+        const last = list.length > 0 ? list[list.length - 1] : null
+        const arrived = last !== null && last !== lastEntry
+        lastEntry = last
+        if (arrived && visible)
+            followTimer.restart()
+    }
+
+    // Waits a turn, so the list has taken the new entries before it moves.
+    Timer {
+        id: followTimer
+
+        interval: 0
+        onTriggered: {
+            if (dialog.visible)
+                logList.positionViewAtEnd()
+        }
+    }
+
+    PopupCard {
+        anchors.fill: parent
+        theme: dialog
+    }
+
+    DialogHeader {
+        id: header
+
+        width: parent.width
+        theme: dialog
+        title: "运行日志"
+        subtitle: dialog.running ? "运行中 · 实时输出 + HTTP 调试" : "显示最近运行与 HTTP 调试记录"
+        onCloseRequested: dialog.closeRequested()
+
+        DialogButton {
+            objectName: "copyButton"
+            theme: dialog
+            text: "复制全部"
+            onActivated: dialog.copyRequested()
+        }
+
+        DialogButton {
+            objectName: "clearButton"
+            theme: dialog
+            text: "清空"
+            tint: dialog.accent
+            onActivated: dialog.clearRequested()
+        }
+    }
+
+    Rectangle {
+        anchors.fill: parent
+        anchors.topMargin: header.height
+        anchors.leftMargin: 20
+        anchors.rightMargin: 20
+        anchors.bottomMargin: 20
+        radius: 12
+        color: Qt.alpha(dialog.ink, 0.03)
+        border.width: 1
+        border.color: Qt.alpha(dialog.ink, 0.08)
+
+        Text {
+            objectName: "emptyText"
+            visible: logList.count === 0
+            anchors.centerIn: parent
+            text: "暂无运行日志"
+            color: dialog.ink3
+            font.family: Fonts.ui()
+            font.pixelSize: 13
+        }
+
+        ListView {
+            id: logList
+
+            objectName: "logList"
+            anchors.fill: parent
+            anchors.margins: 8
+            clip: true
+            model: dialog.entries
+            boundsBehavior: Flickable.StopAtBounds
+            ScrollBar.vertical: ScrollBar {}
+
+            delegate: Rectangle {
+                id: entry
+
+                required property var modelData
+
+                width: ListView.view.width
+                height: Math.max(timeText.implicitHeight, messageText.implicitHeight) + 8
+                radius: 6
+                color: modelData.error ? Qt.alpha(dialog.accent, 0.1) : "transparent"
+
+                Text {
+                    id: timeText
+
+                    x: 8
+                    y: 4
+                    width: 64
+                    text: String(entry.modelData.time || "")
+                    color: dialog.ink3
+                    font.family: Fonts.latin()
+                    font.pixelSize: 12
+                }
+
+                Text {
+                    id: messageText
+
+                    anchors.left: timeText.right
+                    anchors.right: parent.right
+                    anchors.rightMargin: 12
+                    y: 4
+                    text: String(entry.modelData.text || "")
+                    wrapMode: Text.Wrap
+                    color: entry.modelData.error ? dialog.accent : dialog.ink2
+                    font.family: Fonts.ui()
+                    font.pixelSize: 12
+                }
+            }
+        }
+    }
+}

@@ -1,0 +1,22 @@
+import QtQuick
+import Nimbra
+
+// The opaque card of a pop-up or dialog. It takes every click that lands on it, so a click inside
+// never reaches the layer behind that closes the pop-up.
+GlassCard {
+    id: card
+
+    required property var theme
+
+    lightMode: theme.lightMode
+    darkSurface: "#f2070c18"
+    lightSurface: "#f4e9eff7"
+    darkEdge: theme.edge
+    lightEdge: theme.edge
+
+    MouseArea {
+        anchors.fill: parent
+        acceptedButtons: Qt.AllButtons
+        onWheel: wheel => wheel.accepted = true
+    }
+}

@@ -1,0 +1,94 @@
+.pragma library
+.import "../SessionLogic.js" as Session
+
+// Pure placement and listing rules of the main window's pop-ups and dialogs. Coordinates are in the
+// scene's design space; the window passes the anchor's geometry and the status bar's top edge.
+
+const popupGap = 8
+const frameInset = 8
+const railMenuGap = 10
+const shownRouteCount = 7
+
+// Below the anchor when the pop-up then ends above the status bar, else above it; never above y = 8.
+function popupY(anchorY, anchorHeight, popupHeight, statusBarTop) {
+    const below = anchorY + anchorHeight + popupGap
+    if (below + popupHeight <= statusBarTop)
+        return below
+    return Math.max(frameInset, anchorY - popupGap - popupHeight)
+}
+
+function clamp(value, low, high) {
+    return Math.max(low, Math.min(value, high))
+}
+
+// From the rail avatar the menu opens to its right, centred on it; from the title chip it hangs under
+// the chip, right-aligned with it. Either way it stays inside the frame and above the status bar.
+function accountMenuPosition(source, anchorX, anchorY, anchorWidth, anchorHeight, menuWidth, menuHeight, frameWidth,
+                             statusBarTop) {
+    let x
+    let y
+    if (source === "rail-avatar") {
+        x = anchorX + anchorWidth + railMenuGap
+        y = anchorY + (anchorHeight - menuHeight) / 2
+    } else {
+        x = anchorX + anchorWidth - menuWidth
+        y = anchorY + anchorHeight + popupGap
+    }
+    return {
+        x: clamp(x, frameInset, frameWidth - frameInset - menuWidth),
+        y: clamp(y, frameInset, statusBarTop - frameInset - menuHeight)
+    }
+}
+
+// The account menu's state after a click on an anchor: a second click on the same anchor closes it,
+// a click on the other one moves it there.
+function toggledAccountMenu(open, openSource, openAnchor, source, anchor) {
+    return !(open && openSource === source && openAnchor === anchor)
+}
+
+// The routes as plain arrays; the back end may hand over list objects that only carry a length.
+function toArray(list) {
+    const result = []
+    const count = list && typeof list.length === "number" ? list.length : 0
+    for (let i = 0; i < count; ++i)
+        result.push(list[i])
+    return result
+}
+
+// The first seven routes are offered; the rest are listed as full, whatever their own flag says.
+function splitRoutes(nodes) {
+    const all = toArray(nodes)
+    return { shown: all.slice(0, shownRouteCount), overflow: all.slice(shownRouteCount) }
+}
+
+function routeRowKey(route) {
+    return Session.firstText(route, ["id", "node_id", "route_id", "key", "name"])
+}
+
+function isSelectedRoute(route, selectedNode) {
+    const key = routeRowKey(route)
+    return key !== "" && key === routeRowKey(selectedNode)
+}
+
+function count(value) {
+    const number = Number(value)
+    return isFinite(number) && number > 0 ? Math.round(number) : 0
+}
+
+// The texts of one route row: its detail line, the choice label and the load figure below it.
+function routeRowTexts(route, full, selected) {
+    const cap = count(route ? route.cap : 0)
+    const load = cap > 0 ? count(route.cur) + "/" + cap : ""
+    if (full) {
+        return {
+            detail: Session.nodeKind(route) === "shared" ? "线路已满" : Session.nodeKindLabel(route) + " · 线路已满",
+            choice: "不可选择",
+            load: load !== "" ? load : "满载"
+        }
+    }
+    return {
+        detail: Session.nodeDetailLabel(route),
+        choice: selected ? "已选择" : "选择",
+        load: load !== "" ? load : "可用"
+    }
+}

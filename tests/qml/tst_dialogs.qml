@@ -1,0 +1,176 @@
+import QtQuick
+import QtTest
+import "qrc:/qt/qml/Nimbra/shell"
+
+Item {
+    id: root
+
+    width: 1240
+    height: 760
+
+    Component {
+        id: routeComponent
+
+        RouteDialog {}
+    }
+
+    Component {
+        id: logComponent
+
+        LogDialog {
+            width: 760
+            height: 400
+        }
+    }
+
+    Component {
+        id: menuComponent
+
+        AccountMenu {}
+    }
+
+    SignalSpy {
+        id: spy
+    }
+
+    TestCase {
+        name: "Dialogs"
+        when: windowShown
+
+        function create(component, properties, signalName) {
+            const item = createTemporaryObject(component, root, properties)
+            verify(item)
+            spy.target = null
+            spy.signalName = signalName
+            spy.target = item
+            spy.clear()
+            return item
+        }
+
+        function eightRoutes() {
+            const list = []
+            for (let i = 1; i <= 8; ++i)
+                list.push({ id: "r" + i, name: "线路 " + i, full: false, cur: i, cap: 10 })
+            return list
+        }
+
+        function test_routeRows() {
+            const dialog = create(routeComponent, { nodes: eightRoutes(), selectedNode: { id: "r2" }, loggedIn: true },
+                                  "routeChosen")
+            waitForRendering(dialog)
+            verify(findChild(dialog, "routeRow6"))
+            verify(!findChild(dialog, "routeRow7"))
+            verify(findChild(dialog, "fullHeading").visible)
+            verify(!findChild(dialog, "retryButton").visible)
+
+            const eighth = findChild(dialog, "fullRow0")
+            compare(eighth.modelData.id, "r8")
+            compare(eighth.opacity, 0.52)
+            compare(findChild(eighth, "routeChoice").text, "不可选择")
+            compare(findChild(eighth, "routeLoad").text, "8/10")
+            compare(findChild(findChild(dialog, "routeRow1"), "routeChoice").text, "已选择")
+            compare(findChild(findChild(dialog, "routeRow2"), "routeChoice").text, "选择")
+            dialog.selectedNode = { id: "r8" }
+            verify(eighth.selected)
+            compare(findChild(eighth, "routeChoice").text, "不可选择")
+
+            mouseClick(findChild(dialog, "routeRow2"))
+            compare(spy.count, 1)
+            compare(spy.signalArguments[0][0].id, "r3")
+
+            const focused = findChild(dialog, "routeRow4")
+            focused.forceActiveFocus()
+            keyClick(Qt.Key_Space)
+            compare(spy.count, 2)
+            compare(spy.signalArguments[1][0].id, "r5")
+        }
+
+        function test_routeEmpty_data() {
+            return [
+                { tag: "signed in", loggedIn: true, loading: false, error: "", title: "暂无实时线路数据", retry: true },
+                { tag: "with error", loggedIn: true, loading: false, error: "线路加载失败", title: "线路加载失败",
+                  retry: true },
+                { tag: "signed out", loggedIn: false, loading: false, error: "", title: "暂无实时线路数据", retry: false },
+                { tag: "loading", loggedIn: true, loading: true, error: "", title: "暂无实时线路数据", retry: false }
+            ]
+        }
+
+        function test_routeEmpty(data) {
+            const dialog = create(routeComponent, { loggedIn: data.loggedIn, loading: data.loading,
+                                                    routeError: data.error }, "retryRequested")
+            const retry = findChild(dialog, "retryButton")
+            compare(findChild(dialog, "emptyTitle").text, data.title)
+            compare(retry.visible, data.retry)
+            if (data.retry) {
+                mouseClick(retry)
+                compare(spy.count, 1)
+            }
+        }
+
+        function test_escapeCloses() {
+            const dialog = create(routeComponent, {}, "closeRequested")
+            dialog.forceActiveFocus()
+            keyClick(Qt.Key_Escape)
+            compare(spy.count, 1)
+        }
+
+        function entries(from, count) {
+            const list = []
+            for (let i = from; i < from + count; ++i)
+                list.push({ time: "12:00:00", text: "第 " + i + " 行 " + "x".repeat(i % 90), error: i % 7 === 0,
+                            important: false })
+            return list
+        }
+
+        function test_logFollowsEnd() {
+            const dialog = create(logComponent, {}, "clearRequested")
+            const list = findChild(dialog, "logList")
+            verify(findChild(dialog, "emptyText").visible)
+
+            dialog.visible = false
+            dialog.entries = entries(0, 120)
+            dialog.visible = true
+            tryVerify(() => list.atYEnd && list.contentY > 0)
+
+            list.positionViewAtBeginning()
+            dialog.entries = dialog.entries.concat(entries(120, 5))
+            tryVerify(() => list.atYEnd)
+
+            // At the cap the length stays the same while new lines replace old ones.
+            list.positionViewAtBeginning()
+            dialog.entries = dialog.entries.slice(5).concat(entries(125, 5))
+            tryVerify(() => list.atYEnd)
+
+            mouseClick(findChild(dialog, "clearButton"))
+            compare(spy.count, 1)
+        }
+
+        function test_accountMenu_data() {
+            return [
+                { tag: "member", vipNum: 12, vipType: "", status: "VIP · 序号 12", type: "会员类型：尊享会员" },
+                { tag: "member with type", vipNum: 3, vipType: "月卡会员", status: "VIP · 序号 3", type: "会员类型：月卡会员" },
+                { tag: "no member", vipNum: 0, vipType: "", status: "普通用户", type: "会员类型：—" }
+            ]
+        }
+
+        function test_accountMenu(data) {
+            const menu = create(menuComponent, { userName: "138****0000", vipNum: data.vipNum, vipType: data.vipType },
+                                "signOutRequested")
+            compare(findChild(menu, "statusText").text, data.status)
+            verify(findChild(menu, "accountText").text === "账号：138****0000")
+            verify(findText(menu, data.type), data.type)
+            mouseClick(findChild(menu, "signOutButton"))
+            compare(spy.count, 1)
+        }
+
+        function findText(item, text) {
+            if (item.text === text)
+                return true
+            for (let i = 0; i < item.children.length; ++i) {
+                if (findText(item.children[i], text))
+                    return true
+            }
+            return false
+        }
+    }
+}

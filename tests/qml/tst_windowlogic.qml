@@ -1,0 +1,124 @@
+import QtQuick
+import QtTest
+import "qrc:/qt/qml/Nimbra/shell/WindowLogic.js" as WindowLogic
+
+TestCase {
+    name: "WindowLogic"
+
+    // Status bar top 806, as in the 836-high design.
+    function test_popupY_data() {
+        return [
+            { tag: "below", anchorY: 500, anchorHeight: 40, height: 210, y: 548 },
+            { tag: "ends at the status bar", anchorY: 548, anchorHeight: 40, height: 210, y: 596 },
+            { tag: "above", anchorY: 600, anchorHeight: 40, height: 210, y: 382 },
+            { tag: "above, kept off the top", anchorY: 100, anchorHeight: 40, height: 700, y: 8 }
+        ]
+    }
+
+    function test_popupY(data) {
+        compare(WindowLogic.popupY(data.anchorY, data.anchorHeight, data.height, 806), data.y)
+    }
+
+    // A 232 x 186 menu in the 1360-wide frame, status bar top 806.
+    function test_accountMenuPosition_data() {
+        return [
+            { tag: "avatar: right, centred", source: "rail-avatar", anchor: [30, 400, 34, 34], x: 74, y: 324 },
+            { tag: "avatar near the bottom", source: "rail-avatar", anchor: [30, 760, 34, 34], x: 74, y: 612 },
+            { tag: "avatar near the top", source: "rail-avatar", anchor: [30, 0, 34, 34], x: 74, y: 8 },
+            { tag: "chip: under, right-aligned", source: "title-account", anchor: [1000, 8, 165, 30], x: 933, y: 46 },
+            { tag: "chip past the right edge", source: "title-account", anchor: [1300, 8, 165, 30], x: 1120, y: 46 },
+            { tag: "chip at the left edge", source: "title-account", anchor: [0, 8, 100, 30], x: 8, y: 46 },
+            { tag: "chip low down", source: "title-account", anchor: [1000, 700, 165, 30], x: 933, y: 612 }
+        ]
+    }
+
+    function test_accountMenuPosition(data) {
+        const a = data.anchor
+        const position = WindowLogic.accountMenuPosition(data.source, a[0], a[1], a[2], a[3], 232, 186, 1360, 806)
+        compare(position.x, data.x)
+        compare(position.y, data.y)
+    }
+
+    function test_accountMenuToggle_data() {
+        return [
+            { tag: "closed opens", open: false, openSource: "title-account", openAnchor: "chip",
+              source: "title-account", anchor: "chip", result: true },
+            { tag: "same anchor closes", open: true, openSource: "rail-avatar", openAnchor: "avatar",
+              source: "rail-avatar", anchor: "avatar", result: false },
+            { tag: "avatar then chip moves", open: true, openSource: "rail-avatar", openAnchor: "avatar",
+              source: "title-account", anchor: "chip", result: true },
+            { tag: "chip then avatar moves", open: true, openSource: "title-account", openAnchor: "chip",
+              source: "rail-avatar", anchor: "avatar", result: true }
+        ]
+    }
+
+    function test_accountMenuToggle(data) {
+        compare(WindowLogic.toggledAccountMenu(data.open, data.openSource, data.openAnchor, data.source, data.anchor),
+                data.result)
+    }
+
+    function routes(count) {
+        const list = []
+        for (let i = 1; i <= count; ++i)
+            list.push({ id: "r" + i })
+        return list
+    }
+
+    function test_splitRoutes_data() {
+        return [
+            { tag: "none", nodes: null, shown: [], overflow: [] },
+            { tag: "seven", nodes: routes(7), shown: ["r1", "r2", "r3", "r4", "r5", "r6", "r7"], overflow: [] },
+            { tag: "eight", nodes: routes(8), shown: ["r1", "r2", "r3", "r4", "r5", "r6", "r7"], overflow: ["r8"] },
+            { tag: "ten", nodes: routes(10), shown: ["r1", "r2", "r3", "r4", "r5", "r6", "r7"],
+              overflow: ["r8", "r9", "r10"] }
+        ]
+    }
+
+    function test_splitRoutes(data) {
+        const split = WindowLogic.splitRoutes(data.nodes)
+        compare(split.shown.map(route => route.id), data.shown)
+        compare(split.overflow.map(route => route.id), data.overflow)
+    }
+
+    function test_rowMatching_data() {
+        return [
+            { tag: "same id", route: { id: "a", name: "x" }, selected: { id: "a", name: "y" }, key: "a", match: true },
+            { tag: "number and text", route: { id: 5 }, selected: { id: "5" }, key: "5", match: true },
+            { tag: "node_id when id is blank", route: { id: " ", node_id: "n" }, selected: { node_id: "n" }, key: "n",
+              match: true },
+            { tag: "route_id before key", route: { route_id: "r", key: "k" }, selected: { key: "k" }, key: "r",
+              match: false },
+            { tag: "name only", route: { name: "华东 1" }, selected: { name: "华东 1" }, key: "华东 1", match: true },
+            { tag: "endpoint is not a row key", route: { web_url: "w" }, selected: { web_url: "w" }, key: "",
+              match: false },
+            { tag: "nothing selected", route: { id: "a" }, selected: ({}), key: "a", match: false }
+        ]
+    }
+
+    function test_rowMatching(data) {
+        compare(WindowLogic.routeRowKey(data.route), data.key)
+        compare(WindowLogic.isSelectedRoute(data.route, data.selected), data.match)
+    }
+
+    function test_rowTexts_data() {
+        return [
+            { tag: "free with load", route: { source_group: "idc_list", note: "机房 A", cur: 3, cap: 10 }, full: false,
+              selected: false, detail: "IDC 专线 · 机房 A", choice: "选择", load: "3/10" },
+            { tag: "selected without cap", route: { source_group: "shared_list" }, full: false, selected: true,
+              detail: "可用线路", choice: "已选择", load: "可用" },
+            { tag: "missing current load", route: { cap: 20 }, full: false, selected: false,
+              detail: "专线节点 · 可用线路", choice: "选择", load: "0/20" },
+            { tag: "full shared", route: { source: "shared", cur: 10, cap: 10 }, full: true, selected: false,
+              detail: "线路已满", choice: "不可选择", load: "10/10" },
+            { tag: "full native without cap", route: { type: "native" }, full: true, selected: false,
+              detail: "原生住宅 · 线路已满", choice: "不可选择", load: "满载" }
+        ]
+    }
+
+    function test_rowTexts(data) {
+        const texts = WindowLogic.routeRowTexts(data.route, data.full, data.selected)
+        compare(texts.detail, data.detail)
+        compare(texts.choice, data.choice)
+        compare(texts.load, data.load)
+    }
+}

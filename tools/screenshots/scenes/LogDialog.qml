@@ -1,0 +1,47 @@
+import QtQuick
+import "qrc:/qt/qml/Nimbra/shell"
+
+// The run log at its largest (760 × 560) while the core runs, with HTTP lines, an address-list line,
+// errors and a long wrapped line.
+Rectangle {
+    id: scene
+
+    property bool lightMode: false
+
+    width: 760 + 48
+    height: 560 + 48
+    color: lightMode ? "#e9eff7" : "#070c18"
+
+    Rectangle {
+        anchors.fill: parent
+        color: scene.lightMode ? "#52000000" : "#85000000"
+    }
+
+    LogDialog {
+        x: 24
+        y: 24
+        width: 760
+        height: 560
+        lightMode: scene.lightMode
+        running: true
+        entries: [
+            { time: "21:04:11", text: "[UI] 主界面初始化完成", error: false, important: false },
+            { time: "21:04:11", text: "[HTTP] POST /api/user/gamelist/common status=200 elapsed=38ms", error: false,
+              important: false },
+            { time: "21:04:12", text: "[UI] 请求实时线路 reason=game-changed gameId=lol", error: false, important: false },
+            { time: "21:04:12", text: "[Route] 线路列表 count=10 gameId=lol", error: false, important: false },
+            { time: "21:04:13", text: "[UI] 节点配置已更新 gameId=lol nodeId=n2", error: false, important: false },
+            { time: "21:04:15", text: "[GameIP] 执行Route package=com.tencent.lol count=6 ips=203.0.113.0/24, 198.51.100.0/24, 192.0.2.0/24, 203.0.113.64/26, 198.51.100.128/25, 192.0.2.200/32",
+              error: false, important: true },
+            { time: "21:04:15", text: "nimbra-server.exe 已启动", error: false, important: false },
+            { time: "21:04:16", text: "+0800 2024-05-01 21:04:16 INFO inbound/tun[tun-in]: started at nimbra-tun",
+              error: false, important: false },
+            { time: "21:04:20", text: "+0800 2024-05-01 21:04:20 ERROR outbound/shadowsocks[proxy]: dial tcp 203.0.113.9:443: i/o timeout",
+              error: true, important: false },
+            { time: "21:04:21", text: "[UI] AcceleratorApi 失败 op=accelerator_node_list message=网络连接失败，请检查网络后重试",
+              error: true, important: false },
+            { time: "21:04:30", text: "[HTTP] POST /api/user/points/node-lists status=200 elapsed=51ms", error: false,
+              important: false }
+        ]
+    }
+}
