@@ -1,10 +1,15 @@
 // Runs the tests/qml/tst_*.qml files against the compiled Nimbra module. Any QML engine warning fails
 // the run, so a binding error cannot hide behind passing assertions.
+#include "state/globaldata.h"
+
+#include <QQmlContext>
 #include <QQmlEngine>
+#include <QStandardPaths>
 #include <QtQml/qqmlextensionplugin.h>
 #include <QtQuickTest/quicktest.h>
 
 #include <cstdio>
+#include <memory>
 
 Q_IMPORT_QML_PLUGIN(NimbraPlugin)
 
@@ -20,18 +25,27 @@ public slots:
     void qmlEngineAvailable(QQmlEngine *engine)
     {
         engine->addImportPath(QStringLiteral("qrc:/qt/qml"));
+        // Views read the service's fixed labels from the state store, as in the application.
+        if (!m_data)
+            m_data = std::make_unique<GlobalData>();
+        engine->rootContext()->setContextProperty(QStringLiteral("globalData"), m_data.get());
         connect(engine, &QQmlEngine::warnings, this, [](const QList<QQmlError> &warnings) {
             for (const QQmlError &warning : warnings)
                 std::fprintf(stderr, "QML engine warning: %s\n", qPrintable(warning.toString()));
             g_engineWarnings += static_cast<int>(warnings.size());
         });
     }
+
+private:
+    std::unique_ptr<GlobalData> m_data;
 };
 
 } // namespace
 
 int main(int argc, char **argv)
 {
+    // The state store restores its files on construction: never the user's own.
+    QStandardPaths::setTestModeEnabled(true);
     Setup setup;
     const int result = quick_test_main_with_setup(argc, argv, "nimbra_qml", QUICK_TEST_SOURCE_DIR, &setup);
     if (g_engineWarnings > 0) {

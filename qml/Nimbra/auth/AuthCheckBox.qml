@@ -1,0 +1,69 @@
+import QtQuick
+import Nimbra
+import "../Fonts.js" as Fonts
+
+// A check box with its label; a click or Space flips it and reports the new state.
+Item {
+    id: box
+
+    property AuthTheme theme: AuthTheme {}
+    property bool checked: false
+    property string text: ""
+
+    signal toggled(bool checked)
+
+    function toggle() {
+        checked = !checked
+        toggled(checked)
+    }
+
+    implicitWidth: mark.width + 7 + label.implicitWidth
+    implicitHeight: 18
+    activeFocusOnTab: true
+    Accessible.role: Accessible.CheckBox
+    Accessible.name: text
+    Accessible.checkable: true
+    Accessible.checked: checked
+    Accessible.onPressAction: toggle()
+    Accessible.onToggleAction: toggle()
+    Keys.onSpacePressed: toggle()
+
+    Rectangle {
+        id: mark
+
+        anchors.verticalCenter: parent.verticalCenter
+        width: 15
+        height: 15
+        radius: 4
+        color: box.checked ? box.theme.primary : "transparent"
+        border.width: 1
+        border.color: box.checked || box.activeFocus ? box.theme.primary : box.theme.ink3
+
+        Icon {
+            anchors.fill: parent
+            anchors.margins: 1
+            visible: box.checked
+            name: "check"
+            color: "#ffffff"
+            strokeWidth: 2.6
+        }
+    }
+
+    Text {
+        id: label
+
+        anchors.left: mark.right
+        anchors.leftMargin: 7
+        anchors.verticalCenter: parent.verticalCenter
+        text: box.text
+        color: box.theme.ink2
+        font.family: Fonts.ui()
+        font.pixelSize: 12
+    }
+
+    MouseArea {
+        anchors.fill: parent
+        cursorShape: Qt.PointingHandCursor
+        onClicked: box.toggle()
+    }
+}

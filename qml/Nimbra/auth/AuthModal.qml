@@ -1,0 +1,406 @@
+import QtQuick
+import Nimbra
+import "../Fonts.js" as Fonts
+import "AuthValidation.js" as Validation
+
+// The sign-in dialog: one card whose content is the login, registration or password-reset view. It
+// validates input, calls the account client, matches its answers to the request in flight by
+// operation label and reports outcomes through its own signals. Hiding it keeps its state; only the
+// close button resets it.
+FocusScope {
+    id: modal
+
+    property var api: null
+    property alias lightMode: tokens.lightMode
+    property alias ink: tokens.ink
+    property alias ink2: tokens.ink2
+    property alias ink3: tokens.ink3
+    property alias ink4: tokens.ink4
+    property alias primary: tokens.primary
+    property alias accent: tokens.accent
+    property alias fieldFill: tokens.fieldFill
+    property bool loginByPassword: false
+    property bool registerMode: false
+    property bool forgotMode: false
+    property bool requestPending: false
+    property string pendingOperation: ""
+    property string pendingCodeScene: ""
+
+    readonly property string currentView: registerMode ? "register" : forgotMode ? "forgot" : "login"
+    readonly property string serviceMissing: "登录服务尚未初始化"
+
+    signal loginSucceeded(string phone, int userId, int points, int vipNum)
+    signal registrationSucceeded(string phone, int userId, int points, int vipNum)
+    signal passwordReset(string phone)
+    signal toastRequested(string message, bool warning)
+    signal closed()
+
+    function toast(message, warning) {
+        toastRequested(message, warning)
+    }
+
+    function setLoginMode(byPassword) {
+        loginByPassword = byPassword
+        loginView.passwordMode = byPassword
+    }
+
+    function clearPending() {
+        requestPending = false
+        pendingOperation = ""
+    }
+
+    function reset() {
+        registerMode = false
+        forgotMode = false
+        clearPending()
+        pendingCodeScene = ""
+        setLoginMode(false)
+        loginView.agree = false
+        registerView.agree = false
+        loginView.autoLogin = api ? api.autoLoginEnabled === true : true
+        // Codes and passwords do not outlive the dialog; the phone numbers stay for the next attempt.
+        for (const view of [loginView, registerView, forgotView]) {
+            view.codeText = ""
+            view.passwordText = ""
+        }
+        registerView.confirmText = ""
+        forgotView.confirmText = ""
+    }
+
+    function open() {
+        reset()
+    }
+
+    function requestCode(phone, scene, send) {
+        const error = Validation.codeRequestError(phone)
+        if (error !== "")
+            return toast(error, true)
+        if (!api)
+            return toast(serviceMissing, true)
+        if (pendingCodeScene === scene)
+            return
+        pendingCodeScene = scene
+        send(Validation.trimmed(phone))
+    }
+
+    function sendCode(phone, scene) {
+        requestCode(phone, scene, trimmed => api.sendCode(trimmed, scene))
+    }
+
+    function sendResetCode(phone) {
+        requestCode(phone, globalData.smsSceneReset, trimmed => api.sendResetCode(trimmed))
+    }
+
+    function startRequest(error, operation, send) {
+        if (error !== "")
+            return toast(error, true)
+        if (!api)
+            return toast(serviceMissing, true)
+        if (requestPending)
+            return
+        requestPending = true
+        pendingOperation = operation
+        send()
+    }
+
+    function submitLogin(byPassword, phone, code, password, agreed) {
+        const number = Validation.trimmed(phone)
+        startRequest(Validation.loginError(byPassword, phone, code, password, agreed),
+                     byPassword ? globalData.operationLoginPassword : globalData.operationLoginSms,
+                     () => byPassword ? api.loginPassword(number, password, api.autoLoginEnabled)
+                                      : api.verifySms(number, code, api.autoLoginEnabled))
+    }
+
+    function submitRegistration(phone, code, password, confirmation, agreed) {
+        startRequest(Validation.registrationError(phone, code, password, confirmation, agreed),
+                     globalData.operationRegister,
+                     () => api.registerAccount(Validation.trimmed(phone), code, password, confirmation, ""))
+    }
+
+    function submitForgotPassword(phone, code, password, confirmation) {
+        startRequest(Validation.resetError(phone, code, password, confirmation), globalData.operationResetPassword,
+                     () => api.resetPassword(Validation.trimmed(phone), code, password, confirmation))
+    }
+
+    function focusFirstField() {
+        if (!visible)
+            return
+        if (currentView === "register")
+            registerView.focusFirstField()
+        else if (currentView === "forgot")
+            forgotView.focusFirstField()
+        else
+            loginView.focusFirstField()
+    }
+
+    function holds(item) {
+        for (let it = item; it; it = it.parent) {
+            if (it === modal)
+                return true
+        }
+        return false
+    }
+
+    // Tab stays inside the dialog: the window behind the mask is out of reach while it is open. Tab
+    // moves along a focus chain that runs through the whole window, so a step out of the dialog is
+    // turned into a wrap to its other end.
+    function keepFocusInside(left, entered) {
+        if (!visible || !left || !entered || !holds(left) || holds(entered))
+            return
+        const forward = left.nextItemInFocusChain(true) === entered
+        if (!forward && left.nextItemInFocusChain(false) !== entered)
+            return
+        let next = entered
+        for (let guard = 0; next && !holds(next) && guard < 1000; ++guard)
+            next = next.nextItemInFocusChain(forward)
+        // Not from within the focus change itself, which would override it.
+        if (next && holds(next)) {
+            refocus.target = next
+            refocus.reason = forward ? Qt.TabFocusReason : Qt.BacktabFocusReason
+            refocus.restart()
+        }
+    }
+
+    width: 400
+    height: currentView === "register" ? 448 : currentView === "forgot" ? 430 : loginByPassword ? 438 : 420
+    Accessible.role: Accessible.Dialog
+    Accessible.name: title.text
+    // Esc closes the dialog as a click on the mask does: hidden, not reset.
+    Keys.onEscapePressed: closed()
+    // Once the view's own visibility has followed.
+    onVisibleChanged: focusTimer.restart()
+    onCurrentViewChanged: focusTimer.restart()
+
+    Connections {
+        property Item lastFocus: null
+
+        target: modal.Window.window
+        ignoreUnknownSignals: true
+
+        function onActiveFocusItemChanged() {
+            const entered = modal.Window.activeFocusItem
+            modal.keepFocusInside(lastFocus, entered)
+            lastFocus = modal.Window.activeFocusItem
+        }
+    }
+
+    Timer {
+        id: refocus
+
+        property Item target: null
+        property int reason: Qt.TabFocusReason
+
+        interval: 0
+        onTriggered: {
+            if (target)
+                target.forceActiveFocus(reason)
+        }
+    }
+
+    Timer {
+        id: focusTimer
+
+        interval: 0
+        onTriggered: modal.focusFirstField()
+    }
+
+    AuthTheme {
+        id: tokens
+    }
+
+    Connections {
+        target: modal.api
+        ignoreUnknownSignals: true
+
+        function onCodeSent(scene) {
+            modal.pendingCodeScene = ""
+            if (scene === globalData.smsSceneRegister)
+                registerView.startCodeCooldown()
+            else if (scene === globalData.smsSceneReset)
+                forgotView.startCodeCooldown()
+            else
+                loginView.startCodeCooldown()
+            modal.toast("验证码已发送", false)
+        }
+
+        function onPasswordResetSucceeded(phone) {
+            if (modal.pendingOperation !== globalData.operationResetPassword)
+                return
+            modal.clearPending()
+            modal.registerMode = false
+            modal.forgotMode = false
+            modal.setLoginMode(true)
+            loginView.phoneText = phone
+            loginView.passwordText = ""
+            modal.passwordReset(phone)
+        }
+
+        function onAutoLoginEnabledChanged() {
+            loginView.autoLogin = modal.api.autoLoginEnabled === true
+        }
+
+        // Matching by label, not by view: an answer still completes the dialog after a view switch,
+        // and the silent start-up refresh (nothing pending) leaves it alone.
+        function onAuthenticated(operation, phone, userId, deviceSecret, token, points, vipNum) {
+            if (!modal.requestPending || operation !== modal.pendingOperation)
+                return
+            modal.clearPending()
+            if (operation === globalData.operationRegister)
+                modal.registrationSucceeded(phone, userId, points, vipNum)
+            else
+                modal.loginSucceeded(phone, userId, points, vipNum)
+        }
+
+        function onRequestFailed(operation, message) {
+            if (operation === globalData.operationSendCode || operation === globalData.operationSendResetCode) {
+                modal.pendingCodeScene = ""
+            } else {
+                if (!modal.requestPending || operation !== modal.pendingOperation)
+                    return
+                modal.clearPending()
+            }
+            modal.toast(message, true)
+        }
+    }
+
+    GlassCard {
+        anchors.fill: parent
+        lightMode: modal.lightMode
+        darkSurface: "#f2070c18"
+        lightSurface: "#f4e9eff7"
+    }
+
+    // Clicks on empty parts of the card stay here instead of reaching the mask behind it.
+    MouseArea {
+        anchors.fill: parent
+    }
+
+    Text {
+        id: title
+
+        x: 24
+        y: 26
+        text: modal.currentView === "register" ? "注册Nimbra账号" : modal.currentView === "forgot" ? "修改密码"
+                                                                                              : "欢迎使用Nimbra加速器"
+        color: modal.ink
+        font.family: Fonts.ui()
+        font.pixelSize: 21
+        font.bold: true
+    }
+
+    Text {
+        objectName: "subtitle"
+        anchors.left: title.left
+        anchors.top: title.bottom
+        anchors.topMargin: 4
+        text: modal.currentView === "register" ? "注册即送 3 天 VIP 加速体验"
+                                               : modal.currentView === "forgot" ? "验证手机号后设置新密码" : "登录后即可开始加速"
+        color: modal.ink3
+        font.family: Fonts.ui()
+        font.pixelSize: 13
+    }
+
+    LoginView {
+        id: loginView
+
+        objectName: "loginView"
+        x: 24
+        y: 96
+        width: parent.width - 48
+        height: parent.height - y - 20
+        visible: modal.currentView === "login"
+        theme: tokens
+        onSubmit: (byPassword, phone, code, password, agreed) => modal.submitLogin(byPassword, phone, code,
+                                                                                    password, agreed)
+        onSendCodeRequested: phone => modal.sendCode(phone, globalData.smsSceneLogin)
+        onPasswordModeSelected: byPassword => modal.loginByPassword = byPassword
+        onAutoLoginToggled: enabled => {
+            if (modal.api)
+                modal.api.setAutoLoginEnabled(enabled)
+        }
+        onRegisterRequested: phone => {
+            registerView.phoneText = phone
+            modal.registerMode = true
+        }
+        onForgotRequested: phone => {
+            forgotView.phoneText = phone
+            modal.forgotMode = true
+        }
+    }
+
+    RegisterView {
+        id: registerView
+
+        objectName: "registerView"
+        x: loginView.x
+        y: loginView.y
+        width: loginView.width
+        height: parent.height - y - 20
+        visible: modal.currentView === "register"
+        theme: tokens
+        onSubmit: (phone, code, password, confirmation, agreed) => modal.submitRegistration(phone, code, password,
+                                                                                            confirmation, agreed)
+        onSendCodeRequested: phone => modal.sendCode(phone, globalData.smsSceneRegister)
+        onBackToLogin: modal.registerMode = false
+    }
+
+    ForgotPasswordView {
+        id: forgotView
+
+        objectName: "forgotView"
+        x: loginView.x
+        y: loginView.y
+        width: loginView.width
+        height: parent.height - y - 20
+        visible: modal.currentView === "forgot"
+        theme: tokens
+        onSubmit: (phone, code, password, confirmation) => modal.submitForgotPassword(phone, code, password,
+                                                                                       confirmation)
+        onSendCodeRequested: phone => modal.sendResetCode(phone)
+        onBackToLogin: {
+            modal.forgotMode = false
+            modal.setLoginMode(true)
+        }
+    }
+
+    Rectangle {
+        id: closeButton
+
+        objectName: "closeButton"
+        x: parent.width - width - 14
+        y: 14
+        width: 30
+        height: 30
+        radius: 10
+        color: closeArea.containsMouse || activeFocus ? Qt.alpha(modal.ink, 0.1) : "transparent"
+        activeFocusOnTab: true
+        Accessible.role: Accessible.Button
+        Accessible.name: "关闭"
+        Accessible.onPressAction: closeButton.close()
+        Keys.onReturnPressed: close()
+        Keys.onEnterPressed: close()
+        Keys.onSpacePressed: close()
+
+        function close() {
+            modal.reset()
+            modal.closed()
+        }
+
+        Icon {
+            anchors.centerIn: parent
+            width: 16
+            height: 16
+            name: "close"
+            color: modal.ink2
+        }
+
+        MouseArea {
+            id: closeArea
+
+            anchors.fill: parent
+            hoverEnabled: true
+            cursorShape: Qt.PointingHandCursor
+            onClicked: closeButton.close()
+        }
+    }
+}

@@ -1,0 +1,6 @@
+import "auth"
+
+// The password reset view.
+AuthScene {
+    view: "forgot"
+}

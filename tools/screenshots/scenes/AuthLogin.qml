@@ -1,0 +1,6 @@
+import "auth"
+
+// The SMS login view.
+AuthScene {
+    view: "login"
+}

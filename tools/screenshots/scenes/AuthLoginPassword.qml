@@ -1,0 +1,6 @@
+import "auth"
+
+// The password login view.
+AuthScene {
+    view: "password"
+}

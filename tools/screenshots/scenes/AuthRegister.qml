@@ -1,0 +1,6 @@
+import "auth"
+
+// The registration view with the code countdown running.
+AuthScene {
+    view: "register"
+}
