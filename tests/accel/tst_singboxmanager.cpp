@@ -7,6 +7,7 @@
 #include "account/authapi.h"
 #include "devserviceprocess.h"
 #include "net/httpmanager.h"
+#include "privatenetwork.h"
 
 #include <QDir>
 #include <QFile>
@@ -18,7 +19,6 @@
 #include <QTest>
 
 #include <csignal>
-#include <sched.h>
 #include <unistd.h>
 
 using nimbra::accel::RouteEntry;
@@ -34,25 +34,6 @@ QByteArray nodeConfig()
 {
     QFile file(kNode);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-QString run(const QString &program, const QStringList &arguments)
-{
-    QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(program, arguments);
-    process.waitForFinished(5000);
-    return QString::fromLocal8Bit(process.readAll()).trimmed();
-}
-
-// Our routes in this namespace's main table, as "destination/prefix" texts.
-QStringList ownRoutes()
-{
-    QStringList routes;
-    const QString table = run(QStringLiteral("ip"), {"-4", "route", "show", "proto", "215"});
-    for (const QString &line : table.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
-        routes << line.section(QLatin1Char(' '), 0, 0);
-    return routes;
 }
 
 // Live stub cores started by `parent` (this test unless given). Other tests may run the same stub
@@ -533,11 +514,7 @@ int main(int argc, char **argv)
 {
     // Root gets a network namespace of its own for the whole run: TUN device and routes never reach
     // the host. Everything this process starts inherits it.
-    if (geteuid() == 0 && unshare(CLONE_NEWNET) == 0) {
-        QProcess::execute(QStringLiteral("ip"), {QStringLiteral("link"), QStringLiteral("set"),
-                                                 QStringLiteral("lo"), QStringLiteral("up")});
-        g_inPrivateNetwork = true;
-    }
+    g_inPrivateNetwork = enterPrivateNetwork();
     QCoreApplication app(argc, argv);
     QStandardPaths::setTestModeEnabled(true);
     QFile::remove(SingBoxManager::defaultRouteJournalPath());
