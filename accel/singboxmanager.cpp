@@ -26,6 +26,19 @@ QString cleanPath(const QString &path)
     return QDir::fromNativeSeparators(path.trimmed());
 }
 
+QString unexpectedExitMessage(int exitCode, QProcess::ExitStatus exitStatus)
+{
+    if (exitStatus == QProcess::NormalExit)
+        return QStringLiteral("nimbra-server 在加速期间意外退出（代码 %1）").arg(exitCode);
+#ifdef Q_OS_WIN
+    // The exception status that ended it (0xC0000005 and the like).
+    return QStringLiteral("nimbra-server 在加速期间异常退出（代码 0x%1）")
+        .arg(QString::number(static_cast<quint32>(exitCode), 16).toUpper());
+#else
+    return QStringLiteral("nimbra-server 在加速期间异常退出（信号 %1）").arg(exitCode);
+#endif
+}
+
 } // namespace
 
 SingBoxManager::SingBoxManager(QObject *parent)
@@ -35,7 +48,7 @@ SingBoxManager::SingBoxManager(QObject *parent)
     , m_configPath(nimbra::accel::kRuntimeConfigTemplatePath)
     , m_dataDirectory(QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("data")))
 {
-    m_worker = new SingBoxWorker(this, &m_cancelRequested, defaultRouteJournalPath());
+    m_worker = new SingBoxWorker(this, &m_liveGeneration, defaultRouteJournalPath());
     m_thread.setObjectName(QStringLiteral("SingBoxManager worker"));
     m_worker->moveToThread(&m_thread);
     connect(&m_thread, &QThread::started, m_worker, &SingBoxWorker::initialize);
@@ -125,18 +138,27 @@ bool SingBoxManager::start()
 
 bool SingBoxManager::startWithConfig(const QString &configPath)
 {
-    if (m_running || m_starting)
+    // A session whose stop is under way no longer counts: the new start waits for its core to exit.
+    if (m_starting || (m_running && !m_stopping))
         return true;
 
+    const QString requested = configPath.trimmed();
+    if (!requested.isEmpty()) {
+        setConfigPath(requested);
+        m_runtimeConfig.clear();
+    }
+    return beginStart();
+}
+
+bool SingBoxManager::beginStart()
+{
     const auto fail = [this](const QString &message) {
+        setStarting(false);
         setLastError(message);
         emit startFailed(message);
         return false;
     };
-    const QString requested = configPath.trimmed();
-    if (!requested.isEmpty() || m_runtimeConfig.isEmpty()) {
-        if (!requested.isEmpty())
-            setConfigPath(requested);
+    if (m_runtimeConfig.isEmpty()) {
         QFile file(m_configPath);
         if (!file.open(QIODevice::ReadOnly))
             return fail(QStringLiteral("无法读取 nimbra-server 配置：") + displayPath(m_configPath));
@@ -152,42 +174,50 @@ bool SingBoxManager::startWithConfig(const QString &configPath)
 
     setLastError(QString());
     m_forwardOutput = true;
-    m_cancelRequested = false;
+    m_generation += 1;
+    m_liveGeneration = m_generation;
     m_sessionRouteList = m_pendingRouteList;
     m_sessionGateway = m_tunAddress;
     setStarting(true);
     emit startRequested(m_executablePath,
                         {QStringLiteral("run"), QStringLiteral("-c"), QStringLiteral("<memory>")},
-                        executable.absolutePath(), m_runtimeConfig);
+                        executable.absolutePath(), m_runtimeConfig, m_generation);
     return true;
+}
+
+void SingBoxManager::cancelCurrent()
+{
+    m_forwardOutput = false;
+    m_liveGeneration = 0;
+    if (m_running)
+        m_stopping = true;
+    emit stopRequested();
 }
 
 void SingBoxManager::stop()
 {
     if (!m_running && !m_starting)
         return;
-    m_forwardOutput = false;
-    m_cancelRequested = true;
+    cancelCurrent();
     setStarting(false);
-    emit stopRequested();
 }
 
 bool SingBoxManager::restart()
 {
     if (!m_running && !m_starting)
         return start();
-    m_restartPending = true;
-    m_forwardOutput = false;
-    m_cancelRequested = true;
-    emit stopRequested();
-    return true;
+    // The new start is issued at once with the same configuration; the worker holds it until the
+    // current core has exited, and whatever the old start still reports is recognised as old.
+    cancelCurrent();
+    return beginStart();
 }
 
 void SingBoxManager::shutdown()
 {
-    m_cancelRequested = true;
+    m_liveGeneration = 0;
     if (m_thread.isRunning() && m_worker)
         QMetaObject::invokeMethod(m_worker, &SingBoxWorker::shutdownNow, Qt::BlockingQueuedConnection);
+    m_stopping = false;
     setStarting(false);
     setRunning(false);
     m_runtimeConfig.clear();
@@ -221,43 +251,60 @@ void SingBoxManager::beginRouteInstall()
 {
     QMetaObject::invokeMethod(
         m_worker,
-        [worker = m_worker, list = m_sessionRouteList, gateway = m_sessionGateway] {
-            worker->installRoutes(list, gateway);
-        },
+        [worker = m_worker, generation = m_generation, list = m_sessionRouteList,
+         gateway = m_sessionGateway] { worker->installRoutes(generation, list, gateway); },
         Qt::QueuedConnection);
 }
 
-void SingBoxManager::workerStarted()
+void SingBoxManager::workerStarted(quint64 generation)
 {
+    // An older start's core: it was told to stop when that start was cancelled or replaced.
+    if (generation != m_generation)
+        return;
     if (m_starting) {
         beginRouteInstall();
         return;
     }
     // The start was cancelled while the core came up: stop the late core the normal way.
     setRunning(true);
+    m_stopping = true;
     emit stopRequested();
 }
 
-void SingBoxManager::routeInstallFinished(bool success, const QString &errorMessage)
+void SingBoxManager::routeInstallFinished(quint64 generation, bool success, const QString &errorMessage)
 {
-    if (!m_starting)
+    if (generation != m_generation || !m_starting)
         return;
     setStarting(false);
     if (success) {
         setLastError(QString());
         setRunning(true);
-        QMetaObject::invokeMethod(m_worker, &SingBoxWorker::markRunning, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            m_worker, [worker = m_worker, generation] { worker->markRunning(generation); },
+            Qt::QueuedConnection);
         emit started();
         return;
     }
     const QString message = errorMessage.isEmpty() ? QStringLiteral("游戏路由添加失败") : errorMessage;
     setLastError(message);
+    m_liveGeneration = 0;
     emit stopRequested();
     emit startFailed(message);
 }
 
-void SingBoxManager::workerFinished(int exitCode, QProcess::ExitStatus exitStatus, bool wasRunning)
+void SingBoxManager::workerFinished(quint64 generation, int exitCode, QProcess::ExitStatus exitStatus,
+                                    bool wasRunning)
 {
+    if (generation != m_generation) {
+        // The core of a session that a newer start replaced: only its end is reported.
+        if (m_running) {
+            m_stopping = false;
+            setRunning(false);
+            emit stopped(exitCode, exitStatus);
+        }
+        return;
+    }
+
     if (m_starting) {
         setStarting(false);
         const bool hadRunning = m_running;
@@ -274,20 +321,24 @@ void SingBoxManager::workerFinished(int exitCode, QProcess::ExitStatus exitStatu
             emit startFailed(message);
         }
     } else if (m_running || wasRunning) {
+        // Nobody asked this core to go: a crash, a kill or an exit of its own ends the acceleration.
+        if (!m_stopping && m_liveGeneration == generation) {
+            const QString message = unexpectedExitMessage(exitCode, exitStatus);
+            qWarning().noquote() << QStringLiteral("[Accelerator] ") + message;
+            setLastError(message);
+        }
         setRunning(false);
         emit stopped(exitCode, exitStatus);
     }
-
-    if (m_restartPending) {
-        m_restartPending = false;
-        startWithConfig(QString());
-    } else if (!m_running) {
+    m_stopping = false;
+    if (!m_running && !m_starting)
         m_runtimeConfig.clear();
-    }
 }
 
-void SingBoxManager::workerStartFailed(const QString &message)
+void SingBoxManager::workerStartFailed(quint64 generation, const QString &message)
 {
+    if (generation != m_generation)
+        return;
     if (m_starting)
         setStarting(false);
     else if (!m_running)
@@ -304,9 +355,9 @@ void SingBoxManager::workerProcessError(const QString &message)
     emit processError(message);
 }
 
-void SingBoxManager::deliverOutput(const QString &text, bool standardError)
+void SingBoxManager::deliverOutput(quint64 generation, const QString &text, bool standardError)
 {
-    if (m_forwardOutput && !text.isEmpty())
+    if (generation == m_generation && m_forwardOutput && !text.isEmpty())
         emit outputReceived(text, standardError);
 }
 

@@ -72,22 +72,25 @@ signals:
     void startFailed(const QString &message);
     void processError(const QString &message);
     void outputReceived(const QString &text, bool standardError);
+    // Each start carries its own generation: results of an older start are recognised as such.
     void startRequested(const QString &program, const QStringList &arguments, const QString &workingDirectory,
-                        const QByteArray &configJson);
+                        const QByteArray &configJson, quint64 generation);
     void stopRequested();
 
 private slots:
-    void workerStarted();
-    void routeInstallFinished(bool success, const QString &errorMessage);
-    void workerFinished(int exitCode, QProcess::ExitStatus exitStatus, bool wasRunning);
-    void workerStartFailed(const QString &message);
-    void deliverOutput(const QString &text, bool standardError);
+    void workerStarted(quint64 generation);
+    void routeInstallFinished(quint64 generation, bool success, const QString &errorMessage);
+    void workerFinished(quint64 generation, int exitCode, QProcess::ExitStatus exitStatus, bool wasRunning);
+    void workerStartFailed(quint64 generation, const QString &message);
+    void deliverOutput(quint64 generation, const QString &text, bool standardError);
     void updateNetworkStats();
 
 private:
     friend class SingBoxWorker;
 
     void beginRouteInstall();
+    bool beginStart();
+    void cancelCurrent();
     void setLastError(const QString &message);
     void setRunning(bool running);
     void setStarting(bool starting);
@@ -103,9 +106,14 @@ private:
     QString m_lastError;
     bool m_running = false;
     bool m_starting = false;
-    bool m_restartPending = false;
+    // A stop of the established session was requested and its core has not exited yet.
+    bool m_stopping = false;
     bool m_forwardOutput = true;
-    std::atomic_bool m_cancelRequested = false;
+    // The generation of the last start issued; 0 before the first.
+    quint64 m_generation = 0;
+    // The generation that may go on (0: none). Stop, restart and shutdown clear it, which is the cancel
+    // request the worker reads between its steps; a newer start replaces it.
+    std::atomic<quint64> m_liveGeneration = 0;
     QVariantList m_pendingRouteList;
     QVariantList m_sessionRouteList;
     QString m_tunAddress;

@@ -31,10 +31,10 @@ void keepTail(QString &text, qsizetype limit)
 
 } // namespace
 
-SingBoxWorker::SingBoxWorker(SingBoxManager *manager, const std::atomic_bool *cancelRequested,
+SingBoxWorker::SingBoxWorker(SingBoxManager *manager, const std::atomic<quint64> *liveGeneration,
                              const QString &journalPath)
     : m_manager(manager)
-    , m_cancelRequested(cancelRequested)
+    , m_liveGeneration(liveGeneration)
     , m_process(new QProcess(this))
     , m_forceKillTimer(new QTimer(this))
     , m_flushTimer(new QTimer(this))
@@ -78,29 +78,59 @@ void SingBoxWorker::prepareChild(QProcess &process)
     process.setChildProcessModifier(
         [parent = platform::currentProcessId()] { platform::childSetupForKillOnClose(parent); });
 #else
-    Q_UNUSED(process);
+    // Created inside the kill-on-close job, so that not even a child that the client leaves behind
+    // in its first instant outlives it; the assignment after the start is the fallback.
+    process.setCreateProcessArgumentsModifier(
+        [job = m_job.get(),
+         keepAlive = std::make_shared<std::shared_ptr<void>>()](QProcess::CreateProcessArguments *arguments) {
+            void *startupInfo = arguments->startupInfo;
+            unsigned long flags = arguments->flags;
+            if (job->prepareCreation(startupInfo, flags, *keepAlive)) {
+                arguments->startupInfo = static_cast<decltype(arguments->startupInfo)>(startupInfo);
+                arguments->flags = flags;
+            }
+        });
 #endif
 }
 
-void SingBoxWorker::reportStartFailure(const QString &message)
+void SingBoxWorker::reportStartFailure(quint64 generation, const QString &message)
 {
     QMetaObject::invokeMethod(
-        m_manager, [manager = m_manager, message] { manager->workerStartFailed(message); },
+        m_manager,
+        [manager = m_manager, generation, message] { manager->workerStartFailed(generation, message); },
         Qt::QueuedConnection);
 }
 
 void SingBoxWorker::start(const QString &program, const QStringList &arguments,
-                          const QString &workingDirectory, const QByteArray &config)
+                          const QString &workingDirectory, const QByteArray &config, quint64 generation)
 {
-    if (m_process->state() != QProcess::NotRunning)
+    StartRequest request{program, arguments, workingDirectory, config, generation};
+    if (m_process->state() != QProcess::NotRunning) {
+        // The previous core is still on its way out (stop or restart just before): this start waits
+        // for its exit instead of being lost or taking that exit for its own.
+        m_heldStart = std::move(request);
+        return;
+    }
+    runStart(request);
+}
+
+void SingBoxWorker::runStart(const StartRequest &request)
+{
+    const quint64 generation = request.generation;
+    const QString &program = request.program;
+    const QStringList &arguments = request.arguments;
+    const QString &workingDirectory = request.workingDirectory;
+    const QByteArray &config = request.config;
+    // Stopped or replaced before it could begin.
+    if (cancelled(generation))
         return;
     if (config.isEmpty()) {
-        reportStartFailure(QStringLiteral("nimbra-server 启动配置为空"));
+        reportStartFailure(generation, QStringLiteral("nimbra-server 启动配置为空"));
         return;
     }
     const qsizetype configIndex = arguments.indexOf(QStringLiteral("-c"));
     if (configIndex < 0 || configIndex == arguments.size() - 1) {
-        reportStartFailure(QStringLiteral("nimbra-server 启动参数缺少配置入口"));
+        reportStartFailure(generation, QStringLiteral("nimbra-server 启动参数缺少配置入口"));
         return;
     }
 
@@ -110,7 +140,7 @@ void SingBoxWorker::start(const QString &program, const QStringList &arguments,
         const auto created =
             pipe.create(platform::ConfigPipeUse::Validation, static_cast<size_t>(config.size()));
         if (!created.ok()) {
-            reportStartFailure(fromStd(created.message));
+            reportStartFailure(generation, fromStd(created.message));
             return;
         }
         QProcess validator;
@@ -123,38 +153,43 @@ void SingBoxWorker::start(const QString &program, const QStringList &arguments,
         validator.start();
         if (!validator.waitForStarted(2000)) {
             pipe.close();
-            reportStartFailure(QStringLiteral("nimbra-server 配置校验进程启动失败：") +
-                               validator.errorString());
+            reportStartFailure(generation, QStringLiteral("nimbra-server 配置校验进程启动失败：") +
+                                               validator.errorString());
             return;
         }
+        std::string warning;
+        if (!m_job->assign(validator.processId(), warning))
+            qWarning().noquote() << fromStd(warning);
         const auto served =
             pipe.serve(bytesView(config), [&validator] { return !validator.waitForFinished(0); });
         pipe.close();
         if (!served.ok() || !validator.waitForFinished(5000)) {
             validator.kill();
             validator.waitForFinished(500);
-            reportStartFailure(served.ok() ? QStringLiteral("nimbra-server 配置校验超时")
-                                           : fromStd(served.message));
+            reportStartFailure(generation, served.ok() ? QStringLiteral("nimbra-server 配置校验超时")
+                                                       : fromStd(served.message));
             return;
         }
         if (validator.exitStatus() != QProcess::NormalExit || validator.exitCode() != 0) {
             const QString output = QString::fromUtf8(validator.readAll()).trimmed();
-            reportStartFailure(output.isEmpty() ? QStringLiteral("nimbra-server 配置校验失败")
-                                                : QStringLiteral("nimbra-server 配置校验失败：") + output);
+            reportStartFailure(generation, output.isEmpty()
+                                               ? QStringLiteral("nimbra-server 配置校验失败")
+                                               : QStringLiteral("nimbra-server 配置校验失败：") + output);
             return;
         }
-        if (m_cancelRequested->load())
+        if (cancelled(generation))
             return;
     }
 
     // Run.
+    m_coreGeneration = generation;
     m_ready = false;
     m_wasRunning = false;
     m_scanText.clear();
     platform::ConfigPipe pipe;
     const auto created = pipe.create(platform::ConfigPipeUse::Run, static_cast<size_t>(config.size()));
     if (!created.ok()) {
-        reportStartFailure(fromStd(created.message));
+        reportStartFailure(generation, fromStd(created.message));
         return;
     }
     QStringList runArguments = arguments;
@@ -166,14 +201,14 @@ void SingBoxWorker::start(const QString &program, const QStringList &arguments,
     m_process->start(QIODevice::ReadWrite);
     if (!m_process->waitForStarted(2000)) {
         pipe.close();
-        reportStartFailure(QStringLiteral("nimbra-server 启动失败：") + m_process->errorString());
+        reportStartFailure(generation, QStringLiteral("nimbra-server 启动失败：") + m_process->errorString());
         return;
     }
     const auto served = pipe.serve(bytesView(config), [this] { return !m_process->waitForFinished(0); });
     pipe.close();
     if (!served.ok()) {
         // Reported before the kill, so the serving error and not the exit it causes reaches the user.
-        reportStartFailure(fromStd(served.message));
+        reportStartFailure(generation, fromStd(served.message));
         m_process->kill();
         m_process->waitForFinished(500);
     }
@@ -204,7 +239,9 @@ void SingBoxWorker::handleOutput(QProcess::ProcessChannel channel)
             m_ready = true;
             m_startTimeoutTimer->stop();
             QMetaObject::invokeMethod(
-                m_manager, [manager = m_manager] { manager->workerStarted(); }, Qt::QueuedConnection);
+                m_manager,
+                [manager = m_manager, generation = m_coreGeneration] { manager->workerStarted(generation); },
+                Qt::QueuedConnection);
         }
     }
     QString &pending = channel == QProcess::StandardOutput ? m_pendingStdout : m_pendingStderr;
@@ -218,21 +255,25 @@ void SingBoxWorker::handleOutput(QProcess::ProcessChannel channel)
 
 void SingBoxWorker::flushOutput()
 {
+    m_flushTimer->stop();
     const QString out = std::exchange(m_pendingStdout, QString());
     const QString err = std::exchange(m_pendingStderr, QString());
+    const quint64 generation = m_coreGeneration;
     if (!out.isEmpty())
         QMetaObject::invokeMethod(
-            m_manager, [manager = m_manager, out] { manager->deliverOutput(out, false); },
+            m_manager,
+            [manager = m_manager, generation, out] { manager->deliverOutput(generation, out, false); },
             Qt::QueuedConnection);
     if (!err.isEmpty())
         QMetaObject::invokeMethod(
-            m_manager, [manager = m_manager, err] { manager->deliverOutput(err, true); },
+            m_manager,
+            [manager = m_manager, generation, err] { manager->deliverOutput(generation, err, true); },
             Qt::QueuedConnection);
 }
 
 void SingBoxWorker::handleStartTimeout()
 {
-    reportStartFailure(QStringLiteral("nimbra-server 启动超时，未建立 TUN 通道"));
+    reportStartFailure(m_coreGeneration, QStringLiteral("nimbra-server 启动超时，未建立 TUN 通道"));
     if (m_process->state() != QProcess::NotRunning) {
         m_process->terminate();
         m_forceKillTimer->start(kForceKillMs);
@@ -255,14 +296,27 @@ void SingBoxWorker::handleFinished(int exitCode, QProcess::ExitStatus exitStatus
 {
     m_forceKillTimer->stop();
     m_startTimeoutTimer->stop();
+    // Its last output still belongs to its own session.
+    flushOutput();
     removeRoutes();
     const bool wasRunning = std::exchange(m_wasRunning, false);
     QMetaObject::invokeMethod(
         m_manager,
-        [manager = m_manager, exitCode, exitStatus, wasRunning] {
-            manager->workerFinished(exitCode, exitStatus, wasRunning);
+        [manager = m_manager, generation = m_coreGeneration, exitCode, exitStatus, wasRunning] {
+            manager->workerFinished(generation, exitCode, exitStatus, wasRunning);
         },
         Qt::QueuedConnection);
+    if (m_heldStart) {
+        // Not from inside the process's own finished signal: the next turn of the loop starts it.
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (auto held = std::exchange(m_heldStart, std::nullopt))
+                    start(held->program, held->arguments, held->workingDirectory, held->config,
+                          held->generation);
+            },
+            Qt::QueuedConnection);
+    }
 }
 
 void SingBoxWorker::handleError(QProcess::ProcessError error)
@@ -272,21 +326,24 @@ void SingBoxWorker::handleError(QProcess::ProcessError error)
     const QString text = m_process->errorString().trimmed();
     if (error == QProcess::FailedToStart) {
         removeRoutes();
-        reportStartFailure(text.isEmpty() ? QStringLiteral("nimbra-server 启动失败")
-                                          : QStringLiteral("nimbra-server 启动失败：") + text);
+        reportStartFailure(m_coreGeneration, text.isEmpty()
+                                                 ? QStringLiteral("nimbra-server 启动失败")
+                                                 : QStringLiteral("nimbra-server 启动失败：") + text);
         return;
     }
     QMetaObject::invokeMethod(
         m_manager, [manager = m_manager, text] { manager->workerProcessError(text); }, Qt::QueuedConnection);
 }
 
-void SingBoxWorker::markRunning()
+void SingBoxWorker::markRunning(quint64 generation)
 {
-    m_wasRunning = true;
+    if (generation == m_coreGeneration)
+        m_wasRunning = true;
 }
 
 void SingBoxWorker::shutdownNow()
 {
+    m_heldStart.reset();
     m_forceKillTimer->stop();
     m_startTimeoutTimer->stop();
     removeRoutes();
@@ -299,11 +356,11 @@ void SingBoxWorker::shutdownNow()
     }
 }
 
-void SingBoxWorker::installRoutes(const QVariantList &ipList, const QString &gateway)
+void SingBoxWorker::installRoutes(quint64 generation, const QVariantList &ipList, const QString &gateway)
 {
     bool success = false;
     QString error;
-    if (!m_cancelRequested->load()) {
+    if (!cancelled(generation) && generation == m_coreGeneration) {
         success = addRoutes(ipList, gateway, error);
         if (success && m_process->state() == QProcess::NotRunning) {
             removeRoutes();
@@ -312,7 +369,10 @@ void SingBoxWorker::installRoutes(const QVariantList &ipList, const QString &gat
         }
     }
     QMetaObject::invokeMethod(
-        m_manager, [manager = m_manager, success, error] { manager->routeInstallFinished(success, error); },
+        m_manager,
+        [manager = m_manager, generation, success, error] {
+            manager->routeInstallFinished(generation, success, error);
+        },
         Qt::QueuedConnection);
 }
 
@@ -363,7 +423,7 @@ bool SingBoxWorker::addRoutes(const QVariantList &ipList, const QString &gateway
         m_installedRoutes.append(entry);
         qInfo().noquote() << QStringLiteral("[Route] 已添加 destination=%1 mask=%2 gateway=%3")
                                  .arg(entry.destination, entry.mask, gateway);
-        if (m_cancelRequested->load()) {
+        if (cancelled(m_coreGeneration)) {
             error = QStringLiteral("加速启动已取消");
             removeRoutes();
             return false;
@@ -383,7 +443,13 @@ bool SingBoxWorker::deleteRoute(const RouteEntry &entry, QString &output, QStrin
     QStringList arguments;
     for (const std::string &argument : command->arguments)
         arguments.append(fromStd(argument));
-    return runRouteCommand(fromStd(command->program), arguments, output, error);
+    if (runRouteCommand(fromStd(command->program), arguments, output, error))
+        return true;
+    if (!platform::routeDeletionFoundNothing((output + QLatin1Char('\n') + error).toStdString()))
+        return false;
+    qInfo().noquote() << QStringLiteral("[Route] 路由已不存在，视为已删除 destination=%1 mask=%2")
+                             .arg(entry.destination, entry.mask);
+    return true;
 }
 
 void SingBoxWorker::removeRoutes()

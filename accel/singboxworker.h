@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <memory>
+#include <optional>
 
 class SingBoxManager;
 
@@ -26,21 +27,32 @@ public:
     static constexpr qsizetype kScanWindow = 16384;
     static constexpr qsizetype kPendingLimit = 65536;
 
-    SingBoxWorker(SingBoxManager *manager, const std::atomic_bool *cancelRequested,
+    SingBoxWorker(SingBoxManager *manager, const std::atomic<quint64> *liveGeneration,
                   const QString &journalPath);
     ~SingBoxWorker() override;
 
 public slots:
     void initialize();
     void start(const QString &program, const QStringList &arguments, const QString &workingDirectory,
-               const QByteArray &config);
+               const QByteArray &config, quint64 generation);
     void stopCore();
-    void installRoutes(const QVariantList &ipList, const QString &gateway);
+    void installRoutes(quint64 generation, const QVariantList &ipList, const QString &gateway);
     void shutdownNow();
-    void markRunning();
+    void markRunning(quint64 generation);
 
 private:
-    void reportStartFailure(const QString &message);
+    struct StartRequest
+    {
+        QString program;
+        QStringList arguments;
+        QString workingDirectory;
+        QByteArray config;
+        quint64 generation = 0;
+    };
+
+    bool cancelled(quint64 generation) const { return m_liveGeneration->load() != generation; }
+    void runStart(const StartRequest &request);
+    void reportStartFailure(quint64 generation, const QString &message);
     void handleOutput(QProcess::ProcessChannel channel);
     void flushOutput();
     void handleStarted();
@@ -57,7 +69,10 @@ private:
     bool deleteRoute(const nimbra::accel::RouteEntry &entry, QString &output, QString &error);
 
     SingBoxManager *m_manager;
-    const std::atomic_bool *m_cancelRequested;
+    const std::atomic<quint64> *m_liveGeneration;
+    // The start the core process belongs to, and a start waiting for that core to exit.
+    quint64 m_coreGeneration = 0;
+    std::optional<StartRequest> m_heldStart;
     QProcess *m_process = nullptr;
     QTimer *m_forceKillTimer = nullptr;
     QTimer *m_flushTimer = nullptr;

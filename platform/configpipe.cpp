@@ -17,7 +17,8 @@ std::string withCode(std::string_view pattern, unsigned long code)
 
 } // namespace
 
-ConfigPipeResult makeConfigPipeResult(ConfigPipeStatus status, ConfigPipeUse use, unsigned long systemError)
+ConfigPipeResult makeConfigPipeResult(ConfigPipeStatus status, ConfigPipeUse use, unsigned long systemError,
+                                      std::string_view path)
 {
     ConfigPipeResult result;
     result.status = status;
@@ -43,6 +44,8 @@ ConfigPipeResult makeConfigPipeResult(ConfigPipeStatus status, ConfigPipeUse use
         break;
     }
     result.systemError = systemError;
+    if (!path.empty())
+        result.message.append("：").append(path);
     return result;
 }
 

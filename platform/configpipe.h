@@ -7,9 +7,10 @@
 #include <string_view>
 
 // Hands the core its configuration (which holds node passwords) through a pipe instead of a file.
-// Windows: a named pipe "\\.\pipe\nimbra-config-<32 hex digits>". Linux: a FIFO of that name inside a
-// private directory (mode 0700, owned by this user) under $XDG_RUNTIME_DIR or /run, removed as soon as
-// the reader has opened it or the pipe is abandoned.
+// Windows: a named pipe "\\.\pipe\nimbra-config-<32 hex digits>" that only this user, SYSTEM and the
+// Administrators can open, and no remote client. Linux: a FIFO of that name inside a private directory
+// (mode 0700, owned by this user; an existing one of ours with a wider mode is tightened) under
+// $XDG_RUNTIME_DIR or /run, removed as soon as the reader has opened it or the pipe is abandoned.
 namespace nimbra::platform {
 
 // Which start phase the pipe is for; only the creation failure text differs.
@@ -38,11 +39,16 @@ struct ConfigPipeResult
     bool ok() const { return status == ConfigPipeStatus::Ok; }
 };
 
-// Builds a result with its user-facing text ("%1" replaced by the system error code).
-ConfigPipeResult makeConfigPipeResult(ConfigPipeStatus status, ConfigPipeUse use, unsigned long systemError);
+// Builds a result with its user-facing text ("%1" replaced by the system error code; a path, when
+// given, follows the text so that the user can see which folder or file is at fault).
+ConfigPipeResult makeConfigPipeResult(ConfigPipeStatus status, ConfigPipeUse use, unsigned long systemError,
+                                      std::string_view path = {});
 
 inline constexpr int kConfigPipePollIntervalMs = 10;
 inline constexpr int kConfigPipeConnectTimeoutMs = 2000;
+// Once connected, the configuration must be in the pipe within this time, whatever the reader does;
+// a reader that never takes it ends serving with the read time-out.
+inline constexpr int kConfigPipeWriteTimeoutMs = 2000;
 
 // One pipe serves one configuration to one reader. Not thread-safe; use it from one thread.
 class ConfigPipe
@@ -60,8 +66,9 @@ public:
     const std::string &path() const;
 
     // Waits for the reader (polling every 10 ms for up to 2000 ms, asking processRunning each time
-    // whether the reader process still runs; an empty function counts as running), then writes the
-    // whole configuration in blocking mode.
+    // whether the reader process still runs; an empty function counts as running), then puts the whole
+    // configuration into the pipe within kConfigPipeWriteTimeoutMs. It does not wait for the reader to
+    // take it: what is in the pipe stays readable after the close.
     // The pipe is closed afterwards in every case, which ends the reader's input.
     ConfigPipeResult serve(std::string_view config, const std::function<bool()> &processRunning);
 

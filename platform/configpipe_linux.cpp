@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <fcntl.h>
+#include <poll.h>
 #include <pthread.h>
 #include <sys/random.h>
 #include <sys/stat.h>
@@ -26,8 +27,9 @@ std::string runtimeBaseDirectory()
     return "/run";
 }
 
-// Opens (creating when missing) the directory that holds our FIFOs. An existing one must be ours and
-// 0700: anyone else able to enter or write it could open or swap the FIFO and read the passwords.
+// Opens (creating when missing) the directory that holds our FIFOs. It must be ours and end up 0700:
+// anyone else able to enter or write it could open or swap the FIFO and read the passwords. One of ours
+// with a wider mode (an older version, a user's mkdir) is tightened; a stranger's is refused.
 int openPrivateDirectory(const std::string &path, int &error)
 {
     const bool created = mkdir(path.c_str(), 0700) == 0;
@@ -40,20 +42,20 @@ int openPrivateDirectory(const std::string &path, int &error)
         error = errno;
         return -1;
     }
-    // A restrictive umask may have taken bits from a directory made just now.
-    if (created && fchmod(fd, 0700) != 0) {
-        error = errno;
-        ::close(fd);
-        return -1;
-    }
     struct stat info = {};
     if (fstat(fd, &info) != 0) {
         error = errno;
         ::close(fd);
         return -1;
     }
-    if (info.st_uid != geteuid() || (info.st_mode & 07777) != 0700) {
+    if (info.st_uid != geteuid()) {
         error = EPERM;
+        ::close(fd);
+        return -1;
+    }
+    // A restrictive umask may have taken bits from a directory made just now, a wider one left some.
+    if ((info.st_mode & 07777) != 0700 && fchmod(fd, 0700) != 0) {
+        error = errno;
         ::close(fd);
         return -1;
     }
@@ -163,26 +165,28 @@ ConfigPipeResult ConfigPipe::create(ConfigPipeUse use, std::size_t)
 {
     close();
     Impl &impl = *m_impl;
-    const auto failed = [&](int error) {
+    const std::string directory = runtimeBaseDirectory() + "/" + kDirectoryName;
+    const auto failed = [&](int error, const std::string &path) {
         close();
-        return makeConfigPipeResult(ConfigPipeStatus::CreateFailed, use, static_cast<unsigned long>(error));
+        return makeConfigPipeResult(ConfigPipeStatus::CreateFailed, use, static_cast<unsigned long>(error),
+                                    path);
     };
 
-    const std::string directory = runtimeBaseDirectory() + "/" + kDirectoryName;
     int error = 0;
     impl.directoryFd = openPrivateDirectory(directory, error);
     if (impl.directoryFd < 0)
-        return failed(error);
+        return failed(error, directory);
     std::string hex;
     if (!randomHex32(hex, error))
-        return failed(error);
+        return failed(error, {});
     impl.name = "nimbra-config-" + hex;
+    const std::string path = directory + "/" + impl.name;
     if (mkfifoat(impl.directoryFd, impl.name.c_str(), 0600) != 0)
-        return failed(errno);
+        return failed(errno, path);
     impl.linked = true;
     if (fchmodat(impl.directoryFd, impl.name.c_str(), 0600, 0) != 0)
-        return failed(errno);
-    impl.path = directory + "/" + impl.name;
+        return failed(errno, path);
+    impl.path = path;
     return {};
 }
 
@@ -220,17 +224,26 @@ ConfigPipeResult ConfigPipe::serve(std::string_view config, const std::function<
     unlinkat(impl.directoryFd, impl.name.c_str(), 0);
     impl.linked = false;
 
-    const int flags = fcntl(impl.writeFd, F_GETFL);
-    if (flags < 0 || fcntl(impl.writeFd, F_SETFL, flags & ~O_NONBLOCK) != 0)
-        return finish(ConfigPipeStatus::WriteFailed, errno);
-
+    // Still non-blocking: a reader that opened the FIFO and never reads must not hold this thread
+    // beyond the write deadline once the FIFO is full.
     SigpipeBlocker sigpipe;
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(kConfigPipeWriteTimeoutMs);
     const char *data = config.data();
     std::size_t remaining = config.size();
     while (remaining > 0) {
         const ssize_t written = write(impl.writeFd, data, remaining);
         if (written < 0 && errno == EINTR)
             continue;
+        if (written < 0 && errno == EAGAIN) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0)
+                return finish(ConfigPipeStatus::ReadTimeout, 0);
+            pollfd waiting = {impl.writeFd, POLLOUT, 0};
+            poll(&waiting, 1, static_cast<int>(left.count()) + 1);
+            continue;
+        }
         if (written < 0) {
             const int error = errno;
             if (error == EPIPE)

@@ -1,12 +1,13 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 // The core and its validator must die with the client, even when the client is killed outright.
 // Linux: the child asks the kernel for SIGKILL when its parent goes away (call childSetupForKillOnClose
-// in the forked child before exec). Windows: the child is put into a job object that kills everything
-// in it when its last handle closes (KillOnCloseJob).
+// in the forked child before exec). Windows: the child is created inside a job object that kills
+// everything in it when its last handle closes (KillOnCloseJob).
 namespace nimbra::platform {
 
 std::int64_t currentProcessId();
@@ -32,7 +33,17 @@ public:
     // Windows: puts the started process into the job. On failure returns false with warning = the
     // diagnostic log line "[Accelerator] 无法将内核加入 Windows Job Object error=<code>". Without a job
     // (and always on Linux) there is nothing to do: true.
+    // A process already in the job counts as assigned.
     bool assign(std::int64_t processId, std::string &warning);
+
+    // Windows: rewrites the CreateProcessW arguments that QProcess's CreateProcessArgumentModifier
+    // exposes (the STARTUPINFOW pointer and the creation flags) so that the process is created inside
+    // the job, before it runs any code, and cannot outlive the client even if it dies at once.
+    // keepAlive receives what the new arguments point to: keep it until CreateProcessW has returned.
+    // False, changing nothing, without a job or when the system cannot build the attribute; assign()
+    // after the start is the fallback then. Linux: false.
+    bool prepareCreation(void *&startupInfo, unsigned long &creationFlags,
+                         std::shared_ptr<void> &keepAlive) const;
 
 private:
     void *m_job = nullptr;

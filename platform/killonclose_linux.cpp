@@ -29,4 +29,9 @@ bool KillOnCloseJob::assign(std::int64_t, std::string &)
     return true;
 }
 
+bool KillOnCloseJob::prepareCreation(void *&, unsigned long &, std::shared_ptr<void> &) const
+{
+    return false;
+}
+
 } // namespace nimbra::platform

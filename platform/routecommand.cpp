@@ -97,7 +97,7 @@ std::optional<RouteCommand> routeAddCommand(std::string_view destination, std::s
     if (syntax == RouteSyntax::Linux)
         return linuxCommand("add", *route);
     // No metric and no interface: the gateway, the TUN's own address, selects the interface.
-    return RouteCommand{"route.exe", {"add", "-p", route->destination, "mask", route->mask, route->gateway}};
+    return RouteCommand{"route.exe", {"add", route->destination, "mask", route->mask, route->gateway}};
 }
 
 std::optional<RouteCommand> routeDeleteCommand(std::string_view destination, std::string_view mask,
@@ -108,7 +108,15 @@ std::optional<RouteCommand> routeDeleteCommand(std::string_view destination, std
         return std::nullopt;
     if (syntax == RouteSyntax::Linux)
         return linuxCommand("del", *route);
-    return RouteCommand{"route.exe", {"delete", route->destination, "mask", route->mask}};
+    return RouteCommand{"route.exe", {"delete", route->destination, "mask", route->mask, route->gateway}};
+}
+
+bool routeDeletionFoundNothing(std::string_view output, RouteSyntax syntax)
+{
+    if (syntax == RouteSyntax::Linux)
+        return output.find("No such process") != std::string_view::npos;
+    return output.find("Element not found") != std::string_view::npos ||
+           output.find("找不到元素") != std::string_view::npos;
 }
 
 } // namespace nimbra::platform

@@ -18,7 +18,7 @@ inline constexpr int kRouteProtocol = 215;
 
 enum class RouteSyntax
 {
-    Windows, // "route.exe" add -p DEST mask MASK GATEWAY / delete DEST mask MASK
+    Windows, // "route.exe" add DEST mask MASK GATEWAY / delete DEST mask MASK GATEWAY
     Linux,   // "ip" route add|del DEST/PREFIX via GATEWAY proto 215
 };
 
@@ -38,13 +38,21 @@ struct RouteCommand
 
 // The commands for one route. nullopt unless destination, mask and gateway are dotted-quad IPv4
 // (no leading zeros: route.exe would read them as octal), the mask is contiguous and the destination
-// has no bits outside the mask. The Windows delete takes no gateway; the gateway is still checked.
+// has no bits outside the mask. Windows routes are not persistent (the journal cleans up after a
+// crash, and nothing should outlive the client), and deletion names the gateway so that a user's own
+// route to the same destination stays.
 std::optional<RouteCommand> routeAddCommand(std::string_view destination, std::string_view mask,
                                             std::string_view gateway,
                                             RouteSyntax syntax = kNativeRouteSyntax);
 std::optional<RouteCommand> routeDeleteCommand(std::string_view destination, std::string_view mask,
                                                std::string_view gateway,
                                                RouteSyntax syntax = kNativeRouteSyntax);
+
+// Whether the output of a failed deletion says that no such route exists (Linux "RTNETLINK answers:
+// No such process"; route.exe "Element not found", also in its Chinese wording). The route is gone,
+// which is all a deletion wants: when the TUN interface went away with the core, the system has
+// already removed every route through it.
+bool routeDeletionFoundNothing(std::string_view output, RouteSyntax syntax = kNativeRouteSyntax);
 
 // Dotted-quad helpers shared by both halves (host byte order).
 std::optional<std::uint32_t> parseIPv4(std::string_view text);

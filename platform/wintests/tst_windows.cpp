@@ -10,11 +10,15 @@
 #include "platform/identity.h"
 #include "platform/killonclose.h"
 #include "platform/netcounters.h"
+#include "platform/routecommand.h"
 
 #include <windows.h>
 
+#include <aclapi.h>
 #include <iphlpapi.h>
+#include <sddl.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -435,6 +439,132 @@ void namedPipe(Checks &checks)
     }
 }
 
+// The current user's SID as text.
+std::string userSid()
+{
+    HANDLE token = nullptr;
+    std::string text;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
+        return text;
+    DWORD size = 0;
+    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    std::vector<unsigned char> buffer(size);
+    char *sid = nullptr;
+    if (size > 0 && GetTokenInformation(token, TokenUser, buffer.data(), size, &size) &&
+        ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER *>(buffer.data())->User.Sid, &sid)) {
+        text = sid;
+        LocalFree(sid);
+    }
+    CloseHandle(token);
+    return text;
+}
+
+// The trustees of the allowing entries of a handle's access list, sorted, joined by spaces; entries
+// of any other kind show as "?".
+std::string allowedTrustees(HANDLE handle)
+{
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    const DWORD error = GetSecurityInfo(handle, SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                                        &dacl, nullptr, &descriptor);
+    if (error != ERROR_SUCCESS)
+        return "error " + std::to_string(error);
+    std::vector<std::string> trustees;
+    for (DWORD i = 0; dacl && i < dacl->AceCount; ++i) {
+        void *ace = nullptr;
+        char *sid = nullptr;
+        if (GetAce(dacl, i, &ace) && static_cast<ACE_HEADER *>(ace)->AceType == ACCESS_ALLOWED_ACE_TYPE &&
+            ConvertSidToStringSidA(&static_cast<ACCESS_ALLOWED_ACE *>(ace)->SidStart, &sid)) {
+            trustees.push_back(sid);
+            LocalFree(sid);
+        } else {
+            trustees.push_back("?");
+        }
+    }
+    LocalFree(descriptor);
+    std::sort(trustees.begin(), trustees.end());
+    std::string joined = dacl ? "" : "no access list";
+    for (const std::string &trustee : trustees)
+        joined += (joined.empty() ? "" : " ") + trustee;
+    return joined;
+}
+
+// Serves from a thread of its own, so that a serve that never ends shows as a failure, not a hang.
+// True when it ended within timeoutMs; result holds its result then.
+bool serveWithin(ConfigPipe &pipe, const std::string &config, int timeoutMs, ConfigPipeResult &result)
+{
+    struct Serving
+    {
+        ConfigPipe *pipe;
+        const std::string *config;
+        ConfigPipeResult result;
+    };
+    auto *serving = new Serving{&pipe, &config, {}};
+    const auto serve = [](void *context) -> DWORD {
+        auto *state = static_cast<Serving *>(context);
+        state->result = state->pipe->serve(*state->config, {});
+        return 0;
+    };
+    HANDLE thread = CreateThread(nullptr, 0, serve, serving, 0, nullptr);
+    const bool ended = thread && WaitForSingleObject(thread, static_cast<DWORD>(timeoutMs)) == WAIT_OBJECT_0;
+    if (thread)
+        CloseHandle(thread);
+    if (!ended)
+        return false; // the thread and its state are abandoned to the end of the process
+    result = serving->result;
+    delete serving;
+    return true;
+}
+
+void pipeAccessAndServingTime(Checks &checks)
+{
+    checks.group("named pipe access and serving time");
+    {
+        ConfigPipe secured;
+        if (!checks.check(secured.create(ConfigPipeUse::Validation, 64).ok(), "created"))
+            return;
+        HANDLE client = CreateFileW(widen(secured.path()).c_str(), GENERIC_READ | READ_CONTROL, 0, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
+        if (checks.check(client != INVALID_HANDLE_VALUE, "this user can open it")) {
+            std::vector<std::string> expected{"S-1-5-18", "S-1-5-32-544", userSid()};
+            std::sort(expected.begin(), expected.end());
+            checks.equal(allowedTrustees(client), expected[0] + " " + expected[1] + " " + expected[2],
+                         "only this user, SYSTEM and the Administrators are let in");
+            // Served before the client reads anything: what was written is still there after the close.
+            const std::string config = "{\"password\":\"pw\"}";
+            ConfigPipeResult served;
+            checks.check(serveWithin(secured, config, 5000, served) && served.ok(), "served", served.message);
+            std::string received;
+            char buffer[256];
+            DWORD got = 0;
+            while (ReadFile(client, buffer, sizeof buffer, &got, nullptr) && got > 0)
+                received.append(buffer, got);
+            checks.equal(received, config, "the client reads all of it afterwards");
+            CloseHandle(client);
+        }
+    }
+    // A client that connects and never reads: serving ends all the same, within its time limits.
+    for (const std::size_t bufferSize : {std::size_t(4 * 1024 * 1024), std::size_t(16)}) {
+        const std::string config(4 * 1024 * 1024, 'n');
+        ConfigPipe pipe;
+        if (!checks.check(pipe.create(ConfigPipeUse::Run, bufferSize).ok(), "created"))
+            return;
+        HANDLE client =
+            CreateFileW(widen(pipe.path()).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        ConfigPipeResult result;
+        const DWORD begun = GetTickCount();
+        const bool ended = serveWithin(pipe, config, 10000, result);
+        const std::string what = "with a " + std::to_string(bufferSize) + "-byte buffer";
+        checks.check(ended && GetTickCount() - begun <= kConfigPipeWriteTimeoutMs + 1500,
+                     "serving to a client that never reads ends " + what,
+                     ended ? result.message : "still serving after 10 s");
+        checks.check(!ended || result.ok() || result.status == ConfigPipeStatus::ReadTimeout,
+                     "and ends as served or as the read time-out " + what, result.message);
+        if (client != INVALID_HANDLE_VALUE)
+            CloseHandle(client);
+    }
+}
+
 bool inAJob(std::int64_t processId)
 {
     HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, static_cast<DWORD>(processId));
@@ -473,6 +603,136 @@ void jobObject(Checks &checks)
                  "a process that cannot be opened gives the warning line with its error code", warning);
 }
 
+void jobAtCreation(Checks &checks)
+{
+    checks.group("job at creation");
+    auto job = std::make_unique<KillOnCloseJob>();
+    const std::wstring program = widen(testing::helperProgram());
+    std::wstring line = L"\"" + program + L"\" sleep 30000";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    void *startupInfo = &startup;
+    unsigned long flags = CREATE_SUSPENDED;
+    std::shared_ptr<void> keepAlive;
+    if (!checks.check(job->prepareCreation(startupInfo, flags, keepAlive),
+                      "the creation arguments name the job"))
+        return;
+    checks.check(startupInfo != &startup && (flags & EXTENDED_STARTUPINFO_PRESENT) &&
+                     (flags & CREATE_SUSPENDED),
+                 "extended startup information, the other flags kept");
+    PROCESS_INFORMATION process = {};
+    if (!checks.check(CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, FALSE, flags, nullptr,
+                                     nullptr, static_cast<STARTUPINFOW *>(startupInfo), &process),
+                      "created", "error " + std::to_string(GetLastError())))
+        return;
+    checks.check(inAJob(process.dwProcessId), "in the job before it ran any code");
+    std::string warning;
+    checks.check(job->assign(process.dwProcessId, warning), "assigning it afterwards is no failure", warning);
+    ResumeThread(process.hThread);
+    job.reset();
+    checks.check(WaitForSingleObject(process.hProcess, 3000) == WAIT_OBJECT_0,
+                 "it dies when the job handle is closed");
+    TerminateProcess(process.hProcess, 1);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+
+    KillOnCloseJob other;
+    void *untouched = &startup;
+    unsigned long plain = 0;
+    checks.check(other.prepareCreation(untouched, plain, keepAlive) && untouched != &startup,
+                 "every job can do it");
+}
+
+// Runs a command line, its program found on the search path, with standard output and error
+// captured; its exit code, or a negative number when it did not start or end.
+int runCaptured(std::wstring line, std::string &output)
+{
+    SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
+    HANDLE readEnd = nullptr;
+    HANDLE writeEnd = nullptr;
+    if (!CreatePipe(&readEnd, &writeEnd, &inheritable, 0))
+        return -2;
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = writeEnd;
+    startup.hStdError = writeEnd;
+    PROCESS_INFORMATION info = {};
+    const BOOL started =
+        CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &info);
+    CloseHandle(writeEnd);
+    output.clear();
+    if (started) {
+        char buffer[4096];
+        DWORD got = 0;
+        while (ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr) && got > 0)
+            output.append(buffer, got);
+    }
+    CloseHandle(readEnd);
+    if (!started)
+        return -2;
+    DWORD code = 0;
+    const bool ended = WaitForSingleObject(info.hProcess, 10000) == WAIT_OBJECT_0 &&
+                       GetExitCodeProcess(info.hProcess, &code);
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    return ended ? static_cast<int>(code) : -1;
+}
+
+void routeCommandsEndToEnd(Checks &checks)
+{
+    checks.group("route.exe");
+    const std::string directory = testing::makeTemporaryDirectory();
+    const std::string standIn = testing::executableDirectory() + "route-standin";
+    SetEnvironmentVariableA("NIMBRA_ROUTE_TABLE", (directory + "table.txt").c_str());
+    SetEnvironmentVariableA("NIMBRA_ROUTE_LOG", (directory + "log.txt").c_str());
+    char path[32768] = {};
+    GetEnvironmentVariableA("PATH", path, sizeof path);
+    SetEnvironmentVariableA("PATH", (standIn + ";" + path).c_str());
+    wchar_t found[MAX_PATH] = {};
+    SearchPathW(nullptr, L"route.exe", nullptr, MAX_PATH, found, nullptr);
+    checks.check(std::wstring(found) == widen(standIn + "\\route.exe"), "route.exe is the stand-in",
+                 "found " + std::to_string(std::wstring(found).size()) + " characters");
+
+    const auto run = [](const std::optional<RouteCommand> &command, std::string &output) {
+        if (!command)
+            return -3;
+        std::wstring line = widen(command->program);
+        for (const std::string &argument : command->arguments)
+            line += L" " + widen(argument);
+        return runCaptured(line, output);
+    };
+    std::string output;
+    // The user's own route to the same network, through their own gateway.
+    checks.equal(runCaptured(L"route.exe add 1.2.0.0 mask 255.255.0.0 192.168.1.1", output), 0,
+                 "a user's own route is there");
+    checks.equal(run(routeAddCommand("1.2.0.0", "255.255.0.0", "172.19.0.1"), output), 0, "ours is added");
+    checks.check(output.find("OK!") != std::string::npos, "with route.exe's answer", output);
+    checks.equal(run(routeDeleteCommand("1.2.0.0", "255.255.0.0", "172.19.0.1"), output), 0,
+                 "ours is deleted");
+    std::string table;
+    testing::readWhole(directory + "table.txt", table);
+    checks.equal(table, std::string("1.2.0.0 255.255.0.0 192.168.1.1\n"), "the user's own route stays");
+    const int again = run(routeDeleteCommand("1.2.0.0", "255.255.0.0", "172.19.0.1"), output);
+    checks.check(again != 0 && routeDeletionFoundNothing(output),
+                 "deleting it again fails with the answer read as \"no such route\"", output);
+    checks.check(run(routeAddCommand("1.2.0.0", "255.255.0.0", "192.168.1.1"), output) != 0 &&
+                     !routeDeletionFoundNothing(output),
+                 "other failures do not read so", output);
+    std::string log;
+    testing::readWhole(directory + "log.txt", log);
+    checks.equal(log,
+                 std::string("add 1.2.0.0 mask 255.255.0.0 192.168.1.1\n"
+                             "add 1.2.0.0 mask 255.255.0.0 172.19.0.1\n"
+                             "delete 1.2.0.0 mask 255.255.0.0 172.19.0.1\n"
+                             "delete 1.2.0.0 mask 255.255.0.0 172.19.0.1\n"
+                             "add 1.2.0.0 mask 255.255.0.0 192.168.1.1\n"),
+                 "route.exe got non-persistent adds and deletions that name the gateway");
+    SetEnvironmentVariableA("PATH", path);
+    testing::removeTree(directory);
+}
+
 } // namespace
 
 int main()
@@ -483,6 +743,9 @@ int main()
     nativeWindowIcon(checks);
     interfaceTable(checks);
     namedPipe(checks);
+    pipeAccessAndServingTime(checks);
     jobObject(checks);
+    jobAtCreation(checks);
+    routeCommandsEndToEnd(checks);
     return checks.finish();
 }

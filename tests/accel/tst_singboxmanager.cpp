@@ -7,6 +7,7 @@
 #include "account/authapi.h"
 #include "devserviceprocess.h"
 #include "net/httpmanager.h"
+#include "privatenetwork.h"
 
 #include <QDir>
 #include <QFile>
@@ -18,7 +19,6 @@
 #include <QTest>
 
 #include <csignal>
-#include <sched.h>
 #include <unistd.h>
 
 using nimbra::accel::RouteEntry;
@@ -34,25 +34,6 @@ QByteArray nodeConfig()
 {
     QFile file(kNode);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-QString run(const QString &program, const QStringList &arguments)
-{
-    QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(program, arguments);
-    process.waitForFinished(5000);
-    return QString::fromLocal8Bit(process.readAll()).trimmed();
-}
-
-// Our routes in this namespace's main table, as "destination/prefix" texts.
-QStringList ownRoutes()
-{
-    QStringList routes;
-    const QString table = run(QStringLiteral("ip"), {"-4", "route", "show", "proto", "215"});
-    for (const QString &line : table.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
-        routes << line.section(QLatin1Char(' '), 0, 0);
-    return routes;
 }
 
 // Live stub cores started by `parent` (this test unless given). Other tests may run the same stub
@@ -79,6 +60,18 @@ QList<qint64> stubChildren(qint64 parent = getpid())
             pids.append(pid);
     }
     return pids;
+}
+
+// The command ("check" or "run") of each live stub core started by this test.
+QStringList stubCommands()
+{
+    QStringList commands;
+    for (const qint64 pid : stubChildren()) {
+        QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
+        if (cmdline.open(QIODevice::ReadOnly))
+            commands << QString::fromLocal8Bit(cmdline.readAll().split('\0').value(1));
+    }
+    return commands;
 }
 
 int stubProcesses()
@@ -297,6 +290,94 @@ private slots:
         QCOMPARE(session.failed.count(), 0);
     }
 
+    // Restart, or stop with a start right after it, in each phase of a session: the new start always
+    // ends established with the prepared configuration (the bare template would fail its check), and
+    // nothing of the old start is taken for the new one's.
+    void quickRestarts_data()
+    {
+        QTest::addColumn<QByteArray>("mode");
+        QTest::addColumn<QString>("phase");
+        QTest::addColumn<bool>("viaRestart");
+        for (const bool viaRestart : {true, false}) {
+            const char *how = viaRestart ? "restart" : "stop+start";
+            QTest::addRow("%s during validation", how)
+                << QByteArray("slow-check=1500") << "check" << viaRestart;
+            QTest::addRow("%s during the run phase", how)
+                << QByteArray("slow-ready=1500") << "run" << viaRestart;
+            QTest::addRow("%s when established", how) << QByteArray() << "established" << viaRestart;
+        }
+    }
+
+    void quickRestarts()
+    {
+        QFETCH(QByteArray, mode);
+        QFETCH(QString, phase);
+        QFETCH(bool, viaRestart);
+        Session session(mode);
+        QVERIFY(session.manager.prepareRuntimeConfig(nodeConfig()));
+        QVERIFY(session.manager.start());
+        if (phase == QLatin1String("established"))
+            QVERIFY2(session.started.wait(15000), qPrintable(failure(session.failed)));
+        else
+            QTRY_VERIFY_WITH_TIMEOUT(stubCommands().contains(phase), 5000);
+        const qsizetype startedBefore = session.started.count();
+
+        if (viaRestart) {
+            QVERIFY(session.manager.restart());
+        } else {
+            session.manager.stop();
+            QVERIFY(session.manager.start());
+        }
+        QVERIFY(session.manager.starting());
+        QTRY_COMPARE_WITH_TIMEOUT(session.started.count(), startedBefore + 1, 15000);
+        QCOMPARE(session.failed.count(), 0);
+        QVERIFY(session.manager.running() && !session.manager.starting());
+        QCOMPARE(session.stopped.count(), startedBefore); // only an established session reports its end
+        QCOMPARE(stubCommands(), QStringList{QStringLiteral("run")});
+
+        session.manager.stop();
+        QVERIFY(session.stopped.wait(10000));
+        QVERIFY(!session.manager.running());
+    }
+
+    // A core that dies during acceleration, whatever the cause, is logged and leaves its reason in
+    // lastError; the routes the kernel removed with its TUN count as deleted.
+    void deathDuringAcceleration_data()
+    {
+        QTest::addColumn<QByteArray>("mode");
+        QTest::addColumn<bool>("killed");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("exit of its own") << QByteArray("crash-after=0.5") << false
+                                         << QStringLiteral("nimbra-server 在加速期间意外退出（代码 2）");
+        QTest::newRow("crash") << QByteArray("crash-after=0.5:signal") << false
+                               << QStringLiteral("nimbra-server 在加速期间异常退出（信号 %1）").arg(SIGSEGV);
+        QTest::newRow("killed") << QByteArray() << true
+                                << QStringLiteral("nimbra-server 在加速期间异常退出（信号 %1）").arg(SIGKILL);
+    }
+
+    void deathDuringAcceleration()
+    {
+        QFETCH(QByteArray, mode);
+        QFETCH(bool, killed);
+        QFETCH(QString, message);
+        Session session(mode);
+        QVERIFY(session.manager.prepareRuntimeConfig(nodeConfig()));
+        if (g_inPrivateNetwork)
+            session.manager.setRouteIpList({QStringLiteral("198.18.30.0/24")});
+        QVERIFY(session.manager.start());
+        QVERIFY2(session.started.wait(15000), qPrintable(failure(session.failed)));
+        QTest::ignoreMessage(QtWarningMsg, qPrintable(QStringLiteral("[Accelerator] ") + message));
+        if (killed)
+            ::kill(static_cast<pid_t>(stubChildren().value(0)), SIGKILL);
+        QVERIFY(session.stopped.wait(10000));
+        QCOMPARE(session.manager.lastError(), message);
+        QVERIFY(!session.manager.running());
+        if (g_inPrivateNetwork) {
+            QVERIFY(ownRoutes().isEmpty());
+            QVERIFY(!QFile::exists(SingBoxManager::defaultRouteJournalPath()));
+        }
+    }
+
     void gameRoutesInPrivateNetwork()
     {
         if (!g_inPrivateNetwork)
@@ -433,11 +514,7 @@ int main(int argc, char **argv)
 {
     // Root gets a network namespace of its own for the whole run: TUN device and routes never reach
     // the host. Everything this process starts inherits it.
-    if (geteuid() == 0 && unshare(CLONE_NEWNET) == 0) {
-        QProcess::execute(QStringLiteral("ip"), {QStringLiteral("link"), QStringLiteral("set"),
-                                                 QStringLiteral("lo"), QStringLiteral("up")});
-        g_inPrivateNetwork = true;
-    }
+    g_inPrivateNetwork = enterPrivateNetwork();
     QCoreApplication app(argc, argv);
     QStandardPaths::setTestModeEnabled(true);
     QFile::remove(SingBoxManager::defaultRouteJournalPath());

@@ -1,17 +1,10 @@
 // The acceleration controller of the main window, driven through the window's own functions, against
 // the real back-end objects, the dev service and the stub core. As root the whole run gets a private
 // network namespace, so the stub's TUN interface and the game's routes never reach the host.
-#include "accel/acceleratorapi.h"
-#include "accel/singboxmanager.h"
-#include "account/authapi.h"
 #include "app/startup.h"
-#include "app/wiring.h"
-#include "catalog/gamelistapi.h"
 #include "devserviceprocess.h"
-#include "net/httpmanager.h"
-#include "purchase/qrcodegenerator.h"
-#include "purchase/rechargeapi.h"
-#include "state/globaldata.h"
+#include "privatenetwork.h"
+#include "wiredbackend.h"
 
 #include <QDir>
 #include <QGuiApplication>
@@ -30,9 +23,6 @@
 #include <QTest>
 #include <QtQml/qqmlextensionplugin.h>
 
-#include <sched.h>
-#include <unistd.h>
-
 Q_IMPORT_QML_PLUGIN(NimbraPlugin)
 
 namespace {
@@ -47,26 +37,13 @@ const QString kLostArk =
                    "country: '韩服', servers: ['韩服']}");
 
 // The objects of the application, composed and published as the program does it, with Main loaded.
-struct Client
+struct Client : WiredBackend
 {
     explicit Client(const QString &baseUrl)
+        : WiredBackend(baseUrl)
     {
-        qputenv("NIMBRA_API_BASE_URL", baseUrl.toUtf8());
-        http = std::make_unique<HttpManager>();
-        auth = std::make_unique<AuthApi>();
-        gameList = std::make_unique<GameListApi>();
-        accelerator = std::make_unique<AcceleratorApi>();
-        recharge = std::make_unique<RechargeApi>();
-        singBox = std::make_unique<SingBoxManager>();
-        qunsetenv("NIMBRA_API_BASE_URL");
         singBox->setExecutablePath(QStringLiteral(NIMBRA_STUB_CORE));
         singBox->setDataDirectory(coreData.path());
-        backend = {&data,          http.get(), auth.get(),   gameList.get(), accelerator.get(),
-                   recharge.get(), &qrCode,    singBox.get()};
-        nimbra::attachTransport(backend);
-        nimbra::connectSessionHandOver(backend);
-        nimbra::connectCatalogue(backend);
-        nimbra::connectPurchaseData(backend);
         engine = std::make_unique<QQmlApplicationEngine>();
         QObject::connect(engine.get(), &QQmlEngine::warnings, engine.get(),
                          [this](const QList<QQmlError> &list) {
@@ -119,38 +96,10 @@ struct Client
     }
 
     QTemporaryDir coreData;
-    GlobalData data;
-    std::unique_ptr<HttpManager> http;
-    std::unique_ptr<AuthApi> auth;
-    std::unique_ptr<GameListApi> gameList;
-    std::unique_ptr<AcceleratorApi> accelerator;
-    std::unique_ptr<RechargeApi> recharge;
-    QrCodeGenerator qrCode;
-    std::unique_ptr<SingBoxManager> singBox;
-    nimbra::Backend backend;
     std::unique_ptr<QQmlApplicationEngine> engine;
     QObject *window = nullptr;
     QStringList warnings;
 };
-
-QString run(const QString &program, const QStringList &arguments)
-{
-    QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(program, arguments);
-    process.waitForFinished(5000);
-    return QString::fromLocal8Bit(process.readAll()).trimmed();
-}
-
-QStringList ownRoutes()
-{
-    QStringList routes;
-    const QString table = run(QStringLiteral("ip"), {"-4", "route", "show", "proto", "215"});
-    for (const QString &line : table.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
-        routes << line.section(QLatin1Char(' '), 0, 0);
-    routes.sort();
-    return routes;
-}
 
 bool shown(const QQuickItem *item)
 {
@@ -489,11 +438,7 @@ private slots:
 int main(int argc, char **argv)
 {
     // Before any thread exists, so that every thread and child shares the namespace.
-    if (geteuid() == 0 && unshare(CLONE_NEWNET) == 0) {
-        QProcess::execute(QStringLiteral("ip"), {QStringLiteral("link"), QStringLiteral("set"),
-                                                 QStringLiteral("lo"), QStringLiteral("up")});
-        g_inPrivateNetwork = true;
-    }
+    g_inPrivateNetwork = enterPrivateNetwork();
     QGuiApplication app(argc, argv);
     TestController test;
     return QTest::qExec(&test, argc, argv);

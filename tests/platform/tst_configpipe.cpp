@@ -162,19 +162,67 @@ private slots:
         pipe.reset();
         QCOMPARE(leftBehind(), QStringList());
 
-        // An existing directory others can enter is refused, not repaired; so is a symbolic link.
-        ConfigPipe refused;
+        // Our own directory left open to others is tightened.
         QCOMPARE(chmod(directory.constData(), 0755), 0);
-        QCOMPARE(QString::fromStdString(refused.create(ConfigPipeUse::Validation, 16).message),
-                 QStringLiteral("无法创建配置校验管道（错误 %1）").arg(EPERM));
-        QCOMPARE(QString::fromStdString(refused.create(ConfigPipeUse::Run, 16).message),
-                 QStringLiteral("无法创建运行配置管道（错误 %1）").arg(EPERM));
-        QVERIFY(refused.path().empty());
-        QVERIFY(QDir().rmdir(pipeDirectory()));
+        QVERIFY(ConfigPipe().create(ConfigPipeUse::Run, 16).ok());
+        QCOMPARE(modeOf(pipeDirectory()), mode_t(S_IFDIR | 0700));
+    }
+
+    // What cannot be made private is refused, and the message names the path at fault.
+    void unusableDirectoryIsNamed_data()
+    {
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<int>("error");
+        QTest::newRow("someone else's") << "foreign" << EPERM;
+        QTest::newRow("a symbolic link") << "link" << ENOTDIR;
+        QTest::newRow("a file") << "file" << ENOTDIR;
+    }
+
+    void unusableDirectoryIsNamed()
+    {
+        QFETCH(QString, setup);
+        QFETCH(int, error);
+        const QByteArray directory = QFile::encodeName(pipeDirectory());
         QTemporaryDir elsewhere;
-        QCOMPARE(chmod(QFile::encodeName(elsewhere.path()).constData(), 0700), 0);
-        QVERIFY(QFile::link(elsewhere.path(), pipeDirectory()));
-        QCOMPARE(refused.create(ConfigPipeUse::Run, 16).status, ConfigPipeStatus::CreateFailed);
+        if (setup == QLatin1String("foreign")) {
+            if (geteuid() != 0)
+                QSKIP("needs root to give the directory to another user");
+            QVERIFY(QDir().mkdir(pipeDirectory()));
+            QCOMPARE(chown(directory.constData(), 65534, 65534), 0);
+        } else if (setup == QLatin1String("link")) {
+            QVERIFY(QFile::link(elsewhere.path(), pipeDirectory()));
+        } else {
+            QFile file(pipeDirectory());
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        ConfigPipe refused;
+        QCOMPARE(QString::fromStdString(refused.create(ConfigPipeUse::Validation, 16).message),
+                 QStringLiteral("无法创建配置校验管道（错误 %1）：%2").arg(error).arg(pipeDirectory()));
+        QCOMPARE(QString::fromStdString(refused.create(ConfigPipeUse::Run, 16).message),
+                 QStringLiteral("无法创建运行配置管道（错误 %1）：%2").arg(error).arg(pipeDirectory()));
+        QVERIFY(refused.path().empty());
+    }
+
+    void readerThatNeverReadsEndsServing()
+    {
+        // Far more than the FIFO holds; the reader opens it and then does nothing.
+        const std::string config(4 * 1024 * 1024, 'x');
+        ConfigPipe pipe;
+        QVERIFY(pipe.create(ConfigPipeUse::Run, config.size()).ok());
+        QProcess reader;
+        reader.start(QStringLiteral("sh"), {QStringLiteral("-c"), QStringLiteral("exec 3<\"$0\"; sleep 30"),
+                                            QString::fromStdString(pipe.path())});
+        QVERIFY(reader.waitForStarted());
+        QElapsedTimer clock;
+        clock.start();
+        const ConfigPipeResult result = pipe.serve(config, stillRunning(reader));
+        const qint64 elapsed = clock.elapsed();
+        reader.kill();
+        reader.waitForFinished();
+        QCOMPARE(QString::fromStdString(result.message), QStringLiteral("nimbra-server 读取内存配置超时"));
+        QVERIFY2(elapsed < kConfigPipeConnectTimeoutMs + kConfigPipeWriteTimeoutMs + 1000,
+                 qPrintable(QString::number(elapsed)));
+        QCOMPARE(leftBehind(), QStringList());
     }
 };
 

@@ -31,11 +31,11 @@ private slots:
         constexpr auto W = RouteSyntax::Windows;
         constexpr auto L = RouteSyntax::Linux;
         QCOMPARE(line(routeAddCommand("1.2.0.0", "255.255.0.0", "172.19.0.1", W)),
-                 QStringLiteral("route.exe add -p 1.2.0.0 mask 255.255.0.0 172.19.0.1"));
+                 QStringLiteral("route.exe add 1.2.0.0 mask 255.255.0.0 172.19.0.1"));
         QCOMPARE(line(routeDeleteCommand("1.2.0.0", "255.255.0.0", "172.19.0.1", W)),
-                 QStringLiteral("route.exe delete 1.2.0.0 mask 255.255.0.0"));
+                 QStringLiteral("route.exe delete 1.2.0.0 mask 255.255.0.0 172.19.0.1"));
         QCOMPARE(line(routeAddCommand("0.0.0.0", "0.0.0.0", "10.0.0.1", W)),
-                 QStringLiteral("route.exe add -p 0.0.0.0 mask 0.0.0.0 10.0.0.1"));
+                 QStringLiteral("route.exe add 0.0.0.0 mask 0.0.0.0 10.0.0.1"));
         QCOMPARE(line(routeAddCommand("1.2.0.0", "255.255.0.0", "172.19.0.1", L)),
                  QStringLiteral("ip route add 1.2.0.0/16 via 172.19.0.1 proto 215"));
         QCOMPARE(line(routeDeleteCommand("1.2.0.0", "255.255.0.0", "172.19.0.1", L)),
@@ -68,6 +68,29 @@ private slots:
                 QVERIFY2(!routeDeleteCommand(destination, mask, gateway, syntax), destination);
             }
         }
+    }
+
+    void deletionFoundNothing_data()
+    {
+        QTest::addColumn<int>("syntax");
+        QTest::addColumn<QString>("output");
+        QTest::addColumn<bool>("foundNothing");
+        const int W = int(RouteSyntax::Windows);
+        const int L = int(RouteSyntax::Linux);
+        QTest::newRow("ip: gone") << L << "RTNETLINK answers: No such process" << true;
+        QTest::newRow("ip: refused") << L << "RTNETLINK answers: Operation not permitted" << false;
+        QTest::newRow("route.exe: gone") << W << "The route deletion failed: Element not found." << true;
+        QTest::newRow("route.exe: gone, Chinese") << W << "路由删除失败: 找不到元素。" << true;
+        QTest::newRow("route.exe: refused") << W << "The requested operation requires elevation." << false;
+        QTest::newRow("wrong system's wording") << W << "RTNETLINK answers: No such process" << false;
+    }
+
+    void deletionFoundNothing()
+    {
+        QFETCH(int, syntax);
+        QFETCH(QString, output);
+        QFETCH(bool, foundNothing);
+        QCOMPARE(routeDeletionFoundNothing(output.toStdString(), RouteSyntax(syntax)), foundNothing);
     }
 
     void routesInAPrivateNamespace()
@@ -115,8 +138,14 @@ private slots:
         QVERIFY(run(routeDeleteCommand("1.2.0.0", "255.255.0.0", "172.19.0.1", RouteSyntax::Linux)));
         QVERIFY(run(routeDeleteCommand("9.9.9.9", "255.255.255.255", "172.19.0.1", RouteSyntax::Linux)));
         QCOMPARE(ownRoutes(), QStringList());
-        // Deleting ours again fails instead of taking the other route to 1.2.0.0/16.
-        QVERIFY(!run(routeDeleteCommand("1.2.0.0", "255.255.0.0", "172.19.0.1", RouteSyntax::Linux)));
+        // Deleting ours again fails instead of taking the other route to 1.2.0.0/16, and the failure
+        // reads as "no such route"; other failures do not.
+        const auto deleteAgain =
+            line(routeDeleteCommand("1.2.0.0", "255.255.0.0", "172.19.0.1", RouteSyntax::Linux));
+        QVERIFY(!ns.ip(deleteAgain.split(' ').mid(1), &output));
+        QVERIFY2(routeDeletionFoundNothing(output.toStdString(), RouteSyntax::Linux), qPrintable(output));
+        QVERIFY(!ns.ip({"route", "add", "5.6.0.0/16", "via", "172.19.0.1", "proto", "static"}, &output));
+        QVERIFY2(!routeDeletionFoundNothing(output.toStdString(), RouteSyntax::Linux), qPrintable(output));
         QVERIFY(ns.ip({"route", "show", "proto", "boot"}, &output));
         QVERIFY2(output.contains(QStringLiteral("1.2.0.0/16 via 172.19.0.1 dev nt0 metric 50")),
                  qPrintable(output));

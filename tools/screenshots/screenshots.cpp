@@ -2,16 +2,12 @@
 // one PNG per scene and theme. Scenes see the same context objects the application publishes, filled
 // from the service at NIMBRA_API_BASE_URL. With --window it renders the whole main window instead, in
 // a series of states (signed out, signed in, menus, dialogs, pages), composed as the program does.
-#include "accel/acceleratorapi.h"
-#include "accel/singboxmanager.h"
-#include "account/authapi.h"
 #include "app/startup.h"
 #include "app/wiring.h"
 #include "catalog/gamelistapi.h"
 #include "net/httpmanager.h"
-#include "purchase/qrcodegenerator.h"
-#include "purchase/rechargeapi.h"
 #include "state/globaldata.h"
+#include "wiredbackend.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -165,28 +161,16 @@ bool renderShots(QQuickWindow *window, const WindowShot (&shots)[N], const QStri
 // The whole application composed as the program does it (without the core running), Main loaded.
 int renderWindow(const QString &outputDir, int settleMs)
 {
-    GlobalData data;
-    HttpManager http;
-    AuthApi auth;
-    GameListApi gameList;
-    AcceleratorApi accelerator;
-    RechargeApi recharge;
-    QrCodeGenerator qrCode;
-    SingBoxManager singBox;
-    const nimbra::Backend backend{&data, &http, &auth, &gameList, &accelerator, &recharge, &qrCode, &singBox};
-    nimbra::attachTransport(backend);
-    nimbra::connectSessionHandOver(backend);
-    nimbra::connectCatalogue(backend);
-    nimbra::connectPurchaseData(backend);
+    WiredBackend wired(QString::fromUtf8(qgetenv("NIMBRA_API_BASE_URL")));
     QQmlApplicationEngine engine;
-    nimbra::publishBackend(engine, backend, false, false);
+    nimbra::publishBackend(engine, wired.backend, false, false);
     nimbra::loadMainDocument(engine);
     auto *window = qobject_cast<QQuickWindow *>(engine.rootObjects().value(0));
     if (!window)
         return 1;
     // As in the program, the catalogue arrives once the window is up.
-    if (!loadCatalogue(gameList, data, 15000)) {
-        std::fprintf(stderr, "no catalogue from %s\n", qPrintable(gameList.baseUrl()));
+    if (!loadCatalogue(*wired.gameList, wired.data, 15000)) {
+        std::fprintf(stderr, "no catalogue from %s\n", qPrintable(wired.gameList->baseUrl()));
         return 1;
     }
     spin(settleMs);
@@ -199,7 +183,7 @@ int renderWindow(const QString &outputDir, int settleMs)
                 evaluate(window, QStringLiteral("allKnownGames.length")).toInt());
     bool ok = renderShots(window, kSignedOutShots, outputDir, settleMs);
 
-    auth.loginPassword(QStringLiteral("13800138000"), QStringLiteral("nimbra123"));
+    wired.auth->loginPassword(QStringLiteral("13800138000"), QStringLiteral("nimbra123"));
     if (!waitFor(window, QStringLiteral("loggedIn"), 10000) ||
         !waitFor(window, QStringLiteral("nodes.length > 0 && !routesLoading && !routeConfigLoading"),
                  10000)) {
@@ -211,7 +195,7 @@ int renderWindow(const QString &outputDir, int settleMs)
              QStringLiteral(
                  "for (let i = 0; i < 14; ++i) appendAppLog('[UI] 截图用日志行 ' + i, i === 3, false)"));
     ok = renderShots(window, kSignedInShots, outputDir, settleMs) && ok;
-    singBox.shutdown();
+    wired.singBox->shutdown();
     return ok ? 0 : 1;
 }
 

@@ -78,9 +78,9 @@ void routeCommands(Checks &checks)
     for (const auto &[destination, mask, prefix] : routes) {
         const std::string d = destination;
         checks.equal(line(routeAddCommand(destination, mask, "172.19.0.1", W)),
-                     "route.exe add -p " + d + " mask " + mask + " 172.19.0.1", "route.exe add " + d);
+                     "route.exe add " + d + " mask " + mask + " 172.19.0.1", "route.exe add " + d);
         checks.equal(line(routeDeleteCommand(destination, mask, "172.19.0.1", W)),
-                     "route.exe delete " + d + " mask " + mask, "route.exe delete " + d);
+                     "route.exe delete " + d + " mask " + mask + " 172.19.0.1", "route.exe delete " + d);
         checks.equal(line(routeAddCommand(destination, mask, "172.19.0.1", L)),
                      "ip route add " + d + "/" + prefix + " via 172.19.0.1 proto 215", "ip add " + d);
         checks.equal(line(routeDeleteCommand(destination, mask, "172.19.0.1", L)),

@@ -1,0 +1,46 @@
+// The application's back-end objects, created and connected as the program does it, against one
+// service base URL.
+#pragma once
+
+#include "accel/acceleratorapi.h"
+#include "accel/singboxmanager.h"
+#include "account/authapi.h"
+#include "app/wiring.h"
+#include "catalog/gamelistapi.h"
+#include "net/httpmanager.h"
+#include "purchase/qrcodegenerator.h"
+#include "purchase/rechargeapi.h"
+#include "state/globaldata.h"
+
+#include <memory>
+
+struct WiredBackend
+{
+    explicit WiredBackend(const QString &baseUrl)
+    {
+        qputenv("NIMBRA_API_BASE_URL", baseUrl.toUtf8());
+        http = std::make_unique<HttpManager>();
+        auth = std::make_unique<AuthApi>();
+        gameList = std::make_unique<GameListApi>();
+        accelerator = std::make_unique<AcceleratorApi>();
+        recharge = std::make_unique<RechargeApi>();
+        singBox = std::make_unique<SingBoxManager>();
+        qunsetenv("NIMBRA_API_BASE_URL");
+        backend = {&data,          http.get(), auth.get(),   gameList.get(), accelerator.get(),
+                   recharge.get(), &qrCode,    singBox.get()};
+        nimbra::attachTransport(backend);
+        nimbra::connectSessionHandOver(backend);
+        nimbra::connectCatalogue(backend);
+        nimbra::connectPurchaseData(backend);
+    }
+
+    GlobalData data;
+    std::unique_ptr<HttpManager> http;
+    std::unique_ptr<AuthApi> auth;
+    std::unique_ptr<GameListApi> gameList;
+    std::unique_ptr<AcceleratorApi> accelerator;
+    std::unique_ptr<RechargeApi> recharge;
+    QrCodeGenerator qrCode;
+    std::unique_ptr<SingBoxManager> singBox;
+    nimbra::Backend backend;
+};
