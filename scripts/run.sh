@@ -8,16 +8,9 @@ build=${NIMBRA_BUILD_DIR:-$root/build}
 
 "$root/scripts/build.sh"
 
-port_file=$(mktemp)
-python3 "$root/tools/devservice/devservice.py" --port 0 --port-file "$port_file" 2>"$build/devservice.log" &
-service=$!
-trap 'kill "$service" 2>/dev/null || true; rm -f "$port_file"' EXIT
-for _ in $(seq 100); do
-    [ -s "$port_file" ] && break
-    kill -0 "$service" 2>/dev/null || { cat "$build/devservice.log" >&2; exit 1; }
-    sleep 0.1
-done
-export NIMBRA_API_BASE_URL="http://127.0.0.1:$(cat "$port_file")"
+. "$root/scripts/devservice.sh"
+trap stop_devservice EXIT
+start_devservice "$build/devservice.log"
 echo "dev service: $NIMBRA_API_BASE_URL (log: $build/devservice.log)"
 
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then

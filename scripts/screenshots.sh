@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Renders the scenes of tools/screenshots/scenes and the whole main window in its states (or only the
-# .qml files given as arguments, or with --window only the window) with the dev service's catalogue under Xvfb, in the dark and the light
-# theme, into build/screenshots/.
+# .qml files given as arguments, or with --window only the window) with the dev service's catalogue
+# under Xvfb, in the dark and the light theme, into build/screenshots/.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${NIMBRA_BUILD_DIR:-$root/build}
@@ -23,17 +23,9 @@ fi
 
 # A private home, so the run neither reads nor writes the user's settings and data files.
 home=$(mktemp -d)
-port_file="$home/port"
-python3 "$root/tools/devservice/devservice.py" --port 0 --port-file "$port_file" --quiet 2>"$home/devservice.log" &
-service=$!
-trap 'kill "$service" 2>/dev/null || true; wait "$service" 2>/dev/null || true; rm -rf "$home"' EXIT
-for _ in $(seq 100); do
-    [ -s "$port_file" ] && break
-    kill -0 "$service" 2>/dev/null || { cat "$home/devservice.log" >&2; exit 1; }
-    sleep 0.1
-done
-
-export NIMBRA_API_BASE_URL="http://127.0.0.1:$(cat "$port_file")"
+. "$root/scripts/devservice.sh"
+trap 'stop_devservice; rm -rf "$home"' EXIT
+start_devservice "$home/devservice.log" --quiet
 export XDG_CONFIG_HOME="$home/config" XDG_DATA_HOME="$home/data" XDG_RUNTIME_DIR="$home/run"
 mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 render() {
