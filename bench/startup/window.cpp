@@ -93,7 +93,7 @@ bool measureLoaded(QQuickWindow *window, const GlobalData &data)
     if (!(data.commonGamesLoaded() && data.gamePageLoaded()))
         return fail("no catalogue from the service");
     if (!windowscript::waitForHomePictures(window, kPicturesTimeoutMs))
-        std::fprintf(stderr, "nimbra_bench_window: not every common game's background decoded\n");
+        std::fprintf(stderr, "nimbra_bench_window: the home page's pictures were still loading\n");
     spin(kSettleMs);
     const std::optional<qint64> rss = residentKib();
     if (!rss)

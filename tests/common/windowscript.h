@@ -58,12 +58,13 @@ inline HomePictures homePictures(QObject *window)
             evaluate(window, QStringLiteral("allKnownGames.length")).toInt()};
 }
 
-// Waits until every common game's background is decoded (or the time-out passes).
+// Waits until the common games are in and none of the hero backdrop's pictures is still loading (a
+// game may have no picture, or one that fails), or until the time-out passes.
 inline bool waitForHomePictures(QObject *window, int timeoutMs)
 {
     return waitFor(window,
-                   QStringLiteral("commonGames.length > 0 && "
-                                  "pages.home.backdrop.decodedCount >= commonGames.length"),
+                   QStringLiteral("commonGames.length > 0 && !Array.prototype.some.call("
+                                  "pages.home.backdrop.children, item => item.status === Image.Loading)"),
                    timeoutMs);
 }
 
