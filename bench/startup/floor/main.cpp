@@ -105,6 +105,10 @@ bool switchTabs(QQuickWindow *window, int count)
     if (lines.metaType() == QMetaType::fromType<QJSValue>())
         lines = lines.value<QJSValue>().toVariant();
     const std::vector<double> switchMs = nextEventMs(lines.toStringList(), QStringLiteral("empty"));
+    if (switchMs.empty()) {
+        std::fprintf(stderr, "nimbra_bench_floor: no tab switch was logged\n");
+        return false;
+    }
     std::printf("tab_switch_ms: %.1f\n", median(switchMs));
     std::printf("page_loader_ms: %.1f\n", median(loaderMs));
     std::fflush(stdout);
