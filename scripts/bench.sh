@@ -5,7 +5,7 @@ set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${NIMBRA_BUILD_DIR:-$root/build}
 
-# Executables in build/bench/; the floor programs they start are not listed.
+# Executables in build/bench/; the floor and probe programs they start are not listed.
 benchmarks=(
     nimbra_bench_startup
     nimbra_bench_purchase

@@ -7,22 +7,20 @@
 #include "catalog/gamelistapi.h"
 #include "net/httpmanager.h"
 #include "state/globaldata.h"
+#include "windowscript.h"
 #include "wiredbackend.h"
 
 #include <QCommandLineParser>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
 #include <QQmlApplicationEngine>
 #include <QQmlContext>
 #include <QQmlEngine>
-#include <QQmlExpression>
 #include <QQuickView>
 #include <QQuickWindow>
-#include <QTimer>
 #include <QtQml/qqmlextensionplugin.h>
 
 #include <cstdio>
@@ -31,12 +29,9 @@ Q_IMPORT_QML_PLUGIN(NimbraPlugin)
 
 namespace {
 
-void spin(int milliseconds)
-{
-    QEventLoop loop;
-    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
-    loop.exec();
-}
+using windowscript::evaluate;
+using windowscript::spin;
+using windowscript::waitFor;
 
 // Waits for the first common list and library page, or gives up after the time-out.
 bool loadCatalogue(GameListApi &api, GlobalData &data, int timeoutMs)
@@ -110,24 +105,6 @@ const char *const kCloseAll =
     "nodeDialog = false; logDialog = false; loginDialog = false; accountMenu = false; "
     "serverMenu = false; modeMenu = false; boosting = false";
 
-QVariant evaluate(QObject *window, const QString &script)
-{
-    QQmlExpression expression(qmlContext(window), window, script);
-    const QVariant value = expression.evaluate();
-    if (expression.hasError())
-        std::fprintf(stderr, "%s: %s\n", qPrintable(script), qPrintable(expression.error().toString()));
-    return value;
-}
-
-bool waitFor(QObject *window, const QString &condition, int timeoutMs)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!evaluate(window, condition).toBool() && timer.elapsed() < timeoutMs)
-        spin(20);
-    return evaluate(window, condition).toBool();
-}
-
 template<std::size_t N>
 bool renderShots(QQuickWindow *window, const WindowShot (&shots)[N], const QString &outputDir, int settleMs)
 {
@@ -175,12 +152,9 @@ int renderWindow(const QString &outputDir, int settleMs)
     }
     spin(settleMs);
     // What the home page's pictures cost once the catalogue is in.
+    const windowscript::HomePictures pictures = windowscript::homePictures(window);
     std::printf("home backgrounds decoded: %d, %.1f MiB (common games %d, known games %d)\n",
-                evaluate(window, QStringLiteral("pages.home.backdrop.decodedCount")).toInt(),
-                evaluate(window, QStringLiteral("pages.home.backdrop.decodedBytes")).toDouble() /
-                    (1024 * 1024),
-                evaluate(window, QStringLiteral("commonGames.length")).toInt(),
-                evaluate(window, QStringLiteral("allKnownGames.length")).toInt());
+                pictures.decoded, pictures.bytes / (1024 * 1024), pictures.commonGames, pictures.knownGames);
     bool ok = renderShots(window, kSignedOutShots, outputDir, settleMs);
 
     wired.auth->loginPassword(QStringLiteral("13800138000"), QStringLiteral("nimbra123"));

@@ -1,11 +1,20 @@
 // A minimal Qt Quick Controls window: the floor the app's start-up time and memory are compared
 // against. It reports its first frame the way the app does and quits through the event loop on
-// SIGTERM, so that both programs end the same way.
+// SIGTERM, so that both programs end the same way. With --tab-switches N it then switches N times to
+// an empty page and back and prints the medians as `name: value` lines, the floor of the app's tab
+// switches and page loader.
+#include "common/countoption.h"
+#include "common/median.h"
+#include "common/pagetiming.h"
+
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QGuiApplication>
+#include <QJSValue>
 #include <QQmlApplicationEngine>
 #include <QQuickWindow>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <QUrl>
 #include <QtQml/qqmlextensionplugin.h>
 
@@ -60,6 +69,52 @@ void reportFirstFrame(QQuickWindow *window, const QElapsedTimer &sinceStart)
         Qt::DirectConnection);
 }
 
+constexpr int kSettleMs = 300;
+constexpr int kPauseMs = 100;
+constexpr int kLoaderTimeoutMs = 10000;
+
+void spin(int milliseconds)
+{
+    QEventLoop loop;
+    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// Alternates between the home page and the empty page, as the benchmark does with the app's tabs.
+bool switchTabs(QQuickWindow *window, int count)
+{
+    QObject *loader = window->findChild<QObject *>(QStringLiteral("emptyPageLoader"));
+    const auto select = [window](const char *name) {
+        QMetaObject::invokeMethod(window, "selectTab", Q_ARG(QVariant, QString::fromLatin1(name)));
+    };
+    std::vector<double> loaderMs;
+    for (int i = 0; i < count; ++i) {
+        const double ms = loaderReadyMs(
+            loader, [&] { select("empty"); }, kLoaderTimeoutMs);
+        if (ms < 0) {
+            std::fprintf(stderr, "nimbra_bench_floor: the empty page did not load\n");
+            return false;
+        }
+        loaderMs.push_back(ms);
+        spin(kPauseMs);
+        select("home");
+        spin(kPauseMs);
+    }
+    // A var property holds a script value; its list of strings is what is wanted.
+    QVariant lines = window->property("perfLines");
+    if (lines.metaType() == QMetaType::fromType<QJSValue>())
+        lines = lines.value<QJSValue>().toVariant();
+    const std::vector<double> switchMs = nextEventMs(lines.toStringList(), QStringLiteral("empty"));
+    if (switchMs.empty()) {
+        std::fprintf(stderr, "nimbra_bench_floor: no tab switch was logged\n");
+        return false;
+    }
+    std::printf("tab_switch_ms: %.1f\n", median(switchMs));
+    std::printf("page_loader_ms: %.1f\n", median(loaderMs));
+    std::fflush(stdout);
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -69,6 +124,14 @@ int main(int argc, char *argv[])
 
     QGuiApplication app(argc, argv);
     quitOnTermination(app);
+    int tabSwitches = 0;
+    const QStringList arguments = QCoreApplication::arguments();
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        if (readCountOption(arguments, i, QStringLiteral("--tab-switches"), tabSwitches) != true) {
+            std::fprintf(stderr, "usage: nimbra_bench_floor [--tab-switches N]\n");
+            return 2;
+        }
+    }
 
     QQmlApplicationEngine engine;
 #if QT_VERSION >= QT_VERSION_CHECK(6, 5, 0)
@@ -85,5 +148,11 @@ int main(int argc, char *argv[])
         return 1;
     }
     reportFirstFrame(window, sinceStart);
+    if (tabSwitches > 0) {
+        QTimer::singleShot(kSettleMs, window, [window, tabSwitches] {
+            if (!switchTabs(window, tabSwitches))
+                QCoreApplication::exit(1);
+        });
+    }
     return QGuiApplication::exec();
 }
