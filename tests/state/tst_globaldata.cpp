@@ -1,4 +1,5 @@
 #include "state/globaldata.h"
+#include "testsettings.h"
 
 #include <QClipboard>
 #include <QDir>
@@ -49,12 +50,7 @@ class TestGlobalData : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        QStandardPaths::setTestModeEnabled(true);
-        QCoreApplication::setOrganizationName(QStringLiteral("Nimbra"));
-        QCoreApplication::setApplicationName(QStringLiteral("Nimbra"));
-    }
+    void initTestCase() { useTestSettings(); }
 
     void vocabularyIsConstant()
     {

@@ -4,6 +4,7 @@
 #include "app/runtimelog.h"
 #include "state/globaldata.h"
 #include "state/storedfiles.h"
+#include "testsettings.h"
 
 #include <QDir>
 #include <QFile>
@@ -105,9 +106,7 @@ class TestStoredFiles : public QObject
 private slots:
     void initTestCase()
     {
-        QStandardPaths::setTestModeEnabled(true);
-        QCoreApplication::setOrganizationName(QStringLiteral("Nimbra"));
-        QCoreApplication::setApplicationName(QStringLiteral("Nimbra"));
+        useTestSettings();
         QDir(GlobalData::dataDirectory()).removeRecursively();
     }
 
