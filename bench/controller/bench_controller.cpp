@@ -17,6 +17,7 @@
 #include "state/globaldata.h"
 
 #include "common/countoption.h"
+#include "common/quietlog.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -48,15 +49,6 @@ constexpr int kDefaultSeconds = 5;
 constexpr int kWarmUpMs = 1000;
 constexpr int kProbeMs = 100;
 constexpr int kStartTimeoutMs = 20000;
-
-bool g_verbose = false;
-
-void filterMessages(QtMsgType type, const QMessageLogContext &, const QString &message)
-{
-    if (!g_verbose && (type == QtDebugMsg || type == QtInfoMsg))
-        return;
-    std::fprintf(stderr, "%s\n", qPrintable(message));
-}
 
 void fail(const QString &message)
 {

@@ -9,6 +9,7 @@
 #include "accel/singboxmanager.h"
 
 #include "common/countoption.h"
+#include "common/quietlog.h"
 #include <QByteArray>
 
 #include <QCoreApplication>
@@ -47,23 +48,12 @@ constexpr int kIdleSettleMs = 1000;
 constexpr double kTargetStartMs = 30.0;
 constexpr double kTargetIdleCpuPercent = 0.1;
 
-bool g_verbose = false;
-
 struct Options
 {
     int runs = kDefaultRuns;
     int idleSeconds = kDefaultIdleSeconds;
     bool verbose = false;
 };
-
-// The supervisor logs every prepared configuration; only warnings and worse reach the terminal unless
-// --verbose, so the figures stay readable.
-void filterMessages(QtMsgType type, const QMessageLogContext &, const QString &message)
-{
-    if (!g_verbose && (type == QtDebugMsg || type == QtInfoMsg))
-        return;
-    std::fprintf(stderr, "%s\n", qPrintable(message));
-}
 
 void fail(const QString &message)
 {
