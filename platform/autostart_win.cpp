@@ -34,8 +34,10 @@ std::string autostartLocation()
 
 bool autostartPresent()
 {
-    return RegGetValueW(HKEY_CURRENT_USER, kRunKey, kValueName, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ, nullptr,
-                        nullptr, nullptr) == ERROR_SUCCESS;
+    // Asking for REG_EXPAND_SZ requires RRF_NOEXPAND; without it the call fails whatever is there.
+    return RegGetValueW(HKEY_CURRENT_USER, kRunKey, kValueName,
+                        RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, nullptr, nullptr,
+                        nullptr) == ERROR_SUCCESS;
 }
 
 bool autostartCommand(const std::string &executablePath, std::string &command, std::string &error)
