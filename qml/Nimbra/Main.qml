@@ -141,8 +141,9 @@ Window {
     function vipLoaderStatus() { return pages.vipLoaderStatus }
 
     function toast(message, warning) {
-        toastText = message === undefined || message === null ? "" : String(message)
+        // The flag first: whoever follows the text sees the flag that goes with it.
         toastWarning = warning === true
+        toastText = message === undefined || message === null ? "" : String(message)
         toastTimer.restart()
     }
 

@@ -87,6 +87,16 @@ struct Client : WiredBackend
         auth->loginPassword(QStringLiteral("13800138000"), QStringLiteral("nimbra123"));
         return QTest::qWaitFor([this] { return isTrue(QStringLiteral("loggedIn")); }, 10000);
     }
+    // Signed in, with a game whose addresses are known and its route and configuration in.
+    bool readyToBoost()
+    {
+        if (!signIn())
+            return false;
+        eval(
+            QStringLiteral("chooseGame({id: 'jx3', name: '剑网3', package_name: 'com.kingsoft.jx3', country: "
+                           "'国服', ip_list: ['198.18.6.10', '192.0.2.96/28']})"));
+        return settled();
+    }
     // Route list and configuration of the current game have arrived.
     bool settled()
     {
@@ -334,11 +344,7 @@ private slots:
         if (!g_inPrivateNetwork)
             QSKIP("needs root: the game's routes are installed inside a private network namespace");
         Client c(m_service->baseUrl());
-        QVERIFY(c.signIn());
-        c.eval(
-            QStringLiteral("chooseGame({id: 'jx3', name: '剑网3', package_name: 'com.kingsoft.jx3', country: "
-                           "'国服', ip_list: ['198.18.6.10', '192.0.2.96/28']})"));
-        QVERIFY(c.settled());
+        QVERIFY(c.readyToBoost());
         c.eval(QStringLiteral("toggleAcceleration()"));
         QVERIFY(c.singBox->starting());
         QTRY_VERIFY_WITH_TIMEOUT(c.isTrue("boosting"), 15000);
@@ -366,11 +372,7 @@ private slots:
         if (!g_inPrivateNetwork)
             QSKIP("needs root: the game's routes are installed inside a private network namespace");
         Client c(m_service->baseUrl());
-        QVERIFY(c.signIn());
-        c.eval(
-            QStringLiteral("chooseGame({id: 'jx3', name: '剑网3', package_name: 'com.kingsoft.jx3', country: "
-                           "'国服', ip_list: ['198.18.6.10', '192.0.2.96/28']})"));
-        QVERIFY(c.settled());
+        QVERIFY(c.readyToBoost());
         QVERIFY(c.isTrue("reconnect") && c.singBox->autoReconnect());
         QSignalSpy reconnecting(c.singBox.get(), &SingBoxManager::reconnecting);
         QSignalSpy started(c.singBox.get(), &SingBoxManager::started);

@@ -86,7 +86,6 @@ Platform.SystemTrayIcon {
     property Connections toasts: Connections {
         target: tray.controller
 
-        // The warning flag is set just after the text.
-        function onToastTextChanged() { Qt.callLater(tray.mirrorToast) }
+        function onToastTextChanged() { tray.mirrorToast() }
     }
 }
