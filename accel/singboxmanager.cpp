@@ -57,6 +57,14 @@ SingBoxManager::SingBoxManager(QObject *parent)
     connect(this, &SingBoxManager::stopRequested, m_worker, &SingBoxWorker::stopCore, Qt::QueuedConnection);
     m_thread.start(QThread::InheritPriority);
 
+    m_reconnectClock.start();
+    m_reconnectTimer.setSingleShot(true);
+    m_reconnectTimer.setInterval(kReconnectDelayMs);
+    connect(&m_reconnectTimer, &QTimer::timeout, this, [this] {
+        if (m_starting)
+            beginStart();
+    });
+
     m_statsTimer.setInterval(1000);
     connect(&m_statsTimer, &QTimer::timeout, this, &SingBoxManager::updateNetworkStats);
     updateNetworkStats();
@@ -107,6 +115,14 @@ void SingBoxManager::setDataDirectory(const QString &path)
     emit pathsChanged();
 }
 
+void SingBoxManager::setAutoReconnect(bool enabled)
+{
+    if (m_autoReconnect == enabled)
+        return;
+    m_autoReconnect = enabled;
+    emit autoReconnectChanged();
+}
+
 void SingBoxManager::setLastError(const QString &message)
 {
     if (m_lastError == message)
@@ -142,6 +158,8 @@ bool SingBoxManager::startWithConfig(const QString &configPath)
     if (m_starting || (m_running && !m_stopping))
         return true;
 
+    // A start the user asked for: earlier crashes no longer count against the reconnect budget.
+    m_reconnectBudget.reset();
     const QString requested = configPath.trimmed();
     if (!requested.isEmpty()) {
         setConfigPath(requested);
@@ -187,6 +205,7 @@ bool SingBoxManager::beginStart()
 
 void SingBoxManager::cancelCurrent()
 {
+    m_reconnectTimer.stop();
     m_forwardOutput = false;
     m_liveGeneration = 0;
     if (m_running)
@@ -198,6 +217,9 @@ void SingBoxManager::stop()
 {
     if (!m_running && !m_starting)
         return;
+    // Waiting to reconnect, no core runs: nothing will report an exit that would drop the configuration.
+    if (m_reconnectTimer.isActive())
+        m_runtimeConfig.clear();
     cancelCurrent();
     setStarting(false);
 }
@@ -214,6 +236,7 @@ bool SingBoxManager::restart()
 
 void SingBoxManager::shutdown()
 {
+    m_reconnectTimer.stop();
     m_liveGeneration = 0;
     if (m_thread.isRunning() && m_worker)
         QMetaObject::invokeMethod(m_worker, &SingBoxWorker::shutdownNow, Qt::BlockingQueuedConnection);
@@ -321,18 +344,49 @@ void SingBoxManager::workerFinished(quint64 generation, int exitCode, QProcess::
             emit startFailed(message);
         }
     } else if (m_running || wasRunning) {
-        // Nobody asked this core to go: a crash, a kill or an exit of its own ends the acceleration.
-        if (!m_stopping && m_liveGeneration == generation) {
-            const QString message = unexpectedExitMessage(exitCode, exitStatus);
+        // Nobody asked this core to go: a crash, a kill or an exit of its own ends the acceleration,
+        // unless it may be rebuilt.
+        const bool unexpected = !m_stopping && m_liveGeneration == generation;
+        QString message;
+        if (unexpected) {
+            message = unexpectedExitMessage(exitCode, exitStatus);
             qWarning().noquote() << QStringLiteral("[Accelerator] ") + message;
             setLastError(message);
         }
         setRunning(false);
         emit stopped(exitCode, exitStatus);
+        if (unexpected && m_autoReconnect && reconnectAfter(message)) {
+            m_stopping = false;
+            return;
+        }
     }
     m_stopping = false;
     if (!m_running && !m_starting)
         m_runtimeConfig.clear();
+}
+
+bool SingBoxManager::reconnectAfter(const QString &reason)
+{
+    const int attempt = m_reconnectBudget.recordCrash(m_reconnectClock.elapsed());
+    const int limit = m_reconnectBudget.limit();
+    if (attempt == 0) {
+        const QString message =
+            QStringLiteral("加速通道一分钟内第 %1 次异常断开，已停止自动重连，加速已结束").arg(limit + 1);
+        qWarning().noquote() << QStringLiteral("[Accelerator] ") + message;
+        setLastError(message);
+        emit reconnectAbandoned(message);
+        return false;
+    }
+    qWarning().noquote() << QStringLiteral(
+                                "[Accelerator] 断线自动重连 %1/%2：%3 ms 后以相同配置和路由重启内核")
+                                .arg(attempt)
+                                .arg(limit)
+                                .arg(kReconnectDelayMs);
+    // The configuration and the route list stay as they are; the timer's start reuses both.
+    setStarting(true);
+    m_reconnectTimer.start();
+    emit reconnecting(attempt, limit, reason);
+    return true;
 }
 
 void SingBoxManager::workerStartFailed(quint64 generation, const QString &message)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "accel/gameroutes.h"
+#include "accel/reconnectbudget.h"
 #include "accel/throughput.h"
 
 #include <QElapsedTimer>
@@ -28,6 +29,7 @@ class SingBoxManager : public QObject
     Q_PROPERTY(QString lastError READ lastError NOTIFY lastErrorChanged)
     Q_PROPERTY(double uploadBytesPerSecond READ uploadBytesPerSecond NOTIFY networkStatsChanged)
     Q_PROPERTY(double downloadBytesPerSecond READ downloadBytesPerSecond NOTIFY networkStatsChanged)
+    Q_PROPERTY(bool autoReconnect READ autoReconnect WRITE setAutoReconnect NOTIFY autoReconnectChanged)
 
 public:
     using RouteEntry = nimbra::accel::RouteEntry;
@@ -46,8 +48,13 @@ public:
     QString lastError() const { return m_lastError; }
     double uploadBytesPerSecond() const { return m_stats.upload; }
     double downloadBytesPerSecond() const { return m_stats.download; }
+    bool autoReconnect() const { return m_autoReconnect; }
+    void setAutoReconnect(bool enabled);
     QString tunAddress() const { return m_tunAddress; }
     QByteArray runtimeConfig() const { return m_runtimeConfig; }
+
+    // How long after an unexpected exit the core is started again.
+    static constexpr int kReconnectDelayMs = 1000;
 
     // Where the journal of installed routes lives (the per-user data directory unless set).
     static QString defaultRouteJournalPath();
@@ -72,6 +79,12 @@ signals:
     void startFailed(const QString &message);
     void processError(const QString &message);
     void outputReceived(const QString &text, bool standardError);
+    void autoReconnectChanged();
+    // The established session's core exited unexpectedly and is started again, with the same
+    // configuration and routes, after kReconnectDelayMs; `starting` is true meanwhile.
+    void reconnecting(int attempt, int limit, const QString &reason);
+    // The exit past the budget: the session ends, `lastError` says why.
+    void reconnectAbandoned(const QString &message);
     // Each start carries its own generation: results of an older start are recognised as such.
     void startRequested(const QString &program, const QStringList &arguments, const QString &workingDirectory,
                         const QByteArray &configJson, quint64 generation);
@@ -95,6 +108,7 @@ private:
     void setRunning(bool running);
     void setStarting(bool starting);
     void workerProcessError(const QString &message);
+    bool reconnectAfter(const QString &reason);
     static QString displayPath(const QString &path);
 
     QThread m_thread;
@@ -118,6 +132,11 @@ private:
     QVariantList m_sessionRouteList;
     QString m_tunAddress;
     QString m_sessionGateway;
+
+    bool m_autoReconnect = false;
+    nimbra::accel::ReconnectBudget m_reconnectBudget;
+    QElapsedTimer m_reconnectClock;
+    QTimer m_reconnectTimer;
 
     QTimer m_statsTimer;
     QElapsedTimer m_statsClock;

@@ -9,14 +9,17 @@
 #include "app/wiring.h"
 #include "catalog/gamelistapi.h"
 #include "net/httpmanager.h"
+#include "platform/autostart.h"
 #include "platform/elevation.h"
 #include "platform/identity.h"
 #include "platform/termination.h"
 #include "purchase/qrcodegenerator.h"
 #include "purchase/rechargeapi.h"
 #include "state/globaldata.h"
+#include "state/preferences.h"
 #include "state/storedfiles.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QGuiApplication>
@@ -27,6 +30,7 @@
 #include <QQuickWindow>
 #include <QSettings>
 #include <QSocketNotifier>
+#include <QSystemTrayIcon>
 #include <QTimer>
 
 #include <memory>
@@ -97,7 +101,7 @@ void raiseMainWindow(QQmlApplicationEngine &engine)
 } // namespace
 
 void publishBackend(QQmlApplicationEngine &engine, const Backend &backend, bool debuggerActive,
-                    bool debuggerRequested)
+                    bool debuggerRequested, WindowStart windowStart)
 {
     QQmlContext *context = engine.rootContext();
     context->setContextProperty(QStringLiteral("globalData"), backend.data);
@@ -110,6 +114,9 @@ void publishBackend(QQmlApplicationEngine &engine, const Backend &backend, bool 
     context->setContextProperty(QStringLiteral("singBoxManager"), backend.singBox);
     context->setContextProperty(QStringLiteral("qmlDebuggerActive"), debuggerActive);
     context->setContextProperty(QStringLiteral("qmlDebuggerRequested"), debuggerRequested);
+    context->setContextProperty(QStringLiteral("preferences"), backend.preferences);
+    context->setContextProperty(QStringLiteral("trayAvailable"), windowStart.trayAvailable);
+    context->setContextProperty(QStringLiteral("startHidden"), windowStart.hidden);
 }
 
 void loadMainDocument(QQmlApplicationEngine &engine)
@@ -135,7 +142,11 @@ int runApplication(int argc, char **argv)
     const bool debuggerEnabled = qmlDebuggerExplicitlyEnabled();
     const bool debuggerFound = filterQmlDebuggerArguments(argc, argv, debuggerEnabled);
 
-    QGuiApplication app(argc, argv);
+    // QApplication: the tray icon falls back to Qt Widgets where the desktop offers no native one
+    // (an XEmbed tray on X11).
+    QApplication app(argc, argv);
+    const bool hiddenRequested =
+        QCoreApplication::arguments().contains(QString::fromLatin1(platform::kAutostartArgument));
     platform::setProcessAppUserModelId(platform::kAppUserModelId);
     QGuiApplication::setDesktopFileName(QString::fromLatin1(platform::kAppUserModelId));
     QCoreApplication::setOrganizationName(QStringLiteral("Nimbra"));
@@ -151,6 +162,11 @@ int runApplication(int argc, char **argv)
 
     openRuntimeLog(claim != SingleInstance::Claim::Secondary);
     if (claim == SingleInstance::Claim::Secondary) {
+        // A start at login finds the client running already: it stays as the user left it.
+        if (hiddenRequested) {
+            qInfo().noquote() << QStringLiteral("[APP] Nimbra 已在运行，后台启动请求已忽略");
+            return 0;
+        }
         if (instance.handOver(instanceError))
             qInfo().noquote() << QStringLiteral("[APP] Nimbra 已在运行，已请求其显示主窗口，本次启动退出");
         else
@@ -181,8 +197,17 @@ int runApplication(int argc, char **argv)
     RechargeApi rechargeApi;
     QrCodeGenerator qrCodeGenerator;
     SingBoxManager singBoxManager;
-    const Backend backend{globalData,      &httpManager, &authApi,         &gameListApi,
-                          &acceleratorApi, &rechargeApi, &qrCodeGenerator, &singBoxManager};
+    Preferences preferences;
+    const Backend backend{globalData,   &httpManager,     &authApi,        &gameListApi, &acceleratorApi,
+                          &rechargeApi, &qrCodeGenerator, &singBoxManager, &preferences};
+
+    // Started hidden only where a tray can bring the window back; a desktop without one shows it.
+    WindowStart windowStart{QSystemTrayIcon::isSystemTrayAvailable(), false};
+    windowStart.hidden = hiddenRequested && windowStart.trayAvailable;
+    if (hiddenRequested)
+        qInfo().noquote() << (windowStart.hidden
+                                  ? QStringLiteral("[APP] 后台启动：主窗口隐藏在系统托盘")
+                                  : QStringLiteral("[APP] 后台启动：没有系统托盘，仍显示主窗口"));
 
     logSettingsStatus(settings);
     // The account client stores the session as it signs in or out; the state store reports both.
@@ -200,7 +225,7 @@ int runApplication(int argc, char **argv)
     QTimer::singleShot(0, &app, [backend] { issueStartupRequests(backend); });
 
     QQmlApplicationEngine engine;
-    publishBackend(engine, backend, debuggerEnabled && debuggerFound, debuggerFound);
+    publishBackend(engine, backend, debuggerEnabled && debuggerFound, debuggerFound, windowStart);
     QObject::connect(
         &engine, &QQmlEngine::warnings, &engine,
         [](const QList<QQmlError> &warnings) {
@@ -229,7 +254,7 @@ int runApplication(int argc, char **argv)
         QTimer::singleShot(500, window, [window] { applyNativeWindowIcon(window); });
     }
 
-    return QGuiApplication::exec();
+    return QApplication::exec();
 }
 
 } // namespace nimbra

@@ -10,10 +10,18 @@ struct Backend;
 // objects and their wiring, the Qt Quick engine and the event loop. Returns the process exit code.
 int runApplication(int argc, char **argv);
 
-// Publishes the back-end objects and the two debugger flags to the user interface under their
-// context property names.
+// How the window starts: whether the desktop has a tray to live in, and whether it starts hidden there
+// (a start at login).
+struct WindowStart
+{
+    bool trayAvailable = false;
+    bool hidden = false;
+};
+
+// Publishes the back-end objects, the two debugger flags and the window's start to the user interface
+// under their context property names.
 void publishBackend(QQmlApplicationEngine &engine, const Backend &backend, bool debuggerActive,
-                    bool debuggerRequested);
+                    bool debuggerRequested, WindowStart windowStart = {});
 
 // Loads the document Main of the module Nimbra.
 void loadMainDocument(QQmlApplicationEngine &engine);

@@ -5,6 +5,7 @@ class AuthApi;
 class GameListApi;
 class GlobalData;
 class HttpManager;
+class Preferences;
 class QrCodeGenerator;
 class RechargeApi;
 class SingBoxManager;
@@ -23,6 +24,7 @@ struct Backend
     RechargeApi *recharge = nullptr;
     QrCodeGenerator *qrCode = nullptr;
     SingBoxManager *singBox = nullptr;
+    Preferences *preferences = nullptr;
 };
 
 // Hands the four service clients the one transport.

@@ -9,7 +9,7 @@ packages=(
   qt6-qpa-plugins libgl-dev
   qml6-module-qtqml qml6-module-qtqml-workerscript qml6-module-qtquick
   qml6-module-qtquick-controls qml6-module-qtquick-templates qml6-module-qtquick-window
-  qml6-module-qtquick-layouts qml6-module-qttest
+  qml6-module-qtquick-layouts qml6-module-qttest qml6-module-qt-labs-platform
   xvfb xauth imagemagick fonts-noto-cjk
   python3 iproute2 util-linux libcap2-bin
 )

@@ -15,6 +15,7 @@
 #include "purchase/qrcodegenerator.h"
 #include "purchase/rechargeapi.h"
 #include "state/globaldata.h"
+#include "state/preferences.h"
 
 #include "common/countoption.h"
 #include "common/quietlog.h"
@@ -200,7 +201,9 @@ struct Client
     RechargeApi recharge;
     QrCodeGenerator qrCode;
     SingBoxManager singBox;
-    nimbra::Backend backend{&data, &http, &auth, &gameList, &accelerator, &recharge, &qrCode, &singBox};
+    Preferences preferences;
+    nimbra::Backend backend{&data,     &http,   &auth,    &gameList,   &accelerator,
+                            &recharge, &qrCode, &singBox, &preferences};
     QQmlApplicationEngine engine;
     QObject *window = nullptr;
 };

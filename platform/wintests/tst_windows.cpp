@@ -5,6 +5,7 @@
 #include "check.h"
 #include "process.h"
 
+#include "platform/autostart.h"
 #include "platform/configpipe.h"
 #include "platform/elevation.h"
 #include "platform/identity.h"
@@ -735,6 +736,33 @@ void routeCommandsEndToEnd(Checks &checks)
 
 } // namespace
 
+// The Run value as Windows starts it at login: the quoted program and the start-hidden argument.
+void autostartRunValue(Checks &checks)
+{
+    checks.group("autostart Run value");
+    if (autostartPresent()) {
+        checks.skip("written and removed", "this user's own entry exists");
+        return;
+    }
+    std::string error;
+    const std::string program = "C:\\Program Files\\Nimbra\\nimbra.exe";
+    if (!checks.check(writeAutostart(program, error), "written", error))
+        return;
+    wchar_t value[512] = {};
+    DWORD size = sizeof value;
+    DWORD type = 0;
+    const LSTATUS status =
+        RegGetValueW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run", L"Nimbra",
+                     RRF_RT_ANY, &type, value, &size);
+    checks.check(status == ERROR_SUCCESS && type == REG_SZ &&
+                     std::wstring(value) == L"\"C:\\Program Files\\Nimbra\\nimbra.exe\" --hidden",
+                 "HKCU Run\\Nimbra holds the quoted program and --hidden", std::to_string(status));
+    checks.check(removeAutostart(error), "removed", error);
+    checks.check(RegGetValueW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run",
+                              L"Nimbra", RRF_RT_ANY, nullptr, nullptr, nullptr) == ERROR_FILE_NOT_FOUND,
+                 "the value is gone");
+}
+
 int main()
 {
     Checks checks;
@@ -747,5 +775,6 @@ int main()
     jobObject(checks);
     jobAtCreation(checks);
     routeCommandsEndToEnd(checks);
+    autostartRunValue(checks);
     return checks.finish();
 }

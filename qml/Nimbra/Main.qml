@@ -17,7 +17,8 @@ Window {
     readonly property bool expandedLayout: visibility === Window.Maximized || visibility === Window.FullScreen
     readonly property real fitScale: Math.min(width / designWidth, height / designHeight)
 
-    property bool dawn: false
+    // The user's stored choices; StoredPreferences writes every change back.
+    property bool dawn: preferences.dawn
     property string tab: "home"
     property int tabIndex: 0
     property bool nodeDialog: false
@@ -28,9 +29,9 @@ Window {
     property bool modeMenu: false
     property string accountMenuSource: "title-account"
     property var accountMenuAnchor: null
-    property bool smartRoute: true
-    property bool reconnect: true
-    property bool autoStart: false
+    property bool smartRoute: preferences.smartRoute
+    property bool reconnect: preferences.reconnect
+    property bool autoStart: preferences.autoStart
     property real vipLoaderStartedMs: 0
     property string clockText: ""
 
@@ -38,8 +39,8 @@ Window {
     property string gameId: "lol"
     property string server: "艾欧尼亚"
     property string line: "等待线路"
-    property string mode: "智能匹配"
-    property bool dualNetwork: false
+    property string mode: preferences.mode
+    property bool dualNetwork: preferences.dualNetwork
     property bool boosting: false
     property bool routesLoading: false
     property bool routeConfigLoading: false
@@ -61,6 +62,8 @@ Window {
     readonly property alias currentGame: window.selectedGame
     property var lastBoostedGame: GameLogic.emptyGame()
     property var pendingBoostGame: GameLogic.emptyGame()
+    // The automatic reconnect under way (0: none), so the start it ends in reads as a recovery.
+    property int reconnectAttempt: 0
 
     readonly property bool loggedIn: globalData.loggedIn
     readonly property string userPhone: globalData.userPhone
@@ -103,7 +106,8 @@ Window {
     height: designHeight
     minimumWidth: 1060
     minimumHeight: 680
-    visible: true
+    // A start at login stays in the tray until the user opens the window from there.
+    visible: !startHidden
     title: "Nimbra加速器"
     color: "transparent"
     flags: Qt.FramelessWindowHint | Qt.Window
@@ -137,8 +141,9 @@ Window {
     function vipLoaderStatus() { return pages.vipLoaderStatus }
 
     function toast(message, warning) {
-        toastText = message === undefined || message === null ? "" : String(message)
+        // The flag first: whoever follows the text sees the flag that goes with it.
         toastWarning = warning === true
+        toastText = message === undefined || message === null ? "" : String(message)
         toastTimer.restart()
     }
 
@@ -178,6 +183,18 @@ Window {
 
     SessionEvents {
         controller: window
+    }
+
+    StoredPreferences {
+        controller: window
+    }
+
+    // Only where the desktop has a tray; elsewhere the window is all there is, as before.
+    Loader {
+        active: trayAvailable
+        sourceComponent: TrayIcon {
+            controller: window
+        }
     }
 
     Timer {

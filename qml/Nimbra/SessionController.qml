@@ -210,6 +210,7 @@ QtObject {
                        + " ips=" + ips.join(", "))
         singBoxManager.setRouteIpList(ips)
         c.pendingBoostGame = c.currentGame
+        c.reconnectAttempt = 0
         if (!singBoxManager.prepareRuntimeConfig(c.selectedRouteConfig()) || !singBoxManager.start()) {
             c.pendingBoostGame = GameLogic.emptyGame()
             c.toast(singBoxManager.lastError || "线路配置准备失败", true)

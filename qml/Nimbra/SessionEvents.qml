@@ -134,6 +134,12 @@ Item {
         c.boosting = true
         c.boostedLatency = Session.initialBoostedLatency(game, c.disconnectedLatency)
         c.boostSeconds = 0
+        if (c.reconnectAttempt > 0) {
+            c.appendAppLog("[UI] 断线自动重连成功（第 " + c.reconnectAttempt + " 次）")
+            c.toast("断线重连成功，加速已恢复 · " + c.line.split(" ·")[0])
+            c.reconnectAttempt = 0
+            return
+        }
         c.toast("双链路加速通道已建立 · " + c.line.split(" ·")[0])
     }
 
@@ -193,13 +199,33 @@ Item {
         function onAccountChanged() { events.onAccount() }
     }
 
+    // The settings page's switch decides whether the supervisor rebuilds a channel that dropped.
+    Binding {
+        target: singBoxManager
+        property: "autoReconnect"
+        value: events.controller.reconnect
+    }
+
     Connections {
         target: singBoxManager
 
         function onStarted() { events.onCoreStarted() }
+        function onReconnecting(attempt, limit, reason) {
+            const c = events.controller
+            c.reconnectAttempt = attempt
+            c.appendAppLog("[UI] 加速通道异常断开，自动重连 " + attempt + "/" + limit + "：" + reason, true)
+            c.toast("加速通道异常断开，正在自动重连（" + attempt + "/" + limit + "）…", true)
+        }
+        function onReconnectAbandoned(message) {
+            const c = events.controller
+            c.reconnectAttempt = 0
+            c.appendAppLog("[UI] " + message, true)
+            c.toast(message, true)
+        }
         function onStopped(exitCode, exitStatus) { events.onCoreStopped(exitCode) }
         function onStartFailed(message) {
             const c = events.controller
+            c.reconnectAttempt = 0
             c.pendingBoostGame = GameLogic.emptyGame()
             c.appendSingBoxLog(message || "nimbra-server.exe 启动失败", true)
             c.boosting = false

@@ -7,6 +7,8 @@
 #include "wiredbackend.h"
 
 #include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QGuiApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -84,6 +86,16 @@ struct Client : WiredBackend
     {
         auth->loginPassword(QStringLiteral("13800138000"), QStringLiteral("nimbra123"));
         return QTest::qWaitFor([this] { return isTrue(QStringLiteral("loggedIn")); }, 10000);
+    }
+    // Signed in, with a game whose addresses are known and its route and configuration in.
+    bool readyToBoost()
+    {
+        if (!signIn())
+            return false;
+        eval(
+            QStringLiteral("chooseGame({id: 'jx3', name: '剑网3', package_name: 'com.kingsoft.jx3', country: "
+                           "'国服', ip_list: ['198.18.6.10', '192.0.2.96/28']})"));
+        return settled();
     }
     // Route list and configuration of the current game have arrived.
     bool settled()
@@ -332,11 +344,7 @@ private slots:
         if (!g_inPrivateNetwork)
             QSKIP("needs root: the game's routes are installed inside a private network namespace");
         Client c(m_service->baseUrl());
-        QVERIFY(c.signIn());
-        c.eval(
-            QStringLiteral("chooseGame({id: 'jx3', name: '剑网3', package_name: 'com.kingsoft.jx3', country: "
-                           "'国服', ip_list: ['198.18.6.10', '192.0.2.96/28']})"));
-        QVERIFY(c.settled());
+        QVERIFY(c.readyToBoost());
         c.eval(QStringLiteral("toggleAcceleration()"));
         QVERIFY(c.singBox->starting());
         QTRY_VERIFY_WITH_TIMEOUT(c.isTrue("boosting"), 15000);
@@ -354,6 +362,132 @@ private slots:
         QCOMPARE(c.text("toastText"), QStringLiteral("加速已停止，通道已释放"));
         QTRY_VERIFY_WITH_TIMEOUT(ownRoutes().isEmpty(), 3000);
         QVERIFY2(c.warnings.isEmpty(), qPrintable(c.warnings.join(QLatin1Char('\n'))));
+    }
+
+    // 断线自动重连 with the stub core's crash-after mode: the channel comes back within 5 s with the same
+    // routes, three times; the fourth crash within the minute ends it and says so. A user's stop, or a
+    // cancel while it waits, never brings it back; with the switch off a crash ends acceleration.
+    void reconnectAfterCrash()
+    {
+        if (!g_inPrivateNetwork)
+            QSKIP("needs root: the game's routes are installed inside a private network namespace");
+        Client c(m_service->baseUrl());
+        QVERIFY(c.readyToBoost());
+        QVERIFY(c.isTrue("reconnect") && c.singBox->autoReconnect());
+        QSignalSpy reconnecting(c.singBox.get(), &SingBoxManager::reconnecting);
+        QSignalSpy started(c.singBox.get(), &SingBoxManager::started);
+        QSignalSpy abandoned(c.singBox.get(), &SingBoxManager::reconnectAbandoned);
+        const auto boost = [&c](const char *mode) {
+            qputenv("NIMBRA_STUB_CORE_MODE", mode);
+            c.eval(QStringLiteral("toggleAcceleration()"));
+            return QTest::qWaitFor([&c] { return c.isTrue("boosting"); }, 15000);
+        };
+
+        QVERIFY(boost("crash-after=1"));
+        const QStringList routes = ownRoutes();
+        QCOMPARE(routes, (QStringList{"192.0.2.96/28", "198.18.0.0/16"}));
+        for (int attempt = 1; attempt <= 3; ++attempt) {
+            QVERIFY(reconnecting.wait(5000));
+            QElapsedTimer sinceCrash;
+            sinceCrash.start();
+            QCOMPARE(reconnecting.last().at(0).toInt(), attempt);
+            QCOMPARE(c.text("toastText"),
+                     QStringLiteral("加速通道异常断开，正在自动重连（%1/3）…").arg(attempt));
+            QVERIFY(c.singBox->starting() && !c.isTrue("boosting"));
+            QVERIFY(started.wait(5000));
+            QVERIFY2(sinceCrash.elapsed() < 5000, qPrintable(QString::number(sinceCrash.elapsed())));
+            QVERIFY(c.isTrue("boosting"));
+            QCOMPARE(ownRoutes(), routes);
+            QCOMPARE(c.text("toastText"), QStringLiteral("断线重连成功，加速已恢复 · 华东"));
+        }
+        QVERIFY(abandoned.wait(5000));
+        const QString message = QStringLiteral("加速通道一分钟内第 4 次异常断开，已停止自动重连，加速已结束");
+        QCOMPARE(abandoned.last().at(0).toString(), message);
+        QCOMPARE(c.text("toastText"), message);
+        QVERIFY(c.logHas(message));
+        QVERIFY(c.isTrue("!boosting") && !c.singBox->starting() && !c.singBox->running());
+        QCOMPARE(reconnecting.count(), 3);
+        QTRY_VERIFY_WITH_TIMEOUT(ownRoutes().isEmpty(), 3000);
+
+        // A stop the user asks for is final; a new start has the whole budget again.
+        QVERIFY(boost("crash-after=30"));
+        c.eval(QStringLiteral("toggleAcceleration()"));
+        QTRY_VERIFY_WITH_TIMEOUT(!c.isTrue("boosting"), 10000);
+        QTest::qWait(2 * SingBoxManager::kReconnectDelayMs);
+        QCOMPARE(reconnecting.count(), 3);
+        QVERIFY(!c.singBox->starting() && !c.singBox->running());
+
+        // So is a cancel while a reconnect waits.
+        QVERIFY(boost("crash-after=0.5"));
+        QVERIFY(reconnecting.wait(5000));
+        QCOMPARE(reconnecting.last().at(0).toInt(), 1);
+        const auto startsBefore = started.count();
+        c.eval(QStringLiteral("toggleAcceleration()"));
+        QCOMPARE(c.text("toastText"), QStringLiteral("正在取消加速启动…"));
+        QTest::qWait(2 * SingBoxManager::kReconnectDelayMs);
+        QCOMPARE(started.count(), startsBefore);
+        QVERIFY(!c.singBox->starting() && !c.singBox->running() && c.isTrue("!boosting"));
+        QVERIFY(ownRoutes().isEmpty());
+
+        // Switched off: a crash ends acceleration as it always did.
+        c.eval(QStringLiteral("reconnect = false"));
+        QVERIFY(!c.singBox->autoReconnect());
+        QVERIFY(boost("crash-after=0.5"));
+        QTRY_VERIFY_WITH_TIMEOUT(!c.isTrue("boosting"), 5000);
+        QCOMPARE(c.text("toastText"), QStringLiteral("nimbra-server 已停止（代码 2）"));
+        QTest::qWait(2 * SingBoxManager::kReconnectDelayMs);
+        QCOMPARE(reconnecting.count(), 4);
+        QVERIFY(!c.singBox->starting() && !c.singBox->running());
+        qunsetenv("NIMBRA_STUB_CORE_MODE");
+        QVERIFY2(c.warnings.isEmpty(), qPrintable(c.warnings.join(QLatin1Char('\n'))));
+    }
+
+    // The theme, the switches, the mode and the dual-network switch come back at the next start; start
+    // at login is the autostart entry itself, written and removed by its switch.
+    void choicesSurviveARestart()
+    {
+        QSettings().remove(QStringLiteral("ui"));
+        QTemporaryDir config;
+        const QByteArray oldConfig = qgetenv("XDG_CONFIG_HOME");
+        qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+        const QString entry = config.filePath(QStringLiteral("autostart/nimbra.desktop"));
+        {
+            Client c(m_service->baseUrl());
+            QVERIFY(c.isTrue(
+                "!dawn && smartRoute && reconnect && !autoStart && mode === '智能匹配' && !dualNetwork"));
+            c.eval(QStringLiteral("dawn = true, smartRoute = false, reconnect = false, mode = '极速电竞', "
+                                  "dualNetwork = true, autoStart = true"));
+            QCOMPARE(c.text("toastText"), QStringLiteral("已开启开机自启动，登录后将静默启动到托盘"));
+            QVERIFY(QFile::exists(entry));
+            QVERIFY2(c.warnings.isEmpty(), qPrintable(c.warnings.join(QLatin1Char('\n'))));
+        }
+        {
+            Client c(m_service->baseUrl());
+            QVERIFY(c.isTrue(
+                "dawn && !smartRoute && !reconnect && autoStart && mode === '极速电竞' && dualNetwork"));
+            QVERIFY(!c.singBox->autoReconnect());
+            c.eval(QStringLiteral("autoStart = false"));
+            QCOMPARE(c.text("toastText"), QStringLiteral("已关闭开机自启动"));
+            QVERIFY(!QFile::exists(entry));
+            // Refused by the system (a file stands where the folder should be): the switch goes back.
+            QFile blocker(config.filePath(QStringLiteral("blocker")));
+            QVERIFY(blocker.open(QIODevice::WriteOnly));
+            qputenv("XDG_CONFIG_HOME", blocker.fileName().toUtf8());
+            c.eval(QStringLiteral("autoStart = true"));
+            QVERIFY(c.isTrue("!autoStart"));
+            QVERIFY(c.text("toastText").startsWith(QStringLiteral("开机自启动设置失败：")));
+            QVERIFY2(c.warnings.isEmpty(), qPrintable(c.warnings.join(QLatin1Char('\n'))));
+        }
+        // A stored value that is none of ours is not taken.
+        QSettings().setValue(Preferences::kModeKey, QStringLiteral("急速"));
+        QSettings().setValue(Preferences::kDualNetworkKey, QStringLiteral("yes"));
+        const Preferences restored;
+        QCOMPARE(restored.mode(), QStringLiteral("智能匹配"));
+        QVERIFY(!restored.dualNetwork() && restored.dawn());
+        QSettings().remove(QStringLiteral("ui"));
+        qputenv("XDG_CONFIG_HOME", oldConfig);
+        if (oldConfig.isEmpty())
+            qunsetenv("XDG_CONFIG_HOME");
     }
 
     // A person's session through the visible window: sign in with an SMS code, choose a game and a

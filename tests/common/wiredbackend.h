@@ -11,6 +11,7 @@
 #include "purchase/qrcodegenerator.h"
 #include "purchase/rechargeapi.h"
 #include "state/globaldata.h"
+#include "state/preferences.h"
 
 #include <memory>
 
@@ -26,8 +27,8 @@ struct WiredBackend
         recharge = std::make_unique<RechargeApi>();
         singBox = std::make_unique<SingBoxManager>();
         qunsetenv("NIMBRA_API_BASE_URL");
-        backend = {&data,          http.get(), auth.get(),   gameList.get(), accelerator.get(),
-                   recharge.get(), &qrCode,    singBox.get()};
+        backend = {&data,          http.get(), auth.get(),    gameList.get(), accelerator.get(),
+                   recharge.get(), &qrCode,    singBox.get(), &preferences};
         nimbra::attachTransport(backend);
         nimbra::connectSessionHandOver(backend);
         nimbra::connectCatalogue(backend);
@@ -42,5 +43,6 @@ struct WiredBackend
     std::unique_ptr<RechargeApi> recharge;
     QrCodeGenerator qrCode;
     std::unique_ptr<SingBoxManager> singBox;
+    Preferences preferences;
     nimbra::Backend backend;
 };

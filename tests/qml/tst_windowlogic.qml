@@ -121,4 +121,32 @@ TestCase {
         compare(texts.choice, data.choice)
         compare(texts.load, data.load)
     }
+
+    // The tray's menu: the window entry follows the window, the session entry is the start button's
+    // action, and the game and route line never shows an empty or blank part.
+    function test_trayMenu_data() {
+        return [
+            { tag: "idle, shown", shown: true, boosting: false, starting: false, game: "剑网3", line: "华东 · 上海电信 BGP-3",
+              window: "隐藏主窗口", boost: "一键加速", target: "剑网3 · 华东 · 上海电信 BGP-3",
+              tooltip: "Nimbra加速器 · 未加速 · 剑网3 · 华东 · 上海电信 BGP-3", icon: "tray-off.png" },
+            { tag: "boosting, hidden", shown: false, boosting: true, starting: false, game: "剑网3", line: "华东",
+              window: "显示主窗口", boost: "停止", target: "剑网3 · 华东", tooltip: "Nimbra加速器 · 加速中 · 剑网3 · 华东",
+              icon: "tray-on.png" },
+            { tag: "starting cancels", shown: false, boosting: false, starting: true, game: "剑网3", line: " ",
+              window: "显示主窗口", boost: "取消启动", target: "剑网3", tooltip: "Nimbra加速器 · 正在启动… · 剑网3",
+              icon: "tray-off.png" },
+            { tag: "no game yet", shown: true, boosting: false, starting: false, game: undefined, line: "",
+              window: "隐藏主窗口", boost: "一键加速", target: "未选择游戏", tooltip: "Nimbra加速器 · 未加速",
+              icon: "tray-off.png" }
+        ]
+    }
+
+    function test_trayMenu(data) {
+        const menu = WindowLogic.trayMenu(data.shown, data.boosting, data.starting, data.game, data.line)
+        compare(menu.windowText, data.window)
+        compare(menu.boostText, data.boost)
+        compare(menu.targetText, data.target)
+        compare(menu.tooltip, data.tooltip)
+        compare(menu.icon, data.icon)
+    }
 }

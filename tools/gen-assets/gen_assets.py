@@ -1305,6 +1305,27 @@ def check_ico(path: Path, sizes: list[int]):
         assert set(ico.info.get("sizes", ())) == {(s, s) for s in sizes}
 
 
+def draw_tray_mark(px: int, on: bool) -> Image.Image:
+    """The mark for the system tray: in colour with a green dot while accelerating, grey when idle."""
+    img = draw_mark(px)
+    if not on:
+        grey = img.convert("LA").convert("RGBA")
+        grey.putalpha(img.getchannel("A").point(lambda v: int(v * 0.85)))
+        return grey
+    S = px * 4
+    dot = Image.new("L", (S, S), 0)
+    r = S * 0.2
+    cx, cy = S - r - S * 0.01, S - r - S * 0.01
+    ImageDraw.Draw(dot).ellipse([cx - r, cy - r, cx + r, cy + r], fill=255)
+    ring = Image.new("L", (S, S), 0)
+    ImageDraw.Draw(ring).ellipse([cx - r * 1.3, cy - r * 1.3, cx + r * 1.3, cy + r * 1.3], fill=255)
+    big = img.resize((S, S), Image.LANCZOS)
+    # a dark ring cut around the dot keeps it apart from the mark on any panel colour
+    big.paste((8, 14, 28, 255), (0, 0), ring)
+    big.paste((61, 255, 168, 255), (0, 0), dot)
+    return big.resize((px, px), Image.LANCZOS)
+
+
 # ---------------------------------------------------------------------------
 
 def main(argv=None) -> int:
@@ -1320,7 +1341,9 @@ def main(argv=None) -> int:
         draw_mark(256).save(out / "logo.png", "PNG", optimize=True)
         write_ico(out / "app.ico", [draw_mark(s) for s in ICO_SIZES])
         check_ico(out / "app.ico", ICO_SIZES)
-        print("wrote logo.png, app.ico")
+        draw_tray_mark(64, True).save(out / "tray-on.png", "PNG", optimize=True)
+        draw_tray_mark(64, False).save(out / "tray-off.png", "PNG", optimize=True)
+        print("wrote logo.png, app.ico, tray-on.png, tray-off.png")
 
     for code in GAME_CODES:
         if only is not None and code not in only:

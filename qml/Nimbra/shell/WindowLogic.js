@@ -92,3 +92,19 @@ function routeRowTexts(route, full, selected) {
         load: load !== "" ? load : "可用"
     }
 }
+
+// What the tray icon shows and its menu offers for the window and the session: the window entry
+// follows whether the window is shown; the session entry is the start button's own action ("一键加速",
+// "停止", or cancelling a start), with the game and route it applies to on the line above it.
+function trayMenu(windowShown, boosting, starting, gameName, line) {
+    const target = [gameName, line].filter(text => typeof text === "string" && text.trim() !== "")
+        .map(text => text.trim()).join(" · ")
+    const state = boosting ? "加速中" : starting ? "正在启动…" : "未加速"
+    return {
+        windowText: windowShown ? "隐藏主窗口" : "显示主窗口",
+        targetText: target === "" ? "未选择游戏" : target,
+        boostText: starting ? "取消启动" : boosting ? "停止" : "一键加速",
+        tooltip: "Nimbra加速器 · " + state + (target === "" ? "" : " · " + target),
+        icon: boosting ? "tray-on.png" : "tray-off.png"
+    }
+}

@@ -76,7 +76,8 @@ bool readWhole(const std::string &path, std::string &data);
 
 void sleepMs(int milliseconds);
 
-// Linux: points the configuration pipes at a private runtime directory. Windows: nothing to do.
-void usePrivateRuntimeDirectory(const std::string &directory);
+// Linux: points the configuration pipes and the autostart entry (XDG runtime and configuration
+// directories) into the directory. Windows: nothing to do (the wine prefix is the test's own).
+void usePrivateUserDirectories(const std::string &directory);
 
 } // namespace nimbra::testing

@@ -135,9 +135,10 @@ void sleepMs(int milliseconds)
     }
 }
 
-void usePrivateRuntimeDirectory(const std::string &directory)
+void usePrivateUserDirectories(const std::string &directory)
 {
     setenv("XDG_RUNTIME_DIR", directory.c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (directory + "/config").c_str(), 1);
 }
 
 } // namespace nimbra::testing

@@ -179,6 +179,6 @@ void sleepMs(int milliseconds)
     Sleep(static_cast<DWORD>(milliseconds));
 }
 
-void usePrivateRuntimeDirectory(const std::string &) {}
+void usePrivateUserDirectories(const std::string &) {}
 
 } // namespace nimbra::testing

@@ -4,6 +4,7 @@
 #include "check.h"
 #include "process.h"
 
+#include "platform/autostart.h"
 #include "platform/configpipe.h"
 #include "platform/instancelock.h"
 #include "platform/killonclose.h"
@@ -362,6 +363,64 @@ void instanceLock(Checks &checks, const std::string &directory)
                  "another user's lock is another lock", error);
 }
 
+// The entry's command for paths as they come, and the entry written, replaced and removed.
+void autostart(Checks &checks)
+{
+    checks.group("autostart");
+    struct Row
+    {
+        const char *path;
+        const char *onLinux;   // the Exec value as the file holds it; nullptr: refused
+        const char *onWindows; // the Run value; nullptr: refused
+    };
+    const Row rows[] = {
+        {"/usr/lib/nimbra/nimbra", "\"/usr/lib/nimbra/nimbra\" --hidden",
+         "\"/usr/lib/nimbra/nimbra\" --hidden"},
+        {"C:\\Program Files\\Nimbra\\nimbra.exe",
+         "\"C:\\\\\\\\Program Files\\\\\\\\Nimbra\\\\\\\\nimbra.exe\" --hidden",
+         "\"C:\\Program Files\\Nimbra\\nimbra.exe\" --hidden"},
+        {"/opt/a\"b$c`d%e/nimbra", "\"/opt/a\\\\\"b\\\\$c\\\\`d%%e/nimbra\" --hidden", nullptr},
+        {"/opt/x\nExec=evil/nimbra", nullptr, nullptr},
+    };
+    for (const Row &row : rows) {
+        const char *expected = kWindows ? row.onWindows : row.onLinux;
+        std::string command;
+        std::string error;
+        const bool built = autostartCommand(row.path, command, error);
+        if (expected)
+            checks.equal(command, std::string(expected), std::string("command for ") + row.path);
+        else {
+            std::string shown = row.path;
+            std::replace(shown.begin(), shown.end(), '\n', '|');
+            checks.check(!built && !error.empty(), "refused: " + shown, command);
+        }
+    }
+
+    if (kWindows && autostartPresent()) {
+        checks.skip("written and removed", "this user's own entry exists: " + autostartLocation());
+        return;
+    }
+    std::string error;
+    checks.check(!autostartPresent(), "no entry at first", autostartLocation());
+    checks.check(removeAutostart(error), "removing a missing entry is no error", error);
+    const std::string program = kWindows ? "C:\\Nimbra\\nimbra.exe" : "/opt/nimbra/nimbra";
+    checks.check(writeAutostart("/old/place/nimbra", error) && writeAutostart(program, error),
+                 "written, then replaced", error);
+    checks.check(autostartPresent(), "present once written");
+    if (!kWindows) {
+        // A private configuration directory that did not exist: created on the way.
+        std::string data;
+        checks.check(testing::readWhole(autostartLocation(), data), "the entry file is read back");
+        checks.check(data.find("\nExec=\"/opt/nimbra/nimbra\" --hidden\n") != std::string::npos &&
+                         data.find("/old/place") == std::string::npos &&
+                         data.rfind("[Desktop Entry]\nType=Application\n", 0) == 0,
+                     "a desktop entry that starts this executable hidden", data);
+    }
+    checks.check(removeAutostart(error) && !autostartPresent(), "removed", error);
+    checks.check(!writeAutostart("/opt/x\nExec=evil", error) && !autostartPresent(),
+                 "a path with a line break writes nothing");
+}
+
 } // namespace
 
 int main()
@@ -371,7 +430,7 @@ int main()
     const std::string directory = testing::makeTemporaryDirectory();
     if (!checks.check(!directory.empty(), "a temporary directory"))
         return checks.finish();
-    testing::usePrivateRuntimeDirectory(directory);
+    testing::usePrivateUserDirectories(directory);
 
     routeCommands(checks);
     interfaceCounters(checks);
@@ -379,6 +438,7 @@ int main()
     pipeHandOff(checks, directory);
     killOnClose(checks, directory);
     instanceLock(checks, directory);
+    autostart(checks);
 
     testing::removeTree(directory);
     return checks.finish();
