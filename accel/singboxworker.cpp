@@ -394,6 +394,11 @@ bool SingBoxWorker::addRoutes(const QVariantList &ipList, const QString &gateway
         if (handled.contains(entry.key()))
             continue;
         handled.insert(entry.key());
+        if (const QString refusal = nimbra::accel::routeRefusal(entry); !refusal.isEmpty()) {
+            qWarning().noquote() << QStringLiteral("[Route] 已拒绝 ip=%1 destination=%2 mask=%3 reason=%4")
+                                        .arg(text, entry.destination, entry.mask, refusal);
+            continue;
+        }
 
         QString output;
         QString commandError;
