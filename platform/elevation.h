@@ -8,8 +8,9 @@ namespace nimbra::platform {
 // route command started later inherit it).
 bool isElevated();
 
-// Tells the user that administrator rights are needed (a message box on Windows, standard error on
-// Linux, where no widget toolkit is linked).
+// Tells the user that administrator rights are needed (a message box on Windows; on Linux, standard
+// error, where no widget toolkit is linked, with how to get the capability: the package, or setcap on
+// this executable).
 void showNotElevatedMessage();
 
 // Exit code of a start without administrator rights (ERROR_ELEVATION_REQUIRED).
