@@ -2,6 +2,7 @@
 
 #include "accel/singboxmanager.h"
 #include "platform/configpipe.h"
+#include "platform/elevation.h"
 #include "platform/routecommand.h"
 
 #include <QRegularExpression>
@@ -68,6 +69,8 @@ SingBoxWorker::~SingBoxWorker() = default;
 
 void SingBoxWorker::initialize()
 {
+    // This thread starts the core and the route command, and nothing else; they need the capability.
+    platform::passNetAdminToChildren();
     removeLeftoverRoutes();
 }
 

@@ -29,7 +29,8 @@ bool readCapabilities(__user_cap_header_struct &header, __user_cap_data_struct (
 }
 
 // The ambient set only takes capabilities that are both permitted and inheritable, so the
-// inheritable bit is set first. Failure is harmless: the children then fail on their own.
+// inheritable bit is set first. Both sets belong to the calling thread alone. Failure is harmless:
+// the children then fail on their own.
 void raiseAmbientNetAdmin(__user_cap_header_struct &header, __user_cap_data_struct (&data)[2])
 {
     const unsigned index = CAP_TO_INDEX(CAP_NET_ADMIN);
@@ -52,12 +53,16 @@ bool isElevated()
         return true;
     __user_cap_header_struct header{};
     __user_cap_data_struct data[2]{};
-    if (!readCapabilities(header, data))
-        return false;
-    if ((data[CAP_TO_INDEX(CAP_NET_ADMIN)].effective & CAP_TO_MASK(CAP_NET_ADMIN)) == 0)
-        return false;
-    raiseAmbientNetAdmin(header, data);
-    return true;
+    return readCapabilities(header, data) &&
+           (data[CAP_TO_INDEX(CAP_NET_ADMIN)].effective & CAP_TO_MASK(CAP_NET_ADMIN)) != 0;
+}
+
+void passNetAdminToChildren()
+{
+    __user_cap_header_struct header{};
+    __user_cap_data_struct data[2]{};
+    if (geteuid() != 0 && readCapabilities(header, data))
+        raiseAmbientNetAdmin(header, data);
 }
 
 void showNotElevatedMessage()

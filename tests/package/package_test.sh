@@ -151,6 +151,9 @@ core=$(pgrep -u "$user" -f /usr/lib/nimbra/data/nimbra-server | head -n 1)
 cap=$(sed -n 's/^CapEff:\s*//p' "/proc/$core/status")
 (((0x$cap >> 12) & 1)) || fail "the core runs without cap_net_admin (CapEff=$cap)"
 [ ! -e "$work/planted-ip-ran" ] || fail "the user's own ip command ran"
+# Only the thread that starts the core and the route command passes the capability on.
+ambient=$(sed -n 's/^CapAmb:\s*//p' "/proc/$client_pid/status")
+((0x$ambient == 0)) || fail "the client's main thread passes capabilities to its children (CapAmb=$ambient)"
 
 # Quit: the routes go, the core ends, the client exits 0.
 kill -TERM "$client_pid"
