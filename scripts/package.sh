@@ -7,12 +7,7 @@ set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${NIMBRA_BUILD_DIR:-$root/build}
 
-"$root/scripts/install-deps.sh"
-if [ ! -f "$build/build.ninja" ]; then
-    cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >"$build.configure.log" 2>&1 ||
-        { cat "$build.configure.log" >&2; exit 1; }
-fi
-cmake --build "$build" --parallel "$(nproc)" --target nimbra_package_files
+"$root/scripts/build.sh" nimbra_package_files
 rm -rf "$build/cpack"
 (cd "$build" && cpack -G DEB >"$build/cpack.log" 2>&1) || { cat "$build/cpack.log" >&2; exit 1; }
 deb=$(ls "$build"/cpack/nimbra_*_amd64.deb)
