@@ -20,6 +20,11 @@ struct RouteEntry
 // "a.b.c.d" (taken as its /16) or "a.b.c.d/n". On failure returns false with the user-facing message.
 bool parseRouteEntry(const QString &text, RouteEntry &entry, QString &error);
 
+// Why a parsed entry must not be installed, or empty text when it may be. The list comes from the
+// service: a range wider than /8 would take far more than a game's servers into the tunnel, and
+// loopback, link-local, multicast and broadcast addresses are never a game server's.
+QString routeRefusal(const RouteEntry &entry);
+
 // The routes this client added and has not removed yet, kept in a small file so that they survive a
 // crash of the client. Every change rewrites the file atomically; an empty journal removes it.
 class RouteJournal

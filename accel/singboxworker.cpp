@@ -2,6 +2,7 @@
 
 #include "accel/singboxmanager.h"
 #include "platform/configpipe.h"
+#include "platform/elevation.h"
 #include "platform/routecommand.h"
 
 #include <QRegularExpression>
@@ -68,6 +69,8 @@ SingBoxWorker::~SingBoxWorker() = default;
 
 void SingBoxWorker::initialize()
 {
+    // This thread starts the core and the route command, and nothing else; they need the capability.
+    platform::passNetAdminToChildren();
     removeLeftoverRoutes();
 }
 
@@ -394,6 +397,11 @@ bool SingBoxWorker::addRoutes(const QVariantList &ipList, const QString &gateway
         if (handled.contains(entry.key()))
             continue;
         handled.insert(entry.key());
+        if (const QString refusal = nimbra::accel::routeRefusal(entry); !refusal.isEmpty()) {
+            qWarning().noquote() << QStringLiteral("[Route] 已拒绝 ip=%1 destination=%2 mask=%3 reason=%4")
+                                        .arg(text, entry.destination, entry.mask, refusal);
+            continue;
+        }
 
         QString output;
         QString commandError;

@@ -5,10 +5,12 @@
 #include "account/authapi.h"
 #include "app/qmldebuggerargs.h"
 #include "app/runtimelog.h"
+#include "app/securestart.h"
 #include "app/singleinstance.h"
 #include "app/wiring.h"
 #include "catalog/gamelistapi.h"
 #include "net/httpmanager.h"
+#include "net/serviceaddress.h"
 #include "platform/autostart.h"
 #include "platform/elevation.h"
 #include "platform/identity.h"
@@ -134,6 +136,9 @@ int runApplication(int argc, char **argv)
     QElapsedTimer sinceStart;
     sinceStart.start();
 
+    // Before anything reads the environment or the arguments.
+    const SecureStart secureStart = enterSecureStart(argc, argv);
+
     if (!platform::isElevated()) {
         platform::showNotElevatedMessage();
         return platform::kNotElevatedExitCode;
@@ -179,6 +184,12 @@ int runApplication(int argc, char **argv)
         qWarning().noquote() << QStringLiteral("[APP] 无法获取单实例锁：%1").arg(instanceError);
     else if (!instance.listen(instanceError))
         qWarning().noquote() << QStringLiteral("[APP] 无法监听再次启动的请求：%1").arg(instanceError);
+    if (secureStart.secure)
+        qInfo().noquote() << QString::fromStdString(describeSecureStart(secureStart));
+    const net::ServiceAddress serviceAddress = net::serviceAddress();
+    if (!serviceAddress.ignored.isEmpty())
+        qWarning().noquote() << QStringLiteral("[APP] 已忽略系统配置 %1").arg(serviceAddress.ignored);
+    qInfo().noquote() << net::describeServiceAddress(serviceAddress);
     if (!debuggerEnabled && debuggerFound)
         qInfo().noquote() << QStringLiteral(
             "[PERF] 已忽略 Qt Creator 注入的 QML Debugger；设置 NIMBRA_ENABLE_QML_DEBUGGER=1 可显式启用");

@@ -2,7 +2,7 @@
 
 #include "net/httpmanagerworker.h"
 #include "net/requestenvelope.h"
-#include "state/globaldata.h"
+#include "net/serviceaddress.h"
 
 #include <QDebug>
 
@@ -13,22 +13,11 @@ QString boolText(bool value)
     return value ? QStringLiteral("true") : QStringLiteral("false");
 }
 
-QString initialBaseUrl()
-{
-    const QByteArray fromEnvironment = qgetenv("NIMBRA_API_BASE_URL");
-    if (!fromEnvironment.isEmpty()) {
-        const QString normalized = nimbra::net::normalizedBaseUrl(QString::fromUtf8(fromEnvironment));
-        if (!normalized.isEmpty())
-            return normalized;
-    }
-    return GlobalData::instance()->apiBaseUrl();
-}
-
 } // namespace
 
 HttpManager::HttpManager(QObject *parent)
     : QObject(parent)
-    , m_baseUrl(initialBaseUrl())
+    , m_baseUrl(nimbra::net::serviceAddress().url)
 {
     m_thread.setObjectName(QStringLiteral("HttpManager network"));
     m_worker = new HttpManagerWorker(m_baseUrl);

@@ -1,13 +1,11 @@
 #include "net/serviceendpoint.h"
 
 #include "net/requestenvelope.h"
-#include "state/globaldata.h"
+#include "net/serviceaddress.h"
 
 ServiceEndpoint::ServiceEndpoint()
 {
-    const QByteArray fromEnvironment = qgetenv("NIMBRA_API_BASE_URL");
-    m_baseUrl =
-        fromEnvironment.isEmpty() ? GlobalData::instance()->apiBaseUrl() : QString::fromUtf8(fromEnvironment);
+    m_baseUrl = nimbra::net::serviceAddress().url;
 }
 
 bool ServiceEndpoint::setBaseUrl(const QString &url)

@@ -5,7 +5,7 @@
 #include <QPointer>
 #include <QString>
 
-// What every service client shares: its base URL (NIMBRA_API_BASE_URL, else the built-in one) and its
+// What every service client shares: its base URL (see net/serviceaddress.h) and its
 // subscription to the one request pipeline.
 class ServiceEndpoint
 {

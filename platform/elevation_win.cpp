@@ -18,6 +18,8 @@ bool isElevated()
     return checked && member;
 }
 
+void passNetAdminToChildren() {}
+
 void showNotElevatedMessage()
 {
     MessageBoxW(nullptr,

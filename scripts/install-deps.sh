@@ -11,7 +11,7 @@ packages=(
   qml6-module-qtquick-controls qml6-module-qtquick-templates qml6-module-qtquick-window
   qml6-module-qtquick-layouts qml6-module-qttest qml6-module-qt-labs-platform
   xvfb xauth imagemagick fonts-noto-cjk
-  python3 iproute2 util-linux libcap2-bin
+  python3 iproute2 util-linux libcap2-bin dpkg-dev file xdotool
 )
 packages+=(zbar-tools) # zbarimg reads the QR codes back in tests
 if [ "${NIMBRA_WITH_WINE:-1}" = 1 ]; then

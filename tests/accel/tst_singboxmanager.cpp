@@ -141,6 +141,44 @@ private slots:
             QCOMPARE(parsed(bad), QStringLiteral("游戏 IP 不是有效的 IPv4 地址：%1").arg(bad));
     }
 
+    void routeRefusals_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("refusal");
+        const struct
+        {
+            const char *text;
+            const char *refusal;
+        } rows[] = {
+            {"1.2.3.4", ""},
+            {"10.1.2.3/8", ""},
+            {"8.0.0.0/7", "网段短于 /8"},
+            {"0.0.0.0/0", "网段短于 /8"},
+            {"127.0.0.1/32", "回环地址"},
+            {"127.5.6.7", "回环地址"},
+            {"169.254.10.1/32", "链路本地地址"},
+            {"169.0.0.0/8", "链路本地地址"}, // contains the link-local range
+            {"169.255.0.1", ""},
+            {"224.0.0.251/32", "组播地址"},
+            {"239.255.255.250", "组播地址"},
+            {"223.255.255.0/24", ""},
+            {"255.255.255.255/32", "广播地址"},
+            {"255.0.0.0/8", "广播地址"},
+        };
+        for (const auto &row : rows)
+            QTest::newRow(row.text) << QString::fromUtf8(row.text) << QString::fromUtf8(row.refusal);
+    }
+
+    void routeRefusals()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, refusal);
+        RouteEntry entry;
+        QString error;
+        QVERIFY(nimbra::accel::parseRouteEntry(text, entry, error));
+        QCOMPARE(nimbra::accel::routeRefusal(entry), refusal);
+    }
+
     void throughputSmoothing()
     {
         using nimbra::accel::ByteCounters;
@@ -385,7 +423,9 @@ private slots:
         {
             Session session;
             QVERIFY(session.manager.prepareRuntimeConfig(nodeConfig()));
+            // Refused entries are skipped; the rest of the list is installed.
             session.manager.setRouteIpList({QStringLiteral("198.51.100.7"), QStringLiteral(" "),
+                                            QStringLiteral("127.0.0.1"), QStringLiteral("0.0.0.0/0"),
                                             QStringLiteral("203.0.113.0/24"), QStringLiteral("198.51.9.9")});
             QVERIFY(session.manager.start());
             QVERIFY2(session.started.wait(15000), qPrintable(failure(session.failed)));
