@@ -65,7 +65,8 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # What the shared libraries do not name: the QML modules the interface imports (QtQuick brings
-# QtQml and its WorkerScript; the tray needs Qt.labs.platform), the route command, setcap for postinst, and the interface's font.
+# QtQml and its WorkerScript; the tray needs Qt.labs.platform), the route command, setcap for
+# postinst, and the interface's font.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "qml6-module-qtquick, qml6-module-qtquick-controls, qml6-module-qtquick-templates, \
 qml6-module-qtquick-window, qml6-module-qtqml, qml6-module-qtqml-workerscript, qml6-module-qt-labs-platform, \
