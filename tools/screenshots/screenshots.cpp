@@ -6,6 +6,7 @@
 #include "app/wiring.h"
 #include "catalog/gamelistapi.h"
 #include "net/httpmanager.h"
+#include "purchase/qrcodegenerator.h"
 #include "state/globaldata.h"
 #include "windowscript.h"
 #include "wiredbackend.h"
@@ -226,10 +227,12 @@ int main(int argc, char **argv)
         return 1;
     }
 
+    QrCodeGenerator qrCodeGenerator;
     QQmlEngine engine;
     engine.addImportPath(QStringLiteral("qrc:/qt/qml"));
     engine.rootContext()->setContextProperty(QStringLiteral("globalData"), &data);
     engine.rootContext()->setContextProperty(QStringLiteral("gameListApi"), &gameList);
+    engine.rootContext()->setContextProperty(QStringLiteral("qrCodeGenerator"), &qrCodeGenerator);
 
     bool ok = true;
     const int settleMs = parser.value(QStringLiteral("settle")).toInt();

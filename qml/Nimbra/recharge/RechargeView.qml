@@ -398,7 +398,6 @@ Item {
 
     RechargePaymentDialog {
         objectName: "paymentDialog"
-        anchors.fill: parent
         qrGenerator: view.qrGenerator
         opened: view.paymentOpened
         lightMode: view.lightMode
