@@ -2,6 +2,7 @@
 // the three modes, the payment dialog's QR code read back from its rendered image, the status poll,
 // cancellation and the purchase history.
 #include "devserviceprocess.h"
+#include "windowscript.h"
 #include "wiredbackend.h"
 
 #include <QJsonArray>
@@ -9,7 +10,6 @@
 #include <QQmlComponent>
 #include <QQmlContext>
 #include <QQmlEngine>
-#include <QQmlExpression>
 #include <QQuickItem>
 #include <QQuickItemGrabResult>
 #include <QQuickWindow>
@@ -71,14 +71,7 @@ struct Page : WiredBackend
             10000);
     }
 
-    QVariant eval(const QString &expression) const
-    {
-        QQmlExpression script(qmlContext(view), view, expression);
-        const QVariant value = script.evaluate();
-        if (script.hasError())
-            qWarning("%s: %s", qPrintable(expression), qPrintable(script.error().toString()));
-        return value;
-    }
+    QVariant eval(const QString &expression) const { return windowscript::evaluate(view, expression); }
     bool isTrue(const QString &expression) const { return eval(expression).toBool(); }
     // Runs a script, then lets the page's next-turn work (default selections, traces) happen.
     void run(const QString &script)
