@@ -324,6 +324,27 @@ private slots:
         QCOMPARE(p.eval(QStringLiteral("paymentCodeUrl")).toString(), QString());
     }
 
+    // A refused order creation ends the creating state, so the pay button works again, and its message
+    // is shown; a seat in a leader's team is an order creation too.
+    void refusedOrderEndsCreating_data()
+    {
+        QTest::addColumn<QString>("create");
+        QTest::newRow("plan") << "api.createSharedOrder(guid, { product_id: 999999 })";
+        QTest::newRow("leader seat")
+            << "api.createLeaderJoinOrder(guid, { team_code: 'NOSUCH', package_name: "
+               "'com.tencent.lol' })";
+    }
+    void refusedOrderEndsCreating()
+    {
+        QFETCH(QString, create);
+        Page &p = page();
+        p.run(QStringLiteral("orderCreating = true; ") + create);
+        QTRY_VERIFY_WITH_TIMEOUT(!p.isTrue(QStringLiteral("orderCreating")), 5000);
+        const QString message = p.eval(QStringLiteral("errorMessage")).toString();
+        QVERIFY(!message.isEmpty());
+        QVERIFY(p.toasted(message));
+    }
+
     // The one-second tick queries on every third remaining second, but not while the client is busy;
     // the next query then follows three seconds later.
     void busyClientSkipsPollTick()
