@@ -91,6 +91,10 @@ const WindowShot kSignedOutShots[] = {
     {"sign-in", "dialogs.signIn.reset(); openLogin()"},
     {"sign-in-password", "dialogs.signIn.reset(); dialogs.signIn.setLoginMode(true); openLogin()"},
     {"register", "dialogs.signIn.reset(); dialogs.signIn.registerMode = true; openLogin()"},
+    // The membership page is made when its tab opens; the shots after the first change its mode.
+    {"vip-shared-signed-out", "selectTab('vip', 2); if (pages.vipPage) pages.vipPage.selectMode('shared')"},
+    {"vip-private-signed-out", "pages.vipPage.selectMode('private')"},
+    {"vip-group-signed-out", "pages.vipPage.selectMode('group')"},
 };
 
 const WindowShot kSignedInShots[] = {
@@ -100,6 +104,15 @@ const WindowShot kSignedInShots[] = {
     {"account-menu-chip", "toggleAccountMenu(titleBar.accountChip, 'title-account')"},
     {"route-dialog", "openRouteDialog()"},
     {"log-dialog", "openLogDialog()"},
+    {"vip-shared", "selectTab('vip', 2); if (pages.vipPage) pages.vipPage.selectMode('shared')"},
+    {"vip-private", "pages.vipPage.selectMode('private')"},
+    {"vip-group", "pages.vipPage.selectMode('group'); pages.vipPage.selectGame('com.tencent.lol')"},
+    {"vip-group-leader", "pages.vipPage.groupMethod = 'leader'"},
+    {"vip-history", "pages.vipPage.groupMethod = 'normal'; pages.vipPage.selectMode('shared'); "
+                    "pages.vipPage.ordersOpened = true"},
+    // A real order of the dev service, so the dialog shows its code.
+    {"vip-payment",
+     "pages.vipPage.ordersOpened = false; pages.vipPage.agreed = true; pages.vipPage.startPayment()"},
 };
 
 const char *const kCloseAll =
@@ -146,7 +159,8 @@ int renderWindow(const QString &outputDir, int settleMs)
     auto *window = qobject_cast<QQuickWindow *>(engine.rootObjects().value(0));
     if (!window)
         return 1;
-    // As in the program, the catalogue arrives once the window is up.
+    // As in the program, the catalogues arrive once the window is up.
+    wired.recharge->loadPublicPurchaseEntry();
     if (!loadCatalogue(*wired.gameList, wired.data, 15000)) {
         std::fprintf(stderr, "no catalogue from %s\n", qPrintable(wired.gameList->baseUrl()));
         return 1;
