@@ -1,5 +1,6 @@
 #include "autostart.h"
 
+#include "widetext_win.h"
 #include <windows.h>
 
 namespace nimbra::platform {
@@ -7,18 +8,6 @@ namespace {
 
 constexpr const wchar_t *kRunKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr const wchar_t *kValueName = L"Nimbra";
-
-std::wstring widen(const std::string &utf8)
-{
-    if (utf8.empty())
-        return {};
-    const int length =
-        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(length > 0 ? length : 0), L'\0');
-    if (length > 0)
-        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), length);
-    return wide;
-}
 
 std::string systemError(const std::string &what, LSTATUS status)
 {

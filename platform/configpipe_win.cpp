@@ -1,5 +1,6 @@
 #include "configpipe.h"
 
+#include "widetext_win.h"
 #include <chrono>
 #include <cstdint>
 #include <windows.h>
@@ -11,17 +12,6 @@ namespace nimbra::platform {
 namespace {
 
 constexpr DWORD kMinimumOutputBuffer = 4096;
-
-std::wstring widen(const std::string &utf8)
-{
-    const int length =
-        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    if (length <= 0)
-        return {};
-    std::wstring wide(static_cast<size_t>(length), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), length);
-    return wide;
-}
 
 bool newUuidHex(std::string &hex, DWORD &error)
 {

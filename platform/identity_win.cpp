@@ -1,5 +1,6 @@
 #include "identity.h"
 
+#include "widetext_win.h"
 #include <string>
 #include <windows.h>
 
@@ -7,17 +8,6 @@ namespace nimbra::platform {
 namespace {
 
 constexpr int kAppIconResourceId = 101;
-
-std::wstring widen(const char *utf8)
-{
-    const int length = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, nullptr, 0);
-    if (length <= 0)
-        return {};
-    std::wstring wide(static_cast<size_t>(length), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8, -1, wide.data(), length);
-    wide.resize(static_cast<size_t>(length - 1));
-    return wide;
-}
 
 } // namespace
 
@@ -30,7 +20,7 @@ void setProcessAppUserModelId(const char *utf8Id)
     auto setAppId = reinterpret_cast<SetAppIdFn>(
         reinterpret_cast<void *>(GetProcAddress(shell32, "SetCurrentProcessExplicitAppUserModelID")));
     if (setAppId) {
-        const std::wstring id = widen(utf8Id);
+        const std::wstring id = widen(std::string(utf8Id));
         setAppId(id.c_str());
     }
     FreeLibrary(shell32);

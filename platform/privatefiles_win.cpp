@@ -1,24 +1,11 @@
 #include "privatefiles.h"
 
+#include "widetext_win.h"
 #include <windows.h>
 
 #include <string>
 
 namespace nimbra::platform {
-namespace {
-
-std::wstring widen(const std::string &text)
-{
-    if (text.empty())
-        return {};
-    const int length =
-        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
-    return wide;
-}
-
-} // namespace
 
 // Folders under the user's profile inherit an access list that admits only the user, SYSTEM and
 // Administrators; creating them is all there is to do.

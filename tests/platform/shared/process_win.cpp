@@ -1,3 +1,4 @@
+#include "platform/widetext_win.h"
 #include "process.h"
 
 #include <windows.h>
@@ -5,15 +6,7 @@
 namespace nimbra::testing {
 namespace {
 
-std::wstring widen(const std::string &utf8)
-{
-    const int length =
-        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(length > 0 ? length : 0), L'\0');
-    if (length > 0)
-        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), length);
-    return wide;
-}
+using nimbra::platform::widen;
 
 std::string narrow(const std::wstring &wide)
 {
