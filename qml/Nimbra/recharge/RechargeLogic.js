@@ -1,12 +1,127 @@
 .pragma library
 
-// Display helpers of the membership screens: pure functions over the loosely named membership map
-// that the account and purchase services report.
+// Display and order helpers of the membership screens: pure functions over the loosely named maps
+// that the purchase service reports. None of them throws, whatever arrives.
+
+// --- Reading loose values -------------------------------------------------------------------------
+
+function isMap(value) {
+    return value !== null && typeof value === "object" && !Array.isArray(value)
+}
+
+function isSet(value) {
+    return value !== undefined && value !== null && value !== ""
+}
+
+function asList(value) {
+    if (Array.isArray(value))
+        return value
+    // Lists handed over from C++ may arrive as array-like sequences.
+    if (isMap(value) && typeof value.length === "number")
+        return Array.prototype.slice.call(value)
+    return []
+}
+
+// The trimmed text of a string or a finite number; anything else has none.
+function textOf(value) {
+    if (typeof value === "string")
+        return value.trim()
+    if (typeof value === "number" && isFinite(value))
+        return String(value)
+    return ""
+}
+
+function firstText(m, keys) {
+    if (!isMap(m))
+        return ""
+    for (let i = 0; i < keys.length; ++i) {
+        const text = textOf(m[keys[i]])
+        if (text !== "")
+            return text
+    }
+    return ""
+}
+
+function firstPresent(values) {
+    for (let i = 0; i < values.length; ++i) {
+        if (isSet(values[i]))
+            return values[i]
+    }
+    return undefined
+}
+
+function firstDefined(m, keys) {
+    return isMap(m) ? firstPresent(keys.map(key => m[key])) : undefined
+}
+
+// A member of m's own, whatever its name: a key like "hasOwnProperty" is service data too.
+function hasOwn(m, key) {
+    return Object.prototype.hasOwnProperty.call(m, key)
+}
+
+// m[key] when m is a map.
+function member(m, key) {
+    return isMap(m) ? m[key] : undefined
+}
+
+// The first of keys whose number is above 0, else 0.
+function firstPositive(m, keys) {
+    if (!isMap(m))
+        return 0
+    for (let i = 0; i < keys.length; ++i) {
+        const n = number(m[keys[i]], 0)
+        if (n > 0)
+            return n
+    }
+    return 0
+}
+
+function number(value, fallback) {
+    const n = Number(value)
+    if (isFinite(n))
+        return n
+    const f = Number(fallback || 0)
+    // A non-numeric fallback would otherwise leak NaN into amounts.
+    return isFinite(f) ? f : 0
+}
+
+function money(value) {
+    return number(value, 0).toFixed(2).replace(/\.00$/, "").replace(/(\.\d)0$/, "$1")
+}
+
+function twoDigits(n) {
+    return n < 10 ? "0" + n : String(n)
+}
+
+function localDate(unixSeconds) {
+    const date = new Date(unixSeconds * 1000)
+    return date.getFullYear() + "-" + twoDigits(date.getMonth() + 1) + "-" + twoDigits(date.getDate())
+}
+
+function formatDate(unixSeconds) {
+    const seconds = number(unixSeconds, 0)
+    return seconds > 0 ? localDate(seconds) : "未开通"
+}
+
+// The first of keys whose value is an array or array-like, else an empty list.
+function listValue(object, keys) {
+    if (!isMap(object) || !Array.isArray(keys))
+        return []
+    for (let i = 0; i < keys.length; ++i) {
+        const value = object[keys[i]]
+        // A string has a length too, but is no list of rows.
+        if (Array.isArray(value) || (isMap(value) && typeof value.length === "number"))
+            return value
+    }
+    return []
+}
+
+// --- Membership -----------------------------------------------------------------------------------
 
 function isActiveMembership(m) {
-    if (!m)
+    if (!isMap(m))
         return false
-    const vipNum = Number(m.vip_num !== undefined ? m.vip_num : (m.vipNum !== undefined ? m.vipNum : 0))
+    const vipNum = number(m.vip_num !== undefined ? m.vip_num : m.vipNum, 0)
     return m.is_vip === true || m.active === true || vipNum > 0 || m.status === "active" || m.status === "enabled"
 }
 
@@ -23,24 +138,41 @@ function isPermanent(m) {
         || m.status === "lifetime" || m.status === "permanent"
 }
 
-function twoDigits(n) {
-    return n < 10 ? "0" + n : String(n)
+function remainingDays(m) {
+    return (m.remaining_days !== undefined && m.remaining_days !== null) ? m.remaining_days : m.left_days
+}
+
+function expiryWithDays(expiry, days) {
+    let text = localDate(expiry) + " 到期"
+    if (days !== undefined && days !== null)
+        text += " · 剩余 " + days + " 天"
+    return text
+}
+
+function membershipTitle(m) {
+    return isActiveMembership(m) ? "尊享会员 · 生效中" : "尊享双链路加速 IP"
+}
+
+function membershipDescription(m, loggedIn) {
+    if (!loggedIn)
+        return "登录后可同步订单与加速配置"
+    if (!isActiveMembership(m))
+        return "选择适合你的购买方式，微信扫码即可开通"
+    // An unreadable expiry is no date: it would otherwise render as "NaN-NaN-NaN".
+    const expiry = number(m.vip_expire_at || m.expire_at, 0)
+    if (expiry <= 0)
+        return isPermanent(m) ? "永久有效" : "会员已开通 · 到期时间未知"
+    return expiryWithDays(expiry, remainingDays(m))
 }
 
 function membershipExpiryText(m) {
     if (!isActiveMembership(m))
         return "未开通"
-    const expiry = Number(firstTruthy(m, ["vip_expire_at", "expire_at", "end_time", "valid_until", "expire_time",
-                                          "expired_at"]))
-    const days = (m.remaining_days !== undefined && m.remaining_days !== null) ? m.remaining_days : m.left_days
-    // A missing or unreadable expiry is not a date: it would otherwise render as "NaN-NaN-NaN".
-    if (!isFinite(expiry) || expiry <= 0)
+    const expiry = number(firstTruthy(m, ["vip_expire_at", "expire_at", "end_time", "valid_until", "expire_time",
+                                          "expired_at"]), 0)
+    if (expiry <= 0)
         return isPermanent(m) ? "永久有效" : "到期时间未知"
-    const date = new Date(expiry * 1000)
-    let text = date.getFullYear() + "-" + twoDigits(date.getMonth() + 1) + "-" + twoDigits(date.getDate()) + " 到期"
-    if (days !== undefined && days !== null)
-        text += " · 剩余 " + days + " 天"
-    return text
+    return expiryWithDays(expiry, remainingDays(m))
 }
 
 const typeNames = [
@@ -65,4 +197,447 @@ function membershipTypeText(m) {
             return typeNames[i][1]
     }
     return raw
+}
+
+// --- Products -------------------------------------------------------------------------------------
+
+function productName(p, mode) {
+    const name = firstText(p, ["name", "title", "plan_name", "product_name", "package_name", "goods_name", "sku_name",
+                               "display_name", "label", "plan_label"])
+    if (name !== "")
+        return name
+    return mode === "private" ? "独享 IP 套餐" : (mode === "group" ? "拼团套餐" : "共享套餐")
+}
+
+function productDescription(p, mode) {
+    if (!isMap(p))
+        return ""
+    const text = firstText(p, ["description", "subtitle", "note", "summary", "product_desc", "package_desc", "remark"])
+    if (text !== "")
+        return text
+    return mode === "private" ? "一人一址 · 安全独享" : (mode === "group" ? "5-10 人成团 · 更低价" : "高性价比 · 共享节点")
+}
+
+const priceKeys = ["user_price", "price", "pay_price", "sale_price", "order_price", "current_price", "final_price", "fee",
+                   "member_price", "vip_price", "discount_price", "monthly_price", "annual_price", "unit_price",
+                   "pay_amount", "total_price", "amount"]
+
+function productPrice(p, ipType) {
+    if (!isMap(p))
+        return 0
+    const ip = textOf(ipType)
+    return number(firstPresent([member(p.price_by_ip, ip), member(p.prices, ip), member(p.amount, "order_price"),
+                                member(p.price_info, "order_price"), member(p.price_info, "price"),
+                                firstDefined(p, priceKeys)]), 0)
+}
+
+function productUnit(p, mode) {
+    const unit = firstText(p, ["unit", "price_unit", "period_unit"])
+    if (unit !== "")
+        return unit
+    return isMap(p) && number(p.days, 0) >= 300 ? "/年" : "/月"
+}
+
+function productFlag(p) {
+    return firstText(p, ["discount_label", "flag", "badge", "promotion", "tag", "corner_label", "marketing_label"])
+}
+
+const benefitSources = ["benefits", "features", "rights", "privileges", "perks", "package_contents", "package_content",
+                        "contents", "content", "detail_items", "details", "product_details", "selling_points",
+                        "highlights", "benefit_list", "feature_list", "rights_list", "service_items",
+                        "service_contents", "included", "includes", "package_detail", "plan_detail",
+                        "description_items"]
+const benefitTitleKeys = ["title", "name", "label", "text", "benefit", "feature", "right"]
+const benefitDetailKeys = ["description", "desc", "note", "subtitle", "detail", "value"]
+const benefitNestedKeys = ["items", "list", "benefits", "features", "rights", "contents"]
+const benefitTexts = [
+    ["有效期", ["duration_text", "period_text", "validity_text"]],
+    ["流量", ["traffic_text", "quota_text"]],
+    ["带宽", ["bandwidth_text", "speed_text"]],
+    ["设备", ["device_text", "device_limit_text"]],
+    ["节点", ["node_text", "node_scope_text"]],
+    ["续费", ["renewal_text", "renew_text"]]
+]
+const maxBenefits = 6
+
+function productBenefits(p, mode) {
+    const rows = []
+    if (!isMap(p))
+        return rows
+    const seen = {}
+    function add(title, detail) {
+        let t = textOf(title)
+        let d = textOf(detail)
+        if (t === "") {
+            t = d
+            d = ""
+        }
+        const key = t + "\u001f" + d
+        if (t === "" || rows.length >= maxBenefits || hasOwn(seen, key))
+            return
+        seen[key] = true
+        rows.push({ title: t, detail: d })
+    }
+    // Depth-bounded: a source is service data of any shape.
+    function read(value, depth) {
+        if (depth > 8 || rows.length >= maxBenefits)
+            return
+        if (typeof value === "string" || typeof value === "number") {
+            const parts = String(value).split(/\r\n|\r|\n|；|;| \| /)
+            for (let i = 0; i < parts.length; ++i)
+                add(parts[i], "")
+        } else if (Array.isArray(value)) {
+            for (let i = 0; i < value.length; ++i)
+                read(value[i], depth + 1)
+        } else if (isMap(value)) {
+            const title = firstText(value, benefitTitleKeys)
+            const detail = firstText(value, benefitDetailKeys)
+            if (title !== "" || detail !== "") {
+                add(title, detail)
+                return
+            }
+            const nested = firstDefined(value, benefitNestedKeys)
+            if (nested !== undefined) {
+                read(nested, depth + 1)
+                return
+            }
+            for (const key in value) {
+                if (typeof value[key] === "string" || typeof value[key] === "number")
+                    add(key, value[key])
+            }
+        }
+    }
+    for (let i = 0; i < benefitSources.length; ++i)
+        read(p[benefitSources[i]], 0)
+    // A fixed row needs its detail: a bare title would stand for nothing.
+    for (let i = 0; i < benefitTexts.length; ++i) {
+        const text = firstText(p, benefitTexts[i][1])
+        if (text !== "")
+            add(benefitTexts[i][0], text)
+    }
+    const addCount = (title, keys, prefix, suffix) => {
+        const n = firstPositive(p, keys)
+        if (n > 0)
+            add(title, prefix + n + suffix)
+    }
+    addCount("有效期", ["valid_days", "duration_days", "days"], "", "天")
+    addCount("设备数量", ["device_limit", "max_devices", "device_count"], "", "台")
+    addCount("购买限制", ["purchase_limit", "limit_count", "max_purchase_count"], "每人限购", "次")
+    if (p.auto_renew === false || p.is_auto_renew === false)
+        add("续费方式", "到期不自动续费")
+    if (mode === "shared") {
+        add("节点类型", "共享节点")
+    } else if (mode === "private") {
+        add("节点类型", "独享节点")
+        add("地址分配", "一人一址")
+    } else if (mode === "group") {
+        add("节点类型", "独享节点")
+        add("成团方式", "多人拼团")
+        addCount("成团人数", ["member_count", "team_size", "group_size", "people_count"], "", "人")
+    }
+    return rows
+}
+
+// --- Orders ---------------------------------------------------------------------------------------
+
+const statusTexts = {
+    "paid": "已支付",
+    "pending_payment": "待支付",
+    "unpaid": "待支付",
+    "closed": "已关闭",
+    "cancelled": "已关闭",
+    "expired": "已过期",
+    "refunded": "已退款",
+    "exception": "支付异常"
+}
+
+function paymentStatusText(s) {
+    const status = textOf(s)
+    if (status === "")
+        return "未知状态"
+    return hasOwn(statusTexts, status) ? statusTexts[status] : status
+}
+
+function orderId(o) {
+    if (!isMap(o))
+        return 0
+    const id = number(o.order_id, 0)
+    return id !== 0 ? id : number(o.id, 0)
+}
+
+function orderAmount(o) {
+    if (!isMap(o))
+        return 0
+    return number(firstPresent([member(o.amount, "order_price"), o.pay_amount, o.order_price, o.price]), 0)
+}
+
+function isGroupOrder(order) {
+    if (!isMap(order))
+        return false
+    const type = firstText(order, ["product_type", "order_type", "type"]).toLowerCase()
+    return type.indexOf("group") >= 0 || isSet(order.group_id) || isSet(order.group_status) || isSet(order.team_code)
+}
+
+function groupOrders(orders) {
+    return asList(orders).filter(isGroupOrder)
+}
+
+// --- Options and product lists --------------------------------------------------------------------
+
+function optionValue(item, keys) {
+    return firstText(item, keys)
+}
+
+function optionText(item, keys) {
+    return firstText(item, keys)
+}
+
+// Every item of a loose list as {value, text, raw}: a map without a value is no choice.
+function normalizedOptions(items, valueKeys, textKeys) {
+    const list = asList(items)
+    const result = []
+    for (let i = 0; i < list.length; ++i) {
+        const item = list[i]
+        if (isMap(item)) {
+            const value = optionValue(item, valueKeys)
+            if (value !== "")
+                result.push({ value: value, text: optionText(item, textKeys) || value, raw: item })
+        } else {
+            const text = textOf(item)
+            if (text !== "")
+                result.push({ value: text, text: text, raw: item })
+        }
+    }
+    return result
+}
+
+function nodeOf(p) {
+    return firstText(p, ["node_type_key", "node_type_id"])
+}
+
+function regionOf(p) {
+    return firstText(p, ["region_key", "region_id"])
+}
+
+function memberCountOf(p) {
+    return number(firstDefined(p, ["member_count", "team_size", "group_size", "people_count"]), 0)
+}
+
+// The group plans for a team size and an IP type. A filter applies only when some plan carries the
+// field it filters on, so a catalogue without sizes or node types shows every plan.
+function groupProducts(products, teamSize, ipType) {
+    const list = asList(products)
+    const groupNode = p => firstText(p, ["node_type_key", "node_type_id", "ip_type"])
+    const hasCount = list.some(p => memberCountOf(p) > 0)
+    const hasNode = list.some(p => groupNode(p) !== "")
+    if (!hasCount && !hasNode)
+        return list
+    const size = number(teamSize, 0)
+    const ip = textOf(ipType)
+    return list.filter(p => (size <= 0 || !hasCount || memberCountOf(p) === size)
+                       && (ip === "" || !hasNode || groupNode(p) === ip))
+}
+
+// The regions that the private plans of an IP type cover, once each, in plan order.
+function privateRegionOptions(products, ipType, regionOptions) {
+    const list = asList(products)
+    const ip = textOf(ipType)
+    const seen = {}
+    const result = []
+    for (let i = 0; i < list.length; ++i) {
+        const p = list[i]
+        if (ip !== "" && nodeOf(p) !== ip)
+            continue
+        const region = regionOf(p)
+        if (region === "" || hasOwn(seen, region))
+            continue
+        seen[region] = true
+        result.push({ value: region, text: textOf(p.region_name) || region })
+    }
+    return result.length > 0 ? result : asList(regionOptions)
+}
+
+function privateProductIndex(products, ipType, region) {
+    const list = asList(products)
+    const ip = textOf(ipType)
+    const wanted = textOf(region)
+    if (ip === "" || wanted === "")
+        return -1
+    for (let i = 0; i < list.length; ++i) {
+        if (nodeOf(list[i]) === ip && regionOf(list[i]) === wanted)
+            return i
+    }
+    return -1
+}
+
+// --- Order payloads -------------------------------------------------------------------------------
+
+const payloadSources = ["order_payload", "purchase_payload", "create_payload", "order_params", "create_params",
+                        "request_payload", "create_request", "order_request", "request", "params", "selection",
+                        "payload"]
+const selectorKeys = ["product_id", "plan_id", "sku_id", "goods_id", "package_id", "product_code", "plan_code",
+                      "sku_code", "package_code", "product_key", "plan_key", "sku_key", "package_key", "code", "key",
+                      "slug", "id", "plan", "sku", "package", "product", "product_type", "purchase_type", "plan_type",
+                      "package_type", "type", "duration", "duration_days", "days", "months", "period", "cycle", "tier",
+                      "node_type_id", "node_type_key", "region_id", "region_key", "region", "ip_type"]
+const productIdKeys = ["product_id", "plan_id", "sku_id", "goods_id", "package_id", "id"]
+
+function copyMap(m) {
+    const out = {}
+    if (isMap(m)) {
+        for (const key in m)
+            out[key] = m[key]
+    }
+    return out
+}
+
+function payloadSource(product) {
+    for (let i = 0; i < payloadSources.length; ++i) {
+        const source = product[payloadSources[i]]
+        if (!isSet(source))
+            continue
+        if (typeof source !== "string")
+            return source
+        try {
+            return JSON.parse(source)
+        } catch (e) {
+            return null
+        }
+    }
+    return null
+}
+
+// The order request for a product: its own request members, then its selector members; a code is
+// never turned into a product id. Empty when the product names nothing to order.
+function basePayload(product) {
+    if (!isMap(product))
+        return {}
+    const payload = copyMap(payloadSource(product))
+    for (let i = 0; i < selectorKeys.length; ++i) {
+        const key = selectorKeys[i]
+        if (isSet(product[key]) && !isSet(payload[key]))
+            payload[key] = product[key]
+    }
+    if (!isSet(payload.product_id)) {
+        for (let i = 0; i < productIdKeys.length; ++i) {
+            if (isSet(product[productIdKeys[i]])) {
+                payload.product_id = product[productIdKeys[i]]
+                break
+            }
+        }
+    }
+    return payload
+}
+
+// The option of a list whose value is `value`, as the map it came from.
+function optionMap(options, value) {
+    const list = asList(options)
+    for (let i = 0; i < list.length; ++i) {
+        if (isMap(list[i]) && textOf(list[i].value) === value)
+            return isMap(list[i].raw) ? list[i].raw : list[i]
+    }
+    return null
+}
+
+function copyDefined(target, source, keys) {
+    if (!isMap(source))
+        return
+    for (let i = 0; i < keys.length; ++i) {
+        if (source[keys[i]] !== undefined && source[keys[i]] !== null)
+            target[keys[i]] = source[keys[i]]
+    }
+}
+
+// sel: {ipType, ipOptions, region, regionOptions, products}. The matching plan's ids win over the
+// options' ones: a region key can exist under more than one node type.
+function withPrivateSelection(payload, sel) {
+    const out = copyMap(payload)
+    const s = isMap(sel) ? sel : {}
+    const ip = textOf(s.ipType)
+    const region = textOf(s.region)
+    if (ip !== "") {
+        out.ip_type = ip
+        copyDefined(out, optionMap(s.ipOptions, ip), ["node_type_id", "node_type_key"])
+    }
+    if (region !== "") {
+        out.region = region
+        copyDefined(out, optionMap(s.regionOptions, region), ["region_id", "region_key"])
+    }
+    const products = asList(s.products)
+    for (let i = 0; i < products.length; ++i) {
+        if (nodeOf(products[i]) === ip && regionOf(products[i]) === region) {
+            copyDefined(out, products[i], ["node_type_id", "node_type_key", "region_id", "region_key"])
+            break
+        }
+    }
+    return out
+}
+
+// sel: {ipType, teamSize, gameOption ({value, text, raw} or null), gameId}.
+function withGroupSelection(payload, sel) {
+    const out = copyMap(payload)
+    const s = isMap(sel) ? sel : {}
+    const ip = textOf(s.ipType)
+    if (ip !== "")
+        out.ip_type = ip
+    const size = number(s.teamSize, 0)
+    if (size > 0)
+        out.member_count = size
+    const option = isMap(s.gameOption) ? s.gameOption : null
+    const game = option && isMap(option.raw) ? option.raw : (option || {})
+    const gameId = textOf(s.gameId)
+    const packageName = textOf(game.package_name)
+    if (packageName !== "")
+        out.package_name = packageName
+    else if (gameId.indexOf(".") >= 0)
+        out.package_name = gameId
+    const id = firstDefined(game, ["game_id", "id"])
+    if (id !== undefined)
+        out.game_id = id
+    else
+        delete out.game_id
+    const nodeTypeId = number(out.node_type_id, 0)
+    if (nodeTypeId > 0)
+        out.node_type_id = nodeTypeId
+    return out
+}
+
+// --- Payment --------------------------------------------------------------------------------------
+
+// The service's clock minus the local one, in whole seconds; 0 when the service gave no time.
+function serverOffset(serverTime, nowSeconds) {
+    const server = number(serverTime, 0)
+    return server > 0 ? Math.round(server - number(nowSeconds, 0)) : 0
+}
+
+function remainingSeconds(expireAt, offset, nowSeconds) {
+    const expiry = number(expireAt, 0)
+    if (expiry <= 0)
+        return 0
+    return Math.max(0, Math.floor(expiry - (number(nowSeconds, 0) + number(offset, 0))))
+}
+
+// Amounts differ when both are known and apart by more than half a cent (beyond float noise).
+function amountMismatch(expected, actual) {
+    const e = number(expected, 0)
+    const a = number(actual, 0)
+    return e > 0 && a > 0 && Math.abs(e - a) > 0.005 + 1e-9
+}
+
+// The poll asks every third second of the countdown, and never on top of another request.
+function shouldQueryStatus(opened, orderId, remaining, busy) {
+    const left = number(remaining, 0)
+    return opened === true && number(orderId, 0) > 0 && left > 0 && left % 3 === 0 && !busy
+}
+
+function countdownText(remaining) {
+    const left = Math.floor(number(remaining, 0))
+    if (left <= 0)
+        return "订单支付时间已结束"
+    return "请在 " + Math.floor(left / 60) + " 分 " + (left % 60) + " 秒内完成支付"
+}
+
+function mismatchMessage(expected, created) {
+    return "订单金额不一致：所选 ¥" + money(expected) + "，服务器创建 ¥" + money(created)
+        + "。已停止支付，请在订单历史中取消该订单"
 }
