@@ -261,7 +261,7 @@ TestCase {
         return [
             { tag: "team counts", group: { team: { joined_count: 3, paid_member_count: 2, capacity: 5 } }, order: {},
               current: 3, target: 5, members: 0 },
-            { tag: "paid members list", group: { team: { paid_members: [{}, {}], team_size: 10 } }, order: {},
+            { tag: "paid members", group: { team: { paid_members: 2, team_size: 10 } }, order: {},
               current: 2, target: 10, members: 0 },
             { tag: "order group fallback", group: { team: null, waiting: {} },
               order: { order_status: "pending_activation", group: { paid_member_count: 4, member_count: 5 } },

@@ -5,57 +5,19 @@
 // and the counts and texts of the join panel, the leader centre and the group detail. The service
 // names these fields loosely, so every reader tolerates missing, null or mistyped members.
 
-function isMap(value) {
-    return value !== null && typeof value === "object" && !Array.isArray(value)
-}
-
-function list(value) {
-    if (Array.isArray(value))
-        return value
-    if (value !== null && value !== undefined && typeof value === "object" && typeof value.length === "number")
-        return Array.prototype.slice.call(value)
-    return []
-}
-
-function text(value) {
-    return value === undefined || value === null ? "" : String(value).trim()
-}
+const isMap = RechargeLogic.isMap
+const list = RechargeLogic.asList
+const text = RechargeLogic.textOf
+const firstText = RechargeLogic.firstText
+const firstPositive = RechargeLogic.firstPositive
 
 function num(value) {
-    const n = Number(value)
-    return isFinite(n) ? n : 0
-}
-
-// A count may come as a number or as the list it counts.
-function count(value) {
-    return Array.isArray(value) ? value.length : num(value)
-}
-
-function firstText(object, keys) {
-    for (let i = 0; i < keys.length; ++i) {
-        const value = text(object[keys[i]])
-        if (value !== "")
-            return value
-    }
-    return ""
-}
-
-function firstPositive(object, keys) {
-    for (let i = 0; i < keys.length; ++i) {
-        const value = count(object[keys[i]])
-        if (value > 0)
-            return value
-    }
-    return 0
+    return RechargeLogic.number(value, 0)
 }
 
 function firstChar(value) {
     const chars = Array.from(text(value))
     return chars.length > 0 ? chars[0] : ""
-}
-
-function twoDigits(n) {
-    return n < 10 ? "0" + n : String(n)
 }
 
 // Local "yyyy-MM-dd hh:mm"; "—" when the service gave no time.
@@ -64,8 +26,8 @@ function displayTime(unixSeconds) {
     if (seconds <= 0)
         return "—"
     const d = new Date(seconds * 1000)
-    return d.getFullYear() + "-" + twoDigits(d.getMonth() + 1) + "-" + twoDigits(d.getDate()) + " "
-        + twoDigits(d.getHours()) + ":" + twoDigits(d.getMinutes())
+    return RechargeLogic.localDate(seconds) + " " + RechargeLogic.twoDigits(d.getHours()) + ":"
+        + RechargeLogic.twoDigits(d.getMinutes())
 }
 
 // ---------------------------------------------------------------------------
@@ -395,7 +357,7 @@ function detailCurrent(team, order) {
     const t = isMap(team) ? team : {}
     const current = firstPositive(t, ["current_members", "joined_count", "member_count_current", "paid_member_count",
                                       "paid_members"])
-        || count(orderGroup(order).paid_member_count) || detailMembers(t, order).length
+        || num(orderGroup(order).paid_member_count) || detailMembers(t, order).length
     return isPaidOrder(order) ? Math.max(1, current) : current
 }
 
