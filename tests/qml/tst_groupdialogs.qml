@@ -17,6 +17,17 @@ Item {
 
         signal leaderTeamCreated(var team, real serverTime)
         signal leaderTeamDetailLoaded(var team, real serverTime)
+        signal ordersLoaded(var orders, int page, int pageSize, int total, bool hasMore, real serverTime)
+        signal groupDetailLoaded(var group, real serverTime)
+        signal requestFailed(string operation, string message)
+
+        function loadGroupDetail(guid, query) {
+            calls.push(["group", query])
+        }
+
+        function loadOrders(guid, page, pageSize) {
+            calls.push(["orders", page, pageSize])
+        }
 
         function createLeaderTeam(guid, payload) {
             calls.push(["create", guid, payload])
@@ -45,6 +56,8 @@ Item {
         })
         property var leaderTeams: [{ team_id: 7001, team_code: "K7M2QX" }]
         property var leaderTeamDetail: ({})
+        property var groupDetail: ({})
+        property var orders: []
 
         function copyToClipboard(text) {
             copied.push(text)
@@ -64,6 +77,17 @@ Item {
     }
 
     Component {
+        id: flowComponent
+
+        GroupFlow {
+            api: fakeApi
+            dataStore: fakeStore
+            guid: 10002
+            loggedIn: true
+        }
+    }
+
+    Component {
         id: panelComponent
 
         LeaderJoinPanel {
@@ -73,6 +97,12 @@ Item {
 
     SignalSpy {
         id: panelSpy
+    }
+
+    Component {
+        id: spyComponent
+
+        SignalSpy {}
     }
 
     SignalSpy {
@@ -167,6 +197,87 @@ Item {
             compare(lastToast(), ["当前账号暂未开通团长资格", true])
             compare(fakeApi.calls, [])
             fakeStore.leaderEntry = entry
+        }
+
+        function flow(properties) {
+            fakeApi.calls = []
+            fakeApi.busy = false
+            fakeStore.leaderTeamDetail = {}
+            fakeStore.groupDetail = {}
+            fakeStore.orders = []
+            const f = createTemporaryObject(flowComponent, root, properties || {})
+            verify(f)
+            toasts.target = f
+            toasts.clear()
+            return f
+        }
+
+        function test_flowSeatOrder() {
+            const f = flow()
+            f.queryLeaderTeam("  k7m2qx ")
+            compare(f.leaderTeamCode, "K7M2QX")
+            compare(fakeApi.calls, [["detail", 10002, "K7M2QX", 7001]])
+            compare(f.leaderTeamPrice(), 0)
+            f.createLeaderSeatOrder()
+            compare(lastToast(), ["请输入团码并查询拼团", true])
+
+            fakeStore.leaderTeamDetail = { team_code: "K7M2QX", name: "团长团 · 5人团", seat_price: 27.9,
+                                           join_payload: { team_id: 7001, product_id: 41009, game_id: 5001 } }
+            compare(f.leaderTeamPrice(), 27.9)
+            f.createLeaderSeatOrder()
+            compare(lastToast(), ["请选择要加速的游戏", true])
+            f.leaderGameId = "com.valve.cs2"
+            const started = createTemporaryObject(spyComponent, root, { target: f, signalName: "seatOrderStarting" })
+            f.createLeaderSeatOrder()
+            const payload = { team_id: 7001, product_id: 41009, team_code: "K7M2QX", package_name: "com.valve.cs2" }
+            compare(Array.from(started.signalArguments[0]), ["团长团 · 5人团", 27.9, payload])
+            compare(fakeApi.calls[1], ["join", 10002, payload])
+
+            // Another code whose lookup has not answered: the old team is no longer the one shown.
+            f.queryLeaderTeam("zzzz99")
+            compare(f.leaderTeamPrice(), 0)
+            f.createLeaderSeatOrder()
+            compare(fakeApi.calls.length, 3)
+        }
+
+        function test_flowGroupDetail() {
+            const paid = { order_id: 26000031, payment_status: "paid", team_type: "leader", group: { team_id: 9 } }
+            const f = flow({ groupOrders: [paid] })
+            f.openMyGroups()
+            compare(fakeApi.calls, [["orders", 1, 20], ["group", { team_id: 9 }]])
+            compare([f.groupDetailOpened, f.groupDetailLoading, f.groupDetailOrderId], [true, true, 26000031])
+            verify(!f.pollingCode)
+
+            // A leader team without its code is asked for every 3 s, and no longer once the code is there.
+            fakeStore.groupDetail = { team: { team_type: "leader", team_code: "" } }
+            fakeApi.groupDetailLoaded(fakeStore.groupDetail, 0)
+            compare([f.groupDetailLoading, lastToast()[0]], [false, "拼团状态已刷新"])
+            compare([f.codeTimer.running, f.codeTimer.interval, f.codeTimer.repeat], [true, 3000, true])
+            fakeApi.busy = true
+            f.codeTimer.triggered()
+            compare(fakeApi.calls.length, 2)
+            fakeApi.busy = false
+            f.codeTimer.triggered()
+            compare(fakeApi.calls[2], ["group", { team_id: 9 }])
+            verify(!f.codeTimer.running) // loading again
+            fakeStore.groupDetail = { team: { team_type: "leader", team_code: "K7M2QX" } }
+            fakeApi.groupDetailLoaded(fakeStore.groupDetail, 0)
+            verify(!f.codeTimer.running)
+
+            // Without an id anywhere there is nothing to ask for.
+            const other = flow()
+            other.refreshGroupDetail({})
+            compare([other.groupDetailLoading, lastToast()], [false, ["暂时无法确定要查询的拼团订单", true]])
+        }
+
+        function test_flowAutoSelection() {
+            const f = flow()
+            f.openMyGroups()
+            compare(fakeApi.calls, [["orders", 1, 20]])
+            fakeStore.orders = [{ order_id: 0 }, { order_id: 26000001, product_type: "shared" }]
+            fakeApi.ordersLoaded(fakeStore.orders, 1, 20, 2, false, 0)
+            tryCompare(f, "groupDetailOrderId", 26000001)
+            compare(fakeApi.calls[1], ["group", { order_id: 26000001 }])
         }
 
         function test_joinPanel() {
