@@ -29,7 +29,7 @@ import secrets
 import string
 import time
 from dataclasses import dataclass, field
-from typing import Any
+from typing import Any, Callable
 
 from . import accounts, signing
 from .server import (
@@ -1219,38 +1219,41 @@ def dev_pay(ctx: Context) -> Any:
         return {"order": _order_view(store, order, now), "membership": membership, "server_time": now}
 
 
-@routes.post("/__test/pintuan/age-order")
-def age_order(ctx: Context) -> Any:
-    """Moves an order's clock back by ``seconds``, so expiry can be tested without waiting."""
-    order_id = _int(ctx.body, "order_id")
+def _aged(ctx: Context, name: str, table: str,
+          move: Callable[[Purchases, Any, int, int], dict[str, Any]]) -> dict[str, Any]:
+    """Looks up the order or team the body names and lets ``move`` set its clock ``seconds`` back."""
+    item_id = _int(ctx.body, name)
     seconds = ctx.body.get("seconds")
     if not isinstance(seconds, (int, float)) or isinstance(seconds, bool) or not math.isfinite(seconds) \
             or seconds < 0:
         raise bad_request("seconds must be a non-negative number")
     with ctx.state.lock:
         store, now = _store(ctx.state), int(ctx.state.clock())
-        order = store.orders.get(order_id)
-        if order is None:
-            raise refuse("not found", f"order {order_id}", CODE_NOT_FOUND)
-        order.created_at -= int(seconds)
-        order.expire_at -= int(seconds)
-        return {"order": _order_view(store, order, now), "server_time": now}
+        item = getattr(store, table).get(item_id)
+        if item is None:
+            raise refuse("not found", f"{table[:-1]} {item_id}", CODE_NOT_FOUND)
+        return dict(move(store, item, int(seconds), now), server_time=now)
+
+
+@routes.post("/__test/pintuan/age-order")
+def age_order(ctx: Context) -> Any:
+    """Moves an order's clock back by ``seconds``, so expiry can be tested without waiting."""
+    def move(store: Purchases, order: Order, seconds: int, now: int) -> dict[str, Any]:
+        order.created_at -= seconds
+        order.expire_at -= seconds
+        return {"order": _order_view(store, order, now)}
+
+    return _aged(ctx, "order_id", "orders", move)
 
 
 @routes.post("/__test/pintuan/age-team")
 def age_team(ctx: Context) -> Any:
-    """Moves a team's simulated members and its delayed code ``seconds`` earlier."""
-    team_id = _int(ctx.body, "team_id")
-    seconds = ctx.body.get("seconds")
-    if not _is_int(seconds) or seconds < 0:
-        raise bad_request("seconds must be a non-negative integer")
-    with ctx.state.lock:
-        store, now = _store(ctx.state), int(ctx.state.clock())
-        team = store.teams.get(team_id)
-        if team is None:
-            raise refuse("not found", f"team {team_id}", CODE_NOT_FOUND)
+    """Moves a team's simulated members and its late code ``seconds`` earlier."""
+    def move(store: Purchases, team: Team, seconds: int, now: int) -> dict[str, Any]:
         if team.joins_from is not None:
             team.joins_from -= seconds
         if team.code_at is not None:
             team.code_at -= seconds
-        return {"team": _team_view(store, team, 0, now), "server_time": now}
+        return {"team": _team_view(store, team, 0, now)}
+
+    return _aged(ctx, "team_id", "teams", move)
