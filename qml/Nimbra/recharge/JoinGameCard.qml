@@ -37,7 +37,7 @@ GlassCard {
             font.bold: true
         }
 
-        GameBox {
+        TeamGameBox {
             objectName: "leaderGameBox"
             width: Math.min(parent.width, 420)
             theme: card.theme

@@ -5,7 +5,8 @@ import QtQuick.Controls.Basic
 import Nimbra
 import "../Fonts.js" as Fonts
 
-// A drop-down of games ({value, text, available}); games that cannot be chosen stay listed, dimmed.
+// A drop-down of a team's games ({value, text, available}); games that cannot be chosen stay listed,
+// dimmed.
 ComboBox {
     id: box
 
