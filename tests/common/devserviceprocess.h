@@ -56,19 +56,28 @@ public:
     // when there is none.
     QString latestSmsCode(const QString &phone) const
     {
+        return post(QStringLiteral("/__dev/sms/latest"), QJsonObject{{QStringLiteral("phone"), phone}})
+            .value(QStringLiteral("data"))
+            .toObject()
+            .value(QStringLiteral("code"))
+            .toString();
+    }
+
+    // One unsigned JSON POST to the service (its dev-only endpoints, such as "/__dev/pay"); the whole
+    // answer, or an empty object when there was none.
+    QJsonObject post(const QString &path, const QJsonObject &body) const
+    {
         QNetworkAccessManager network;
-        QNetworkRequest request(QUrl(baseUrl() + QStringLiteral("/__dev/sms/latest")));
+        QNetworkRequest request(QUrl(baseUrl() + path));
         request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
         request.setTransferTimeout(10000);
-        QNetworkReply *reply = network.post(
-            request,
-            QJsonDocument(QJsonObject{{QStringLiteral("phone"), phone}}).toJson(QJsonDocument::Compact));
+        QNetworkReply *reply = network.post(request, QJsonDocument(body).toJson(QJsonDocument::Compact));
         QEventLoop loop;
         QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
         loop.exec();
         const QJsonObject answer = QJsonDocument::fromJson(reply->readAll()).object();
         reply->deleteLater();
-        return answer.value(QStringLiteral("data")).toObject().value(QStringLiteral("code")).toString();
+        return answer;
     }
 
 private:

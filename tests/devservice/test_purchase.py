@@ -223,6 +223,21 @@ class PurchaseServiceTest(unittest.TestCase):
         late = [o for o in history["items"] if o["payment_status"] == "pending" and o["expire_at"] <= time.time()]
         self.assertEqual(late, [])
 
+    def test_withdrawn_plan_orders_can_only_be_cancelled(self) -> None:
+        u = self.shopper()
+        order_id = u.ok("/order/shared/create", product_id=104)["order"]["order_id"]
+        withdrawn = u.dev("/__test/pintuan/product-availability", {"product_id": 104, "available": False})
+        self.assertEqual(withdrawn["code"], 1)
+        try:
+            view = u.ok("/order/detail", order_id=order_id)["order"]
+            self.assertEqual((view["can_pay"], view["can_cancel"]), (False, True))
+            u.refused("product unavailable", "/order/pc-pay", order_id=order_id)
+            u.refused("product unavailable", "/order/shared/create", product_id=104)
+            self.assertEqual(u.ok("/order/cancel", order_id=order_id)["order"]["payment_status"], "closed")
+        finally:
+            u.dev("/__test/pintuan/product-availability", {"product_id": 104, "available": True})
+        self.assertEqual(u.ok("/order/shared/create", product_id=104)["order"]["can_pay"], True)
+
     def test_group_orders_are_placed_in_automatic_teams(self) -> None:
         u, stranger = self.shopper(), self.shopper()
         product = self.group_product("3_rifu_5")

@@ -1,5 +1,6 @@
 // Runs the tests/qml/tst_*.qml files against the compiled Nimbra module. Any QML engine warning fails
 // the run, so a binding error cannot hide behind passing assertions.
+#include "purchase/qrcodegenerator.h"
 #include "state/globaldata.h"
 
 #include <QQmlContext>
@@ -29,6 +30,8 @@ public slots:
         if (!m_data)
             m_data = std::make_unique<GlobalData>();
         engine->rootContext()->setContextProperty(QStringLiteral("globalData"), m_data.get());
+        // The payment dialog gets the generator from its page; tests hand it over the same way.
+        engine->rootContext()->setContextProperty(QStringLiteral("qrCodeGenerator"), &m_qr);
         connect(engine, &QQmlEngine::warnings, this, [](const QList<QQmlError> &warnings) {
             for (const QQmlError &warning : warnings)
                 std::fprintf(stderr, "QML engine warning: %s\n", qPrintable(warning.toString()));
@@ -38,6 +41,7 @@ public slots:
 
 private:
     std::unique_ptr<GlobalData> m_data;
+    QrCodeGenerator m_qr;
 };
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "app/wiring.h"
 #include "catalog/gamelistapi.h"
 #include "net/httpmanager.h"
+#include "purchase/qrcodegenerator.h"
 #include "state/globaldata.h"
 #include "windowscript.h"
 #include "wiredbackend.h"
@@ -90,6 +91,10 @@ const WindowShot kSignedOutShots[] = {
     {"sign-in", "dialogs.signIn.reset(); openLogin()"},
     {"sign-in-password", "dialogs.signIn.reset(); dialogs.signIn.setLoginMode(true); openLogin()"},
     {"register", "dialogs.signIn.reset(); dialogs.signIn.registerMode = true; openLogin()"},
+    // The membership page is made when its tab opens; the shots after the first change its mode.
+    {"vip-shared-signed-out", "selectTab('vip', 2); if (pages.vipPage) pages.vipPage.selectMode('shared')"},
+    {"vip-private-signed-out", "pages.vipPage.selectMode('private')"},
+    {"vip-group-signed-out", "pages.vipPage.selectMode('group')"},
 };
 
 const WindowShot kSignedInShots[] = {
@@ -99,6 +104,15 @@ const WindowShot kSignedInShots[] = {
     {"account-menu-chip", "toggleAccountMenu(titleBar.accountChip, 'title-account')"},
     {"route-dialog", "openRouteDialog()"},
     {"log-dialog", "openLogDialog()"},
+    {"vip-shared", "selectTab('vip', 2); if (pages.vipPage) pages.vipPage.selectMode('shared')"},
+    {"vip-private", "pages.vipPage.selectMode('private')"},
+    {"vip-group", "pages.vipPage.selectMode('group'); pages.vipPage.selectGame('com.tencent.lol')"},
+    {"vip-group-leader", "pages.vipPage.groupMethod = 'leader'"},
+    {"vip-history", "pages.vipPage.groupMethod = 'normal'; pages.vipPage.selectMode('shared'); "
+                    "pages.vipPage.ordersOpened = true"},
+    // A real order of the dev service, so the dialog shows its code.
+    {"vip-payment",
+     "pages.vipPage.ordersOpened = false; pages.vipPage.agreed = true; pages.vipPage.startPayment()"},
 };
 
 const char *const kCloseAll =
@@ -213,10 +227,12 @@ int main(int argc, char **argv)
         return 1;
     }
 
+    QrCodeGenerator qrCodeGenerator;
     QQmlEngine engine;
     engine.addImportPath(QStringLiteral("qrc:/qt/qml"));
     engine.rootContext()->setContextProperty(QStringLiteral("globalData"), &data);
     engine.rootContext()->setContextProperty(QStringLiteral("gameListApi"), &gameList);
+    engine.rootContext()->setContextProperty(QStringLiteral("qrCodeGenerator"), &qrCodeGenerator);
 
     bool ok = true;
     const int settleMs = parser.value(QStringLiteral("settle")).toInt();

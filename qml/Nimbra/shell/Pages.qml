@@ -9,6 +9,7 @@ Item {
     required property var controller
     readonly property alias home: homePage
     readonly property int vipLoaderStatus: vipLoader.status
+    readonly property alias vipPage: vipLoader.item
 
     HomePage {
         id: homePage
@@ -50,14 +51,37 @@ Item {
         }
     }
 
-    // The membership page has no content yet; its loader already reports its timing.
+    // The membership page, made afresh each time its tab opens: leaving the tab ends its dialogs and
+    // the polling of a payment in progress (the order stays pending on the service).
     Loader {
         id: vipLoader
 
+        // Found by name by the benchmark and the screenshots.
+        objectName: "vipLoader"
         anchors.fill: parent
         active: area.controller.tab === "vip"
         asynchronous: true
-        sourceComponent: Item {}
+        sourceComponent: RechargeView {
+            api: rechargeApi
+            dataStore: globalData
+            guid: area.controller.userId
+            loggedIn: area.controller.loggedIn
+            games: area.controller.allKnownGames
+            qrGenerator: qrCodeGenerator
+            lightMode: area.controller.dawn
+            ink: area.controller.ink
+            ink2: area.controller.ink2
+            ink3: area.controller.ink3
+            ink4: area.controller.ink4
+            primary: area.controller.primary
+            accent: area.controller.accent
+            neon: area.controller.neon
+            cardFill: area.controller.cardFill
+            edge: area.controller.edge
+            onToastRequested: (message, warning) => area.controller.toast(message, warning)
+            onLoginRequested: area.controller.openLogin()
+            onTraceRequested: message => area.controller.appendAppLog(message, false, false)
+        }
         onActiveChanged: {
             if (!active)
                 return

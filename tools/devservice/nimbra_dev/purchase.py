@@ -482,6 +482,8 @@ class Purchases:
         self.teams: dict[int, Team] = {}
         self.codes: dict[str, int] = {}
         self.leaders = {10001}
+        # Plans taken off sale: not ordered any more, and their pending orders can only be cancelled.
+        self.withdrawn: set[int] = set()
         self.next_order_id = 26_000_001
         self.next_team_id = 7001
         self.join_interval = DEFAULT_JOIN_INTERVAL
@@ -769,7 +771,8 @@ def _order_view(store: Purchases, order: Order, now: int) -> dict[str, Any]:
                    "discount": _money(p.origin_price - p.price), "currency": "CNY"},
         "pay_amount": p.price, "pay_channel": "wechat",
         "payment_status": order.status, "order_status": ORDER_STATUS[order.status],
-        "status_text": STATUS_TEXT[order.status], "can_pay": pending, "can_cancel": pending,
+        "status_text": STATUS_TEXT[order.status],
+        "can_pay": pending and p.product_id not in store.withdrawn, "can_cancel": pending,
         "created_at": order.created_at, "expire_at": order.expire_at,
         "paid_at": order.paid_at, "closed_at": order.closed_at,
     }
@@ -896,7 +899,7 @@ def _product(store: Purchases, body: dict[str, Any], kind: str) -> Product:
         raise refuse("product not found", f"product {pid}")
     if product.kind != kind:
         raise bad_request(f"product {pid} is {product.kind}, not {kind}")
-    if not product.available:
+    if not product.available or pid in store.withdrawn:
         raise refuse("product unavailable", f"product {pid} sold out")
     return product
 
@@ -987,6 +990,8 @@ def pc_pay(ctx: Context) -> Any:
         store, now = _store(ctx.state), int(ctx.state.clock())
         order = _own_order(ctx, store, info["user_id"])
         _check_pending(order)
+        if order.product.product_id in store.withdrawn:
+            raise refuse("product unavailable", f"product {order.product.product_id} withdrawn")
         if order.code_url is None:
             # Kept for the order's life: "continue paying" shows the same code again.
             pr = "".join(secrets.choice(string.ascii_letters + string.digits) for _ in range(7))
@@ -1217,6 +1222,24 @@ def dev_pay(ctx: Context) -> Any:
         membership = accounts.apply_membership(ctx.state, order.user_id, VIP_TYPE[order.kind], order.product.days)
         ctx.note(f"order {order_id} paid")
         return {"order": _order_view(store, order, now), "membership": membership, "server_time": now}
+
+
+@routes.post("/__test/pintuan/product-availability")
+def product_availability(ctx: Context) -> Any:
+    """Takes a plan off sale (``available`` false) or puts it back, as the operator would."""
+    product_id = _int(ctx.body, "product_id")
+    available = ctx.body.get("available")
+    if not isinstance(available, bool):
+        raise bad_request("available must be true or false")
+    with ctx.state.lock:
+        store = _store(ctx.state)
+        if product_id not in store.catalog.products:
+            raise refuse("product not found", f"product {product_id}", CODE_NOT_FOUND)
+        if available:
+            store.withdrawn.discard(product_id)
+        else:
+            store.withdrawn.add(product_id)
+        return {"product_id": product_id, "available": available}
 
 
 def _aged(ctx: Context, name: str, table: str,

@@ -1,0 +1,145 @@
+import QtQuick
+import Nimbra
+import "../Fonts.js" as Fonts
+import "../auth"
+import "../shell"
+import "RechargeLogic.js" as Logic
+
+// The bar under the plans: the agreement, the payment method, the total and the pay button.
+GlassCard {
+    id: bar
+
+    required property var page
+
+    readonly property bool hasProduct: page.currentProduct !== null
+    readonly property real total: page.selectedPrice()
+    readonly property string totalText: {
+        if (page.leaderMethod)
+            return page.leaderTeamPrice() > 0 ? "¥" + Logic.money(total) : "—"
+        return hasProduct ? "¥" + Logic.money(total) : "—"
+    }
+    readonly property string caption: {
+        if (page.leaderMethod)
+            return page.leaderTeamPrice() > 0 ? "已选团长团席位" : "请先查询拼团"
+        if (!hasProduct)
+            return "请选择套餐"
+        const flag = Logic.productFlag(page.currentProduct)
+        return flag !== "" ? flag : "已选 " + Logic.productName(page.currentProduct, page.purchaseMode)
+    }
+    readonly property string payLabel: page.orderCreating ? "正在创建订单…" : (page.loggedIn ? "立即支付" : "立即登录")
+
+    height: 76
+    lightMode: page.lightMode
+
+    AuthCheckBox {
+        objectName: "agreement"
+        x: 24
+        anchors.verticalCenter: parent.verticalCenter
+        theme: AuthTheme {
+            lightMode: bar.page.lightMode
+            ink: bar.page.ink
+            ink2: bar.page.ink2
+            ink3: bar.page.ink3
+            primary: bar.page.primary
+        }
+        text: "开通前请确认《服务协议》与《购买须知》"
+        checked: bar.page.agreed
+        onToggled: checked => bar.page.agreed = checked
+    }
+
+    Row {
+        anchors.right: payButton.left
+        anchors.rightMargin: 28
+        anchors.verticalCenter: parent.verticalCenter
+        spacing: 28
+
+        Column {
+            anchors.verticalCenter: parent.verticalCenter
+            spacing: 4
+
+            Text {
+                text: "支付方式"
+                color: bar.page.ink3
+                font.family: Fonts.ui()
+                font.pixelSize: 11
+            }
+
+            Text {
+                text: "微信支付"
+                color: bar.page.neon
+                font.family: Fonts.ui()
+                font.pixelSize: 14
+                font.bold: true
+            }
+        }
+
+        Column {
+            anchors.verticalCenter: parent.verticalCenter
+            spacing: 2
+
+            Text {
+                objectName: "totalText"
+                anchors.right: parent.right
+                text: bar.totalText
+                color: bar.page.ink
+                font.family: Fonts.latin()
+                font.pixelSize: 24
+                font.bold: true
+            }
+
+            Text {
+                objectName: "totalCaption"
+                anchors.right: parent.right
+                width: Math.min(implicitWidth, 260)
+                elide: Text.ElideRight
+                text: bar.caption
+                color: bar.page.ink3
+                font.family: Fonts.ui()
+                font.pixelSize: 11
+            }
+        }
+    }
+
+    Rectangle {
+        id: payButton
+
+        anchors.right: parent.right
+        anchors.rightMargin: 16
+        anchors.verticalCenter: parent.verticalCenter
+        width: 168
+        height: 48
+        radius: 14
+        opacity: bar.page.orderCreating ? 0.72 : 1
+        border.width: payArea.activeFocus ? 2 : 0
+        border.color: bar.page.ink
+        gradient: Gradient {
+            orientation: Gradient.Horizontal
+            GradientStop { position: 0; color: bar.page.lightMode ? "#ff4f95ff" : "#ff50aaff" }
+            GradientStop { position: 1; color: bar.page.lightMode ? "#ff2f63f2" : "#ff2f6fe0" }
+        }
+        scale: payArea.pressed ? 0.97 : 1
+
+        Text {
+            anchors.centerIn: parent
+            text: bar.payLabel
+            color: "#ffffff"
+            font.family: Fonts.ui()
+            font.pixelSize: 16
+            font.bold: true
+        }
+
+        ClickArea {
+            id: payArea
+
+            objectName: "payButton"
+            anchors.fill: parent
+            label: bar.payLabel
+            onActivated: {
+                if (bar.page.loggedIn)
+                    bar.page.startPayment()
+                else
+                    bar.page.loginRequested()
+            }
+        }
+    }
+}

@@ -1,0 +1,143 @@
+pragma ComponentBehavior: Bound
+
+import QtQuick
+import Nimbra
+import "../Fonts.js" as Fonts
+import "../shell"
+import "RechargeLogic.js" as Logic
+
+// The membership summary at the top of the page: what the account holds, the history and renewal
+// buttons, and what every plan includes.
+GlassCard {
+    id: hero
+
+    required property var page
+
+    height: 132
+    lightMode: page.lightMode
+    gradient: Gradient {
+        orientation: Gradient.Horizontal
+        GradientStop { position: 0; color: Qt.alpha(hero.page.primary, hero.page.lightMode ? 0.16 : 0.2) }
+        GradientStop { position: 0.7; color: hero.page.cardFill }
+        GradientStop { position: 1; color: Qt.alpha("#e8cf9b", hero.page.lightMode ? 0.22 : 0.12) }
+    }
+
+    Column {
+        x: 26
+        anchors.verticalCenter: parent.verticalCenter
+        width: parent.width - buttons.width - 80
+        spacing: 9
+
+        Row {
+            spacing: 10
+
+            Rectangle {
+                anchors.verticalCenter: parent.verticalCenter
+                width: 42
+                height: 22
+                radius: 7
+                color: "#4a3313"
+
+                Text {
+                    anchors.centerIn: parent
+                    text: "VIP"
+                    color: "#f0e2b3"
+                    font.family: Fonts.latin()
+                    font.pixelSize: 12
+                    font.bold: true
+                }
+            }
+
+            Text {
+                objectName: "membershipTitle"
+                anchors.verticalCenter: parent.verticalCenter
+                text: Logic.membershipTitle(hero.page.membership)
+                color: hero.page.ink
+                font.family: Fonts.ui()
+                font.pixelSize: 21
+                font.bold: true
+            }
+        }
+
+        Text {
+            objectName: "membershipDescription"
+            width: parent.width
+            elide: Text.ElideRight
+            text: Logic.membershipDescription(hero.page.membership, hero.page.loggedIn)
+            color: hero.page.ink2
+            font.family: Fonts.ui()
+            font.pixelSize: 13
+        }
+
+        Row {
+            topPadding: 4
+            spacing: 8
+
+            Repeater {
+                model: ["双链路加速", "专线优先", "防丢包", "多端同登"]
+
+                delegate: Rectangle {
+                    id: chip
+
+                    required property string modelData
+
+                    width: chipText.implicitWidth + 26
+                    height: 24
+                    radius: 12
+                    color: Qt.alpha(hero.page.ink, 0.06)
+                    border.color: hero.page.ink4
+
+                    Row {
+                        anchors.centerIn: parent
+                        spacing: 4
+
+                        Icon {
+                            anchors.verticalCenter: parent.verticalCenter
+                            width: 11
+                            height: 11
+                            name: "check"
+                            color: hero.page.neon
+                            strokeWidth: 2.4
+                        }
+
+                        Text {
+                            id: chipText
+
+                            anchors.verticalCenter: parent.verticalCenter
+                            text: chip.modelData
+                            color: hero.page.ink2
+                            font.family: Fonts.ui()
+                            font.pixelSize: 11
+                        }
+                    }
+                }
+            }
+        }
+    }
+
+    Row {
+        id: buttons
+
+        anchors.right: parent.right
+        anchors.rightMargin: 26
+        anchors.verticalCenter: parent.verticalCenter
+        spacing: 10
+
+        DialogButton {
+            objectName: "historyButton"
+            implicitHeight: 36
+            theme: hero.page
+            text: "订单历史"
+            tint: hero.page.ink
+            onActivated: hero.page.openOrders()
+        }
+
+        DialogButton {
+            objectName: "renewButton"
+            implicitHeight: 36
+            theme: hero.page
+            text: hero.page.loggedIn ? "立即续费" : "立即登录"
+            onActivated: hero.page.renewOrSignIn()
+        }
+    }
+}

@@ -1,0 +1,171 @@
+pragma ComponentBehavior: Bound
+
+import QtQuick
+import Nimbra
+import "../Fonts.js" as Fonts
+import "../shell"
+import "RechargeLogic.js" as Logic
+
+// One plan: name, description and flag, what it includes, and its price. A plan the service marks as
+// unavailable is dimmed and cannot be chosen.
+Rectangle {
+    id: card
+
+    required property var theme
+    property var product: ({})
+    property string mode: "shared"
+    property string ipType: ""
+    property bool selected: false
+
+    readonly property bool available: !!product && product.enabled !== false && product.available !== false
+    readonly property real price: Logic.productPrice(product, ipType)
+    readonly property string flag: Logic.productFlag(product)
+    readonly property var benefits: Logic.productBenefits(product, mode)
+
+    signal chosen()
+
+    radius: 18
+    opacity: available ? 1 : 0.5
+    color: selected ? Qt.alpha(theme.primary, theme.lightMode ? 0.12 : 0.14)
+                    : (area.containsMouse && available ? Qt.alpha(theme.ink, 0.07) : theme.cardFill)
+    border.width: selected || area.activeFocus ? 2 : 1
+    border.color: selected || area.activeFocus ? theme.primary : theme.edge
+
+    Rectangle {
+        visible: card.flag !== ""
+        anchors.right: parent.right
+        anchors.top: parent.top
+        anchors.margins: 14
+        width: Math.min(flagText.implicitWidth + 18, card.width / 2)
+        height: 22
+        radius: 11
+        color: Qt.alpha(card.theme.accent, 0.16)
+
+        Text {
+            id: flagText
+
+            anchors.centerIn: parent
+            width: Math.min(implicitWidth, parent.width - 12)
+            elide: Text.ElideRight
+            text: card.flag
+            color: card.theme.accent
+            font.family: Fonts.ui()
+            font.pixelSize: 11
+            font.bold: true
+        }
+    }
+
+    Column {
+        x: 18
+        y: 16
+        width: parent.width - 36
+        spacing: 6
+
+        Text {
+            width: parent.width - (card.flag !== "" ? 100 : 0)
+            text: Logic.productName(card.product, card.mode)
+            color: card.selected ? card.theme.primary : card.theme.ink
+            elide: Text.ElideRight
+            font.family: Fonts.ui()
+            font.pixelSize: 16
+            font.bold: true
+        }
+
+        Text {
+            width: parent.width
+            text: Logic.productDescription(card.product, card.mode)
+            color: card.theme.ink3
+            elide: Text.ElideRight
+            font.family: Fonts.ui()
+            font.pixelSize: 12
+        }
+
+        Text {
+            topPadding: 6
+            text: "套餐内容"
+            color: card.theme.ink2
+            font.family: Fonts.ui()
+            font.pixelSize: 12
+            font.bold: true
+        }
+
+        Repeater {
+            model: card.benefits
+
+            delegate: Row {
+                id: benefit
+
+                required property var modelData
+
+                spacing: 6
+
+                Icon {
+                    anchors.verticalCenter: parent.verticalCenter
+                    width: 11
+                    height: 11
+                    name: "check"
+                    color: card.theme.neon
+                    strokeWidth: 2.4
+                }
+
+                Text {
+                    width: card.width - 36 - 17
+                    text: benefit.modelData.detail ? benefit.modelData.title + " · " + benefit.modelData.detail
+                                                   : benefit.modelData.title
+                    color: card.theme.ink2
+                    elide: Text.ElideRight
+                    font.family: Fonts.ui()
+                    font.pixelSize: 12
+                }
+            }
+        }
+    }
+
+    Row {
+        x: 18
+        anchors.bottom: parent.bottom
+        anchors.bottomMargin: 16
+        spacing: 3
+
+        Text {
+            id: priceText
+
+            text: "¥" + Logic.money(card.price)
+            color: card.theme.ink
+            font.family: Fonts.latin()
+            font.pixelSize: 26
+            font.bold: true
+        }
+
+        Text {
+            anchors.baseline: priceText.baseline
+            text: Logic.productUnit(card.product, card.mode)
+            color: card.theme.ink3
+            font.family: Fonts.ui()
+            font.pixelSize: 12
+        }
+    }
+
+    Text {
+        anchors.right: parent.right
+        anchors.rightMargin: 18
+        anchors.bottom: parent.bottom
+        anchors.bottomMargin: 20
+        text: "合计 ¥" + Logic.money(card.price)
+        color: card.theme.ink3
+        font.family: Fonts.ui()
+        font.pixelSize: 12
+    }
+
+    ClickArea {
+        id: area
+
+        anchors.fill: parent
+        enabled: card.available
+        label: Logic.productName(card.product, card.mode)
+        role: Accessible.RadioButton
+        Accessible.checkable: true
+        Accessible.checked: card.selected
+        onActivated: card.chosen()
+    }
+}

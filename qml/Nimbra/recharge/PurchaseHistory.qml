@@ -1,0 +1,197 @@
+pragma ComponentBehavior: Bound
+
+import QtQuick
+import QtQuick.Controls.Basic
+import "../Fonts.js" as Fonts
+import "../shell"
+import "RechargeLogic.js" as Logic
+
+// The purchase history over the page: the orders the client last loaded, each with the one action that
+// fits it (pay a pending order, cancel it, or look at its detail).
+FocusScope {
+    id: history
+
+    required property var page
+
+    function continuePayment(order) {
+        page.continuePayment(order)
+    }
+
+    function cancelOrder(order) {
+        page.api.cancelOrder(page.guid, Logic.orderId(order))
+    }
+
+    function showDetail(order) {
+        if (Logic.isGroupOrder(order)) {
+            page.ordersOpened = false
+            page.refreshGroupDetail(order)
+        } else {
+            page.api.loadOrderDetail(page.guid, Logic.orderId(order))
+        }
+    }
+
+    Accessible.role: Accessible.Dialog
+    Accessible.name: "购买记录"
+    Keys.onEscapePressed: page.ordersOpened = false
+    onVisibleChanged: {
+        if (visible)
+            forceActiveFocus()
+    }
+
+    Rectangle {
+        anchors.fill: parent
+        radius: 18
+        color: history.page.lightMode ? "#52000000" : "#85000000"
+
+        MouseArea {
+            anchors.fill: parent
+            acceptedButtons: Qt.AllButtons
+            onWheel: wheel => wheel.accepted = true
+            onClicked: history.page.ordersOpened = false
+        }
+    }
+
+    Connections {
+        target: history.page.api
+
+        // Only this list asks for an order's detail.
+        function onOrderDetailLoaded() {
+            history.page.toast("订单详情已刷新")
+        }
+    }
+
+    PopupCard {
+        id: card
+
+        anchors.centerIn: parent
+        width: Math.min(760, parent.width - 80)
+        height: Math.min(580, parent.height - 60)
+        theme: history.page
+
+        DialogHeader {
+            id: header
+
+            width: parent.width
+            theme: history.page
+            title: "购买记录"
+            subtitle: "待支付订单可继续获取微信二维码"
+            onCloseRequested: history.page.ordersOpened = false
+        }
+
+        Text {
+            visible: list.count === 0
+            anchors.centerIn: parent
+            text: "暂无购买记录"
+            color: history.page.ink3
+            font.family: Fonts.ui()
+            font.pixelSize: 14
+        }
+
+        ListView {
+            id: list
+
+            objectName: "orderList"
+            anchors.fill: parent
+            anchors.topMargin: header.height
+            anchors.leftMargin: 18
+            anchors.rightMargin: 18
+            anchors.bottomMargin: 18
+            clip: true
+            spacing: 8
+            boundsBehavior: Flickable.StopAtBounds
+            model: history.page.orders
+            ScrollBar.vertical: ScrollBar {}
+
+            delegate: Rectangle {
+                id: row
+
+                required property var modelData
+                readonly property int orderId: Logic.orderId(modelData)
+                readonly property string action: modelData.can_pay ? "继续支付"
+                                                                  : (modelData.can_cancel ? "取消订单" : "查看详情")
+
+                width: ListView.view.width
+                height: 64
+                radius: 12
+                color: Qt.alpha(history.page.ink, 0.04)
+                border.color: history.page.ink4
+
+                Column {
+                    x: 16
+                    anchors.verticalCenter: parent.verticalCenter
+                    width: parent.width - 360
+                    spacing: 5
+
+                    Text {
+                        width: parent.width
+                        elide: Text.ElideRight
+                        text: String(row.modelData.product_name || row.modelData.plan_name || row.modelData.title
+                                     || "会员订单")
+                        color: history.page.ink
+                        font.family: Fonts.ui()
+                        font.pixelSize: 14
+                        font.bold: true
+                    }
+
+                    Text {
+                        text: "订单号：" + row.orderId
+                        color: history.page.ink3
+                        font.family: Fonts.ui()
+                        font.pixelSize: 12
+                    }
+                }
+
+                Text {
+                    anchors.right: statusText.left
+                    anchors.rightMargin: 22
+                    anchors.verticalCenter: parent.verticalCenter
+                    text: "¥" + Logic.money(Logic.orderAmount(row.modelData))
+                    color: history.page.ink
+                    font.family: Fonts.latin()
+                    font.pixelSize: 16
+                    font.bold: true
+                }
+
+                Text {
+                    id: statusText
+
+                    anchors.right: actionButton.left
+                    anchors.rightMargin: 18
+                    anchors.verticalCenter: parent.verticalCenter
+                    width: 60
+                    horizontalAlignment: Text.AlignRight
+                    text: Logic.paymentStatusText(row.modelData.payment_status)
+                    color: row.modelData.payment_status === "paid" ? history.page.neon : history.page.ink2
+                    font.family: Fonts.ui()
+                    font.pixelSize: 12
+                }
+
+                DialogButton {
+                    id: actionButton
+
+                    anchors.right: parent.right
+                    anchors.rightMargin: 14
+                    anchors.verticalCenter: parent.verticalCenter
+                    implicitWidth: 92
+                    theme: history.page
+                    text: row.action
+                    accessibleName: row.action + " " + row.orderId
+                    tint: row.modelData.can_cancel && !row.modelData.can_pay ? history.page.accent
+                                                                            : history.page.primary
+                    enabled: !history.page.orderCreating
+                    opacity: enabled ? 1 : 0.5
+                    onActivated: {
+                        if (!enabled)
+                            return
+                        if (row.modelData.can_pay)
+                            history.continuePayment(row.modelData)
+                        else if (row.modelData.can_cancel)
+                            history.cancelOrder(row.modelData)
+                        else
+                            history.showDetail(row.modelData)
+                    }
+                }
+            }
+        }
+    }
+}

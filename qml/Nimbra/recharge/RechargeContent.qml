@@ -1,0 +1,164 @@
+import QtQuick
+import "../Fonts.js" as Fonts
+
+// What the membership page shows under its overlays: one scrolling grid of plan cards whose header
+// holds the summary, the mode tabs and the options of the chosen mode, and the bottom bar. Cards are
+// made only as they scroll into view, so a mode with many plans still opens at once. (Not a bound
+// component document: Qt 6.4 views refuse to make a bound header.)
+Item {
+    id: content
+
+    required property var page
+
+    readonly property bool groupMode: page.purchaseMode === "group"
+    readonly property string emptyText: {
+        if (page.errorMessage !== "")
+            return page.errorMessage
+        if (groupMode && page.selectedTeamSize > 0 && page.preparedProducts.length > 0)
+            return page.selectedTeamSize + "人暂无对应套餐"
+        return "暂无可用套餐"
+    }
+
+    GridView {
+        id: grid
+
+        objectName: "planGrid"
+        anchors.fill: parent
+        anchors.bottomMargin: bottomBar.height + 14
+        clip: true
+        boundsBehavior: Flickable.StopAtBounds
+        cellWidth: Math.floor(width / Math.max(1, Math.floor(width / 290)))
+        cellHeight: 292
+        model: content.page.currentProducts
+        cacheBuffer: 300
+        // Whether the user has scrolled away from the top; until then the top stays in view.
+        property bool leftTop: false
+
+        function settleTop() {
+            if (leftTop)
+                returnToBounds()
+            else
+                positionViewAtBeginning()
+        }
+
+        onMovementEnded: leftTop = !atYBeginning
+
+        header: Column {
+            width: grid.width
+            spacing: 14
+            bottomPadding: 12
+
+            MembershipHero {
+                width: parent.width
+                page: content.page
+            }
+
+            ChoiceRow {
+                objectName: "modeTabs"
+                width: parent.width
+                theme: content.page
+                choices: [
+                    { key: "shared", title: "共享", subtitle: "高性价比 · 共享节点" },
+                    { key: "private", title: "独享", subtitle: "一人一址 · 安全独享" },
+                    { key: "group", title: "拼团", subtitle: "5-10 人成团 · 更低价" }
+                ]
+                current: content.page.purchaseMode
+                onChosen: key => content.page.selectMode(key)
+            }
+
+            GroupMethodSelector {
+                visible: content.groupMode
+                width: parent.width
+                theme: content.page
+                method: content.page.groupMethod
+                onMethodSelected: key => content.page.groupMethod = key
+            }
+
+            PrivateOptionCard {
+                visible: content.page.purchaseMode === "private"
+                width: parent.width
+                page: content.page
+            }
+
+            GroupOptionCard {
+                visible: content.groupMode && !content.page.leaderMethod
+                width: parent.width
+                page: content.page
+            }
+
+            // The team leader's join panel comes here with the group features.
+            Item {
+                objectName: "leaderPanelSlot"
+                visible: content.page.leaderMethod
+                width: parent.width
+                height: childrenRect.height
+            }
+
+            Row {
+                spacing: 12
+
+                Text {
+                    id: heading
+
+                    text: "尊享套餐"
+                    color: content.page.ink
+                    font.family: Fonts.ui()
+                    font.pixelSize: 17
+                    font.bold: true
+                }
+
+                Text {
+                    visible: content.page.loading
+                    anchors.baseline: heading.baseline
+                    text: "正在加载商品…"
+                    color: content.page.ink3
+                    font.family: Fonts.ui()
+                    font.pixelSize: 12
+                }
+            }
+
+            // The view keeps its first card in place when the options above it change height; the
+            // summary must stay in view instead, unless the user has scrolled down.
+            onHeightChanged: Qt.callLater(grid.settleTop)
+        }
+
+        // Below the header, so its coming and going moves nothing above it.
+        footer: Text {
+            objectName: "emptyPlans"
+            visible: content.page.currentProducts.length === 0 && !content.page.loading
+            width: grid.width
+            height: visible ? implicitHeight : 0
+            topPadding: 30
+            bottomPadding: 30
+            horizontalAlignment: Text.AlignHCenter
+            wrapMode: Text.Wrap
+            text: content.emptyText
+            color: content.page.errorMessage !== "" ? content.page.accent : content.page.ink3
+            font.family: Fonts.ui()
+            font.pixelSize: 14
+        }
+
+        delegate: PlanCard {
+            required property var modelData
+            required property int index
+
+            width: grid.cellWidth - 14
+            height: grid.cellHeight - 14
+            theme: content.page
+            mode: content.page.purchaseMode
+            product: modelData
+            ipType: content.page.selectedIpType
+            selected: index === content.page.selectedPlanIndex
+            onChosen: content.page.selectPlan(index)
+        }
+    }
+
+    BottomBar {
+        id: bottomBar
+
+        anchors.left: parent.left
+        anchors.right: parent.right
+        anchors.bottom: parent.bottom
+        page: content.page
+    }
+}

@@ -1,0 +1,422 @@
+pragma ComponentBehavior: Bound
+
+import QtQuick
+import "RechargeLogic.js" as Logic
+
+// The membership page: the membership summary, the three purchase modes with their plans and options,
+// the order checks and the purchase history. The payment of a created order runs in PaymentFlow; the
+// lists the page shows come prepared from the state store.
+Item {
+    id: view
+
+    property var api: null
+    property var dataStore: null
+    property int guid: 0
+    property bool loggedIn: false
+    property var games: []
+    // The QR image maker handed to the payment dialog.
+    property var qrGenerator: null
+
+    property bool lightMode: false
+    property color ink: lightMode ? "#182338" : "#e6eefa"
+    property color ink2: lightMode ? "#b2182338" : "#b3e6eefa"
+    property color ink3: lightMode ? "#75182338" : "#75e6eefa"
+    property color ink4: lightMode ? "#42182338" : "#42e6eefa"
+    property color primary: lightMode ? "#2f7bf2" : "#50aaff"
+    property color accent: lightMode ? "#ff7e4d" : "#ff8c50"
+    property color neon: lightMode ? "#00c97c" : "#3dffa8"
+    property color cardFill: lightMode ? "#52ffffff" : "#16ffffff"
+    property color edge: lightMode ? "#82ffffff" : "#48ffffff"
+    // The shell's menus read the theme flag under this name.
+    readonly property bool dawn: lightMode
+
+    readonly property var entry: dataStore ? dataStore.purchaseEntry : ({})
+    readonly property var membership: dataStore ? dataStore.membership : ({})
+    readonly property var orders: dataStore ? dataStore.orders : []
+    readonly property var orderDetail: dataStore ? dataStore.orderDetail : ({})
+    readonly property var currentGroup: dataStore ? dataStore.groupDetail : ({})
+    readonly property var leaderTeam: dataStore ? dataStore.leaderTeamDetail : ({})
+    readonly property var preparedByMode: dataStore ? dataStore.preparedPurchaseData : ({})
+    readonly property bool loading: api ? api.busy : false
+
+    property string purchaseMode: "shared"
+    property string groupMethod: "normal"
+    property int selectedPlanIndex: 0
+    property string selectedIpType: ""
+    property string selectedRegion: ""
+    property int selectedTeamSize: 0
+    property string selectedGameId: ""
+    property bool agreed: false
+    property bool orderCreating: false
+    property string errorMessage: ""
+    property bool ordersOpened: false
+
+    // Group buying and team leaders.
+    property string leaderTeamCode: ""
+    property string leaderGameId: ""
+    property bool leaderOpened: false
+    property bool groupDetailOpened: false
+    property bool groupDetailLoading: false
+    property int groupDetailOrderId: 0
+
+    // The payment in progress (PaymentFlow runs it).
+    property bool paymentOpened: false
+    property int paymentOrderId: 0
+    property string paymentCodeUrl: ""
+    property string paymentProductName: "会员订单"
+    property real paymentAmount: 0
+    property real expectedPaymentAmount: 0
+    property int paymentRemainingSeconds: 0
+    property real paymentExpireAt: 0
+    property real paymentServerOffset: 0
+    property string paymentStatusText: "等待扫码"
+
+    property var preparedProducts: []
+    property var preparedIpOptions: []
+    property var preparedRegionOptions: []
+    property var preparedTeamOptions: []
+    property var preparedGameOptions: []
+    readonly property alias ipOptions: view.preparedIpOptions
+    readonly property alias regionOptions: view.preparedRegionOptions
+    readonly property alias teamOptions: view.preparedTeamOptions
+    readonly property alias gameOptions: view.preparedGameOptions
+
+    readonly property var groupOrders: Logic.groupOrders(orders)
+    readonly property var currentProducts: purchaseMode === "group"
+        ? Logic.groupProducts(preparedProducts, selectedTeamSize, selectedIpType) : preparedProducts
+    readonly property var currentProduct: selectedPlanIndex >= 0 && selectedPlanIndex < currentProducts.length
+        ? currentProducts[selectedPlanIndex] : null
+    readonly property var availablePrivateRegionOptions: purchaseMode === "private"
+        ? Logic.privateRegionOptions(currentProducts, selectedIpType, regionOptions) : regionOptions
+    readonly property var gameSelectorOptions: gameOptions.length > 0 ? gameOptions : normalizedGames(games)
+    readonly property bool leaderMethod: purchaseMode === "group" && groupMethod === "leader"
+
+    signal toastRequested(string message, bool warning)
+    signal loginRequested()
+    signal traceRequested(string message)
+
+    function toast(message, warning) {
+        toastRequested(message, warning === true)
+    }
+
+    function trace(message) {
+        console.info(message)
+        traceRequested(message)
+    }
+
+    function normalizedGames(list) {
+        return Logic.normalizedOptions(list, ["package_name", "game_id", "id", "value", "code"],
+                                       ["name", "title", "label", "value"])
+    }
+
+    // Prepared data.
+    function requestDataPreparation() {
+        if (!visible)
+            return
+        const prepared = preparedByMode ? preparedByMode[purchaseMode] : undefined
+        if (prepared) {
+            applyPrepared(prepared)
+            return
+        }
+        preparedProducts = []
+        preparedIpOptions = []
+        preparedRegionOptions = []
+        preparedTeamOptions = []
+        preparedGameOptions = []
+    }
+
+    function applyPrepared(prepared) {
+        preparedProducts = Logic.listValue(prepared, ["products"])
+        preparedIpOptions = Logic.listValue(prepared, ["ipOptions"])
+        preparedRegionOptions = Logic.listValue(prepared, ["regionOptions"])
+        preparedTeamOptions = Logic.listValue(prepared, ["teamOptions"])
+        preparedGameOptions = Logic.listValue(prepared, ["gameOptions"])
+        if (selectedPlanIndex >= preparedProducts.length)
+            selectedPlanIndex = 0
+        Qt.callLater(syncDefaultSelections)
+    }
+
+    function refreshGameOptions() {
+        if (preparedGameOptions.length > 0)
+            return true
+        const options = normalizedGames(games)
+        if (options.length === 0)
+            return false
+        preparedGameOptions = options
+        if (!options.some(option => String(option.value) === selectedGameId))
+            selectedGameId = ""
+        return true
+    }
+
+    function syncDefaultSelections() {
+        if (selectedIpType === "" && ipOptions.length > 0)
+            selectedIpType = String(ipOptions[0].value)
+        syncPrivateRegionSelection()
+        if (selectedRegion === "" && regionOptions.length > 0)
+            selectedRegion = String(regionOptions[0].value)
+        if (selectedTeamSize <= 0 && teamOptions.length > 0)
+            selectedTeamSize = Logic.number(teamOptions[0].value, 0)
+        selectPrivateProductForOptions()
+    }
+
+    function syncPrivateRegionSelection() {
+        if (purchaseMode !== "private")
+            return
+        const options = availablePrivateRegionOptions
+        if (options.length > 0 && !options.some(option => String(option.value) === selectedRegion))
+            selectedRegion = String(options[0].value)
+    }
+
+    function selectPrivateProductForOptions() {
+        if (purchaseMode !== "private" || selectedIpType === "" || selectedRegion === "")
+            return
+        const index = Logic.privateProductIndex(preparedProducts, selectedIpType, selectedRegion)
+        if (index >= 0)
+            selectedPlanIndex = index
+    }
+
+    // Selection handlers.
+    function selectMode(mode) {
+        purchaseMode = mode
+        selectedPlanIndex = 0
+        Qt.callLater(syncDefaultSelections)
+    }
+
+    function selectPrivateIpType(value) {
+        selectedIpType = String(value)
+        syncPrivateRegionSelection()
+        selectPrivateProductForOptions()
+    }
+
+    function selectPrivateRegion(value) {
+        selectedRegion = String(value)
+        selectPrivateProductForOptions()
+    }
+
+    function selectGroupIpType(value) {
+        const type = String(value)
+        if (type === selectedIpType)
+            return
+        selectedIpType = type
+        selectedPlanIndex = 0
+        Qt.callLater(() => view.trace("[Recharge] 拼团 IP 类型切换=" + type + " 可用套餐=" + view.currentProducts.length))
+    }
+
+    function selectTeamSize(size) {
+        const count = Logic.number(size, 0)
+        if (count === selectedTeamSize)
+            return
+        selectedTeamSize = count
+        selectedPlanIndex = 0
+        trace("[Recharge] 拼团人数切换=" + count + " 可用套餐=" + currentProducts.length)
+    }
+
+    function selectGame(value) {
+        selectedGameId = value === undefined || value === null ? "" : String(value)
+    }
+
+    function selectPlan(index) {
+        const product = currentProducts[index]
+        if (!product || product.enabled === false || product.available === false)
+            return
+        selectedPlanIndex = index
+        if (purchaseMode !== "private")
+            return
+        selectedIpType = String(product.node_type_key !== undefined ? product.node_type_key : product.node_type_id)
+        selectedRegion = String(product.region_key !== undefined ? product.region_key : product.region_id)
+    }
+
+    function renewOrSignIn() {
+        if (loggedIn)
+            selectMode("shared")
+        else
+            loginRequested()
+    }
+
+    function openOrders() {
+        if (loggedIn)
+            ordersOpened = true
+        else
+            loginRequested()
+    }
+
+    function selectedPrice() {
+        if (leaderMethod) {
+            const teamPrice = leaderTeamPrice()
+            if (teamPrice > 0)
+                return teamPrice
+        }
+        return Logic.productPrice(currentProduct, selectedIpType)
+    }
+
+    // Order creation.
+    function productPayload(product) {
+        const payload = Logic.basePayload(product)
+        if (Object.keys(payload).length === 0)
+            return payload
+        if (purchaseMode === "private")
+            return Logic.withPrivateSelection(payload, { ipType: selectedIpType, ipOptions: ipOptions,
+                                                         region: selectedRegion, regionOptions: regionOptions,
+                                                         products: currentProducts })
+        if (purchaseMode === "group") {
+            const game = gameSelectorOptions.find(option => String(option.value) === selectedGameId)
+            return Logic.withGroupSelection(payload, { ipType: selectedIpType, teamSize: selectedTeamSize,
+                                                       gameOption: game || null, gameId: selectedGameId })
+        }
+        return payload
+    }
+
+    function startPayment() {
+        const agreementText = "请先阅读并同意《服务协议》与《购买须知》"
+        if (!loggedIn || guid <= 0) {
+            loginRequested()
+            toast("请先登录后再购买", true)
+            return
+        }
+        if (leaderMethod) {
+            if (!agreed)
+                toast(agreementText, true)
+            else if (!orderCreating)
+                createLeaderSeatOrder()
+            return
+        }
+        const product = currentProduct
+        if (!product) {
+            toast("当前购买方式暂无可用商品", true)
+            return
+        }
+        if (product.enabled === false || product.available === false) {
+            toast(product.description ? String(product.description) : "当前商品暂不可购买", true)
+            return
+        }
+        if (purchaseMode === "private" && selectedRegion === "") {
+            toast("请选择加速区服", true)
+            return
+        }
+        if (purchaseMode === "group" && selectedGameId === "") {
+            toast("请选择要加速的游戏", true)
+            return
+        }
+        if (!agreed) {
+            toast(agreementText, true)
+            return
+        }
+        if (orderCreating)
+            return
+        const payload = productPayload(product)
+        if (Object.keys(payload).length === 0) {
+            toast("该套餐缺少下单标识，已停止创建订单，请联系服务端检查购买入口数据", true)
+            return
+        }
+        orderCreating = true
+        paymentProductName = Logic.productName(product, purchaseMode)
+        paymentAmount = selectedPrice()
+        expectedPaymentAmount = paymentAmount
+        trace("[Recharge] creating " + purchaseMode + " order; product keys=" + Object.keys(product).join(","))
+        trace("[Recharge] order payload=" + JSON.stringify(payload))
+        if (purchaseMode === "private")
+            api.createPrivateOrder(guid, payload)
+        else if (purchaseMode === "group")
+            api.createGroupOrder(guid, payload)
+        else
+            api.createSharedOrder(guid, payload)
+    }
+
+    function continuePayment(order) {
+        payment.continueOrder(order)
+    }
+
+    // Group buying and team leaders: filled in with the group features.
+    function leaderTeamPrice() {
+        return 0
+    }
+
+    function createLeaderSeatOrder() {
+        trace("[Recharge] 团长团席位下单暂未开放")
+    }
+
+    function refreshGroupDetail(order) {
+        trace("[Recharge] 拼团详情刷新 order=" + Logic.orderId(order))
+    }
+
+    function openMyGroups() {
+        trace("[Recharge] 我的拼团")
+    }
+
+    function openLeaderCenter() {
+        trace("[Recharge] 团长中心")
+    }
+
+    // Failures the payment flow does not take are the page's: a toast, and the text of an empty plan list.
+    function handleFailure(operation, message) {
+        if (operation === "public_purchase_entry" || payment.handleFailure(operation, message))
+            return
+        if (operation === "group_detail")
+            groupDetailLoading = false
+        errorMessage = message
+        toast(message, true)
+    }
+
+    onEntryChanged: {
+        selectedPlanIndex = 0
+        requestDataPreparation()
+    }
+    onPreparedByModeChanged: requestDataPreparation()
+    onVisibleChanged: requestDataPreparation()
+    onPurchaseModeChanged: requestDataPreparation()
+    onGamesChanged: {
+        if (visible && !refreshGameOptions())
+            requestDataPreparation()
+    }
+    Component.onCompleted: requestDataPreparation()
+
+    Connections {
+        target: view.api
+
+        function onRequestFailed(operation, message) {
+            view.handleFailure(operation, message)
+        }
+    }
+
+    PaymentFlow {
+        id: payment
+
+        objectName: "paymentFlow"
+        page: view
+    }
+
+    RechargeContent {
+        anchors.fill: parent
+        page: view
+    }
+
+    PurchaseHistory {
+        anchors.fill: parent
+        page: view
+        visible: view.ordersOpened
+    }
+
+    RechargePaymentDialog {
+        objectName: "paymentDialog"
+        qrGenerator: view.qrGenerator
+        opened: view.paymentOpened
+        lightMode: view.lightMode
+        ink: view.ink
+        ink2: view.ink2
+        ink3: view.ink3
+        ink4: view.ink4
+        primary: view.primary
+        accent: view.accent
+        edge: view.edge
+        codeUrl: view.paymentCodeUrl
+        productName: view.paymentProductName
+        amount: view.paymentAmount
+        orderId: view.paymentOrderId
+        remainingSeconds: view.paymentRemainingSeconds
+        statusText: view.paymentStatusText
+        canCancel: view.paymentOrderId > 0
+        onCloseRequested: view.paymentOpened = false
+        onCancelRequested: view.api.cancelOrder(view.guid, view.paymentOrderId)
+        onRefreshRequested: view.api.queryPayStatus(view.guid, view.paymentOrderId)
+    }
+}

@@ -1,0 +1,370 @@
+// The membership page against the real purchase client and state store and the dev service: orders of
+// the three modes, the payment dialog's QR code read back from its rendered image, the status poll,
+// cancellation and the purchase history.
+#include "devserviceprocess.h"
+#include "wiredbackend.h"
+
+#include <QJsonArray>
+#include <QProcess>
+#include <QQmlComponent>
+#include <QQmlContext>
+#include <QQmlEngine>
+#include <QQmlExpression>
+#include <QQuickItem>
+#include <QQuickItemGrabResult>
+#include <QQuickWindow>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QtQml/qqmlextensionplugin.h>
+
+Q_IMPORT_QML_PLUGIN(NimbraPlugin)
+
+namespace {
+
+// The page as the membership tab's loader makes it, in a window of the page's size, signed in with
+// the dev service's ready account.
+struct Page : WiredBackend
+{
+    explicit Page(const QString &baseUrl)
+        : WiredBackend(baseUrl)
+    {
+        engine.addImportPath(QStringLiteral("qrc:/qt/qml"));
+        QQmlContext *context = engine.rootContext();
+        context->setContextProperty(QStringLiteral("globalData"), &data);
+        context->setContextProperty(QStringLiteral("rechargeApi"), recharge.get());
+        context->setContextProperty(QStringLiteral("qrCodeGenerator"), &qrCode);
+        QObject::connect(&engine, &QQmlEngine::warnings, &engine, [this](const QList<QQmlError> &list) {
+            for (const QQmlError &warning : list)
+                warnings << warning.toString();
+        });
+        QQmlComponent component(&engine);
+        component.setData("import Nimbra\n"
+                          "RechargeView { api: rechargeApi; dataStore: globalData; guid: globalData.userId;"
+                          " loggedIn: globalData.loggedIn; qrGenerator: qrCodeGenerator }",
+                          QUrl());
+        view = qobject_cast<QQuickItem *>(component.create(context));
+        if (!view) {
+            qWarning("%s", qPrintable(component.errorString()));
+            return;
+        }
+        window.resize(1218, 716);
+        view->setParentItem(window.contentItem());
+        view->setSize(QSizeF(1218, 716));
+        window.show();
+        toasts = std::make_unique<QSignalSpy>(view, SIGNAL(toastRequested(QString, bool)));
+        created = std::make_unique<QSignalSpy>(recharge.get(), &RechargeApi::orderCreated);
+        paymentReady = std::make_unique<QSignalSpy>(recharge.get(), &RechargeApi::pcPaymentReady);
+        QObject::connect(recharge.get(), &RechargeApi::trace, recharge.get(),
+                         [this](const QString &line) { requests << line; });
+    }
+
+    ~Page() { delete view; }
+
+    bool signIn()
+    {
+        auth->loginPassword(QStringLiteral("13800138000"), QStringLiteral("nimbra123"));
+        return QTest::qWaitFor(
+            [this] { return isTrue(QStringLiteral("loggedIn && preparedProducts.length > 0 && !loading")); },
+            10000);
+    }
+
+    QVariant eval(const QString &expression) const
+    {
+        QQmlExpression script(qmlContext(view), view, expression);
+        const QVariant value = script.evaluate();
+        if (script.hasError())
+            qWarning("%s: %s", qPrintable(expression), qPrintable(script.error().toString()));
+        return value;
+    }
+    bool isTrue(const QString &expression) const { return eval(expression).toBool(); }
+    // Runs a script, then lets the page's next-turn work (default selections, traces) happen.
+    void run(const QString &script)
+    {
+        eval(script);
+        QTest::qWait(20);
+    }
+
+    int toastCount(const QString &message) const
+    {
+        return static_cast<int>(
+            std::count_if(toasts->cbegin(), toasts->cend(), [&message](const QList<QVariant> &toast) {
+                return toast.value(0).toString() == message;
+            }));
+    }
+    bool toasted(const QString &message) const { return toastCount(message) > 0; }
+    int sent(const QString &operation) const
+    {
+        return static_cast<int>(requests.filter(QStringLiteral("请求已提交"))
+                                    .filter(QStringLiteral("op=") + operation + QLatin1Char(' '))
+                                    .size());
+    }
+
+    // The shown item of our own making whose objectName, text or accessible name is the given one.
+    QQuickItem *find(const QString &name, QQuickItem *root = nullptr) const
+    {
+        root = root ? root : view;
+        QQuickItem *found = nullptr;
+        for (QQuickItem *child : root->childItems()) {
+            if (QQuickItem *inner = find(name, child))
+                found = inner;
+        }
+        if (found || !root->isVisible())
+            return found;
+        if (root->objectName() == name || root->property("text").toString() == name ||
+            root->property("accessibleName").toString() == name || root->property("label").toString() == name)
+            return root;
+        return nullptr;
+    }
+    bool click(const QString &name)
+    {
+        QQuickItem *item = find(name);
+        for (QQuickItem *up = item; up; up = up->parentItem()) {
+            if (!up->isVisible())
+                item = nullptr;
+        }
+        if (!item) {
+            qWarning("nothing shown is called %s", qPrintable(name));
+            return false;
+        }
+        const QPointF centre = item->mapToScene(QPointF(item->width() / 2, item->height() / 2));
+        QTest::mouseClick(&window, Qt::LeftButton, Qt::NoModifier, centre.toPoint());
+        return true;
+    }
+
+    // Pays with what is chosen and waits for the QR dialog.
+    bool payAndWaitForDialog()
+    {
+        run(QStringLiteral("agreed = true"));
+        return click(QStringLiteral("payButton")) &&
+               QTest::qWaitFor([this] { return isTrue(QStringLiteral("paymentOpened")); }, 10000);
+    }
+
+    // What zbarimg reads from the dialog's QR image as it is rendered.
+    QString decodeShownQrCode()
+    {
+        QQuickItem *image = find(QStringLiteral("paymentQrImage"));
+        if (!image)
+            return {};
+        if (!QTest::qWaitFor([image] { return image->property("status").toInt() == 1; }, 5000))
+            return {};
+        const QSharedPointer<QQuickItemGrabResult> grab = image->grabToImage();
+        if (!grab || !QTest::qWaitFor([&grab] { return !grab->image().isNull(); }, 5000))
+            return {};
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("qr.png"));
+        grab->image().save(file);
+        QProcess zbar;
+        zbar.start(QStringLiteral("zbarimg"), {QStringLiteral("--raw"), QStringLiteral("-q"), file});
+        zbar.waitForFinished(10000);
+        return QString::fromUtf8(zbar.readAllStandardOutput()).trimmed();
+    }
+
+    QQmlEngine engine;
+    QQuickWindow window;
+    QQuickItem *view = nullptr;
+    QStringList warnings;
+    QStringList requests;
+    std::unique_ptr<QSignalSpy> toasts;
+    std::unique_ptr<QSignalSpy> created;
+    std::unique_ptr<QSignalSpy> paymentReady;
+};
+
+} // namespace
+
+class TestRechargeView : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<DevServiceProcess> m_service;
+    std::unique_ptr<Page> m_page;
+
+    Page &page() { return *m_page; }
+
+private slots:
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        QSettings().clear();
+        if (QStandardPaths::findExecutable(QStringLiteral("zbarimg")).isEmpty())
+            QSKIP("zbarimg (Debian package zbar-tools) is not installed");
+        m_service = std::make_unique<DevServiceProcess>();
+        QVERIFY(m_service->isRunning());
+    }
+    void init()
+    {
+        m_page = std::make_unique<Page>(m_service->baseUrl());
+        QVERIFY(page().view);
+        QVERIFY(page().signIn());
+    }
+    void cleanup()
+    {
+        QStringList warnings = page().warnings;
+        m_page.reset();
+        QCOMPARE(warnings, QStringList());
+    }
+    void cleanupTestCase()
+    {
+        m_service.reset();
+        QSettings().clear();
+    }
+
+    // Each mode's order carries what was chosen; the QR code shown is the service's payment link;
+    // once the service has the payment, the poll closes the dialog and the membership is extended.
+    void orderPaidInEachMode_data()
+    {
+        QTest::addColumn<QString>("choose");
+        QTest::addColumn<QVariantMap>("ordered");
+        QTest::addColumn<QString>("paidToast");
+        QTest::newRow("shared") << "selectMode('shared'); selectPlan(1)"
+                                << QVariantMap{{"product_id", 102}, {"product_type", "shared"}}
+                                << "支付成功，会员权益已更新";
+        QTest::newRow("private") << "selectMode('private'); selectPrivateIpType('residential');"
+                                    " selectPrivateRegion('jp-tyo')"
+                                 << QVariantMap{{"product_type", "private"},
+                                                {"node_type_key", "residential"},
+                                                {"region_key", "jp-tyo"}}
+                                 << "支付成功，会员权益已更新";
+        QTest::newRow("group") << "selectMode('group'); selectTeamSize(5); selectGroupIpType('broadband');"
+                                  " selectGame('com.tencent.lol')"
+                               << QVariantMap{{"product_type", "group"},
+                                              {"member_count", 5},
+                                              {"node_type_key", "broadband"},
+                                              {"package_name", "com.tencent.lol"}}
+                               << "支付成功，正在刷新拼团状态";
+    }
+    void orderPaidInEachMode()
+    {
+        QFETCH(QString, choose);
+        QFETCH(QVariantMap, ordered);
+        QFETCH(QString, paidToast);
+        Page &p = page();
+        // Modes sync their default choices on the next turn; the choices are made after that.
+        p.run(choose.section(QLatin1Char(';'), 0, 0));
+        p.run(choose.section(QLatin1Char(';'), 1));
+        const qint64 expiryBefore = p.data.membership().value(QStringLiteral("vip_expire_at")).toLongLong();
+        const double price = p.eval(QStringLiteral("selectedPrice()")).toDouble();
+
+        QVERIFY(p.payAndWaitForDialog());
+        QCOMPARE(p.created->size(), 1);
+        const QVariantMap order = p.created->at(0).at(1).toMap();
+        for (auto it = ordered.cbegin(); it != ordered.cend(); ++it)
+            QCOMPARE(order.value(it.key()).toString(), it.value().toString());
+        QCOMPARE(order.value(QStringLiteral("pay_amount")).toDouble(), price);
+        const QString codeUrl = p.paymentReady->at(0).at(1).toString();
+        QVERIFY(codeUrl.startsWith(QStringLiteral("weixin://")));
+        QCOMPARE(p.decodeShownQrCode(), codeUrl);
+        QVERIFY(p.toasted(QStringLiteral("请使用微信扫码支付")));
+
+        const QJsonObject paid =
+            m_service->post(QStringLiteral("/__dev/pay"),
+                            QJsonObject{{"order_id", order.value(QStringLiteral("order_id")).toLongLong()}});
+        QCOMPARE(paid.value(QStringLiteral("code")).toInt(), 1);
+        QTRY_VERIFY_WITH_TIMEOUT(!p.isTrue(QStringLiteral("paymentOpened")), 6000);
+        QVERIFY(p.toasted(paidToast));
+        QCOMPARE(p.eval(QStringLiteral("paymentStatusText")).toString(), QStringLiteral("已支付"));
+        QVERIFY(p.data.membership().value(QStringLiteral("vip_expire_at")).toLongLong() > expiryBefore);
+    }
+
+    // The dialog's "取消订单" cancels the order it shows. A pending order in the history is paid again
+    // with "继续支付" (the same code), and cancelled from its row once its plan can no longer be paid.
+    void cancelAndContinueOrders()
+    {
+        Page &p = page();
+        p.run(QStringLiteral("selectMode('shared'); selectPlan(3)"));
+        QVERIFY(p.payAndWaitForDialog());
+        QVERIFY(p.click(QStringLiteral("取消订单")));
+        QTRY_COMPARE_WITH_TIMEOUT(p.toastCount(QStringLiteral("订单已取消")), 1, 5000);
+        QVERIFY(!p.isTrue(QStringLiteral("paymentOpened")));
+
+        QVERIFY(p.payAndWaitForDialog());
+        const qint64 id = p.eval(QStringLiteral("paymentOrderId")).toLongLong();
+        const QString code = p.eval(QStringLiteral("paymentCodeUrl")).toString();
+        QVERIFY(p.click(QStringLiteral("关闭窗口")));
+        QVERIFY(!p.isTrue(QStringLiteral("paymentOpened")));
+        QVERIFY(p.click(QStringLiteral("historyButton")));
+        const QString row = QStringLiteral("orders.some(o => o.order_id === %1 && %2)").arg(id);
+        QTRY_VERIFY_WITH_TIMEOUT(p.isTrue(row.arg(QStringLiteral("o.can_pay"))), 5000);
+        QVERIFY(p.click(QStringLiteral("继续支付 %1").arg(id)));
+        QTRY_VERIFY_WITH_TIMEOUT(p.isTrue(QStringLiteral("paymentOpened")), 5000);
+        QCOMPARE(p.eval(QStringLiteral("paymentOrderId")).toLongLong(), id);
+        QCOMPARE(p.eval(QStringLiteral("paymentCodeUrl")).toString(), code);
+        QVERIFY(p.click(QStringLiteral("关闭窗口")));
+
+        const auto available = [this](bool on) {
+            return m_service
+                ->post(QStringLiteral("/__test/pintuan/product-availability"),
+                       QJsonObject{{"product_id", 104}, {"available", on}})
+                .value(QStringLiteral("code"))
+                .toInt();
+        };
+        QCOMPARE(available(false), 1);
+        p.eval(QStringLiteral("api.loadOrders(guid, 1, 20)"));
+        QTRY_VERIFY_WITH_TIMEOUT(p.isTrue(row.arg(QStringLiteral("!o.can_pay && o.can_cancel"))), 5000);
+        const bool clicked = p.click(QStringLiteral("取消订单 %1").arg(id));
+        QCOMPARE(available(true), 1);
+        QVERIFY(clicked);
+        QTRY_VERIFY_WITH_TIMEOUT(p.isTrue(row.arg(QStringLiteral("o.payment_status === 'closed'"))), 5000);
+        QCOMPARE(p.toastCount(QStringLiteral("订单已取消")), 2);
+    }
+
+    // A cached catalogue that shows a lower price than the service charges stops the payment before any
+    // QR code exists; the order stays pending for the history.
+    void amountMismatchStopsBeforeQrCode()
+    {
+        Page &p = page();
+        p.run(QStringLiteral("dataStore.setPreparedPurchaseData({ shared: { products: [{ product_id: 102,"
+                             " name: '共享会员 · 月卡', price: 25 }] } }); selectMode('shared')"));
+        QCOMPARE(p.eval(QStringLiteral("selectedPrice()")).toDouble(), 25.0);
+        p.run(QStringLiteral("agreed = true"));
+        QVERIFY(p.click(QStringLiteral("payButton")));
+        QTRY_COMPARE_WITH_TIMEOUT(p.created->size(), 1, 5000);
+        QVERIFY(p.toasted(QStringLiteral(
+            "订单金额不一致：所选 ¥25，服务器创建 ¥30。已停止支付，请在订单历史中取消该订单")));
+        QVERIFY(!p.isTrue(QStringLiteral("paymentOpened || orderCreating")));
+        QTest::qWait(300);
+        QCOMPARE(p.sent(QStringLiteral("pc_pay")), 0);
+        QCOMPARE(p.paymentReady->size(), 0);
+        QCOMPARE(p.eval(QStringLiteral("paymentCodeUrl")).toString(), QString());
+    }
+
+    // The one-second tick queries on every third remaining second, but not while the client is busy;
+    // the next query then follows three seconds later.
+    void busyClientSkipsPollTick()
+    {
+        Page &p = page();
+        p.run(QStringLiteral("selectMode('shared')"));
+        QVERIFY(p.payAndWaitForDialog());
+        QObject *flow = p.view->findChild<QObject *>(QStringLiteral("paymentFlow"));
+        QObject *timer = p.view->findChild<QObject *>(QStringLiteral("paymentTimer"));
+        QVERIFY(flow && timer);
+        timer->setProperty("running", false);
+        QTRY_VERIFY(!p.isTrue(QStringLiteral("loading")));
+        // The local time at which 300 s remain (the offset is the service's clock minus the local one).
+        const double start =
+            p.eval(QStringLiteral("paymentExpireAt - paymentServerOffset - 300.5")).toDouble();
+        const int before = p.sent(QStringLiteral("pay_status"));
+        const auto tick = [flow](double now) {
+            QMetaObject::invokeMethod(flow, "tick", Q_ARG(QVariant, now));
+        };
+
+        p.eval(QStringLiteral("api.loadOrders(guid, 1, 20)"));
+        QVERIFY(p.isTrue(QStringLiteral("loading")));
+        tick(start);
+        QCOMPARE(p.eval(QStringLiteral("paymentRemainingSeconds")).toInt(), 300);
+        QCOMPARE(p.sent(QStringLiteral("pay_status")), before);
+        QTRY_VERIFY(!p.isTrue(QStringLiteral("loading")));
+        tick(start + 1);
+        tick(start + 2);
+        QCOMPARE(p.sent(QStringLiteral("pay_status")), before);
+        tick(start + 3);
+        QCOMPARE(p.eval(QStringLiteral("paymentRemainingSeconds")).toInt(), 297);
+        QCOMPARE(p.sent(QStringLiteral("pay_status")), before + 1);
+    }
+};
+
+QTEST_MAIN(TestRechargeView)
+#include "tst_rechargeview.moc"
