@@ -76,14 +76,52 @@ Item {
         }
     }
 
+    // The page members GroupFlow reads and writes (and a palette for its dialogs).
     Component {
-        id: flowComponent
+        id: pageComponent
 
-        GroupFlow {
-            api: fakeApi
-            dataStore: fakeStore
-            guid: 10002
-            loggedIn: true
+        ThemedScope {
+            property var api: fakeApi
+            property var dataStore: fakeStore
+            property int guid: 10002
+            property bool loggedIn: true
+            property var games: []
+            property var groupOrders: []
+            property var orders: fakeStore.orders
+            property var leaderTeam: fakeStore.leaderTeamDetail
+            property var currentGroup: fakeStore.groupDetail
+            property int paymentOrderId: 0
+            property string leaderTeamCode: ""
+            property string leaderGameId: ""
+            property bool leaderOpened: false
+            property bool groupDetailOpened: false
+            property bool groupDetailLoading: false
+            property int groupDetailOrderId: 0
+            property bool orderCreating: false
+            property string paymentProductName: ""
+            property real paymentAmount: 0
+            property real expectedPaymentAmount: 0
+
+            signal toastRequested(string message, bool warning)
+            signal loginRequested()
+
+            function toast(message, warning) {
+                toastRequested(message, warning === true)
+            }
+
+            function trace() {
+            }
+
+            function selectedPrice() {
+                return flow.leaderTeamPrice()
+            }
+
+            GroupFlow {
+                id: flow
+
+                objectName: "flow"
+                page: parent
+            }
         }
     }
 
@@ -99,11 +137,6 @@ Item {
         id: panelSpy
     }
 
-    Component {
-        id: spyComponent
-
-        SignalSpy {}
-    }
 
     SignalSpy {
         id: toasts
@@ -199,23 +232,24 @@ Item {
             fakeStore.leaderEntry = entry
         }
 
-        function flow(properties) {
+        function page(properties) {
             fakeApi.calls = []
             fakeApi.busy = false
             fakeStore.leaderTeamDetail = {}
             fakeStore.groupDetail = {}
             fakeStore.orders = []
-            const f = createTemporaryObject(flowComponent, root, properties || {})
-            verify(f)
-            toasts.target = f
+            const p = createTemporaryObject(pageComponent, root, properties || {})
+            verify(p)
+            toasts.target = p
             toasts.clear()
-            return f
+            return p
         }
 
         function test_flowSeatOrder() {
-            const f = flow()
+            const p = page()
+            const f = findChild(p, "flow")
             f.queryLeaderTeam("  k7m2qx ")
-            compare(f.leaderTeamCode, "K7M2QX")
+            compare(p.leaderTeamCode, "K7M2QX")
             compare(fakeApi.calls, [["detail", 10002, "K7M2QX", 7001]])
             compare(f.leaderTeamPrice(), 0)
             f.createLeaderSeatOrder()
@@ -226,12 +260,12 @@ Item {
             compare(f.leaderTeamPrice(), 27.9)
             f.createLeaderSeatOrder()
             compare(lastToast(), ["请选择要加速的游戏", true])
-            f.leaderGameId = "com.valve.cs2"
-            const started = createTemporaryObject(spyComponent, root, { target: f, signalName: "seatOrderStarting" })
+            p.leaderGameId = "com.valve.cs2"
             f.createLeaderSeatOrder()
             const payload = { team_id: 7001, product_id: 41009, team_code: "K7M2QX", package_name: "com.valve.cs2" }
-            compare(Array.from(started.signalArguments[0]), ["团长团 · 5人团", 27.9, payload])
             compare(fakeApi.calls[1], ["join", 10002, payload])
+            compare([p.orderCreating, p.paymentProductName, p.paymentAmount, p.expectedPaymentAmount],
+                    [true, "团长团 · 5人团", 27.9, 27.9])
 
             // Another code whose lookup has not answered: the old team is no longer the one shown.
             f.queryLeaderTeam("zzzz99")
@@ -242,41 +276,44 @@ Item {
 
         function test_flowGroupDetail() {
             const paid = { order_id: 26000031, payment_status: "paid", team_type: "leader", group: { team_id: 9 } }
-            const f = flow({ groupOrders: [paid] })
+            const p = page({ groupOrders: [paid] })
+            const f = findChild(p, "flow")
+            const timer = findChild(f, "codeTimer")
             f.openMyGroups()
             compare(fakeApi.calls, [["orders", 1, 20], ["group", { team_id: 9 }]])
-            compare([f.groupDetailOpened, f.groupDetailLoading, f.groupDetailOrderId], [true, true, 26000031])
-            verify(!f.pollingCode)
+            compare([p.groupDetailOpened, p.groupDetailLoading, p.groupDetailOrderId], [true, true, 26000031])
+            verify(!timer.running)
 
             // A leader team without its code is asked for every 3 s, and no longer once the code is there.
             fakeStore.groupDetail = { team: { team_type: "leader", team_code: "" } }
             fakeApi.groupDetailLoaded(fakeStore.groupDetail, 0)
-            compare([f.groupDetailLoading, lastToast()[0]], [false, "拼团状态已刷新"])
-            compare([f.codeTimer.running, f.codeTimer.interval, f.codeTimer.repeat], [true, 3000, true])
+            compare([p.groupDetailLoading, lastToast()[0]], [false, "拼团状态已刷新"])
+            compare([timer.running, timer.interval, timer.repeat], [true, 3000, true])
             fakeApi.busy = true
-            f.codeTimer.triggered()
+            timer.triggered()
             compare(fakeApi.calls.length, 2)
             fakeApi.busy = false
-            f.codeTimer.triggered()
+            timer.triggered()
             compare(fakeApi.calls[2], ["group", { team_id: 9 }])
-            verify(!f.codeTimer.running) // loading again
+            verify(!timer.running) // loading again
             fakeStore.groupDetail = { team: { team_type: "leader", team_code: "K7M2QX" } }
             fakeApi.groupDetailLoaded(fakeStore.groupDetail, 0)
-            verify(!f.codeTimer.running)
+            verify(!timer.running)
 
             // Without an id anywhere there is nothing to ask for.
-            const other = flow()
+            const other = findChild(page(), "flow")
             other.refreshGroupDetail({})
-            compare([other.groupDetailLoading, lastToast()], [false, ["暂时无法确定要查询的拼团订单", true]])
+            compare([other.page.groupDetailLoading, lastToast()], [false, ["暂时无法确定要查询的拼团订单", true]])
         }
 
         function test_flowAutoSelection() {
-            const f = flow()
+            const p = page()
+            const f = findChild(p, "flow")
             f.openMyGroups()
             compare(fakeApi.calls, [["orders", 1, 20]])
             fakeStore.orders = [{ order_id: 0 }, { order_id: 26000001, product_type: "shared" }]
             fakeApi.ordersLoaded(fakeStore.orders, 1, 20, 2, false, 0)
-            tryCompare(f, "groupDetailOrderId", 26000001)
+            tryCompare(p, "groupDetailOrderId", 26000001)
             compare(fakeApi.calls[1], ["group", { order_id: 26000001 }])
         }
 
