@@ -40,6 +40,10 @@ Item {
         function createLeaderJoinOrder(guid, payload) {
             calls.push(["join", guid, payload])
         }
+
+        function loadLeaderTeams(guid, page, pageSize) {
+            calls.push(["teams", page, pageSize])
+        }
     }
 
     QtObject {
@@ -169,11 +173,12 @@ Item {
             compare([dialog.section, dialog.selectedLine, dialog.selectedRegion, dialog.selectedSize],
                     ["create", "2", "1", 5])
             mouseClick(findChild(dialog, "createTeamButton"))
-            compare(fakeApi.calls, [["create", 10001, { product_id: 41009, node_type_id: 2, country_id: 1, member_count: 5 }]])
+            compare(fakeApi.calls, [["teams", 1, 20],
+                                ["create", 10001, { product_id: 41009, node_type_id: 2, country_id: 1, member_count: 5 }]])
 
             dialog.selectedSize = 10
             dialog.createTeam()
-            compare(fakeApi.calls.length, 1)
+            compare(fakeApi.calls.length, 2)
             compare(lastToast(), ["请选择有效的线路、人数和地区组合", true])
 
             fakeApi.leaderTeamCreated({ team_code: "NEW234" }, 0)
@@ -187,6 +192,7 @@ Item {
             dialog.joinTeam()
             compare(lastToast(), ["请先查询团长团", true])
 
+            fakeApi.calls = []
             dialog.queryTeam(" k7m2qx ")
             dialog.queryTeam("zzzz99")
             compare(fakeApi.calls, [["detail", 10001, "k7m2qx", 7001], ["detail", 10001, "zzzz99", 0]])
@@ -228,7 +234,7 @@ Item {
             compare(dialog.section, "join")
             dialog.createTeam()
             compare(lastToast(), ["当前账号暂未开通团长资格", true])
-            compare(fakeApi.calls, [])
+            compare(fakeApi.calls, []) // no teams to reload either
             fakeStore.leaderEntry = entry
         }
 

@@ -45,6 +45,18 @@ ModalFrame {
         selectedRegion = regions.length > 0 ? GroupLogic.optionValue(regions[0]) : ""
     }
 
+    // The list only changes on the service (members join, teams form): ask again whenever it is shown.
+    function reloadTeams() {
+        if (isLeader && guid > 0)
+            api.loadLeaderTeams(guid, 1, 20)
+    }
+
+    function selectSection(value) {
+        section = value
+        if (value === "teams")
+            reloadTeams()
+    }
+
     function createTeam() {
         if (!isLeader) {
             toastRequested("当前账号暂未开通团长资格", true)
@@ -100,8 +112,10 @@ ModalFrame {
     Component.onCompleted: initializeEntry()
     onEntryChanged: initializeEntry()
     onOpenedChanged: {
-        if (opened)
-            entryTimer.restart()
+        if (!opened)
+            return
+        entryTimer.restart()
+        reloadTeams()
     }
 
     // The next turn after opening, once the host has passed its records in.
@@ -141,7 +155,7 @@ ModalFrame {
                                     { value: "join", text: "加入团长团" }]
                                  : [{ value: "join", text: "加入团长团" }]
         selectedValue: dialog.section
-        onChosen: value => dialog.section = value
+        onChosen: value => dialog.selectSection(value)
     }
 
     Flickable {
