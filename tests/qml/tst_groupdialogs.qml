@@ -315,6 +315,9 @@ Item {
         function test_flowAutoSelection() {
             const p = page()
             const f = findChild(p, "flow")
+            // The client's own look-up after an order list does not open the detail.
+            fakeApi.groupDetailLoaded({ team: { team_id: 3 } }, 0)
+            compare([p.groupDetailOpened, toasts.count], [false, 0])
             f.openMyGroups()
             compare(fakeApi.calls, [["orders", 1, 20]])
             fakeStore.orders = [{ order_id: 0 }, { order_id: 26000001, product_type: "shared" }]

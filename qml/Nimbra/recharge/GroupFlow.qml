@@ -163,7 +163,11 @@ Item {
             flow.autoSelect(true)
         }
 
+        // Only the page's own requests: the client also looks up the first paid group order after
+        // every order list, and that must not pop the detail up over the page.
         function onGroupDetailLoaded() {
+            if (!flow.page.groupDetailLoading)
+                return
             flow.page.groupDetailLoading = false
             flow.page.groupDetailOpened = true
             flow.page.toast("拼团状态已刷新", false)

@@ -111,9 +111,12 @@ ModalFrame {
     visible: opened
     Component.onCompleted: initializeEntry()
     onEntryChanged: initializeEntry()
+    // Each opening starts on the first tab the account has; the entry may have arrived only after the
+    // dialog was made, when it still looked like a non-leader's.
     onOpenedChanged: {
         if (!opened)
             return
+        section = "create"
         entryTimer.restart()
         reloadTeams()
     }

@@ -62,6 +62,7 @@ Item {
             readonly property string code: RechargeLogic.textOf(modelData.team_code)
             readonly property bool selected: code !== "" && code === section.selectedTeamCode
 
+            objectName: "leaderTeam " + code
             width: rows.width
             height: 62
             radius: 12
