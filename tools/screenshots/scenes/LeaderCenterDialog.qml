@@ -81,12 +81,15 @@ Rectangle {
                 height: 620
 
                 LeaderCenterDialog {
+                    id: centre
+
                     opened: true
                     lightMode: scene.lightMode
                     dataStore: leaderStore
-                    section: cell.modelData
                     selectedTeamCode: "K7M2QX"
                     selectedGameId: "com.valve.cs2"
+                    // Opening starts on the first tab; the section is chosen afterwards.
+                    Component.onCompleted: Qt.callLater(() => centre.section = cell.modelData)
                 }
             }
         }
