@@ -228,11 +228,11 @@ void RechargeApi::queryPayStatus(qint64 guid, qint64 orderId)
 
 void RechargeApi::loadOrders(qint64 guid, int page, int pageSize)
 {
-    sendSigned(kOrders, kOrdersPath, guid,
-               {{kGuid, guid},
-                {QStringLiteral("page"), clamped(page, kMaxPage)},
-                {QStringLiteral("page_size"), clamped(pageSize, kMaxPageSize)}},
-               0);
+    m_latestOrdersRequest = sendSigned(kOrders, kOrdersPath, guid,
+                                       {{kGuid, guid},
+                                        {QStringLiteral("page"), clamped(page, kMaxPage)},
+                                        {QStringLiteral("page_size"), clamped(pageSize, kMaxPageSize)}},
+                                       0);
 }
 
 void RechargeApi::loadOrderDetail(qint64 guid, qint64 orderId)
@@ -303,8 +303,8 @@ void RechargeApi::logAndTrace(const QString &message)
     emit trace(message);
 }
 
-void RechargeApi::sendSigned(const QString &operation, const QString &path, qint64 guid,
-                             const QJsonObject &body, qint64 context)
+quint64 RechargeApi::sendSigned(const QString &operation, const QString &path, qint64 guid,
+                                const QJsonObject &body, qint64 context)
 {
     if (guid <= 0 || guid != m_sessionGuid || m_deviceId.isEmpty() || m_deviceSecret.isEmpty()) {
         // Only whether the secrets exist is written, never their values.
@@ -312,12 +312,12 @@ void RechargeApi::sendSigned(const QString &operation, const QString &path, qint
                         .arg(operation, QString::number(guid), QString::number(m_sessionGuid),
                              presence(m_deviceId), presence(m_deviceSecret)));
         emit requestFailed(operation, QStringLiteral("登录状态无效，请重新登录后再购买"));
-        return;
+        return 0;
     }
     if (!m_endpoint.http()) {
         logAndTrace(QStringLiteral("[Recharge] 拒绝请求 op=%1：HttpManager 未初始化").arg(operation));
         emit requestFailed(operation, QStringLiteral("网络管理器未初始化"));
-        return;
+        return 0;
     }
     const quint64 requestId =
         m_endpoint.http()->postJson(operation, path, compactJson(body), guid, true, false);
@@ -326,6 +326,7 @@ void RechargeApi::sendSigned(const QString &operation, const QString &path, qint
                          QString::number(context)));
     m_pending.insert(requestId, {context, m_session});
     setBusy(true);
+    return requestId;
 }
 
 void RechargeApi::sendPublic(const QString &operation, const QString &path, const QJsonObject &body,
@@ -432,6 +433,11 @@ void RechargeApi::handleResponse(quint64 requestId, const QString &operation, bo
             loadOrders(guid, kFirstPage, kDefaultPageSize);
         }
     } else if (operation == kOrders) {
+        // Answers may come back out of order: only the latest request's list is current.
+        if (requestId != m_latestOrdersRequest) {
+            logAndTrace(QStringLiteral("[Recharge] 忽略过期的订单列表 #%1").arg(id));
+            return;
+        }
         handleOrders(data, serverTime);
     } else if (operation == kOrderDetail) {
         emit orderDetailLoaded(objectOrSelf(data, QStringLiteral("order")).toVariantMap(), serverTime);

@@ -72,8 +72,9 @@ signals:
 private:
     // Counts requests rather than flipping a flag: true adds one outstanding request, false removes one.
     void setBusy(bool busy);
-    void sendSigned(const QString &operation, const QString &path, qint64 guid, const QJsonObject &body,
-                    qint64 context);
+    // The request id, or 0 when the request was refused.
+    quint64 sendSigned(const QString &operation, const QString &path, qint64 guid, const QJsonObject &body,
+                       qint64 context);
     void sendPublic(const QString &operation, const QString &path, const QJsonObject &body, qint64 context);
     void handleResponse(quint64 requestId, const QString &operation, bool success, int httpStatus,
                         const QVariantMap &response, const QString &errorMessage);
@@ -93,4 +94,7 @@ private:
     QHash<quint64, Pending> m_pending;
     // Advanced whenever a session ends, so that answers to its requests are dropped.
     quint64 m_session = 1;
+    // The last order-list request: its answer replaces any earlier one, so an older list that arrives
+    // late must not overwrite it.
+    quint64 m_latestOrdersRequest = 0;
 };

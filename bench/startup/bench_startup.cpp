@@ -40,6 +40,8 @@ constexpr int kDefaultIdleSeconds = 30;
 // From the probe's start to its idle stretch: catalogue, pictures, tab switches, sign-in.
 constexpr int kProbeSetupTimeoutMs = 120000;
 constexpr double kTargetTimeRatio = 2.0;
+// The membership tab shows its plans within this time of the click.
+constexpr double kTargetVipReadyMs = 150;
 constexpr double kTargetRssRatio = 3.0;
 constexpr double kTargetIdleCpuPercent = 0.5;
 constexpr int kFirstFrameTimeoutMs = 30000;
@@ -368,6 +370,8 @@ struct WindowFigures
     double libraryLoaderMs = 0;
     double tabSwitchFloorMs = 0;
     double pageLoaderFloorMs = 0;
+    double vipLoaderMs = 0;
+    double vipPlansFrameMs = 0;
     double idleCpuPercent = 0;
     double idleCpuPercentFloor = 0;
 };
@@ -413,6 +417,8 @@ std::optional<WindowFigures> measureWindow(const Options &options, const QString
     figures.libraryLoaderMs = probe.figure("library_loader_ms");
     figures.tabSwitchFloorMs = floor.figure("tab_switch_ms");
     figures.pageLoaderFloorMs = floor.figure("page_loader_ms");
+    figures.vipLoaderMs = probe.figure("vip_loader_ms");
+    figures.vipPlansFrameMs = probe.figure("vip_plans_frame_ms");
     figures.idleCpuPercent = 100 * (*probeAfter - *probeBefore) / wallSeconds;
     figures.idleCpuPercentFloor = 100 * (*floorAfter - *floorBefore) / wallSeconds;
     return figures;
@@ -509,7 +515,11 @@ int main(int argc, char *argv[])
     std::printf("startup_tab_switch_ms_floor: %.1f\n", window->tabSwitchFloorMs);
     std::printf("startup_library_loader_ms: %.1f\n", window->libraryLoaderMs);
     std::printf("startup_library_loader_ms_floor: %.1f\n", window->pageLoaderFloorMs);
-    std::printf("startup_targets: time_ratio<=%.2f rss_ratio<=%.2f idle_cpu_percent<%.2f\n", kTargetTimeRatio,
-                kTargetRssRatio, kTargetIdleCpuPercent);
+    // The membership tab against the same floor: a loader of an empty page.
+    std::printf("startup_vip_loader_ms: %.1f\n", window->vipLoaderMs);
+    std::printf("startup_vip_plans_frame_ms: %.1f\n", window->vipPlansFrameMs);
+    std::printf(
+        "startup_targets: time_ratio<=%.2f rss_ratio<=%.2f idle_cpu_percent<%.2f vip_plans_frame_ms<=%.0f\n",
+        kTargetTimeRatio, kTargetRssRatio, kTargetIdleCpuPercent, kTargetVipReadyMs);
     return 0;
 }

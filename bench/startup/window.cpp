@@ -4,6 +4,7 @@
 //   - resident memory once the catalogue and the home page's pictures have loaded, and what the
 //     decoded backgrounds cost;
 //   - the tab switches' next-event figures and the game library loader's time;
+//   - signed in, the membership page's loader time and the time to its first frame with plan cards;
 //   - then, signed in and on the home page, "idle_begin" and, the idle stretch later, "idle_end": the
 //     harness counts the process's CPU time in between.
 #include "app/startup.h"
@@ -137,14 +138,69 @@ bool measureTabSwitches(QQuickWindow *window, int count)
     return true;
 }
 
-bool idleSignedIn(QQuickWindow *window, WiredBackend &wired, int idleSeconds)
+bool signIn(QQuickWindow *window, WiredBackend &wired)
 {
-    // The dev service's account.
+    // The dev service's account, with the purchase entry the membership page shows.
     wired.auth->loginPassword(QStringLiteral("13800138000"), QStringLiteral("nimbra123"));
     if (!waitFor(window, QStringLiteral("loggedIn"), kSignInTimeoutMs) ||
         !waitFor(window, QStringLiteral("nodes.length > 0 && !routesLoading && !routeConfigLoading"),
+                 kSignInTimeoutMs) ||
+        !waitFor(window, QStringLiteral("Object.keys(globalData.preparedPurchaseData).length > 0"),
                  kSignInTimeoutMs))
         return fail("signing in with the dev service's account failed");
+    return true;
+}
+
+// Home to the membership page and back, `count` times: the loader's time, and the time from the
+// switch to the first frame that shows plan cards.
+bool measureMembership(QQuickWindow *window, int count)
+{
+    auto *pages = qvariant_cast<QObject *>(evaluate(window, QStringLiteral("pages")));
+    QObject *loader = pages ? pages->findChild<QObject *>(QStringLiteral("vipLoader")) : nullptr;
+    if (!loader)
+        return fail("the membership page's loader was not found");
+    const auto plansShown = [loader] {
+        auto *page = qvariant_cast<QObject *>(loader->property("item"));
+        QObject *grid = page ? page->findChild<QObject *>(QStringLiteral("planGrid")) : nullptr;
+        return grid && grid->property("count").toInt() > 0;
+    };
+    std::vector<double> loaderMs;
+    std::vector<double> framesMs;
+    for (int i = 0; i < count; ++i) {
+        QElapsedTimer clock;
+        double frameMs = -1;
+        const QMetaObject::Connection frames =
+            QObject::connect(window, &QQuickWindow::frameSwapped, window, [&] {
+                if (frameMs < 0 && plansShown())
+                    frameMs = static_cast<double>(clock.nsecsElapsed()) / 1e6;
+            });
+        const double ms = loaderReadyMs(
+            loader,
+            [window, &clock] {
+                clock.start();
+                evaluate(window, QStringLiteral("selectTab('vip', 2)"));
+            },
+            kLoaderTimeoutMs);
+        QElapsedTimer wait;
+        wait.start();
+        while (ms >= 0 && frameMs < 0 && wait.elapsed() < kLoaderTimeoutMs)
+            spin(5);
+        QObject::disconnect(frames);
+        if (ms < 0 || frameMs < 0)
+            return fail("the membership page did not show its plans");
+        loaderMs.push_back(ms);
+        framesMs.push_back(frameMs);
+        spin(kPauseMs);
+        evaluate(window, QStringLiteral("selectTab('home', 0)"));
+        spin(kPauseMs);
+    }
+    report("vip_loader_ms", median(loaderMs));
+    report("vip_plans_frame_ms", median(framesMs));
+    return true;
+}
+
+bool idleSignedIn(QQuickWindow *window, int idleSeconds)
+{
     evaluate(window, QStringLiteral("selectTab('home', 0)"));
     spin(kIdleSettleMs);
     if (evaluate(window, QStringLiteral("boosting")).toBool())
@@ -181,7 +237,8 @@ int main(int argc, char **argv)
     QTimer::singleShot(0, window, [&wired] { nimbra::issueStartupRequests(wired.backend); });
 
     const bool ok = measureLoaded(window, wired.data) && measureTabSwitches(window, options->tabSwitches) &&
-                    idleSignedIn(window, wired, options->idleSeconds);
+                    signIn(window, wired) && measureMembership(window, options->tabSwitches) &&
+                    idleSignedIn(window, options->idleSeconds);
     wired.singBox->shutdown();
     return ok ? 0 : 1;
 }

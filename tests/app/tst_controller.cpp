@@ -433,6 +433,55 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(ownRoutes().isEmpty(), 3000);
         QVERIFY2(c.warnings.isEmpty(), qPrintable(c.warnings.join(QLatin1Char('\n'))));
     }
+
+    // Buying membership through the visible window: a private plan with its IP type and region, the
+    // QR code read from a shot of the window, the payment completed at the service as a phone would,
+    // and the new membership in the account menu.
+    void membershipThroughTheWindow()
+    {
+        Client c(m_service->baseUrl());
+        auto *window = qobject_cast<QQuickWindow *>(c.window);
+        QVERIFY(window && QTest::qWaitForWindowExposed(window));
+        QQuickItem *scene = window->contentItem();
+        QVERIFY(c.signIn());
+        const QString expiryBefore = c.text("vipExpiryText");
+
+        QVERIFY(click(window, scene, QStringLiteral("会员")));
+        QTRY_VERIFY_WITH_TIMEOUT(c.isTrue("pages.vipPage && pages.vipPage.preparedProducts.length > 0"),
+                                 10000);
+        QVERIFY(click(window, scene, QStringLiteral("独享")));
+        QTRY_VERIFY(findShown(scene, QStringLiteral("原生住宅 IP")));
+        QVERIFY(click(window, scene, QStringLiteral("原生住宅 IP")));
+        QVERIFY(click(window, scene, QStringLiteral("日本东京")));
+        QCOMPARE(c.text("pages.vipPage.currentProduct.name"), QStringLiteral("原生住宅 IP · 日本东京"));
+        QVERIFY(click(window, scene, QStringLiteral("agreement")));
+        QVERIFY(click(window, scene, QStringLiteral("立即支付")));
+        QTRY_VERIFY_WITH_TIMEOUT(c.isTrue("pages.vipPage.paymentOpened"), 10000);
+        QTRY_VERIFY(findShown(scene, QStringLiteral("paymentQrImage"))->property("status").toInt() == 1);
+
+        QTemporaryDir dir;
+        const QString shot = dir.filePath(QStringLiteral("window.png"));
+        QVERIFY(window->grabWindow().save(shot));
+        QProcess zbar;
+        zbar.start(QStringLiteral("zbarimg"), {QStringLiteral("--raw"), QStringLiteral("-q"), shot});
+        QVERIFY(zbar.waitForFinished(10000));
+        const QString codeUrl = c.text("pages.vipPage.paymentCodeUrl");
+        QVERIFY(codeUrl.startsWith(QStringLiteral("weixin://")));
+        QCOMPARE(QString::fromUtf8(zbar.readAllStandardOutput()).trimmed(), codeUrl);
+
+        const qint64 orderId = c.eval(QStringLiteral("pages.vipPage.paymentOrderId")).toLongLong();
+        QCOMPARE(m_service->post(QStringLiteral("/__dev/pay"), QJsonObject{{"order_id", orderId}})
+                     .value(QStringLiteral("code"))
+                     .toInt(),
+                 1);
+        QTRY_COMPARE_WITH_TIMEOUT(c.text("toastText"), QStringLiteral("支付成功，会员权益已更新"), 6000);
+        QVERIFY(c.isTrue("!pages.vipPage.paymentOpened"));
+        QVERIFY(click(window, scene, QStringLiteral("railAvatar")));
+        QVERIFY(findShown(scene, QStringLiteral("会员类型：独享会员")));
+        QVERIFY(c.text("vipExpiryText") != expiryBefore);
+        QVERIFY(findShown(scene, QStringLiteral("有效期：") + c.text("vipExpiryText")));
+        QVERIFY2(c.warnings.isEmpty(), qPrintable(c.warnings.join(QLatin1Char('\n'))));
+    }
 };
 
 int main(int argc, char **argv)

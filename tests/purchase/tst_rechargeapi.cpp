@@ -412,6 +412,21 @@ private slots:
         QCOMPARE(spies.failed.count(), 2);
         QCOMPARE(spies.busy.count(), 2);
         QVERIFY(!api.busy());
+
+        // The order list is reloaded after every change: an older list answered after a newer one
+        // must not replace it.
+        api.loadOrders(kGuid);
+        const quint64 older = spies.lastSubmittedId();
+        api.loadOrders(kGuid);
+        const quint64 newer = spies.lastSubmittedId();
+        const auto page = [](qint64 orderId) {
+            return success({{"items", QVariantList{QVariantMap{{"order_id", orderId}}}}});
+        };
+        emit wired.http.responseReady(newer, QStringLiteral("orders"), true, 200, page(2), QString());
+        emit wired.http.responseReady(older, QStringLiteral("orders"), true, 200, page(1), QString());
+        QCOMPARE(spies.orders.count(), 1);
+        QCOMPARE(firstOrder(spies).value(QStringLiteral("order_id")).toInt(), 2);
+        QVERIFY(!api.busy());
     }
 
     void serverTimeAndEntrySignals()

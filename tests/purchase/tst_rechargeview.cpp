@@ -3,6 +3,7 @@
 // cancellation and the purchase history; a team leader's team joined by another account, and a group
 // followed until it forms.
 #include "devserviceprocess.h"
+#include "windowscript.h"
 #include "wiredbackend.h"
 
 #include <QJsonArray>
@@ -10,7 +11,6 @@
 #include <QQmlComponent>
 #include <QQmlContext>
 #include <QQmlEngine>
-#include <QQmlExpression>
 #include <QQuickItem>
 #include <QQuickItemGrabResult>
 #include <QQuickWindow>
@@ -73,14 +73,7 @@ struct Page : WiredBackend
             10000);
     }
 
-    QVariant eval(const QString &expression) const
-    {
-        QQmlExpression script(qmlContext(view), view, expression);
-        const QVariant value = script.evaluate();
-        if (script.hasError())
-            qWarning("%s: %s", qPrintable(expression), qPrintable(script.error().toString()));
-        return value;
-    }
+    QVariant eval(const QString &expression) const { return windowscript::evaluate(view, expression); }
     bool isTrue(const QString &expression) const { return eval(expression).toBool(); }
     // Whether an item with this text is shown inside the shown item of the given name.
     bool shows(const QString &name, const QString &text) const
@@ -338,6 +331,27 @@ private slots:
         QCOMPARE(p.sent(QStringLiteral("pc_pay")), 0);
         QCOMPARE(p.paymentReady->size(), 0);
         QCOMPARE(p.eval(QStringLiteral("paymentCodeUrl")).toString(), QString());
+    }
+
+    // A refused order creation ends the creating state, so the pay button works again, and its message
+    // is shown; a seat in a leader's team is an order creation too.
+    void refusedOrderEndsCreating_data()
+    {
+        QTest::addColumn<QString>("create");
+        QTest::newRow("plan") << "api.createSharedOrder(guid, { product_id: 999999 })";
+        QTest::newRow("leader seat")
+            << "api.createLeaderJoinOrder(guid, { team_code: 'NOSUCH', package_name: "
+               "'com.tencent.lol' })";
+    }
+    void refusedOrderEndsCreating()
+    {
+        QFETCH(QString, create);
+        Page &p = page();
+        p.run(QStringLiteral("orderCreating = true; ") + create);
+        QTRY_VERIFY_WITH_TIMEOUT(!p.isTrue(QStringLiteral("orderCreating")), 5000);
+        const QString message = p.eval(QStringLiteral("errorMessage")).toString();
+        QVERIFY(!message.isEmpty());
+        QVERIFY(p.toasted(message));
     }
 
     // The one-second tick queries on every third remaining second, but not while the client is busy;

@@ -159,7 +159,8 @@ int renderWindow(const QString &outputDir, int settleMs)
     auto *window = qobject_cast<QQuickWindow *>(engine.rootObjects().value(0));
     if (!window)
         return 1;
-    // As in the program, the catalogue arrives once the window is up.
+    // As in the program, the catalogues arrive once the window is up.
+    wired.recharge->loadPublicPurchaseEntry();
     if (!loadCatalogue(*wired.gameList, wired.data, 15000)) {
         std::fprintf(stderr, "no catalogue from %s\n", qPrintable(wired.gameList->baseUrl()));
         return 1;

@@ -29,17 +29,19 @@ Item {
         clip: true
         boundsBehavior: Flickable.StopAtBounds
         cellWidth: Math.floor(width / Math.max(1, Math.floor(width / 290)))
-        cellHeight: 292
+        cellHeight: 314
         model: content.page.currentProducts
         cacheBuffer: 300
         // Whether the user has scrolled away from the top; until then the top stays in view.
         property bool leftTop: false
 
         function settleTop() {
-            if (leftTop)
+            if (leftTop) {
                 returnToBounds()
-            else
-                positionViewAtBeginning()
+            } else {
+                cancelFlick()
+                contentY = originY
+            }
         }
 
         onMovementEnded: leftTop = !atYBeginning
