@@ -18,6 +18,7 @@ from pathlib import Path
 from test_devservice import post, signed_headers, start_service, stop_service
 
 API = "/api/pintuan"
+JOIN_INTERVAL = 600
 _phones = itertools.count(1)
 
 
@@ -78,7 +79,9 @@ class PurchaseServiceTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls) -> None:
         cls.tmp = tempfile.TemporaryDirectory()
-        cls.proc, cls.port, cls.log_path = start_service(Path(cls.tmp.name), "--sms-interval", "0")
+        # Simulated members only when a test moves a team's clock on (age-team).
+        cls.proc, cls.port, cls.log_path = start_service(Path(cls.tmp.name), "--sms-interval", "0",
+                                                         "--join-interval", str(JOIN_INTERVAL))
         status, _, raw = post(cls.port, API + "/purchase/entry", b"{}")
         cls.entry_bytes, cls.entry = len(raw), json.loads(raw)["data"]
 
@@ -311,6 +314,49 @@ class PurchaseServiceTest(unittest.TestCase):
         buyer.refused("not a team leader", "/leader/create", product_id=price["product_id"], **option)
         buyer.refused("team not found", "/group/detail", team_code="ZZZZZZ")
         buyer.refused("team not found", "/leader/join/order/create", team_code="ZZZZZZ", package_name=game)
+
+    def test_simulated_members_fill_teams_and_a_late_code_arrives(self) -> None:
+        u, leader, buyer = self.shopper(), self.shopper("13800138000", "nimbra123"), self.shopper()
+
+        def age(team_id: int, intervals: float) -> dict:
+            return u.dev("/__test/pintuan/age-team", {"team_id": team_id, "seconds": int(intervals * JOIN_INTERVAL)})
+
+        # An automatic team with one real member fills up, one simulated member per interval, and forms.
+        order = u.ok("/order/group/create", **self.group_product("5_guofu_5"), package_name=self.games(1)[0])["order"]
+        team_id = u.dev("/__dev/pay", {"order_id": order["order_id"]})["data"]["order"]["group"]["team_id"]
+        self.assertEqual(age(team_id, 2.5)["data"]["team"]["paid_member_count"], 3)
+        team = u.ok("/group/detail", order_id=order["order_id"])["team"]
+        self.assertEqual((team["paid_member_count"], team["group_status"]), (3, "forming"))
+        age(team_id, 10)
+        team = u.ok("/group/detail", team_id=team_id)["team"]
+        self.assertEqual((team["paid_member_count"], team["group_status"]), (5, "formed"))
+        self.assertEqual(len({m["package_name"] for m in team["members"]}), 5)
+
+        # A leader's new team keeps its last seat for a real buyer.
+        entry = leader.ok("/leader/entry")
+        option = {"node_type_id": 3, "country_id": 2, "member_count": 5}
+        opened = leader.ok("/leader/create", product_id=entry["price_map"]["3_hanfu_5"]["product_id"], **option)["team"]
+        age(opened["team_id"], 10)
+        team = buyer.ok("/group/detail", team_code=opened["team_code"])["team"]
+        self.assertEqual((team["paid_member_count"], team["remaining_slots"], team["group_status"]), (4, 1, "forming"))
+        game = next(g["package_name"] for g in team["available_games"] if g["available"])
+        seat = buyer.ok("/leader/join/order/create", team_code=opened["team_code"], package_name=game)["order"]
+        buyer.dev("/__dev/pay", {"order_id": seat["order_id"]})
+        self.assertEqual(leader.ok("/leader/teams", page=1, page_size=1)["items"][0]["group_status"], "formed")
+
+        # The second seed account's leader-team seat: no code until a few seconds after the first lookup.
+        member = self.shopper("13600136000", "nimbra246")
+        self.assertEqual(member.membership()["vip_type"], "group")
+        held = member.ok("/orders", page=1, page_size=20)["items"]
+        self.assertEqual([(o["team_type"], o["team_code"], o["group"]["team_code"]) for o in held],
+                         [("leader", "", "")])
+        late = member.ok("/group/detail", order_id=held[0]["order_id"])
+        self.assertEqual((late["team_code"], late["team"]["team_code"], late["team"]["invite_link"]), ("", "", ""))
+        u.dev("/__test/pintuan/age-team", {"team_id": late["team_id"], "seconds": 5})
+        code = member.ok("/group/detail", team_id=late["team_id"])["team"]["team_code"]
+        self.assertRegex(code, r"^[A-Z2-9]{6}$")
+        self.assertEqual(member.ok("/orders", page=1, page_size=1)["items"][0]["team_code"], code)
+        self.assertEqual(buyer.ok("/group/detail", team_code=code.lower())["team_id"], late["team_id"])
 
     def test_refusals(self) -> None:
         u, other = self.shopper(), self.shopper()

@@ -1,6 +1,7 @@
 // The membership page against the real purchase client and state store and the dev service: orders of
 // the three modes, the payment dialog's QR code read back from its rendered image, the status poll,
-// cancellation and the purchase history.
+// cancellation and the purchase history; a team leader's team joined by another account, and a group
+// followed until it forms.
 #include "devserviceprocess.h"
 #include "windowscript.h"
 #include "wiredbackend.h"
@@ -63,9 +64,10 @@ struct Page : WiredBackend
 
     ~Page() { delete view; }
 
-    bool signIn()
+    bool signIn(const QString &phone = QStringLiteral("13800138000"),
+                const QString &password = QStringLiteral("nimbra123"))
     {
-        auth->loginPassword(QStringLiteral("13800138000"), QStringLiteral("nimbra123"));
+        auth->loginPassword(phone, password);
         return QTest::qWaitFor(
             [this] { return isTrue(QStringLiteral("loggedIn && preparedProducts.length > 0 && !loading")); },
             10000);
@@ -73,6 +75,12 @@ struct Page : WiredBackend
 
     QVariant eval(const QString &expression) const { return windowscript::evaluate(view, expression); }
     bool isTrue(const QString &expression) const { return eval(expression).toBool(); }
+    // Whether an item with this text is shown inside the shown item of the given name.
+    bool shows(const QString &name, const QString &text) const
+    {
+        QQuickItem *item = find(name);
+        return item && find(text, item);
+    }
     // Runs a script, then lets the page's next-turn work (default selections, traces) happen.
     void run(const QString &script)
     {
@@ -184,7 +192,8 @@ private slots:
         QSettings().clear();
         if (QStandardPaths::findExecutable(QStringLiteral("zbarimg")).isEmpty())
             QSKIP("zbarimg (Debian package zbar-tools) is not installed");
-        m_service = std::make_unique<DevServiceProcess>();
+        // Simulated members join only when a test moves a team's clock on.
+        m_service = std::make_unique<DevServiceProcess>(QStringList{"--join-interval", "600"});
         QVERIFY(m_service->isRunning());
     }
     void init()
@@ -377,6 +386,92 @@ private slots:
         tick(start + 3);
         QCOMPARE(p.eval(QStringLiteral("paymentRemainingSeconds")).toInt(), 297);
         QCOMPARE(p.sent(QStringLiteral("pay_status")), before + 1);
+    }
+
+    // A leader opens a team in the leader centre; another account looks its code up in lower case,
+    // buys a seat for a game through the QR payment, and the leader's teams show the new member.
+    void leaderTeamSeatBoughtByAnotherAccount()
+    {
+        Page &leader = page();
+        QTRY_VERIFY_WITH_TIMEOUT(leader.isTrue(QStringLiteral("dataStore.leaderEntry.is_leader === true")),
+                                 5000);
+        leader.run(QStringLiteral("selectMode('group'); groupMethod = 'leader'"));
+        QVERIFY(leader.click(QStringLiteral("团长中心")));
+        QTRY_VERIFY(!leader.isTrue(QStringLiteral("loading"))); // the button waits for the teams reload
+        QVERIFY(leader.click(QStringLiteral("createTeamButton")));
+        QTRY_VERIFY_WITH_TIMEOUT(leader.toasted(QStringLiteral("团长团创建成功")), 5000);
+        const QString code = leader.eval(QStringLiteral("dataStore.leaderTeamDetail.team_code")).toString();
+        const QString row = QStringLiteral("leaderTeam ") + code;
+        QTRY_VERIFY_WITH_TIMEOUT(leader.shows(row, QStringLiteral("0/5 人")), 5000);
+
+        Page member(m_service->baseUrl());
+        QVERIFY(member.signIn(QStringLiteral("13900139000"), QStringLiteral("nimbra456")));
+        member.run(QStringLiteral("selectMode('group'); groupMethod = 'leader'"));
+        QQuickItem *input = member.find(QStringLiteral("codeInput"));
+        QVERIFY(input);
+        input->forceActiveFocus();
+        for (const QChar c : code.toLower())
+            QTest::keyClick(&member.window, c.toLatin1());
+        QVERIFY(member.click(QStringLiteral("queryButton")));
+        QTRY_VERIFY_WITH_TIMEOUT(member.isTrue(QStringLiteral("leaderTeam.team_code === '%1'").arg(code)),
+                                 5000);
+        QCOMPARE(member.eval(QStringLiteral("leaderTeamCode")).toString(), code);
+        QVERIFY(member.shows(QStringLiteral("leaderJoinPanel"), QStringLiteral("复制团码 ") + code));
+        member.run(
+            QStringLiteral("leaderGameId = leaderTeam.available_games.find(g => g.available).package_name"));
+        const double price = member.eval(QStringLiteral("selectedPrice()")).toDouble();
+        QVERIFY(price > 0);
+
+        QVERIFY(member.payAndWaitForDialog());
+        QCOMPARE(member.created->at(0).at(0).toString(), QStringLiteral("leader_join"));
+        const QVariantMap order = member.created->at(0).at(1).toMap();
+        QCOMPARE(order.value(QStringLiteral("team_code")).toString(), code);
+        QCOMPARE(order.value(QStringLiteral("pay_amount")).toDouble(), price);
+        QCOMPARE(member.decodeShownQrCode(), member.paymentReady->at(0).at(1).toString());
+        m_service->post(QStringLiteral("/__dev/pay"),
+                        QJsonObject{{"order_id", order.value(QStringLiteral("order_id")).toLongLong()}});
+        QTRY_VERIFY_WITH_TIMEOUT(!member.isTrue(QStringLiteral("paymentOpened")), 6000);
+        QVERIFY(member.toasted(QStringLiteral("支付成功，正在刷新拼团状态")));
+        QCOMPARE(member.warnings, QStringList());
+
+        // Opening the centre again asks for the leader's teams.
+        leader.run(QStringLiteral("leaderOpened = false"));
+        QVERIFY(leader.click(QStringLiteral("团长中心")));
+        QVERIFY(leader.click(QStringLiteral("我的开团")));
+        QTRY_VERIFY_WITH_TIMEOUT(leader.shows(row, QStringLiteral("1/5 人")), 5000);
+    }
+
+    // A paid normal group order is followed in "我的拼团": its team fills up (the service's simulated
+    // members, moved on by the test) and the refreshed detail shows it formed.
+    void groupOrderFollowedUntilFormed()
+    {
+        Page &p = page();
+        p.run(QStringLiteral("selectMode('group')"));
+        p.run(QStringLiteral(
+            "selectTeamSize(5); selectGroupIpType('datacenter'); selectGame('com.valve.cs2')"));
+        // A plan without a forming team of the service's own: the order opens a new one.
+        p.run(QStringLiteral("selectPlan(currentProducts.findIndex(p => p.product_key === '1_rifu_5'))"));
+        QVERIFY(p.payAndWaitForDialog());
+        const qint64 id = p.eval(QStringLiteral("paymentOrderId")).toLongLong();
+        m_service->post(QStringLiteral("/__dev/pay"), QJsonObject{{"order_id", id}});
+        QTRY_VERIFY_WITH_TIMEOUT(p.isTrue(QStringLiteral("groupDetailOpened && !groupDetailLoading")), 6000);
+        QCOMPARE(p.eval(QStringLiteral("groupDetailOrderId")).toLongLong(), id);
+
+        p.run(QStringLiteral("groupDetailOpened = false"));
+        QVERIFY(p.click(QStringLiteral("我的拼团")));
+        QTRY_VERIFY_WITH_TIMEOUT(p.isTrue(QStringLiteral("groupDetailOpened && !groupDetailLoading")), 5000);
+        const int teamId = p.eval(QStringLiteral("currentGroup.team.team_id")).toInt();
+        const int paid = p.eval(QStringLiteral("currentGroup.team.paid_member_count")).toInt();
+        QVERIFY(teamId > 0 && paid > 0 && paid < 5);
+        QVERIFY(p.shows(QStringLiteral("groupDetail"), QStringLiteral("%1 / 5 人").arg(paid)));
+        QVERIFY(p.shows(QStringLiteral("groupDetail"), QStringLiteral("组团中")));
+
+        m_service->post(QStringLiteral("/__test/pintuan/age-team"),
+                        QJsonObject{{"team_id", teamId}, {"seconds", 6000}});
+        QVERIFY(p.click(QStringLiteral("refreshButton")));
+        QTRY_VERIFY_WITH_TIMEOUT(p.shows(QStringLiteral("groupDetail"), QStringLiteral("5 / 5 人")), 5000);
+        QVERIFY(p.shows(QStringLiteral("groupDetail"), QStringLiteral("已成团")));
+        QCOMPARE(p.eval(QStringLiteral("groupDetailOrderId")).toLongLong(), id);
     }
 };
 

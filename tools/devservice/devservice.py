@@ -20,7 +20,7 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 
-from nimbra_dev import accounts  # noqa: E402
+from nimbra_dev import accounts, purchase  # noqa: E402
 from nimbra_dev.server import DEFAULT_SKEW_SECONDS, make_server  # noqa: E402
 
 
@@ -59,6 +59,13 @@ def parse_args(argv: list[str] | None) -> argparse.Namespace:
         default=accounts.DEFAULT_TOKEN_TTL,
         help="seconds a sign-in token can be refreshed (default: %(default)g, 30 days)",
     )
+    parser.add_argument(
+        "--join-interval",
+        type=float,
+        default=purchase.DEFAULT_JOIN_INTERVAL,
+        help="seconds between simulated members joining a team a real account is in; 0: none "
+        "(default: %(default)g)",
+    )
     args = parser.parse_args(argv)
     if not 0 <= args.port <= 65535:
         parser.error("--port must be 0..65535")
@@ -68,6 +75,8 @@ def parse_args(argv: list[str] | None) -> argparse.Namespace:
         parser.error("--sms-interval must be a non-negative number")
     if not all(math.isfinite(v) and v > 0 for v in (args.sms_code_ttl, args.token_ttl)):
         parser.error("--sms-code-ttl and --token-ttl must be positive numbers")
+    if not (math.isfinite(args.join_interval) and args.join_interval >= 0):
+        parser.error("--join-interval must be a non-negative number")
     if args.path_prefix and not args.path_prefix.startswith("/"):
         parser.error("--path-prefix must start with '/'")
     return args
@@ -101,6 +110,7 @@ def main(argv: list[str] | None = None) -> int:
             accounts.OPTION_SMS_INTERVAL: args.sms_interval,
             accounts.OPTION_SMS_CODE_TTL: args.sms_code_ttl,
             accounts.OPTION_TOKEN_TTL: args.token_ttl,
+            purchase.OPTION_JOIN_INTERVAL: args.join_interval,
         },
     )
 

@@ -1,5 +1,6 @@
 import QtQuick
 import "../Fonts.js" as Fonts
+import "RechargeLogic.js" as Logic
 
 // What the membership page shows under its overlays: one scrolling grid of plan cards whose header
 // holds the summary, the mode tabs and the options of the chosen mode, and the bottom bar. Cards are
@@ -88,12 +89,21 @@ Item {
                 page: content.page
             }
 
-            // The team leader's join panel comes here with the group features.
-            Item {
-                objectName: "leaderPanelSlot"
+            LeaderJoinPanel {
+                objectName: "leaderJoinPanel"
                 visible: content.page.leaderMethod
                 width: parent.width
-                height: childrenRect.height
+                themeSource: content.page
+                team: content.page.leaderTeam
+                availableGames: Logic.listValue(content.page.leaderTeam, ["available_games", "games"])
+                teamCode: content.page.leaderTeamCode
+                selectedGameId: content.page.leaderGameId
+                apiBusy: content.page.loading
+                onQueryRequested: code => content.page.groupFlow.queryLeaderTeam(code)
+                onLeaderCenterRequested: content.page.openLeaderCenter()
+                onGameSelected: gameId => content.page.leaderGameId = gameId
+                onCopyRequested: (kind, value) => content.page.groupFlow.copyFromPanel(kind, value)
+                onLeaveRequested: content.page.toast("退出当前团功能暂未开放", true)
             }
 
             Row {

@@ -29,6 +29,7 @@ Item {
     property color edge: lightMode ? "#82ffffff" : "#48ffffff"
     // The shell's menus read the theme flag under this name.
     readonly property bool dawn: lightMode
+    readonly property alias groupFlow: groups
 
     readonly property var entry: dataStore ? dataStore.purchaseEntry : ({})
     readonly property var membership: dataStore ? dataStore.membership : ({})
@@ -326,25 +327,25 @@ Item {
         payment.continueOrder(order)
     }
 
-    // Group buying and team leaders: filled in with the group features.
+    // Group buying and team leaders: GroupFlow runs them.
     function leaderTeamPrice() {
-        return 0
+        return groups.leaderTeamPrice()
     }
 
     function createLeaderSeatOrder() {
-        trace("[Recharge] 团长团席位下单暂未开放")
+        groups.createLeaderSeatOrder()
     }
 
     function refreshGroupDetail(order) {
-        trace("[Recharge] 拼团详情刷新 order=" + Logic.orderId(order))
+        groups.refreshGroupDetail(order)
     }
 
     function openMyGroups() {
-        trace("[Recharge] 我的拼团")
+        groups.openMyGroups()
     }
 
     function openLeaderCenter() {
-        trace("[Recharge] 团长中心")
+        groups.openLeaderCenter()
     }
 
     // Failures the payment flow does not take are the page's: a toast, and the text of an empty plan list.
@@ -394,6 +395,14 @@ Item {
         anchors.fill: parent
         page: view
         visible: view.ordersOpened
+    }
+
+    GroupFlow {
+        id: groups
+
+        objectName: "groupFlow"
+        anchors.fill: parent
+        page: view
     }
 
     RechargePaymentDialog {

@@ -163,6 +163,8 @@ class Accounts:
         ready.vip_num, ready.vip_type, ready.vip_expire_at = 1024, "shared", int(now) + 30 * DAY
         self.create("13900139000", "nimbra456", points=300, user_id=10002)
         self.create("13700137000", "nimbra789", points=0, user_id=10003).disabled = True
+        member = self.create("13600136000", "nimbra246", points=500, user_id=10004)
+        member.vip_num, member.vip_type, member.vip_expire_at = 1023, "group", int(now) + 20 * DAY
 
     def take_code(self, phone: str, scene: str, code: str, now: float) -> None:
         """Use the code up, or raise "verify failed"."""

@@ -11,16 +11,25 @@ settles it first.
 Normal group orders are put into an automatic team when they are paid (one
 seat per game in a team); a team leader's team is joined by buying a seat, and
 the pending seat order holds its game until it is paid, cancelled or expired.
+
+Teams a real account takes part in (a team a leader opened, a team holding a
+paid seat) are joined by simulated members, one every --join-interval seconds,
+so the client's group views have progress to show: an automatic team fills up
+and forms, a leader team keeps its last seat for a real buyer. The seed account
+13600136000 holds a seat in a leader team whose code is issued only a few
+seconds after its first group-detail lookup, as a service that assigns codes
+asynchronously would.
 """
 
 from __future__ import annotations
 
+import itertools
 import math
 import secrets
 import string
 import time
 from dataclasses import dataclass, field
-from typing import Any
+from typing import Any, Callable
 
 from . import accounts, signing
 from .server import (
@@ -44,6 +53,9 @@ DAY = 86400
 PAGE_MAX = 100_000
 PAGE_SIZE_MAX = 50
 CODE_FORBIDDEN = 403
+OPTION_JOIN_INTERVAL = "join_interval"
+DEFAULT_JOIN_INTERVAL = 20.0
+CODE_DELAY = 5
 
 # The client's payment dialog turns a pc-pay refusal containing this text into a
 # status query, so it is the one refusal worded in Chinese.
@@ -136,6 +148,7 @@ NODE_TEXT = {
 SOLD_OUT = {("residential", "vn-sgn"), ("mobile", "th-bkk")}
 TEAM_SIZES = (5, 10)
 LEADER_DISCOUNT = 2.0
+SECOND_MEMBER = 10004  # accounts.py seeds it with a group membership
 
 SHARED_PLANS = (  # product_id, name, days, price, origin price, flag
     (101, "共享会员 · 周卡", 7, 9.9, 15, ""), (102, "共享会员 · 月卡", 30, 30, 45, "热销"),
@@ -454,6 +467,10 @@ class Team:
     games: tuple[str, ...] = ()  # packages a leader team offers
     formed_at: int | None = None
     order_ids: list[int] = field(default_factory=list)
+    joins_from: float | None = None  # simulated members join from then on; None: never
+    simulated: int = 0
+    code_delayed: bool = False  # the code is issued CODE_DELAY s after the first detail lookup
+    code_at: float | None = None
 
 
 class Purchases:
@@ -469,6 +486,9 @@ class Purchases:
         self.withdrawn: set[int] = set()
         self.next_order_id = 26_000_001
         self.next_team_id = 7001
+        self.join_interval = DEFAULT_JOIN_INTERVAL
+        self.fake_users = iter(range(21001, 30000))
+        self.fake_names = itertools.cycle(FAKE_MEMBERS)
 
     def add_order(self, user_id: int, nickname: str, kind: str, product: Product, now: int, *,
                   game: dict[str, Any] | None = None, team: Team | None = None) -> Order:
@@ -501,12 +521,47 @@ class Purchases:
         return order
 
     def team_orders(self, team: Team, now: float) -> list[Order]:
+        self.simulate_joins(team, now)
         return [self.settle(self.orders[i], now) for i in team.order_ids]
 
     def team_state(self, team: Team, now: float) -> str:
+        self.simulate_joins(team, now)
         if team.formed_at is not None:
             return "formed"
         return "expired" if now >= team.expire_at else "forming"
+
+    def simulate_joins(self, team: Team, now: float) -> None:
+        """Adds the simulated members due by now: each takes a game nobody in the team holds."""
+        if team.joins_from is None or self.join_interval <= 0:
+            return
+        due = int((now - team.joins_from) // self.join_interval)
+        while team.simulated < due and team.formed_at is None:
+            at = int(team.joins_from + (team.simulated + 1) * self.join_interval)
+            if at >= team.expire_at:
+                return
+            orders = [self.settle(self.orders[i], at) for i in team.order_ids]
+            held = [o for o in orders if o.status in ("paid", "pending")]
+            spare = 1 if team.team_type == "leader" else 0
+            taken = {o.game["package_name"] for o in held if o.game}
+            games = [g for g in (team.games or self.catalog.games) if g not in taken]
+            if len(held) + spare >= team.product.member_count or not games:
+                return
+            kind = "leader_join" if team.team_type == "leader" else "group"
+            order = self.add_order(next(self.fake_users), next(self.fake_names), kind, team.product, at,
+                                   game=self.catalog.games[games[0]], team=team)
+            order.status, order.paid_at = "paid", at
+            team.simulated += 1
+            if sum(o.status == "paid" for o in orders) + 1 >= team.product.member_count:
+                team.formed_at = at
+
+    def visible_code(self, team: Team, now: float) -> str:
+        if team.code_delayed and (team.code_at is None or now < team.code_at):
+            return ""
+        return team.team_code
+
+    def team_by_code(self, code: str, now: float) -> Team | None:
+        team = self.teams.get(self.codes.get(code.strip().upper(), 0))
+        return team if team is not None and self.visible_code(team, now) else None
 
     def user_orders(self, user_id: int, now: float) -> list[Order]:
         mine = [self.settle(o, now) for o in self.orders.values() if o.user_id == user_id]
@@ -579,6 +634,13 @@ def _seed(store: Purchases, now: int) -> None:
     # Left pending: reads "expired" on first access, as any unpaid order does.
     own("shared", cat.products[105], 3 * DAY, "pending")
 
+    # 13600136000 (10004) holds a seat in another leader's team whose code is still being issued.
+    late = store.add_team("leader", cat.leader_prices["3_rifu_5"], now - 3600, leader=(next(fake), "北岛"),
+                          games=tuple(_games_for(cat, "rifu")))
+    late.code_delayed = True
+    seat(late, cat.games[late.games[0]], 3000)
+    seat(late, cat.games[late.games[1]], 1200, SECOND_MEMBER, "136****6000")
+
 
 def _games_for(cat: Catalog, region_key: str) -> list[str]:
     return [p for p, g in cat.games.items() if any(s["region_key"] == region_key for s in g["servers"])][:24]
@@ -587,6 +649,7 @@ def _games_for(cat: Catalog, region_key: str) -> list[str]:
 def _store(state: State) -> Purchases:
     def make() -> Purchases:
         store = Purchases(_build_catalog())
+        store.join_interval = float(state.options.get(OPTION_JOIN_INTERVAL, DEFAULT_JOIN_INTERVAL))
         _seed(store, int(state.clock()))
         return store
 
@@ -724,8 +787,9 @@ def _order_view(store: Purchases, order: Order, now: int) -> dict[str, Any]:
         else:
             state = store.team_state(team, now)
             paid = sum(o.status == "paid" for o in store.team_orders(team, now))
-            view.update(team_id=team.team_id, group_id=team.team_id, team_code=team.team_code, group_status=state)
-            view["group"] = {"team_id": team.team_id, "group_id": team.team_id, "team_code": team.team_code,
+            code = store.visible_code(team, now)
+            view.update(team_id=team.team_id, group_id=team.team_id, team_code=code, group_status=state)
+            view["group"] = {"team_id": team.team_id, "group_id": team.team_id, "team_code": code,
                              "team_type": team.team_type, "paid_member_count": paid,
                              "member_count": p.member_count, "team_status": state,
                              "waiting_status": "waiting" if state == "forming" else state}
@@ -738,11 +802,12 @@ def _team_view(store: Purchases, team: Team, viewer: int, now: int) -> dict[str,
     paid = sorted((o for o in orders if o.status == "paid"), key=lambda o: (o.paid_at or 0, o.order_id))
     held = [o for o in orders if o.status in ("paid", "pending")]
     state = store.team_state(team, now)
+    code = store.visible_code(team, now)
     region_name = (p.region or {}).get("region_name", "")
     node_name = (p.node_type or {}).get("node_type_name", "")
     name = f"{node_name} · {region_name} · {p.member_count}人团"
     view: dict[str, Any] = {
-        "team_id": team.team_id, "group_id": team.team_id, "team_code": team.team_code,
+        "team_id": team.team_id, "group_id": team.team_id, "team_code": code,
         "team_type": team.team_type, "name": name if team.team_type == "normal" else "团长团 · " + name,
         **(p.node_type or {}), **(p.region or {}),
         "member_count": p.member_count, "capacity": p.member_count,
@@ -762,7 +827,7 @@ def _team_view(store: Purchases, team: Team, viewer: int, now: int) -> dict[str,
         view.update(
             leader={"nickname": team.leader_name}, is_leader=team.leader_id == viewer,
             price=p.price, seat_price=p.price, origin_price=p.origin_price, product_id=p.product_id,
-            invite_link=INVITE_LINK.format(team.team_code),
+            invite_link=INVITE_LINK.format(code) if code else "",
             available_games=[dict(_game_fields(store.catalog.games[pkg]), name=store.catalog.games[pkg]["name"],
                                   available=pkg not in taken and state == "forming") for pkg in team.games],
             join_payload={"team_id": team.team_id, "product_id": p.product_id},
@@ -784,7 +849,7 @@ def _group_reply(store: Purchases, team: Team, viewer: int, now: int,
         mine = [o for o in store.team_orders(team, now) if o.user_id == viewer]
         order = mine[-1] if mine else None
     data = {"team": view, "waiting": _waiting(view), "team_id": team.team_id, "group_id": team.team_id,
-            "team_code": team.team_code, "team_type": team.team_type, "group_status": view["group_status"],
+            "team_code": view["team_code"], "team_type": team.team_type, "group_status": view["group_status"],
             "server_time": now}
     if order is not None:
         data["order"] = _order_view(store, order, now)
@@ -987,7 +1052,8 @@ def cancel(ctx: Context) -> Any:
 # Groups and team leaders
 
 
-def _find_team(store: Purchases, body: dict[str, Any], viewer: int) -> tuple[Team | None, Order | None]:
+def _find_team(store: Purchases, body: dict[str, Any], viewer: int,
+               now: int) -> tuple[Team | None, Order | None]:
     """The team a group-detail query names (by team id, group id, team code or one of the caller's
     orders) and the order it was found by; no team for a group order not yet paid and placed."""
     for name in ("team_id", "group_id"):
@@ -1002,10 +1068,10 @@ def _find_team(store: Purchases, body: dict[str, Any], viewer: int) -> tuple[Tea
         code = body["team_code"]
         if not isinstance(code, str):
             raise bad_request("team_code not a string")
-        team_id = store.codes.get(code.strip().upper())
-        if team_id is None:
+        team = store.team_by_code(code, now)
+        if team is None:
             raise refuse(MSG_TEAM_NOT_FOUND, "unknown team code")
-        return store.teams[team_id], None
+        return team, None
     if body.get("order_id") is not None:
         order_id = _int(body, "order_id")
         order = store.orders.get(order_id)
@@ -1022,7 +1088,10 @@ def group_detail(ctx: Context) -> Any:
     info = _caller(ctx)
     with ctx.state.lock:
         store, now = _store(ctx.state), int(ctx.state.clock())
-        team, order = _find_team(store, ctx.body, info["user_id"])
+        team, order = _find_team(store, ctx.body, info["user_id"], now)
+        if team is not None and team.code_delayed and team.code_at is None:
+            # Both start with the first look, so whoever opens the detail sees them arrive.
+            team.code_at, team.joins_from = now + CODE_DELAY, now
         if team is None:
             view = _order_view(store, order, now)
             text = "支付后自动匹配拼团" if order.status == "pending" else "订单未支付，未加入拼团"
@@ -1064,6 +1133,7 @@ def leader_create(ctx: Context) -> Any:
                          f"product {pid} node type {nt_id} country {country_id} size {size}")
         team = store.add_team("leader", product, now, leader=(info["user_id"], _nickname(info["phone"])),
                               games=tuple(_games_for(store.catalog, region_key)))
+        team.joins_from = now
         ctx.note(f"leader team {team.team_id} created")
         return {"team": _team_view(store, team, info["user_id"], now), "server_time": now}
 
@@ -1085,10 +1155,9 @@ def leader_join(ctx: Context) -> Any:
     with ctx.state.lock:
         store, now = _store(ctx.state), int(ctx.state.clock())
         code = _text(body, "team_code", required=False)
-        team_id = store.codes.get(code.upper()) if code else _int(body, "team_id")
-        team = store.teams.get(team_id) if team_id else None
+        team = store.team_by_code(code, now) if code else store.teams.get(_int(body, "team_id"))
         if team is None or team.team_type != "leader":
-            raise refuse(MSG_TEAM_NOT_FOUND, f"team {code or team_id}")
+            raise refuse(MSG_TEAM_NOT_FOUND, f"team {code or body.get('team_id')}")
         _same(body.get("product_id"), team.product.product_id, "product_id")
         game = _game(store, body)
         state = store.team_state(team, now)
@@ -1145,6 +1214,8 @@ def dev_pay(ctx: Context) -> Any:
         if order.kind == "group":
             team = _place_in_auto_team(store, order, now)
         if team is not None:
+            if team.joins_from is None:
+                team.joins_from = now
             paid = sum(o.status == "paid" for o in store.team_orders(team, now))
             if paid >= team.product.member_count:
                 team.formed_at = now
@@ -1171,19 +1242,41 @@ def product_availability(ctx: Context) -> Any:
         return {"product_id": product_id, "available": available}
 
 
-@routes.post("/__test/pintuan/age-order")
-def age_order(ctx: Context) -> Any:
-    """Moves an order's clock back by ``seconds``, so expiry can be tested without waiting."""
-    order_id = _int(ctx.body, "order_id")
+def _aged(ctx: Context, name: str, table: str,
+          move: Callable[[Purchases, Any, int, int], dict[str, Any]]) -> dict[str, Any]:
+    """Looks up the order or team the body names and lets ``move`` set its clock ``seconds`` back."""
+    item_id = _int(ctx.body, name)
     seconds = ctx.body.get("seconds")
     if not isinstance(seconds, (int, float)) or isinstance(seconds, bool) or not math.isfinite(seconds) \
             or seconds < 0:
         raise bad_request("seconds must be a non-negative number")
     with ctx.state.lock:
         store, now = _store(ctx.state), int(ctx.state.clock())
-        order = store.orders.get(order_id)
-        if order is None:
-            raise refuse("not found", f"order {order_id}", CODE_NOT_FOUND)
-        order.created_at -= int(seconds)
-        order.expire_at -= int(seconds)
-        return {"order": _order_view(store, order, now), "server_time": now}
+        item = getattr(store, table).get(item_id)
+        if item is None:
+            raise refuse("not found", f"{table[:-1]} {item_id}", CODE_NOT_FOUND)
+        return dict(move(store, item, int(seconds), now), server_time=now)
+
+
+@routes.post("/__test/pintuan/age-order")
+def age_order(ctx: Context) -> Any:
+    """Moves an order's clock back by ``seconds``, so expiry can be tested without waiting."""
+    def move(store: Purchases, order: Order, seconds: int, now: int) -> dict[str, Any]:
+        order.created_at -= seconds
+        order.expire_at -= seconds
+        return {"order": _order_view(store, order, now)}
+
+    return _aged(ctx, "order_id", "orders", move)
+
+
+@routes.post("/__test/pintuan/age-team")
+def age_team(ctx: Context) -> Any:
+    """Moves a team's simulated members and its late code ``seconds`` earlier."""
+    def move(store: Purchases, team: Team, seconds: int, now: int) -> dict[str, Any]:
+        if team.joins_from is not None:
+            team.joins_from -= seconds
+        if team.code_at is not None:
+            team.code_at -= seconds
+        return {"team": _team_view(store, team, 0, now)}
+
+    return _aged(ctx, "team_id", "teams", move)

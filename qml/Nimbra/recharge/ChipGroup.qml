@@ -1,0 +1,46 @@
+pragma ComponentBehavior: Bound
+
+import QtQuick
+import "../Fonts.js" as Fonts
+
+// A caption and its choices as chips ({value, text, available}); suffix follows each chip's text.
+Column {
+    id: group
+
+    required property var theme
+    property string caption: ""
+    property var choices: []
+    property string selectedValue: ""
+    property string suffix: ""
+
+    signal chosen(string value)
+
+    spacing: 8
+
+    Text {
+        visible: group.caption !== ""
+        text: group.caption
+        color: group.theme.ink3
+        font.family: Fonts.ui()
+        font.pixelSize: 12
+    }
+
+    Flow {
+        width: parent.width
+        spacing: 8
+
+        Repeater {
+            model: group.choices
+
+            delegate: OptionChip {
+                required property var modelData
+
+                theme: group.theme
+                text: modelData.text + group.suffix
+                selected: modelData.value === group.selectedValue
+                enabled: modelData.available !== false
+                onActivated: group.chosen(modelData.value)
+            }
+        }
+    }
+}

@@ -1,0 +1,202 @@
+pragma ComponentBehavior: Bound
+
+import QtQuick
+import QtQuick.Controls.Basic
+import "../shell"
+import "../Fonts.js" as Fonts
+import "GroupLogic.js" as GroupLogic
+import "RechargeLogic.js" as RechargeLogic
+
+// One group of the group detail: its name and status, identity, progress and line, and its seats.
+Item {
+    id: pane
+
+    required property var theme
+    property var group: ({})
+    property var order: ({})
+    property bool loading: false
+
+    readonly property var team: GroupLogic.detailTeam(group)
+    readonly property var members: GroupLogic.detailMembers(team, order)
+    readonly property var identity: GroupLogic.identity(team, group, order)
+
+    signal refreshRequested()
+
+    Item {
+        id: top
+
+        width: parent.width
+        height: 32
+
+        Row {
+            anchors.verticalCenter: parent.verticalCenter
+            width: parent.width - refreshButton.width - 12
+            spacing: 10
+
+            Text {
+                anchors.verticalCenter: parent.verticalCenter
+                width: Math.min(implicitWidth, parent.width - badge.width - 10)
+                text: RechargeLogic.firstText(pane.team, ["name", "title"]) || "普通拼团详情"
+                color: pane.theme.ink
+                elide: Text.ElideRight
+                font.family: Fonts.ui()
+                font.pixelSize: 16
+                font.bold: true
+            }
+
+            StatusBadge {
+                id: badge
+
+                anchors.verticalCenter: parent.verticalCenter
+                text: GroupLogic.detailStatusText(pane.team, pane.group, pane.order)
+                tint: text === "已成团" ? pane.theme.neon : (text === "组团中" ? pane.theme.primary : pane.theme.ink3)
+            }
+        }
+
+        DialogButton {
+            id: refreshButton
+
+            objectName: "refreshButton"
+            anchors.right: parent.right
+            anchors.verticalCenter: parent.verticalCenter
+            enabled: !pane.loading
+            theme: pane.theme
+            text: pane.loading ? "刷新中…" : "刷新状态"
+            onActivated: pane.refreshRequested()
+        }
+    }
+
+    Row {
+        id: fields
+
+        anchors.top: top.bottom
+        anchors.topMargin: 16
+        width: parent.width
+        spacing: 12
+
+        Repeater {
+            model: [
+                [pane.identity.label, pane.identity.value],
+                ["成团进度", GroupLogic.progressText(GroupLogic.detailCurrent(pane.team, pane.order),
+                                                    GroupLogic.detailTarget(pane.team, pane.order))],
+                ["节点/区服", GroupLogic.nodeText(pane.team)]
+            ]
+
+            delegate: Rectangle {
+                id: box
+
+                required property var modelData
+
+                width: (fields.width - 24) / 3
+                height: 62
+                radius: 12
+                color: Qt.alpha(pane.theme.ink, 0.04)
+                border.width: 1
+                border.color: pane.theme.ink4
+
+                InfoField {
+                    x: 14
+                    anchors.verticalCenter: parent.verticalCenter
+                    width: parent.width - 28
+                    theme: pane.theme
+                    caption: box.modelData[0]
+                    value: box.modelData[1]
+                }
+            }
+        }
+    }
+
+    Text {
+        id: seatsHeading
+
+        anchors.top: fields.bottom
+        anchors.topMargin: 20
+        text: "席位与游戏"
+        color: pane.theme.ink3
+        font.family: Fonts.ui()
+        font.pixelSize: 12
+    }
+
+    Text {
+        visible: pane.members.length === 0
+        anchors.top: seatsHeading.bottom
+        anchors.topMargin: 24
+        anchors.horizontalCenter: parent.horizontalCenter
+        text: "等待其他成员加入"
+        color: pane.theme.ink3
+        font.family: Fonts.ui()
+        font.pixelSize: 13
+    }
+
+    BusyIndicator {
+        anchors.left: seatsHeading.right
+        anchors.leftMargin: 8
+        anchors.verticalCenter: seatsHeading.verticalCenter
+        width: 22
+        height: 22
+        running: pane.loading
+        visible: pane.loading
+    }
+
+    ListView {
+        objectName: "memberList"
+        anchors.top: seatsHeading.bottom
+        anchors.topMargin: 10
+        anchors.bottom: parent.bottom
+        width: parent.width
+        clip: true
+        spacing: 6
+        boundsBehavior: Flickable.StopAtBounds
+        model: pane.members
+        ScrollBar.vertical: ScrollBar {}
+
+        delegate: Rectangle {
+            id: member
+
+            required property var modelData
+            required property int index
+
+            width: ListView.view.width
+            height: 40
+            radius: 10
+            color: Qt.alpha(pane.theme.ink, 0.04)
+
+            Text {
+                id: seatNumber
+
+                x: 12
+                anchors.verticalCenter: parent.verticalCenter
+                text: (member.index < 9 ? "0" : "") + (member.index + 1)
+                color: pane.theme.primary
+                font.family: Fonts.latin()
+                font.pixelSize: 13
+                font.bold: true
+            }
+
+            Text {
+                anchors.left: seatNumber.right
+                anchors.leftMargin: 12
+                anchors.right: status.left
+                anchors.rightMargin: 12
+                anchors.verticalCenter: parent.verticalCenter
+                text: GroupLogic.memberLine(member.modelData)
+                color: pane.theme.ink
+                elide: Text.ElideRight
+                font.family: Fonts.ui()
+                font.pixelSize: 13
+            }
+
+            Text {
+                id: status
+
+                anchors.right: parent.right
+                anchors.rightMargin: 12
+                anchors.verticalCenter: parent.verticalCenter
+                text: GroupLogic.memberStatus(member.modelData)
+                color: text === "已支付" ? pane.theme.neon : pane.theme.ink2
+                font.family: Fonts.ui()
+                font.pixelSize: 12
+            }
+        }
+    }
+}

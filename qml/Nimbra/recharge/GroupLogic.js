@@ -1,0 +1,438 @@
+.pragma library
+.import "RechargeLogic.js" as RechargeLogic
+
+// Pure rules of group buying: team codes, seat and team payloads, which group a detail query names,
+// and the counts and texts of the join panel, the leader centre and the group detail. The service
+// names these fields loosely, so every reader tolerates missing, null or mistyped members.
+
+const isMap = RechargeLogic.isMap
+const list = RechargeLogic.asList
+const text = RechargeLogic.textOf
+const firstText = RechargeLogic.firstText
+const firstPositive = RechargeLogic.firstPositive
+
+function num(value) {
+    return RechargeLogic.number(value, 0)
+}
+
+function firstChar(value) {
+    const chars = Array.from(text(value))
+    return chars.length > 0 ? chars[0] : ""
+}
+
+// Local "yyyy-MM-dd hh:mm"; "—" when the service gave no time.
+function displayTime(unixSeconds) {
+    const seconds = num(unixSeconds)
+    if (seconds <= 0)
+        return "—"
+    const d = new Date(seconds * 1000)
+    return RechargeLogic.localDate(seconds) + " " + RechargeLogic.twoDigits(d.getHours()) + ":"
+        + RechargeLogic.twoDigits(d.getMinutes())
+}
+
+// ---------------------------------------------------------------------------
+// Team codes and seats
+
+function normalizedCode(code) {
+    return text(code).toUpperCase()
+}
+
+// The id of the user's own team with this code: the service looks own teams up by id, foreign ones by
+// code. 0 when the code is not one of them.
+function ownTeamId(teams, code) {
+    const wanted = normalizedCode(code)
+    if (wanted === "")
+        return 0
+    const items = list(teams)
+    for (let i = 0; i < items.length; ++i) {
+        if (isMap(items[i]) && normalizedCode(items[i].team_code) === wanted)
+            return Math.max(0, num(items[i].team_id))
+    }
+    return 0
+}
+
+// The looked-up team belongs to the code in the field (a lookup for another code may still be loaded).
+function teamReady(team, code) {
+    return isMap(team) && normalizedCode(team.team_code) !== "" && normalizedCode(team.team_code) === normalizedCode(code)
+}
+
+// The order body of a seat: the team's own join (else order) payload with the code and the game. The
+// game goes by package name only; a game_id from the payload would contradict the chosen game.
+function seatPayload(team, code, gameId) {
+    const t = isMap(team) ? team : {}
+    const source = isMap(t.join_payload) ? t.join_payload : (isMap(t.order_payload) ? t.order_payload : {})
+    const payload = {}
+    for (const key in source)
+        payload[key] = source[key]
+    payload.team_code = code
+    payload.package_name = gameId
+    delete payload.game_id
+    return payload
+}
+
+// The seat price the page shows and expects the order to match.
+function teamPrice(team) {
+    if (!isMap(team))
+        return 0
+    const amount = num(RechargeLogic.orderAmount(team))
+    if (amount > 0)
+        return amount
+    const keys = ["amount", "price", "member_price", "seat_price"]
+    for (let i = 0; i < keys.length; ++i) {
+        const value = team[keys[i]]
+        if (value === undefined || value === null)
+            continue
+        if (isMap(value))
+            return num(value.order_price !== undefined ? value.order_price : value.price)
+        return num(value)
+    }
+    return 0
+}
+
+// ---------------------------------------------------------------------------
+// Leader centre: options, the create payload
+
+const optionValueKeys = ["node_type_id", "region_id", "value", "id", "code", "node_type_key", "region_key", "name"]
+const optionTextKeys = ["node_type_name", "region_name", "label", "name", "title", "code", "id"]
+
+function optionValue(item) {
+    if (!isMap(item))
+        return text(item)
+    for (let i = 0; i < optionValueKeys.length; ++i) {
+        const value = item[optionValueKeys[i]]
+        if (value !== undefined && value !== null)
+            return String(value)
+    }
+    return ""
+}
+
+function optionText(item) {
+    return isMap(item) ? firstText(item, optionTextKeys) : text(item)
+}
+
+function options(items) {
+    return list(items).map(item => ({ value: optionValue(item), text: optionText(item), raw: item }))
+}
+
+function findOption(items, value) {
+    const all = list(items)
+    for (let i = 0; i < all.length; ++i) {
+        if (optionValue(all[i]) === value)
+            return all[i]
+    }
+    return null
+}
+
+function lineRegions(entry, line) {
+    const item = findOption(isMap(entry) ? entry.node_types : [], line)
+    return isMap(item) ? list(item.regions) : []
+}
+
+// The selections after the leader entry changed: a non-leader cannot stay on the create section, a
+// line or region that is no longer offered falls back to the first one, an unset size to the first.
+function entrySelection(entry, current) {
+    const e = isMap(entry) ? entry : {}
+    const c = isMap(current) ? current : {}
+    const lines = list(e.node_types)
+    const line = findOption(lines, text(c.line)) ? text(c.line) : (lines.length > 0 ? optionValue(lines[0]) : "")
+    const regions = lineRegions(e, line)
+    const region = findOption(regions, text(c.region)) ? text(c.region)
+                                                       : (regions.length > 0 ? optionValue(regions[0]) : "")
+    const sizes = list(e.member_counts)
+    const size = num(c.size) > 0 ? num(c.size) : (sizes.length > 0 ? num(optionValue(sizes[0])) : 0)
+    const section = e.is_leader !== true && text(c.section) === "create" ? "join" : text(c.section)
+    return { section: section, line: line, region: region, size: size }
+}
+
+function priceKey(nodeTypeId, regionKey, size) {
+    return num(nodeTypeId) + "_" + text(regionKey) + "_" + num(size)
+}
+
+// The create-team body for the chosen line, region and size, or null when the combination has no
+// purchasable price item.
+function createTeamPayload(entry, line, region, size) {
+    const e = isMap(entry) ? entry : {}
+    const lineItem = findOption(e.node_types, line)
+    const regionItem = findOption(lineRegions(e, line), region)
+    if (!isMap(lineItem) || !isMap(regionItem) || num(size) <= 0)
+        return null
+    const prices = isMap(e.price_map) ? e.price_map : {}
+    const item = prices[priceKey(lineItem.node_type_id, regionItem.region_key, size)]
+    if (!isMap(item) || num(item.product_id) <= 0)
+        return null
+    return { product_id: num(item.product_id), node_type_id: num(lineItem.node_type_id),
+             country_id: num(regionItem.region_id), member_count: num(size) }
+}
+
+// ---------------------------------------------------------------------------
+// Team readings (join panel and leader centre)
+
+// Games of a team as choices; textKeys differ between the join panel's box and the centre's chips.
+function gameChoices(games, textKeys) {
+    const result = []
+    const items = list(games)
+    for (let i = 0; i < items.length; ++i) {
+        const g = items[i]
+        if (!isMap(g)) {
+            if (text(g) !== "")
+                result.push({ value: text(g), text: text(g), available: true })
+            continue
+        }
+        const value = firstText(g, ["package_name", "game_id", "id", "value"])
+        if (value !== "")
+            result.push({ value: value, text: firstText(g, textKeys) || "游戏", available: g.available !== false })
+    }
+    return result
+}
+
+function paidCount(team) {
+    const t = isMap(team) ? team : {}
+    const paid = num(t.paid_member_count)
+    return paid > 0 ? paid : list(t.members).length
+}
+
+function teamSize(team) {
+    const t = isMap(team) ? team : {}
+    return firstPositive(t, ["member_count", "capacity"]) || 5
+}
+
+function teamHeading(team) {
+    const t = isMap(team) ? team : {}
+    return "拼团详情 · " + (firstText(t, ["node_type_name", "node_type_key"]) || "拼团") + " · " + teamSize(t) + "人团"
+}
+
+function lineText(team) {
+    const t = isMap(team) ? team : {}
+    const parts = [text(t.region_name), firstText(t, ["node_type_name", "node_type_key"])].filter(s => s !== "")
+    return parts.length > 0 ? parts.join(" · ") : "—"
+}
+
+// The join panel's member slots: at least 5, as many as the team has seats or members, at most 10.
+function memberSlots(team) {
+    const t = isMap(team) ? team : {}
+    const members = list(t.members)
+    const total = Math.min(10, Math.max(5, firstPositive(t, ["member_count", "capacity"]), members.length))
+    const slots = []
+    for (let i = 0; i < total; ++i) {
+        const m = i < members.length && isMap(members[i]) ? members[i] : null
+        if (!m) {
+            slots.push({ filled: false, initial: "", name: "空位 · 等待加入", detail: "" })
+            continue
+        }
+        const hasGame = firstText(m, ["package_name", "game_name", "game_title", "game_id"]) !== ""
+        slots.push({ filled: true, initial: firstChar(firstText(m, ["nickname", "name", "user_name"])) || "员",
+                     name: text(m.nickname) || "团员", detail: hasGame ? "已选游戏" : "待选择" })
+    }
+    return slots
+}
+
+// Ten seats of the strip: the user's own first once a game is chosen, then the paid members'.
+function seatStates(paid, gameChosen) {
+    const states = []
+    for (let i = 0; i < 10; ++i) {
+        if (i === 0 && gameChosen)
+            states.push("mine")
+        else
+            states.push(i >= 1 && i <= num(paid) ? "taken" : "free")
+    }
+    return states
+}
+
+function teamCurrent(team) {
+    const t = isMap(team) ? team : {}
+    return firstPositive(t, ["paid_member_count", "current_members", "joined_count"]) || list(t.members).length
+}
+
+function teamTarget(team) {
+    return firstPositive(isMap(team) ? team : {}, ["member_count", "capacity", "max_members", "required_members"])
+}
+
+const leaderStatusNames = [
+    [["forming", "waiting", "pending"], "组团中"],
+    [["formed", "active", "success", "completed"], "已成团"],
+    [["expired"], "已过期"],
+    [["failed", "failure"], "成团失败"],
+    [["closed", "cancelled", "canceled"], "已关闭"]
+]
+
+const detailStatusNames = [
+    [["forming", "waiting"], "组团中"],
+    [["formed", "active", "completed"], "已成团"],
+    [["expired", "closed"], "已结束"]
+]
+
+function statusName(raw, names) {
+    const key = raw.toLowerCase()
+    for (let i = 0; i < names.length; ++i) {
+        if (names[i][0].indexOf(key) >= 0)
+            return names[i][1]
+    }
+    return key
+}
+
+function teamStatusText(team) {
+    const t = isMap(team) ? team : {}
+    return statusName(firstText(t, ["status_label", "status_text", "group_status", "status"]) || "forming",
+                      leaderStatusNames)
+}
+
+// ---------------------------------------------------------------------------
+// Group detail (normal group orders)
+
+function orderGroup(order) {
+    if (!isMap(order))
+        return {}
+    return isMap(order.group) ? order.group : (isMap(order.team) ? order.team : {})
+}
+
+// What the service is asked for: the most specific key the order carries.
+function groupQuery(order, orderId) {
+    const o = isMap(order) ? order : {}
+    const g = orderGroup(o)
+    const teamId = num(o.team_id) > 0 ? num(o.team_id) : num(g.team_id)
+    if (teamId > 0)
+        return { team_id: teamId }
+    const groupId = [o.group_id, g.group_id, g.id].map(num).find(n => n > 0)
+    if (groupId !== undefined)
+        return { group_id: groupId }
+    const code = text(o.team_code) || text(g.team_code)
+    if (code !== "")
+        return { team_code: code }
+    return num(orderId) > 0 ? { order_id: num(orderId) } : {}
+}
+
+function findOrder(orders, id) {
+    const items = list(orders)
+    for (let i = 0; i < items.length; ++i) {
+        if (id > 0 && RechargeLogic.orderId(items[i]) === id)
+            return items[i]
+    }
+    return null
+}
+
+// The group order, else the order, with this id; an empty map when neither list has it.
+function selectedOrder(groupOrders, orders, id) {
+    return findOrder(groupOrders, id) || findOrder(orders, id) || {}
+}
+
+// The order the detail selects by itself: the first group order with an id, else the first order.
+function firstOrder(groupOrders, orders) {
+    const candidates = [list(groupOrders), list(orders)]
+    for (let c = 0; c < candidates.length; ++c) {
+        for (let i = 0; i < candidates[c].length; ++i) {
+            if (RechargeLogic.orderId(candidates[c][i]) > 0)
+                return candidates[c][i]
+        }
+    }
+    return null
+}
+
+function detailTeam(group) {
+    if (!isMap(group))
+        return {}
+    return isMap(group.team) && Object.keys(group.team).length > 0 ? group.team : group
+}
+
+const paidOrderStates = ["paid", "pending_activation", "active", "completed"]
+
+function isPaidOrder(order) {
+    if (!isMap(order))
+        return false
+    return text(order.payment_status) === "paid" || paidOrderStates.indexOf(text(order.order_status)) >= 0
+        || paidOrderStates.indexOf(text(order.status)) >= 0
+}
+
+// The members to list: the team's; else, for a paid order the service has not placed yet, the user.
+function detailMembers(team, order) {
+    const members = list(isMap(team) ? team.members : [])
+    if (members.length > 0)
+        return members
+    if (!isPaidOrder(order))
+        return []
+    return [{ nickname: "我", game_name: firstText(order, ["game_name", "game_title", "title", "product_name"])
+                                         || "已选游戏", pay_status: "paid" }]
+}
+
+function detailCurrent(team, order) {
+    const t = isMap(team) ? team : {}
+    const current = firstPositive(t, ["current_members", "joined_count", "member_count_current", "paid_member_count",
+                                      "paid_members"])
+        || num(orderGroup(order).paid_member_count) || detailMembers(t, order).length
+    return isPaidOrder(order) ? Math.max(1, current) : current
+}
+
+function detailTarget(team, order) {
+    return firstPositive(isMap(team) ? team : {}, ["capacity", "max_members", "required_members", "team_size",
+                                                   "member_count"])
+        || Math.max(0, num(orderGroup(order).member_count))
+}
+
+function progressText(current, target) {
+    return target > 0 ? current + " / " + target + " 人" : current + " 人"
+}
+
+function detailStatusText(team, group, order) {
+    const raw = firstText(isMap(team) ? team : {}, ["status_text", "group_status", "status"])
+        || text(isMap(group) ? group.group_status : "")
+        || firstText(orderGroup(order), ["team_status", "waiting_status"]) || "forming"
+    return statusName(raw, detailStatusNames)
+}
+
+function nodeText(team) {
+    return firstText(isMap(team) ? team : {}, ["node_type_name", "node_name", "region_name", "region_key"]) || "—"
+}
+
+function sources(team, group, order) {
+    return [isMap(team) ? team : {}, isMap(group) ? group : {}, isMap(order) ? order : {}, orderGroup(order)]
+}
+
+function teamType(team, group, order) {
+    const all = sources(team, group, order)
+    for (let i = 0; i < all.length; ++i) {
+        const value = text(all[i].team_type)
+        if (value !== "")
+            return value.toLowerCase()
+    }
+    return "normal"
+}
+
+function knownTeamCode(team, group, order) {
+    const all = sources(team, group, order)
+    for (let i = 0; i < all.length; ++i) {
+        const value = text(all[i].team_code)
+        if (value !== "")
+            return value
+    }
+    return ""
+}
+
+// The identity field: a leader team by its code (issued a little after the team), a normal one by id.
+function identity(team, group, order) {
+    if (teamType(team, group, order) === "leader")
+        return { label: "团码", value: knownTeamCode(team, group, order) || "生成中，请刷新" }
+    const id = num(isMap(team) ? team.team_id : 0)
+    return { label: "拼团编号", value: id > 0 ? "#" + id : "—" }
+}
+
+function memberLine(member) {
+    const m = isMap(member) ? member : {}
+    return (text(m.nickname) || "团员") + " · "
+        + (firstText(m, ["name", "title", "game_name", "package_name"]) || "待分配游戏")
+}
+
+function memberStatus(member) {
+    const m = isMap(member) ? member : {}
+    if (text(m.status_text) !== "")
+        return text(m.status_text)
+    if (text(m.pay_status) === "paid")
+        return "已支付"
+    return text(m.status) || "已加入"
+}
+
+// The team-code refresh runs while a selected leader-type group is open, idle and still without a code.
+// s: {opened, orderId, loading, team, group, order}
+function shouldPollCode(s) {
+    if (!isMap(s) || !s.opened || num(s.orderId) <= 0 || s.loading)
+        return false
+    return teamType(s.team, s.group, s.order) === "leader" && knownTeamCode(s.team, s.group, s.order) === ""
+}

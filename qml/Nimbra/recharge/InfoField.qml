@@ -1,0 +1,32 @@
+import QtQuick
+import "../Fonts.js" as Fonts
+
+// A caption over its value.
+Column {
+    id: field
+
+    required property var theme
+    property string caption: ""
+    property string value: ""
+
+    spacing: 4
+
+    Text {
+        width: parent.width
+        text: field.caption
+        color: field.theme.ink3
+        elide: Text.ElideRight
+        font.family: Fonts.ui()
+        font.pixelSize: 12
+    }
+
+    Text {
+        width: parent.width
+        text: field.value
+        color: field.theme.ink
+        elide: Text.ElideRight
+        font.family: Fonts.ui()
+        font.pixelSize: 14
+        font.bold: true
+    }
+}

@@ -1,0 +1,66 @@
+import QtQuick
+import "../shell"
+
+// A dialog of the purchase page: it covers the page with a dimming mask that takes every click, and
+// shows its card in the middle under the shared header. Content goes below the header.
+ThemedScope {
+    id: frame
+
+    property string title: ""
+    property string subtitle: ""
+    property real cardWidth: 760
+    property real cardHeight: 560
+    default property alias content: body.data
+
+    signal closeRequested()
+
+    anchors.fill: parent
+    Accessible.role: Accessible.Dialog
+    Accessible.name: title
+    Keys.onEscapePressed: closeRequested()
+    onVisibleChanged: {
+        if (visible)
+            forceActiveFocus()
+    }
+
+    Rectangle {
+        anchors.fill: parent
+        color: frame.lightMode ? "#52000000" : "#85000000"
+
+        MouseArea {
+            anchors.fill: parent
+            acceptedButtons: Qt.AllButtons
+            onWheel: wheel => wheel.accepted = true
+        }
+    }
+
+    PopupCard {
+        anchors.centerIn: parent
+        width: Math.min(frame.cardWidth, frame.width - 32)
+        height: Math.min(frame.cardHeight, frame.height - 32)
+        theme: frame
+
+        DialogHeader {
+            id: header
+
+            width: parent.width
+            theme: frame
+            title: frame.title
+            subtitle: frame.subtitle
+            onCloseRequested: frame.closeRequested()
+        }
+
+        Item {
+            id: body
+
+            anchors.top: header.bottom
+            anchors.topMargin: 6
+            anchors.bottom: parent.bottom
+            anchors.left: parent.left
+            anchors.right: parent.right
+            anchors.leftMargin: 24
+            anchors.rightMargin: 24
+            anchors.bottomMargin: 20
+        }
+    }
+}

@@ -1,0 +1,28 @@
+import QtQuick
+import "../Fonts.js" as Fonts
+
+// A small status pill.
+Rectangle {
+    id: badge
+
+    property string text: ""
+    property color tint: "#3dffa8"
+
+    implicitWidth: label.implicitWidth + 20
+    implicitHeight: 22
+    radius: 11
+    color: Qt.alpha(tint, 0.16)
+    border.width: 1
+    border.color: Qt.alpha(tint, 0.45)
+
+    Text {
+        id: label
+
+        anchors.centerIn: parent
+        text: badge.text
+        color: badge.tint
+        font.family: Fonts.ui()
+        font.pixelSize: 12
+        font.bold: true
+    }
+}

@@ -1,0 +1,334 @@
+import QtQuick
+import QtTest
+import "qrc:/qt/qml/Nimbra/recharge/GroupLogic.js" as Logic
+
+TestCase {
+    name: "GroupLogic"
+
+    readonly property var ownTeams: [
+        { team_id: 7001, team_code: "K7M2QX" },
+        { team_id: 7002, team_code: " abc234 " },
+        { team_code: "NOID22" }
+    ]
+
+    function test_teamCode_data() {
+        return [
+            { tag: "lower case, blanks", code: "  k7m2qx ", normalized: "K7M2QX", teamId: 7001 },
+            { tag: "own code stored in lower case", code: "ABC234", normalized: "ABC234", teamId: 7002 },
+            { tag: "foreign code", code: "zzzz99", normalized: "ZZZZ99", teamId: 0 },
+            { tag: "own team without id", code: "noid22", normalized: "NOID22", teamId: 0 },
+            { tag: "empty", code: "   ", normalized: "", teamId: 0 },
+            { tag: "null", code: null, normalized: "", teamId: 0 }
+        ]
+    }
+
+    function test_teamCode(row) {
+        compare(Logic.normalizedCode(row.code), row.normalized)
+        compare(Logic.ownTeamId(ownTeams, row.code), row.teamId)
+        compare(Logic.ownTeamId(null, row.code), 0)
+        compare(Logic.teamReady({ team_code: "k7m2qx" }, row.code), row.normalized === "K7M2QX")
+    }
+
+    function test_seatPayload_data() {
+        return [
+            { tag: "join payload with game_id", team: { join_payload: { team_id: 7, product_id: 41001, game_id: 5001 },
+                                                        order_payload: { product_id: 1 } },
+              expected: { team_id: 7, product_id: 41001, team_code: "K7M2QX", package_name: "com.valve.cs2" } },
+            { tag: "order payload", team: { order_payload: { product_id: 9, game_id: 3 } },
+              expected: { product_id: 9, team_code: "K7M2QX", package_name: "com.valve.cs2" } },
+            { tag: "no payload", team: { join_payload: "x" },
+              expected: { team_code: "K7M2QX", package_name: "com.valve.cs2" } },
+            { tag: "no team", team: undefined, expected: { team_code: "K7M2QX", package_name: "com.valve.cs2" } }
+        ]
+    }
+
+    function test_seatPayload(row) {
+        const payload = Logic.seatPayload(row.team, "K7M2QX", "com.valve.cs2")
+        compare(payload, row.expected)
+        verify(!("game_id" in payload))
+        // The team's own record is not changed by the copy.
+        if (row.team && row.team.join_payload && row.team.join_payload.game_id)
+            compare(row.team.join_payload.game_id, 5001)
+    }
+
+    function test_teamPrice_data() {
+        return [
+            { tag: "order amount first", team: { amount: { order_price: 27.9 }, price: 30 }, price: 27.9 },
+            { tag: "price", team: { price: 22.9, seat_price: 21 }, price: 22.9 },
+            { tag: "member price", team: { member_price: "19.9" }, price: 19.9 },
+            { tag: "seat price map", team: { seat_price: { price: 17 } }, price: 17 },
+            { tag: "none", team: { name: "x" }, price: 0 },
+            { tag: "not a map", team: "x", price: 0 }
+        ]
+    }
+
+    function test_teamPrice(row) {
+        compare(Logic.teamPrice(row.team), row.price)
+    }
+
+    readonly property var leaderEntry: ({
+        is_leader: true,
+        node_types: [
+            { node_type_id: 1, node_type_key: "datacenter", node_type_name: "数据中心 IP",
+              regions: [{ region_id: 1, region_key: "guofu", region_name: "国服" }] },
+            { node_type_id: 2, node_type_key: "residential", node_type_name: "原生住宅 IP",
+              regions: [{ region_id: 2, region_key: "hanfu", region_name: "韩服" },
+                        { region_id: 1, region_key: "guofu", region_name: "国服" }] }
+        ],
+        member_counts: [5, 10],
+        price_map: { "2_guofu_5": { product_id: 41009 }, "2_hanfu_5": { product_id: 0 }, "1_guofu_10": {} }
+    })
+
+    function test_createTeamPayload_data() {
+        return [
+            { tag: "2_guofu_5", line: "2", region: "1", size: 5,
+              payload: { product_id: 41009, node_type_id: 2, country_id: 1, member_count: 5 } },
+            { tag: "product id 0", line: "2", region: "2", size: 5, payload: null },
+            { tag: "item without product", line: "1", region: "1", size: 10, payload: null },
+            { tag: "no price item", line: "2", region: "1", size: 10, payload: null },
+            { tag: "region of another line", line: "1", region: "2", size: 5, payload: null },
+            { tag: "no size", line: "2", region: "1", size: 0, payload: null },
+            { tag: "unknown line", line: "9", region: "1", size: 5, payload: null }
+        ]
+    }
+
+    function test_createTeamPayload(row) {
+        compare(Logic.createTeamPayload(leaderEntry, row.line, row.region, row.size), row.payload)
+    }
+
+    function test_entrySelection_data() {
+        return [
+            { tag: "first time", entry: leaderEntry, current: { section: "create", line: "", region: "", size: 0 },
+              expected: { section: "create", line: "1", region: "1", size: 5 } },
+            { tag: "kept", entry: leaderEntry, current: { section: "teams", line: "2", region: "1", size: 10 },
+              expected: { section: "teams", line: "2", region: "1", size: 10 } },
+            { tag: "region gone", entry: leaderEntry, current: { section: "create", line: "1", region: "2", size: 5 },
+              expected: { section: "create", line: "1", region: "1", size: 5 } },
+            { tag: "non-leader", entry: { is_leader: false }, current: { section: "create", line: "2", size: 0 },
+              expected: { section: "join", line: "", region: "", size: 0 } },
+            { tag: "no entry", entry: undefined, current: { section: "join" },
+              expected: { section: "join", line: "", region: "", size: 0 } }
+        ]
+    }
+
+    function test_entrySelection(row) {
+        compare(Logic.entrySelection(row.entry, row.current), row.expected)
+    }
+
+    function test_options() {
+        compare(Logic.options([{ region_id: 3, region_key: "rifu", region_name: "日服" }, 5, { code: "x" }])
+                .map(o => o.value + "=" + o.text), ["3=日服", "5=5", "x=x"])
+    }
+
+    function test_groupQuery_data() {
+        return [
+            { tag: "order id alone", order: { order_id: 26000001 }, id: 26000001, query: { order_id: 26000001 } },
+            { tag: "group team id 7", order: { order_id: 1, group: { team_id: 7, team_code: "AB" } }, id: 1,
+              query: { team_id: 7 } },
+            { tag: "team member", order: { team: { team_id: 8 } }, id: 1, query: { team_id: 8 } },
+            { tag: "own team id first", order: { team_id: 5, group: { team_id: 7 } }, id: 1, query: { team_id: 5 } },
+            { tag: "group id", order: { group_id: 0, group: { team_id: 0, id: 12 } }, id: 1, query: { group_id: 12 } },
+            { tag: "code", order: { group: { team_id: 0, team_code: " K7M2QX " } }, id: 1,
+              query: { team_code: "K7M2QX" } },
+            { tag: "nothing", order: { group: {} }, id: 0, query: {} },
+            { tag: "null order", order: null, id: 3, query: { order_id: 3 } }
+        ]
+    }
+
+    function test_groupQuery(row) {
+        compare(Logic.groupQuery(row.order, row.id), row.query)
+    }
+
+    function test_orderSelection() {
+        const orders = [{ id: 0 }, { order_id: 4 }, { order_id: "5", group_id: 1 }]
+        const groups = [{ order_id: 0 }, { order_id: "5", group_id: 1 }]
+        compare(Logic.selectedOrder(groups, orders, 5), groups[1])
+        compare(Logic.selectedOrder(groups, orders, 4), orders[1])
+        compare(Logic.selectedOrder(groups, orders, 9), {})
+        compare(Logic.selectedOrder(groups, orders, 0), {})
+        compare(Logic.firstOrder(groups, orders), groups[1])
+        compare(Logic.firstOrder([], orders), orders[1])
+        compare(Logic.firstOrder(null, []), null)
+    }
+
+    function members(n, withGames) {
+        const result = []
+        for (let i = 0; i < n; ++i)
+            result.push(withGames ? { nickname: "团员" + i, package_name: "g" + i } : { name: "Kyo" })
+        return result
+    }
+
+    function test_memberSlots_data() {
+        return [
+            { tag: "twelve members", team: { member_count: 10, members: members(12, true) }, slots: 10, filled: 10 },
+            { tag: "empty team of five", team: { capacity: 5 }, slots: 5, filled: 0 },
+            { tag: "no size", team: { members: members(2, true) }, slots: 5, filled: 2 },
+            { tag: "size 8", team: { member_count: 8, members: members(3, false) }, slots: 8, filled: 3 },
+            { tag: "nothing", team: null, slots: 5, filled: 0 }
+        ]
+    }
+
+    function test_memberSlots(row) {
+        const slots = Logic.memberSlots(row.team)
+        compare(slots.length, row.slots)
+        compare(slots.filter(s => s.filled).length, row.filled)
+        if (row.filled < row.slots)
+            compare(slots[row.slots - 1].name, "空位 · 等待加入")
+    }
+
+    function test_memberSlotTexts() {
+        const slots = Logic.memberSlots({ members: [{ nickname: "阿狸不吃鱼", game_name: "CS2" }, { name: "Kyo" }, {}] })
+        compare([slots[0].initial, slots[0].name, slots[0].detail], ["阿", "阿狸不吃鱼", "已选游戏"])
+        compare([slots[1].initial, slots[1].name, slots[1].detail], ["K", "团员", "待选择"])
+        compare(slots[2].initial, "员")
+    }
+
+    function test_seatStates_data() {
+        return [
+            { tag: "game chosen, two paid", paid: 2, chosen: true, expected: "mine taken taken free" },
+            { tag: "no game, two paid", paid: 2, chosen: false, expected: "free taken taken free" },
+            { tag: "none", paid: 0, chosen: true, expected: "mine free free free" },
+            { tag: "full", paid: 12, chosen: false, expected: "free taken taken taken" }
+        ]
+    }
+
+    function test_seatStates(row) {
+        const states = Logic.seatStates(row.paid, row.chosen)
+        compare(states.length, 10)
+        compare(states.slice(0, 4).join(" "), row.expected)
+    }
+
+    function test_counts_data() {
+        return [
+            { tag: "paid count", team: { paid_member_count: 3, current_members: 4, members: members(2, true),
+                                         member_count: 5 }, paid: 3, current: 3, target: 5, size: 5 },
+            { tag: "members when paid is 0", team: { paid_member_count: 0, members: members(2, true), capacity: 10 },
+              paid: 2, current: 2, target: 10, size: 10 },
+            { tag: "current members", team: { current_members: 4, joined_count: 3, max_members: 8 },
+              paid: 0, current: 4, target: 8, size: 5 },
+            { tag: "joined count", team: { joined_count: "3", required_members: 6 }, paid: 0, current: 3, target: 6,
+              size: 5 },
+            { tag: "nothing", team: {}, paid: 0, current: 0, target: 0, size: 5 }
+        ]
+    }
+
+    function test_counts(row) {
+        compare(Logic.paidCount(row.team), row.paid)
+        compare(Logic.teamCurrent(row.team), row.current)
+        compare(Logic.teamTarget(row.team), row.target)
+        compare(Logic.teamSize(row.team), row.size)
+    }
+
+    function test_teamStatus_data() {
+        return [
+            { tag: "default", team: {}, text: "组团中" },
+            { tag: "label first", team: { status_label: "Waiting", status: "formed" }, text: "组团中" },
+            { tag: "pending", team: { status_text: "PENDING" }, text: "组团中" },
+            { tag: "success", team: { group_status: "success" }, text: "已成团" },
+            { tag: "completed", team: { status: "completed" }, text: "已成团" },
+            { tag: "expired", team: { status: "expired" }, text: "已过期" },
+            { tag: "failure", team: { status: "failure" }, text: "成团失败" },
+            { tag: "canceled", team: { status: "canceled" }, text: "已关闭" },
+            { tag: "other", team: { status_label: "组团中" }, text: "组团中" },
+            { tag: "unknown", team: { status: "paused" }, text: "paused" }
+        ]
+    }
+
+    function test_teamStatus(row) {
+        compare(Logic.teamStatusText(row.team), row.text)
+    }
+
+    function test_detailStatus_data() {
+        return [
+            { tag: "default", group: {}, order: {}, text: "组团中" },
+            { tag: "team status text", group: { team: { status_text: "Formed", status: "forming" } }, order: {},
+              text: "已成团" },
+            { tag: "group status", group: { group_status: "waiting" }, order: {}, text: "组团中" },
+            { tag: "closed", group: { team: { status: "closed" } }, order: {}, text: "已结束" },
+            { tag: "order group waiting", group: {}, order: { group: { waiting_status: "expired" } }, text: "已结束" },
+            { tag: "order group team status", group: {}, order: { group: { team_status: "active", waiting_status: "x" } },
+              text: "已成团" },
+            { tag: "other text", group: { team: { status_text: "还差 2 人" } }, order: {}, text: "还差 2 人" }
+        ]
+    }
+
+    function test_detailStatus(row) {
+        compare(Logic.detailStatusText(Logic.detailTeam(row.group), row.group, row.order), row.text)
+    }
+
+    function test_detailCounts_data() {
+        const paid = { order_id: 1, payment_status: "paid", game_name: "CS2" }
+        return [
+            { tag: "team counts", group: { team: { joined_count: 3, paid_member_count: 2, capacity: 5 } }, order: {},
+              current: 3, target: 5, members: 0 },
+            { tag: "paid members", group: { team: { paid_members: 2, team_size: 10 } }, order: {},
+              current: 2, target: 10, members: 0 },
+            { tag: "order group fallback", group: { team: null, waiting: {} },
+              order: { order_status: "pending_activation", group: { paid_member_count: 4, member_count: 5 } },
+              current: 4, target: 5, members: 1 },
+            { tag: "paid, nothing known", group: {}, order: paid, current: 1, target: 0, members: 1 },
+            { tag: "unpaid, nothing known", group: {}, order: { payment_status: "pending" }, current: 0, target: 0,
+              members: 0 },
+            { tag: "team members", group: { team: { members: [{}, {}, {}], member_count: 5 } }, order: paid,
+              current: 3, target: 5, members: 3 }
+        ]
+    }
+
+    function test_detailCounts(row) {
+        const team = Logic.detailTeam(row.group)
+        compare(Logic.detailCurrent(team, row.order), row.current)
+        compare(Logic.detailTarget(team, row.order), row.target)
+        compare(Logic.detailMembers(team, row.order).length, row.members)
+    }
+
+    function test_detailTexts() {
+        const me = Logic.detailMembers({}, { status: "completed", game_title: "原神" })[0]
+        compare([Logic.memberLine(me), Logic.memberStatus(me)], ["我 · 原神", "已支付"])
+        compare(Logic.memberLine({ nickname: "Kyo" }), "Kyo · 待分配游戏")
+        compare(Logic.memberStatus({ status: "locked" }), "locked")
+        compare(Logic.memberStatus({}), "已加入")
+        compare(Logic.progressText(3, 5), "3 / 5 人")
+        compare(Logic.progressText(1, 0), "1 人")
+        compare(Logic.identity({ team_id: 7 }, {}, {}), { label: "拼团编号", value: "#7" })
+        compare(Logic.identity({}, {}, {}), { label: "拼团编号", value: "—" })
+        compare(Logic.identity({ team_type: "Leader" }, {}, {}), { label: "团码", value: "生成中，请刷新" })
+        compare(Logic.identity({}, {}, { team_type: "leader", group: { team_code: "K7M2QX" } }),
+                { label: "团码", value: "K7M2QX" })
+        compare(Logic.displayTime(0), "—")
+        verify(/^\d{4}-\d\d-\d\d \d\d:\d\d$/.test(Logic.displayTime(1798675200)))
+    }
+
+    function test_pollCode_data() {
+        const leaderNoCode = { team: { team_type: "leader", team_code: "" } }
+        return [
+            { tag: "leader team without code", s: { opened: true, orderId: 5, group: leaderNoCode }, poll: true },
+            { tag: "leader only on the order group", s: { opened: true, orderId: 5, group: {},
+                                                          order: { group: { team_type: "LEADER" } } }, poll: true },
+            { tag: "code arrived", s: { opened: true, orderId: 5, group: { team: { team_type: "leader",
+                                                                                  team_code: "K7M2QX" } } },
+              poll: false },
+            { tag: "code on the order", s: { opened: true, orderId: 5, group: leaderNoCode,
+                                             order: { team_code: "K7M2QX" } }, poll: false },
+            { tag: "normal team", s: { opened: true, orderId: 5, group: { team: { team_id: 3 } } }, poll: false },
+            { tag: "closed", s: { opened: false, orderId: 5, group: leaderNoCode }, poll: false },
+            { tag: "nothing selected", s: { opened: true, orderId: 0, group: leaderNoCode }, poll: false },
+            { tag: "loading", s: { opened: true, orderId: 5, loading: true, group: leaderNoCode }, poll: false }
+        ]
+    }
+
+    function test_pollCode(row) {
+        const s = row.s
+        s.team = Logic.detailTeam(s.group)
+        compare(Logic.shouldPollCode(s), row.poll)
+    }
+
+    function test_gameChoices() {
+        const games = [{ package_name: "com.valve.cs2", name: "CS2", title: "CS 2", available: false },
+                       { game_id: 5001, label: "LOL" }, { name: "no value" }, "com.x.y"]
+        compare(Logic.gameChoices(games, ["title", "name", "game_name", "label", "package_name"]),
+                [{ value: "com.valve.cs2", text: "CS 2", available: false },
+                 { value: "5001", text: "LOL", available: true },
+                 { value: "com.x.y", text: "com.x.y", available: true }])
+        compare(Logic.gameChoices([{ id: 3 }], ["name", "title", "label"])[0].text, "游戏")
+    }
+}

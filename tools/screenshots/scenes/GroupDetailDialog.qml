@@ -1,0 +1,73 @@
+import QtQuick
+import "qrc:/qt/qml/Nimbra/recharge"
+
+// The group detail without group orders, with a forming and a formed normal group, and with a leader
+// team whose code is still being issued, while it refreshes.
+Rectangle {
+    id: scene
+
+    property bool lightMode: false
+
+    readonly property var orders: [
+        { order_id: 26000061, product_name: "数据中心 IP · 国服 · 5人拼团", payment_status: "paid",
+          amount: { order_price: 19.9 }, group_id: 7002 },
+        { order_id: 26000048, product_name: "原生住宅 IP · 韩服 · 10人拼团", payment_status: "paid",
+          amount: { order_price: 22.9 }, group_id: 7003 },
+        { order_id: 26000031, product_name: "家庭宽带 IP · 日服 · 5人团长团席位", payment_status: "paid",
+          amount: { order_price: 23.9 }, team_type: "leader", group: { team_type: "leader", team_code: "" } }
+    ]
+    readonly property var forming: ({
+        team: { team_id: 7002, team_type: "normal", name: "数据中心 IP · 国服 · 5人团", status_text: "组团中",
+                node_type_name: "数据中心 IP", region_name: "国服", paid_member_count: 3, capacity: 5,
+                members: [{ nickname: "夜风", game_name: "英雄联盟", pay_status: "paid", status_text: "已支付" },
+                          { nickname: "北岛", game_name: "CS2", pay_status: "paid" },
+                          { nickname: "我", package_name: "com.riotgames.valorant", pay_status: "paid" }] }
+    })
+    readonly property var formed: ({
+        team: { team_id: 7003, name: "原生住宅 IP · 韩服 · 10人团", group_status: "formed", node_type_name: "原生住宅 IP",
+                current_members: 10, capacity: 10,
+                members: ["夜风", "阿狸不吃鱼", "北岛", "咸鱼翻身", "鹿鸣", "Kyo", "半糖", "老王", "小满", "我"]
+                         .map(n => ({ nickname: n, game_name: "魔兽世界", pay_status: "paid" })) }
+    })
+    readonly property var leader: ({ team: { team_type: "leader", team_code: "", name: "团长团 · 家庭宽带 IP · 日服 · 5人团",
+                                             paid_member_count: 2, member_count: 5, status: "forming",
+                                             node_type_name: "家庭宽带 IP" } })
+
+    width: 2 * 900 + 3 * 24
+    height: 2 * 600 + 3 * 24
+    color: lightMode ? "#e9eff7" : "#070c18"
+
+    Grid {
+        x: 24
+        y: 24
+        columns: 2
+        spacing: 24
+
+        Repeater {
+            model: [
+                { group: {}, orders: [], id: 0, loading: false },
+                { group: scene.forming, orders: scene.orders, id: 26000061, loading: false },
+                { group: scene.formed, orders: scene.orders, id: 26000048, loading: false },
+                { group: scene.leader, orders: scene.orders, id: 26000031, loading: true }
+            ]
+
+            delegate: Item {
+                id: cell
+
+                required property var modelData
+
+                width: 900
+                height: 600
+
+                GroupDetailDialog {
+                    opened: true
+                    lightMode: scene.lightMode
+                    group: cell.modelData.group
+                    orders: cell.modelData.orders
+                    selectedOrderId: cell.modelData.id
+                    loading: cell.modelData.loading
+                }
+            }
+        }
+    }
+}

@@ -1,0 +1,108 @@
+import QtQuick
+import "qrc:/qt/qml/Nimbra/recharge"
+
+// The team-leader centre of a leader on its three sections (create, teams, join with a found team
+// and a game chosen), and of an account that is no leader (join only).
+Rectangle {
+    id: scene
+
+    property bool lightMode: false
+
+    readonly property var entry: ({
+        is_leader: true,
+        node_types: [
+            { node_type_id: 1, node_type_key: "datacenter", node_type_name: "数据中心 IP",
+              regions: [{ region_id: 1, region_key: "guofu", region_name: "国服" },
+                        { region_id: 2, region_key: "hanfu", region_name: "韩服" },
+                        { region_id: 5, region_key: "global", region_name: "国际服" }] },
+            { node_type_id: 2, node_type_key: "residential", node_type_name: "原生住宅 IP",
+              regions: [{ region_id: 2, region_key: "hanfu", region_name: "韩服" }] },
+            { node_type_id: 5, node_type_key: "iplc", node_type_name: "IPLC 专线",
+              regions: [{ region_id: 1, region_key: "guofu", region_name: "国服" }] }
+        ],
+        member_counts: [5, 10],
+        price_map: {}
+    })
+    readonly property var teams: [
+        { team_id: 7010, team_code: "K7M2QX", name: "团长团 · 数据中心 IP · 国服 · 5人团", paid_member_count: 2,
+          member_count: 5, status_label: "组团中" },
+        { team_id: 7006, team_code: "", name: "团长团 · 原生住宅 IP · 韩服 · 10人团", member_count: 10, status: "pending" },
+        { team_id: 7005, team_code: "P9WQ3Z", name: "团长团 · 原生住宅 IP · 韩服 · 10人团", paid_member_count: 10,
+          member_count: 10, status: "formed" },
+        { team_id: 7003, team_code: "H4TN8C", name: "团长团 · IPLC 专线 · 亚洲服 · 5人团", paid_member_count: 1,
+          member_count: 5, group_status: "expired" }
+    ]
+    readonly property var team: ({
+        team_id: 7010, team_code: "K7M2QX", name: "团长团 · 数据中心 IP · 国服 · 5人团", remaining_slots: 3,
+        available_games: [
+            { package_name: "com.tencent.lol", name: "英雄联盟", available: false },
+            { package_name: "com.valve.cs2", name: "CS2" }, { package_name: "com.blizzard.wow", name: "魔兽世界" },
+            { package_name: "com.riotgames.valorant", name: "无畏契约" }, { package_name: "com.mihoyo.genshin", name: "原神" },
+            { package_name: "com.netease.naraka", name: "永劫无间", available: false },
+            { package_name: "com.tencent.dnf", name: "地下城与勇士" }, { package_name: "com.mojang.minecraft", name: "我的世界" }
+        ]
+    })
+
+    QtObject {
+        id: leaderStore
+
+        property var leaderEntry: scene.entry
+        property var leaderTeams: scene.teams
+        property var leaderTeamDetail: scene.team
+    }
+
+    QtObject {
+        id: memberStore
+
+        property var leaderEntry: ({ is_leader: false })
+        property var leaderTeams: []
+        property var leaderTeamDetail: ({})
+    }
+
+    width: 2 * 720 + 3 * 24
+    height: 2 * 620 + 3 * 24
+    color: lightMode ? "#e9eff7" : "#070c18"
+
+    Grid {
+        x: 24
+        y: 24
+        columns: 2
+        spacing: 24
+
+        Repeater {
+            model: ["create", "teams", "join"]
+
+            delegate: Item {
+                id: cell
+
+                required property string modelData
+
+                width: 720
+                height: 620
+
+                LeaderCenterDialog {
+                    id: centre
+
+                    opened: true
+                    lightMode: scene.lightMode
+                    dataStore: leaderStore
+                    selectedTeamCode: "K7M2QX"
+                    selectedGameId: "com.valve.cs2"
+                    // Opening starts on the first tab; the section is chosen afterwards.
+                    Component.onCompleted: Qt.callLater(() => centre.section = cell.modelData)
+                }
+            }
+        }
+
+        Item {
+            width: 720
+            height: 620
+
+            LeaderCenterDialog {
+                opened: true
+                lightMode: scene.lightMode
+                dataStore: memberStore
+            }
+        }
+    }
+}

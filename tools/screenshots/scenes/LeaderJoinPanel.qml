@@ -1,0 +1,48 @@
+import QtQuick
+import "qrc:/qt/qml/Nimbra/recharge"
+
+// The team-leader join panel before a lookup (left) and with a found team of twelve members, capped
+// at ten slots, and a game chosen (right).
+Rectangle {
+    id: scene
+
+    property bool lightMode: false
+    readonly property var names: ["夜风", "阿狸不吃鱼", "北岛", "咸鱼翻身", "鹿鸣", "Kyo", "半糖", "老王", "小满", "晴川",
+                                  "一只猫", "Zed"]
+    readonly property var team: ({
+        team_id: 7004, team_code: "K7M2QX", name: "团长团 · 数据中心 IP · 国服 · 10人团",
+        node_type_name: "数据中心 IP", node_type_key: "datacenter", region_name: "国服", member_count: 10,
+        capacity: 10, paid_member_count: 3, status_label: "组团中", created_at: 1798675200,
+        expire_at: 1798761600, invite_link: "https://nimbra.example/pintuan/join?team_code=K7M2QX",
+        members: scene.names.map((n, i) => ({ nickname: n, package_name: i % 4 === 3 ? "" : "com.game." + i })),
+        available_games: [
+            { package_name: "com.tencent.lol", name: "英雄联盟", available: false },
+            { package_name: "com.valve.cs2", name: "CS2", available: true },
+            { package_name: "com.riotgames.valorant", name: "无畏契约", available: true }
+        ]
+    })
+
+    width: 2 * 860 + 3 * 24
+    height: 1020
+    color: lightMode ? "#e9eff7" : "#070c18"
+
+    Row {
+        x: 24
+        y: 24
+        spacing: 24
+
+        LeaderJoinPanel {
+            width: 860
+            lightMode: scene.lightMode
+        }
+
+        LeaderJoinPanel {
+            width: 860
+            lightMode: scene.lightMode
+            team: scene.team
+            teamCode: "k7m2qx"
+            availableGames: scene.team.available_games
+            selectedGameId: "com.valve.cs2"
+        }
+    }
+}
