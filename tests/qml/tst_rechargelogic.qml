@@ -1,6 +1,7 @@
 import QtQuick
 import QtTest
 import "qrc:/qt/qml/Nimbra/recharge/RechargeLogic.js" as Logic
+import "qrc:/qt/qml/Nimbra/recharge/PurchaseLogic.js" as Purchase
 
 TestCase {
     name: "RechargeLogic"
@@ -220,7 +221,7 @@ TestCase {
     }
 
     function test_basePayload(data) {
-        compare(Logic.basePayload(data.p), data.expected)
+        compare(Purchase.basePayload(data.p), data.expected)
     }
 
     function test_privateSelection() {
@@ -235,15 +236,15 @@ TestCase {
         }
         const base = { product_id: 3, region_id: 0 }
         // The plan under the chosen node type decides the region id, not the first region option.
-        compare(Logic.withPrivateSelection(base, sel),
+        compare(Purchase.withPrivateSelection(base, sel),
                 { product_id: 3, ip_type: "idc", region: "sh", node_type_id: 12, node_type_key: "idc", region_id: 2,
                   region_key: "sh" })
         compare(base, { product_id: 3, region_id: 0 })
         sel.products = []
-        compare(Logic.withPrivateSelection(base, sel),
+        compare(Purchase.withPrivateSelection(base, sel),
                 { product_id: 3, ip_type: "idc", region: "sh", node_type_id: 99, node_type_key: "idc", region_id: 1,
                   region_key: "sh" })
-        compare(Logic.withPrivateSelection({ product_id: 3 }, null), { product_id: 3 })
+        compare(Purchase.withPrivateSelection({ product_id: 3 }, null), { product_id: 3 })
     }
 
     function test_groupSelection_data() {
@@ -262,7 +263,7 @@ TestCase {
     }
 
     function test_groupSelection(data) {
-        compare(Logic.withGroupSelection(data.payload, data.sel), data.expected)
+        compare(Purchase.withGroupSelection(data.payload, data.sel), data.expected)
     }
 
     function test_groupProducts_data() {
@@ -280,7 +281,7 @@ TestCase {
     }
 
     function test_groupProducts(data) {
-        compare(Logic.groupProducts(data.products, data.size, data.ip).map(p => p.id), data.expected)
+        compare(Purchase.groupProducts(data.products, data.size, data.ip).map(p => p.id), data.expected)
     }
 
     function test_privateRegionSync() {
@@ -291,40 +292,40 @@ TestCase {
             { node_type_key: "idc", region_key: "sh", region_name: "上海" },
             { node_type_key: "idc", region_key: "hk" }
         ]
-        compare(Logic.privateRegionOptions(products, "home", []), [{ value: "sh", text: "上海" }, { value: "4", text: "广州" }])
-        compare(Logic.privateRegionOptions(products, "", []).map(o => o.value), ["sh", "4", "hk"])
+        compare(Purchase.privateRegionOptions(products, "home", []), [{ value: "sh", text: "上海" }, { value: "4", text: "广州" }])
+        compare(Purchase.privateRegionOptions(products, "", []).map(o => o.value), ["sh", "4", "hk"])
         const fallback = [{ value: "x", text: "X" }]
-        compare(Logic.privateRegionOptions(products, "none", fallback), fallback)
+        compare(Purchase.privateRegionOptions(products, "none", fallback), fallback)
         // Region "4" is not served by "idc": the region moves to idc's first one and its plan is chosen.
-        const regions = Logic.privateRegionOptions(products, "idc", [])
+        const regions = Purchase.privateRegionOptions(products, "idc", [])
         compare(regions.map(o => o.value), ["sh", "hk"])
-        compare(Logic.privateProductIndex(products, "idc", regions[0].value), 3)
-        compare(Logic.privateProductIndex(products, "2", "sh"), 2)
-        compare(Logic.privateProductIndex(products, "idc", "4"), -1)
-        compare(Logic.privateProductIndex(products, "", "sh"), -1)
+        compare(Purchase.privateProductIndex(products, "idc", regions[0].value), 3)
+        compare(Purchase.privateProductIndex(products, "2", "sh"), 2)
+        compare(Purchase.privateProductIndex(products, "idc", "4"), -1)
+        compare(Purchase.privateProductIndex(products, "", "sh"), -1)
     }
 
     function test_normalizedOptions() {
         const games = [{ package_name: "com.a", name: "甲" }, { id: 7 }, { name: "无标识" }, "乙", "", null]
-        const options = Logic.normalizedOptions(games, ["package_name", "game_id", "id"], ["name", "title"])
+        const options = Purchase.normalizedOptions(games, ["package_name", "game_id", "id"], ["name", "title"])
         compare(options.map(o => o.value + ":" + o.text), ["com.a:甲", "7:7", "乙:乙"])
         compare(options[0].raw, games[0])
-        compare(Logic.normalizedOptions(undefined, ["id"], ["name"]), [])
+        compare(Purchase.normalizedOptions(undefined, ["id"], ["name"]), [])
     }
 
     function test_countdown() {
         const server = 1700000000
         // The local clock runs 30 s fast; the countdown follows the service's clock.
-        const offset = Logic.serverOffset(server, server + 30)
+        const offset = Purchase.serverOffset(server, server + 30)
         compare(offset, -30)
-        compare(Logic.remainingSeconds(server + 600, offset, server + 30), 600)
-        compare(Logic.remainingSeconds(server + 600, offset, server + 31.5), 598)
-        compare(Logic.remainingSeconds(server + 600, offset, server + 700), 0)
-        compare(Logic.remainingSeconds(0, offset, server), 0)
-        compare(Logic.serverOffset(0, server), 0)
-        compare(Logic.countdownText(600), "请在 10 分 0 秒内完成支付")
-        compare(Logic.countdownText(61), "请在 1 分 1 秒内完成支付")
-        compare(Logic.countdownText(0), "订单支付时间已结束")
+        compare(Purchase.remainingSeconds(server + 600, offset, server + 30), 600)
+        compare(Purchase.remainingSeconds(server + 600, offset, server + 31.5), 598)
+        compare(Purchase.remainingSeconds(server + 600, offset, server + 700), 0)
+        compare(Purchase.remainingSeconds(0, offset, server), 0)
+        compare(Purchase.serverOffset(0, server), 0)
+        compare(Purchase.countdownText(600), "请在 10 分 0 秒内完成支付")
+        compare(Purchase.countdownText(61), "请在 1 分 1 秒内完成支付")
+        compare(Purchase.countdownText(0), "订单支付时间已结束")
     }
 
     function test_amountMismatch_data() {
@@ -339,11 +340,11 @@ TestCase {
     }
 
     function test_amountMismatch(data) {
-        compare(Logic.amountMismatch(data.expected, data.actual), data.mismatch)
+        compare(Purchase.amountMismatch(data.expected, data.actual), data.mismatch)
     }
 
     function test_mismatchMessage() {
-        compare(Logic.mismatchMessage(30, 30.01),
+        compare(Purchase.mismatchMessage(30, 30.01),
                 "订单金额不一致：所选 ¥30，服务器创建 ¥30.01。已停止支付，请在订单历史中取消该订单")
     }
 
@@ -359,6 +360,6 @@ TestCase {
     }
 
     function test_shouldQueryStatus(data) {
-        compare(Logic.shouldQueryStatus(data.opened, data.id, data.remaining, data.busy), data.expected)
+        compare(Purchase.shouldQueryStatus(data.opened, data.id, data.remaining, data.busy), data.expected)
     }
 }

@@ -2,6 +2,7 @@ pragma ComponentBehavior: Bound
 
 import QtQuick
 import "RechargeLogic.js" as Logic
+import "PurchaseLogic.js" as Purchase
 
 // The membership page: the membership summary, the three purchase modes with their plans and options,
 // the order checks and the purchase history. The payment of a created order runs in PaymentFlow; the
@@ -84,11 +85,11 @@ Item {
 
     readonly property var groupOrders: Logic.groupOrders(orders)
     readonly property var currentProducts: purchaseMode === "group"
-        ? Logic.groupProducts(preparedProducts, selectedTeamSize, selectedIpType) : preparedProducts
+        ? Purchase.groupProducts(preparedProducts, selectedTeamSize, selectedIpType) : preparedProducts
     readonly property var currentProduct: selectedPlanIndex >= 0 && selectedPlanIndex < currentProducts.length
         ? currentProducts[selectedPlanIndex] : null
     readonly property var availablePrivateRegionOptions: purchaseMode === "private"
-        ? Logic.privateRegionOptions(currentProducts, selectedIpType, regionOptions) : regionOptions
+        ? Purchase.privateRegionOptions(currentProducts, selectedIpType, regionOptions) : regionOptions
     readonly property var gameSelectorOptions: gameOptions.length > 0 ? gameOptions : normalizedGames(games)
     readonly property bool leaderMethod: purchaseMode === "group" && groupMethod === "leader"
 
@@ -106,7 +107,7 @@ Item {
     }
 
     function normalizedGames(list) {
-        return Logic.normalizedOptions(list, ["package_name", "game_id", "id", "value", "code"],
+        return Purchase.normalizedOptions(list, ["package_name", "game_id", "id", "value", "code"],
                                        ["name", "title", "label", "value"])
     }
 
@@ -171,7 +172,7 @@ Item {
     function selectPrivateProductForOptions() {
         if (purchaseMode !== "private" || selectedIpType === "" || selectedRegion === "")
             return
-        const index = Logic.privateProductIndex(preparedProducts, selectedIpType, selectedRegion)
+        const index = Purchase.privateProductIndex(preparedProducts, selectedIpType, selectedRegion)
         if (index >= 0)
             selectedPlanIndex = index
     }
@@ -252,16 +253,16 @@ Item {
 
     // Order creation.
     function productPayload(product) {
-        const payload = Logic.basePayload(product)
+        const payload = Purchase.basePayload(product)
         if (Object.keys(payload).length === 0)
             return payload
         if (purchaseMode === "private")
-            return Logic.withPrivateSelection(payload, { ipType: selectedIpType, ipOptions: ipOptions,
+            return Purchase.withPrivateSelection(payload, { ipType: selectedIpType, ipOptions: ipOptions,
                                                          region: selectedRegion, regionOptions: regionOptions,
                                                          products: currentProducts })
         if (purchaseMode === "group") {
             const game = gameSelectorOptions.find(option => String(option.value) === selectedGameId)
-            return Logic.withGroupSelection(payload, { ipType: selectedIpType, teamSize: selectedTeamSize,
+            return Purchase.withGroupSelection(payload, { ipType: selectedIpType, teamSize: selectedTeamSize,
                                                        gameOption: game || null, gameId: selectedGameId })
         }
         return payload
