@@ -316,16 +316,16 @@ TestCase {
     function test_countdown() {
         const server = 1700000000
         // The local clock runs 30 s fast; the countdown follows the service's clock.
-        const offset = Purchase.serverOffset(server, server + 30)
+        const offset = Logic.serverOffset(server, server + 30)
         compare(offset, -30)
-        compare(Purchase.remainingSeconds(server + 600, offset, server + 30), 600)
-        compare(Purchase.remainingSeconds(server + 600, offset, server + 31.5), 598)
-        compare(Purchase.remainingSeconds(server + 600, offset, server + 700), 0)
-        compare(Purchase.remainingSeconds(0, offset, server), 0)
-        compare(Purchase.serverOffset(0, server), 0)
-        compare(Purchase.countdownText(600), "请在 10 分 0 秒内完成支付")
-        compare(Purchase.countdownText(61), "请在 1 分 1 秒内完成支付")
-        compare(Purchase.countdownText(0), "订单支付时间已结束")
+        compare(Logic.remainingSeconds(server + 600, offset, server + 30), 600)
+        compare(Logic.remainingSeconds(server + 600, offset, server + 31.5), 598)
+        compare(Logic.remainingSeconds(server + 600, offset, server + 700), 0)
+        compare(Logic.remainingSeconds(0, offset, server), 0)
+        compare(Logic.serverOffset(0, server), 0)
+        compare(Logic.countdownText(600), "请在 10 分 0 秒内完成支付")
+        compare(Logic.countdownText(61), "请在 1 分 1 秒内完成支付")
+        compare(Logic.countdownText(0), "订单支付时间已结束")
     }
 
     function test_amountMismatch_data() {
@@ -340,11 +340,11 @@ TestCase {
     }
 
     function test_amountMismatch(data) {
-        compare(Purchase.amountMismatch(data.expected, data.actual), data.mismatch)
+        compare(Logic.amountMismatch(data.expected, data.actual), data.mismatch)
     }
 
     function test_mismatchMessage() {
-        compare(Purchase.mismatchMessage(30, 30.01),
+        compare(Logic.mismatchMessage(30, 30.01),
                 "订单金额不一致：所选 ¥30，服务器创建 ¥30.01。已停止支付，请在订单历史中取消该订单")
     }
 
@@ -360,6 +360,6 @@ TestCase {
     }
 
     function test_shouldQueryStatus(data) {
-        compare(Purchase.shouldQueryStatus(data.opened, data.id, data.remaining, data.busy), data.expected)
+        compare(Logic.shouldQueryStatus(data.opened, data.id, data.remaining, data.busy), data.expected)
     }
 }

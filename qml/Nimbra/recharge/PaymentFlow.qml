@@ -1,6 +1,5 @@
 import QtQuick
 import "RechargeLogic.js" as Logic
-import "PurchaseLogic.js" as Purchase
 
 // The payment of a created order: the WeChat payment and its amount checks, the countdown on the
 // service's clock, the status poll and the outcomes. The payment state lives on the page, which the
@@ -33,16 +32,16 @@ Item {
         }
         p.paymentOrderId = id
         p.paymentExpireAt = Logic.number(order.expire_at, 0)
-        p.paymentServerOffset = Purchase.serverOffset(serverTime, nowSeconds())
+        p.paymentServerOffset = Logic.serverOffset(serverTime, nowSeconds())
         const created = Logic.orderAmount(order)
         if (kind === "leader_join" || p.expectedPaymentAmount <= 0)
             p.expectedPaymentAmount = created
         if (created > 0)
             p.paymentAmount = created
-        if (Purchase.amountMismatch(p.expectedPaymentAmount, created)) {
+        if (Logic.amountMismatch(p.expectedPaymentAmount, created)) {
             p.orderCreating = false
             p.paymentOpened = false
-            p.toast(Purchase.mismatchMessage(p.expectedPaymentAmount, created), true)
+            p.toast(Logic.mismatchMessage(p.expectedPaymentAmount, created), true)
             return
         }
         p.paymentStatusText = "正在获取微信二维码"
@@ -69,11 +68,11 @@ Item {
         p.paymentCodeUrl = codeUrl ? String(codeUrl) : ""
         if (payment.expire_at !== undefined && payment.expire_at !== null)
             p.paymentExpireAt = Logic.number(payment.expire_at, 0)
-        p.paymentServerOffset = Purchase.serverOffset(serverTime, nowSeconds())
+        p.paymentServerOffset = Logic.serverOffset(serverTime, nowSeconds())
         const amount = payment.amount
         const resolved = amount && typeof amount === "object" && amount.order_price !== undefined
             ? Logic.number(amount.order_price, 0) : p.paymentAmount
-        if (Purchase.amountMismatch(p.expectedPaymentAmount, resolved)) {
+        if (Logic.amountMismatch(p.expectedPaymentAmount, resolved)) {
             p.paymentOpened = false
             p.toast("微信支付金额与所选套餐不一致，已停止支付", true)
             return
@@ -90,7 +89,7 @@ Item {
         if (!p.paymentOpened)
             return
         // Without an expiry time nothing counts down, and nothing is polled automatically.
-        p.paymentRemainingSeconds = Purchase.remainingSeconds(p.paymentExpireAt, p.paymentServerOffset, now)
+        p.paymentRemainingSeconds = Logic.remainingSeconds(p.paymentExpireAt, p.paymentServerOffset, now)
         if (p.paymentExpireAt <= 0 || p.paymentRemainingSeconds > 0)
             return
         p.paymentOpened = false
@@ -102,7 +101,7 @@ Item {
     function tick(now) {
         const p = page
         updateCountdown(now)
-        if (Purchase.shouldQueryStatus(p.paymentOpened, p.paymentOrderId, p.paymentRemainingSeconds, api.busy))
+        if (Logic.shouldQueryStatus(p.paymentOpened, p.paymentOrderId, p.paymentRemainingSeconds, api.busy))
             api.queryPayStatus(p.guid, p.paymentOrderId)
     }
 
@@ -112,7 +111,7 @@ Item {
         if (Logic.number(order.expire_at, 0) > 0)
             p.paymentExpireAt = Logic.number(order.expire_at, 0)
         if (serverTime)
-            p.paymentServerOffset = Purchase.serverOffset(serverTime, nowSeconds())
+            p.paymentServerOffset = Logic.serverOffset(serverTime, nowSeconds())
         updateCountdown(nowSeconds())
         const status = order.payment_status === undefined || order.payment_status === null
             ? "" : String(order.payment_status)

@@ -1,8 +1,8 @@
 .pragma library
 .import "RechargeLogic.js" as RechargeLogic
 
-// The membership page's choice and order rules, pure functions: plan lists and options, order
-// requests, and the payment's clock and amounts.
+// The membership page's choice and order rules, pure functions: plan lists and options, and the
+// order requests.
 
 // --- Options and product lists --------------------------------------------------------------------
 
@@ -222,44 +222,4 @@ function withGroupSelection(payload, sel) {
     if (nodeTypeId > 0)
         out.node_type_id = nodeTypeId
     return out
-}
-
-// --- Payment --------------------------------------------------------------------------------------
-
-// The service's clock minus the local one, in whole seconds; 0 when the service gave no time.
-function serverOffset(serverTime, nowSeconds) {
-    const server = RechargeLogic.number(serverTime, 0)
-    return server > 0 ? Math.round(server - RechargeLogic.number(nowSeconds, 0)) : 0
-}
-
-function remainingSeconds(expireAt, offset, nowSeconds) {
-    const expiry = RechargeLogic.number(expireAt, 0)
-    if (expiry <= 0)
-        return 0
-    return Math.max(0, Math.floor(expiry - (RechargeLogic.number(nowSeconds, 0) + RechargeLogic.number(offset, 0))))
-}
-
-// Amounts differ when both are known and apart by more than half a cent (beyond float noise).
-function amountMismatch(expected, actual) {
-    const e = RechargeLogic.number(expected, 0)
-    const a = RechargeLogic.number(actual, 0)
-    return e > 0 && a > 0 && Math.abs(e - a) > 0.005 + 1e-9
-}
-
-// The poll asks every third second of the countdown, and never on top of another request.
-function shouldQueryStatus(opened, orderId, remaining, busy) {
-    const left = RechargeLogic.number(remaining, 0)
-    return opened === true && RechargeLogic.number(orderId, 0) > 0 && left > 0 && left % 3 === 0 && !busy
-}
-
-function countdownText(remaining) {
-    const left = Math.floor(RechargeLogic.number(remaining, 0))
-    if (left <= 0)
-        return "订单支付时间已结束"
-    return "请在 " + Math.floor(left / 60) + " 分 " + (left % 60) + " 秒内完成支付"
-}
-
-function mismatchMessage(expected, created) {
-    return "订单金额不一致：所选 ¥" + RechargeLogic.money(expected) + "，服务器创建 ¥" + RechargeLogic.money(created)
-        + "。已停止支付，请在订单历史中取消该订单"
 }

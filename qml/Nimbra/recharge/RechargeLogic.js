@@ -381,3 +381,43 @@ function isGroupOrder(order) {
 function groupOrders(orders) {
     return asList(orders).filter(isGroupOrder)
 }
+
+// --- Payment --------------------------------------------------------------------------------------
+
+// The service's clock minus the local one, in whole seconds; 0 when the service gave no time.
+function serverOffset(serverTime, nowSeconds) {
+    const server = number(serverTime, 0)
+    return server > 0 ? Math.round(server - number(nowSeconds, 0)) : 0
+}
+
+function remainingSeconds(expireAt, offset, nowSeconds) {
+    const expiry = number(expireAt, 0)
+    if (expiry <= 0)
+        return 0
+    return Math.max(0, Math.floor(expiry - (number(nowSeconds, 0) + number(offset, 0))))
+}
+
+// Amounts differ when both are known and apart by more than half a cent (beyond float noise).
+function amountMismatch(expected, actual) {
+    const e = number(expected, 0)
+    const a = number(actual, 0)
+    return e > 0 && a > 0 && Math.abs(e - a) > 0.005 + 1e-9
+}
+
+// The poll asks every third second of the countdown, and never on top of another request.
+function shouldQueryStatus(opened, orderId, remaining, busy) {
+    const left = number(remaining, 0)
+    return opened === true && number(orderId, 0) > 0 && left > 0 && left % 3 === 0 && !busy
+}
+
+function countdownText(remaining) {
+    const left = Math.floor(number(remaining, 0))
+    if (left <= 0)
+        return "订单支付时间已结束"
+    return "请在 " + Math.floor(left / 60) + " 分 " + (left % 60) + " 秒内完成支付"
+}
+
+function mismatchMessage(expected, created) {
+    return "订单金额不一致：所选 ¥" + money(expected) + "，服务器创建 ¥" + money(created)
+        + "。已停止支付，请在订单历史中取消该订单"
+}

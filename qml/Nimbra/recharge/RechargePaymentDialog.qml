@@ -2,7 +2,6 @@ import QtQuick
 import "../Fonts.js" as Fonts
 import "../shell"
 import "RechargeLogic.js" as Logic
-import "PurchaseLogic.js" as Purchase
 
 // The WeChat payment of one order: its QR code, amount, countdown and status. The page owns the
 // order, the countdown and the polling; this only shows them and reports the buttons.
@@ -149,7 +148,7 @@ FocusScope {
                 objectName: "countdownText"
                 width: parent.width
                 horizontalAlignment: Text.AlignHCenter
-                text: Purchase.countdownText(dialog.remainingSeconds)
+                text: Logic.countdownText(dialog.remainingSeconds)
                 color: dialog.timeLeft ? dialog.ink2 : dialog.accent
                 font.family: Fonts.ui()
                 font.pixelSize: 13
