@@ -172,8 +172,11 @@ class ServiceTest(unittest.TestCase):
         # Signed for another path.
         status, _, raw = self.post(path, body, signed_headers("/__test/ok", body))
         self.assert_refused(status, json.loads(raw))
-        self.assert_refused(*self.signed(path, body, ts=now - 400))
-        self.assert_refused(*self.signed(path, body, ts=now + 400))
+        # Out of the window either way: the refusal tells the service's time.
+        for ts in (now - 400, now + 400):
+            status, reply = self.signed(path, body, ts=ts)
+            self.assertEqual((status, reply["code"], reply["msg"]), (200, 401, "invalid token"))
+            self.assertAlmostEqual(reply["data"]["server_time"], time.time(), delta=5)
         self.assert_refused(*self.signed(path, body, guid=GUID + 1))
         self.assert_refused(*self.signed(path, body, device_id=DEVICE_ID + "x"))
         self.assert_refused(*self.signed(path, body, nonce=uuid.uuid4().hex.upper()))
@@ -293,6 +296,28 @@ class LifecycleTest(unittest.TestCase):
                     self.assertEqual(stop_service(proc), 0)
                     self.assertLess(time.monotonic() - started, 2.0)
                 conn.close()
+
+    def test_clock_offset_moves_the_service_clock(self) -> None:
+        with tempfile.TemporaryDirectory() as tmp:
+            proc, port, _ = start_service(Path(tmp), "--quiet", "--clock-offset", "-3600")
+            try:
+                session = {"guid": 1, "device_secret": "k", "device_id": "d"}
+                self.assertEqual(post(port, "/__test/session", json.dumps(session).encode())[0], 200)
+
+                def echo(ts: int) -> dict:
+                    headers = signed_headers("/__test/echo", b"{}", secret="k", guid=1, device_id="d", ts=ts)
+                    return json.loads(post(port, "/__test/echo", b"{}", headers)[2])
+
+                refused = echo(int(time.time()))
+                self.assertEqual(refused["code"], 401)
+                service_time = refused["data"]["server_time"]
+                self.assertAlmostEqual(service_time, time.time() - 3600, delta=5)
+                # Signed with the service's time, as a client that learnt it does.
+                self.assertEqual(echo(service_time)["code"], 1)
+                entry = json.loads(post(port, "/api/pintuan/purchase/entry", b"{}")[2])
+                self.assertAlmostEqual(entry["data"]["server_time"], service_time, delta=5)
+            finally:
+                stop_service(proc)
 
     def test_path_prefix_is_not_signed(self) -> None:
         with tempfile.TemporaryDirectory() as tmp:
