@@ -270,6 +270,27 @@ private slots:
         QVERIFY(!http.busy());
     }
 
+    // A new attempt gives up on the one before it, and a closed dialog on the one in flight: only the
+    // answer the user waits for counts, whichever comes first.
+    void onlyTheAwaitedSignInCounts()
+    {
+        HttpManager http;
+        AuthApi api;
+        api.setHttpManager(&http);
+        http.setBaseUrl(m_service->baseUrl());
+        Spies spies(api);
+        api.loginPassword(QStringLiteral("13800138000"), QStringLiteral("wrong-one"));
+        api.loginPassword(QStringLiteral("13800138000"), QStringLiteral("nimbra123"));
+        QTRY_VERIFY_WITH_TIMEOUT(!http.busy(), 10000);
+        QCOMPARE(spies.failed.count(), 0);
+        QCOMPARE(spies.authenticated.count(), 1);
+
+        api.loginPassword(QStringLiteral("13800138000"), QStringLiteral("nimbra123"));
+        api.abandonSignIn();
+        QTRY_VERIFY_WITH_TIMEOUT(!http.busy(), 10000);
+        QCOMPARE(spies.authenticated.count(), 1);
+    }
+
     void refreshAnswersWithoutTokenOrSecret()
     {
         // The transport answers whatever id it is given; these answers are crafted to lack fields.
