@@ -64,6 +64,21 @@ struct Spies
     QSignalSpy failed;
 };
 
+// An account client on a pipeline of its own to the service.
+struct Account
+{
+    explicit Account(const QString &baseUrl)
+        : spies(api)
+    {
+        api.setHttpManager(&http);
+        http.setBaseUrl(baseUrl);
+    }
+
+    HttpManager http;
+    AuthApi api;
+    Spies spies;
+};
+
 } // namespace
 
 class TestAuthApi : public QObject
@@ -242,11 +257,8 @@ private slots:
 
     void autoLoginOffKeepsNothing()
     {
-        HttpManager http;
-        AuthApi api;
-        api.setHttpManager(&http);
-        http.setBaseUrl(m_service->baseUrl());
-        Spies spies(api);
+        Account account(m_service->baseUrl());
+        auto &[http, api, spies] = account;
         m_settings.setValue(QStringLiteral("auth/token"), QStringLiteral("t"));
         QSignalSpy changed(&api, &AuthApi::autoLoginEnabledChanged);
         api.setAutoLoginEnabled(false);
@@ -274,11 +286,8 @@ private slots:
     // answer the user waits for counts, whichever comes first.
     void onlyTheAwaitedSignInCounts()
     {
-        HttpManager http;
-        AuthApi api;
-        api.setHttpManager(&http);
-        http.setBaseUrl(m_service->baseUrl());
-        Spies spies(api);
+        Account account(m_service->baseUrl());
+        auto &[http, api, spies] = account;
         api.loginPassword(QStringLiteral("13800138000"), QStringLiteral("wrong-one"));
         api.loginPassword(QStringLiteral("13800138000"), QStringLiteral("nimbra123"));
         QTRY_VERIFY_WITH_TIMEOUT(!http.busy(), 10000);
