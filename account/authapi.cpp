@@ -111,34 +111,34 @@ void AuthApi::sendResetCode(const QString &phone)
 void AuthApi::verifySms(const QString &phone, const QString &code, bool rememberMe)
 {
     const GlobalData *data = GlobalData::instance();
-    postJson(data->operationLoginSms(), data->passportSmsVerifyPath(),
-             {{QStringLiteral("phone"), phone.trimmed()},
-              {QStringLiteral("code"), code.trimmed()},
-              {QStringLiteral("remember_me"), rememberMe}},
-             true, phone);
+    m_signInAttempt = postJson(data->operationLoginSms(), data->passportSmsVerifyPath(),
+                               {{QStringLiteral("phone"), phone.trimmed()},
+                                {QStringLiteral("code"), code.trimmed()},
+                                {QStringLiteral("remember_me"), rememberMe}},
+                               true, phone);
 }
 
 void AuthApi::registerAccount(const QString &phone, const QString &code, const QString &password,
                               const QString &passwordConfirm, const QString &verifyCode)
 {
     const GlobalData *data = GlobalData::instance();
-    postJson(data->operationRegister(), data->passportSmsRegisterPath(),
-             {{QStringLiteral("phone"), phone.trimmed()},
-              {QStringLiteral("code"), code.trimmed()},
-              {QStringLiteral("password"), password},
-              {QStringLiteral("password_confirm"), passwordConfirm},
-              {QStringLiteral("verify_code"), verifyCode}},
-             true, phone);
+    m_signInAttempt = postJson(data->operationRegister(), data->passportSmsRegisterPath(),
+                               {{QStringLiteral("phone"), phone.trimmed()},
+                                {QStringLiteral("code"), code.trimmed()},
+                                {QStringLiteral("password"), password},
+                                {QStringLiteral("password_confirm"), passwordConfirm},
+                                {QStringLiteral("verify_code"), verifyCode}},
+                               true, phone);
 }
 
 void AuthApi::loginPassword(const QString &phone, const QString &password, bool rememberMe)
 {
     const GlobalData *data = GlobalData::instance();
-    postJson(data->operationLoginPassword(), data->passportSmsLoginPath(),
-             {{QStringLiteral("phone"), phone.trimmed()},
-              {QStringLiteral("password"), password},
-              {QStringLiteral("remember_me"), rememberMe}},
-             true, phone);
+    m_signInAttempt = postJson(data->operationLoginPassword(), data->passportSmsLoginPath(),
+                               {{QStringLiteral("phone"), phone.trimmed()},
+                                {QStringLiteral("password"), password},
+                                {QStringLiteral("remember_me"), rememberMe}},
+                               true, phone);
 }
 
 void AuthApi::resetPassword(const QString &phone, const QString &code, const QString &password,
@@ -169,6 +169,14 @@ void AuthApi::clearSession()
     removeStoredSession();
 }
 
+void AuthApi::abandonSignIn()
+{
+    if (m_signInAttempt == 0)
+        return;
+    qInfo().noquote() << QStringLiteral("[APP] 已放弃登录请求 #%1，其回调将被忽略").arg(m_signInAttempt);
+    m_signInAttempt = 0;
+}
+
 void AuthApi::removeStoredSession()
 {
     const GlobalData *data = GlobalData::instance();
@@ -177,16 +185,17 @@ void AuthApi::removeStoredSession()
     m_settings.remove(data->settingsPhoneKey());
 }
 
-void AuthApi::postJson(const QString &operation, const QString &path, const QVariantMap &body,
-                       bool withDeviceId, const QString &phone, const QString &scene)
+quint64 AuthApi::postJson(const QString &operation, const QString &path, const QVariantMap &body,
+                          bool withDeviceId, const QString &phone, const QString &scene)
 {
     if (!m_endpoint.http()) {
         emit requestFailed(operation, QStringLiteral("网络管理器未初始化"));
-        return;
+        return 0;
     }
     const QByteArray bytes = QJsonDocument(QJsonObject::fromVariantMap(body)).toJson(QJsonDocument::Compact);
     const quint64 requestId = m_endpoint.http()->postJson(operation, path, bytes, 0, false, withDeviceId);
     m_pending.insert(requestId, {phone.trimmed(), scene, m_session});
+    return requestId;
 }
 
 void AuthApi::handleResponse(quint64 requestId, const QString &operation, bool success, int,
@@ -207,6 +216,17 @@ void AuthApi::handleResponse(quint64 requestId, const QString &operation, bool s
         qInfo().noquote() << QStringLiteral("[APP] 忽略退出登录前发出的登录回调 #%1 op=%2")
                                  .arg(QString::number(requestId), operation);
         return;
+    }
+    const bool attempt = operation == globals->operationLoginSms() ||
+                         operation == globals->operationLoginPassword() ||
+                         operation == globals->operationRegister();
+    if (attempt) {
+        if (requestId != m_signInAttempt) {
+            qInfo().noquote() << QStringLiteral("[APP] 忽略已放弃的登录回调 #%1 op=%2")
+                                     .arg(QString::number(requestId), operation);
+            return;
+        }
+        m_signInAttempt = 0;
     }
     if (!success) {
         emit requestFailed(operation, errorMessage.isEmpty() ? QStringLiteral("请求失败") : errorMessage);

@@ -38,6 +38,9 @@ public:
     Q_INVOKABLE void refreshToken();
     // Sign-out: forgets the stored session; sign-in answers still on their way are dropped.
     Q_INVOKABLE void clearSession();
+    // The user gave up on the sign-in or registration in flight (closed the dialog): its answer, success
+    // or refusal, is dropped. A new attempt gives up on the one before it by itself.
+    Q_INVOKABLE void abandonSignIn();
     Q_INVOKABLE void setAutoLoginEnabled(bool enabled);
 
 signals:
@@ -58,8 +61,8 @@ private:
         quint64 session = 0;
     };
 
-    void postJson(const QString &operation, const QString &path, const QVariantMap &body, bool withDeviceId,
-                  const QString &phone, const QString &scene = QString());
+    quint64 postJson(const QString &operation, const QString &path, const QVariantMap &body,
+                     bool withDeviceId, const QString &phone, const QString &scene = QString());
     void handleResponse(quint64 requestId, const QString &operation, bool success, int httpStatus,
                         const QVariantMap &response, const QString &errorMessage);
     void saveSession(const QString &phone, const QVariantMap &data);
@@ -71,4 +74,7 @@ private:
     QHash<quint64, RequestMeta> m_pending;
     // Advanced by every sign-out; sign-in answers to requests of an earlier session are dropped.
     quint64 m_session = 1;
+    // The one sign-in or registration the user is waiting for (0: none); answers to any other are
+    // dropped, so an abandoned attempt can neither sign in nor show its refusal.
+    quint64 m_signInAttempt = 0;
 };

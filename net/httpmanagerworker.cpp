@@ -3,17 +3,22 @@
 #include "state/globaldata.h"
 
 #include <QDateTime>
+#include <QIODevice>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QTimer>
 
+#include <cstring>
+
 namespace {
 
 const char *const kRequestIdTag = "httpRequestId";
 const char *const kOperationTag = "httpOperation";
 const char *const kStartedAtTag = "httpStartedAt";
+// The clock offset a signed request was signed with.
+const char *const kSignedOffsetTag = "httpSignedOffset";
 // Why the worker itself aborted a reply, if it did.
 const char *const kAbortReasonTag = "httpAbortReason";
 const char *const kOversizeReason = "oversize";
@@ -27,6 +32,65 @@ QString boolText(bool value)
 QString networkErrorMessage()
 {
     return QStringLiteral("网络请求失败，请检查网络连接后重试");
+}
+
+// A request body that can be read once and never rewound. The network access manager sends a request
+// again when its connection closes before the answer, as long as it can rewind the body; a POST must
+// not be (an order would be placed twice, a signed request refused as a replay), so it ends with
+// ContentReSendError instead.
+class SendOnceBody : public QIODevice
+{
+public:
+    explicit SendOnceBody(const QByteArray &body)
+        : m_body(body)
+    {
+        open(QIODevice::ReadOnly);
+    }
+
+    bool isSequential() const override { return true; }
+    bool reset() override { return false; }
+    qint64 bytesAvailable() const override
+    {
+        return m_body.size() - m_position + QIODevice::bytesAvailable();
+    }
+
+protected:
+    qint64 readData(char *data, qint64 maxSize) override
+    {
+        const qint64 count = qMin(maxSize, m_body.size() - m_position);
+        memcpy(data, m_body.constData() + m_position, static_cast<size_t>(count));
+        m_position += count;
+        return count;
+    }
+    qint64 writeData(const char *, qint64) override { return -1; }
+
+private:
+    const QByteArray m_body;
+    qint64 m_position = 0;
+};
+
+// The service's clock carried by an answer (`server_time`, at the top or in `data`), Unix seconds;
+// 0 when there is none or it is not a plausible time.
+qint64 serverTime(const QJsonObject &object)
+{
+    const QJsonValue candidates[] = {
+        object.value(QLatin1String("server_time")),
+        object.value(QLatin1String("data")).toObject().value(QLatin1String("server_time"))};
+    for (const QJsonValue &value : candidates) {
+        const double seconds = value.toDouble();
+        if (value.isDouble() && seconds > 1.5e9 && seconds < 4.1e9)
+            return static_cast<qint64>(seconds);
+    }
+    return 0;
+}
+
+// What a refusal of a signed request says when the clock it was signed with was off by `drift`
+// seconds (positive: this computer is behind the service).
+QString wrongClockMessage(qint64 drift)
+{
+    const qint64 minutes = qMax<qint64>(1, (qAbs(drift) + 30) / 60);
+    return QStringLiteral("电脑时间不准确：比服务器%1约 %2 分钟，已按服务器时间校正，请重试")
+        .arg(drift > 0 ? QStringLiteral("慢") : QStringLiteral("快"), QString::number(minutes));
 }
 
 } // namespace
@@ -100,15 +164,37 @@ void HttpManagerWorker::postJson(quint64 requestId, const QString &operation, co
                    .arg(QString::number(requestId), operation, path, QString::number(guid),
                         QString::number(body.size())));
 
-    const QNetworkRequest request = nimbra::net::buildRequest(
+    const qint64 offset = m_clockOffset;
+    QNetworkRequest request = nimbra::net::buildRequest(
         m_baseUrl, path, body, guid, {signedRequest, withDeviceId}, m_session,
-        [] { return QDateTime::currentSecsSinceEpoch(); }, &nimbra::net::randomNonce);
-    QNetworkReply *reply = m_network->post(request, body);
+        [offset] { return QDateTime::currentSecsSinceEpoch() + offset; }, &nimbra::net::randomNonce);
+    // Unbuffered, so the manager cannot rewind the body and send it twice (see SendOnceBody).
+    request.setHeader(QNetworkRequest::ContentLengthHeader, body.size());
+    request.setAttribute(QNetworkRequest::DoNotBufferUploadDataAttribute, true);
+    auto *upload = new SendOnceBody(body);
+    QNetworkReply *reply = m_network->post(request, upload);
+    upload->setParent(reply);
     reply->setProperty(kRequestIdTag, QVariant::fromValue(requestId));
     reply->setProperty(kOperationTag, operation);
     reply->setProperty(kStartedAtTag, QDateTime::currentMSecsSinceEpoch());
+    if (signedRequest)
+        reply->setProperty(kSignedOffsetTag, offset);
     connect(reply, &QNetworkReply::finished, this, [this, reply] { handleReply(reply); });
     guardReply(reply);
+}
+
+void HttpManagerWorker::followServerClock(qint64 serverOffset)
+{
+    // The answers come from the service over its own connection, so its time is trusted as the
+    // signing time: the service's time window still bounds replays.
+    const qint64 offset = qAbs(serverOffset) < kClockToleranceSeconds ? 0 : serverOffset;
+    if (qAbs(offset - m_clockOffset) < kClockToleranceSeconds)
+        return;
+    m_clockOffset = offset;
+    emit trace(
+        offset == 0
+            ? QStringLiteral("[HTTP worker] 本机时钟与服务器一致，签名不再校正时间")
+            : QStringLiteral("[HTTP worker] 本机时钟与服务器相差 %1 秒，签名已按服务器时间校正").arg(offset));
 }
 
 void HttpManagerWorker::guardReply(QNetworkReply *reply)
@@ -158,9 +244,11 @@ void HttpManagerWorker::handleReply(QNetworkReply *reply)
         return;
     }
     if (reply->error() != QNetworkReply::NoError) {
-        const QString error = abortReason == kDeadlineReason
-                                  ? QStringLiteral("no complete reply within %1 ms").arg(m_requestTimeoutMs)
-                                  : reply->errorString().trimmed();
+        QString error = reply->errorString().trimmed();
+        if (abortReason == kDeadlineReason)
+            error = QStringLiteral("no complete reply within %1 ms").arg(m_requestTimeoutMs);
+        else if (reply->error() == QNetworkReply::ContentReSendError)
+            error = QStringLiteral("connection closed before the answer (not sent again)");
         emit trace(head.arg(QString::number(requestId), operation, boolText(false), QString::number(status),
                             QString::number(elapsed), QString::number(body.size())) +
                    QStringLiteral("error=") + (error.isEmpty() ? QStringLiteral("unknown") : error));
@@ -182,13 +270,23 @@ void HttpManagerWorker::handleReply(QNetworkReply *reply)
 
     const QJsonObject object = document.object();
     const bool success = object.value(QLatin1String("code")).toInt(0) == 1;
+    const qint64 answerTime = serverTime(object);
+    const qint64 serverOffset = answerTime > 0 ? answerTime - QDateTime::currentSecsSinceEpoch() : 0;
     QString message;
     if (!success) {
         message = GlobalData::instance()->translateServerMessage(
             object.value(QLatin1String("msg")).toString().trimmed());
         if (message.isEmpty())
             message = QStringLiteral("请求失败");
+        // A signed request refused while its time was off: the clock is the likely cause, and the
+        // user is told so rather than that the sign-in expired.
+        const QVariant signedOffset = reply->property(kSignedOffsetTag);
+        if (answerTime > 0 && signedOffset.isValid() &&
+            qAbs(serverOffset - signedOffset.toLongLong()) >= kClockToleranceSeconds)
+            message = wrongClockMessage(serverOffset - signedOffset.toLongLong());
     }
+    if (answerTime > 0)
+        followServerClock(serverOffset);
     emit trace(head.arg(QString::number(requestId), operation, boolText(success), QString::number(status),
                         QString::number(elapsed), QString::number(body.size())) +
                QStringLiteral("rootKeys=") + object.keys().join(QLatin1Char(',')));

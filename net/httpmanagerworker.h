@@ -23,6 +23,9 @@ public:
     // The largest legitimate reply (the purchase entry) is about 100 KB; anything past this is refused
     // before it is buffered.
     static constexpr qint64 kMaxReplyBytes = 8 * 1024 * 1024;
+    // A clock this close to the service's counts as right: answers are never blamed on it, and
+    // round-trip jitter does not move the signing time back and forth.
+    static constexpr qint64 kClockToleranceSeconds = 30;
 
     explicit HttpManagerWorker(const QString &baseUrl, QObject *parent = nullptr);
 
@@ -45,10 +48,14 @@ signals:
 private:
     void handleReply(QNetworkReply *reply);
     void guardReply(QNetworkReply *reply);
+    void followServerClock(qint64 serverOffset);
 
     QNetworkAccessManager *m_network = nullptr;
     nimbra::net::SessionTriple m_session;
     QString m_baseUrl;
     int m_transferTimeoutMs = kDefaultTransferTimeoutMs;
     int m_requestTimeoutMs = kDefaultRequestTimeoutMs;
+    // Seconds to add to this computer's clock to get the service's, learnt from the service's answers;
+    // signatures carry the service's time, so a wrong PC clock does not lock the user out.
+    qint64 m_clockOffset = 0;
 };

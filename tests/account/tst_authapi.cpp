@@ -64,6 +64,21 @@ struct Spies
     QSignalSpy failed;
 };
 
+// An account client on a pipeline of its own to the service.
+struct Account
+{
+    explicit Account(const QString &baseUrl)
+        : spies(api)
+    {
+        api.setHttpManager(&http);
+        http.setBaseUrl(baseUrl);
+    }
+
+    HttpManager http;
+    AuthApi api;
+    Spies spies;
+};
+
 } // namespace
 
 class TestAuthApi : public QObject
@@ -242,11 +257,8 @@ private slots:
 
     void autoLoginOffKeepsNothing()
     {
-        HttpManager http;
-        AuthApi api;
-        api.setHttpManager(&http);
-        http.setBaseUrl(m_service->baseUrl());
-        Spies spies(api);
+        Account account(m_service->baseUrl());
+        auto &[http, api, spies] = account;
         m_settings.setValue(QStringLiteral("auth/token"), QStringLiteral("t"));
         QSignalSpy changed(&api, &AuthApi::autoLoginEnabledChanged);
         api.setAutoLoginEnabled(false);
@@ -268,6 +280,24 @@ private slots:
         api.setAutoLoginEnabled(true);
         api.refreshToken();
         QVERIFY(!http.busy());
+    }
+
+    // A new attempt gives up on the one before it, and a closed dialog on the one in flight: only the
+    // answer the user waits for counts, whichever comes first.
+    void onlyTheAwaitedSignInCounts()
+    {
+        Account account(m_service->baseUrl());
+        auto &[http, api, spies] = account;
+        api.loginPassword(QStringLiteral("13800138000"), QStringLiteral("wrong-one"));
+        api.loginPassword(QStringLiteral("13800138000"), QStringLiteral("nimbra123"));
+        QTRY_VERIFY_WITH_TIMEOUT(!http.busy(), 10000);
+        QCOMPARE(spies.failed.count(), 0);
+        QCOMPARE(spies.authenticated.count(), 1);
+
+        api.loginPassword(QStringLiteral("13800138000"), QStringLiteral("nimbra123"));
+        api.abandonSignIn();
+        QTRY_VERIFY_WITH_TIMEOUT(!http.busy(), 10000);
+        QCOMPARE(spies.authenticated.count(), 1);
     }
 
     void refreshAnswersWithoutTokenOrSecret()

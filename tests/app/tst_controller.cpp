@@ -3,6 +3,7 @@
 // network namespace, so the stub's TUN interface and the game's routes never reach the host.
 #include "app/startup.h"
 #include "devserviceprocess.h"
+#include "frontproxy.h"
 #include "privatenetwork.h"
 #include "wiredbackend.h"
 
@@ -565,6 +566,48 @@ private slots:
         QVERIFY(c.isTrue("!loggedIn && !accountMenu && !boosting"));
         QTRY_VERIFY_WITH_TIMEOUT(!c.singBox->running() && !c.singBox->starting(), 10000);
         QTRY_VERIFY_WITH_TIMEOUT(ownRoutes().isEmpty(), 3000);
+        QVERIFY2(c.warnings.isEmpty(), qPrintable(c.warnings.join(QLatin1Char('\n'))));
+    }
+
+    // The first sign-in's answer is held back while the user closes the dialog, opens it again and is
+    // refused with a wrong password. The late answer belongs to an abandoned attempt: it is dropped, and
+    // the window stays signed out with the form and the refusal the user sees.
+    void lateAnswerOfAnAbandonedSignIn()
+    {
+        FrontProxy front(m_service->port());
+        front.plan("/passport/sms/login", {FrontProxy::Answer::Hold});
+        Client c(front.baseUrl());
+        auto *window = qobject_cast<QQuickWindow *>(c.window);
+        QVERIFY(window && QTest::qWaitForWindowExposed(window));
+        QQuickItem *scene = window->contentItem();
+        const auto signInWith = [&](const QString &password) {
+            QVERIFY(click(window, scene, QStringLiteral("会员")));
+            QQuickItem *login = findShown(scene, QStringLiteral("loginView"));
+            QVERIFY(login && click(window, login, QStringLiteral("passwordModeTab")));
+            QQuickItem *phone =
+                findShown(findShown(login, QStringLiteral("phoneField")), QStringLiteral("input"));
+            if (phone->property("text").toString().isEmpty()) {
+                QVERIFY(click(window, phone, QStringLiteral("input")));
+                typeText(window, QStringLiteral("13800138000"));
+            }
+            QVERIFY(
+                click(window, findShown(login, QStringLiteral("passwordField")), QStringLiteral("input")));
+            typeText(window, password);
+            QVERIFY(click(window, login, QStringLiteral("agreeBox")));
+            QVERIFY(click(window, login, QStringLiteral("submitButton")));
+        };
+
+        signInWith(QStringLiteral("nimbra123"));
+        QTRY_COMPARE_WITH_TIMEOUT(front.held(), 1, 10000);
+        QVERIFY(click(window, scene, QStringLiteral("closeButton")));
+        QVERIFY(c.isTrue("!loginDialog"));
+        signInWith(QStringLiteral("wrong123"));
+        QTRY_COMPARE_WITH_TIMEOUT(c.text("toastText"), QStringLiteral("手机号或密码错误"), 10000);
+
+        front.releaseHeld();
+        QTRY_VERIFY_WITH_TIMEOUT(!c.http->busy(), 10000);
+        QVERIFY(c.isTrue("!loggedIn && loginDialog"));
+        QVERIFY(findShown(findShown(scene, QStringLiteral("loginView")), QStringLiteral("passwordField")));
         QVERIFY2(c.warnings.isEmpty(), qPrintable(c.warnings.join(QLatin1Char('\n'))));
     }
 

@@ -6,6 +6,7 @@ simulator's own signing code, so a mistake on either side shows up.
 
 from __future__ import annotations
 
+import contextlib
 import hashlib
 import hmac
 import http.client
@@ -172,8 +173,11 @@ class ServiceTest(unittest.TestCase):
         # Signed for another path.
         status, _, raw = self.post(path, body, signed_headers("/__test/ok", body))
         self.assert_refused(status, json.loads(raw))
-        self.assert_refused(*self.signed(path, body, ts=now - 400))
-        self.assert_refused(*self.signed(path, body, ts=now + 400))
+        # Out of the window either way: the refusal tells the service's time.
+        for ts in (now - 400, now + 400):
+            status, reply = self.signed(path, body, ts=ts)
+            self.assertEqual((status, reply["code"], reply["msg"]), (200, 401, "invalid token"))
+            self.assertAlmostEqual(reply["data"]["server_time"], time.time(), delta=5)
         self.assert_refused(*self.signed(path, body, guid=GUID + 1))
         self.assert_refused(*self.signed(path, body, device_id=DEVICE_ID + "x"))
         self.assert_refused(*self.signed(path, body, nonce=uuid.uuid4().hex.upper()))
@@ -294,19 +298,40 @@ class LifecycleTest(unittest.TestCase):
                     self.assertLess(time.monotonic() - started, 2.0)
                 conn.close()
 
-    def test_path_prefix_is_not_signed(self) -> None:
+    @contextlib.contextmanager
+    def service_with_session(self, *extra: str, prefix: str = ""):
+        """A quiet service of its own with the session (guid 1, secret "k", device "d"); yields its port."""
         with tempfile.TemporaryDirectory() as tmp:
-            proc, port, _ = start_service(Path(tmp), "--quiet", "--path-prefix", "/api")
+            proc, port, _ = start_service(Path(tmp), "--quiet", *extra)
             try:
                 session = {"guid": 1, "device_secret": "k", "device_id": "d"}
-                self.assertEqual(post(port, "/api/__test/session", json.dumps(session).encode())[0], 200)
-                body = b"{}"
-                headers = signed_headers("/__test/echo", body, secret="k", guid=1, device_id="d")
-                reply = json.loads(post(port, "/api/__test/echo", body, headers)[2])
-                self.assertEqual((reply["code"], reply["data"]["path"]), (1, "/__test/echo"))
-                self.assertEqual(post(port, "/__test/echo", body, headers)[0], 404)
+                self.assertEqual(post(port, prefix + "/__test/session", json.dumps(session).encode())[0], 200)
+                yield port
             finally:
                 stop_service(proc)
+
+    def test_clock_offset_moves_the_service_clock(self) -> None:
+        with self.service_with_session("--clock-offset", "-3600") as port:
+            def echo(ts: int) -> dict:
+                headers = signed_headers("/__test/echo", b"{}", secret="k", guid=1, device_id="d", ts=ts)
+                return json.loads(post(port, "/__test/echo", b"{}", headers)[2])
+
+            refused = echo(int(time.time()))
+            self.assertEqual(refused["code"], 401)
+            service_time = refused["data"]["server_time"]
+            self.assertAlmostEqual(service_time, time.time() - 3600, delta=5)
+            # Signed with the service's time, as a client that learnt it does.
+            self.assertEqual(echo(service_time)["code"], 1)
+            entry = json.loads(post(port, "/api/pintuan/purchase/entry", b"{}")[2])
+            self.assertAlmostEqual(entry["data"]["server_time"], service_time, delta=5)
+
+    def test_path_prefix_is_not_signed(self) -> None:
+        with self.service_with_session("--path-prefix", "/api", prefix="/api") as port:
+            body = b"{}"
+            headers = signed_headers("/__test/echo", body, secret="k", guid=1, device_id="d")
+            reply = json.loads(post(port, "/api/__test/echo", body, headers)[2])
+            self.assertEqual((reply["code"], reply["data"]["path"]), (1, "/__test/echo"))
+            self.assertEqual(post(port, "/__test/echo", body, headers)[0], 404)
 
 
 class NonceCacheTest(unittest.TestCase):

@@ -1,5 +1,6 @@
 // The request pipeline over real loopback HTTP against the dev service.
 #include "devserviceprocess.h"
+#include "frontproxy.h"
 #include "net/httpmanager.h"
 #include "net/requestenvelope.h"
 
@@ -54,6 +55,19 @@ public:
 QByteArray json(const QVariantMap &map)
 {
     return QJsonDocument::fromVariant(map).toJson(QJsonDocument::Compact);
+}
+
+// Registers a signing session at the service and gives it to the pipeline; the first request of a
+// pipeline, so its connection is the one kept alive for the next.
+bool startSession(HttpManager &manager, Results &results, const nimbra::net::SessionTriple &session)
+{
+    manager.setSession(session.guid, session.deviceSecret, session.deviceId);
+    return results
+        .waitFor(manager.postJson(QStringLiteral("session"), QStringLiteral("/__test/session"),
+                                  json({{QStringLiteral("guid"), session.guid},
+                                        {QStringLiteral("device_secret"), session.deviceSecret},
+                                        {QStringLiteral("device_id"), session.deviceId}})))
+        .success;
 }
 
 QStringList g_captured;
@@ -274,6 +288,93 @@ private slots:
             QVERIFY(result.response.isEmpty());
         }
         QVERIFY(!manager.busy());
+    }
+
+    // The service got the request, but the connection closed before its answer: it is not sent again,
+    // and the caller gets the network error.
+    void lostAnswersAreNotResent_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QVariantMap>("body");
+        QTest::addColumn<bool>("signedRequest");
+        QTest::newRow("unsigned sign-in")
+            << QStringLiteral("/passport/sms/login")
+            << QVariantMap{{QStringLiteral("phone"), QStringLiteral("13800138000")},
+                           {QStringLiteral("password"), QStringLiteral("nimbra123")},
+                           {QStringLiteral("remember_me"), false}}
+            << false;
+        QTest::newRow("signed") << QStringLiteral("/__test/echo") << QVariantMap{{QStringLiteral("n"), 1}}
+                                << true;
+    }
+    void lostAnswersAreNotResent()
+    {
+        QFETCH(QString, path);
+        QFETCH(QVariantMap, body);
+        QFETCH(bool, signedRequest);
+        FrontProxy front(m_service->port());
+        HttpManager manager;
+        manager.setBaseUrl(front.baseUrl());
+        Results results(manager);
+        QVERIFY(
+            startSession(manager, results, {5, QStringLiteral("lost-secret"), QStringLiteral("dev-lost")}));
+
+        front.plan(path.toUtf8(), {FrontProxy::Answer::Drop});
+        const Result lost = results.waitFor(
+            manager.postJson(QStringLiteral("lost"), path, json(body), 5, signedRequest, !signedRequest));
+        QCOMPARE(lost.message, kNetworkError);
+        QCOMPARE(front.requests(path.toUtf8()), 1);
+        // The connection is gone, not the pipeline.
+        QVERIFY(results
+                    .waitFor(manager.postJson(QStringLiteral("again"), path, json(body), 5, signedRequest,
+                                              !signedRequest))
+                    .success);
+    }
+
+    // The service's clock an hour away from this computer's: signed requests carry the service's time
+    // once an answer has told it, and the refusal that tells it says the clock is wrong.
+    void wrongClock_data()
+    {
+        QTest::addColumn<int>("serviceAhead");
+        QTest::addColumn<bool>("catalogueFirst");
+        QTest::addColumn<QString>("firstRefusal");
+        QTest::newRow("computer behind")
+            << 3600 << false
+            << QStringLiteral("电脑时间不准确：比服务器慢约 60 分钟，已按服务器时间校正，请重试");
+        QTest::newRow("computer ahead")
+            << -3600 << false
+            << QStringLiteral("电脑时间不准确：比服务器快约 60 分钟，已按服务器时间校正，请重试");
+        QTest::newRow("time from the public catalogue") << 3600 << true << QString();
+    }
+    void wrongClock()
+    {
+        QFETCH(int, serviceAhead);
+        QFETCH(bool, catalogueFirst);
+        QFETCH(QString, firstRefusal);
+        DevServiceProcess service({QStringLiteral("--clock-offset"), QString::number(serviceAhead)});
+        QVERIFY(service.isRunning());
+        HttpManager manager;
+        manager.setBaseUrl(service.baseUrl());
+        QStringList traces;
+        connect(&manager, &HttpManager::trace, this, [&traces](const QString &line) { traces.append(line); });
+        Results results(manager);
+        QVERIFY(
+            startSession(manager, results, {8, QStringLiteral("clock-secret"), QStringLiteral("dev-clock")}));
+        if (catalogueFirst) {
+            QVERIFY(results
+                        .waitFor(manager.postJson(QStringLiteral("purchase_entry"),
+                                                  QStringLiteral("/api/pintuan/purchase/entry"), "{}"))
+                        .success);
+        }
+
+        const auto echo = [&] {
+            return results.waitFor(manager.postJson(QStringLiteral("echo"), QStringLiteral("/__test/echo"),
+                                                    "{}", 8, true, false));
+        };
+        const Result first = echo();
+        QCOMPARE(first.success, firstRefusal.isEmpty());
+        QCOMPARE(first.message, firstRefusal);
+        QVERIFY(echo().success);
+        QVERIFY(traces.filter(QStringLiteral("签名已按服务器时间校正")).size() == 1);
     }
 
     void misbehavingRepliesAreBounded()

@@ -39,6 +39,7 @@ Item {
         function loginPassword(phone, password, rememberMe) { record("loginPassword", arguments) }
         function registerAccount(phone, code, password, confirm, verifyCode) { record("registerAccount", arguments) }
         function resetPassword(phone, code, password, confirm) { record("resetPassword", arguments) }
+        function abandonSignIn() { record("abandonSignIn", arguments) }
         function setAutoLoginEnabled(enabled) {
             record("setAutoLoginEnabled", arguments)
             autoLoginEnabled = enabled
@@ -317,7 +318,9 @@ Item {
             compare(closedSpy.count, 1)
             verify(modal.registerMode && modal.requestPending)
             compare(modal.pendingCodeScene, "register")
+            compare(fakeApi.calls.filter(call => call[0] === "abandonSignIn").length, 0)
             mouseClick(child(modal, "closeButton"))
+            compare(fakeApi.calls[fakeApi.calls.length - 1], ["abandonSignIn"])
             compare(closedSpy.count, 2)
             verify(!modal.registerMode && !modal.forgotMode && !modal.loginByPassword && !modal.requestPending)
             compare(modal.pendingOperation, "")

@@ -37,6 +37,13 @@ def parse_args(argv: list[str] | None) -> argparse.Namespace:
         help="accepted clock difference of signed requests, in seconds (default: %(default)g)",
     )
     parser.add_argument(
+        "--clock-offset",
+        type=float,
+        default=0.0,
+        help="seconds the service's clock runs ahead of this machine's (negative: behind), as a "
+        "client with a wrong clock sees it (default: %(default)g)",
+    )
+    parser.add_argument(
         "--path-prefix",
         default="",
         help="serve under this path prefix (e.g. /api); signatures cover the path after it",
@@ -77,6 +84,8 @@ def parse_args(argv: list[str] | None) -> argparse.Namespace:
         parser.error("--sms-code-ttl and --token-ttl must be positive numbers")
     if not (math.isfinite(args.join_interval) and args.join_interval >= 0):
         parser.error("--join-interval must be a non-negative number")
+    if not math.isfinite(args.clock_offset):
+        parser.error("--clock-offset must be a number")
     if args.path_prefix and not args.path_prefix.startswith("/"):
         parser.error("--path-prefix must start with '/'")
     return args
@@ -104,6 +113,7 @@ def main(argv: list[str] | None = None) -> int:
         args.host,
         args.port,
         skew_seconds=args.skew_seconds,
+        clock_offset=args.clock_offset,
         quiet=args.quiet,
         path_prefix=args.path_prefix,
         options={

@@ -50,6 +50,10 @@ FocusScope {
     }
 
     function reset() {
+        // The answer to what was in flight is no longer awaited: it must not sign in behind a fresh
+        // form, nor show its refusal there.
+        if (api && requestPending)
+            api.abandonSignIn()
         registerMode = false
         forgotMode = false
         clearPending()

@@ -712,7 +712,7 @@ def _verify_if_signed(ctx: Context) -> None:
                                   sessions=state.sessions, nonces=state.nonces, now=state.clock(),
                                   window=state.skew_seconds)
     except signing.SignatureError as exc:
-        raise ServiceError(CODE_INVALID_TOKEN, MSG_INVALID_TOKEN, reason=exc.reason) from None
+        raise ServiceError(CODE_INVALID_TOKEN, MSG_INVALID_TOKEN, reason=exc.reason, data=exc.data) from None
     ctx.guid, ctx.device_id, ctx.body_sha256 = verified.guid, verified.device_id, verified.body_sha256
 
 

@@ -89,10 +89,11 @@ def ok(data: Any = None) -> Reply:
 class ServiceError(Exception):
     """Raised by a handler to answer a failure envelope (HTTP 200, data null)."""
 
-    def __init__(self, code: Any, msg: Any = OMIT, *, reason: str | None = None) -> None:
+    def __init__(self, code: Any, msg: Any = OMIT, *, reason: str | None = None, data: Any = None) -> None:
         super().__init__(reason or (msg if isinstance(msg, str) else str(code)))
         self.code = code
         self.msg = msg
+        self.data = data
         # Extra detail for the request log only; never sent to the client.
         self.reason = reason
 
@@ -467,7 +468,7 @@ class DevRequestHandler(BaseHTTPRequestHandler):
                 )
             except signing.SignatureError as exc:
                 notes.append(exc.reason)
-                return envelope(CODE_INVALID_TOKEN, MSG_INVALID_TOKEN)
+                return envelope(CODE_INVALID_TOKEN, MSG_INVALID_TOKEN, exc.data)
             ctx.guid = verified.guid
             ctx.device_id = verified.device_id
             ctx.body_sha256 = verified.body_sha256
@@ -479,7 +480,7 @@ class DevRequestHandler(BaseHTTPRequestHandler):
         except ServiceError as exc:
             if exc.reason:
                 notes.append(exc.reason)
-            return envelope(exc.code, exc.msg)
+            return envelope(exc.code, exc.msg, exc.data)
         if result is NO_REPLY or isinstance(result, Reply):
             return result
         return ok(result)
@@ -572,6 +573,7 @@ def make_server(
     port: int = 0,
     *,
     skew_seconds: float = DEFAULT_SKEW_SECONDS,
+    clock_offset: float = 0.0,
     quiet: bool = False,
     log_stream: TextIO | None = None,
     path_prefix: str = "",
@@ -580,7 +582,8 @@ def make_server(
 ) -> DevServer:
     return DevServer(
         (host, port),
-        state=State(skew_seconds=skew_seconds, options=options),
+        # A service clock apart from this machine's stands in for a client whose clock is wrong.
+        state=State(skew_seconds=skew_seconds, clock=lambda: time.time() + clock_offset, options=options),
         routes=build_routes(modules),
         log=RequestLog(log_stream, quiet=quiet),
         path_prefix=path_prefix,

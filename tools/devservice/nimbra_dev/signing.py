@@ -44,11 +44,16 @@ _INT64_MAX = 2**63 - 1
 
 
 class SignatureError(Exception):
-    """A signed request was refused; ``reason`` is safe to log."""
+    """A signed request was refused; ``reason`` is safe to log.
 
-    def __init__(self, reason: str) -> None:
+    ``data`` goes into the refusal's envelope: for a stale timestamp it is the
+    service's time, so a client with a wrong clock can tell and correct it.
+    """
+
+    def __init__(self, reason: str, data: dict | None = None) -> None:
         super().__init__(reason)
         self.reason = reason
+        self.data = data
 
 
 @dataclass(frozen=True)
@@ -127,7 +132,8 @@ def verify(
     ts = int(ts_text)
     skew = ts - now
     if abs(skew) > window:
-        raise SignatureError(f"stale timestamp (skew {skew:+.0f}s, window {window:g}s)")
+        raise SignatureError(f"stale timestamp (skew {skew:+.0f}s, window {window:g}s)",
+                             {"server_time": int(now)})
 
     session = sessions.get(guid, device_id)
     if session is None:
