@@ -28,6 +28,22 @@ Item {
         return Logic.serverOffset(server > 0 ? server : clock.wall(), nowSeconds())
     }
 
+    // The session that asked for the payment has ended: nothing of it stays open or polls.
+    function endSession() {
+        const p = page
+        p.paymentOpened = false
+        p.orderCreating = false
+        p.paymentOrderId = 0
+        p.paymentCodeUrl = ""
+        p.paymentProductName = "会员订单"
+        p.paymentAmount = 0
+        p.expectedPaymentAmount = 0
+        p.paymentRemainingSeconds = 0
+        p.paymentExpireAt = 0
+        p.paymentServerOffset = 0
+        p.paymentStatusText = "等待扫码"
+    }
+
     function orderCreated(kind, order, serverTime) {
         const p = page
         p.orderCreating = true
