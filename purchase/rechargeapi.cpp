@@ -9,6 +9,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 
+#include <chrono>
+
 namespace {
 
 const QString kPurchaseEntry = QStringLiteral("purchase_entry");
@@ -179,6 +181,11 @@ void RechargeApi::clearSession()
     if (m_endpoint.http())
         m_endpoint.http()->clearSession();
     emit sessionChanged();
+}
+
+double RechargeApi::monotonicSeconds() const
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
 void RechargeApi::loadPublicPurchaseEntry()

@@ -46,6 +46,9 @@ public:
     Q_INVOKABLE void createLeaderJoinOrder(qint64 guid, const QVariantMap &selection);
     Q_INVOKABLE void setSession(qint64 guid, const QString &deviceSecret, const QString &deviceId);
     Q_INVOKABLE void clearSession();
+    // Seconds on the system's monotonic clock, from an arbitrary origin. Payment countdowns carry the
+    // service's time forward with it: the wall clock can be set back or ahead while a code is shown.
+    Q_INVOKABLE double monotonicSeconds() const;
 
 signals:
     void trace(const QString &message);

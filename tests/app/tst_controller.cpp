@@ -659,6 +659,77 @@ private slots:
         QVERIFY(findShown(scene, QStringLiteral("有效期：") + c.text("vipExpiryText")));
         QVERIFY2(c.warnings.isEmpty(), qPrintable(c.warnings.join(QLatin1Char('\n'))));
     }
+
+    // Signing out ends every purchase state of the session on the open membership page: the payment
+    // dialog and its polling, the group dialogs, an order still being created. The next account sees
+    // none of it, and a late answer to the old session's order opens nothing.
+    void purchaseStatesEndWithTheSession()
+    {
+        Client c(m_service->baseUrl());
+        auto *window = qobject_cast<QQuickWindow *>(c.window);
+        QVERIFY(window && QTest::qWaitForWindowExposed(window));
+        QQuickItem *scene = window->contentItem();
+        QStringList requests;
+        connect(c.recharge.get(), &RechargeApi::trace, this,
+                [&requests](const QString &line) { requests << line; });
+        const auto ready = [&c] {
+            return QTest::qWaitFor(
+                [&c] {
+                    return c.isTrue("loggedIn && pages.vipPage && pages.vipPage.preparedProducts.length > 0 "
+                                    "&& !rechargeApi.busy");
+                },
+                10000);
+        };
+        const auto signIn = [&c, &ready](const QString &phone, const QString &password) {
+            c.auth->loginPassword(phone, password);
+            return ready();
+        };
+        const auto signOut = [&] {
+            return click(window, scene, QStringLiteral("railAvatar")) &&
+                   click(window, scene, QStringLiteral("退出登录"));
+        };
+        const auto pay = [&] {
+            c.eval(QStringLiteral("pages.vipPage.agreed = true"));
+            return click(window, scene, QStringLiteral("payButton"));
+        };
+        const QString nothingOpen = QStringLiteral(
+            "!pages.vipPage.paymentOpened && !pages.vipPage.orderCreating && !pages.vipPage.groupDetailOpened"
+            " && !pages.vipPage.leaderOpened && pages.vipPage.paymentOrderId === 0"
+            " && pages.vipPage.paymentCodeUrl === ''");
+
+        QVERIFY(c.signIn());
+        QVERIFY(click(window, scene, QStringLiteral("会员")));
+        QVERIFY(ready());
+        QVERIFY(pay());
+        QTRY_VERIFY_WITH_TIMEOUT(c.isTrue("pages.vipPage.paymentOpened"), 10000);
+        const qint64 first = c.eval(QStringLiteral("pages.vipPage.paymentOrderId")).toLongLong();
+        c.eval(QStringLiteral("pages.vipPage.openMyGroups(); pages.vipPage.openLeaderCenter()"));
+        QVERIFY(signOut());
+        QVERIFY(c.isTrue(nothingOpen));
+        QVERIFY(!findShown(scene, QStringLiteral("paymentDialog")));
+        // The poll asks every third second; nothing is asked any more.
+        requests.clear();
+        QTest::qWait(3200);
+        QCOMPARE(requests.filter(QStringLiteral("op=pay_status")), QStringList());
+
+        QVERIFY(signIn(QStringLiteral("13900139000"), QStringLiteral("nimbra456")));
+        QVERIFY(c.isTrue(nothingOpen));
+        QVERIFY(!findShown(scene, QStringLiteral("paymentDialog")));
+
+        // Signed out while the order is being created: the next sign-in finds the button free, and the
+        // old session's order never shows.
+        QVERIFY(pay());
+        QVERIFY(c.isTrue("pages.vipPage.orderCreating"));
+        QVERIFY(signOut());
+        QVERIFY(signIn(QStringLiteral("13800138000"), QStringLiteral("nimbra123")));
+        QTest::qWait(300);
+        QVERIFY(c.isTrue(nothingOpen));
+        QVERIFY(findShown(scene, QStringLiteral("立即支付")));
+        QVERIFY(pay());
+        QTRY_VERIFY_WITH_TIMEOUT(c.isTrue("pages.vipPage.paymentOpened"), 10000);
+        QVERIFY(c.eval(QStringLiteral("pages.vipPage.paymentOrderId")).toLongLong() != first);
+        QVERIFY2(c.warnings.isEmpty(), qPrintable(c.warnings.join(QLatin1Char('\n'))));
+    }
 };
 
 int main(int argc, char **argv)

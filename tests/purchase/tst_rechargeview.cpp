@@ -366,7 +366,7 @@ private slots:
         QVERIFY(flow && timer);
         timer->setProperty("running", false);
         QTRY_VERIFY(!p.isTrue(QStringLiteral("loading")));
-        // The local time at which 300 s remain (the offset is the service's clock minus the local one).
+        // The clock reading at which 300 s remain (the offset: the service's clock minus the monotonic one).
         const double start =
             p.eval(QStringLiteral("paymentExpireAt - paymentServerOffset - 300.5")).toDouble();
         const int before = p.sent(QStringLiteral("pay_status"));
@@ -386,6 +386,37 @@ private slots:
         tick(start + 3);
         QCOMPARE(p.eval(QStringLiteral("paymentRemainingSeconds")).toInt(), 297);
         QCOMPARE(p.sent(QStringLiteral("pay_status")), before + 1);
+    }
+
+    // The countdown carries the service's time of the payment answer forward on the monotonic clock: a
+    // wall clock set an hour ahead neither shortens it nor closes the dialog; the time running out does.
+    void countdownKeepsToMonotonicClock()
+    {
+        Page &p = page();
+        QObject *flow = p.view->findChild<QObject *>(QStringLiteral("paymentFlow"));
+        QVERIFY(flow);
+        const auto onFlow = [flow](const QString &script) {
+            windowscript::evaluate(flow, script);
+        };
+        onFlow(QStringLiteral(
+            "clock = { now: 5000, monotonic: () => clock.now, wall: () => Date.now() / 1000 }"));
+        p.run(QStringLiteral("selectMode('shared')"));
+        QVERIFY(p.payAndWaitForDialog());
+        p.view->findChild<QObject *>(QStringLiteral("paymentTimer"))->setProperty("running", false);
+        const QVariantList ready = p.paymentReady->constLast();
+        const qint64 left =
+            ready.at(0).toMap().value(QStringLiteral("expire_at")).toLongLong() - ready.at(2).toLongLong();
+        QVERIFY(left > 120);
+        QCOMPARE(p.eval(QStringLiteral("paymentRemainingSeconds")).toLongLong(), left);
+
+        onFlow(QStringLiteral(
+            "clock.wall = () => Date.now() / 1000 + 3600; clock.now += 60; tick(nowSeconds())"));
+        QVERIFY(p.isTrue(QStringLiteral("paymentOpened")));
+        QCOMPARE(p.eval(QStringLiteral("paymentRemainingSeconds")).toLongLong(), left - 60);
+        QVERIFY(!p.toasted(QStringLiteral("订单已过期，请重新下单")));
+        onFlow(QStringLiteral("clock.now += %1; tick(nowSeconds())").arg(left));
+        QVERIFY(!p.isTrue(QStringLiteral("paymentOpened")));
+        QVERIFY(p.toasted(QStringLiteral("订单已过期，请重新下单")));
     }
 
     // A leader opens a team in the leader centre; another account looks its code up in lower case,

@@ -230,7 +230,7 @@ TestCase {
             { tag: "failure", team: { status: "failure" }, text: "成团失败" },
             { tag: "canceled", team: { status: "canceled" }, text: "已关闭" },
             { tag: "other", team: { status_label: "组团中" }, text: "组团中" },
-            { tag: "unknown", team: { status: "paused" }, text: "paused" }
+            { tag: "unknown", team: { status: "paused" }, text: "处理中" }
         ]
     }
 
@@ -248,7 +248,8 @@ TestCase {
             { tag: "order group waiting", group: {}, order: { group: { waiting_status: "expired" } }, text: "已结束" },
             { tag: "order group team status", group: {}, order: { group: { team_status: "active", waiting_status: "x" } },
               text: "已成团" },
-            { tag: "other text", group: { team: { status_text: "还差 2 人" } }, order: {}, text: "还差 2 人" }
+            { tag: "other text", group: { team: { status_text: "还差 2 人" } }, order: {}, text: "还差 2 人" },
+            { tag: "unknown code", group: { team: { status: "locked" } }, order: {}, text: "处理中" }
         ]
     }
 
@@ -285,7 +286,12 @@ TestCase {
         const me = Logic.detailMembers({}, { status: "completed", game_title: "原神" })[0]
         compare([Logic.memberLine(me), Logic.memberStatus(me)], ["我 · 原神", "已支付"])
         compare(Logic.memberLine({ nickname: "Kyo" }), "Kyo · 待分配游戏")
-        compare(Logic.memberStatus({ status: "locked" }), "locked")
+        compare(Logic.memberStatus({ status: "pending" }), "待支付")
+        compare(Logic.memberStatus({ status: "locked" }), "处理中")
+        compare(Logic.joinStatusText({}), "进行中")
+        compare(Logic.joinStatusText({ status_label: "Formed" }), "已成团")
+        compare(Logic.joinStatusText({ status_label: "组团中" }), "组团中")
+        compare(Logic.joinStatusText({ status_label: "locked" }), "处理中")
         compare(Logic.memberStatus({}), "已加入")
         compare(Logic.progressText(3, 5), "3 / 5 人")
         compare(Logic.progressText(1, 0), "1 人")

@@ -176,14 +176,21 @@ TestCase {
     function test_paymentStatusText_data() {
         return [
             { tag: "paid", s: "paid", expected: "已支付" },
-            { tag: "pending", s: "pending_payment", expected: "待支付" },
+            // The states the service sends: pending, paid, closed, expired, refunded.
+            { tag: "pending", s: "pending", expected: "待支付" },
+            { tag: "pending_payment", s: "pending_payment", expected: "待支付" },
             { tag: "unpaid", s: "unpaid", expected: "待支付" },
+            { tag: "closed", s: "closed", expected: "已关闭" },
             { tag: "cancelled", s: "cancelled", expected: "已关闭" },
+            { tag: "canceled", s: "canceled", expected: "已关闭" },
             { tag: "expired", s: "expired", expected: "已过期" },
             { tag: "refunded", s: "refunded", expected: "已退款" },
+            { tag: "failed", s: "failed", expected: "支付失败" },
             { tag: "exception", s: "exception", expected: "支付异常" },
-            { tag: "unknown", s: "processing", expected: "processing" },
-            { tag: "inherited name", s: "constructor", expected: "constructor" },
+            { tag: "capitals", s: " PAID ", expected: "已支付" },
+            { tag: "unknown", s: "processing", expected: "处理中" },
+            { tag: "inherited name", s: "constructor", expected: "处理中" },
+            { tag: "worded by the service", s: "退款中", expected: "退款中" },
             { tag: "empty", s: "", expected: "未知状态" },
             { tag: "missing", s: undefined, expected: "未知状态" }
         ]

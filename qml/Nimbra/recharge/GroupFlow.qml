@@ -87,6 +87,17 @@ Item {
             refreshGroupDetail(GroupLogic.findOrder(known, page.groupDetailOrderId) || known[0])
     }
 
+    // The session the group state belongs to has ended: its dialogs close and their polling stops.
+    function endSession() {
+        autoSelectTimer.stop()
+        page.leaderOpened = false
+        page.groupDetailOpened = false
+        page.groupDetailLoading = false
+        page.groupDetailOrderId = 0
+        page.leaderTeamCode = ""
+        page.leaderGameId = ""
+    }
+
     function selectedGroupOrder() {
         return GroupLogic.selectedOrder(page.groupOrders, page.orders, page.groupDetailOrderId)
     }

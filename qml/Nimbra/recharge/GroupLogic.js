@@ -261,19 +261,31 @@ const detailStatusNames = [
     [["expired", "closed"], "已结束"]
 ]
 
+const memberStatusNames = [
+    [["paid"], "已支付"],
+    [["pending", "pending_payment", "unpaid"], "待支付"],
+    [["joined"], "已加入"]
+]
+
 function statusName(raw, names) {
     const key = raw.toLowerCase()
     for (let i = 0; i < names.length; ++i) {
         if (names[i][0].indexOf(key) >= 0)
             return names[i][1]
     }
-    return key
+    return RechargeLogic.unnamedStatusText(raw)
 }
 
 function teamStatusText(team) {
     const t = isMap(team) ? team : {}
     return statusName(firstText(t, ["status_label", "status_text", "group_status", "status"]) || "forming",
                       leaderStatusNames)
+}
+
+// The join panel's badge: the service's label, "进行中" without one.
+function joinStatusText(team) {
+    const label = text(isMap(team) ? team.status_label : "")
+    return label === "" ? "进行中" : statusName(label, leaderStatusNames)
 }
 
 // ---------------------------------------------------------------------------
@@ -426,7 +438,7 @@ function memberStatus(member) {
         return text(m.status_text)
     if (text(m.pay_status) === "paid")
         return "已支付"
-    return text(m.status) || "已加入"
+    return text(m.status) === "" ? "已加入" : statusName(text(m.status), memberStatusNames)
 }
 
 // The team-code refresh runs while a selected leader-type group is open, idle and still without a code.

@@ -57,7 +57,7 @@ GlassCard {
                     id: badge
 
                     anchors.verticalCenter: parent.verticalCenter
-                    text: RechargeLogic.textOf(card.team.status_label) || "进行中"
+                    text: GroupLogic.joinStatusText(card.team)
                     tint: card.theme.neon
                 }
             }

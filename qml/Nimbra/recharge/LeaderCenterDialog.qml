@@ -111,6 +111,11 @@ ModalFrame {
     visible: opened
     Component.onCompleted: initializeEntry()
     onEntryChanged: initializeEntry()
+    // A team looked up by another account is not this one's.
+    onGuidChanged: {
+        selectedTeamCode = ""
+        selectedGameId = ""
+    }
     // Each opening starts on the first tab the account has; the entry may have arrived only after the
     // dialog was made, when it still looked like a non-leader's.
     onOpenedChanged: {

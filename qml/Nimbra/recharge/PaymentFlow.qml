@@ -10,9 +10,38 @@ Item {
     required property var page
 
     readonly property var api: page.api
+    // The countdown runs on the service's time as last reported, carried forward by a clock that never
+    // jumps: a wall clock set ahead must not expire a code the service still accepts. The wall clock
+    // only stands in for a service that gave no time.
+    property var clock: ({
+        monotonic: () => flow.api.monotonicSeconds(),
+        wall: () => Date.now() / 1000
+    })
 
     function nowSeconds() {
-        return Date.now() / 1000
+        return clock.monotonic()
+    }
+
+    // The service's clock minus the monotonic one.
+    function serviceOffset(serverTime) {
+        const server = Logic.number(serverTime, 0)
+        return Logic.serverOffset(server > 0 ? server : clock.wall(), nowSeconds())
+    }
+
+    // The session that asked for the payment has ended: nothing of it stays open or polls.
+    function endSession() {
+        const p = page
+        p.paymentOpened = false
+        p.orderCreating = false
+        p.paymentOrderId = 0
+        p.paymentCodeUrl = ""
+        p.paymentProductName = "会员订单"
+        p.paymentAmount = 0
+        p.expectedPaymentAmount = 0
+        p.paymentRemainingSeconds = 0
+        p.paymentExpireAt = 0
+        p.paymentServerOffset = 0
+        p.paymentStatusText = "等待扫码"
     }
 
     function orderCreated(kind, order, serverTime) {
@@ -32,7 +61,7 @@ Item {
         }
         p.paymentOrderId = id
         p.paymentExpireAt = Logic.number(order.expire_at, 0)
-        p.paymentServerOffset = Logic.serverOffset(serverTime, nowSeconds())
+        p.paymentServerOffset = serviceOffset(serverTime)
         const created = Logic.orderAmount(order)
         if (kind === "leader_join" || p.expectedPaymentAmount <= 0)
             p.expectedPaymentAmount = created
@@ -68,7 +97,7 @@ Item {
         p.paymentCodeUrl = codeUrl ? String(codeUrl) : ""
         if (payment.expire_at !== undefined && payment.expire_at !== null)
             p.paymentExpireAt = Logic.number(payment.expire_at, 0)
-        p.paymentServerOffset = Logic.serverOffset(serverTime, nowSeconds())
+        p.paymentServerOffset = serviceOffset(serverTime)
         const amount = payment.amount
         const resolved = amount && typeof amount === "object" && amount.order_price !== undefined
             ? Logic.number(amount.order_price, 0) : p.paymentAmount
@@ -97,7 +126,7 @@ Item {
         p.toast("订单已过期，请重新下单", true)
     }
 
-    // One second of the open dialog; now is the local clock in seconds.
+    // One second of the open dialog; now is the monotonic clock in seconds.
     function tick(now) {
         const p = page
         updateCountdown(now)
@@ -111,7 +140,7 @@ Item {
         if (Logic.number(order.expire_at, 0) > 0)
             p.paymentExpireAt = Logic.number(order.expire_at, 0)
         if (serverTime)
-            p.paymentServerOffset = Logic.serverOffset(serverTime, nowSeconds())
+            p.paymentServerOffset = serviceOffset(serverTime)
         updateCountdown(nowSeconds())
         const status = order.payment_status === undefined || order.payment_status === null
             ? "" : String(order.payment_status)

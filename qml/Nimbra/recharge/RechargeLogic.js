@@ -342,20 +342,41 @@ function productBenefits(p, mode) {
 
 const statusTexts = {
     "paid": "已支付",
+    "pending": "待支付",
     "pending_payment": "待支付",
     "unpaid": "待支付",
     "closed": "已关闭",
     "cancelled": "已关闭",
+    "canceled": "已关闭",
     "expired": "已过期",
     "refunded": "已退款",
+    "failed": "支付失败",
     "exception": "支付异常"
 }
 
+const reportedStatuses = {}
+
+// What a state the screens have no wording for reads as. A service code never reaches the screen:
+// it shows a neutral text and goes to the log (once per value); a text already written for people
+// (Chinese) is shown as it is.
+function unnamedStatusText(raw) {
+    if (/[\u4e00-\u9fa5]/.test(raw))
+        return raw
+    if (!hasOwn(reportedStatuses, raw)) {
+        reportedStatuses[raw] = true
+        console.info("[Recharge] 未识别的状态 " + raw)
+    }
+    return "处理中"
+}
+
+// The wording of a state from a table of {code: text}, codes compared in lower case.
+function statusText(raw, texts) {
+    const key = textOf(raw).toLowerCase()
+    return hasOwn(texts, key) ? texts[key] : unnamedStatusText(textOf(raw))
+}
+
 function paymentStatusText(s) {
-    const status = textOf(s)
-    if (status === "")
-        return "未知状态"
-    return hasOwn(statusTexts, status) ? statusTexts[status] : status
+    return textOf(s) === "" ? "未知状态" : statusText(s, statusTexts)
 }
 
 function orderId(o) {

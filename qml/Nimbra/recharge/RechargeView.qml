@@ -359,6 +359,19 @@ Item {
         toast(message, true)
     }
 
+    // A sign-out or another account: nothing of the old session stays open, polls or waits for its
+    // order (the client drops the answers to the old session's requests).
+    function endSession() {
+        ordersOpened = false
+        payment.endSession()
+        groups.endSession()
+    }
+
+    onGuidChanged: endSession()
+    onLoggedInChanged: {
+        if (!loggedIn)
+            endSession()
+    }
     onEntryChanged: {
         selectedPlanIndex = 0
         requestDataPreparation()
