@@ -96,7 +96,7 @@ Item {
         }
 
         // Four hundred categories stay one line above the grid, and the keyboard reaches any of them:
-        // Tab into the row, arrows along it (scrolling it), Return to choose.
+        // Tab into the row, arrows along it (scrolling it), Return to choose; the mouse wheel scrolls it.
         function test_categoryFlood() {
             const categories = ["全部"]
             for (let i = 1; i <= 400; ++i)
@@ -118,6 +118,10 @@ Item {
             keyClick(Qt.Key_Return)
             compare(view.selectedCategory, "分类40")
             compare(Array.from(pageSpy.signalArguments[0]), [1, "分类40", ""])
+            // A mouse wheel moves the row too.
+            const before = chips.contentX
+            mouseWheel(chips, 100, 15, 0, -120)
+            compare(chips.contentX, before + 120)
         }
 
         function test_pager_data() {

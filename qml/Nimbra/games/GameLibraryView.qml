@@ -77,8 +77,8 @@ Item {
         }
     }
 
-    // One line whatever the number of categories: the row scrolls sideways (wheel, drag, or the arrow
-    // keys once Tab has reached it) instead of pushing the grid and the pager down.
+    // One line whatever the number of categories: the row scrolls sideways (wheel, drag, scroll bar,
+    // or the arrow keys once Tab has reached it) instead of pushing the grid and the pager down.
     ListView {
         id: chips
 
@@ -100,6 +100,15 @@ Item {
         onCurrentIndexChanged: positionViewAtIndex(currentIndex, ListView.Contain)
 
         ScrollBar.horizontal: ScrollBar {}
+
+        // A mouse wheel turns vertically, which a sideways row ignores by itself.
+        WheelHandler {
+            acceptedDevices: PointerDevice.Mouse
+            onWheel: event => {
+                const last = chips.originX + Math.max(0, chips.contentWidth - chips.width)
+                chips.contentX = Math.max(chips.originX, Math.min(last, chips.contentX - event.angleDelta.y))
+            }
+        }
 
         delegate: CategoryChip {
             lightMode: view.lightMode
