@@ -195,6 +195,8 @@ int runApplication(int argc, char **argv)
             "[PERF] 已忽略 Qt Creator 注入的 QML Debugger；设置 NIMBRA_ENABLE_QML_DEBUGGER=1 可显式启用");
     watchTerminationSignals(app);
 
+    // Before the first QSettings parses the file: an oversized one would hold the whole run hostage.
+    storage::setAsideOversizedSettings(storage::defaultSettingsPath());
     // The settings hold the token and the device secret: private before anything is written to them.
     QSettings settings;
     storage::protectSettingsFile(settings);

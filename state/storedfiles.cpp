@@ -2,10 +2,13 @@
 
 #include "platform/privatefiles.h"
 
+#include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStandardPaths>
 
 #include <string>
 
@@ -93,6 +96,47 @@ QString settingsStatusText(QSettings::Status status)
         return QStringLiteral("FormatError");
     }
     return QStringLiteral("Unknown");
+}
+
+QString defaultSettingsPath()
+{
+#if defined(Q_OS_WIN) || defined(Q_OS_DARWIN)
+    return {};
+#else
+    // QSettings' own rule for the native format on this platform: the user's configuration folder,
+    // then organisation/application.conf.
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QLatin1Char('/') +
+           QCoreApplication::organizationName() + QLatin1Char('/') + QCoreApplication::applicationName() +
+           QStringLiteral(".conf");
+#endif
+}
+
+bool setAsideOversizedSettings(const QString &path)
+{
+    if (path.isEmpty())
+        return false;
+    const QFileInfo info(path);
+    if (!info.isFile() || info.size() <= kStoredFileSizeLimit)
+        return false;
+    const QString reason =
+        QStringLiteral("file too large (%1 bytes, limit %2)").arg(info.size()).arg(kStoredFileSizeLimit);
+    // A name of its own: an earlier file set aside is never overwritten.
+    const QString aside = path + QStringLiteral(".too-large-") +
+                          QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"));
+    QFile file(path);
+    if (file.rename(aside)) {
+        qWarning().noquote()
+            << QStringLiteral("[Data] 设置文件无效，已移至 %1 path=%2 error=%3").arg(aside, path, reason);
+        return true;
+    }
+    // Left in place, it must still not be parsed: the settings of this run go to a folder below the
+    // file itself, which can never exist, so they are read from nothing and written nowhere.
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, path + QStringLiteral("/unused"));
+    qWarning().noquote() << QStringLiteral(
+                                "[Data] 设置文件无效且无法移开，本次运行不读取也不保存设置 path=%1 "
+                                "error=%2 moveError=%3")
+                                .arg(path, reason, file.errorString());
+    return true;
 }
 
 void protectSettingsFile(const QSettings &settings)

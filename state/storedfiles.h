@@ -41,6 +41,16 @@ WriteStatus writeStoredFile(const QString &path, const QByteArray &data, QString
 
 QString settingsStatusText(QSettings::Status status);
 
+// The file behind the application's default settings, worked out without opening it (QSettings parses
+// its file as soon as it is constructed). Empty where those settings are no file (the Windows registry).
+QString defaultSettingsPath();
+
+// A settings file over kStoredFileSizeLimit is renamed aside (never deleted or overwritten) with a
+// warning before anything parses it, and the settings start empty; where it cannot be moved, the
+// settings of this run are kept in memory only. Call before the first QSettings of the process. A normal
+// file costs one stat. True when the file was over the bound.
+bool setAsideOversizedSettings(const QString &path);
+
 // Makes the settings file and its folder private (the file keeps its mode when the settings are
 // rewritten, which happens through a temporary file that copies it).
 void protectSettingsFile(const QSettings &settings);

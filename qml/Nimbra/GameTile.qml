@@ -33,6 +33,7 @@ Rectangle {
         objectName: "tileLabel"
         anchors.centerIn: parent
         visible: !tile.imageShown
+        textFormat: Text.PlainText
         text: tile.label
         color: "#ffffff"
         font.family: Fonts.latin()

@@ -26,6 +26,8 @@
 #include <QTest>
 #include <QtQml/qqmlextensionplugin.h>
 
+#include <functional>
+
 Q_IMPORT_QML_PLUGIN(NimbraPlugin)
 
 namespace {
@@ -150,6 +152,30 @@ bool click(QQuickWindow *window, QQuickItem *root, const QString &nameOrText)
     const QPointF centre = item->mapToScene(QPointF(item->width() / 2, item->height() / 2));
     QTest::mouseClick(window, Qt::LeftButton, Qt::NoModifier, centre.toPoint());
     return true;
+}
+
+// What is wrong with the items under root (shown or not) whose text holds the given markup: fewer of
+// them than expected, or one that renders its text as markup instead of showing it as typed.
+QString markupProblem(QQuickItem *root, const QString &markup, int expected)
+{
+    int count = 0;
+    QString problem;
+    std::function<void(QQuickItem *)> visit = [&](QQuickItem *item) {
+        if (item->property("text").toString().contains(markup)) {
+            ++count;
+            const QVariant format = item->property("textFormat");
+            if (format.isValid() && format.toInt() != 0) // not Text.PlainText
+                problem += QStringLiteral("%1 %2 renders it; ")
+                               .arg(QString::fromUtf8(item->metaObject()->className()), item->objectName());
+        }
+        const QList<QQuickItem *> children = item->childItems();
+        for (QQuickItem *child : children)
+            visit(child);
+    };
+    visit(root);
+    if (count < expected)
+        problem += QStringLiteral("%1 shown %2 times, expected %3").arg(markup).arg(count).arg(expected);
+    return problem;
 }
 
 // Typing on the keyboard into whatever has the focus (digits and Latin letters).
@@ -608,6 +634,52 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!c.http->busy(), 10000);
         QVERIFY(c.isTrue("!loggedIn && loginDialog"));
         QVERIFY(findShown(findShown(scene, QStringLiteral("loginView")), QStringLiteral("passwordField")));
+        QVERIFY2(c.warnings.isEmpty(), qPrintable(c.warnings.join(QLatin1Char('\n'))));
+    }
+
+    // Service texts that are markup show as typed wherever the window puts them (a rendered one would
+    // draw big red text and fetch the picture it names), and a flood of categories keeps the library's
+    // chip row one line high above a visible grid.
+    void hostileCatalogueThroughTheWindow()
+    {
+        clearStoredFiles(); // no recent game of an earlier test to be chosen again meanwhile
+        DevServiceProcess service({QStringLiteral("--hostile-catalogue")});
+        QVERIFY(service.isRunning());
+        Client c(service.baseUrl());
+        auto *window = qobject_cast<QQuickWindow *>(c.window);
+        QVERIFY(window && QTest::qWaitForWindowExposed(window));
+        QQuickItem *scene = window->contentItem();
+        c.gameList->loadCommon();
+        c.gameList->loadPage(1, QString(), QString());
+        QTRY_VERIFY_WITH_TIMEOUT(c.data.commonGamesLoaded() && c.isTrue("categories.length > 400"), 10000);
+        const QString title = c.text("commonGames[0].name");
+        QVERIFY2(title.contains(QStringLiteral("<img src=")), qPrintable(title));
+
+        QVERIFY(click(window, scene, QStringLiteral("游戏库")));
+        // The library is made asynchronously; it is complete once its card and chip are there.
+        QTRY_VERIFY(
+            findShown(scene, QStringLiteral("libraryGrid")) &&
+            findShown(findShown(scene, QStringLiteral("libraryGrid")), title) &&
+            findShown(findShown(scene, QStringLiteral("categoryChips")), QStringLiteral("<i>标记</i>")));
+        QQuickItem *chips = findShown(scene, QStringLiteral("categoryChips"));
+        QQuickItem *grid = findShown(scene, QStringLiteral("libraryGrid"));
+        QQuickItem *pager = findShown(scene, QStringLiteral("pager"));
+        QVERIFY(chips && chips->height() < 2 * 30);
+        QVERIFY(grid->height() >= 164);
+        QVERIFY(grid->mapToScene(QPointF(0, grid->height())).y() <= pager->mapToScene(QPointF()).y());
+        QVERIFY(pager->mapToScene(QPointF(0, pager->height())).y() <= window->height());
+        // The title on its card, the category on its chip.
+        QString problem =
+            markupProblem(grid, title, 1) + markupProblem(chips, QStringLiteral("<i>标记</i>"), 1);
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
+
+        // Chosen, the game's name reaches the home page: the common list, the status line, the selector.
+        QVERIFY(c.settled());
+        QVERIFY(click(window, grid, title));
+        QTRY_COMPARE_WITH_TIMEOUT(c.text("gameId"), QStringLiteral("10099"), 10000);
+        QVERIFY(c.settled());
+        problem = markupProblem(scene, title, 3);
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
         QVERIFY2(c.warnings.isEmpty(), qPrintable(c.warnings.join(QLatin1Char('\n'))));
     }
 

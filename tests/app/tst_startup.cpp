@@ -387,13 +387,32 @@ private slots:
         QCOMPARE(third.exitCode(), 0);
     }
 
-    // Settings that cannot be read or written are named in the log at start.
+    // Settings that cannot be read or written are named in the log at start; an oversized file is
+    // moved aside before anything parses it, and the run writes fresh settings without its junk.
+    void unusableSettingsAreLogged_data()
+    {
+        QTest::addColumn<bool>("oversized");
+        QTest::addColumn<QByteArray>("logged");
+        QTest::newRow("folder in place of the file")
+            << false << QByteArray(" status=AccessError writable=false");
+        QTest::newRow("oversized file") << true << QByteArray(" status=NoError writable=true");
+    }
     void unusableSettingsAreLogged()
     {
+        QFETCH(bool, oversized);
+        QFETCH(QByteArray, logged);
         if (geteuid() != 0)
             QSKIP("needs root: the client refuses to start without administrator rights");
         Sandbox box;
-        QVERIFY(QDir().mkpath(box.configPath())); // a folder where the file should be
+        QByteArray junk;
+        if (oversized) {
+            junk = "[junk]\nkey=" + QByteArray(2 * 1024 * 1024, 'j') + "\n";
+            QVERIFY(QDir().mkpath(QFileInfo(box.configPath()).path()));
+            QFile file(box.configPath());
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(junk) == junk.size());
+        } else {
+            QVERIFY(QDir().mkpath(box.configPath())); // a folder where the file should be
+        }
         QProcess process;
         process.setProcessEnvironment(box.environment());
         process.start(box.app);
@@ -401,10 +420,18 @@ private slots:
         QVERIFY2(waitForOutput(process, output, "[APP] 主窗口已创建"), output.constData());
         ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
         QVERIFY(process.waitForFinished(20000));
-        QVERIFY2(readFile(box.logPath())
-                     .contains("[WARN] [APP] 设置文件 path=" + box.configPath().toUtf8() +
-                               " status=AccessError writable=false"),
-                 readFile(box.logPath()).constData());
+        const QByteArray log = readFile(box.logPath());
+        QVERIFY2(log.contains("[APP] 设置文件 path=" + box.configPath().toUtf8() + logged), log.constData());
+        if (oversized) {
+            QVERIFY2(log.contains("[WARN] [Data] 设置文件无效，已移至 " + box.configPath().toUtf8() +
+                                  ".too-large-"),
+                     log.constData());
+            const QFileInfoList aside =
+                QFileInfo(box.configPath()).dir().entryInfoList({QStringLiteral("Nimbra.conf.too-large-*")});
+            QCOMPARE(aside.size(), 1);
+            QCOMPARE(aside.constFirst().size(), junk.size());
+            QVERIFY(!readFile(box.configPath()).contains("junk"));
+        }
     }
 };
 

@@ -228,5 +228,33 @@ class CatalogTest(unittest.TestCase):
                              {"code": 404, "msg": "game not found", "data": None})
 
 
+class HostileCatalogTest(unittest.TestCase):
+    """--hostile-catalogue: a game whose texts are markup, first in the library and in
+    热门游戏, and 400 more categories; the rest of the catalogue as usual."""
+
+    def test_markup_game_and_category_flood(self) -> None:
+        with tempfile.TemporaryDirectory() as tmp:
+            proc, port, _ = start_service(Path(tmp), "--quiet", "--hostile-catalogue")
+            try:
+                def call(path: str, body: dict) -> dict:
+                    reply = json.loads(post(port, path, json.dumps(body).encode())[2])
+                    assert reply["code"] == 1, reply
+                    return reply["data"]
+
+                first = call(PAGE, {"page": 1, "category": "", "keyword": ""})
+                game = first["list"][0]
+                self.assertTrue(game["title"].startswith("<font "), game)
+                self.assertIn(f'<img src="http://127.0.0.1:{port}/static/', game["title"])
+                categories = first["categories"]
+                self.assertEqual((len(categories), len(set(categories))), (7 + 1 + 400, 7 + 1 + 400))
+                self.assertEqual(call(PAGE, {"page": 1, "category": game["category"], "keyword": ""})["list"], [game])
+                groups = call(COMMON, {})["groups"]
+                self.assertEqual((groups[0]["list"][0], len(groups[0]["list"])), (game, 8))
+                detail = call(DETAIL, {"package_name": game["package_name"], "country": game["country"]})
+                self.assertEqual(detail["title"], game["title"])
+            finally:
+                stop_service(proc)
+
+
 if __name__ == "__main__":
     unittest.main(verbosity=2)

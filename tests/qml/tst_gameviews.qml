@@ -95,6 +95,35 @@ Item {
             compare(pageSpy.count, 1)
         }
 
+        // Four hundred categories stay one line above the grid, and the keyboard reaches any of them:
+        // Tab into the row, arrows along it (scrolling it), Return to choose; the mouse wheel scrolls it.
+        function test_categoryFlood() {
+            const categories = ["全部"]
+            for (let i = 1; i <= 400; ++i)
+                categories.push("分类" + i)
+            const view = createLibrary({ categories: ["全部", "射击"], games: root.sampleGames })
+            const gridTop = findChild(view, "libraryGrid").y
+            view.categories = categories
+            const chips = findChild(view, "categoryChips")
+            compare(chips.height, 30)
+            compare(findChild(view, "libraryGrid").y, gridTop)
+            findChild(view, "searchInput").forceActiveFocus()
+            keyClick(Qt.Key_Tab)
+            verify(chips.activeFocus)
+            for (let i = 0; i < 40; ++i)
+                keyClick(Qt.Key_Right)
+            const chip = chips.currentItem
+            compare(chip.category, "分类40")
+            verify(chip.x >= chips.contentX && chip.x + chip.width <= chips.contentX + chips.width)
+            keyClick(Qt.Key_Return)
+            compare(view.selectedCategory, "分类40")
+            compare(Array.from(pageSpy.signalArguments[0]), [1, "分类40", ""])
+            // A mouse wheel moves the row too.
+            const before = chips.contentX
+            mouseWheel(chips, 100, 15, 0, -120)
+            compare(chips.contentX, before + 120)
+        }
+
         function test_pager_data() {
             return [
                 { tag: "next on the last page", page: 3, totalPages: 3, button: "nextPage", expected: [] },

@@ -196,12 +196,7 @@ private slots:
         QFETCH(QString, failureLine);
         if (geteuid() != 0)
             QSKIP("needs root: the full disk is a tiny tmpfs mounted in a private mount namespace");
-        if (!m_privateMounts) {
-            // Only this thread moves to the new namespace, and it is the one that writes.
-            QVERIFY2(unshare(CLONE_NEWNS) == 0, strerror(errno));
-            QVERIFY2(mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0, strerror(errno));
-            m_privateMounts = true;
-        }
+        QVERIFY(enterPrivateMounts());
         QDir(GlobalData::dataDirectory()).removeRecursively();
         QVERIFY(QDir().mkpath(GlobalData::dataDirectory()));
         const QByteArray directory = QFile::encodeName(GlobalData::dataDirectory());
@@ -293,6 +288,62 @@ private slots:
         QCOMPARE(QFileInfo(dataPath(name)).size(), content.size());
     }
 
+    // An oversized settings file is moved aside before anything parses it (or, where it cannot be
+    // moved, left alone and not used); either way the run starts with empty settings.
+    void oversizedSettings_data()
+    {
+        QTest::addColumn<bool>("oversized");
+        QTest::addColumn<bool>("movable");
+        QTest::newRow("normal size") << false << true;
+        QTest::newRow("oversized") << true << true;
+        QTest::newRow("oversized, read-only folder") << true << false;
+    }
+    void oversizedSettings()
+    {
+        QFETCH(bool, oversized);
+        QFETCH(bool, movable);
+        if (!movable && (geteuid() != 0 || !enterPrivateMounts()))
+            QSKIP("needs root: the read-only folder is a tmpfs in a private mount namespace");
+        const QString path = nimbra::storage::defaultSettingsPath();
+        const QString folder = QFileInfo(path).path();
+        QDir(folder).removeRecursively();
+        QVERIFY(QDir().mkpath(folder));
+        const QByteArray directory = QFile::encodeName(folder);
+        if (!movable)
+            QVERIFY2(mount("tmpfs", directory.constData(), "tmpfs", 0, "mode=0700") == 0, strerror(errno));
+        const auto restore = qScopeGuard([&] {
+            if (!movable)
+                umount2(directory.constData(), MNT_DETACH);
+            QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                               QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation));
+        });
+        QByteArray content("[auth]\ntoken=planted\n");
+        if (oversized)
+            content += "[junk]\nkey=" + QByteArray(int(nimbra::storage::kStoredFileSizeLimit), 'j') + "\n";
+        writeRaw(path, content, 0600);
+        if (!movable)
+            QVERIFY(mount(nullptr, directory.constData(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0);
+
+        QCOMPARE(nimbra::storage::setAsideOversizedSettings(path), oversized);
+        QCOMPARE(logged(QStringLiteral("W [Data] 设置文件无效")), oversized);
+        QSettings settings;
+        if (movable)
+            QCOMPARE(settings.fileName(), path);
+        QCOMPARE(settings.value(QStringLiteral("auth/token")).toString(),
+                 oversized ? QString() : QStringLiteral("planted"));
+        // The file set aside is kept whole, and the settings of this run still work.
+        const QStringList aside = QDir(folder).entryList(
+            {QFileInfo(path).fileName() + QStringLiteral(".too-large-*")}, QDir::Files);
+        QCOMPARE(aside.size(), oversized && movable ? 1 : 0);
+        if (!aside.isEmpty())
+            QCOMPARE(readAll(QDir(folder).filePath(aside.constFirst())), content);
+        settings.setValue(QStringLiteral("auth/token"), QStringLiteral("fresh"));
+        QCOMPARE(nimbra::storage::saveSettings(settings), movable);
+        QCOMPARE(readAll(path).contains("token=fresh"), movable);
+        if (!movable)
+            QCOMPARE(readAll(path), content);
+    }
+
     // A damaged journal is reported, and the routes it still names are kept for the cleanup.
     void damagedJournal_data()
     {
@@ -327,6 +378,15 @@ private slots:
     }
 
 private:
+    // Only this thread moves to the new namespace, and it is the one that writes.
+    bool enterPrivateMounts()
+    {
+        if (!m_privateMounts)
+            m_privateMounts =
+                unshare(CLONE_NEWNS) == 0 && mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
+        return m_privateMounts;
+    }
+
     bool m_privateMounts = false;
 };
 

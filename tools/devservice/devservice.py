@@ -20,7 +20,7 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 
-from nimbra_dev import accounts, purchase  # noqa: E402
+from nimbra_dev import accounts, catalog, purchase  # noqa: E402
 from nimbra_dev.server import DEFAULT_SKEW_SECONDS, make_server  # noqa: E402
 
 
@@ -73,6 +73,11 @@ def parse_args(argv: list[str] | None) -> argparse.Namespace:
         help="seconds between simulated members joining a team a real account is in; 0: none "
         "(default: %(default)g)",
     )
+    parser.add_argument(
+        "--hostile-catalogue",
+        action="store_true",
+        help="add a game whose texts are markup and %d more categories" % catalog.EXTRA_CATEGORIES,
+    )
     args = parser.parse_args(argv)
     if not 0 <= args.port <= 65535:
         parser.error("--port must be 0..65535")
@@ -121,6 +126,7 @@ def main(argv: list[str] | None = None) -> int:
             accounts.OPTION_SMS_CODE_TTL: args.sms_code_ttl,
             accounts.OPTION_TOKEN_TTL: args.token_ttl,
             purchase.OPTION_JOIN_INTERVAL: args.join_interval,
+            catalog.OPTION_HOSTILE: args.hostile_catalogue,
         },
     )
 

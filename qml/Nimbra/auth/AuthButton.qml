@@ -29,6 +29,7 @@ Rectangle {
 
     Text {
         anchors.centerIn: parent
+        textFormat: Text.PlainText
         text: button.text
         color: "#ffffff"
         font.family: Fonts.ui()

@@ -55,6 +55,7 @@ Item {
         anchors.left: mark.right
         anchors.leftMargin: 7
         anchors.verticalCenter: parent.verticalCenter
+        textFormat: Text.PlainText
         text: box.text
         color: box.theme.ink2
         font.family: Fonts.ui()

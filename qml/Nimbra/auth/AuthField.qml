@@ -85,6 +85,7 @@ Rectangle {
             anchors.fill: parent
             verticalAlignment: Text.AlignVCenter
             visible: input.text.length === 0
+            textFormat: Text.PlainText
             text: field.placeholderText
             color: field.theme.ink3
             elide: Text.ElideRight
@@ -122,6 +123,7 @@ Rectangle {
             id: actionLabel
 
             anchors.centerIn: parent
+            textFormat: Text.PlainText
             text: action.label
             color: field.theme.primary
             font.family: Fonts.ui()

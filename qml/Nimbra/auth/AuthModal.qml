@@ -284,6 +284,7 @@ FocusScope {
 
         x: 24
         y: 26
+        textFormat: Text.PlainText
         text: modal.currentView === "register" ? "注册Nimbra账号" : modal.currentView === "forgot" ? "修改密码"
                                                                                               : "欢迎使用Nimbra加速器"
         color: modal.ink
@@ -297,6 +298,7 @@ FocusScope {
         anchors.left: title.left
         anchors.top: title.bottom
         anchors.topMargin: 4
+        textFormat: Text.PlainText
         text: modal.currentView === "register" ? "注册即送 3 天 VIP 加速体验"
                                                : modal.currentView === "forgot" ? "验证手机号后设置新密码" : "登录后即可开始加速"
         color: modal.ink3

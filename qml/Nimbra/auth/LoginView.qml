@@ -104,6 +104,7 @@ Item {
 
                         Text {
                             anchors.centerIn: parent
+                            textFormat: Text.PlainText
                             text: segment.modelData
                             color: segment.selected ? view.theme.ink : view.theme.ink3
                             font.family: Fonts.ui()

@@ -2,7 +2,7 @@ import QtQuick
 import "../Fonts.js" as Fonts
 import "GameListLogic.js" as Logic
 
-// One category filter of the library.
+// One category filter of the library; the row it sits in gives it the keyboard focus.
 Rectangle {
     id: chip
 
@@ -25,7 +25,6 @@ Rectangle {
     color: selected ? primary : (area.containsMouse ? Qt.alpha(primary, 0.12) : "transparent")
     border.width: selected ? 0 : 1
     border.color: activeFocus ? primary : ink4
-    activeFocusOnTab: true
     Accessible.role: Accessible.Button
     Accessible.name: category
     Accessible.checkable: true
@@ -37,6 +36,7 @@ Rectangle {
 
     Text {
         anchors.centerIn: parent
+        textFormat: Text.PlainText
         text: chip.category
         color: chip.selected ? "#ffffff" : chip.ink2
         font.family: Fonts.ui()

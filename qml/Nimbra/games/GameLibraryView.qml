@@ -1,6 +1,7 @@
 pragma ComponentBehavior: Bound
 
 import QtQuick
+import QtQuick.Controls.Basic
 import "../Fonts.js" as Fonts
 import "GameListLogic.js" as Logic
 
@@ -76,26 +77,46 @@ Item {
         }
     }
 
-    Flow {
+    // One line whatever the number of categories: the row scrolls sideways (wheel, drag, scroll bar,
+    // or the arrow keys once Tab has reached it) instead of pushing the grid and the pager down.
+    ListView {
         id: chips
 
         objectName: "categoryChips"
         anchors.top: search.bottom
         anchors.topMargin: 14
         width: parent.width
+        height: 30
+        orientation: ListView.Horizontal
         spacing: 8
+        clip: true
+        boundsBehavior: Flickable.StopAtBounds
+        activeFocusOnTab: true
+        keyNavigationEnabled: true
+        currentIndex: Math.max(0, (view.categories || []).indexOf(view.selectedCategory))
+        model: view.categories
+        Accessible.role: Accessible.PageTabList
+        Accessible.name: "游戏分类"
+        onCurrentIndexChanged: positionViewAtIndex(currentIndex, ListView.Contain)
 
-        Repeater {
-            model: view.categories
+        ScrollBar.horizontal: ScrollBar {}
 
-            delegate: CategoryChip {
-                lightMode: view.lightMode
-                ink2: view.ink2
-                ink4: view.ink4
-                primary: view.primary
-                selectedCategory: view.selectedCategory
-                onActivated: category => view.selectCategory(category)
+        // A mouse wheel turns vertically, which a sideways row ignores by itself.
+        WheelHandler {
+            acceptedDevices: PointerDevice.Mouse
+            onWheel: event => {
+                const last = chips.originX + Math.max(0, chips.contentWidth - chips.width)
+                chips.contentX = Math.max(chips.originX, Math.min(last, chips.contentX - event.angleDelta.y))
             }
+        }
+
+        delegate: CategoryChip {
+            lightMode: view.lightMode
+            ink2: view.ink2
+            ink4: view.ink4
+            primary: view.primary
+            selectedCategory: view.selectedCategory
+            onActivated: category => view.selectCategory(category)
         }
     }
 
@@ -135,6 +156,7 @@ Item {
         anchors.centerIn: grid
         anchors.horizontalCenterOffset: -8
         visible: text !== ""
+        textFormat: Text.PlainText
         text: view.busy ? "正在加载游戏…" : (view.gameCount === 0 ? "没有找到匹配的游戏" : "")
         color: view.ink2
         font.family: Fonts.ui()
@@ -164,6 +186,7 @@ Item {
         Text {
             objectName: "pageText"
             anchors.verticalCenter: parent.verticalCenter
+            textFormat: Text.PlainText
             text: view.page + " / " + view.lastPage
             color: view.ink2
             font.family: Fonts.latin()

@@ -58,6 +58,7 @@ GlassCard {
 
         Text {
             anchors.verticalCenter: parent.verticalCenter
+            textFormat: Text.PlainText
             text: "常用游戏"
             color: view.ink
             font.family: Fonts.ui()
@@ -71,6 +72,7 @@ GlassCard {
             objectName: "libraryLink"
             anchors.right: parent.right
             anchors.verticalCenter: parent.verticalCenter
+            textFormat: Text.PlainText
             text: "全部游戏 →"
             color: view.primary
             font.family: Fonts.ui()
@@ -173,6 +175,7 @@ GlassCard {
 
         Text {
             anchors.horizontalCenter: parent.horizontalCenter
+            textFormat: Text.PlainText
             text: view.loading ? "正在从服务器加载…" : view.emptyText
             color: view.ink2
             font.family: Fonts.ui()
@@ -182,6 +185,7 @@ GlassCard {
         Text {
             anchors.horizontalCenter: parent.horizontalCenter
             visible: view.loading
+            textFormat: Text.PlainText
             text: "请稍候"
             color: view.ink3
             font.family: Fonts.ui()

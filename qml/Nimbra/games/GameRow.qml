@@ -77,6 +77,7 @@ Item {
         Text {
             objectName: "rowName"
             width: parent.width
+            textFormat: Text.PlainText
             text: row.Accessible.name
             color: row.ink
             elide: Text.ElideRight
@@ -87,6 +88,7 @@ Item {
 
         Text {
             width: parent.width
+            textFormat: Text.PlainText
             text: String(row.modelData.vendor || "")
             color: row.ink3
             elide: Text.ElideRight
@@ -114,6 +116,7 @@ Item {
 
             Text {
                 anchors.centerIn: parent
+                textFormat: Text.PlainText
                 text: row.category
                 color: row.ink3
                 font.family: Fonts.ui()
@@ -130,6 +133,7 @@ Item {
 
             Text {
                 anchors.centerIn: parent
+                textFormat: Text.PlainText
                 text: "热门"
                 color: row.accent
                 font.family: Fonts.ui()

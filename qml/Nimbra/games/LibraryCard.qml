@@ -96,6 +96,7 @@ Rectangle {
         Text {
             objectName: "cardName"
             width: parent.width
+            textFormat: Text.PlainText
             text: card.gameName
             color: card.ink
             elide: Text.ElideRight
@@ -106,6 +107,7 @@ Rectangle {
 
         Text {
             width: parent.width
+            textFormat: Text.PlainText
             text: String(card.modelData.vendor || "")
             color: card.ink3
             elide: Text.ElideRight

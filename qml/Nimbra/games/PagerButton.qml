@@ -37,6 +37,7 @@ Rectangle {
 
     Text {
         anchors.centerIn: parent
+        textFormat: Text.PlainText
         text: button.text
         color: button.active ? button.ink : button.ink3
         font.family: Fonts.ui()

@@ -39,6 +39,7 @@ Rectangle {
 
         x: 14
         y: 9
+        textFormat: Text.PlainText
         text: "最近加速"
         color: card.ink3
         font.family: Fonts.ui()
@@ -66,6 +67,7 @@ Rectangle {
 
         Text {
             width: parent.width
+            textFormat: Text.PlainText
             text: card.gameName
             color: card.ink
             elide: Text.ElideRight
@@ -76,6 +78,7 @@ Rectangle {
 
         Text {
             width: parent.width
+            textFormat: Text.PlainText
             text: String(card.game.country || "") || "默认区服"
             color: card.ink3
             elide: Text.ElideRight
@@ -101,6 +104,7 @@ Rectangle {
         Text {
             objectName: "recentButtonText"
             anchors.centerIn: parent
+            textFormat: Text.PlainText
             text: card.selected ? "已选择" : "选择"
             color: card.selected ? card.primary : "#ffffff"
             font.family: Fonts.ui()

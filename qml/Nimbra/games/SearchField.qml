@@ -65,6 +65,7 @@ Rectangle {
             anchors.fill: parent
             verticalAlignment: Text.AlignVCenter
             visible: input.text.length === 0
+            textFormat: Text.PlainText
             text: field.placeholder
             color: field.ink3
             elide: Text.ElideRight
@@ -90,6 +91,7 @@ Rectangle {
             id: hintText
 
             anchors.centerIn: parent
+            textFormat: Text.PlainText
             text: field.hint
             color: field.ink3
             font.family: Fonts.latin()

@@ -58,6 +58,7 @@ GlassCard {
             spacing: 4
 
             Text {
+                textFormat: Text.PlainText
                 text: "支付方式"
                 color: bar.page.ink3
                 font.family: Fonts.ui()
@@ -65,6 +66,7 @@ GlassCard {
             }
 
             Text {
+                textFormat: Text.PlainText
                 text: "微信支付"
                 color: bar.page.neon
                 font.family: Fonts.ui()
@@ -80,6 +82,7 @@ GlassCard {
             Text {
                 objectName: "totalText"
                 anchors.right: parent.right
+                textFormat: Text.PlainText
                 text: bar.totalText
                 color: bar.page.ink
                 font.family: Fonts.latin()
@@ -92,6 +95,7 @@ GlassCard {
                 anchors.right: parent.right
                 width: Math.min(implicitWidth, 260)
                 elide: Text.ElideRight
+                textFormat: Text.PlainText
                 text: bar.caption
                 color: bar.page.ink3
                 font.family: Fonts.ui()
@@ -121,6 +125,7 @@ GlassCard {
 
         Text {
             anchors.centerIn: parent
+            textFormat: Text.PlainText
             text: bar.payLabel
             color: "#ffffff"
             font.family: Fonts.ui()

@@ -19,6 +19,7 @@ Column {
 
     Text {
         visible: group.caption !== ""
+        textFormat: Text.PlainText
         text: group.caption
         color: group.theme.ink3
         font.family: Fonts.ui()

@@ -44,6 +44,7 @@ Row {
 
                 Text {
                     width: parent.width
+                    textFormat: Text.PlainText
                     text: tile.modelData.title
                     color: tile.selected ? row.theme.primary : row.theme.ink
                     elide: Text.ElideRight
@@ -54,6 +55,7 @@ Row {
 
                 Text {
                     width: parent.width
+                    textFormat: Text.PlainText
                     text: tile.modelData.subtitle
                     color: row.theme.ink3
                     elide: Text.ElideRight

@@ -46,6 +46,7 @@ Rectangle {
         anchors.left: parent.left
         anchors.leftMargin: 14
         anchors.verticalCenter: parent.verticalCenter
+        textFormat: Text.PlainText
         text: field.placeholder
         color: field.theme.ink3
         font.family: Fonts.ui()

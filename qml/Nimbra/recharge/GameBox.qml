@@ -36,6 +36,7 @@ Column {
             anchors.verticalCenter: parent.verticalCenter
             width: parent.width - 48
             elide: Text.ElideRight
+            textFormat: Text.PlainText
             text: box.chosenOption ? String(box.chosenOption.text) : "请选择游戏"
             color: box.chosenOption ? box.theme.ink : box.theme.ink3
             font.family: Fonts.ui()

@@ -49,6 +49,7 @@ ModalFrame {
     Text {
         visible: RechargeLogic.asList(dialog.orders).length === 0
         anchors.centerIn: pane
+        textFormat: Text.PlainText
         text: "支付成功的普通拼团会显示在这里"
         color: dialog.ink3
         font.family: Fonts.ui()

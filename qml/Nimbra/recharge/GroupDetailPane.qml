@@ -36,6 +36,7 @@ Item {
             Text {
                 anchors.verticalCenter: parent.verticalCenter
                 width: Math.min(implicitWidth, parent.width - badge.width - 10)
+                textFormat: Text.PlainText
                 text: RechargeLogic.firstText(pane.team, ["name", "title"]) || "普通拼团详情"
                 color: pane.theme.ink
                 elide: Text.ElideRight
@@ -111,6 +112,7 @@ Item {
 
         anchors.top: fields.bottom
         anchors.topMargin: 20
+        textFormat: Text.PlainText
         text: "席位与游戏"
         color: pane.theme.ink3
         font.family: Fonts.ui()
@@ -122,6 +124,7 @@ Item {
         anchors.top: seatsHeading.bottom
         anchors.topMargin: 24
         anchors.horizontalCenter: parent.horizontalCenter
+        textFormat: Text.PlainText
         text: "等待其他成员加入"
         color: pane.theme.ink3
         font.family: Fonts.ui()
@@ -166,6 +169,7 @@ Item {
 
                 x: 12
                 anchors.verticalCenter: parent.verticalCenter
+                textFormat: Text.PlainText
                 text: (member.index < 9 ? "0" : "") + (member.index + 1)
                 color: pane.theme.primary
                 font.family: Fonts.latin()
@@ -179,6 +183,7 @@ Item {
                 anchors.right: status.left
                 anchors.rightMargin: 12
                 anchors.verticalCenter: parent.verticalCenter
+                textFormat: Text.PlainText
                 text: GroupLogic.memberLine(member.modelData)
                 color: pane.theme.ink
                 elide: Text.ElideRight
@@ -192,6 +197,7 @@ Item {
                 anchors.right: parent.right
                 anchors.rightMargin: 12
                 anchors.verticalCenter: parent.verticalCenter
+                textFormat: Text.PlainText
                 text: GroupLogic.memberStatus(member.modelData)
                 color: text === "已支付" ? pane.theme.neon : pane.theme.ink2
                 font.family: Fonts.ui()

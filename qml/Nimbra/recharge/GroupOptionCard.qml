@@ -62,6 +62,7 @@ GlassCard {
                     Text {
                         id: gameCaption
 
+                        textFormat: Text.PlainText
                         text: "加速游戏"
                         color: card.page.ink
                         font.family: Fonts.ui()
@@ -71,6 +72,7 @@ GlassCard {
 
                     Text {
                         anchors.baseline: gameCaption.baseline
+                        textFormat: Text.PlainText
                         text: "每个游戏独占一个专属坑位"
                         color: card.page.ink3
                         font.family: Fonts.ui()
@@ -120,6 +122,7 @@ GlassCard {
                 spacing: 2
 
                 Text {
+                    textFormat: Text.PlainText
                     text: "一游一坑"
                     color: card.page.ink
                     font.family: Fonts.ui()
@@ -128,6 +131,7 @@ GlassCard {
                 }
 
                 Text {
+                    textFormat: Text.PlainText
                     text: "独享拼团"
                     color: card.page.ink3
                     font.family: Fonts.ui()
@@ -153,6 +157,7 @@ GlassCard {
 
                     Text {
                         anchors.centerIn: parent
+                        textFormat: Text.PlainText
                         text: seat.index + 1
                         color: seat.mine ? "#ffffff" : card.page.ink3
                         font.family: Fonts.latin()

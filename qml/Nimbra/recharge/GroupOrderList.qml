@@ -18,6 +18,7 @@ Item {
     Text {
         id: heading
 
+        textFormat: Text.PlainText
         text: "拼团订单"
         color: list.theme.ink3
         font.family: Fonts.ui()
@@ -27,6 +28,7 @@ Item {
     Text {
         visible: rows.count === 0
         anchors.centerIn: parent
+        textFormat: Text.PlainText
         text: "暂无拼团记录"
         color: list.theme.ink3
         font.family: Fonts.ui()
@@ -88,6 +90,7 @@ Item {
                     id: title
 
                     width: parent.width
+                    textFormat: Text.PlainText
                     text: row.modelData.product_name || row.modelData.plan_name || row.modelData.title || "普通拼团"
                     color: list.theme.ink
                     elide: Text.ElideRight
@@ -97,6 +100,7 @@ Item {
                 }
 
                 Text {
+                    textFormat: Text.PlainText
                     text: "订单号 " + row.orderId
                     color: list.theme.ink3
                     font.family: Fonts.latin()
@@ -104,6 +108,7 @@ Item {
                 }
 
                 Text {
+                    textFormat: Text.PlainText
                     text: RechargeLogic.paymentStatusText(row.modelData.payment_status) + " · ¥"
                           + RechargeLogic.money(RechargeLogic.orderAmount(row.modelData))
                     color: list.theme.ink2

@@ -13,6 +13,7 @@ Column {
 
     Text {
         width: parent.width
+        textFormat: Text.PlainText
         text: field.caption
         color: field.theme.ink3
         elide: Text.ElideRight
@@ -22,6 +23,7 @@ Column {
 
     Text {
         width: parent.width
+        textFormat: Text.PlainText
         text: field.value
         color: field.theme.ink
         elide: Text.ElideRight

@@ -30,6 +30,7 @@ GlassCard {
         spacing: 10
 
         Text {
+            textFormat: Text.PlainText
             text: "加速游戏"
             color: card.theme.ink
             font.family: Fonts.ui()
@@ -48,6 +49,7 @@ GlassCard {
 
         Text {
             width: parent.width
+            textFormat: Text.PlainText
             text: "从剩余坑位中选择游戏，已被团员选定的游戏不可重复选"
             color: card.theme.ink3
             wrapMode: Text.Wrap

@@ -33,6 +33,7 @@ GlassCard {
 
             Text {
                 anchors.verticalCenter: parent.verticalCenter
+                textFormat: Text.PlainText
                 text: "输入团码加入拼团"
                 color: card.theme.ink
                 font.family: Fonts.ui()
@@ -50,6 +51,7 @@ GlassCard {
 
         Text {
             visible: card.ready
+            textFormat: Text.PlainText
             text: "已加入下方拼团 · 输入新的团码可换团"
             color: card.theme.neon
             font.family: Fonts.ui()
@@ -58,6 +60,7 @@ GlassCard {
 
         Text {
             width: parent.width
+            textFormat: Text.PlainText
             text: card.ready ? "想加入其他团？向新团长获取团码，查询后自动切换" : "向团长获取团码，查询拼团详情后选择游戏加入"
             color: card.theme.ink3
             wrapMode: Text.Wrap

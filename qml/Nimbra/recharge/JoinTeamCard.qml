@@ -45,6 +45,7 @@ GlassCard {
                 Text {
                     anchors.verticalCenter: parent.verticalCenter
                     width: Math.min(implicitWidth, parent.width - badge.width - 10)
+                    textFormat: Text.PlainText
                     text: GroupLogic.teamHeading(card.team)
                     color: card.theme.ink
                     elide: Text.ElideRight
@@ -128,6 +129,7 @@ GlassCard {
 
                         Text {
                             anchors.centerIn: parent
+                            textFormat: Text.PlainText
                             text: slot.modelData.initial
                             color: card.theme.primary
                             font.family: Fonts.ui()
@@ -146,6 +148,7 @@ GlassCard {
 
                         Text {
                             width: parent.width
+                            textFormat: Text.PlainText
                             text: slot.modelData.name
                             color: slot.modelData.filled ? card.theme.ink : card.theme.ink3
                             elide: Text.ElideRight
@@ -156,6 +159,7 @@ GlassCard {
 
                         Text {
                             visible: slot.modelData.filled
+                            textFormat: Text.PlainText
                             text: slot.modelData.detail
                             color: slot.modelData.detail === "已选游戏" ? card.theme.neon : card.theme.ink3
                             font.family: Fonts.ui()

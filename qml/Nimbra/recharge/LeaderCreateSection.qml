@@ -27,6 +27,7 @@ Column {
         spacing: 6
 
         Text {
+            textFormat: Text.PlainText
             text: "配置新的团长团"
             color: section.theme.ink
             font.family: Fonts.ui()
@@ -36,6 +37,7 @@ Column {
 
         Text {
             width: parent.width
+            textFormat: Text.PlainText
             text: section.isLeader ? "选择线路、人数和地区后创建团队。开团本身不收费，也不占成员席位。" : "当前账号暂无团长资格"
             color: section.isLeader ? section.theme.ink3 : section.theme.accent
             wrapMode: Text.Wrap
@@ -46,6 +48,7 @@ Column {
         Text {
             visible: !section.isLeader
             width: parent.width
+            textFormat: Text.PlainText
             text: "服务端返回 is_leader=true 后才会开放开团按钮。"
             color: section.theme.ink3
             wrapMode: Text.Wrap

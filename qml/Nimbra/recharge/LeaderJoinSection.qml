@@ -23,6 +23,7 @@ Column {
     spacing: 14
 
     Text {
+        textFormat: Text.PlainText
         text: "输入团码加入团长团"
         color: section.theme.ink
         font.family: Fonts.ui()
@@ -56,6 +57,7 @@ Column {
     Text {
         visible: section.found
         width: parent.width
+        textFormat: Text.PlainText
         text: (RechargeLogic.firstText(section.team, ["name", "title"]) || "团长团") + " · 团码 "
               + RechargeLogic.textOf(section.team.team_code) + " · 剩余 "
               + (section.slotsLeft === undefined || section.slotsLeft === null ? "—" : section.slotsLeft) + " 席"

@@ -25,6 +25,7 @@ Item {
         spacing: 6
 
         Text {
+            textFormat: Text.PlainText
             text: "我的开团记录"
             color: section.theme.ink
             font.family: Fonts.ui()
@@ -33,6 +34,7 @@ Item {
         }
 
         Text {
+            textFormat: Text.PlainText
             text: RechargeLogic.asList(section.teams).length > 0 ? "点击团队可查看团码与成团进度" : "暂无开团记录"
             color: section.theme.ink3
             font.family: Fonts.ui()
@@ -96,6 +98,7 @@ Item {
                     id: nameText
 
                     width: parent.width
+                    textFormat: Text.PlainText
                     text: RechargeLogic.firstText(row.modelData, ["name", "title"]) || "团长团"
                     color: section.theme.ink
                     elide: Text.ElideRight
@@ -109,6 +112,7 @@ Item {
 
                     Text {
                         anchors.verticalCenter: parent.verticalCenter
+                        textFormat: Text.PlainText
                         text: "团码：" + (row.code || "—")
                         color: section.theme.ink2
                         font.family: Fonts.ui()
@@ -136,6 +140,7 @@ Item {
 
                 Text {
                     anchors.right: parent.right
+                    textFormat: Text.PlainText
                     text: GroupLogic.teamCurrent(row.modelData) + "/" + GroupLogic.teamTarget(row.modelData) + " 人"
                     color: section.theme.ink
                     font.family: Fonts.latin()
@@ -145,6 +150,7 @@ Item {
 
                 Text {
                     anchors.right: parent.right
+                    textFormat: Text.PlainText
                     text: GroupLogic.teamStatusText(row.modelData)
                     color: text === "组团中" ? section.theme.primary : (text === "已成团" ? section.theme.neon : section.theme.ink3)
                     font.family: Fonts.ui()

@@ -40,6 +40,7 @@ GlassCard {
 
                 Text {
                     anchors.centerIn: parent
+                    textFormat: Text.PlainText
                     text: "VIP"
                     color: "#f0e2b3"
                     font.family: Fonts.latin()
@@ -51,6 +52,7 @@ GlassCard {
             Text {
                 objectName: "membershipTitle"
                 anchors.verticalCenter: parent.verticalCenter
+                textFormat: Text.PlainText
                 text: Logic.membershipTitle(hero.page.membership)
                 color: hero.page.ink
                 font.family: Fonts.ui()
@@ -63,6 +65,7 @@ GlassCard {
             objectName: "membershipDescription"
             width: parent.width
             elide: Text.ElideRight
+            textFormat: Text.PlainText
             text: Logic.membershipDescription(hero.page.membership, hero.page.loggedIn)
             color: hero.page.ink2
             font.family: Fonts.ui()
@@ -104,6 +107,7 @@ GlassCard {
                             id: chipText
 
                             anchors.verticalCenter: parent.verticalCenter
+                            textFormat: Text.PlainText
                             text: chip.modelData
                             color: hero.page.ink2
                             font.family: Fonts.ui()

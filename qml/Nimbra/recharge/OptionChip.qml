@@ -33,6 +33,7 @@ Rectangle {
         id: label
 
         anchors.centerIn: parent
+        textFormat: Text.PlainText
         text: chip.text
         color: chip.selected ? chip.theme.primary : chip.theme.ink2
         font.family: Fonts.ui()

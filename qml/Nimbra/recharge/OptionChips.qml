@@ -27,6 +27,7 @@ Column {
         Text {
             id: captionText
 
+            textFormat: Text.PlainText
             text: block.caption
             color: block.theme.ink
             font.family: Fonts.ui()
@@ -36,6 +37,7 @@ Column {
 
         Text {
             anchors.baseline: captionText.baseline
+            textFormat: Text.PlainText
             text: block.hint
             color: block.theme.ink3
             font.family: Fonts.ui()
@@ -70,6 +72,7 @@ Column {
                     id: chipText
 
                     anchors.centerIn: parent
+                    textFormat: Text.PlainText
                     text: String(chip.modelData.text) + block.suffix
                     color: chip.selected ? "#ffffff" : block.theme.ink2
                     font.family: Fonts.ui()

@@ -40,6 +40,7 @@ Rectangle {
         Text {
             objectName: "qrPlaceholder"
             anchors.horizontalCenter: parent.horizontalCenter
+            textFormat: Text.PlainText
             text: frame.codeUrl !== "" ? "二维码生成失败" : "正在获取二维码"
             color: "#182338"
             font.family: Fonts.ui()
@@ -49,6 +50,7 @@ Rectangle {
 
         Text {
             anchors.horizontalCenter: parent.horizontalCenter
+            textFormat: Text.PlainText
             text: "请稍候"
             color: "#75182338"
             font.family: Fonts.ui()

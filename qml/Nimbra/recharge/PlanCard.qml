@@ -47,6 +47,7 @@ Rectangle {
             anchors.centerIn: parent
             width: Math.min(implicitWidth, parent.width - 12)
             elide: Text.ElideRight
+            textFormat: Text.PlainText
             text: card.flag
             color: card.theme.accent
             font.family: Fonts.ui()
@@ -63,6 +64,7 @@ Rectangle {
 
         Text {
             width: parent.width - (card.flag !== "" ? 100 : 0)
+            textFormat: Text.PlainText
             text: Logic.productName(card.product, card.mode)
             color: card.selected ? card.theme.primary : card.theme.ink
             elide: Text.ElideRight
@@ -73,6 +75,7 @@ Rectangle {
 
         Text {
             width: parent.width
+            textFormat: Text.PlainText
             text: Logic.productDescription(card.product, card.mode)
             color: card.theme.ink3
             elide: Text.ElideRight
@@ -82,6 +85,7 @@ Rectangle {
 
         Text {
             topPadding: 6
+            textFormat: Text.PlainText
             text: "套餐内容"
             color: card.theme.ink2
             font.family: Fonts.ui()
@@ -110,6 +114,7 @@ Rectangle {
 
                 Text {
                     width: card.width - 36 - 17
+                    textFormat: Text.PlainText
                     text: benefit.modelData.detail ? benefit.modelData.title + " · " + benefit.modelData.detail
                                                    : benefit.modelData.title
                     color: card.theme.ink2
@@ -130,6 +135,7 @@ Rectangle {
         Text {
             id: priceText
 
+            textFormat: Text.PlainText
             text: "¥" + Logic.money(card.price)
             color: card.theme.ink
             font.family: Fonts.latin()
@@ -139,6 +145,7 @@ Rectangle {
 
         Text {
             anchors.baseline: priceText.baseline
+            textFormat: Text.PlainText
             text: Logic.productUnit(card.product, card.mode)
             color: card.theme.ink3
             font.family: Fonts.ui()
@@ -151,6 +158,7 @@ Rectangle {
         anchors.rightMargin: 18
         anchors.bottom: parent.bottom
         anchors.bottomMargin: 20
+        textFormat: Text.PlainText
         text: "合计 ¥" + Logic.money(card.price)
         color: card.theme.ink3
         font.family: Fonts.ui()

@@ -81,6 +81,7 @@ FocusScope {
         Text {
             visible: list.count === 0
             anchors.centerIn: parent
+            textFormat: Text.PlainText
             text: "暂无购买记录"
             color: history.page.ink3
             font.family: Fonts.ui()
@@ -125,6 +126,7 @@ FocusScope {
                     Text {
                         width: parent.width
                         elide: Text.ElideRight
+                        textFormat: Text.PlainText
                         text: String(row.modelData.product_name || row.modelData.plan_name || row.modelData.title
                                      || "会员订单")
                         color: history.page.ink
@@ -134,6 +136,7 @@ FocusScope {
                     }
 
                     Text {
+                        textFormat: Text.PlainText
                         text: "订单号：" + row.orderId
                         color: history.page.ink3
                         font.family: Fonts.ui()
@@ -145,6 +148,7 @@ FocusScope {
                     anchors.right: statusText.left
                     anchors.rightMargin: 22
                     anchors.verticalCenter: parent.verticalCenter
+                    textFormat: Text.PlainText
                     text: "¥" + Logic.money(Logic.orderAmount(row.modelData))
                     color: history.page.ink
                     font.family: Fonts.latin()
@@ -160,6 +164,7 @@ FocusScope {
                     anchors.verticalCenter: parent.verticalCenter
                     width: 60
                     horizontalAlignment: Text.AlignRight
+                    textFormat: Text.PlainText
                     text: Logic.paymentStatusText(row.modelData.payment_status)
                     color: row.modelData.payment_status === "paid" ? history.page.neon : history.page.ink2
                     font.family: Fonts.ui()

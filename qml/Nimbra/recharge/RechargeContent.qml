@@ -112,6 +112,7 @@ Item {
                 Text {
                     id: heading
 
+                    textFormat: Text.PlainText
                     text: "尊享套餐"
                     color: content.page.ink
                     font.family: Fonts.ui()
@@ -122,6 +123,7 @@ Item {
                 Text {
                     visible: content.page.loading
                     anchors.baseline: heading.baseline
+                    textFormat: Text.PlainText
                     text: "正在加载商品…"
                     color: content.page.ink3
                     font.family: Fonts.ui()
@@ -144,6 +146,7 @@ Item {
             bottomPadding: 30
             horizontalAlignment: Text.AlignHCenter
             wrapMode: Text.Wrap
+            textFormat: Text.PlainText
             text: content.emptyText
             color: content.page.errorMessage !== "" ? content.page.accent : content.page.ink3
             font.family: Fonts.ui()

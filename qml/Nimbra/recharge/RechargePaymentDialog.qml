@@ -116,6 +116,7 @@ FocusScope {
                 width: parent.width
                 horizontalAlignment: Text.AlignHCenter
                 elide: Text.ElideRight
+                textFormat: Text.PlainText
                 text: dialog.productName
                 color: dialog.ink
                 font.family: Fonts.ui()
@@ -127,6 +128,7 @@ FocusScope {
                 objectName: "amountText"
                 width: parent.width
                 horizontalAlignment: Text.AlignHCenter
+                textFormat: Text.PlainText
                 text: "¥" + Logic.money(dialog.amount)
                 color: dialog.accent
                 font.family: Fonts.latin()
@@ -138,6 +140,7 @@ FocusScope {
                 objectName: "orderText"
                 width: parent.width
                 horizontalAlignment: Text.AlignHCenter
+                textFormat: Text.PlainText
                 text: "订单号  " + dialog.orderId
                 color: dialog.ink3
                 font.family: Fonts.ui()
@@ -148,6 +151,7 @@ FocusScope {
                 objectName: "countdownText"
                 width: parent.width
                 horizontalAlignment: Text.AlignHCenter
+                textFormat: Text.PlainText
                 text: Logic.countdownText(dialog.remainingSeconds)
                 color: dialog.timeLeft ? dialog.ink2 : dialog.accent
                 font.family: Fonts.ui()
@@ -170,6 +174,7 @@ FocusScope {
                 Text {
                     objectName: "statusText"
                     anchors.verticalCenter: parent.verticalCenter
+                    textFormat: Text.PlainText
                     text: dialog.statusText
                     color: dialog.ink2
                     font.family: Fonts.ui()
@@ -191,6 +196,7 @@ FocusScope {
                 bottomPadding: 6
                 horizontalAlignment: Text.AlignHCenter
                 wrapMode: Text.Wrap
+                textFormat: Text.PlainText
                 text: "二维码只用于当前订单；支付结果以服务器查询状态为准。"
                 color: dialog.ink3
                 font.family: Fonts.ui()

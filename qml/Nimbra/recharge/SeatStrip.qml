@@ -24,6 +24,7 @@ Column {
             spacing: 8
 
             Text {
+                textFormat: Text.PlainText
                 text: "一游一坑"
                 color: strip.theme.ink
                 font.family: Fonts.ui()
@@ -48,6 +49,7 @@ Column {
                 delegate: Text {
                     required property var modelData
 
+                    textFormat: Text.PlainText
                     text: modelData[0]
                     color: modelData[1]
                     font.family: Fonts.ui()
@@ -83,6 +85,7 @@ Column {
 
                 Text {
                     anchors.centerIn: parent
+                    textFormat: Text.PlainText
                     text: (seat.index < 9 ? "0" : "") + (seat.index + 1)
                     color: seat.modelData === "free" ? strip.theme.ink3 : seat.tint
                     font.family: Fonts.latin()
@@ -95,6 +98,7 @@ Column {
 
     Text {
         width: parent.width
+        textFormat: Text.PlainText
         text: strip.caption
         color: strip.theme.ink3
         wrapMode: Text.Wrap

@@ -19,6 +19,7 @@ Rectangle {
         id: label
 
         anchors.centerIn: parent
+        textFormat: Text.PlainText
         text: badge.text
         color: badge.tint
         font.family: Fonts.ui()

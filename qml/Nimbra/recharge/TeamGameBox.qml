@@ -57,6 +57,7 @@ ComboBox {
         leftPadding: 14
         rightPadding: box.indicator.width + 8
         verticalAlignment: Text.AlignVCenter
+        textFormat: Text.PlainText
         text: box.displayText
         color: box.currentIndex >= 0 ? box.theme.ink : box.theme.ink3
         elide: Text.ElideRight
@@ -93,6 +94,7 @@ ComboBox {
     contentItem: Text {
             leftPadding: 6
             verticalAlignment: Text.AlignVCenter
+            textFormat: Text.PlainText
             text: row.modelData.text
             color: row.index === box.currentIndex ? box.theme.primary : box.theme.ink
             opacity: row.modelData.available ? 1 : 0.4

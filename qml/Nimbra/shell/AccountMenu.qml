@@ -44,6 +44,7 @@ Item {
         spacing: 3
 
         Text {
+            textFormat: Text.PlainText
             text: "用户中心"
             color: menu.ink
             font.family: Fonts.ui()
@@ -54,6 +55,7 @@ Item {
         Text {
             objectName: "accountText"
             width: parent.width
+            textFormat: Text.PlainText
             text: "账号：" + menu.userName
             color: menu.ink2
             elide: Text.ElideRight
@@ -66,6 +68,7 @@ Item {
             height: statusText.implicitHeight
 
             Text {
+                textFormat: Text.PlainText
                 text: "会员状态"
                 color: menu.ink2
                 font.family: Fonts.ui()
@@ -77,6 +80,7 @@ Item {
 
                 objectName: "statusText"
                 anchors.right: parent.right
+                textFormat: Text.PlainText
                 text: menu.member ? "VIP · 序号 " + menu.vipNum : "普通用户"
                 color: menu.member ? "#d6ae55" : menu.ink3
                 font.family: Fonts.ui()
@@ -96,6 +100,7 @@ Item {
                 required property string modelData
 
                 width: parent ? parent.width : 0
+                textFormat: Text.PlainText
                 text: modelData
                 color: menu.ink3
                 elide: Text.ElideRight

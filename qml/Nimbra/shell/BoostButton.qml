@@ -51,6 +51,7 @@ Rectangle {
             id: labelText
 
             anchors.verticalCenter: parent.verticalCenter
+            textFormat: Text.PlainText
             text: button.label
             color: button.boosting ? "#ffffff" : "#06281a"
             font.family: Fonts.ui()

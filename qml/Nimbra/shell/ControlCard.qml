@@ -39,6 +39,7 @@ GlassCard {
             spacing: 8
 
             Text {
+                textFormat: Text.PlainText
                 text: String(card.game.name || card.game.title || "")
                 color: card.controller.ink
                 width: Math.min(implicitWidth, 160)
@@ -58,6 +59,7 @@ GlassCard {
 
                 Text {
                     anchors.centerIn: parent
+                    textFormat: Text.PlainText
                     text: "热门"
                     color: card.controller.accent
                     font.family: Fonts.ui()
@@ -68,6 +70,7 @@ GlassCard {
 
         Text {
             width: parent.width
+            textFormat: Text.PlainText
             text: String(card.game.vendor || "")
             color: card.controller.ink3
             elide: Text.ElideRight
@@ -85,6 +88,7 @@ GlassCard {
             spacing: 2
 
             Text {
+                textFormat: Text.PlainText
                 text: card.controller.displayedLatency + " ms"
                 color: card.controller.ink
                 font.family: Fonts.latin()
@@ -93,6 +97,7 @@ GlassCard {
             }
 
             Text {
+                textFormat: Text.PlainText
                 text: card.controller.boosting ? "连接延时" : "未连接延时"
                 color: card.controller.boosting ? card.controller.neon : card.controller.accent
                 font.family: Fonts.ui()
@@ -105,6 +110,7 @@ GlassCard {
             spacing: 6
 
             Text {
+                textFormat: Text.PlainText
                 text: "↑ " + card.controller.formatNetworkRate(singBoxManager.uploadBytesPerSecond)
                 color: card.controller.ink2
                 font.family: Fonts.latin()
@@ -112,6 +118,7 @@ GlassCard {
             }
 
             Text {
+                textFormat: Text.PlainText
                 text: "↓ " + card.controller.formatNetworkRate(singBoxManager.downloadBytesPerSecond)
                 color: card.controller.ink2
                 font.family: Fonts.latin()
@@ -183,6 +190,7 @@ GlassCard {
 
                 x: 6
                 anchors.verticalCenter: parent.verticalCenter
+                textFormat: Text.PlainText
                 text: "双网防丢包"
                 color: card.controller.ink2
                 font.family: Fonts.ui()

@@ -46,6 +46,7 @@ Rectangle {
 
         visible: !button.iconOnly
         anchors.centerIn: parent
+        textFormat: Text.PlainText
         text: button.text
         color: button.tint
         font.family: Fonts.ui()

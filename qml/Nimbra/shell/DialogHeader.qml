@@ -22,6 +22,7 @@ Item {
 
         Text {
             width: parent.width
+            textFormat: Text.PlainText
             text: header.title
             color: header.theme.ink
             elide: Text.ElideRight
@@ -33,6 +34,7 @@ Item {
         Text {
             objectName: "subtitle"
             width: parent.width
+            textFormat: Text.PlainText
             text: header.subtitle
             color: header.theme.ink3
             elide: Text.ElideRight

@@ -107,6 +107,7 @@ Item {
 
                         Text {
                             anchors.verticalCenter: parent.verticalCenter
+                            textFormat: Text.PlainText
                             text: chip.modelData.text
                             color: page.controller.ink
                             font.family: Fonts.ui()

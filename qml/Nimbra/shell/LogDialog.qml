@@ -103,6 +103,7 @@ FocusScope {
             objectName: "emptyText"
             visible: logList.count === 0
             anchors.centerIn: parent
+            textFormat: Text.PlainText
             text: "暂无运行日志"
             color: dialog.ink3
             font.family: Fonts.ui()
@@ -136,6 +137,7 @@ FocusScope {
                     x: 8
                     y: 4
                     width: 64
+                    textFormat: Text.PlainText
                     text: String(entry.modelData.time || "")
                     color: dialog.ink3
                     font.family: Fonts.latin()
@@ -149,6 +151,7 @@ FocusScope {
                     anchors.right: parent.right
                     anchors.rightMargin: 12
                     y: 4
+                    textFormat: Text.PlainText
                     text: String(entry.modelData.text || "")
                     wrapMode: Text.Wrap
                     color: entry.modelData.error ? dialog.accent : dialog.ink2

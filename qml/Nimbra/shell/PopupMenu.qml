@@ -59,6 +59,7 @@ GlassCard {
                 x: 12
                 anchors.verticalCenter: parent.verticalCenter
                 width: parent.width - detailText.implicitWidth - 32
+                textFormat: Text.PlainText
                 text: row.modelData.title
                 color: row.selected ? menu.controller.primary : menu.controller.ink
                 elide: Text.ElideRight
@@ -73,6 +74,7 @@ GlassCard {
                 anchors.right: parent.right
                 anchors.rightMargin: 12
                 anchors.verticalCenter: parent.verticalCenter
+                textFormat: Text.PlainText
                 text: row.modelData.detail
                 color: menu.controller.ink3
                 font.family: Fonts.ui()

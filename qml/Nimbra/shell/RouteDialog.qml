@@ -57,6 +57,7 @@ FocusScope {
     Text {
         visible: dialog.loading
         anchors.centerIn: parent
+        textFormat: Text.PlainText
         text: "正在从服务器获取当前游戏的线路…"
         color: dialog.ink2
         font.family: Fonts.ui()
@@ -74,6 +75,7 @@ FocusScope {
             width: parent.width
             horizontalAlignment: Text.AlignHCenter
             wrapMode: Text.Wrap
+            textFormat: Text.PlainText
             text: dialog.routeError !== "" ? dialog.routeError : "暂无实时线路数据"
             color: dialog.routeError !== "" ? dialog.accent : dialog.ink
             font.family: Fonts.ui()
@@ -85,6 +87,7 @@ FocusScope {
             width: parent.width
             horizontalAlignment: Text.AlignHCenter
             wrapMode: Text.Wrap
+            textFormat: Text.PlainText
             text: dialog.routeError !== "" ? "请检查登录状态或稍后重试" : "线路由服务端提供，不再使用本地演示数据"
             color: dialog.ink3
             font.family: Fonts.ui()
@@ -123,6 +126,7 @@ FocusScope {
             Text {
                 x: 4
                 anchors.verticalCenter: parent.verticalCenter
+                textFormat: Text.PlainText
                 text: "可用线路"
                 color: dialog.ink3
                 font.family: Fonts.ui()
@@ -133,6 +137,7 @@ FocusScope {
                 anchors.right: parent.right
                 anchors.rightMargin: 16
                 anchors.verticalCenter: parent.verticalCenter
+                textFormat: Text.PlainText
                 text: "选择对象"
                 color: dialog.ink3
                 font.family: Fonts.ui()
@@ -175,6 +180,7 @@ FocusScope {
                     leftPadding: 4
                     verticalAlignment: Text.AlignBottom
                     bottomPadding: 6
+                    textFormat: Text.PlainText
                     text: "已满线路 · 暂不可连接"
                     color: dialog.ink3
                     font.family: Fonts.ui()

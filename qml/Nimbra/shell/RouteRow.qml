@@ -84,6 +84,7 @@ Item {
                 id: nameText
 
                 width: Math.min(implicitWidth, parent.width - badge.width - parent.spacing)
+                textFormat: Text.PlainText
                 text: String(row.modelData && row.modelData.name ? row.modelData.name : "")
                 color: row.theme.ink
                 elide: Text.ElideRight
@@ -105,6 +106,7 @@ Item {
                     id: badgeText
 
                     anchors.centerIn: parent
+                    textFormat: Text.PlainText
                     text: Session.nodeTypeLabel(row.modelData)
                     // The kind colours are bright; on the light surface the small text needs more weight.
                     color: row.theme.lightMode ? Qt.darker(row.kindColor, 1.45) : row.kindColor
@@ -117,6 +119,7 @@ Item {
         Text {
             objectName: "routeDetail"
             width: parent.width
+            textFormat: Text.PlainText
             text: row.texts.detail
             color: row.theme.ink3
             elide: Text.ElideRight
@@ -138,6 +141,7 @@ Item {
             objectName: "routeChoice"
             width: parent.width
             horizontalAlignment: Text.AlignRight
+            textFormat: Text.PlainText
             text: row.texts.choice
             color: row.full ? row.theme.ink3 : (row.selected ? row.theme.primary : row.theme.ink2)
             font.family: Fonts.ui()
@@ -149,6 +153,7 @@ Item {
             objectName: "routeLoad"
             width: parent.width
             horizontalAlignment: Text.AlignRight
+            textFormat: Text.PlainText
             text: row.texts.load
             color: row.theme.ink3
             font.family: Fonts.latin()

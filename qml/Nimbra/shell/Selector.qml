@@ -23,6 +23,7 @@ Rectangle {
 
         x: 14
         anchors.verticalCenter: parent.verticalCenter
+        textFormat: Text.PlainText
         text: selector.caption
         color: selector.controller.ink3
         font.family: Fonts.ui()
@@ -35,6 +36,7 @@ Rectangle {
         anchors.right: chevron.left
         anchors.rightMargin: 6
         anchors.verticalCenter: parent.verticalCenter
+        textFormat: Text.PlainText
         text: selector.value
         color: selector.controller.ink
         elide: Text.ElideRight

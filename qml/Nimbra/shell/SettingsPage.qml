@@ -11,6 +11,7 @@ Item {
     required property var controller
 
     component Heading: Text {
+        textFormat: Text.PlainText
         color: page.controller.ink
         font.family: Fonts.ui()
         font.pixelSize: 16
@@ -37,6 +38,7 @@ Item {
                 spacing: 8
 
                 Text {
+                    textFormat: Text.PlainText
                     text: "外观模式"
                     color: page.controller.ink
                     font.family: Fonts.ui()
@@ -46,6 +48,7 @@ Item {
 
                 Text {
                     width: parent.width
+                    textFormat: Text.PlainText
                     text: "全站颜色、玻璃浓度与光效由同一组种子令牌驱动，切换即刻生效。"
                     color: page.controller.ink3
                     wrapMode: Text.Wrap
@@ -94,6 +97,7 @@ Item {
 
                             Text {
                                 anchors.verticalCenter: parent.verticalCenter
+                                textFormat: Text.PlainText
                                 text: choice.modelData.label
                                 color: page.controller.ink
                                 font.family: Fonts.ui()
@@ -166,6 +170,7 @@ Item {
                             spacing: 6
 
                             Text {
+                                textFormat: Text.PlainText
                                 text: preference.modelData.title
                                 color: page.controller.ink
                                 font.family: Fonts.ui()
@@ -174,6 +179,7 @@ Item {
                             }
 
                             Text {
+                                textFormat: Text.PlainText
                                 text: preference.modelData.text
                                 color: page.controller.ink3
                                 font.family: Fonts.ui()
@@ -226,6 +232,7 @@ Item {
                 spacing: 6
 
                 Text {
+                    textFormat: Text.PlainText
                     text: "Nimbra加速器"
                     color: page.controller.ink
                     font.family: Fonts.ui()
@@ -234,6 +241,7 @@ Item {
                 }
 
                 Text {
+                    textFormat: Text.PlainText
                     text: "Windows 版 v3.2.1 · 双链路加速引擎 · 检查更新"
                     color: page.controller.ink3
                     font.family: Fonts.ui()

@@ -34,6 +34,7 @@ Item {
         Text {
             objectName: "statusText"
             anchors.verticalCenter: parent.verticalCenter
+            textFormat: Text.PlainText
             text: bar.boosting ? "加速中 · " + String(bar.controller.currentGame.name || "") + " · "
                                  + bar.controller.server
                                : "未加速 · 双链路引擎待命"
@@ -46,6 +47,7 @@ Item {
     Text {
         x: 268
         anchors.verticalCenter: parent.verticalCenter
+        textFormat: Text.PlainText
         text: bar.boosting ? "专线节点：华东 · 上海电信 BGP-3" : "推荐节点：华东 · 上海电信 BGP-3"
         color: bar.controller.ink3
         font.family: Fonts.ui()
@@ -59,6 +61,7 @@ Item {
         spacing: 22
 
         Text {
+            textFormat: Text.PlainText
             text: (bar.boosting ? "连接延时  " : "未连接延时  ") + bar.controller.displayedLatency + " ms"
             color: bar.controller.ink3
             font.family: Fonts.ui()
@@ -66,6 +69,7 @@ Item {
         }
 
         Text {
+            textFormat: Text.PlainText
             text: "丢包  0.0%"
             color: bar.controller.ink3
             font.family: Fonts.ui()
@@ -73,6 +77,7 @@ Item {
         }
 
         Text {
+            textFormat: Text.PlainText
             text: bar.controller.clockText
             color: bar.controller.ink2
             font.family: Fonts.latin()

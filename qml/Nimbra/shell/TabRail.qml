@@ -86,6 +86,7 @@ Rectangle {
             Text {
                 anchors.horizontalCenter: parent.horizontalCenter
                 y: 38
+                textFormat: Text.PlainText
                 text: tabItem.modelData.label
                 color: tabItem.selected || tabArea.containsMouse ? rail.controller.ink : rail.controller.ink3
                 font.family: Fonts.ui()
@@ -138,6 +139,7 @@ Rectangle {
         Text {
             anchors.centerIn: parent
             // The product mark stands in for a name while nobody is signed in.
+            textFormat: Text.PlainText
             text: rail.controller.loggedIn ? rail.controller.userName.charAt(0) : "N"
             color: "#ffffff"
             font.family: Fonts.latin()

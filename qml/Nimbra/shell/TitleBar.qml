@@ -36,6 +36,7 @@ Item {
 
         Text {
             anchors.verticalCenter: parent.verticalCenter
+            textFormat: Text.PlainText
             text: "Nimbra加速器"
             color: bar.controller.ink
             font.family: Fonts.ui()
@@ -55,6 +56,7 @@ Item {
                 id: versionText
 
                 anchors.centerIn: parent
+                textFormat: Text.PlainText
                 text: "Windows 版 · v3.2.1"
                 color: bar.controller.ink3
                 font.family: Fonts.ui()
@@ -96,6 +98,7 @@ Item {
                 Text {
                     anchors.centerIn: parent
                     visible: bar.controller.loggedIn
+                    textFormat: Text.PlainText
                     text: bar.controller.userName.charAt(0)
                     color: "#ffffff"
                     font.family: Fonts.latin()
@@ -119,6 +122,7 @@ Item {
                 anchors.right: vipBadge.visible ? vipBadge.left : parent.right
                 anchors.rightMargin: 8
                 anchors.verticalCenter: parent.verticalCenter
+                textFormat: Text.PlainText
                 text: bar.controller.loggedIn ? bar.controller.userName : "未登录"
                 color: bar.controller.ink
                 elide: Text.ElideRight
@@ -140,6 +144,7 @@ Item {
 
                 Text {
                     anchors.centerIn: parent
+                    textFormat: Text.PlainText
                     text: "VIP"
                     color: "#f0e2b3"
                     font.family: Fonts.latin()

@@ -35,6 +35,7 @@ Rectangle {
             id: message
 
             anchors.verticalCenter: parent.verticalCenter
+            textFormat: Text.PlainText
             text: toast.text
             color: toast.controller.ink
             font.family: Fonts.ui()

@@ -35,6 +35,17 @@ DEFAULT_PAGE_SIZE = 12
 MAX_PAGE_SIZE = 50
 MSG_GAME_NOT_FOUND = "game not found"
 
+OPTION_HOSTILE = "hostile_catalogue"
+
+# The hostile catalogue (--hostile-catalogue): one game whose texts are markup that
+# a client must show as typed (with a picture tag pointing back at this service;
+# "{base}" becomes the service's URL), first in the library and in 热门游戏, and
+# this many more categories than a chip row has room for.
+MARKUP_GAME_ID = 10099
+MARKUP_TITLE = ('<font color="#ff0000" size="7">标记</font>'
+                '<img src="{base}/static/icons/markup.png" width="400" height="400">')
+EXTRA_CATEGORIES = 400
+
 # Genres in the order the library shows them as chips. "全部" is not one of
 # them: the client adds it and sends an empty category for it.
 CATEGORIES = ("MOBA", "射击", "角色扮演", "动作", "卡牌", "休闲", "策略")
@@ -195,15 +206,25 @@ def _ip_value(shape: str, ips: tuple[str, ...]) -> Any:
 class Catalog:
     """Immutable after construction, so handlers read it without the lock."""
 
-    def __init__(self) -> None:
+    def __init__(self, hostile: bool = False) -> None:
         self.games = GAMES
-        self.by_id = {str(g.id): g for g in GAMES}
-        self.by_key = {(g.package, g.country): g for g in GAMES}
-        if len(self.by_id) != len(GAMES) or len(self.by_key) != len(GAMES):
+        self.categories = CATEGORIES
+        self.groups = COMMON_GROUPS
+        if hostile:
+            markup = _g(MARKUP_GAME_ID, MARKUP_TITLE, "<b>Markup</b>", "com.example.markup", "国服",
+                        "<i>标记</i>", 3)
+            self.games = (markup, *GAMES)
+            self.categories = (*CATEGORIES, markup.category,
+                               *(f"分类{n}" for n in range(1, EXTRA_CATEGORIES + 1)))
+            (first, name, ids), *rest = COMMON_GROUPS
+            self.groups = ((first, name, (MARKUP_GAME_ID, *ids)), *rest)
+        self.by_id = {str(g.id): g for g in self.games}
+        self.by_key = {(g.package, g.country): g for g in self.games}
+        if len(self.by_id) != len(self.games) or len(self.by_key) != len(self.games):
             raise ValueError("catalogue ids and (package, country) pairs must be unique")
-        self.position = {str(g.id): n for n, g in enumerate(GAMES, 1)}
+        self.position = {str(g.id): n for n, g in enumerate(self.games, 1)}
         self.files: dict[str, tuple[str, bytes]] = {}
-        for game in GAMES:
+        for game in self.games:
             for name in (game.icon, game.background):
                 if name:
                     self.files[name.split("?", 1)[0]] = _picture(name.split("?", 1)[0], _hue(game))
@@ -212,7 +233,8 @@ class Catalog:
         return game.ips or _derived_ips(self.position[str(game.id)], game.country)
 
     def record(self, game: Game, base_url: str, *, detail: bool = False) -> dict[str, Any]:
-        record: dict[str, Any] = {"id": game.id, "title": game.title, "en_name": game.en_name,
+        record: dict[str, Any] = {"id": game.id, "title": game.title.replace("{base}", base_url),
+                                  "en_name": game.en_name,
                                   "package_name": game.package, "country": game.country,
                                   "category": game.category}
         if game.popular is not None:
@@ -231,7 +253,7 @@ class Catalog:
 
 
 def _catalog(state: State) -> Catalog:
-    return state.area("catalog", Catalog)
+    return state.area("catalog", lambda: Catalog(bool(state.options.get(OPTION_HOSTILE, False))))
 
 
 # ---------------------------------------------------------------------------
@@ -252,7 +274,7 @@ def common(ctx: Context) -> Any:
     return {"groups": [
         {"type": type_, "type_name": name,
          "list": [catalog.record(catalog.by_id[str(i)], ctx.base_url) for i in ids]}
-        for type_, name, ids in COMMON_GROUPS
+        for type_, name, ids in catalog.groups
     ]}
 
 
@@ -285,7 +307,7 @@ def page(ctx: Context) -> Any:
         "total": len(found),
         "total_pages": total_pages,
         "has_more": page_no < total_pages,
-        "categories": list(CATEGORIES),
+        "categories": list(catalog.categories),
     }
 
 
