@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QHostAddress>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -47,6 +48,158 @@ QString typeName(const QString &type)
 QString unsupportedTypeMessage(const QString &type)
 {
     return QStringLiteral("暂不支持服务器返回的线路类型：") + typeName(type);
+}
+
+// What the client passes on from a node, per object: documented fields only (a core refuses any other)
+// and of those only what a route needs. Left out on purpose: every dial field that picks the host's
+// interface, address, mark, namespace or next hop (bind_interface, inet4/6_bind_address, routing_mark,
+// reuse_addr, netns, detour, the network_* strategies), every file path (certificate_path, ech's
+// config_path) and every field that makes the core run something (plugin). A `nested` list applies to
+// an object value; other values are kept as they are.
+struct AllowedKey
+{
+    QLatin1StringView key;
+    QLatin1StringView nested = {};
+};
+
+const QHash<QLatin1StringView, QList<AllowedKey>> &allowlists()
+{
+    using L = QLatin1StringView;
+    static const QHash<QLatin1StringView, QList<AllowedKey>> lists = {
+        // Every outbound type: outbound/ and the harmless part of shared/dial.
+        {L("outbound"),
+         {{L("type")},
+          {L("tag")},
+          {L("server")},
+          {L("server_port")},
+          {L("connect_timeout")},
+          {L("tcp_fast_open")},
+          {L("tcp_multi_path")},
+          {L("udp_fragment")},
+          {L("domain_resolver"), L("resolver")}}},
+        {L("shadowsocks"),
+         {{L("method")},
+          {L("password")},
+          {L("network")},
+          {L("udp_over_tcp"), L("udp_over_tcp")},
+          {L("multiplex"), L("multiplex")}}},
+        {L("vless"),
+         {{L("uuid")},
+          {L("flow")},
+          {L("network")},
+          {L("packet_encoding")},
+          {L("tls"), L("tls")},
+          {L("multiplex"), L("multiplex")},
+          {L("transport"), L("transport")}}},
+        {L("hysteria2"),
+         {{L("server_ports")},
+          {L("hop_interval")},
+          {L("up_mbps")},
+          {L("down_mbps")},
+          {L("obfs"), L("obfs")},
+          {L("password")},
+          {L("network")},
+          {L("tls"), L("tls")}}},
+        {L("direct"), {}},
+        {L("resolver"),
+         {{L("server")}, {L("strategy")}, {L("disable_cache")}, {L("rewrite_ttl")}, {L("client_subnet")}}},
+        {L("tls"),
+         {{L("enabled")},
+          {L("disable_sni")},
+          {L("server_name")},
+          {L("insecure")},
+          {L("alpn")},
+          {L("min_version")},
+          {L("max_version")},
+          {L("cipher_suites")},
+          {L("certificate")},
+          {L("fragment")},
+          {L("fragment_fallback_delay")},
+          {L("record_fragment")},
+          {L("utls"), L("utls")},
+          {L("reality"), L("reality")},
+          {L("ech"), L("ech")}}},
+        {L("utls"), {{L("enabled")}, {L("fingerprint")}}},
+        {L("reality"), {{L("enabled")}, {L("public_key")}, {L("short_id")}}},
+        {L("ech"), {{L("enabled")}, {L("config")}}},
+        {L("udp_over_tcp"), {{L("enabled")}, {L("version")}}},
+        {L("multiplex"),
+         {{L("enabled")},
+          {L("protocol")},
+          {L("max_connections")},
+          {L("min_streams")},
+          {L("max_streams")},
+          {L("padding")},
+          {L("brutal"), L("brutal")}}},
+        {L("brutal"), {{L("enabled")}, {L("up_mbps")}, {L("down_mbps")}}},
+        {L("transport"),
+         {{L("type")},
+          {L("host")},
+          {L("path")}, // a URL path, not a file
+          {L("method")},
+          {L("headers")},
+          {L("idle_timeout")},
+          {L("ping_timeout")},
+          {L("max_early_data")},
+          {L("early_data_header_name")},
+          {L("service_name")},
+          {L("permit_without_stream")}}},
+        {L("obfs"), {{L("type")}, {L("password")}}},
+        // A node's DNS server: where it is and how its own name is resolved (the typed and the legacy form).
+        {L("dns.server"),
+         {{L("tag")},
+          {L("type")},
+          {L("server")},
+          {L("server_port")},
+          {L("address")},
+          {L("domain_resolver"), L("resolver")},
+          {L("address_resolver")},
+          {L("address_strategy")}}},
+    };
+    return lists;
+}
+
+// The object with only the keys of `lists` (and, inside, of their nested lists); the names of the
+// others, as paths from the object, go to dropped.
+QJsonObject keepAllowed(const QJsonObject &object, const QList<QLatin1StringView> &lists, const QString &path,
+                        QStringList &dropped)
+{
+    QJsonObject kept;
+    for (auto it = object.begin(); it != object.end(); ++it) {
+        const AllowedKey *allowed = nullptr;
+        for (const QLatin1StringView list : lists) {
+            const QList<AllowedKey> &keys = allowlists().value(list);
+            const auto found = std::find_if(keys.begin(), keys.end(),
+                                            [&](const AllowedKey &entry) { return entry.key == it.key(); });
+            if (found != keys.end()) {
+                allowed = &*found;
+                break;
+            }
+        }
+        if (!allowed) {
+            dropped.append(path + it.key());
+            continue;
+        }
+        if (!allowed->nested.isEmpty() && it.value().isObject())
+            kept.insert(it.key(), keepAllowed(it.value().toObject(), {allowed->nested},
+                                              path + it.key() + QLatin1Char('.'), dropped));
+        else
+            kept.insert(it.key(), it.value());
+    }
+    return kept;
+}
+
+// The node outbound types a route may have, each with its list above.
+bool isSupportedType(const QString &type)
+{
+    return type == QLatin1String("shadowsocks") || type == QLatin1String("vless") ||
+           type == QLatin1String("hysteria2") || type == QLatin1String("direct");
+}
+
+QString droppedKeysLine(const QString &what, const QStringList &dropped)
+{
+    return QStringLiteral("[Config] 已丢弃线路配置中不允许的字段 %1 keys=%2")
+        .arg(what, dropped.join(QLatin1Char(',')));
 }
 
 // A port only counts as a whole JSON number; text such as "443" is no port.
@@ -132,7 +285,7 @@ qsizetype chooseServerOutbound(const QJsonArray &serverOutbounds, const QList<bo
 
 // One result per template outbound, in template order; unused node outbounds are dropped.
 bool mergeOutbounds(const QJsonArray &templateOutbounds, const QJsonArray &serverOutbounds,
-                    QJsonArray &merged, QString &error)
+                    QJsonArray &merged, QStringList &logLines, QString &error)
 {
     QList<bool> used(serverOutbounds.size(), false);
     for (const QJsonValue &templateValue : templateOutbounds) {
@@ -145,8 +298,19 @@ bool mergeOutbounds(const QJsonArray &templateOutbounds, const QJsonArray &serve
             continue;
         }
         used[index] = true;
-        const QJsonObject server = serverOutbounds.at(index).toObject();
-        const QString serverType = text(server.value(QStringLiteral("type")));
+        const QString serverType = text(serverOutbounds.at(index).toObject().value(QStringLiteral("type")));
+        if (!isSupportedType(serverType)) {
+            error = unsupportedTypeMessage(serverType);
+            return false;
+        }
+        QStringList dropped;
+        QJsonObject server = keepAllowed(
+            serverOutbounds.at(index).toObject(),
+            {QLatin1StringView("outbound"), QLatin1StringView(serverType.toLatin1())}, {}, dropped);
+        server.insert(QStringLiteral("type"), serverType);
+        if (!dropped.isEmpty())
+            logLines.append(
+                droppedKeysLine(QStringLiteral("outbound=") + (tag.isEmpty() ? serverType : tag), dropped));
         QJsonObject result;
         if (serverType == QLatin1String("shadowsocks")) {
             // Only the endpoint and the key come from the node; cipher and UDP handling stay local.
@@ -158,13 +322,11 @@ bool mergeOutbounds(const QJsonArray &templateOutbounds, const QJsonArray &serve
                 else
                     result.remove(key);
             }
-        } else if (serverType == QLatin1String("vless")) {
-            result = server;
         } else if (serverType == QLatin1String("direct")) {
             result = templateOutbound;
         } else {
-            error = unsupportedTypeMessage(serverType);
-            return false;
+            // vless, hysteria2: the node's outbound as a whole, within its list.
+            result = server;
         }
         // The template's routing rule refers to the template's tag.
         if (!tag.isEmpty())
@@ -204,10 +366,15 @@ bool completeDns(QJsonObject &config, const QJsonArray &mergedOutbounds, const Q
             error = QStringLiteral("服务器线路引用了 DNS 解析器 %1，但 dns.servers 中未提供该配置").arg(name);
             return false;
         }
-        servers.append(*found);
+        QStringList dropped;
+        const QJsonObject server =
+            keepAllowed(found->toObject(), {QLatin1StringView("dns.server")}, {}, dropped);
+        if (!dropped.isEmpty())
+            logLines.append(droppedKeysLine(QStringLiteral("dns.server=") + name, dropped));
+        servers.append(server);
         known.insert(name);
         added.append(name);
-        pending.append(collectStringProperties(*found, kDomainResolverKey));
+        pending.append(collectStringProperties(server, kDomainResolverKey));
     }
 
     dns.insert(QStringLiteral("servers"), servers);
@@ -245,6 +412,12 @@ bool validateRemoteOutbounds(const QJsonArray &outbounds, QStringList &descripti
                 return false;
             }
             credential = QStringLiteral("uuid:set");
+        } else if (type == QLatin1String("hysteria2")) {
+            if (rawText(outbound.value(QStringLiteral("password"))).isEmpty()) {
+                error = QStringLiteral("Hysteria2 线路配置缺少 password");
+                return false;
+            }
+            credential = QStringLiteral("password:set");
         } else {
             error = unsupportedTypeMessage(type);
             return false;
@@ -312,12 +485,12 @@ RuntimeConfigResult buildRuntimeConfig(const QJsonObject &templateConfig, const 
 
     QString error;
     QJsonArray merged;
-    if (!mergeOutbounds(templateOutbounds, serverOutbounds, merged, error))
-        return failure(error);
+    QStringList logLines;
+    if (!mergeOutbounds(templateOutbounds, serverOutbounds, merged, logLines, error))
+        return failure(error, logLines);
     QJsonObject config = templateConfig;
     config.insert(QStringLiteral("outbounds"), merged);
 
-    QStringList logLines;
     if (!completeDns(config, merged, nodeConfig, logLines, error))
         return failure(error, logLines);
 

@@ -1,10 +1,13 @@
 #include "accel/singboxworker.h"
 
+#include "accel/coreversion.h"
 #include "accel/singboxmanager.h"
 #include "platform/configpipe.h"
 #include "platform/elevation.h"
 #include "platform/routecommand.h"
 
+#include <QDateTime>
+#include <QFileInfo>
 #include <QRegularExpression>
 
 #include <string_view>
@@ -137,6 +140,13 @@ void SingBoxWorker::runStart(const StartRequest &request)
         return;
     }
 
+    if (const QString refusal = checkCoreVersion(program, workingDirectory); !refusal.isEmpty()) {
+        reportStartFailure(generation, refusal);
+        return;
+    }
+    if (cancelled(generation))
+        return;
+
     // Validation: the core checks the configuration before anything is started for real.
     {
         platform::ConfigPipe pipe;
@@ -215,6 +225,36 @@ void SingBoxWorker::runStart(const StartRequest &request)
         m_process->kill();
         m_process->waitForFinished(500);
     }
+}
+
+QString SingBoxWorker::checkCoreVersion(const QString &program, const QString &workingDirectory)
+{
+    // Asked once per executable: a start spawns the core twice already, and a replaced file asks again.
+    const QFileInfo info(program);
+    const QString identity = QStringLiteral("%1|%2|%3")
+                                 .arg(info.absoluteFilePath())
+                                 .arg(info.size())
+                                 .arg(info.lastModified().toMSecsSinceEpoch());
+    if (identity == m_acceptedCore)
+        return {};
+    QProcess query;
+    prepareChild(query);
+    query.setProgram(program);
+    query.setArguments({QStringLiteral("version")});
+    query.setWorkingDirectory(workingDirectory);
+    query.setProcessChannelMode(QProcess::MergedChannels);
+    query.start(QIODevice::ReadOnly);
+    if (!query.waitForStarted(2000))
+        return QStringLiteral("nimbra-server 版本查询失败：") + query.errorString();
+    if (!query.waitForFinished(5000)) {
+        query.kill();
+        query.waitForFinished(500);
+        return QStringLiteral("nimbra-server 版本查询超时");
+    }
+    const QString refusal = nimbra::accel::coreVersionRefusal(QString::fromUtf8(query.readAll()));
+    if (refusal.isEmpty())
+        m_acceptedCore = identity;
+    return refusal;
 }
 
 void SingBoxWorker::handleStarted()

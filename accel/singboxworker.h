@@ -52,6 +52,8 @@ private:
 
     bool cancelled(quint64 generation) const { return m_liveGeneration->load() != generation; }
     void runStart(const StartRequest &request);
+    // Empty when the core at program is new enough for the configuration format; otherwise the reason.
+    QString checkCoreVersion(const QString &program, const QString &workingDirectory);
     void reportStartFailure(quint64 generation, const QString &message);
     void handleOutput(QProcess::ProcessChannel channel);
     void flushOutput();
@@ -84,5 +86,7 @@ private:
     bool m_wasRunning = false;
     std::unique_ptr<nimbra::platform::KillOnCloseJob> m_job;
     QList<nimbra::accel::RouteEntry> m_installedRoutes;
+    // The core executable (path, size, modification time) whose version was last found new enough.
+    QString m_acceptedCore;
     nimbra::accel::RouteJournal m_journal;
 };

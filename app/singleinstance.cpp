@@ -18,12 +18,23 @@ const QByteArray kShowAnswer = QByteArrayLiteral("ok\n");
 SingleInstance::SingleInstance(const QString &lockPath, QObject *parent)
     : QObject(parent)
     , m_lockPath(lockPath)
-    , m_serverName(QStringLiteral("nimbra-") +
-                   QString::fromLatin1(QCryptographicHash::hash(QDir::cleanPath(lockPath).toUtf8(),
-                                                                QCryptographicHash::Sha256)
-                                           .toHex()
-                                           .left(24)))
 {
+    const QString name = QStringLiteral("nimbra-") +
+                         QString::fromLatin1(QCryptographicHash::hash(QDir::cleanPath(lockPath).toUtf8(),
+                                                                      QCryptographicHash::Sha256)
+                                                 .toHex()
+                                                 .left(24));
+    // In a folder no other user can write to: a name in the shared temporary folder could be taken by
+    // anyone first, leaving this copy unable to listen and later copies talking to a stranger.
+    std::string error;
+    const std::string directory = platform::privateRuntimeDirectory(error);
+    if (!directory.empty())
+        m_serverName = QDir(QString::fromStdString(directory)).filePath(name);
+    else if (error.empty())
+        m_serverName = name;
+    else
+        m_channelError = QString::fromStdString(error);
+
     // Only this user may ask this copy to show itself.
     m_server.setSocketOptions(QLocalServer::UserAccessOption);
     connect(&m_server, &QLocalServer::newConnection, this, [this] {
@@ -49,6 +60,10 @@ SingleInstance::Claim SingleInstance::claim(QString &error)
 
 bool SingleInstance::listen(QString &error)
 {
+    if (m_serverName.isEmpty()) {
+        error = m_channelError;
+        return false;
+    }
     // Holding the lock, any channel left under this name belongs to a copy that is gone.
     QLocalServer::removeServer(m_serverName);
     if (m_server.listen(m_serverName))
@@ -60,6 +75,11 @@ bool SingleInstance::listen(QString &error)
 void SingleInstance::serve(QLocalSocket *socket)
 {
     connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+    if (!platform::peerIsCurrentUser(socket->socketDescriptor())) {
+        socket->abort();
+        socket->deleteLater();
+        return;
+    }
     connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
         // One short line; anything longer or different is not ours and is dropped.
         if (!socket->canReadLine()) {
@@ -78,12 +98,20 @@ void SingleInstance::serve(QLocalSocket *socket)
 
 bool SingleInstance::handOver(QString &error, int timeoutMs)
 {
+    if (m_serverName.isEmpty()) {
+        error = m_channelError;
+        return false;
+    }
     const QDeadlineTimer deadline(timeoutMs);
     // The running copy may still be starting and not listen yet: retry until the deadline.
     while (true) {
         QLocalSocket socket;
         socket.connectToServer(m_serverName);
         if (socket.waitForConnected(int(qMax<qint64>(1, deadline.remainingTime())))) {
+            if (!platform::peerIsCurrentUser(socket.socketDescriptor())) {
+                error = QStringLiteral("%1 is served by another user").arg(m_serverName);
+                return false;
+            }
             socket.write(kShowRequest);
             QByteArray answer;
             while (!answer.endsWith('\n') &&

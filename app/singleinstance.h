@@ -24,8 +24,8 @@ public:
         LockFailed
     };
 
-    // lockPath: a file in the per-user data folder; the hand-over channel's name is derived from it,
-    // so it is per user as well.
+    // lockPath: a file in the per-user data folder; the hand-over channel's name is derived from it and
+    // lives in the user's private runtime folder (platform::privateRuntimeDirectory).
     explicit SingleInstance(const QString &lockPath, QObject *parent = nullptr);
 
     // Takes the lock (call before anything that touches routes or the core). LockFailed: error holds
@@ -52,7 +52,10 @@ private:
     void serve(class QLocalSocket *socket);
 
     QString m_lockPath;
+    // The hand-over channel (a socket path on Linux); empty with the reason in m_channelError when no
+    // private place for it was found.
     QString m_serverName;
+    QString m_channelError;
     platform::InstanceLock m_lock;
     QLocalServer m_server;
 };

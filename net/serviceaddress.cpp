@@ -4,6 +4,7 @@
 #include "platform/secureexecution.h"
 #include "state/globaldata.h"
 
+#include <QHostAddress>
 #include <QUrl>
 
 namespace nimbra::net {
@@ -30,16 +31,30 @@ QString systemConfigUrl(QString &ignored)
     if (!value)
         return {};
     const QString url = normalizedBaseUrl(*value);
-    const QUrl parsed(url, QUrl::StrictMode);
-    if (!parsed.isValid() || parsed.host().isEmpty() ||
-        (parsed.scheme() != QLatin1String("https") && parsed.scheme() != QLatin1String("http"))) {
-        ignored = QStringLiteral("%1: api_base_url is not an http(s) URL").arg(path);
+    if (const QString refusal = serviceUrlRefusal(url); !refusal.isEmpty()) {
+        ignored = QStringLiteral("%1: api_base_url %2").arg(path, refusal);
         return {};
     }
     return url;
 }
 
 } // namespace
+
+QString serviceUrlRefusal(const QString &url)
+{
+    const QUrl parsed(url, QUrl::StrictMode);
+    if (!parsed.isValid() || parsed.host().isEmpty() ||
+        (parsed.scheme() != QLatin1String("https") && parsed.scheme() != QLatin1String("http")))
+        return QStringLiteral("is not an http(s) URL");
+    if (parsed.scheme() == QLatin1String("https"))
+        return {};
+    // Plain http carries the session token and the node credentials readable on the way; only a
+    // service on this machine (the dev service) may do without TLS.
+    const QString host = parsed.host();
+    if (host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0 || QHostAddress(host).isLoopback())
+        return {};
+    return QStringLiteral("is not https (plain http only to a loopback host)");
+}
 
 ServiceAddress serviceAddress()
 {
@@ -58,6 +73,11 @@ ServiceAddress serviceAddress()
         return address;
     }
     address.url = GlobalData::instance()->apiBaseUrl();
+    if (const QString refusal = serviceUrlRefusal(address.url); !refusal.isEmpty()) {
+        // Nothing to fall back to: no service rather than one reached in the clear.
+        address.ignored = QStringLiteral("built-in %1 %2").arg(address.url, refusal);
+        address.url.clear();
+    }
     return address;
 }
 

@@ -28,6 +28,10 @@ struct ServiceAddress
 // URL. In it: the system configuration, else the built-in URL.
 ServiceAddress serviceAddress();
 
+// Empty when url may name the service: https, or plain http to a loopback host (localhost, 127.0.0.0/8,
+// ::1). Otherwise the reason, after "api_base_url" in a log line.
+QString serviceUrlRefusal(const QString &url);
+
 // One log line naming the source and the URL (without user information or query).
 QString describeServiceAddress(const ServiceAddress &address);
 

@@ -1,9 +1,12 @@
 #include "instancelock.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace nimbra::platform {
@@ -34,6 +37,53 @@ InstanceLock::Result InstanceLock::acquire(const std::string &path, std::string 
     }
     m_handle = fd;
     return Result::Acquired;
+}
+
+namespace {
+
+// A real folder (not a link) owned by this user that no one else can write to.
+bool isOwnClosedDirectory(const std::string &path, mode_t forbidden, std::string &error)
+{
+    struct stat info = {};
+    if (lstat(path.c_str(), &info) != 0) {
+        error = path + ": " + std::strerror(errno);
+        return false;
+    }
+    if (!S_ISDIR(info.st_mode) || info.st_uid != getuid() || (info.st_mode & forbidden) != 0) {
+        error = path + ": not a folder of this user closed to others";
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+std::string privateRuntimeDirectory(std::string &error)
+{
+    std::string reason;
+    const char *runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (runtime && runtime[0] == '/' && isOwnClosedDirectory(runtime, S_IWGRP | S_IWOTH, reason))
+        return runtime;
+    const char *temporary = std::getenv("TMPDIR");
+    const std::string base = temporary && temporary[0] == '/' ? temporary : "/tmp";
+    const std::string own = base + "/nimbra-" + std::to_string(getuid());
+    if (mkdir(own.c_str(), 0700) != 0 && errno != EEXIST) {
+        error = own + ": " + std::strerror(errno);
+        return {};
+    }
+    // Someone else may have made it first: then it is not ours to use.
+    if (!isOwnClosedDirectory(own, S_IRWXG | S_IRWXO, error))
+        return {};
+    return own;
+}
+
+bool peerIsCurrentUser(std::intptr_t socketDescriptor)
+{
+    ucred credentials = {};
+    socklen_t size = sizeof credentials;
+    if (getsockopt(static_cast<int>(socketDescriptor), SOL_SOCKET, SO_PEERCRED, &credentials, &size) != 0)
+        return false;
+    return credentials.uid == getuid();
 }
 
 } // namespace nimbra::platform

@@ -39,4 +39,15 @@ InstanceLock::Result InstanceLock::acquire(const std::string &path, std::string 
     return Result::Acquired;
 }
 
+std::string privateRuntimeDirectory(std::string &error)
+{
+    error.clear();
+    return {};
+}
+
+bool peerIsCurrentUser(std::intptr_t)
+{
+    return true;
+}
+
 } // namespace nimbra::platform

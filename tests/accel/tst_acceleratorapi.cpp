@@ -1,12 +1,14 @@
 // The route client: normalisation of the many route-list shapes, request bookkeeping by id, and both
 // signed calls against the dev service.
 #include "accel/acceleratorapi.h"
+#include "accel/runtimeconfig.h"
 #include "account/authapi.h"
 #include "devserviceprocess.h"
 #include "net/httpmanager.h"
 
 #include <QFile>
 #include <QJsonDocument>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QStandardPaths>
@@ -101,6 +103,24 @@ void collectCredentials(const QVariant &value, QStringList &found)
         for (const QVariant &element : value.toList())
             collectCredentials(element, found);
     }
+}
+
+// What the stand-in core's strict check says of a runtime configuration: empty when it passes.
+QString coreCheckRefusal(const QByteArray &config)
+{
+    QProcess core;
+    core.setProcessChannelMode(QProcess::MergedChannels);
+    core.start(QStringLiteral(NIMBRA_STUB_CORE),
+               {QStringLiteral("check"), QStringLiteral("-c"), QStringLiteral("stdin"),
+                QStringLiteral("--disable-color")});
+    core.write(config);
+    core.closeWriteChannel();
+    if (!core.waitForFinished(10000))
+        return QStringLiteral("no answer");
+    const QString output = QString::fromUtf8(core.readAll());
+    return core.exitStatus() == QProcess::NormalExit && core.exitCode() == 0
+               ? QString()
+               : output + QStringLiteral(" (refused)");
 }
 
 } // namespace
@@ -375,6 +395,12 @@ private slots:
                 const QVariantMap outbound = config.value("outbounds").toList().value(0).toMap();
                 QVERIFY(!outbound.value("server").toString().isEmpty());
                 collectCredentials(config, credentials);
+
+                // Every route the service lists makes a configuration the oldest supported core takes.
+                const nimbra::accel::RuntimeConfigResult runtime = nimbra::accel::buildRuntimeConfig(
+                    nimbra::accel::loadRuntimeConfigTemplate().config, config);
+                QVERIFY2(runtime.ok, qPrintable(row.at(0).toString() + ": " + runtime.errorMessage));
+                QCOMPARE(coreCheckRefusal(runtime.compactJson), QString());
             }
             if (gameId == QLatin1String("ys")) {
                 // The list-level configuration goes to the routes without their own.

@@ -217,20 +217,23 @@ private slots:
         QCOMPARE(once.errorMessage, QStringLiteral("服务器线路配置的 outbounds 缺少 server/server_port"));
     }
 
-    void unsupportedNodeTypes_data()
+    void refusedNodeOutbounds_data()
     {
         QTest::addColumn<QString>("outbound");
         QTest::addColumn<QString>("message");
         QTest::newRow("trojan by server")
             << R"({"type":"trojan","server":"198.51.100.3","server_port":443,"password":"p"})"
             << QStringLiteral("暂不支持服务器返回的线路类型：trojan");
-        QTest::newRow("hysteria2 by tag") << R"({"type":" hysteria2 ","tag":"proxy-out"})"
-                                          << QStringLiteral("暂不支持服务器返回的线路类型：hysteria2");
+        QTest::newRow("tuic by tag") << R"({"type":" tuic ","tag":"proxy-out"})"
+                                     << QStringLiteral("暂不支持服务器返回的线路类型：tuic");
+        QTest::newRow("hysteria2 without password")
+            << R"({"type":"hysteria2","server":"198.51.100.3","server_port":443,"tls":{"enabled":true}})"
+            << QStringLiteral("Hysteria2 线路配置缺少 password");
         QTest::newRow("no type") << R"({"server":"198.51.100.3","server_port":443})"
                                  << QStringLiteral("暂不支持服务器返回的线路类型：<empty>");
     }
 
-    void unsupportedNodeTypes()
+    void refusedNodeOutbounds()
     {
         QFETCH(QString, outbound);
         QFETCH(QString, message);
@@ -240,6 +243,68 @@ private slots:
         QVERIFY(result.config.isEmpty());
         QVERIFY(result.compactJson.isEmpty());
         QVERIFY(result.tunAddress.isEmpty());
+    }
+
+    // Only each type's documented and harmless keys reach the core; the rest is named in the log.
+    void nodeKeysAllowlist_data()
+    {
+        QTest::addColumn<QString>("node");
+        QTest::addColumn<QString>("droppedLine");
+
+        const QString dial = QStringLiteral(
+            R"("bind_interface":"eth9","inet4_bind_address":"10.0.0.2","inet6_bind_address":"::2",)"
+            R"("routing_mark":"0x1","reuse_addr":true,"netns":"/proc/1/ns/net","detour":"direct-out",)"
+            R"("protect_path":"/tmp/p","network_strategy":"fallback",)");
+        QTest::newRow("vless dial fields")
+            << R"({"outbounds":[{"type":"vless","server":"203.0.113.9","server_port":443,"uuid":"u",)" +
+                   dial + R"("tls":{"enabled":true}}]})"
+            << "outbound=proxy-out keys=bind_interface,detour,inet4_bind_address,inet6_bind_address,"
+               "netns,network_strategy,protect_path,reuse_addr,routing_mark";
+        QTest::newRow("vless file paths")
+            << R"({"outbounds":[{"type":"vless","server":"203.0.113.9","server_port":443,"uuid":"u","tls":)"
+               R"({"enabled":true,"certificate_path":"/etc/shadow","path":"/etc/ssl","ech":{"enabled":true,)"
+               R"("config_path":"/etc/ech"},"reality":{"enabled":true,"public_key":"k","path":"/r"}}}]})"
+            << "outbound=proxy-out keys=tls.certificate_path,tls.ech.config_path,tls.path,tls.reality.path";
+        QTest::newRow("hysteria2")
+            << R"({"outbounds":[{"type":"hysteria2","server":"203.0.113.9","server_port":443,"password":"p",)" +
+                   dial + R"("brutal_debug":true,"tls":{"enabled":true,"alpn":["h3"]}}]})"
+            << "outbound=proxy-out keys=bind_interface,brutal_debug,detour,inet4_bind_address,"
+               "inet6_bind_address,netns,network_strategy,protect_path,reuse_addr,routing_mark";
+        QTest::newRow("shadowsocks plugin and endpoint copy")
+            << R"({"outbounds":[{"type":"shadowsocks","server":"203.0.113.9","server_port":443,"password":"p",)"
+               R"("address":"a.test","plugin":"obfs-local","plugin_opts":"obfs=http"}]})"
+            << "outbound=proxy-out keys=address,plugin,plugin_opts";
+        QTest::newRow("DNS server")
+            << R"({"outbounds":[{"type":"vless","server":"edge.test","server_port":443,"uuid":"u",)"
+               R"("domain_resolver":{"server":"node-dns","netns":"x"}}],"dns":{"servers":[{"tag":"node-dns",)"
+               R"("type":"udp","server":"198.51.100.53","server_port":53,"bind_interface":"eth9",)"
+               R"("routing_mark":1,"detour":"direct-out","path":"/etc/hosts","predefined":{}}]}})"
+            << "outbound=proxy-out keys=domain_resolver.netns | dns.server=node-dns "
+               "keys=bind_interface,detour,"
+               "path,predefined,routing_mark";
+    }
+
+    void nodeKeysAllowlist()
+    {
+        QFETCH(QString, node);
+        QFETCH(QString, droppedLine);
+        const RuntimeConfigResult result = buildRuntimeConfig(builtInTemplate(), parseObject(node.toUtf8()));
+        QVERIFY2(result.ok, qPrintable(result.errorMessage));
+        const QString prefix = QStringLiteral("[Config] 已丢弃线路配置中不允许的字段 ");
+        QStringList lines = result.logLines.filter(prefix);
+        lines.replaceInStrings(prefix, QString());
+        QCOMPARE(lines.join(QStringLiteral(" | ")), droppedLine);
+        const QByteArray handedOver =
+            QJsonDocument(
+                QJsonArray{
+                    result.config.value(QStringLiteral("outbounds")),
+                    result.config.value(QStringLiteral("dns")).toObject().value(QStringLiteral("servers"))})
+                .toJson(QJsonDocument::Compact);
+        for (const QString &line : std::as_const(lines)) {
+            for (const QString &path : line.section(QStringLiteral("keys="), 1).split(QLatin1Char(',')))
+                QVERIFY2(!handedOver.contains('"' + path.section(QLatin1Char('.'), -1).toUtf8() + "\":"),
+                         qPrintable(path));
+        }
     }
 
     void serverPorts_data()

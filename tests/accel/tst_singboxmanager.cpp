@@ -18,6 +18,7 @@
 #include <QStandardPaths>
 #include <QTest>
 
+#include <algorithm>
 #include <csignal>
 #include <unistd.h>
 
@@ -226,8 +227,11 @@ private slots:
         {
             QByteArray mode;
             QString message;
+            QByteArray version = {};
         };
         const QList<Case> cases = {
+            {{}, QStringLiteral("内核版本 1.11.4 过低，需要 1.12.0 或更新"), "1.11.4"},
+            {{}, QStringLiteral("无法识别 nimbra-server 的内核版本：sing-box version unknown"), "unknown"},
             {"check-fail=decode config: unknown field \"tun\"",
              QStringLiteral("nimbra-server 配置校验失败：FATAL[0000] decode config: unknown field \"tun\"")},
             {"exit-during-start=1", QStringLiteral("nimbra-server 在建立加速通道前已退出（代码 1）")},
@@ -236,6 +240,7 @@ private slots:
         };
         for (const Case &c : cases) {
             Session session(c.mode);
+            qputenv("NIMBRA_STUB_CORE_VERSION", c.version);
             QVERIFY(session.manager.prepareRuntimeConfig(nodeConfig()));
             QVERIFY(session.manager.start());
             QVERIFY(session.manager.starting());
@@ -247,6 +252,7 @@ private slots:
             QVERIFY(session.manager.runtimeConfig().isEmpty());
             QTRY_COMPARE_WITH_TIMEOUT(stubProcesses(), 0, 3000);
         }
+        qunsetenv("NIMBRA_STUB_CORE_VERSION");
     }
 
     void neverReadyTimesOut()
@@ -484,8 +490,24 @@ private slots:
         run(QStringLiteral("ip"), {"link", "del", "leftover0"});
     }
 
+    void signedInSessionAcceleratesAGame_data()
+    {
+        QTest::addColumn<QString>("gameId");
+        QTest::addColumn<QString>("package");
+        QTest::addColumn<QString>("routeId");
+        QTest::newRow("shadowsocks") << "jx3"
+                                     << "com.kingsoft.jx3"
+                                     << "jx3-sh-ct-bgp3";
+        QTest::newRow("hysteria2") << "yj"
+                                   << "com.netease.naraka"
+                                   << "yj-gz-cu-hy2";
+    }
+
     void signedInSessionAcceleratesAGame()
     {
+        QFETCH(QString, gameId);
+        QFETCH(QString, package);
+        QFETCH(QString, routeId);
         if (!g_inPrivateNetwork)
             QSKIP("needs root: the game's routes are installed inside a private network namespace");
         DevServiceProcess service;
@@ -505,18 +527,20 @@ private slots:
         http.setSession(guid, secret, auth.deviceId());
         accelerator.setSession(guid, secret, auth.deviceId());
 
-        const QVariantMap game{{"id", "jx3"},
-                               {"package_name", "com.kingsoft.jx3"},
-                               {"packageName", "com.kingsoft.jx3"},
+        const QVariantMap game{{"id", gameId},
+                               {"package_name", package},
+                               {"packageName", package},
                                {"country", "国服"},
                                {"ip_list", QStringList{"198.18.6.10", "192.0.2.96/28"}}};
         QSignalSpy routes(&accelerator, &AcceleratorApi::routesLoaded);
         accelerator.loadRoutes(guid, game);
         QVERIFY2(routes.wait(10000), qPrintable(accelerator.lastError()));
         const QVariantList list = routes.constFirst().at(0).toList();
-        QVERIFY(!list.isEmpty());
+        const auto route = std::find_if(list.cbegin(), list.cend(),
+                                        [&](const QVariant &r) { return r.toMap().value("id") == routeId; });
+        QVERIFY(route != list.cend());
         QSignalSpy node(&accelerator, &AcceleratorApi::nodeConfigLoaded);
-        accelerator.loadNodeConfig(guid, game, list.constFirst().toMap());
+        accelerator.loadNodeConfig(guid, game, route->toMap());
         QVERIFY2(node.wait(10000), qPrintable(accelerator.lastError()));
         const QByteArray config = QJsonDocument(QJsonObject::fromVariantMap(node.constFirst().at(0).toMap()))
                                       .toJson(QJsonDocument::Compact);

@@ -69,6 +69,76 @@ QByteArray withFirst(const char *list, const char *key, const QJsonValue &value)
     return toJson(config);
 }
 
+QJsonValue setAt(const QJsonValue &node, QStringList path, const QJsonValue &value)
+{
+    if (path.isEmpty())
+        return value;
+    const QString head = path.takeFirst();
+    if (node.isArray()) {
+        QJsonArray array = node.toArray();
+        const qsizetype index = head.toInt();
+        if (index == array.size())
+            array.append(setAt(QJsonValue(), path, value));
+        else
+            array[index] = setAt(array.at(index), path, value);
+        return array;
+    }
+    QJsonObject object = node.toObject();
+    if (path.isEmpty() && value.isUndefined())
+        object.remove(head);
+    else
+        object[head] = setAt(object.value(head), path, value);
+    return object;
+}
+
+// The client's Linux template with the documentation's examples of the outbounds, DNS servers and
+// rules it may hand over; `path` ("outbounds/2/tls") is set to value, or removed for an undefined one.
+QByteArray documentedWith(const QString &path = {}, const QJsonValue &value = QJsonValue::Undefined)
+{
+    QFile file(QStringLiteral(NIMBRA_SOURCE_DIR "/resources/data/config.linux.json"));
+    file.open(QIODevice::ReadOnly);
+    QJsonObject config = QJsonDocument::fromJson(file.readAll()).object();
+    const auto tls = [](QJsonObject extra) {
+        extra["enabled"] = true;
+        extra["server_name"] = "edge.example.test";
+        return extra;
+    };
+    config = setAt(config, {"outbounds", "0", "server"}, "203.0.113.7").toObject();
+    config = setAt(config, {"outbounds", "0", "server_port"}, 443).toObject();
+    config = setAt(config, {"outbounds", "0", "password"}, QString::fromLatin1(Password)).toObject();
+    QJsonArray outbounds = config["outbounds"].toArray();
+    outbounds.append(
+        QJsonObject{{"type", "vless"},
+                    {"tag", "vless-out"},
+                    {"server", "edge.example.test"},
+                    {"server_port", 443},
+                    {"uuid", "bf000d23-0752-40b4-affe-68f7707a9661"},
+                    {"flow", "xtls-rprx-vision"},
+                    {"packet_encoding", "xudp"},
+                    {"domain_resolver", QJsonObject{{"server", "node-dns"}, {"strategy", "ipv4_only"}}},
+                    {"tls", tls({{"utls", QJsonObject{{"enabled", true}, {"fingerprint", "chrome"}}}})}});
+    outbounds.append(QJsonObject{{"type", "hysteria2"},
+                                 {"tag", "hy2-out"},
+                                 {"server", "198.51.100.52"},
+                                 {"server_port", 8443},
+                                 {"up_mbps", 50},
+                                 {"down_mbps", 200},
+                                 {"obfs", QJsonObject{{"type", "salamander"}, {"password", "o"}}},
+                                 {"password", QString::fromLatin1(Password)},
+                                 {"tls", tls({{"alpn", QJsonArray{"h3"}}})}});
+    config["outbounds"] = outbounds;
+    QJsonArray servers = config["dns"].toObject()["servers"].toArray();
+    servers.append(
+        QJsonObject{{"tag", "node-dns"}, {"type", "udp"}, {"server", "198.51.100.53"}, {"server_port", 53}});
+    config = setAt(config, {"dns", "servers"}, servers).toObject();
+    config = setAt(config, {"route", "rules", "1"},
+                   QJsonObject{{"ip_cidr", QJsonArray{"198.18.0.0/15"}}, {"action", "reject"}})
+                 .toObject();
+    if (!path.isEmpty())
+        config = setAt(config, path.split(QLatin1Char('/')), value).toObject();
+    return toJson(config);
+}
+
 // Plays the client's writing side: non-blocking opens until the reader is there, then the whole text.
 bool serveFifo(const QString &path, const QByteArray &data, int timeoutMs)
 {
@@ -233,10 +303,11 @@ private slots:
         QTest::newRow("array") << QByteArray("[]") << "decode config at %1: expected an object, got array";
         QTest::newRow("no inbounds") << QByteArray(R"({"outbounds":[]})")
                                      << "create service: missing inbounds";
-        QTest::newRow("inbounds object") << QByteArray(R"({"inbounds":{}})")
-                                         << "decode config at %1: inbounds: expected an array, got object";
+        QTest::newRow("inbounds object")
+            << QByteArray(R"({"inbounds":{}})")
+            << "decode config at %1: inbounds: json: cannot unmarshal object into Go value of type []struct";
         QTest::newRow("no tun") << withFirst("inbounds", "type", "mixed")
-                                << "create service: missing tun inbound";
+                                << "decode config at %1: inbounds[0].type: unknown inbound type: mixed";
         QTest::newRow("tun without name")
             << withFirst("inbounds", "interface_name", QJsonValue::Undefined)
             << "create service: initialize inbound/tun[tun-in]: missing interface_name";
@@ -249,19 +320,83 @@ private slots:
         QTest::newRow("ipv6 only") << withFirst("inbounds", "address", "fdfe::1/126")
                                    << "create service: initialize inbound/tun[tun-in]: missing IPv4 address";
         QTest::newRow("outbound without type") << withFirst("outbounds", "type", QJsonValue::Undefined)
-                                               << "create service: initialize outbound[0]: missing type";
+                                               << "decode config at %1: outbounds[0]: missing outbound type";
         QTest::newRow("no server")
             << withFirst("outbounds", "server", "")
             << "create service: initialize outbound/shadowsocks[proxy-out]: missing server";
-        for (const QJsonValue &port :
-             {QJsonValue(0), QJsonValue(65536), QJsonValue("443"), QJsonValue(443.5)})
+        QTest::newRow("port 0")
+            << withFirst("outbounds", "server_port", 0)
+            << "create service: initialize outbound/shadowsocks[proxy-out]: invalid server_port";
+        for (const QJsonValue &port : {QJsonValue(65536), QJsonValue("443"), QJsonValue(443.5)})
             QTest::addRow("port %s",
                           QJsonDocument(QJsonArray{port}).toJson(QJsonDocument::Compact).constData())
                 << withFirst("outbounds", "server_port", port)
-                << "create service: initialize outbound/shadowsocks[proxy-out]: invalid server_port";
+                << QStringLiteral("decode config at %1: outbounds[0].server_port: json: cannot unmarshal ") +
+                       (port.isString() ? "string" : "number") + " into Go value of type uint16";
+        QJsonObject directOnly = baseConfig();
+        directOnly["outbounds"] = QJsonArray{QJsonObject{{"type", "direct"}}};
         QTest::newRow("direct only")
-            << withFirst("outbounds", "type", "direct")
+            << toJson(directOnly)
             << "create service: missing proxy outbound (one with server and server_port)";
+
+        // The documented structure of the oldest supported core: each object's keys, types and
+        // required fields, and the rules across fields.
+        const QString decode = QStringLiteral("decode config at %1: ");
+        const QString unknown = decode + QStringLiteral("%2: json: unknown field \"%3\"");
+        QTest::newRow("documented examples") << documentedWith() << QString();
+        QTest::newRow("legacy DNS server")
+            << documentedWith("dns/servers/1",
+                              QJsonObject{{"tag", "node-dns"}, {"address", "tls://198.51.100.53"}})
+            << QString();
+        const QList<QPair<const char *, const char *>> unknownKeys = {
+            {"experimentl", "experimentl"},
+            {"log/color", "log.color"},
+            {"dns/servers/1/address_resolver", "dns.servers[1].address_resolver"},
+            {"inbounds/0/inet4_address", "inbounds[0].inet4_address"},
+            {"outbounds/2/address", "outbounds[2].address"},
+            {"outbounds/2/tls/certificate_file", "outbounds[2].tls.certificate_file"},
+            {"outbounds/2/tls/utls/fingerprints", "outbounds[2].tls.utls.fingerprints"},
+            {"outbounds/3/obfs/salt", "outbounds[3].obfs.salt"},
+            {"route/rules/0/outbound_tag", "route.rules[0].outbound_tag"},
+        };
+        for (const auto &[path, where] : unknownKeys)
+            QTest::addRow("unknown %s", path)
+                << documentedWith(path, "x") << unknown.arg("%1", where, QString(path).section('/', -1));
+        QTest::newRow("string for a number")
+            << documentedWith("outbounds/3/up_mbps", "50")
+            << decode + "outbounds[3].up_mbps: json: cannot unmarshal string into Go value of type uint32";
+        QTest::newRow("number in a list of strings")
+            << documentedWith("route/rules/0/inbound", QJsonArray{"tun-in", 5})
+            << decode +
+                   "route.rules[0].inbound[1]: json: cannot unmarshal number into Go value of type []string";
+        QTest::newRow("bool for an object")
+            << documentedWith("outbounds/2/tls", true)
+            << decode + "outbounds[2].tls: json: cannot unmarshal bool into Go value of type struct";
+        QTest::newRow("no uuid") << documentedWith("outbounds/2/uuid")
+                                 << decode + "outbounds[2]: missing uuid";
+        QTest::newRow("no DNS server address")
+            << documentedWith("dns/servers/1/server") << decode + "dns.servers[1]: missing server";
+        QTest::newRow("unknown type") << documentedWith("outbounds/2/type", "vmess")
+                                      << decode + "outbounds[2].type: unknown outbound type: vmess";
+        QTest::newRow("unknown stack") << documentedWith("inbounds/0/stack", "lwip")
+                                       << decode + "inbounds[0].stack: unknown value \"lwip\"";
+        QTest::newRow("endpoint-independent NAT off gvisor")
+            << documentedWith("inbounds/0/stack", "system")
+            << "create service: initialize inbound/tun[tun-in]: endpoint_independent_nat is only available "
+               "on the "
+               "gvisor stack";
+        QTest::newRow("hysteria2 without TLS")
+            << documentedWith("outbounds/3/tls/enabled", false)
+            << "create service: initialize outbound/hysteria2[hy2-out]: TLS required";
+        QTest::newRow("resolver not configured")
+            << documentedWith("outbounds/2/domain_resolver", "remote-dns")
+            << "create service: initialize outbound/vless[vless-out]: domain resolver not found: remote-dns";
+        QTest::newRow("rule to a missing outbound")
+            << documentedWith("route/rules/0/outbound", "proxy")
+            << "create service: route.rules[0]: outbound not found: proxy";
+        QTest::newRow("outbound on a reject rule")
+            << documentedWith("route/rules/1/outbound", "direct-out")
+            << unknown.arg("%1", "route.rules[1].outbound", "outbound");
     }
 
     void check()
@@ -340,10 +475,8 @@ private slots:
             << R"(^INFO\[0000\] sing-box started \(\d+\.\d\ds\)$)";
         QTest::newRow("SIGINT, coloured") << int(SIGINT) << toJson(baseConfig()) << QStringList()
                                           << "^\x1b\\[36mINFO\x1b\\[0m\\[0000\\] sing-box started \\(";
-        QJsonObject timestamped = baseConfig(true);
-        timestamped["log"] = QJsonObject{{"timestamp", true}, {"disable_color", true}};
         QTest::newRow("log.timestamp")
-            << int(SIGTERM) << toJson(timestamped) << QStringList()
+            << int(SIGTERM) << toJson(baseConfig(true)) << QStringList{"--disable-color"}
             << R"(^[+-]\d{4} \d{4}-\d\d-\d\d \d\d:\d\d:\d\d INFO sing-box started \()";
     }
 

@@ -1,6 +1,7 @@
 #include "config.h"
 
 #include "json.h"
+#include "schema.h"
 
 #include <array>
 #include <charconv>
@@ -159,11 +160,11 @@ std::optional<CoreConfig> loadCoreConfig(std::string_view text, const std::strin
     try {
         if (!root->isObject())
             throw ConfigError{decodePrefix + "expected an object, got " + jsonKindName(root->type)};
+        if (std::string fault = checkStructure(*root, decodePrefix); !fault.empty())
+            throw ConfigError{fault};
         CoreConfig config;
-        if (const JsonValue *log = root->find("log"); log && log->isObject()) {
+        if (const JsonValue *log = root->find("log"); log && log->isObject())
             config.fullTimestamp = boolMember(*log, "timestamp");
-            config.disableColor = boolMember(*log, "disable_color");
-        }
 
         const JsonValue &inbounds = requireArray(*root, "inbounds", decodePrefix);
         bool haveTun = false;

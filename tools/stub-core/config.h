@@ -31,7 +31,6 @@ struct CoreConfig
     TunFacts tun;
     std::vector<OutboundFacts> outbounds;
     bool fullTimestamp = false; // log.timestamp
-    bool disableColor = false;  // log.disable_color
 };
 
 // Decodes and checks a configuration; on failure returns nothing and sets error to the text that

@@ -3,6 +3,7 @@
 #include "config.h"
 #include "logline.h"
 #include "mode.h"
+#include "schema.h"
 #include "tun.h"
 
 #include <cerrno>
@@ -311,7 +312,7 @@ int runCommand(const Options &options, const StubMode &mode, const char *modeTex
         logger.log(Level::Fatal, error);
         return 1;
     }
-    logger.setColor(!options.disableColor && !config->disableColor);
+    logger.setColor(!options.disableColor);
     logger.setFullTimestamp(config->fullTimestamp);
 
     if (mode.exitDuringStart) {
@@ -390,7 +391,12 @@ int main(int argc, char **argv)
     if (!options)
         return exitCode;
     if (options->command == "version") {
-        std::puts("nimbra-server stub core (sing-box compatible command line; no traffic is forwarded)");
+        // The real core's first line, which the client reads; the version is the oldest whose format
+        // the stub checks, or NIMBRA_STUB_CORE_VERSION to play an older or newer core.
+        const char *version = std::getenv("NIMBRA_STUB_CORE_VERSION");
+        std::printf("sing-box version %s\n\nEnvironment: nimbra stub core (sing-box compatible command line; "
+                    "no traffic is forwarded)\n",
+                    version && *version ? version : kSchemaVersion);
         return 0;
     }
 
