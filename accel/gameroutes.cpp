@@ -134,28 +134,12 @@ QList<RouteEntry> RouteJournal::load() const
     return entries;
 }
 
-void RouteJournal::add(const RouteEntry &entry)
-{
-    QList<RouteEntry> entries = load();
-    if (!entries.contains(entry)) {
-        entries.append(entry);
-        write(entries);
-    }
-}
-
-void RouteJournal::remove(const RouteEntry &entry)
-{
-    QList<RouteEntry> entries = load();
-    if (entries.removeAll(entry) > 0)
-        write(entries);
-}
-
 void RouteJournal::clear()
 {
     QFile::remove(m_path);
 }
 
-void RouteJournal::write(const QList<RouteEntry> &entries)
+void RouteJournal::save(const QList<RouteEntry> &entries)
 {
     if (entries.isEmpty()) {
         QFile::remove(m_path);

@@ -26,21 +26,19 @@ bool parseRouteEntry(const QString &text, RouteEntry &entry, QString &error);
 QString routeRefusal(const RouteEntry &entry);
 
 // The routes this client added and has not removed yet, kept in a small file so that they survive a
-// crash of the client. Every change rewrites the file atomically; an empty journal removes it.
+// crash of the client. Routes change in batches and each batch rewrites the file once, atomically;
+// an empty journal removes it.
 class RouteJournal
 {
 public:
     explicit RouteJournal(const QString &path);
 
     QList<RouteEntry> load() const;
-    void add(const RouteEntry &entry);
-    void remove(const RouteEntry &entry);
+    void save(const QList<RouteEntry> &entries);
     void clear();
     QString path() const { return m_path; }
 
 private:
-    void write(const QList<RouteEntry> &entries);
-
     QString m_path;
 };
 

@@ -7,6 +7,7 @@
 
 #include <QRegularExpression>
 
+#include <cstring>
 #include <string_view>
 
 using nimbra::accel::RouteEntry;
@@ -383,16 +384,16 @@ bool SingBoxWorker::addRoutes(const QVariantList &ipList, const QString &gateway
 {
     if (!m_installedRoutes.isEmpty())
         removeRoutes();
+    QList<RouteEntry> batch;
+    QStringList texts;
     QSet<QString> handled;
     for (const QVariant &item : ipList) {
         const QString text = item.toString().trimmed();
         if (text.isEmpty())
             continue;
         RouteEntry entry;
-        if (!nimbra::accel::parseRouteEntry(text, entry, error)) {
-            removeRoutes();
+        if (!nimbra::accel::parseRouteEntry(text, entry, error))
             return false;
-        }
         entry.gateway = gateway;
         if (handled.contains(entry.key()))
             continue;
@@ -402,80 +403,114 @@ bool SingBoxWorker::addRoutes(const QVariantList &ipList, const QString &gateway
                                         .arg(text, entry.destination, entry.mask, refusal);
             continue;
         }
+        batch.append(entry);
+        texts.append(text);
+    }
+    if (batch.isEmpty())
+        return true;
 
-        QString output;
-        QString commandError;
-        const auto command = platform::routeAddCommand(entry.destination.toStdString(),
-                                                       entry.mask.toStdString(), gateway.toStdString());
-        // Recorded before the command runs, so a crash right after the add still leaves a trace of it.
-        m_journal.add(entry);
-        const bool added = command && runRouteCommand(
-                                          fromStd(command->program),
-                                          [&command] {
-                                              QStringList arguments;
-                                              for (const std::string &argument : command->arguments)
-                                                  arguments.append(fromStd(argument));
-                                              return arguments;
-                                          }(),
-                                          output, commandError);
-        if (!added) {
-            m_journal.remove(entry);
-            error = QStringLiteral("添加游戏路由失败：%1 → %2")
-                        .arg(commandError.isEmpty() ? entry.key() : commandError, gateway);
+    // Recorded before the routes are added, so a crash halfway still leaves a trace of every one.
+    m_journal.save(batch);
+    const QList<RouteOutcome> outcomes = changeRoutes(platform::RouteChange::Add, batch);
+    for (qsizetype index = 0; index < outcomes.size(); ++index) {
+        const RouteEntry &entry = batch.at(index);
+        const RouteOutcome &outcome = outcomes.at(index);
+        if (!outcome.error.isEmpty()) {
+            error = QStringLiteral("添加游戏路由失败：%1 → %2").arg(outcome.error, gateway);
             qWarning().noquote() << QStringLiteral("[Route] 添加失败 ip=%1 destination=%2 mask=%3 output=%4")
-                                        .arg(text, entry.destination, entry.mask,
-                                             output.isEmpty() ? QStringLiteral("<empty>") : output);
+                                        .arg(texts.at(index), entry.destination, entry.mask,
+                                             outcome.output.isEmpty() ? QStringLiteral("<empty>")
+                                                                      : outcome.output);
+            // Rolled back; with nothing added, the journal of the batch goes as well.
+            if (m_installedRoutes.isEmpty())
+                m_journal.clear();
             removeRoutes();
             return false;
         }
         m_installedRoutes.append(entry);
         qInfo().noquote() << QStringLiteral("[Route] 已添加 destination=%1 mask=%2 gateway=%3")
                                  .arg(entry.destination, entry.mask, gateway);
-        if (cancelled(m_coreGeneration)) {
-            error = QStringLiteral("加速启动已取消");
-            removeRoutes();
-            return false;
-        }
+    }
+    if (cancelled(m_coreGeneration)) {
+        error = QStringLiteral("加速启动已取消");
+        removeRoutes();
+        return false;
     }
     return true;
 }
 
-bool SingBoxWorker::deleteRoute(const RouteEntry &entry, QString &output, QString &error)
+QList<SingBoxWorker::RouteOutcome> SingBoxWorker::changeRoutes(platform::RouteChange change,
+                                                               const QList<RouteEntry> &routes)
 {
-    const auto command = platform::routeDeleteCommand(entry.destination.toStdString(),
-                                                      entry.mask.toStdString(), entry.gateway.toStdString());
-    if (!command) {
-        error = QStringLiteral("invalid route %1 via %2").arg(entry.key(), entry.gateway);
-        return false;
+    QList<RouteOutcome> outcomes;
+    outcomes.reserve(routes.size());
+#ifdef Q_OS_WIN
+    for (const RouteEntry &entry : routes) {
+        const std::string destination = entry.destination.toStdString();
+        const std::string mask = entry.mask.toStdString();
+        const std::string gateway = entry.gateway.toStdString();
+        const auto command = change == platform::RouteChange::Add
+                                 ? platform::routeAddCommand(destination, mask, gateway)
+                                 : platform::routeDeleteCommand(destination, mask, gateway);
+        RouteOutcome outcome;
+        QStringList arguments;
+        for (const std::string &argument : command ? command->arguments : std::vector<std::string>())
+            arguments.append(fromStd(argument));
+        if (!command ||
+            !runRouteCommand(fromStd(command->program), arguments, outcome.output, outcome.error)) {
+            if (outcome.error.isEmpty())
+                outcome.error = entry.key();
+            // A deletion that finds nothing is done: the route went with its interface.
+            if (change == platform::RouteChange::Delete &&
+                platform::routeDeletionFoundNothing(
+                    (outcome.output + QLatin1Char('\n') + outcome.error).toStdString()))
+                outcome.error.clear();
+        }
+        outcomes.append(outcome);
+        if (change == platform::RouteChange::Add && !outcome.error.isEmpty())
+            break;
     }
-    QStringList arguments;
-    for (const std::string &argument : command->arguments)
-        arguments.append(fromStd(argument));
-    if (runRouteCommand(fromStd(command->program), arguments, output, error))
-        return true;
-    if (!platform::routeDeletionFoundNothing((output + QLatin1Char('\n') + error).toStdString()))
-        return false;
-    qInfo().noquote() << QStringLiteral("[Route] 路由已不存在，视为已删除 destination=%1 mask=%2")
-                             .arg(entry.destination, entry.mask);
-    return true;
+#else
+    std::vector<platform::OwnRoute> batch;
+    batch.reserve(static_cast<size_t>(routes.size()));
+    for (const RouteEntry &entry : routes) {
+        const auto mask = platform::parseIPv4(entry.mask.toStdString());
+        batch.push_back({entry.destination.toStdString(), entry.mask.toStdString(),
+                         mask ? platform::prefixLengthOfMask(*mask).value_or(-1) : -1,
+                         entry.gateway.toStdString()});
+    }
+    for (const int code : platform::changeRoutes(change, batch))
+        outcomes.append({code == 0 ? QString() : QString::fromLocal8Bit(std::strerror(code)), QString()});
+    // A deletion reports every route; one the batch did not reach failed.
+    while (change == platform::RouteChange::Delete && outcomes.size() < routes.size())
+        outcomes.append({QStringLiteral("not tried"), QString()});
+#endif
+    return outcomes;
 }
 
 void SingBoxWorker::removeRoutes()
 {
-    while (!m_installedRoutes.isEmpty()) {
-        const RouteEntry entry = m_installedRoutes.takeLast();
-        QString output;
-        QString error;
-        if (deleteRoute(entry, output, error)) {
-            m_journal.remove(entry);
+    if (m_installedRoutes.isEmpty())
+        return;
+    // The last added goes first.
+    const QList<RouteEntry> routes(m_installedRoutes.crbegin(), m_installedRoutes.crend());
+    m_installedRoutes.clear();
+    const QList<RouteOutcome> outcomes = changeRoutes(platform::RouteChange::Delete, routes);
+    QList<RouteEntry> kept;
+    for (qsizetype index = 0; index < routes.size(); ++index) {
+        const RouteEntry &entry = routes.at(index);
+        const QString &error = outcomes.at(index).error;
+        if (error.isEmpty()) {
             qInfo().noquote()
                 << QStringLiteral("[Route] 已删除 destination=%1 mask=%2").arg(entry.destination, entry.mask);
         } else {
             // Left in the journal: the next start tries once more.
+            kept.append(entry);
             qWarning().noquote() << QStringLiteral("[Route] 删除失败 destination=%1 mask=%2 output=%3")
-                                        .arg(entry.destination, entry.mask, error.isEmpty() ? output : error);
+                                        .arg(entry.destination, entry.mask, error);
         }
     }
+    m_journal.save(kept);
 }
 
 void SingBoxWorker::removeLeftoverRoutes()
@@ -488,17 +523,18 @@ void SingBoxWorker::removeLeftoverRoutes()
                 leftovers.append(entry);
         }
     }
-    for (const RouteEntry &entry : std::as_const(leftovers)) {
-        QString output;
-        QString error;
-        if (deleteRoute(entry, output, error))
+    const QList<RouteOutcome> outcomes = changeRoutes(platform::RouteChange::Delete, leftovers);
+    for (qsizetype index = 0; index < leftovers.size(); ++index) {
+        const RouteEntry &entry = leftovers.at(index);
+        const QString &error = outcomes.at(index).error;
+        if (error.isEmpty())
             qInfo().noquote() << QStringLiteral(
                                      "[Route] 已清理上次遗留的路由 destination=%1 mask=%2 gateway=%3")
                                      .arg(entry.destination, entry.mask, entry.gateway);
         else
             qWarning().noquote() << QStringLiteral(
                                         "[Route] 遗留路由清理失败 destination=%1 mask=%2 output=%3")
-                                        .arg(entry.destination, entry.mask, error.isEmpty() ? output : error);
+                                        .arg(entry.destination, entry.mask, error);
     }
     m_journal.clear();
 }

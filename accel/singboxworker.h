@@ -2,6 +2,7 @@
 
 #include "accel/gameroutes.h"
 #include "platform/killonclose.h"
+#include "platform/routecommand.h"
 
 #include <QObject>
 #include <QProcess>
@@ -61,12 +62,22 @@ private:
     void handleStartTimeout();
     void prepareChild(QProcess &process);
 
+    // One route's result: empty error when done; output is what a route command printed, if any.
+    struct RouteOutcome
+    {
+        QString error;
+        QString output;
+    };
+
     bool addRoutes(const QVariantList &ipList, const QString &gateway, QString &error);
     void removeRoutes();
     void removeLeftoverRoutes();
+    // The routes as one batch, in order; one outcome per route tried (adding stops at a failure,
+    // deleting reports every route).
+    QList<RouteOutcome> changeRoutes(nimbra::platform::RouteChange change,
+                                     const QList<nimbra::accel::RouteEntry> &routes);
     bool runRouteCommand(const QString &program, const QStringList &arguments, QString &output,
                          QString &error);
-    bool deleteRoute(const nimbra::accel::RouteEntry &entry, QString &output, QString &error);
 
     SingBoxManager *m_manager;
     const std::atomic<quint64> *m_liveGeneration;

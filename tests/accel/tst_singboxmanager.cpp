@@ -471,8 +471,8 @@ private slots:
         run(QStringLiteral("ip"), {"route", "add", "198.18.21.0/24", "via", "172.19.0.1", "proto", "215"});
         run(QStringLiteral("ip"), {"route", "add", "198.18.22.0/24", "via", "172.19.0.1"});
         nimbra::accel::RouteJournal(SingBoxManager::defaultRouteJournalPath())
-            .add({QStringLiteral("198.18.21.0"), QStringLiteral("255.255.255.0"),
-                  QStringLiteral("172.19.0.1")});
+            .save({{QStringLiteral("198.18.21.0"), QStringLiteral("255.255.255.0"),
+                    QStringLiteral("172.19.0.1")}});
         QCOMPARE(ownRoutes().size(), 2);
         {
             Session session;

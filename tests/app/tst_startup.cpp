@@ -387,6 +387,37 @@ private slots:
         QCOMPARE(third.exitCode(), 0);
     }
 
+    // A copy that no longer answers (stopped here; quitting, in life) keeps a later start waiting rather
+    // than ending it silently; once that copy is gone the later start opens its own window.
+    void secondStartWaitsForAnUnansweringCopy()
+    {
+        if (geteuid() != 0)
+            QSKIP("needs root: the client refuses to start without administrator rights");
+        Sandbox box;
+        QProcess first;
+        first.setProcessEnvironment(box.environment());
+        first.start(box.app);
+        QByteArray firstOutput;
+        QVERIFY2(waitForOutput(first, firstOutput, "[PERF] 首帧已呈现"), firstOutput.constData());
+        ::kill(static_cast<pid_t>(first.processId()), SIGSTOP);
+
+        QProcess second;
+        second.setProcessEnvironment(box.environment());
+        second.start(box.app);
+        QByteArray secondOutput;
+        QVERIFY2(waitForOutput(second, secondOutput, "等待其结束后再打开"), secondOutput.constData());
+        QTest::qWait(6000); // longer than a hand-over's own time limit
+        QCOMPARE(second.state(), QProcess::Running);
+
+        ::kill(static_cast<pid_t>(first.processId()), SIGKILL);
+        QVERIFY(first.waitForFinished(20000));
+        QVERIFY2(waitForOutput(second, secondOutput, "[APP] 主窗口已创建"), secondOutput.constData());
+        QVERIFY(secondOutput.contains("[APP] 先前运行的 Nimbra 已退出，本次启动继续"));
+        ::kill(static_cast<pid_t>(second.processId()), SIGTERM);
+        QVERIFY(second.waitForFinished(20000));
+        QCOMPARE(second.exitCode(), 0);
+    }
+
     // Settings that cannot be read or written are named in the log at start.
     void unusableSettingsAreLogged()
     {
