@@ -2,9 +2,9 @@
 
 #include "accel/singboxmanager.h"
 #include "platform/configpipe.h"
-#include "platform/elevation.h"
 #include "platform/routecommand.h"
 
+#include <QFileInfo>
 #include <QRegularExpression>
 
 #include <cstring>
@@ -34,7 +34,7 @@ void keepTail(QString &text, qsizetype limit)
 } // namespace
 
 SingBoxWorker::SingBoxWorker(SingBoxManager *manager, const std::atomic<quint64> *liveGeneration,
-                             const QString &journalPath)
+                             const QString &journalPath, const QString &helperPath)
     : m_manager(manager)
     , m_liveGeneration(liveGeneration)
     , m_process(new QProcess(this))
@@ -43,6 +43,7 @@ SingBoxWorker::SingBoxWorker(SingBoxManager *manager, const std::atomic<quint64>
     , m_startTimeoutTimer(new QTimer(this))
     , m_job(std::make_unique<platform::KillOnCloseJob>())
     , m_journal(journalPath)
+    , m_helperPath(helperPath)
 {
     m_forceKillTimer->setSingleShot(true);
     m_flushTimer->setSingleShot(true);
@@ -70,14 +71,14 @@ SingBoxWorker::~SingBoxWorker() = default;
 
 void SingBoxWorker::initialize()
 {
-    // This thread starts the core and the route command, and nothing else; they need the capability.
-    platform::passNetAdminToChildren();
     removeLeftoverRoutes();
 }
 
 void SingBoxWorker::prepareChild(QProcess &process)
 {
 #ifdef Q_OS_UNIX
+    // The helper and the core see a fixed environment, none of the user's variables.
+    process.setProcessEnvironment(childEnvironment());
     // The child dies with this thread's process; only async-signal-safe calls happen in it.
     process.setChildProcessModifier(
         [parent = platform::currentProcessId()] { platform::childSetupForKillOnClose(parent); });
@@ -150,8 +151,14 @@ void SingBoxWorker::runStart(const StartRequest &request)
         QProcess validator;
         prepareChild(validator);
         validator.setProgram(program);
+#ifdef Q_OS_WIN
         validator.setArguments({QStringLiteral("check"), QStringLiteral("-c"), fromStd(pipe.path()),
                                 QStringLiteral("--disable-color")});
+#else
+        // The helper checks the configuration, then becomes the core's check with its own arguments.
+        validator.setArguments(
+            {QStringLiteral("core"), QStringLiteral("check"), QStringLiteral("-c"), fromStd(pipe.path())});
+#endif
         validator.setWorkingDirectory(workingDirectory);
         validator.setProcessChannelMode(QProcess::MergedChannels);
         validator.start();
@@ -202,6 +209,9 @@ void SingBoxWorker::runStart(const StartRequest &request)
     m_process->setArguments(runArguments);
     m_process->setWorkingDirectory(workingDirectory);
     m_process->setProcessChannelMode(QProcess::SeparateChannels);
+#ifdef Q_OS_UNIX
+    m_process->setProcessEnvironment(childEnvironment()); // as of this start
+#endif
     m_process->start(QIODevice::ReadWrite);
     if (!m_process->waitForStarted(2000)) {
         pipe.close();
@@ -360,12 +370,13 @@ void SingBoxWorker::shutdownNow()
     }
 }
 
-void SingBoxWorker::installRoutes(quint64 generation, const QVariantList &ipList, const QString &gateway)
+void SingBoxWorker::installRoutes(quint64 generation, const QVariantList &ipList, const QString &gateway,
+                                  const QStringList &keepOut)
 {
     bool success = false;
     QString error;
     if (!cancelled(generation) && generation == m_coreGeneration) {
-        success = addRoutes(ipList, gateway, error);
+        success = addRoutes(ipList, gateway, keepOut, error);
         if (success && m_process->state() == QProcess::NotRunning) {
             removeRoutes();
             success = false;
@@ -380,7 +391,8 @@ void SingBoxWorker::installRoutes(quint64 generation, const QVariantList &ipList
         Qt::QueuedConnection);
 }
 
-bool SingBoxWorker::addRoutes(const QVariantList &ipList, const QString &gateway, QString &error)
+bool SingBoxWorker::addRoutes(const QVariantList &ipList, const QString &gateway, const QStringList &keepOut,
+                              QString &error)
 {
     if (!m_installedRoutes.isEmpty())
         removeRoutes();
@@ -398,7 +410,7 @@ bool SingBoxWorker::addRoutes(const QVariantList &ipList, const QString &gateway
         if (handled.contains(entry.key()))
             continue;
         handled.insert(entry.key());
-        if (const QString refusal = nimbra::accel::routeRefusal(entry); !refusal.isEmpty()) {
+        if (const QString refusal = nimbra::accel::routeRefusal(entry, keepOut); !refusal.isEmpty()) {
             qWarning().noquote() << QStringLiteral("[Route] 已拒绝 ip=%1 destination=%2 mask=%3 reason=%4")
                                         .arg(text, entry.destination, entry.mask, refusal);
             continue;
@@ -411,7 +423,7 @@ bool SingBoxWorker::addRoutes(const QVariantList &ipList, const QString &gateway
 
     // Recorded before the routes are added, so a crash halfway still leaves a trace of every one.
     m_journal.save(batch);
-    const QList<RouteOutcome> outcomes = changeRoutes(platform::RouteChange::Add, batch);
+    const QList<RouteOutcome> outcomes = changeRoutes(platform::RouteChange::Add, batch, keepOut);
     for (qsizetype index = 0; index < outcomes.size(); ++index) {
         const RouteEntry &entry = batch.at(index);
         const RouteOutcome &outcome = outcomes.at(index);
@@ -440,7 +452,8 @@ bool SingBoxWorker::addRoutes(const QVariantList &ipList, const QString &gateway
 }
 
 QList<SingBoxWorker::RouteOutcome> SingBoxWorker::changeRoutes(platform::RouteChange change,
-                                                               const QList<RouteEntry> &routes)
+                                                               const QList<RouteEntry> &routes,
+                                                               [[maybe_unused]] const QStringList &keepOut)
 {
     QList<RouteOutcome> outcomes;
     outcomes.reserve(routes.size());
@@ -471,19 +484,38 @@ QList<SingBoxWorker::RouteOutcome> SingBoxWorker::changeRoutes(platform::RouteCh
             break;
     }
 #else
-    std::vector<platform::OwnRoute> batch;
-    batch.reserve(static_cast<size_t>(routes.size()));
+    if (routes.isEmpty())
+        return outcomes;
+    QByteArray input;
     for (const RouteEntry &entry : routes) {
         const auto mask = platform::parseIPv4(entry.mask.toStdString());
-        batch.push_back({entry.destination.toStdString(), entry.mask.toStdString(),
-                         mask ? platform::prefixLengthOfMask(*mask).value_or(-1) : -1,
-                         entry.gateway.toStdString()});
+        const int prefixLength = mask ? platform::prefixLengthOfMask(*mask).value_or(-1) : -1;
+        input += entry.destination.toLatin1() + '/' + QByteArray::number(prefixLength) + '\n';
     }
-    for (const int code : platform::changeRoutes(change, batch))
+    if (change == platform::RouteChange::Add) {
+        for (const QString &address : keepOut)
+            input += "keep-out " + address.toLatin1() + '\n';
+    }
+    QString output;
+    QString error;
+    runHelper({QStringLiteral("routes"),
+               change == platform::RouteChange::Add ? QStringLiteral("add") : QStringLiteral("delete")},
+              input, output, error);
+    // One "<errno> <route>" line per route the helper tried.
+    for (const QString &line : output.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        if (outcomes.size() == routes.size())
+            break;
+        const int code = line.section(QLatin1Char(' '), 0, 0).toInt();
         outcomes.append({code == 0 ? QString() : QString::fromLocal8Bit(std::strerror(code)), QString()});
-    // A deletion reports every route; one the batch did not reach failed.
+    }
+    // Refused as a whole (nothing tried) or cut short: the first route not done carries the helper's
+    // reason; a deletion reports every route.
+    const bool stopped = !outcomes.isEmpty() && !outcomes.constLast().error.isEmpty();
+    const QString reason = error.isEmpty() ? QStringLiteral("nimbra-net 未完成") : error;
+    if (change == platform::RouteChange::Add && !stopped && outcomes.size() < routes.size())
+        outcomes.append({reason, QString()});
     while (change == platform::RouteChange::Delete && outcomes.size() < routes.size())
-        outcomes.append({QStringLiteral("not tried"), QString()});
+        outcomes.append({reason, QString()});
 #endif
     return outcomes;
 }
@@ -515,14 +547,8 @@ void SingBoxWorker::removeRoutes()
 
 void SingBoxWorker::removeLeftoverRoutes()
 {
-    QList<RouteEntry> leftovers = m_journal.load();
-    if (const auto tagged = platform::listOwnRoutes()) {
-        for (const platform::OwnRoute &route : *tagged) {
-            const RouteEntry entry{fromStd(route.destination), fromStd(route.mask), fromStd(route.gateway)};
-            if (!leftovers.contains(entry))
-                leftovers.append(entry);
-        }
-    }
+#ifdef Q_OS_WIN
+    const QList<RouteEntry> leftovers = m_journal.load();
     const QList<RouteOutcome> outcomes = changeRoutes(platform::RouteChange::Delete, leftovers);
     for (qsizetype index = 0; index < leftovers.size(); ++index) {
         const RouteEntry &entry = leftovers.at(index);
@@ -536,8 +562,62 @@ void SingBoxWorker::removeLeftoverRoutes()
                                         "[Route] 遗留路由清理失败 destination=%1 mask=%2 output=%3")
                                         .arg(entry.destination, entry.mask, error);
     }
+#else
+    // Whatever a dead client of this user left on this user's own tunnel, in the journal or not;
+    // another user's routes are on another tunnel, out of the helper's reach. Without a helper this
+    // user may run, no route of theirs can exist.
+    if (QFileInfo(m_helperPath).isExecutable()) {
+        QString output;
+        QString error;
+        if (runHelper({QStringLiteral("routes"), QStringLiteral("cleanup")}, {}, output, error) != 0)
+            qWarning().noquote() << QStringLiteral("[Route] 遗留路由清理失败 output=%1").arg(error);
+        for (const QString &line : output.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+            if (line.startsWith(QLatin1String("0 ")))
+                qInfo().noquote() << QStringLiteral("[Route] 已清理上次遗留的路由 %1").arg(line.mid(2));
+            else
+                qWarning().noquote() << QStringLiteral("[Route] 遗留路由清理失败 %1").arg(line);
+        }
+    }
+#endif
     m_journal.clear();
 }
+
+#ifndef Q_OS_WIN
+int SingBoxWorker::runHelper(const QStringList &arguments, const QByteArray &input, QString &output,
+                             QString &error)
+{
+    QProcess process;
+    prepareChild(process);
+    process.start(m_helperPath, arguments);
+    if (!process.waitForStarted(2000)) {
+        error = QStringLiteral("nimbra-net 启动失败：") + process.errorString();
+        return -1;
+    }
+    process.write(input);
+    process.closeWriteChannel();
+    if (!process.waitForFinished(30000)) {
+        process.kill();
+        process.waitForFinished(1000);
+        error = QStringLiteral("nimbra-net 执行超时");
+        return -1;
+    }
+    output = QString::fromUtf8(process.readAllStandardOutput());
+    error = QString::fromUtf8(process.readAllStandardError()).trimmed();
+    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+}
+
+QProcessEnvironment SingBoxWorker::childEnvironment()
+{
+    QProcessEnvironment environment;
+    environment.insert(QStringLiteral("PATH"), QStringLiteral("/usr/sbin:/usr/bin:/sbin:/bin"));
+    environment.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
+    // The stand-in core's failure modes, for tests; the helper passes on nothing else.
+    const QString stubMode = qEnvironmentVariable("NIMBRA_STUB_CORE_MODE");
+    if (!stubMode.isEmpty())
+        environment.insert(QStringLiteral("NIMBRA_STUB_CORE_MODE"), stubMode);
+    return environment;
+}
+#endif
 
 bool SingBoxWorker::runRouteCommand(const QString &program, const QStringList &arguments, QString &output,
                                     QString &error)

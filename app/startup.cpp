@@ -5,7 +5,6 @@
 #include "account/authapi.h"
 #include "app/qmldebuggerargs.h"
 #include "app/runtimelog.h"
-#include "app/securestart.h"
 #include "app/singleinstance.h"
 #include "app/wiring.h"
 #include "catalog/gamelistapi.h"
@@ -137,9 +136,6 @@ int runApplication(int argc, char **argv)
     QElapsedTimer sinceStart;
     sinceStart.start();
 
-    // Before anything reads the environment or the arguments.
-    const SecureStart secureStart = enterSecureStart(argc, argv);
-
     if (!platform::isElevated()) {
         platform::showNotElevatedMessage();
         return platform::kNotElevatedExitCode;
@@ -198,8 +194,6 @@ int runApplication(int argc, char **argv)
     // First of the quit handlers: nobody serves the channel while the others run (the routes are
     // removed then), so a start meanwhile waits for this copy to end instead of asking it in vain.
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &instance, &SingleInstance::stopListening);
-    if (secureStart.secure)
-        qInfo().noquote() << QString::fromStdString(describeSecureStart(secureStart));
     const net::ServiceAddress serviceAddress = net::serviceAddress();
     if (!serviceAddress.ignored.isEmpty())
         qWarning().noquote() << QStringLiteral("[APP] 已忽略系统配置 %1").arg(serviceAddress.ignored);
