@@ -249,10 +249,12 @@ bool SingBoxManager::beginStart()
         return fail(QStringLiteral("未找到网络助手 nimbra-net：%1，请重新安装 Nimbra")
                         .arg(displayPath(helper.filePath())));
     if (!helper.isExecutable()) {
-        const QString user = qEnvironmentVariable("USER", QStringLiteral("$USER"));
-        return fail(QStringLiteral("需要加入 nimbra 用户组才能加速：请执行 sudo usermod -aG nimbra %1，"
-                                   "然后注销并重新登录")
-                        .arg(user));
+        const QString message =
+            QStringLiteral(
+                "需要加入 nimbra 用户组才能加速：请执行 sudo usermod -aG nimbra %1，然后注销并重新登录")
+                .arg(qEnvironmentVariable("USER", QStringLiteral("$USER")));
+        qWarning().noquote() << QStringLiteral("[Accelerator] ") + message;
+        return fail(message);
     }
     const std::uint32_t uid = nimbra::platform::currentUserId();
     m_tunAddress = QString::fromStdString(nimbra::platform::formatIPv4(nimbra::platform::tunAddress(uid)));

@@ -75,7 +75,7 @@ qml6-module-qtquick-window, qml6-module-qtqml, qml6-module-qtqml-workerscript, q
 libcap2-bin, passwd, fonts-noto-cjk")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${PROJECT_SOURCE_DIR}/packaging/linux/postinst
-    ${PROJECT_SOURCE_DIR}/packaging/linux/postrm)
+    ${PROJECT_SOURCE_DIR}/packaging/linux/prerm)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/cpack)
 include(CPack)
