@@ -71,6 +71,22 @@ bool waitForOutput(QProcess &process, QByteArray &output, const QByteArray &need
     return true;
 }
 
+// Starts the sandbox's client and waits for needle on its standard error.
+bool startClient(QProcess &process, const Sandbox &box, QByteArray &output, const QByteArray &needle)
+{
+    process.setProcessEnvironment(box.environment());
+    process.start(box.app);
+    return waitForOutput(process, output, needle);
+}
+
+// Ends a client the way a desktop session does; true when it quit cleanly.
+bool terminate(QProcess &process)
+{
+    ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
+    return process.waitForFinished(20000) && process.exitStatus() == QProcess::NormalExit &&
+           process.exitCode() == 0;
+}
+
 QStringList setprivAs(int uid, const QStringList &extra)
 {
     return QStringList{QStringLiteral("--reuid=%1").arg(uid), QStringLiteral("--regid=%1").arg(uid),
@@ -229,10 +245,8 @@ private slots:
             QSKIP("needs root: the client refuses to start without administrator rights");
         Sandbox box;
         QProcess first;
-        first.setProcessEnvironment(box.environment());
-        first.start(box.app);
         QByteArray firstOutput;
-        QVERIFY2(waitForOutput(first, firstOutput, "[PERF] 首帧已呈现"), firstOutput.constData());
+        QVERIFY2(startClient(first, box, firstOutput, "[PERF] 首帧已呈现"), firstOutput.constData());
 
         // A route of the running copy's session, as its journal records it (a documentation
         // address: no such route exists here either way).
@@ -264,34 +278,24 @@ private slots:
         QVERIFY(first.waitForFinished(20000));
         QFile::remove(journalPath);
         QProcess third;
-        third.setProcessEnvironment(box.environment());
-        third.start(box.app);
         QByteArray thirdOutput;
-        QVERIFY2(waitForOutput(third, thirdOutput, "[APP] 主窗口已创建"), thirdOutput.constData());
-        ::kill(static_cast<pid_t>(third.processId()), SIGTERM);
-        QVERIFY(third.waitForFinished(20000));
-        QCOMPARE(third.exitCode(), 0);
+        QVERIFY2(startClient(third, box, thirdOutput, "[APP] 主窗口已创建"), thirdOutput.constData());
+        QVERIFY(terminate(third));
     }
 
     // A copy that no longer answers (stopped here; quitting, in life) keeps a later start waiting rather
     // than ending it silently; once that copy is gone the later start opens its own window.
     void secondStartWaitsForAnUnansweringCopy()
     {
-        if (geteuid() != 0)
-            QSKIP("needs root: the client refuses to start without administrator rights");
         Sandbox box;
         QProcess first;
-        first.setProcessEnvironment(box.environment());
-        first.start(box.app);
         QByteArray firstOutput;
-        QVERIFY2(waitForOutput(first, firstOutput, "[PERF] 首帧已呈现"), firstOutput.constData());
+        QVERIFY2(startClient(first, box, firstOutput, "[PERF] 首帧已呈现"), firstOutput.constData());
         ::kill(static_cast<pid_t>(first.processId()), SIGSTOP);
 
         QProcess second;
-        second.setProcessEnvironment(box.environment());
-        second.start(box.app);
         QByteArray secondOutput;
-        QVERIFY2(waitForOutput(second, secondOutput, "等待其结束后再打开"), secondOutput.constData());
+        QVERIFY2(startClient(second, box, secondOutput, "等待其结束后再打开"), secondOutput.constData());
         QTest::qWait(6000); // longer than a hand-over's own time limit
         QCOMPARE(second.state(), QProcess::Running);
 
@@ -299,9 +303,7 @@ private slots:
         QVERIFY(first.waitForFinished(20000));
         QVERIFY2(waitForOutput(second, secondOutput, "[APP] 主窗口已创建"), secondOutput.constData());
         QVERIFY(secondOutput.contains("[APP] 先前运行的 Nimbra 已退出，本次启动继续"));
-        ::kill(static_cast<pid_t>(second.processId()), SIGTERM);
-        QVERIFY(second.waitForFinished(20000));
-        QCOMPARE(second.exitCode(), 0);
+        QVERIFY(terminate(second));
     }
 
     // Settings that cannot be read or written are named in the log at start.
