@@ -2,6 +2,7 @@
 
 #include "accel/singboxmanager.h"
 #include "platform/configpipe.h"
+#include "platform/netpolicy.h"
 #include "platform/routecommand.h"
 
 #include <QFileInfo>
@@ -399,6 +400,7 @@ bool SingBoxWorker::addRoutes(const QVariantList &ipList, const QString &gateway
     QList<RouteEntry> batch;
     QStringList texts;
     QSet<QString> handled;
+    std::uint64_t addresses = 0;
     for (const QVariant &item : ipList) {
         const QString text = item.toString().trimmed();
         if (text.isEmpty())
@@ -410,11 +412,21 @@ bool SingBoxWorker::addRoutes(const QVariantList &ipList, const QString &gateway
         if (handled.contains(entry.key()))
             continue;
         handled.insert(entry.key());
-        if (const QString refusal = nimbra::accel::routeRefusal(entry, keepOut); !refusal.isEmpty()) {
+        QString refusal = nimbra::accel::routeRefusal(entry, keepOut);
+        // The session's bounds, which the network helper holds every session to.
+        const auto mask = platform::parseIPv4(entry.mask.toStdString());
+        const std::uint64_t size = std::uint64_t(1)
+                                   << (32 - platform::prefixLengthOfMask(mask.value_or(0)).value_or(0));
+        if (refusal.isEmpty() && std::size_t(batch.size()) >= platform::kMaxSessionRoutes)
+            refusal = QStringLiteral("超过 %1 条路由").arg(platform::kMaxSessionRoutes);
+        else if (refusal.isEmpty() && addresses + size > platform::kMaxSessionAddresses)
+            refusal = QStringLiteral("超过 2^26 个地址");
+        if (!refusal.isEmpty()) {
             qWarning().noquote() << QStringLiteral("[Route] 已拒绝 ip=%1 destination=%2 mask=%3 reason=%4")
                                         .arg(text, entry.destination, entry.mask, refusal);
             continue;
         }
+        addresses += size;
         batch.append(entry);
         texts.append(text);
     }

@@ -474,6 +474,21 @@ private slots:
             QCOMPARE(session.started.count(), 0);
             QTRY_COMPARE_WITH_TIMEOUT(stubProcesses(), 0, 3000);
         }
+        {
+            // Past the session's bound the rest of a list is refused, not the whole start.
+            QVariantList list;
+            for (int index = 0; index <= 4096; ++index)
+                list.append(QStringLiteral("11.%1.%2.0/24").arg(index / 256).arg(index % 256));
+            Session session;
+            QVERIFY(session.manager.prepareRuntimeConfig(nodeConfig()));
+            session.manager.setRouteIpList(list);
+            QVERIFY(session.manager.start());
+            QVERIFY2(session.started.wait(15000), qPrintable(failure(session.failed)));
+            QCOMPARE(ownRoutes().size(), 4096);
+            session.manager.stop();
+            QVERIFY(session.stopped.wait(10000));
+            QTRY_VERIFY_WITH_TIMEOUT(ownRoutes().isEmpty(), 3000);
+        }
     }
 
     void leftoversOfADeadClientAreRemoved()
