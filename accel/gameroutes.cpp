@@ -1,5 +1,6 @@
 #include "accel/gameroutes.h"
 
+#include "platform/netpolicy.h"
 #include "platform/routecommand.h"
 #include "state/storedfiles.h"
 
@@ -10,8 +11,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
-
-#include <algorithm>
 
 namespace nimbra::accel {
 
@@ -39,33 +38,19 @@ bool parseRouteEntry(const QString &text, RouteEntry &entry, QString &error)
     return true;
 }
 
-QString routeRefusal(const RouteEntry &entry)
+QString routeRefusal(const RouteEntry &entry, const QStringList &keepOut)
 {
     const auto destination = platform::parseIPv4(entry.destination.toStdString());
     const auto mask = platform::parseIPv4(entry.mask.toStdString());
     const auto prefixLength = mask ? platform::prefixLengthOfMask(*mask) : std::nullopt;
     if (!destination || !prefixLength)
         return QStringLiteral("无效的网段");
-    if (*prefixLength < 8)
-        return QStringLiteral("网段短于 /8");
-    struct Reserved
-    {
-        std::uint32_t network;
-        int prefixLength;
-        const char *name;
-    };
-    static constexpr Reserved kReserved[] = {
-        {0x7f000000u, 8, "回环地址"},      // 127.0.0.0/8
-        {0xa9fe0000u, 16, "链路本地地址"}, // 169.254.0.0/16
-        {0xe0000000u, 4, "组播地址"},      // 224.0.0.0/4
-        {0xffffffffu, 32, "广播地址"},     // 255.255.255.255
-    };
-    for (const Reserved &reserved : kReserved) {
-        // Two ranges overlap when they agree on the bits of the shorter prefix.
-        const std::uint32_t common =
-            platform::maskOfPrefixLength(std::min(*prefixLength, reserved.prefixLength));
-        if ((*destination & common) == (reserved.network & common))
-            return QString::fromUtf8(reserved.name);
+    if (const char *reason = platform::gameRouteRefusal(*destination, *prefixLength))
+        return QString::fromUtf8(reason);
+    for (const QString &text : keepOut) {
+        const auto address = platform::parseIPv4(text.toStdString());
+        if (address && platform::rangeHolds(*destination, *prefixLength, *address))
+            return QStringLiteral("包含服务或节点地址 %1").arg(text);
     }
     return {};
 }
@@ -134,28 +119,12 @@ QList<RouteEntry> RouteJournal::load() const
     return entries;
 }
 
-void RouteJournal::add(const RouteEntry &entry)
-{
-    QList<RouteEntry> entries = load();
-    if (!entries.contains(entry)) {
-        entries.append(entry);
-        write(entries);
-    }
-}
-
-void RouteJournal::remove(const RouteEntry &entry)
-{
-    QList<RouteEntry> entries = load();
-    if (entries.removeAll(entry) > 0)
-        write(entries);
-}
-
 void RouteJournal::clear()
 {
     QFile::remove(m_path);
 }
 
-void RouteJournal::write(const QList<RouteEntry> &entries)
+void RouteJournal::save(const QList<RouteEntry> &entries)
 {
     if (entries.isEmpty()) {
         QFile::remove(m_path);

@@ -21,26 +21,25 @@ struct RouteEntry
 bool parseRouteEntry(const QString &text, RouteEntry &entry, QString &error);
 
 // Why a parsed entry must not be installed, or empty text when it may be. The list comes from the
-// service: a range wider than /8 would take far more than a game's servers into the tunnel, and
-// loopback, link-local, multicast and broadcast addresses are never a game server's.
-QString routeRefusal(const RouteEntry &entry);
+// service: a range wider than /12 would take far more than a game's servers into the tunnel, private,
+// shared and local ranges are never a game server's, and the tunnel's own way out (the node's and the
+// service's addresses in keepOut, dotted quads) must stay outside it.
+QString routeRefusal(const RouteEntry &entry, const QStringList &keepOut = {});
 
 // The routes this client added and has not removed yet, kept in a small file so that they survive a
-// crash of the client. Every change rewrites the file atomically; an empty journal removes it.
+// crash of the client. Routes change in batches and each batch rewrites the file once, atomically;
+// an empty journal removes it.
 class RouteJournal
 {
 public:
     explicit RouteJournal(const QString &path);
 
     QList<RouteEntry> load() const;
-    void add(const RouteEntry &entry);
-    void remove(const RouteEntry &entry);
+    void save(const QList<RouteEntry> &entries);
     void clear();
     QString path() const { return m_path; }
 
 private:
-    void write(const QList<RouteEntry> &entries);
-
     QString m_path;
 };
 

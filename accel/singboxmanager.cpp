@@ -2,13 +2,20 @@
 
 #include "accel/runtimeconfig.h"
 #include "accel/singboxworker.h"
+#include "net/serviceaddress.h"
 #include "platform/netcounters.h"
+#include "platform/netpolicy.h"
+#include "platform/routecommand.h"
 #include "state/globaldata.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QUrl>
 
 namespace {
 
@@ -39,6 +46,47 @@ QString unexpectedExitMessage(int exitCode, QProcess::ExitStatus exitStatus)
 #endif
 }
 
+#ifndef Q_OS_WIN
+// The configuration with its TUN inbound on this user's own interface and address, which the network
+// helper insists on; unchanged when it is not a JSON object (the helper then refuses it).
+QByteArray onOwnTunnel(const QByteArray &config, const QString &name, const QString &address)
+{
+    QJsonDocument document = QJsonDocument::fromJson(config);
+    if (!document.isObject())
+        return config;
+    QJsonObject root = document.object();
+    QJsonArray inbounds = root.value(QStringLiteral("inbounds")).toArray();
+    for (QJsonValueRef value : inbounds) {
+        QJsonObject inbound = value.toObject();
+        if (inbound.value(QStringLiteral("type")).toString() != QLatin1String("tun"))
+            continue;
+        inbound.insert(QStringLiteral("interface_name"), name);
+        inbound.insert(QStringLiteral("address"),
+                       QJsonArray{address + QStringLiteral("/%1").arg(nimbra::platform::kTunPrefixLength)});
+        value = inbound;
+    }
+    root.insert(QStringLiteral("inbounds"), inbounds);
+    return QJsonDocument(root).toJson(QJsonDocument::Compact);
+}
+#endif
+
+// The addresses no game route may take into the tunnel: the node's servers, which the core reaches
+// outside it, and the service's (where given as IPv4 addresses; host names are not looked up).
+QStringList keepOutAddresses(const QByteArray &config)
+{
+    QStringList addresses;
+    const auto add = [&addresses](const QString &text) {
+        if (nimbra::platform::parseIPv4(text.trimmed().toStdString()) && !addresses.contains(text.trimmed()))
+            addresses.append(text.trimmed());
+    };
+    const QJsonArray outbounds =
+        QJsonDocument::fromJson(config).object().value(QStringLiteral("outbounds")).toArray();
+    for (const QJsonValue &outbound : outbounds)
+        add(outbound.toObject().value(QStringLiteral("server")).toString());
+    add(QUrl(nimbra::net::serviceAddress().url).host());
+    return addresses;
+}
+
 } // namespace
 
 SingBoxManager::SingBoxManager(QObject *parent)
@@ -48,7 +96,7 @@ SingBoxManager::SingBoxManager(QObject *parent)
     , m_configPath(nimbra::accel::kRuntimeConfigTemplatePath)
     , m_dataDirectory(QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("data")))
 {
-    m_worker = new SingBoxWorker(this, &m_liveGeneration, defaultRouteJournalPath());
+    m_worker = new SingBoxWorker(this, &m_liveGeneration, defaultRouteJournalPath(), networkHelperPath());
     m_thread.setObjectName(QStringLiteral("SingBoxManager worker"));
     m_worker->moveToThread(&m_thread);
     connect(&m_thread, &QThread::started, m_worker, &SingBoxWorker::initialize);
@@ -81,6 +129,11 @@ SingBoxManager::~SingBoxManager()
 QString SingBoxManager::defaultRouteJournalPath()
 {
     return QDir(GlobalData::dataDirectory()).filePath(QStringLiteral("route_journal.json"));
+}
+
+QString SingBoxManager::networkHelperPath()
+{
+    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("nimbra-net"));
 }
 
 QString SingBoxManager::displayPath(const QString &path)
@@ -189,6 +242,31 @@ bool SingBoxManager::beginStart()
         return fail(QStringLiteral("未找到 nimbra-server 内置配置模板"));
     if (!QDir().mkpath(m_dataDirectory))
         return fail(QStringLiteral("无法创建 nimbra-server 数据目录：") + displayPath(m_dataDirectory));
+#ifndef Q_OS_WIN
+    // The client holds no privilege: the network helper starts the core and changes the routes.
+    const QFileInfo helper(networkHelperPath());
+    if (!helper.exists())
+        return fail(QStringLiteral("未找到网络助手 nimbra-net：%1，请重新安装 Nimbra")
+                        .arg(displayPath(helper.filePath())));
+    if (!helper.isExecutable()) {
+        const QString message =
+            QStringLiteral(
+                "需要加入 nimbra 用户组才能加速：请执行 sudo usermod -aG nimbra %1，然后注销并重新登录")
+                .arg(qEnvironmentVariable("USER", QStringLiteral("$USER")));
+        qWarning().noquote() << QStringLiteral("[Accelerator] ") + message;
+        return fail(message);
+    }
+    const std::uint32_t uid = nimbra::platform::currentUserId();
+    m_tunAddress = QString::fromStdString(nimbra::platform::formatIPv4(nimbra::platform::tunAddress(uid)));
+    m_runtimeConfig = onOwnTunnel(
+        m_runtimeConfig, QString::fromStdString(nimbra::platform::tunInterfaceName(uid)), m_tunAddress);
+    const QString program = helper.filePath();
+    const QStringList arguments{QStringLiteral("core"), QStringLiteral("run"), QStringLiteral("-c"),
+                                QStringLiteral("<memory>")};
+#else
+    const QString program = m_executablePath;
+    const QStringList arguments{QStringLiteral("run"), QStringLiteral("-c"), QStringLiteral("<memory>")};
+#endif
 
     setLastError(QString());
     m_forwardOutput = true;
@@ -196,10 +274,9 @@ bool SingBoxManager::beginStart()
     m_liveGeneration = m_generation;
     m_sessionRouteList = m_pendingRouteList;
     m_sessionGateway = m_tunAddress;
+    m_sessionKeepOut = keepOutAddresses(m_runtimeConfig);
     setStarting(true);
-    emit startRequested(m_executablePath,
-                        {QStringLiteral("run"), QStringLiteral("-c"), QStringLiteral("<memory>")},
-                        executable.absolutePath(), m_runtimeConfig, m_generation);
+    emit startRequested(program, arguments, executable.absolutePath(), m_runtimeConfig, m_generation);
     return true;
 }
 
@@ -274,8 +351,8 @@ void SingBoxManager::beginRouteInstall()
 {
     QMetaObject::invokeMethod(
         m_worker,
-        [worker = m_worker, generation = m_generation, list = m_sessionRouteList,
-         gateway = m_sessionGateway] { worker->installRoutes(generation, list, gateway); },
+        [worker = m_worker, generation = m_generation, list = m_sessionRouteList, gateway = m_sessionGateway,
+         keepOut = m_sessionKeepOut] { worker->installRoutes(generation, list, gateway, keepOut); },
         Qt::QueuedConnection);
 }
 

@@ -58,6 +58,8 @@ public:
 
     // Where the journal of installed routes lives (the per-user data directory unless set).
     static QString defaultRouteJournalPath();
+    // Linux: the network helper that starts the core and changes the routes, beside the executable.
+    static QString networkHelperPath();
 
     Q_INVOKABLE bool start();
     Q_INVOKABLE bool startWithConfig(const QString &configPath);
@@ -132,6 +134,7 @@ private:
     QVariantList m_sessionRouteList;
     QString m_tunAddress;
     QString m_sessionGateway;
+    QStringList m_sessionKeepOut;
 
     bool m_autoReconnect = false;
     nimbra::accel::ReconnectBudget m_reconnectBudget;

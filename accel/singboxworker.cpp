@@ -3,13 +3,14 @@
 #include "accel/coreversion.h"
 #include "accel/singboxmanager.h"
 #include "platform/configpipe.h"
-#include "platform/elevation.h"
+#include "platform/netpolicy.h"
 #include "platform/routecommand.h"
 
 #include <QDateTime>
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include <cstring>
 #include <string_view>
 
 using nimbra::accel::RouteEntry;
@@ -36,7 +37,7 @@ void keepTail(QString &text, qsizetype limit)
 } // namespace
 
 SingBoxWorker::SingBoxWorker(SingBoxManager *manager, const std::atomic<quint64> *liveGeneration,
-                             const QString &journalPath)
+                             const QString &journalPath, const QString &helperPath)
     : m_manager(manager)
     , m_liveGeneration(liveGeneration)
     , m_process(new QProcess(this))
@@ -45,6 +46,7 @@ SingBoxWorker::SingBoxWorker(SingBoxManager *manager, const std::atomic<quint64>
     , m_startTimeoutTimer(new QTimer(this))
     , m_job(std::make_unique<platform::KillOnCloseJob>())
     , m_journal(journalPath)
+    , m_helperPath(helperPath)
 {
     m_forceKillTimer->setSingleShot(true);
     m_flushTimer->setSingleShot(true);
@@ -72,14 +74,14 @@ SingBoxWorker::~SingBoxWorker() = default;
 
 void SingBoxWorker::initialize()
 {
-    // This thread starts the core and the route command, and nothing else; they need the capability.
-    platform::passNetAdminToChildren();
     removeLeftoverRoutes();
 }
 
 void SingBoxWorker::prepareChild(QProcess &process)
 {
 #ifdef Q_OS_UNIX
+    // The helper and the core see a fixed environment, none of the user's variables.
+    process.setProcessEnvironment(childEnvironment());
     // The child dies with this thread's process; only async-signal-safe calls happen in it.
     process.setChildProcessModifier(
         [parent = platform::currentProcessId()] { platform::childSetupForKillOnClose(parent); });
@@ -159,8 +161,14 @@ void SingBoxWorker::runStart(const StartRequest &request)
         QProcess validator;
         prepareChild(validator);
         validator.setProgram(program);
+#ifdef Q_OS_WIN
         validator.setArguments({QStringLiteral("check"), QStringLiteral("-c"), fromStd(pipe.path()),
                                 QStringLiteral("--disable-color")});
+#else
+        // The helper checks the configuration, then becomes the core's check with its own arguments.
+        validator.setArguments(
+            {QStringLiteral("core"), QStringLiteral("check"), QStringLiteral("-c"), fromStd(pipe.path())});
+#endif
         validator.setWorkingDirectory(workingDirectory);
         validator.setProcessChannelMode(QProcess::MergedChannels);
         validator.start();
@@ -211,6 +219,9 @@ void SingBoxWorker::runStart(const StartRequest &request)
     m_process->setArguments(runArguments);
     m_process->setWorkingDirectory(workingDirectory);
     m_process->setProcessChannelMode(QProcess::SeparateChannels);
+#ifdef Q_OS_UNIX
+    m_process->setProcessEnvironment(childEnvironment()); // as of this start
+#endif
     m_process->start(QIODevice::ReadWrite);
     if (!m_process->waitForStarted(2000)) {
         pipe.close();
@@ -399,12 +410,13 @@ void SingBoxWorker::shutdownNow()
     }
 }
 
-void SingBoxWorker::installRoutes(quint64 generation, const QVariantList &ipList, const QString &gateway)
+void SingBoxWorker::installRoutes(quint64 generation, const QVariantList &ipList, const QString &gateway,
+                                  const QStringList &keepOut)
 {
     bool success = false;
     QString error;
     if (!cancelled(generation) && generation == m_coreGeneration) {
-        success = addRoutes(ipList, gateway, error);
+        success = addRoutes(ipList, gateway, keepOut, error);
         if (success && m_process->state() == QProcess::NotRunning) {
             removeRoutes();
             success = false;
@@ -419,129 +431,244 @@ void SingBoxWorker::installRoutes(quint64 generation, const QVariantList &ipList
         Qt::QueuedConnection);
 }
 
-bool SingBoxWorker::addRoutes(const QVariantList &ipList, const QString &gateway, QString &error)
+bool SingBoxWorker::addRoutes(const QVariantList &ipList, const QString &gateway, const QStringList &keepOut,
+                              QString &error)
 {
     if (!m_installedRoutes.isEmpty())
         removeRoutes();
+    QList<RouteEntry> batch;
+    QStringList texts;
     QSet<QString> handled;
+    std::uint64_t addresses = 0;
     for (const QVariant &item : ipList) {
         const QString text = item.toString().trimmed();
         if (text.isEmpty())
             continue;
         RouteEntry entry;
-        if (!nimbra::accel::parseRouteEntry(text, entry, error)) {
-            removeRoutes();
+        if (!nimbra::accel::parseRouteEntry(text, entry, error))
             return false;
-        }
         entry.gateway = gateway;
         if (handled.contains(entry.key()))
             continue;
         handled.insert(entry.key());
-        if (const QString refusal = nimbra::accel::routeRefusal(entry); !refusal.isEmpty()) {
+        QString refusal = nimbra::accel::routeRefusal(entry, keepOut);
+        // The session's bounds, which the network helper holds every session to.
+        const auto mask = platform::parseIPv4(entry.mask.toStdString());
+        const std::uint64_t size = std::uint64_t(1)
+                                   << (32 - platform::prefixLengthOfMask(mask.value_or(0)).value_or(0));
+        if (refusal.isEmpty() && std::size_t(batch.size()) >= platform::kMaxSessionRoutes)
+            refusal = QStringLiteral("超过 %1 条路由").arg(platform::kMaxSessionRoutes);
+        else if (refusal.isEmpty() && addresses + size > platform::kMaxSessionAddresses)
+            refusal = QStringLiteral("超过 2^26 个地址");
+        if (!refusal.isEmpty()) {
             qWarning().noquote() << QStringLiteral("[Route] 已拒绝 ip=%1 destination=%2 mask=%3 reason=%4")
                                         .arg(text, entry.destination, entry.mask, refusal);
             continue;
         }
+        addresses += size;
+        batch.append(entry);
+        texts.append(text);
+    }
+    if (batch.isEmpty())
+        return true;
 
-        QString output;
-        QString commandError;
-        const auto command = platform::routeAddCommand(entry.destination.toStdString(),
-                                                       entry.mask.toStdString(), gateway.toStdString());
-        // Recorded before the command runs, so a crash right after the add still leaves a trace of it.
-        m_journal.add(entry);
-        const bool added = command && runRouteCommand(
-                                          fromStd(command->program),
-                                          [&command] {
-                                              QStringList arguments;
-                                              for (const std::string &argument : command->arguments)
-                                                  arguments.append(fromStd(argument));
-                                              return arguments;
-                                          }(),
-                                          output, commandError);
-        if (!added) {
-            m_journal.remove(entry);
-            error = QStringLiteral("添加游戏路由失败：%1 → %2")
-                        .arg(commandError.isEmpty() ? entry.key() : commandError, gateway);
+    // Recorded before the routes are added, so a crash halfway still leaves a trace of every one.
+    m_journal.save(batch);
+    const QList<RouteOutcome> outcomes = changeRoutes(platform::RouteChange::Add, batch, keepOut);
+    for (qsizetype index = 0; index < outcomes.size(); ++index) {
+        const RouteEntry &entry = batch.at(index);
+        const RouteOutcome &outcome = outcomes.at(index);
+        if (!outcome.error.isEmpty()) {
+            error = QStringLiteral("添加游戏路由失败：%1 → %2").arg(outcome.error, gateway);
             qWarning().noquote() << QStringLiteral("[Route] 添加失败 ip=%1 destination=%2 mask=%3 output=%4")
-                                        .arg(text, entry.destination, entry.mask,
-                                             output.isEmpty() ? QStringLiteral("<empty>") : output);
+                                        .arg(texts.at(index), entry.destination, entry.mask,
+                                             outcome.output.isEmpty() ? QStringLiteral("<empty>")
+                                                                      : outcome.output);
+            // Rolled back; with nothing added, the journal of the batch goes as well.
+            if (m_installedRoutes.isEmpty())
+                m_journal.clear();
             removeRoutes();
             return false;
         }
         m_installedRoutes.append(entry);
         qInfo().noquote() << QStringLiteral("[Route] 已添加 destination=%1 mask=%2 gateway=%3")
                                  .arg(entry.destination, entry.mask, gateway);
-        if (cancelled(m_coreGeneration)) {
-            error = QStringLiteral("加速启动已取消");
-            removeRoutes();
-            return false;
-        }
+    }
+    if (cancelled(m_coreGeneration)) {
+        error = QStringLiteral("加速启动已取消");
+        removeRoutes();
+        return false;
     }
     return true;
 }
 
-bool SingBoxWorker::deleteRoute(const RouteEntry &entry, QString &output, QString &error)
+QList<SingBoxWorker::RouteOutcome> SingBoxWorker::changeRoutes(platform::RouteChange change,
+                                                               const QList<RouteEntry> &routes,
+                                                               [[maybe_unused]] const QStringList &keepOut)
 {
-    const auto command = platform::routeDeleteCommand(entry.destination.toStdString(),
-                                                      entry.mask.toStdString(), entry.gateway.toStdString());
-    if (!command) {
-        error = QStringLiteral("invalid route %1 via %2").arg(entry.key(), entry.gateway);
-        return false;
+    QList<RouteOutcome> outcomes;
+    outcomes.reserve(routes.size());
+#ifdef Q_OS_WIN
+    for (const RouteEntry &entry : routes) {
+        const std::string destination = entry.destination.toStdString();
+        const std::string mask = entry.mask.toStdString();
+        const std::string gateway = entry.gateway.toStdString();
+        const auto command = change == platform::RouteChange::Add
+                                 ? platform::routeAddCommand(destination, mask, gateway)
+                                 : platform::routeDeleteCommand(destination, mask, gateway);
+        RouteOutcome outcome;
+        QStringList arguments;
+        for (const std::string &argument : command ? command->arguments : std::vector<std::string>())
+            arguments.append(fromStd(argument));
+        if (!command ||
+            !runRouteCommand(fromStd(command->program), arguments, outcome.output, outcome.error)) {
+            if (outcome.error.isEmpty())
+                outcome.error = entry.key();
+            // A deletion that finds nothing is done: the route went with its interface.
+            if (change == platform::RouteChange::Delete &&
+                platform::routeDeletionFoundNothing(
+                    (outcome.output + QLatin1Char('\n') + outcome.error).toStdString()))
+                outcome.error.clear();
+        }
+        outcomes.append(outcome);
+        if (change == platform::RouteChange::Add && !outcome.error.isEmpty())
+            break;
     }
-    QStringList arguments;
-    for (const std::string &argument : command->arguments)
-        arguments.append(fromStd(argument));
-    if (runRouteCommand(fromStd(command->program), arguments, output, error))
-        return true;
-    if (!platform::routeDeletionFoundNothing((output + QLatin1Char('\n') + error).toStdString()))
-        return false;
-    qInfo().noquote() << QStringLiteral("[Route] 路由已不存在，视为已删除 destination=%1 mask=%2")
-                             .arg(entry.destination, entry.mask);
-    return true;
+#else
+    if (routes.isEmpty())
+        return outcomes;
+    QByteArray input;
+    for (const RouteEntry &entry : routes) {
+        const auto mask = platform::parseIPv4(entry.mask.toStdString());
+        const int prefixLength = mask ? platform::prefixLengthOfMask(*mask).value_or(-1) : -1;
+        input += entry.destination.toLatin1() + '/' + QByteArray::number(prefixLength) + '\n';
+    }
+    if (change == platform::RouteChange::Add) {
+        for (const QString &address : keepOut)
+            input += "keep-out " + address.toLatin1() + '\n';
+    }
+    QString output;
+    QString error;
+    runHelper({QStringLiteral("routes"),
+               change == platform::RouteChange::Add ? QStringLiteral("add") : QStringLiteral("delete")},
+              input, output, error);
+    // One "<errno> <route>" line per route the helper tried.
+    for (const QString &line : output.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        if (outcomes.size() == routes.size())
+            break;
+        const int code = line.section(QLatin1Char(' '), 0, 0).toInt();
+        outcomes.append({code == 0 ? QString() : QString::fromLocal8Bit(std::strerror(code)), QString()});
+    }
+    // Refused as a whole (nothing tried) or cut short: the first route not done carries the helper's
+    // reason; a deletion reports every route.
+    const bool stopped = !outcomes.isEmpty() && !outcomes.constLast().error.isEmpty();
+    const QString reason = error.isEmpty() ? QStringLiteral("nimbra-net 未完成") : error;
+    if (change == platform::RouteChange::Add && !stopped && outcomes.size() < routes.size())
+        outcomes.append({reason, QString()});
+    while (change == platform::RouteChange::Delete && outcomes.size() < routes.size())
+        outcomes.append({reason, QString()});
+#endif
+    return outcomes;
 }
 
 void SingBoxWorker::removeRoutes()
 {
-    while (!m_installedRoutes.isEmpty()) {
-        const RouteEntry entry = m_installedRoutes.takeLast();
-        QString output;
-        QString error;
-        if (deleteRoute(entry, output, error)) {
-            m_journal.remove(entry);
+    if (m_installedRoutes.isEmpty())
+        return;
+    // The last added goes first.
+    const QList<RouteEntry> routes(m_installedRoutes.crbegin(), m_installedRoutes.crend());
+    m_installedRoutes.clear();
+    const QList<RouteOutcome> outcomes = changeRoutes(platform::RouteChange::Delete, routes);
+    QList<RouteEntry> kept;
+    for (qsizetype index = 0; index < routes.size(); ++index) {
+        const RouteEntry &entry = routes.at(index);
+        const QString &error = outcomes.at(index).error;
+        if (error.isEmpty()) {
             qInfo().noquote()
                 << QStringLiteral("[Route] 已删除 destination=%1 mask=%2").arg(entry.destination, entry.mask);
         } else {
             // Left in the journal: the next start tries once more.
+            kept.append(entry);
             qWarning().noquote() << QStringLiteral("[Route] 删除失败 destination=%1 mask=%2 output=%3")
-                                        .arg(entry.destination, entry.mask, error.isEmpty() ? output : error);
+                                        .arg(entry.destination, entry.mask, error);
         }
     }
+    m_journal.save(kept);
 }
 
 void SingBoxWorker::removeLeftoverRoutes()
 {
-    QList<RouteEntry> leftovers = m_journal.load();
-    if (const auto tagged = platform::listOwnRoutes()) {
-        for (const platform::OwnRoute &route : *tagged) {
-            const RouteEntry entry{fromStd(route.destination), fromStd(route.mask), fromStd(route.gateway)};
-            if (!leftovers.contains(entry))
-                leftovers.append(entry);
-        }
-    }
-    for (const RouteEntry &entry : std::as_const(leftovers)) {
-        QString output;
-        QString error;
-        if (deleteRoute(entry, output, error))
+#ifdef Q_OS_WIN
+    const QList<RouteEntry> leftovers = m_journal.load();
+    const QList<RouteOutcome> outcomes = changeRoutes(platform::RouteChange::Delete, leftovers);
+    for (qsizetype index = 0; index < leftovers.size(); ++index) {
+        const RouteEntry &entry = leftovers.at(index);
+        const QString &error = outcomes.at(index).error;
+        if (error.isEmpty())
             qInfo().noquote() << QStringLiteral(
                                      "[Route] 已清理上次遗留的路由 destination=%1 mask=%2 gateway=%3")
                                      .arg(entry.destination, entry.mask, entry.gateway);
         else
             qWarning().noquote() << QStringLiteral(
                                         "[Route] 遗留路由清理失败 destination=%1 mask=%2 output=%3")
-                                        .arg(entry.destination, entry.mask, error.isEmpty() ? output : error);
+                                        .arg(entry.destination, entry.mask, error);
     }
+#else
+    // Whatever a dead client of this user left on this user's own tunnel, in the journal or not;
+    // another user's routes are on another tunnel, out of the helper's reach. Without a helper this
+    // user may run, no route of theirs can exist.
+    if (QFileInfo(m_helperPath).isExecutable()) {
+        QString output;
+        QString error;
+        if (runHelper({QStringLiteral("routes"), QStringLiteral("cleanup")}, {}, output, error) != 0)
+            qWarning().noquote() << QStringLiteral("[Route] 遗留路由清理失败 output=%1").arg(error);
+        for (const QString &line : output.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+            if (line.startsWith(QLatin1String("0 ")))
+                qInfo().noquote() << QStringLiteral("[Route] 已清理上次遗留的路由 %1").arg(line.mid(2));
+            else
+                qWarning().noquote() << QStringLiteral("[Route] 遗留路由清理失败 %1").arg(line);
+        }
+    }
+#endif
     m_journal.clear();
 }
+
+#ifndef Q_OS_WIN
+int SingBoxWorker::runHelper(const QStringList &arguments, const QByteArray &input, QString &output,
+                             QString &error)
+{
+    QProcess process;
+    prepareChild(process);
+    process.start(m_helperPath, arguments);
+    if (!process.waitForStarted(2000)) {
+        error = QStringLiteral("nimbra-net 启动失败：") + process.errorString();
+        return -1;
+    }
+    process.write(input);
+    process.closeWriteChannel();
+    if (!process.waitForFinished(30000)) {
+        process.kill();
+        process.waitForFinished(1000);
+        error = QStringLiteral("nimbra-net 执行超时");
+        return -1;
+    }
+    output = QString::fromUtf8(process.readAllStandardOutput());
+    error = QString::fromUtf8(process.readAllStandardError()).trimmed();
+    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+}
+
+QProcessEnvironment SingBoxWorker::childEnvironment()
+{
+    QProcessEnvironment environment;
+    environment.insert(QStringLiteral("PATH"), QStringLiteral("/usr/sbin:/usr/bin:/sbin:/bin"));
+    environment.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
+    // The stand-in core's failure modes, for tests; the helper passes on nothing else.
+    const QString stubMode = qEnvironmentVariable("NIMBRA_STUB_CORE_MODE");
+    if (!stubMode.isEmpty())
+        environment.insert(QStringLiteral("NIMBRA_STUB_CORE_MODE"), stubMode);
+    return environment;
+}
+#endif
 
 bool SingBoxWorker::runRouteCommand(const QString &program, const QStringList &arguments, QString &output,
                                     QString &error)

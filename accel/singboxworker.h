@@ -2,6 +2,7 @@
 
 #include "accel/gameroutes.h"
 #include "platform/killonclose.h"
+#include "platform/routecommand.h"
 
 #include <QObject>
 #include <QProcess>
@@ -28,7 +29,7 @@ public:
     static constexpr qsizetype kPendingLimit = 65536;
 
     SingBoxWorker(SingBoxManager *manager, const std::atomic<quint64> *liveGeneration,
-                  const QString &journalPath);
+                  const QString &journalPath, const QString &helperPath);
     ~SingBoxWorker() override;
 
 public slots:
@@ -36,7 +37,8 @@ public slots:
     void start(const QString &program, const QStringList &arguments, const QString &workingDirectory,
                const QByteArray &config, quint64 generation);
     void stopCore();
-    void installRoutes(quint64 generation, const QVariantList &ipList, const QString &gateway);
+    void installRoutes(quint64 generation, const QVariantList &ipList, const QString &gateway,
+                       const QStringList &keepOut);
     void shutdownNow();
     void markRunning(quint64 generation);
 
@@ -63,12 +65,31 @@ private:
     void handleStartTimeout();
     void prepareChild(QProcess &process);
 
-    bool addRoutes(const QVariantList &ipList, const QString &gateway, QString &error);
+    // One route's result: empty error when done; output is what a route command printed, if any.
+    struct RouteOutcome
+    {
+        QString error;
+        QString output;
+    };
+
+    bool addRoutes(const QVariantList &ipList, const QString &gateway, const QStringList &keepOut,
+                   QString &error);
     void removeRoutes();
     void removeLeftoverRoutes();
+    // The routes as one batch, in order (Linux: one run of the network helper, keepOut naming the
+    // addresses it must refuse to route); one outcome per route tried (adding stops at a failure,
+    // deleting reports every route).
+    QList<RouteOutcome> changeRoutes(nimbra::platform::RouteChange change,
+                                     const QList<nimbra::accel::RouteEntry> &routes,
+                                     const QStringList &keepOut = {});
+#ifndef Q_OS_WIN
+    // Runs the network helper with input on its standard input; its exit code, or -1 with error set
+    // when it did not start or finish.
+    int runHelper(const QStringList &arguments, const QByteArray &input, QString &output, QString &error);
+    static QProcessEnvironment childEnvironment();
+#endif
     bool runRouteCommand(const QString &program, const QStringList &arguments, QString &output,
                          QString &error);
-    bool deleteRoute(const nimbra::accel::RouteEntry &entry, QString &output, QString &error);
 
     SingBoxManager *m_manager;
     const std::atomic<quint64> *m_liveGeneration;
@@ -89,4 +110,5 @@ private:
     // The core executable (path, size, modification time) whose version was last found new enough.
     QString m_acceptedCore;
     nimbra::accel::RouteJournal m_journal;
+    QString m_helperPath;
 };

@@ -129,6 +129,28 @@ bool SingleInstance::handOver(QString &error, int timeoutMs)
     }
 }
 
+SingleInstance::Wait SingleInstance::handOverOrWait(QString &error, int waitMs)
+{
+    const QDeadlineTimer deadline(waitMs);
+    bool announced = false;
+    while (true) {
+        if (handOver(error, 1000))
+            return Wait::HandedOver;
+        QString lockError;
+        if (claim(lockError) == Claim::Primary)
+            return Wait::Primary;
+        if (deadline.hasExpired())
+            return Wait::GaveUp;
+        if (!announced) {
+            qInfo().noquote() << QStringLiteral("[APP] Nimbra 已在运行但没有响应（可能正在退出）：%1；"
+                                                "等待其结束后再打开")
+                                     .arg(error);
+            announced = true;
+        }
+        QThread::msleep(200);
+    }
+}
+
 void SingleInstance::raiseWindow(QWindow *window)
 {
     if (!window)

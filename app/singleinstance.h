@@ -39,6 +39,20 @@ public:
     // False with the reason in error when it could not be reached.
     bool handOver(QString &error, int timeoutMs = 5000);
 
+    enum class Wait
+    {
+        HandedOver, // the running copy shows its window
+        Primary,    // it ended meanwhile and this copy holds the lock now
+        GaveUp,     // still running but not answering after waitMs; error says why
+    };
+
+    // A later copy whose running copy may be quitting (its window gone, its routes still being
+    // removed): hands over when it answers, else waits for it to end and takes its place.
+    Wait handOverOrWait(QString &error, int waitMs = 60000);
+
+    // The primary copy on its way out: later starts stop asking it and wait for the lock instead.
+    void stopListening() { m_server.close(); }
+
     QString serverName() const { return m_serverName; }
 
     // Shows the window, un-minimised, in front and with the focus.

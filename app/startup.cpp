@@ -5,7 +5,6 @@
 #include "account/authapi.h"
 #include "app/qmldebuggerargs.h"
 #include "app/runtimelog.h"
-#include "app/securestart.h"
 #include "app/singleinstance.h"
 #include "app/wiring.h"
 #include "catalog/gamelistapi.h"
@@ -26,6 +25,7 @@
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QIcon>
+#include <QMessageBox>
 #include <QPointer>
 #include <QQmlApplicationEngine>
 #include <QQmlContext>
@@ -136,9 +136,6 @@ int runApplication(int argc, char **argv)
     QElapsedTimer sinceStart;
     sinceStart.start();
 
-    // Before anything reads the environment or the arguments.
-    const SecureStart secureStart = enterSecureStart(argc, argv);
-
     if (!platform::isElevated()) {
         platform::showNotElevatedMessage();
         return platform::kNotElevatedExitCode;
@@ -163,7 +160,7 @@ int runApplication(int argc, char **argv)
     SingleInstance instance(QDir(GlobalData::dataDirectory()).filePath(QStringLiteral("instance.lock")));
     storage::ensurePrivateDirectory(GlobalData::dataDirectory());
     QString instanceError;
-    const SingleInstance::Claim claim = instance.claim(instanceError);
+    SingleInstance::Claim claim = instance.claim(instanceError);
 
     openRuntimeLog(claim != SingleInstance::Claim::Secondary);
     if (claim == SingleInstance::Claim::Secondary) {
@@ -172,20 +169,31 @@ int runApplication(int argc, char **argv)
             qInfo().noquote() << QStringLiteral("[APP] Nimbra 已在运行，后台启动请求已忽略");
             return 0;
         }
-        if (instance.handOver(instanceError))
+        switch (instance.handOverOrWait(instanceError)) {
+        case SingleInstance::Wait::HandedOver:
             qInfo().noquote() << QStringLiteral("[APP] Nimbra 已在运行，已请求其显示主窗口，本次启动退出");
-        else
+            return 0;
+        case SingleInstance::Wait::GaveUp:
             qWarning().noquote() << QStringLiteral(
                                         "[APP] Nimbra 已在运行，但无法联系该进程：%1；本次启动退出")
                                         .arg(instanceError);
-        return 0;
+            QMessageBox::warning(nullptr, QStringLiteral("Nimbra"),
+                                 QStringLiteral("Nimbra 已在运行，但没有响应。请稍后再试，"
+                                                "或先结束正在运行的 Nimbra。"));
+            return 1;
+        case SingleInstance::Wait::Primary:
+            qInfo().noquote() << QStringLiteral("[APP] 先前运行的 Nimbra 已退出，本次启动继续");
+            claim = SingleInstance::Claim::Primary;
+            break;
+        }
     }
     if (claim == SingleInstance::Claim::LockFailed)
         qWarning().noquote() << QStringLiteral("[APP] 无法获取单实例锁：%1").arg(instanceError);
     else if (!instance.listen(instanceError))
         qWarning().noquote() << QStringLiteral("[APP] 无法监听再次启动的请求：%1").arg(instanceError);
-    if (secureStart.secure)
-        qInfo().noquote() << QString::fromStdString(describeSecureStart(secureStart));
+    // First of the quit handlers: nobody serves the channel while the others run (the routes are
+    // removed then), so a start meanwhile waits for this copy to end instead of asking it in vain.
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &instance, &SingleInstance::stopListening);
     const net::ServiceAddress serviceAddress = net::serviceAddress();
     if (!serviceAddress.ignored.isEmpty())
         qWarning().noquote() << QStringLiteral("[APP] 已忽略系统配置 %1").arg(serviceAddress.ignored);

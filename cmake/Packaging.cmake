@@ -1,5 +1,5 @@
-# Install rules and the Debian package (scripts/package.sh): the executable and its core under
-# lib/nimbra/ (the client finds its core in data/ beside itself), a bin/nimbra link, the menu entry,
+# Install rules and the Debian package (scripts/package.sh): the executable, the network helper and
+# the core under lib/nimbra/ (the helper runs the core in data/ beside itself), a bin/nimbra link, the menu entry,
 # hicolor icons drawn from the logo, and the documents. The core is the build's data/nimbra-server:
 # the stub unless NIMBRA_CORE_EXECUTABLE names a real sing-box (tools/stub-core/CMakeLists.txt).
 if(WIN32)
@@ -10,6 +10,8 @@ include(GNUInstallDirs)
 set(_nimbra_libdir lib/nimbra)
 
 install(TARGETS nimbra RUNTIME DESTINATION ${_nimbra_libdir})
+# Owner, mode and capability come from postinst, which creates the group first.
+install(TARGETS nimbra-net RUNTIME DESTINATION ${_nimbra_libdir})
 install(PROGRAMS ${CMAKE_BINARY_DIR}/data/nimbra-server DESTINATION ${_nimbra_libdir}/data)
 
 set(_nimbra_package_dir ${CMAKE_BINARY_DIR}/package)
@@ -42,7 +44,7 @@ install(FILES README.md packaging/linux/copyright DESTINATION ${CMAKE_INSTALL_DA
 
 # What the package holds, for scripts/package.sh to build (packaging itself builds nothing: the tests
 # need not be built for a package).
-add_custom_target(nimbra_package_files DEPENDS nimbra nimbra_icons)
+add_custom_target(nimbra_package_files DEPENDS nimbra nimbra-net nimbra_icons)
 if(TARGET nimbra-core-executable)
     add_dependencies(nimbra_package_files nimbra-core-executable)
 else()
@@ -65,14 +67,15 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # What the shared libraries do not name: the QML modules the interface imports (QtQuick brings
-# QtQml and its WorkerScript; the tray needs Qt.labs.platform), the route command, setcap for
-# postinst, and the interface's font.
+# QtQml and its WorkerScript; the tray needs Qt.labs.platform), setcap, groupadd and usermod for the
+# maintainer scripts, and the interface's font.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "qml6-module-qtquick, qml6-module-qtquick-controls, qml6-module-qtquick-templates, \
 qml6-module-qtquick-window, qml6-module-qtqml, qml6-module-qtqml-workerscript, qml6-module-qt-labs-platform, \
-iproute2, libcap2-bin, fonts-noto-cjk")
+libcap2-bin, passwd, fonts-noto-cjk")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland")
-set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${PROJECT_SOURCE_DIR}/packaging/linux/postinst)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${PROJECT_SOURCE_DIR}/packaging/linux/postinst
+    ${PROJECT_SOURCE_DIR}/packaging/linux/prerm)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/cpack)
 include(CPack)

@@ -18,8 +18,6 @@ bool isElevated()
     return checked && member;
 }
 
-void passNetAdminToChildren() {}
-
 void showNotElevatedMessage()
 {
     MessageBoxW(nullptr,

@@ -2,6 +2,7 @@
 
 #include "netlink_linux.h"
 
+#include <cerrno>
 #include <cstring>
 #include <linux/rtnetlink.h>
 #include <sys/socket.h>
@@ -61,6 +62,63 @@ std::optional<std::vector<OwnRoute>> listOwnRoutes(int *systemError)
     if (error != 0)
         return std::nullopt;
     return routes;
+}
+
+namespace {
+
+void appendAddress(std::vector<char> &message, unsigned short type, std::uint32_t address)
+{
+    const unsigned char bytes[4] = {
+        static_cast<unsigned char>(address >> 24), static_cast<unsigned char>(address >> 16),
+        static_cast<unsigned char>(address >> 8), static_cast<unsigned char>(address)};
+    const std::size_t offset = message.size();
+    message.resize(offset + RTA_SPACE(sizeof bytes), 0);
+    auto *attribute = reinterpret_cast<rtattr *>(message.data() + offset);
+    attribute->rta_type = type;
+    attribute->rta_len = static_cast<unsigned short>(RTA_LENGTH(sizeof bytes));
+    std::memcpy(RTA_DATA(attribute), bytes, sizeof bytes);
+}
+
+// The request "ip route add|del DEST/PREFIX via GATEWAY proto 215" sends; nothing for a malformed route.
+std::vector<char> routeRequest(RouteChange change, const OwnRoute &route)
+{
+    const auto destination = parseIPv4(route.destination);
+    const auto gateway = parseIPv4(route.gateway);
+    if (!destination || !gateway || route.prefixLength < 0 || route.prefixLength > 32 ||
+        (*destination & ~maskOfPrefixLength(route.prefixLength)) != 0)
+        return {};
+    std::vector<char> message(NLMSG_SPACE(sizeof(rtmsg)), 0);
+    auto *header = reinterpret_cast<nlmsghdr *>(message.data());
+    header->nlmsg_type = change == RouteChange::Add ? RTM_NEWROUTE : RTM_DELROUTE;
+    header->nlmsg_flags = change == RouteChange::Add ? NLM_F_CREATE | NLM_F_EXCL : 0;
+    auto *request = static_cast<rtmsg *>(NLMSG_DATA(header));
+    request->rtm_family = AF_INET;
+    request->rtm_dst_len = static_cast<unsigned char>(route.prefixLength);
+    request->rtm_table = RT_TABLE_MAIN;
+    request->rtm_protocol = kRouteProtocol;
+    // A deletion matches any scope and type, as "ip route del" does.
+    request->rtm_scope = change == RouteChange::Add ? RT_SCOPE_UNIVERSE : RT_SCOPE_NOWHERE;
+    request->rtm_type = change == RouteChange::Add ? RTN_UNICAST : RTN_UNSPEC;
+    appendAddress(message, RTA_DST, *destination);
+    appendAddress(message, RTA_GATEWAY, *gateway);
+    reinterpret_cast<nlmsghdr *>(message.data())->nlmsg_len = static_cast<std::uint32_t>(message.size());
+    return message;
+}
+
+} // namespace
+
+std::vector<int> changeRoutes(RouteChange change, const std::vector<OwnRoute> &routes)
+{
+    std::vector<std::vector<char>> requests;
+    requests.reserve(routes.size());
+    for (const OwnRoute &route : routes)
+        requests.push_back(routeRequest(change, route));
+    std::vector<int> results = detail::rtnetlinkRequests(requests, change == RouteChange::Add);
+    if (change == RouteChange::Delete) {
+        for (int &error : results)
+            error = error == ESRCH || error == ENOENT ? 0 : error;
+    }
+    return results;
 }
 
 } // namespace nimbra::platform

@@ -1,7 +1,6 @@
 #include "secureexecution.h"
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/auxv.h>
@@ -31,27 +30,6 @@ std::string folderOf(const std::string &path)
 bool isSecureExecution()
 {
     return getauxval(AT_SECURE) != 0;
-}
-
-std::vector<std::string> hardenEnvironment()
-{
-    std::vector<std::string> changed;
-    for (const std::string_view name : kSecureModeDroppedVariables) {
-        const std::string key(name);
-        if (std::getenv(key.c_str())) {
-            changed.push_back(key);
-            unsetenv(key.c_str());
-        }
-    }
-    for (const PinnedVariable &pinned : kSecureModePinnedVariables) {
-        const std::string key(pinned.name);
-        const std::string value(pinned.value);
-        const char *current = std::getenv(key.c_str());
-        if (current && value != current)
-            changed.push_back(key);
-        setenv(key.c_str(), value.c_str(), 1);
-    }
-    return changed;
 }
 
 ProtectedFileStatus readRootOwnedFile(const std::string &path, std::string &content, std::string &reason)

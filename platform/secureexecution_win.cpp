@@ -8,12 +8,6 @@ bool isSecureExecution()
     return false;
 }
 
-// Never called there (isSecureExecution is false), and the pinned search path is a Linux one.
-std::vector<std::string> hardenEnvironment()
-{
-    return {};
-}
-
 ProtectedFileStatus readRootOwnedFile(const std::string &, std::string &content, std::string &)
 {
     content.clear();

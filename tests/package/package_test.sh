@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # The Debian package end to end, as root, inside a private network namespace: builds the .deb,
-# installs it with apt-get, checks the capability, starts the installed client as an ordinary user
-# under Xvfb against the dev service named in /etc/nimbra/nimbra.conf, boosts with a click on
-# "一键加速" (the stub core must run with cap_net_admin and the game's routes appear), quits with
-# SIGTERM, removes the package and checks that nothing of it is left.
+# installs it with apt-get, checks the group, the helper's mode and capability and that the client has
+# none, starts the installed client under Xvfb against the dev service named in /etc/nimbra/nimbra.conf
+# as an ordinary user in the group "nimbra", boosts with a click on "一键加速" (the game's routes
+# appear, the stub core runs with cap_net_admin alone and a fixed environment, no thread of the client
+# holds a capability), quits with SIGTERM, then does the same as a user outside the group (the click
+# gives the message and changes nothing), removes the package and checks that nothing of it is left.
 # Exit 77 (skipped) with a printed reason when it cannot run here.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
@@ -81,7 +83,12 @@ case $(basename "$deb") in nimbra_*_amd64.deb) ;; *) fail "unexpected package na
 DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$deb" >"$work/apt.log" 2>&1 ||
     { cat "$work/apt.log" >&2; fail "apt-get install"; }
 installed=1
-getcap /usr/lib/nimbra/nimbra | grep -q 'cap_net_admin=ep' || fail "no cap_net_admin on /usr/lib/nimbra/nimbra"
+helper=/usr/lib/nimbra/nimbra-net
+[ -z "$(getcap /usr/lib/nimbra/nimbra)" ] || fail "the client carries a capability: $(getcap /usr/lib/nimbra/nimbra)"
+[ "$(getcap "$helper" | awk '{print $2}')" = cap_net_admin=ep ] || fail "the helper's capability: $(getcap "$helper")"
+[ "$(stat -c '%a %U %G' "$helper")" = "750 root nimbra" ] || fail "the helper's mode: $(stat -c '%a %U %G' "$helper")"
+group=$(getent group nimbra | cut -d: -f3)
+[ -n "$group" ] || fail "no group nimbra"
 [ "$(readlink -f /usr/bin/nimbra)" = /usr/lib/nimbra/nimbra ] || fail "/usr/bin/nimbra is not the link"
 [ -x /usr/lib/nimbra/data/nimbra-server ] || fail "no core at /usr/lib/nimbra/data/nimbra-server"
 grep -qx 'Name=Nimbra加速器' /usr/share/applications/Nimbra.Desktop.Accelerator.desktop || fail "menu entry"
@@ -111,8 +118,9 @@ printf '[auth]\ndevice_id=%s\ntoken=%s\ndevice_secret=%s\nphone=13800138000\n' "
 # A route command of the user's own, first on the user's search path: it must never run.
 printf '#!/bin/sh\ntouch %s/planted-ip-ran\nexit 1\n' "$work" >"$work/bin/ip"
 chmod 755 "$work/bin/ip"
-chown -R "$user:$user" "$home"
-chmod 700 "$home/run"
+cp -a "$home" "$work/home-outside"
+chown -R "$user:$user" "$home" "$work/home-outside"
+chmod 700 "$home/run" "$work/home-outside/run"
 
 # The display.
 exec 3>"$work/display"
@@ -122,48 +130,77 @@ exec 3>&-
 wait_for 10 test -s "$work/display" || fail "Xvfb did not start"
 display=:$(cat "$work/display")
 
-# The installed client, started from the menu's command by an ordinary user.
-setpriv --reuid=$user --regid=$user --clear-groups \
-    env -i HOME="$home" DISPLAY="$display" LANG=C.UTF-8 XDG_RUNTIME_DIR="$home/run" \
-    PATH="$work/bin:/usr/bin:/bin" NIMBRA_API_BASE_URL=http://127.0.0.1:9 \
-    nimbra >"$work/client.log" 2>&1 &
-client_pid=$!
-log_has() { grep -qF -- "$1" "$work/client.log"; }
-wait_for 30 log_has "[Data] 常用游戏已更新" || fail "the client did not sign in and load the catalogue"
-log_has "需要管理员权限" && fail "the client refused to start"
-log_has "[APP] 服务地址 source=/etc/nimbra/nimbra.conf url=$service" || fail "service address not from nimbra.conf"
-wait_for 20 log_has "[Accelerator] 节点配置加载完成" || fail "no node configuration for the chosen route"
+# The installed client, started from the menu's command by an ordinary user; $1: the home, $2: the
+# supplementary groups for setpriv ("--clear-groups" or "--groups=GID").
+start_client() {
+    setpriv --reuid=$user --regid=$user "$2" \
+        env -i HOME="$1" DISPLAY="$display" LANG=C.UTF-8 XDG_RUNTIME_DIR="$1/run" \
+        PATH="$work/bin:/usr/bin:/bin" IP_LIB_DIR="$work" \
+        nimbra >"$work/client.log" 2>&1 &
+    client_pid=$!
+    wait_for 30 log_has "[Data] 常用游戏已更新" || fail "the client did not sign in and load the catalogue"
+    log_has "[APP] 服务地址 source=/etc/nimbra/nimbra.conf url=$service" || fail "service address not from nimbra.conf"
+    wait_for 20 log_has "[Accelerator] 节点配置加载完成" || fail "no node configuration for the chosen route"
+}
 
 # "一键加速": the control card's button, 174 px left of and 177 px above the bottom right corner of the
 # window at its design size (a click elsewhere fails below, leaving a screenshot in the build folder).
-window=$(DISPLAY=$display timeout 20 xdotool search --sync --onlyvisible --name 'Nimbra' | head -n 1)
-[ -n "$window" ] || fail "no window"
-eval "$(DISPLAY=$display xdotool getwindowgeometry --shell "$window")"
-DISPLAY=$display xdotool mousemove --sync $((X + WIDTH - 174)) $((Y + HEIGHT - 177)) click 1
+click_boost() {
+    local window
+    window=$(DISPLAY=$display timeout 20 xdotool search --sync --onlyvisible --name 'Nimbra' | head -n 1)
+    [ -n "$window" ] || fail "no window"
+    eval "$(DISPLAY=$display xdotool getwindowgeometry --shell "$window")"
+    DISPLAY=$display xdotool mousemove --sync $((X + WIDTH - 174)) $((Y + HEIGHT - 177)) click 1
+}
+
+# Quit: the routes go, the core ends, the client exits 0.
+quit_client() {
+    kill -TERM "$client_pid"
+    local status=0
+    wait "$client_pid" || status=$?
+    client_pid=
+    [ "$status" -eq 0 ] || fail "the client exited with $status"
+    routes && fail "game routes left behind"
+    pgrep -f /usr/lib/nimbra/data/nimbra-server >/dev/null && fail "the core outlived the client"
+    log_has "[APP] 事件循环即将退出" || fail "no orderly quit"
+}
+
+log_has() { grep -qF -- "$1" "$work/client.log"; }
 routes() { ip route show proto 215 | grep -q via; }
+# A process's capability set $2 (Eff, Prm, Amb) as a number.
+caps() { printf '%d' "0x$(sed -n "s/^Cap$2:\s*//p" "/proc/$1/status")"; }
+
+# In the group: the click boosts.
+start_client "$home" "--groups=$group"
+click_boost
 wait_for 20 routes || {
     DISPLAY=$display import -window root "$build/package-test.png" 2>/dev/null || true
     fail "no game routes after the click (screen: $build/package-test.png)"
 }
 core=$(pgrep -u "$user" -f /usr/lib/nimbra/data/nimbra-server | head -n 1)
 [ -n "$core" ] || fail "the core does not run"
-# CAP_NET_ADMIN is bit 12 of the effective set.
-cap=$(sed -n 's/^CapEff:\s*//p' "/proc/$core/status")
-(((0x$cap >> 12) & 1)) || fail "the core runs without cap_net_admin (CapEff=$cap)"
+# CAP_NET_ADMIN is bit 12: 4096, and nothing else.
+[ "$(caps "$core" Eff)" -eq 4096 ] && [ "$(caps "$core" Prm)" -eq 4096 ] ||
+    fail "the core's capabilities: $(grep ^Cap "/proc/$core/status" | tr '\n' ' ')"
+environment=$(tr '\0' '\n' <"/proc/$core/environ" | cut -d= -f1 | sort | tr '\n' ' ')
+[ "$environment" = "LANG PATH " ] || fail "the core's environment holds $environment"
 [ ! -e "$work/planted-ip-ran" ] || fail "the user's own ip command ran"
-# Only the thread that starts the core and the route command passes the capability on.
-ambient=$(sed -n 's/^CapAmb:\s*//p' "/proc/$client_pid/status")
-((0x$ambient == 0)) || fail "the client's main thread passes capabilities to its children (CapAmb=$ambient)"
+for task in /proc/"$client_pid"/task/*; do
+    for set in Eff Prm Amb; do
+        [ "$(caps "${task#/proc/}" $set)" -eq 0 ] || fail "a thread of the client holds Cap$set: $task"
+    done
+done
+ip route show proto 215 | grep -q "dev nb$user" || fail "the routes are not on the user's own tunnel"
+quit_client
 
-# Quit: the routes go, the core ends, the client exits 0.
-kill -TERM "$client_pid"
-status=0
-wait "$client_pid" || status=$?
-client_pid=
-[ "$status" -eq 0 ] || fail "the client exited with $status"
-routes && fail "game routes left behind"
-pgrep -f /usr/lib/nimbra/data/nimbra-server >/dev/null && fail "the core outlived the client"
-log_has "[APP] 事件循环即将退出" || fail "no orderly quit"
+# Outside the group: the click says how to join and changes nothing.
+start_client "$work/home-outside" --clear-groups
+click_boost
+wait_for 20 log_has "需要加入 nimbra 用户组" || fail "no message for a user outside the group"
+log_has "sudo usermod -aG nimbra" || fail "the message does not say how to join"
+routes && fail "routes from a user outside the group"
+pgrep -f /usr/lib/nimbra/data/nimbra-server >/dev/null && fail "a core from a user outside the group"
+quit_client
 
 # Remove: nothing of the package is left.
 DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq nimbra >"$work/apt.log" 2>&1 ||
@@ -173,6 +210,7 @@ for path in /usr/lib/nimbra /usr/bin/nimbra /usr/share/applications/Nimbra.Deskt
     /usr/share/icons/hicolor/48x48/apps/nimbra.png /usr/share/doc/nimbra; do
     [ ! -e "$path" ] && [ ! -L "$path" ] || fail "$path is left after removal"
 done
+getent group nimbra >/dev/null && fail "the group nimbra is left after removal"
 if dpkg-query -W -f='${Status}' nimbra 2>/dev/null | grep -qv 'not-installed'; then
     fail "dpkg still knows the package: $(dpkg-query -W -f='${Status}' nimbra)"
 fi

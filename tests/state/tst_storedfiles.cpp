@@ -93,7 +93,7 @@ StoredFileCase storedFileCase(const QString &which, GlobalData &data)
                 }};
     const QString path = dataPath(QStringLiteral("route_journal.json"));
     return {path, [path] {
-                RouteJournal(path).add(kSecond);
+                RouteJournal(path).save({kFirst, kSecond});
             }};
 }
 
@@ -221,7 +221,7 @@ private slots:
         else if (which == QLatin1String("routes"))
             data.saveGameRouteSelection(QStringLiteral("jx3"), QStringLiteral("route-a"));
         else if (which == QLatin1String("journal"))
-            RouteJournal(file.path).add(kFirst);
+            RouteJournal(file.path).save({kFirst});
         else {
             settings.setValue(QStringLiteral("auth/token"), QStringLiteral("good"));
             QVERIFY(nimbra::storage::saveSettings(settings));
