@@ -4,7 +4,7 @@ import QtQuick
 import Nimbra
 import "../Fonts.js" as Fonts
 import "../shell"
-import "RechargeLogic.js" as Logic
+import "RechargeLogic.js" as RechargeLogic
 
 // The membership summary at the top of the page: what the account holds, the history and renewal
 // buttons, and what every plan includes.
@@ -51,7 +51,7 @@ GlassCard {
             Text {
                 objectName: "membershipTitle"
                 anchors.verticalCenter: parent.verticalCenter
-                text: Logic.membershipTitle(hero.page.membership)
+                text: RechargeLogic.membershipTitle(hero.page.membership)
                 color: hero.page.ink
                 font.family: Fonts.ui()
                 font.pixelSize: 21
@@ -63,7 +63,7 @@ GlassCard {
             objectName: "membershipDescription"
             width: parent.width
             elide: Text.ElideRight
-            text: Logic.membershipDescription(hero.page.membership, hero.page.loggedIn)
+            text: RechargeLogic.membershipDescription(hero.page.membership, hero.page.loggedIn)
             color: hero.page.ink2
             font.family: Fonts.ui()
             font.pixelSize: 13
