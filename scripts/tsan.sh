@@ -37,7 +37,9 @@ done
 cmake --build "$build" --parallel "$(nproc)" --target "${targets[@]}"
 
 # Every report, not only the first; exit code 66 from a program that reported one fails its test.
-export TSAN_OPTIONS="halt_on_error=0 second_deadlock_stack=1 ${TSAN_OPTIONS:-}"
+# QProcess forks while other threads run and the child only calls exec, which TSan would otherwise
+# refuse (killing the dev service and the stub core the tests start).
+export TSAN_OPTIONS="halt_on_error=0 second_deadlock_stack=1 die_after_fork=0 ${TSAN_OPTIONS:-}"
 export QTEST_FUNCTION_TIMEOUT=1200000
 cd "$build"
 started=$(date +%s)
