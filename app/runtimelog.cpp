@@ -4,6 +4,8 @@
 #include "state/storedfiles.h"
 
 #include <QDir>
+#include <QFile>
+#include <QMutex>
 #include <QStandardPaths>
 
 #include <cstdio>
@@ -11,8 +13,13 @@
 
 namespace nimbra {
 
+namespace {
+
+// Every thread's messages go through one handler: the file is only touched under the lock.
 QFile g_runtimeLog;
 QMutex g_runtimeLogMutex;
+
+} // namespace
 
 QString runtimeLogLevelName(QtMsgType type)
 {
@@ -92,6 +99,18 @@ void openRuntimeLog(const QString &directory, bool dropOversized)
     qInfo().noquote() << QStringLiteral("[APP] 运行日志文件：%1")
                              .arg(path.isEmpty() ? QStringLiteral("打开失败")
                                                  : QDir::toNativeSeparators(path));
+}
+
+void closeRuntimeLog()
+{
+    QMutexLocker locker(&g_runtimeLogMutex);
+    g_runtimeLog.close();
+}
+
+bool runtimeLogIsOpen()
+{
+    QMutexLocker locker(&g_runtimeLogMutex);
+    return g_runtimeLog.isOpen();
 }
 
 } // namespace nimbra

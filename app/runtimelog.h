@@ -1,17 +1,12 @@
 #pragma once
 
 #include <QDateTime>
-#include <QFile>
-#include <QMutex>
 #include <QString>
 #include <QtGlobal>
 
 // The process-wide runtime log: every Qt message becomes one timestamped line in "runtime.log" in the
 // per-user data directory and on standard error.
 namespace nimbra {
-
-extern QFile g_runtimeLog;
-extern QMutex g_runtimeLogMutex;
 
 inline constexpr qint64 kRuntimeLogSizeCap = 10 * 1024 * 1024;
 
@@ -26,5 +21,9 @@ void runtimeMessageHandler(QtMsgType type, const QMessageLogContext &context, co
 // are private to the user. Opening again closes the old file.
 void openRuntimeLog(bool dropOversized = true);
 void openRuntimeLog(const QString &directory, bool dropOversized = true);
+
+// Closes the file; lines still go to standard error while the handler stays installed.
+void closeRuntimeLog();
+bool runtimeLogIsOpen();
 
 } // namespace nimbra

@@ -22,7 +22,6 @@
 #include <QFile>
 #include <QHostAddress>
 #include <QMessageAuthenticationCode>
-#include <QMutexLocker>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -653,8 +652,7 @@ int main(int argc, char *argv[])
         protocolErrors = server.protocolErrors();
 
         qInstallMessageHandler(nullptr);
-        QMutexLocker locker(&nimbra::g_runtimeLogMutex);
-        nimbra::g_runtimeLog.close();
+        nimbra::closeRuntimeLog();
     }
 
     if (protocolErrors > 0)

@@ -1,5 +1,6 @@
 #include "app/runtimelog.h"
 
+#include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -23,10 +24,7 @@ private slots:
     void initTestCase() { m_previous = qInstallMessageHandler(nullptr); }
     void cleanupTestCase()
     {
-        {
-            QMutexLocker locker(&g_runtimeLogMutex);
-            g_runtimeLog.close();
-        }
+        closeRuntimeLog();
         qInstallMessageHandler(m_previous);
     }
 
@@ -76,10 +74,7 @@ private slots:
         QVERIFY(dir.isValid());
         const QString path = dir.filePath(QStringLiteral("runtime.log"));
         for (const qint64 size : {kRuntimeLogSizeCap, kRuntimeLogSizeCap + 1}) {
-            {
-                QMutexLocker locker(&g_runtimeLogMutex);
-                g_runtimeLog.close();
-            }
+            closeRuntimeLog();
             QFile old(path);
             QVERIFY(old.open(QIODevice::WriteOnly | QIODevice::Truncate));
             QVERIFY(old.write(QByteArray(size, 'x')) == size);
@@ -109,7 +104,7 @@ private slots:
         file.close();
 
         openRuntimeLog(blocker + QStringLiteral("/sub"));
-        QVERIFY(!g_runtimeLog.isOpen());
+        QVERIFY(!runtimeLogIsOpen());
         // The handler stays installed: replacing it hands ours back.
         QtMessageHandler current = qInstallMessageHandler(nullptr);
         QVERIFY(current == &runtimeMessageHandler);

@@ -1,6 +1,6 @@
 import QtQuick
 import QtTest
-import "qrc:/qt/qml/Nimbra/recharge/GroupLogic.js" as Logic
+import "qrc:/qt/qml/Nimbra/recharge/GroupLogic.js" as GroupLogic
 
 TestCase {
     name: "GroupLogic"
@@ -23,10 +23,10 @@ TestCase {
     }
 
     function test_teamCode(row) {
-        compare(Logic.normalizedCode(row.code), row.normalized)
-        compare(Logic.ownTeamId(ownTeams, row.code), row.teamId)
-        compare(Logic.ownTeamId(null, row.code), 0)
-        compare(Logic.teamReady({ team_code: "k7m2qx" }, row.code), row.normalized === "K7M2QX")
+        compare(GroupLogic.normalizedCode(row.code), row.normalized)
+        compare(GroupLogic.ownTeamId(ownTeams, row.code), row.teamId)
+        compare(GroupLogic.ownTeamId(null, row.code), 0)
+        compare(GroupLogic.teamReady({ team_code: "k7m2qx" }, row.code), row.normalized === "K7M2QX")
     }
 
     function test_seatPayload_data() {
@@ -43,7 +43,7 @@ TestCase {
     }
 
     function test_seatPayload(row) {
-        const payload = Logic.seatPayload(row.team, "K7M2QX", "com.valve.cs2")
+        const payload = GroupLogic.seatPayload(row.team, "K7M2QX", "com.valve.cs2")
         compare(payload, row.expected)
         verify(!("game_id" in payload))
         // The team's own record is not changed by the copy.
@@ -63,7 +63,7 @@ TestCase {
     }
 
     function test_teamPrice(row) {
-        compare(Logic.teamPrice(row.team), row.price)
+        compare(GroupLogic.teamPrice(row.team), row.price)
     }
 
     readonly property var leaderEntry: ({
@@ -93,7 +93,7 @@ TestCase {
     }
 
     function test_createTeamPayload(row) {
-        compare(Logic.createTeamPayload(leaderEntry, row.line, row.region, row.size), row.payload)
+        compare(GroupLogic.createTeamPayload(leaderEntry, row.line, row.region, row.size), row.payload)
     }
 
     function test_entrySelection_data() {
@@ -112,11 +112,11 @@ TestCase {
     }
 
     function test_entrySelection(row) {
-        compare(Logic.entrySelection(row.entry, row.current), row.expected)
+        compare(GroupLogic.entrySelection(row.entry, row.current), row.expected)
     }
 
     function test_options() {
-        compare(Logic.options([{ region_id: 3, region_key: "rifu", region_name: "日服" }, 5, { code: "x" }])
+        compare(GroupLogic.options([{ region_id: 3, region_key: "rifu", region_name: "日服" }, 5, { code: "x" }])
                 .map(o => o.value + "=" + o.text), ["3=日服", "5=5", "x=x"])
     }
 
@@ -136,19 +136,19 @@ TestCase {
     }
 
     function test_groupQuery(row) {
-        compare(Logic.groupQuery(row.order, row.id), row.query)
+        compare(GroupLogic.groupQuery(row.order, row.id), row.query)
     }
 
     function test_orderSelection() {
         const orders = [{ id: 0 }, { order_id: 4 }, { order_id: "5", group_id: 1 }]
         const groups = [{ order_id: 0 }, { order_id: "5", group_id: 1 }]
-        compare(Logic.selectedOrder(groups, orders, 5), groups[1])
-        compare(Logic.selectedOrder(groups, orders, 4), orders[1])
-        compare(Logic.selectedOrder(groups, orders, 9), {})
-        compare(Logic.selectedOrder(groups, orders, 0), {})
-        compare(Logic.firstOrder(groups, orders), groups[1])
-        compare(Logic.firstOrder([], orders), orders[1])
-        compare(Logic.firstOrder(null, []), null)
+        compare(GroupLogic.selectedOrder(groups, orders, 5), groups[1])
+        compare(GroupLogic.selectedOrder(groups, orders, 4), orders[1])
+        compare(GroupLogic.selectedOrder(groups, orders, 9), {})
+        compare(GroupLogic.selectedOrder(groups, orders, 0), {})
+        compare(GroupLogic.firstOrder(groups, orders), groups[1])
+        compare(GroupLogic.firstOrder([], orders), orders[1])
+        compare(GroupLogic.firstOrder(null, []), null)
     }
 
     function members(n, withGames) {
@@ -169,7 +169,7 @@ TestCase {
     }
 
     function test_memberSlots(row) {
-        const slots = Logic.memberSlots(row.team)
+        const slots = GroupLogic.memberSlots(row.team)
         compare(slots.length, row.slots)
         compare(slots.filter(s => s.filled).length, row.filled)
         if (row.filled < row.slots)
@@ -177,7 +177,7 @@ TestCase {
     }
 
     function test_memberSlotTexts() {
-        const slots = Logic.memberSlots({ members: [{ nickname: "阿狸不吃鱼", game_name: "CS2" }, { name: "Kyo" }, {}] })
+        const slots = GroupLogic.memberSlots({ members: [{ nickname: "阿狸不吃鱼", game_name: "CS2" }, { name: "Kyo" }, {}] })
         compare([slots[0].initial, slots[0].name, slots[0].detail], ["阿", "阿狸不吃鱼", "已选游戏"])
         compare([slots[1].initial, slots[1].name, slots[1].detail], ["K", "团员", "待选择"])
         compare(slots[2].initial, "员")
@@ -193,7 +193,7 @@ TestCase {
     }
 
     function test_seatStates(row) {
-        const states = Logic.seatStates(row.paid, row.chosen)
+        const states = GroupLogic.seatStates(row.paid, row.chosen)
         compare(states.length, 10)
         compare(states.slice(0, 4).join(" "), row.expected)
     }
@@ -213,10 +213,10 @@ TestCase {
     }
 
     function test_counts(row) {
-        compare(Logic.paidCount(row.team), row.paid)
-        compare(Logic.teamCurrent(row.team), row.current)
-        compare(Logic.teamTarget(row.team), row.target)
-        compare(Logic.teamSize(row.team), row.size)
+        compare(GroupLogic.paidCount(row.team), row.paid)
+        compare(GroupLogic.teamCurrent(row.team), row.current)
+        compare(GroupLogic.teamTarget(row.team), row.target)
+        compare(GroupLogic.teamSize(row.team), row.size)
     }
 
     function test_teamStatus_data() {
@@ -235,7 +235,7 @@ TestCase {
     }
 
     function test_teamStatus(row) {
-        compare(Logic.teamStatusText(row.team), row.text)
+        compare(GroupLogic.teamStatusText(row.team), row.text)
     }
 
     function test_detailStatus_data() {
@@ -254,7 +254,7 @@ TestCase {
     }
 
     function test_detailStatus(row) {
-        compare(Logic.detailStatusText(Logic.detailTeam(row.group), row.group, row.order), row.text)
+        compare(GroupLogic.detailStatusText(GroupLogic.detailTeam(row.group), row.group, row.order), row.text)
     }
 
     function test_detailCounts_data() {
@@ -276,32 +276,32 @@ TestCase {
     }
 
     function test_detailCounts(row) {
-        const team = Logic.detailTeam(row.group)
-        compare(Logic.detailCurrent(team, row.order), row.current)
-        compare(Logic.detailTarget(team, row.order), row.target)
-        compare(Logic.detailMembers(team, row.order).length, row.members)
+        const team = GroupLogic.detailTeam(row.group)
+        compare(GroupLogic.detailCurrent(team, row.order), row.current)
+        compare(GroupLogic.detailTarget(team, row.order), row.target)
+        compare(GroupLogic.detailMembers(team, row.order).length, row.members)
     }
 
     function test_detailTexts() {
-        const me = Logic.detailMembers({}, { status: "completed", game_title: "原神" })[0]
-        compare([Logic.memberLine(me), Logic.memberStatus(me)], ["我 · 原神", "已支付"])
-        compare(Logic.memberLine({ nickname: "Kyo" }), "Kyo · 待分配游戏")
-        compare(Logic.memberStatus({ status: "pending" }), "待支付")
-        compare(Logic.memberStatus({ status: "locked" }), "处理中")
-        compare(Logic.joinStatusText({}), "进行中")
-        compare(Logic.joinStatusText({ status_label: "Formed" }), "已成团")
-        compare(Logic.joinStatusText({ status_label: "组团中" }), "组团中")
-        compare(Logic.joinStatusText({ status_label: "locked" }), "处理中")
-        compare(Logic.memberStatus({}), "已加入")
-        compare(Logic.progressText(3, 5), "3 / 5 人")
-        compare(Logic.progressText(1, 0), "1 人")
-        compare(Logic.identity({ team_id: 7 }, {}, {}), { label: "拼团编号", value: "#7" })
-        compare(Logic.identity({}, {}, {}), { label: "拼团编号", value: "—" })
-        compare(Logic.identity({ team_type: "Leader" }, {}, {}), { label: "团码", value: "生成中，请刷新" })
-        compare(Logic.identity({}, {}, { team_type: "leader", group: { team_code: "K7M2QX" } }),
+        const me = GroupLogic.detailMembers({}, { status: "completed", game_title: "原神" })[0]
+        compare([GroupLogic.memberLine(me), GroupLogic.memberStatus(me)], ["我 · 原神", "已支付"])
+        compare(GroupLogic.memberLine({ nickname: "Kyo" }), "Kyo · 待分配游戏")
+        compare(GroupLogic.memberStatus({ status: "pending" }), "待支付")
+        compare(GroupLogic.memberStatus({ status: "locked" }), "处理中")
+        compare(GroupLogic.joinStatusText({}), "进行中")
+        compare(GroupLogic.joinStatusText({ status_label: "Formed" }), "已成团")
+        compare(GroupLogic.joinStatusText({ status_label: "组团中" }), "组团中")
+        compare(GroupLogic.joinStatusText({ status_label: "locked" }), "处理中")
+        compare(GroupLogic.memberStatus({}), "已加入")
+        compare(GroupLogic.progressText(3, 5), "3 / 5 人")
+        compare(GroupLogic.progressText(1, 0), "1 人")
+        compare(GroupLogic.identity({ team_id: 7 }, {}, {}), { label: "拼团编号", value: "#7" })
+        compare(GroupLogic.identity({}, {}, {}), { label: "拼团编号", value: "—" })
+        compare(GroupLogic.identity({ team_type: "Leader" }, {}, {}), { label: "团码", value: "生成中，请刷新" })
+        compare(GroupLogic.identity({}, {}, { team_type: "leader", group: { team_code: "K7M2QX" } }),
                 { label: "团码", value: "K7M2QX" })
-        compare(Logic.displayTime(0), "—")
-        verify(/^\d{4}-\d\d-\d\d \d\d:\d\d$/.test(Logic.displayTime(1798675200)))
+        compare(GroupLogic.displayTime(0), "—")
+        verify(/^\d{4}-\d\d-\d\d \d\d:\d\d$/.test(GroupLogic.displayTime(1798675200)))
     }
 
     function test_pollCode_data() {
@@ -324,17 +324,17 @@ TestCase {
 
     function test_pollCode(row) {
         const s = row.s
-        s.team = Logic.detailTeam(s.group)
-        compare(Logic.shouldPollCode(s), row.poll)
+        s.team = GroupLogic.detailTeam(s.group)
+        compare(GroupLogic.shouldPollCode(s), row.poll)
     }
 
     function test_gameChoices() {
         const games = [{ package_name: "com.valve.cs2", name: "CS2", title: "CS 2", available: false },
                        { game_id: 5001, label: "LOL" }, { name: "no value" }, "com.x.y"]
-        compare(Logic.gameChoices(games, ["title", "name", "game_name", "label", "package_name"]),
+        compare(GroupLogic.gameChoices(games, ["title", "name", "game_name", "label", "package_name"]),
                 [{ value: "com.valve.cs2", text: "CS 2", available: false },
                  { value: "5001", text: "LOL", available: true },
                  { value: "com.x.y", text: "com.x.y", available: true }])
-        compare(Logic.gameChoices([{ id: 3 }], ["name", "title", "label"])[0].text, "游戏")
+        compare(GroupLogic.gameChoices([{ id: 3 }], ["name", "title", "label"])[0].text, "游戏")
     }
 }

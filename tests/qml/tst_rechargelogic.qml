@@ -1,6 +1,6 @@
 import QtQuick
 import QtTest
-import "qrc:/qt/qml/Nimbra/recharge/RechargeLogic.js" as Logic
+import "qrc:/qt/qml/Nimbra/recharge/RechargeLogic.js" as RechargeLogic
 import "qrc:/qt/qml/Nimbra/recharge/PurchaseLogic.js" as Purchase
 
 TestCase {
@@ -13,49 +13,49 @@ TestCase {
     }
 
     function test_typeText() {
-        compare(Logic.membershipTypeText({ vip_num: 3, vip_type: "SHARED" }), "共享会员")
-        compare(Logic.membershipTypeText({ is_vip: true, vip_type: " Private! " }), "独享会员")
-        compare(Logic.membershipTypeText({ active: true, plan_type: "拼 团" }), "拼团会员")
-        compare(Logic.membershipTypeText({ status: "enabled", type: "Monthly" }), "月卡会员")
-        compare(Logic.membershipTypeText({ vipNum: 1, plan_name: "季卡" }), "季卡会员")
-        compare(Logic.membershipTypeText({ is_vip: true, product_name: "Annual" }), "年卡会员")
-        compare(Logic.membershipTypeText({ is_vip: true, member_type: "永久" }), "终身会员")
+        compare(RechargeLogic.membershipTypeText({ vip_num: 3, vip_type: "SHARED" }), "共享会员")
+        compare(RechargeLogic.membershipTypeText({ is_vip: true, vip_type: " Private! " }), "独享会员")
+        compare(RechargeLogic.membershipTypeText({ active: true, plan_type: "拼 团" }), "拼团会员")
+        compare(RechargeLogic.membershipTypeText({ status: "enabled", type: "Monthly" }), "月卡会员")
+        compare(RechargeLogic.membershipTypeText({ vipNum: 1, plan_name: "季卡" }), "季卡会员")
+        compare(RechargeLogic.membershipTypeText({ is_vip: true, product_name: "Annual" }), "年卡会员")
+        compare(RechargeLogic.membershipTypeText({ is_vip: true, member_type: "永久" }), "终身会员")
         // The first truthy key wins; unknown names come back stripped and lower-cased.
-        compare(Logic.membershipTypeText({ is_vip: true, vip_type: "", member_type: "Gold-Plus 2" }), "goldplus2")
-        compare(Logic.membershipTypeText({ is_vip: true }), "尊享会员")
-        compare(Logic.membershipTypeText({ is_vip: true, vip_type: "★" }), "尊享会员")
+        compare(RechargeLogic.membershipTypeText({ is_vip: true, vip_type: "", member_type: "Gold-Plus 2" }), "goldplus2")
+        compare(RechargeLogic.membershipTypeText({ is_vip: true }), "尊享会员")
+        compare(RechargeLogic.membershipTypeText({ is_vip: true, vip_type: "★" }), "尊享会员")
         // Not a member: no type at all.
-        compare(Logic.membershipTypeText({ vip_num: 0, is_vip: false, vip_type: "shared" }), "")
-        compare(Logic.membershipTypeText({ vip_num: "0", status: "expired", vip_type: "shared" }), "")
-        compare(Logic.membershipTypeText(null), "")
-        compare(Logic.membershipTypeText(undefined), "")
+        compare(RechargeLogic.membershipTypeText({ vip_num: 0, is_vip: false, vip_type: "shared" }), "")
+        compare(RechargeLogic.membershipTypeText({ vip_num: "0", status: "expired", vip_type: "shared" }), "")
+        compare(RechargeLogic.membershipTypeText(null), "")
+        compare(RechargeLogic.membershipTypeText(undefined), "")
     }
 
     function test_expiryText() {
         const expiry = 1798675200 // 2027-01-01 00:00 UTC
-        compare(Logic.membershipExpiryText({ is_vip: true, vip_expire_at: expiry }), localDate(expiry) + " 到期")
-        compare(Logic.membershipExpiryText({ vip_num: 2, expire_at: expiry, remaining_days: 0 }),
+        compare(RechargeLogic.membershipExpiryText({ is_vip: true, vip_expire_at: expiry }), localDate(expiry) + " 到期")
+        compare(RechargeLogic.membershipExpiryText({ vip_num: 2, expire_at: expiry, remaining_days: 0 }),
                 localDate(expiry) + " 到期 · 剩余 0 天")
-        compare(Logic.membershipExpiryText({ is_vip: true, end_time: expiry, left_days: 5 }),
+        compare(RechargeLogic.membershipExpiryText({ is_vip: true, end_time: expiry, left_days: 5 }),
                 localDate(expiry) + " 到期 · 剩余 5 天")
         // remaining_days wins over left_days whenever it is present.
-        compare(Logic.membershipExpiryText({ is_vip: true, valid_until: expiry, remaining_days: 3, left_days: 9 }),
+        compare(RechargeLogic.membershipExpiryText({ is_vip: true, valid_until: expiry, remaining_days: 3, left_days: 9 }),
                 localDate(expiry) + " 到期 · 剩余 3 天")
-        compare(Logic.membershipExpiryText({ is_vip: true, vip_expire_at: 0, expired_at: expiry }),
+        compare(RechargeLogic.membershipExpiryText({ is_vip: true, vip_expire_at: 0, expired_at: expiry }),
                 localDate(expiry) + " 到期")
-        compare(Logic.membershipExpiryText({ is_vip: true, expire_time: String(expiry) }), localDate(expiry) + " 到期")
+        compare(RechargeLogic.membershipExpiryText({ is_vip: true, expire_time: String(expiry) }), localDate(expiry) + " 到期")
 
-        compare(Logic.membershipExpiryText({ is_vip: true, lifetime: true }), "永久有效")
-        compare(Logic.membershipExpiryText({ is_vip: true, status: "permanent" }), "永久有效")
-        compare(Logic.membershipExpiryText({ vip_num: 1, status: "lifetime", vip_expire_at: -5 }), "永久有效")
-        compare(Logic.membershipExpiryText({ active: true, status: "active", is_permanent: true }), "永久有效")
-        compare(Logic.membershipExpiryText({ is_vip: true, permanent: "yes" }), "到期时间未知")
-        compare(Logic.membershipExpiryText({ is_vip: true }), "到期时间未知")
-        compare(Logic.membershipExpiryText({ is_vip: true, vip_expire_at: "soon" }), "到期时间未知")
+        compare(RechargeLogic.membershipExpiryText({ is_vip: true, lifetime: true }), "永久有效")
+        compare(RechargeLogic.membershipExpiryText({ is_vip: true, status: "permanent" }), "永久有效")
+        compare(RechargeLogic.membershipExpiryText({ vip_num: 1, status: "lifetime", vip_expire_at: -5 }), "永久有效")
+        compare(RechargeLogic.membershipExpiryText({ active: true, status: "active", is_permanent: true }), "永久有效")
+        compare(RechargeLogic.membershipExpiryText({ is_vip: true, permanent: "yes" }), "到期时间未知")
+        compare(RechargeLogic.membershipExpiryText({ is_vip: true }), "到期时间未知")
+        compare(RechargeLogic.membershipExpiryText({ is_vip: true, vip_expire_at: "soon" }), "到期时间未知")
 
-        compare(Logic.membershipExpiryText({ is_vip: false, vip_expire_at: expiry }), "未开通")
-        compare(Logic.membershipExpiryText({}), "未开通")
-        compare(Logic.membershipExpiryText(null), "未开通")
+        compare(RechargeLogic.membershipExpiryText({ is_vip: false, vip_expire_at: expiry }), "未开通")
+        compare(RechargeLogic.membershipExpiryText({}), "未开通")
+        compare(RechargeLogic.membershipExpiryText(null), "未开通")
     }
 
     function test_money_data() {
@@ -71,15 +71,15 @@ TestCase {
     }
 
     function test_money(data) {
-        compare(Logic.money(data.value), data.expected)
+        compare(RechargeLogic.money(data.value), data.expected)
     }
 
     function test_formatDate() {
         const day = 1798675200
-        compare(Logic.formatDate(day), localDate(day))
-        compare(Logic.formatDate(String(day)), localDate(day))
+        compare(RechargeLogic.formatDate(day), localDate(day))
+        compare(RechargeLogic.formatDate(String(day)), localDate(day))
         for (const value of [0, -1, "soon", null, undefined])
-            compare(Logic.formatDate(value), "未开通")
+            compare(RechargeLogic.formatDate(value), "未开通")
     }
 
     function test_membershipHeadline_data() {
@@ -105,23 +105,23 @@ TestCase {
     }
 
     function test_membershipHeadline(data) {
-        compare(Logic.membershipTitle(data.m), data.title)
-        compare(Logic.membershipDescription(data.m, data.loggedIn), data.description)
+        compare(RechargeLogic.membershipTitle(data.m), data.title)
+        compare(RechargeLogic.membershipDescription(data.m, data.loggedIn), data.description)
     }
 
     function test_productTexts() {
-        compare(Logic.productName({ name: " ", title: "月卡" }, "shared"), "月卡")
-        compare(Logic.productName({}, "private"), "独享 IP 套餐")
-        compare(Logic.productName(null, "group"), "拼团套餐")
-        compare(Logic.productDescription({ remark: "限时" }, "group"), "限时")
-        compare(Logic.productDescription({}, "group"), "5-10 人成团 · 更低价")
-        compare(Logic.productDescription(null, "shared"), "")
-        compare(Logic.productUnit({ days: 365 }, "shared"), "/年")
-        compare(Logic.productUnit({ days: 30, price_unit: "/季" }, "shared"), "/季")
-        compare(Logic.productUnit({ days: 299 }, "shared"), "/月")
-        compare(Logic.productFlag({ tag: "热卖", promotion: "" }), "热卖")
-        compare(Logic.listValue({ a: "text", b: [1, 2] }, ["a", "b"]), [1, 2])
-        compare(Logic.listValue(null, ["a"]), [])
+        compare(RechargeLogic.productName({ name: " ", title: "月卡" }, "shared"), "月卡")
+        compare(RechargeLogic.productName({}, "private"), "独享 IP 套餐")
+        compare(RechargeLogic.productName(null, "group"), "拼团套餐")
+        compare(RechargeLogic.productDescription({ remark: "限时" }, "group"), "限时")
+        compare(RechargeLogic.productDescription({}, "group"), "5-10 人成团 · 更低价")
+        compare(RechargeLogic.productDescription(null, "shared"), "")
+        compare(RechargeLogic.productUnit({ days: 365 }, "shared"), "/年")
+        compare(RechargeLogic.productUnit({ days: 30, price_unit: "/季" }, "shared"), "/季")
+        compare(RechargeLogic.productUnit({ days: 299 }, "shared"), "/月")
+        compare(RechargeLogic.productFlag({ tag: "热卖", promotion: "" }), "热卖")
+        compare(RechargeLogic.listValue({ a: "text", b: [1, 2] }, ["a", "b"]), [1, 2])
+        compare(RechargeLogic.listValue(null, ["a"]), [])
     }
 
     function test_productPrice_data() {
@@ -141,7 +141,7 @@ TestCase {
     }
 
     function test_productPrice(data) {
-        compare(Logic.productPrice(data.p, data.ip), data.expected)
+        compare(RechargeLogic.productPrice(data.p, data.ip), data.expected)
     }
 
     function rows(list) {
@@ -170,7 +170,7 @@ TestCase {
     }
 
     function test_productBenefits(data) {
-        compare(rows(Logic.productBenefits(data.p, data.mode)), data.expected)
+        compare(rows(RechargeLogic.productBenefits(data.p, data.mode)), data.expected)
     }
 
     function test_paymentStatusText_data() {
@@ -197,19 +197,19 @@ TestCase {
     }
 
     function test_paymentStatusText(data) {
-        compare(Logic.paymentStatusText(data.s), data.expected)
+        compare(RechargeLogic.paymentStatusText(data.s), data.expected)
     }
 
     function test_orders() {
-        compare(Logic.orderId({ order_id: "42", id: 7 }), 42)
-        compare(Logic.orderId({ id: 7 }), 7)
-        compare(Logic.orderId({ order_id: "x" }), 0)
-        compare(Logic.orderAmount({ amount: { order_price: "30.5" }, pay_amount: 9 }), 30.5)
-        compare(Logic.orderAmount({ amount: 12, pay_amount: null, price: 8 }), 8)
+        compare(RechargeLogic.orderId({ order_id: "42", id: 7 }), 42)
+        compare(RechargeLogic.orderId({ id: 7 }), 7)
+        compare(RechargeLogic.orderId({ order_id: "x" }), 0)
+        compare(RechargeLogic.orderAmount({ amount: { order_price: "30.5" }, pay_amount: 9 }), 30.5)
+        compare(RechargeLogic.orderAmount({ amount: 12, pay_amount: null, price: 8 }), 8)
         const orders = [{ id: 1, product_type: "shared" }, { id: 2, order_type: "Group_Node" }, { id: 3, team_code: "AB" },
                         { id: 4, group_status: "" }, { id: 5, type: "private", group_id: 9 }, null]
-        compare(Logic.groupOrders(orders).map(o => o.id), [2, 3, 5])
-        compare(Logic.groupOrders(undefined), [])
+        compare(RechargeLogic.groupOrders(orders).map(o => o.id), [2, 3, 5])
+        compare(RechargeLogic.groupOrders(undefined), [])
     }
 
     function test_basePayload_data() {
@@ -323,16 +323,16 @@ TestCase {
     function test_countdown() {
         const server = 1700000000
         // The local clock runs 30 s fast; the countdown follows the service's clock.
-        const offset = Logic.serverOffset(server, server + 30)
+        const offset = RechargeLogic.serverOffset(server, server + 30)
         compare(offset, -30)
-        compare(Logic.remainingSeconds(server + 600, offset, server + 30), 600)
-        compare(Logic.remainingSeconds(server + 600, offset, server + 31.5), 598)
-        compare(Logic.remainingSeconds(server + 600, offset, server + 700), 0)
-        compare(Logic.remainingSeconds(0, offset, server), 0)
-        compare(Logic.serverOffset(0, server), 0)
-        compare(Logic.countdownText(600), "请在 10 分 0 秒内完成支付")
-        compare(Logic.countdownText(61), "请在 1 分 1 秒内完成支付")
-        compare(Logic.countdownText(0), "订单支付时间已结束")
+        compare(RechargeLogic.remainingSeconds(server + 600, offset, server + 30), 600)
+        compare(RechargeLogic.remainingSeconds(server + 600, offset, server + 31.5), 598)
+        compare(RechargeLogic.remainingSeconds(server + 600, offset, server + 700), 0)
+        compare(RechargeLogic.remainingSeconds(0, offset, server), 0)
+        compare(RechargeLogic.serverOffset(0, server), 0)
+        compare(RechargeLogic.countdownText(600), "请在 10 分 0 秒内完成支付")
+        compare(RechargeLogic.countdownText(61), "请在 1 分 1 秒内完成支付")
+        compare(RechargeLogic.countdownText(0), "订单支付时间已结束")
     }
 
     function test_amountMismatch_data() {
@@ -347,11 +347,11 @@ TestCase {
     }
 
     function test_amountMismatch(data) {
-        compare(Logic.amountMismatch(data.expected, data.actual), data.mismatch)
+        compare(RechargeLogic.amountMismatch(data.expected, data.actual), data.mismatch)
     }
 
     function test_mismatchMessage() {
-        compare(Logic.mismatchMessage(30, 30.01),
+        compare(RechargeLogic.mismatchMessage(30, 30.01),
                 "订单金额不一致：所选 ¥30，服务器创建 ¥30.01。已停止支付，请在订单历史中取消该订单")
     }
 
@@ -367,6 +367,6 @@ TestCase {
     }
 
     function test_shouldQueryStatus(data) {
-        compare(Logic.shouldQueryStatus(data.opened, data.id, data.remaining, data.busy), data.expected)
+        compare(RechargeLogic.shouldQueryStatus(data.opened, data.id, data.remaining, data.busy), data.expected)
     }
 }

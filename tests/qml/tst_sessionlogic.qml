@@ -1,6 +1,6 @@
 import QtQuick
 import QtTest
-import "qrc:/qt/qml/Nimbra/SessionLogic.js" as Logic
+import "qrc:/qt/qml/Nimbra/SessionLogic.js" as Session
 
 TestCase {
     name: "SessionLogic"
@@ -25,11 +25,11 @@ TestCase {
     }
 
     function test_kind(data) {
-        compare(Logic.nodeKind(data.node), data.kind)
-        compare(Logic.nodeDetailLabel(data.node), data.detail)
-        compare(Logic.nodeKindColor(data.node, "N", "P"), data.color)
-        compare(Logic.nodeKindIcon(data.node), data.icon)
-        compare(Logic.nodeTypeLabel(data.node), data.kind === "shared" ? "共享节点" : "独享节点")
+        compare(Session.nodeKind(data.node), data.kind)
+        compare(Session.nodeDetailLabel(data.node), data.detail)
+        compare(Session.nodeKindColor(data.node, "N", "P"), data.color)
+        compare(Session.nodeKindIcon(data.node), data.icon)
+        compare(Session.nodeTypeLabel(data.node), data.kind === "shared" ? "共享节点" : "独享节点")
     }
 
     function test_keys_data() {
@@ -47,20 +47,20 @@ TestCase {
     }
 
     function test_keys(data) {
-        compare(Logic.nodeRequestKey(data.node), data.request)
-        compare(Logic.nodeStableKey(data.node), data.stable)
-        compare(Logic.nodeRequestable(data.node), data.request !== "")
+        compare(Session.nodeRequestKey(data.node), data.request)
+        compare(Session.nodeStableKey(data.node), data.stable)
+        compare(Session.nodeRequestable(data.node), data.request !== "")
     }
 
     function test_configMatch() {
         // The route client names a node by node_id before id: either identifies the route.
         const both = { id: "route-7", node_id: "node-7", web_url: "h" }
-        verify(Logic.nodeMatchesConfig(both, "route-7"))
-        verify(Logic.nodeMatchesConfig(both, "node-7"))
-        verify(!Logic.nodeMatchesConfig(both, "h"))
-        verify(!Logic.nodeMatchesConfig({ id: "" }, ""))
+        verify(Session.nodeMatchesConfig(both, "route-7"))
+        verify(Session.nodeMatchesConfig(both, "node-7"))
+        verify(!Session.nodeMatchesConfig(both, "h"))
+        verify(!Session.nodeMatchesConfig({ id: "" }, ""))
         const routes = [both, { id: "other" }, { node_id: "node-7", id: "x" }]
-        const rebuilt = Logic.routesWithConfig(routes, { outbounds: [] }, "node-7")
+        const rebuilt = Session.routesWithConfig(routes, { outbounds: [] }, "node-7")
         compare(rebuilt.length, 3)
         verify(rebuilt !== routes)
         compare(rebuilt[0].config, { outbounds: [] })
@@ -86,7 +86,7 @@ TestCase {
     }
 
     function test_rate(data) {
-        compare(Logic.formatNetworkRate(data.value), data.text)
+        compare(Session.formatNetworkRate(data.value), data.text)
     }
 
     function test_ipList_data() {
@@ -104,7 +104,7 @@ TestCase {
     }
 
     function test_ipList(data) {
-        const ips = Logic.gameIpList(data.game)
+        const ips = Session.gameIpList(data.game)
         compare(ips.length, data.ips.length)
         for (let i = 0; i < ips.length; ++i)
             compare(ips[i], data.ips[i])
@@ -128,7 +128,7 @@ TestCase {
     }
 
     function test_selectRoute(data) {
-        const choice = Logic.selectRoute(data.routes, data.target)
+        const choice = Session.selectRoute(data.routes, data.target)
         verify(choice.node === data.node)
         compare(choice.matched, data.matched)
     }
@@ -144,22 +144,22 @@ TestCase {
         const never = () => false
         // Up to the cap nothing is dropped; past it the oldest plain entry goes. Lists are never reused.
         const start = entries(298, 1000)
-        const at = Logic.appendLogLines(start, "a\r\nb\n\n", never, "12:00:00")
+        const at = Session.appendLogLines(start, "a\r\nb\n\n", never, "12:00:00")
         compare(at.length, 300)
         verify(at !== start)
         compare(start.length, 298)
         compare(at[0].text, "line 0")
         compare(at[299].text, "b")
-        const past = Logic.appendLogLines(at, "c", never, "t")
+        const past = Session.appendLogLines(at, "c", never, "t")
         compare(past.length, 300)
         // "line 0" is important and stays first; the oldest plain one, "line 1", goes.
         compare(past[0].text, "line 0")
         compare(past[1].text, "line 2")
         compare(past[299].text, "c")
-        compare(Logic.appendLogLines(at, "\n\r\n", never, "t"), at)
+        compare(Session.appendLogLines(at, "\n\r\n", never, "t"), at)
 
         // 30 important entries among 400: the last 20 lead, then the last 280 others in order.
-        const trimmed = Logic.trimLog(entries(400, 13))
+        const trimmed = Session.trimLog(entries(400, 13))
         compare(trimmed.length, 300)
         for (let i = 0; i < 20; ++i)
             verify(trimmed[i].important)
@@ -170,7 +170,7 @@ TestCase {
         compare(trimmed.filter(e => e.important).length, 20)
 
         // Few important entries: all are kept, the others fill up to 300.
-        const few = Logic.trimLog(entries(310, 200))
+        const few = Session.trimLog(entries(310, 200))
         compare(few.length, 300)
         compare(few[0].text, "line 0")
         compare(few[1].text, "line 200")
@@ -178,22 +178,22 @@ TestCase {
     }
 
     function test_logLines() {
-        const text = Logic.stripAnsi("\x1b[36mINFO\x1b[0m ok\nERROR [GameIP] x\n")
-        const list = Logic.appendLogLines([], text, Logic.isCoreErrorLine, "t")
+        const text = Session.stripAnsi("\x1b[36mINFO\x1b[0m ok\nERROR [GameIP] x\n")
+        const list = Session.appendLogLines([], text, Session.isCoreErrorLine, "t")
         compare(list.length, 2)
         compare(list[0].text, "INFO ok")
         verify(!list[0].important && list[1].important)
         compare(list[0].error, false)
         compare(list[1].error, true)
-        compare(Logic.logText([{ time: "01:02:03", text: "a", error: true }, { time: "t", text: "b", error: false }]),
+        compare(Session.logText([{ time: "01:02:03", text: "a", error: true }, { time: "t", text: "b", error: false }]),
                 "[01:02:03] [ERROR] a\n[t] b")
     }
 
     function test_coreErrorLine_data() {
         return [
             { tag: "timestamped", line: "+0800 2026-03-04 05:06:07 ERROR dns: failed", error: true },
-            { tag: "coloured", line: Logic.stripAnsi("+0800 x \x1b[31mFATAL\x1b[0m[0000] bad"), error: false },
-            { tag: "coloured spaced", line: Logic.stripAnsi("\x1b[31mFATAL\x1b[0m bad"), error: true },
+            { tag: "coloured", line: Session.stripAnsi("+0800 x \x1b[31mFATAL\x1b[0m[0000] bad"), error: false },
+            { tag: "coloured spaced", line: Session.stripAnsi("\x1b[31mFATAL\x1b[0m bad"), error: true },
             { tag: "lower case", line: "core panic now", error: true },
             { tag: "at the end", line: "level error", error: true },
             { tag: "inside a word", line: "INFO errors=0 terror", error: false },
@@ -203,48 +203,48 @@ TestCase {
     }
 
     function test_coreErrorLine(data) {
-        compare(Logic.isCoreErrorLine(data.line), data.error)
+        compare(Session.isCoreErrorLine(data.line), data.error)
     }
 
     function test_figures() {
-        compare(Logic.maskUserName("13800138000"), "138****8000")
-        compare(Logic.maskUserName(""), "已登录")
-        compare(Logic.vipNumber({ vip_num: 0, vipNum: "3" }, 5), 3)
-        compare(Logic.vipNumber({ vip_num: 0 }, 5), 5)
-        compare(Logic.vipNumber(null, 0), 0)
-        compare(Logic.latencyBaseline({ latency: 0, ping: "38ms", ms: 41.6 }, { ping: 9 }), 42)
-        compare(Logic.latencyBaseline({}, { ping: 12 }), 12)
-        compare(Logic.latencyBaseline({ latency: -3 }, { ping: 0 }), 68)
-        compare(Logic.nextDisconnectedLatency(68, 0), 64)
-        compare(Logic.nextDisconnectedLatency(998, 1), 999)
-        compare(Logic.nextDisconnectedLatency(2, 0), 1)
-        compare(Logic.initialBoostedLatency({ ping: 0 }, 68), 33)
-        compare(Logic.initialBoostedLatency({ ping: 17 }, 68), 17)
-        compare(Logic.nextBoostedLatency(57, 1), 58)
-        compare(Logic.nextBoostedLatency(23, 0), 22)
-        compare(Logic.nextBoostedLatency(40, 0.75), 41.5)
+        compare(Session.maskUserName("13800138000"), "138****8000")
+        compare(Session.maskUserName(""), "已登录")
+        compare(Session.vipNumber({ vip_num: 0, vipNum: "3" }, 5), 3)
+        compare(Session.vipNumber({ vip_num: 0 }, 5), 5)
+        compare(Session.vipNumber(null, 0), 0)
+        compare(Session.latencyBaseline({ latency: 0, ping: "38ms", ms: 41.6 }, { ping: 9 }), 42)
+        compare(Session.latencyBaseline({}, { ping: 12 }), 12)
+        compare(Session.latencyBaseline({ latency: -3 }, { ping: 0 }), 68)
+        compare(Session.nextDisconnectedLatency(68, 0), 64)
+        compare(Session.nextDisconnectedLatency(998, 1), 999)
+        compare(Session.nextDisconnectedLatency(2, 0), 1)
+        compare(Session.initialBoostedLatency({ ping: 0 }, 68), 33)
+        compare(Session.initialBoostedLatency({ ping: 17 }, 68), 17)
+        compare(Session.nextBoostedLatency(57, 1), 58)
+        compare(Session.nextBoostedLatency(23, 0), 22)
+        compare(Session.nextBoostedLatency(40, 0.75), 41.5)
     }
 
     function test_games() {
         const common = [{ id: 1, name: "a" }, { id: "jx3", name: "b" }]
         const page = [{ id: "1", name: "dup" }, { id: 2, name: "c" }]
-        const known = Logic.allKnownGames(common, page)
+        const known = Session.allKnownGames(common, page)
         compare(known.map(g => g.name), ["a", "b", "c"])
-        compare(Logic.gamesById(known)["2"].name, "c")
-        compare(Logic.categories(["MOBA", "", null, "射击", "MOBA", 3]), ["全部", "MOBA", "射击", "3"])
-        compare(Logic.gameRegion({ servers: ["国服"], country: "x" }), "国服")
-        compare(Logic.gameRegion({ servers: [], country: "美服" }), "美服")
-        compare(Logic.gameRegion({}), "默认区服")
-        compare(Logic.routeGamePayload({ id: 7, packageName: "p", country: "" }, "x", "区"),
+        compare(Session.gamesById(known)["2"].name, "c")
+        compare(Session.categories(["MOBA", "", null, "射击", "MOBA", 3]), ["全部", "MOBA", "射击", "3"])
+        compare(Session.gameRegion({ servers: ["国服"], country: "x" }), "国服")
+        compare(Session.gameRegion({ servers: [], country: "美服" }), "美服")
+        compare(Session.gameRegion({}), "默认区服")
+        compare(Session.routeGamePayload({ id: 7, packageName: "p", country: "" }, "x", "区"),
                 { id: "7", package_name: "p", country: "区", server: "区" })
-        compare(Logic.routeGamePayload({}, "lol", ""), { id: "lol", package_name: "", country: "", server: "" })
+        compare(Session.routeGamePayload({}, "lol", ""), { id: "lol", package_name: "", country: "", server: "" })
     }
 
     function test_routeConfigText() {
-        compare(Logic.routeConfigText({ config: { a: [1] } }), "{\"a\":[1]}")
-        compare(Logic.routeConfigText({ config: "", config_json: "{\"b\":1}" }), "{\"b\":1}")
-        compare(Logic.routeConfigText({ runtime_config: "{}" }), "{}")
-        compare(Logic.routeConfigText({}), "")
-        compare(Logic.routeConfigText(null), "")
+        compare(Session.routeConfigText({ config: { a: [1] } }), "{\"a\":[1]}")
+        compare(Session.routeConfigText({ config: "", config_json: "{\"b\":1}" }), "{\"b\":1}")
+        compare(Session.routeConfigText({ runtime_config: "{}" }), "{}")
+        compare(Session.routeConfigText({}), "")
+        compare(Session.routeConfigText(null), "")
     }
 }

@@ -82,26 +82,6 @@ private slots:
         QCOMPARE(meta->indexOfProperty("settingsDeviceSecretKey"), -1);
     }
 
-    void translatesServerMessages()
-    {
-        const GlobalData *data = GlobalData::instance();
-        QCOMPARE(data->translateServerMessage(QStringLiteral("invalid token")),
-                 QStringLiteral("登录状态已失效，请重新登录"));
-        QCOMPARE(data->translateServerMessage(QStringLiteral("  INVALID Token\t")),
-                 QStringLiteral("登录状态已失效，请重新登录"));
-        QCOMPARE(data->translateServerMessage(QStringLiteral("Bad Request")),
-                 QStringLiteral("请求参数不合法"));
-        QCOMPARE(data->translateServerMessage(QStringLiteral("too many requests")),
-                 QStringLiteral("操作过于频繁，请稍后再试"));
-        // No prefix or substring matching; unknown texts come back exactly as given.
-        QCOMPARE(data->translateServerMessage(QStringLiteral("send failed: carrier down")),
-                 QStringLiteral("send failed: carrier down"));
-        QCOMPARE(data->translateServerMessage(QStringLiteral("Quota Exceeded")),
-                 QStringLiteral("Quota Exceeded"));
-        QCOMPARE(data->translateServerMessage(QStringLiteral("验证码错误")), QStringLiteral("验证码错误"));
-        QCOMPARE(data->translateServerMessage(QString()), QString());
-    }
-
     void accountAndMembership()
     {
         GlobalData *data = GlobalData::instance();

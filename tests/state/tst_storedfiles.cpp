@@ -160,10 +160,7 @@ private slots:
                 if (existing)
                     writeRaw(path, "old\n", 0644);
                 nimbra::openRuntimeLog(folder);
-                {
-                    QMutexLocker locker(&nimbra::g_runtimeLogMutex);
-                    nimbra::g_runtimeLog.close();
-                }
+                nimbra::closeRuntimeLog();
                 qInstallMessageHandler(capture);
             }
             QCOMPARE(modeOf(path), 0600);

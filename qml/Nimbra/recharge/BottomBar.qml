@@ -3,7 +3,7 @@ import Nimbra
 import "../Fonts.js" as Fonts
 import "../auth"
 import "../shell"
-import "RechargeLogic.js" as Logic
+import "RechargeLogic.js" as RechargeLogic
 
 // The bar under the plans: the agreement, the payment method, the total and the pay button.
 GlassCard {
@@ -15,16 +15,16 @@ GlassCard {
     readonly property real total: page.selectedPrice()
     readonly property string totalText: {
         if (page.leaderMethod)
-            return page.leaderTeamPrice() > 0 ? "¥" + Logic.money(total) : "—"
-        return hasProduct ? "¥" + Logic.money(total) : "—"
+            return page.leaderTeamPrice() > 0 ? "¥" + RechargeLogic.money(total) : "—"
+        return hasProduct ? "¥" + RechargeLogic.money(total) : "—"
     }
     readonly property string caption: {
         if (page.leaderMethod)
             return page.leaderTeamPrice() > 0 ? "已选团长团席位" : "请先查询拼团"
         if (!hasProduct)
             return "请选择套餐"
-        const flag = Logic.productFlag(page.currentProduct)
-        return flag !== "" ? flag : "已选 " + Logic.productName(page.currentProduct, page.purchaseMode)
+        const flag = RechargeLogic.productFlag(page.currentProduct)
+        return flag !== "" ? flag : "已选 " + RechargeLogic.productName(page.currentProduct, page.purchaseMode)
     }
     readonly property string payLabel: page.orderCreating ? "正在创建订单…" : (page.loggedIn ? "立即支付" : "立即登录")
 

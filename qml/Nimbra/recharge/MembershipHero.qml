@@ -4,7 +4,7 @@ import QtQuick
 import Nimbra
 import "../Fonts.js" as Fonts
 import "../shell"
-import "RechargeLogic.js" as Logic
+import "RechargeLogic.js" as RechargeLogic
 
 // The membership summary at the top of the page: what the account holds, the history and renewal
 // buttons, and what every plan includes.
@@ -53,7 +53,7 @@ GlassCard {
                 objectName: "membershipTitle"
                 anchors.verticalCenter: parent.verticalCenter
                 textFormat: Text.PlainText
-                text: Logic.membershipTitle(hero.page.membership)
+                text: RechargeLogic.membershipTitle(hero.page.membership)
                 color: hero.page.ink
                 font.family: Fonts.ui()
                 font.pixelSize: 21
@@ -66,7 +66,7 @@ GlassCard {
             width: parent.width
             elide: Text.ElideRight
             textFormat: Text.PlainText
-            text: Logic.membershipDescription(hero.page.membership, hero.page.loggedIn)
+            text: RechargeLogic.membershipDescription(hero.page.membership, hero.page.loggedIn)
             color: hero.page.ink2
             font.family: Fonts.ui()
             font.pixelSize: 13

@@ -1,5 +1,5 @@
 import QtQuick
-import "RechargeLogic.js" as Logic
+import "RechargeLogic.js" as RechargeLogic
 
 // The payment of a created order: the WeChat payment and its amount checks, the countdown on the
 // service's clock, the status poll and the outcomes. The payment state lives on the page, which the
@@ -24,8 +24,8 @@ Item {
 
     // The service's clock minus the monotonic one.
     function serviceOffset(serverTime) {
-        const server = Logic.number(serverTime, 0)
-        return Logic.serverOffset(server > 0 ? server : clock.wall(), nowSeconds())
+        const server = RechargeLogic.number(serverTime, 0)
+        return RechargeLogic.serverOffset(server > 0 ? server : clock.wall(), nowSeconds())
     }
 
     // The session that asked for the payment has ended: nothing of it stays open or polls.
@@ -53,24 +53,24 @@ Item {
             p.paymentProductName = String(order.product_name || order.plan_name || team.name || team.title
                                           || "团长团席位")
         }
-        const id = Logic.orderId(order)
+        const id = RechargeLogic.orderId(order)
         if (id <= 0) {
             p.orderCreating = false
             p.toast("订单创建成功，但未返回订单号", true)
             return
         }
         p.paymentOrderId = id
-        p.paymentExpireAt = Logic.number(order.expire_at, 0)
+        p.paymentExpireAt = RechargeLogic.number(order.expire_at, 0)
         p.paymentServerOffset = serviceOffset(serverTime)
-        const created = Logic.orderAmount(order)
+        const created = RechargeLogic.orderAmount(order)
         if (kind === "leader_join" || p.expectedPaymentAmount <= 0)
             p.expectedPaymentAmount = created
         if (created > 0)
             p.paymentAmount = created
-        if (Logic.amountMismatch(p.expectedPaymentAmount, created)) {
+        if (RechargeLogic.amountMismatch(p.expectedPaymentAmount, created)) {
             p.orderCreating = false
             p.paymentOpened = false
-            p.toast(Logic.mismatchMessage(p.expectedPaymentAmount, created), true)
+            p.toast(RechargeLogic.mismatchMessage(p.expectedPaymentAmount, created), true)
             return
         }
         p.paymentStatusText = "正在获取微信二维码"
@@ -81,27 +81,27 @@ Item {
     function continueOrder(order) {
         const p = page
         p.orderCreating = true
-        p.paymentOrderId = Logic.orderId(order)
+        p.paymentOrderId = RechargeLogic.orderId(order)
         p.paymentProductName = String(order.product_name || order.plan_name || order.title || "会员订单")
-        p.paymentAmount = Logic.orderAmount(order)
+        p.paymentAmount = RechargeLogic.orderAmount(order)
         p.expectedPaymentAmount = p.paymentAmount
-        p.paymentExpireAt = Logic.number(order.expire_at, 0)
+        p.paymentExpireAt = RechargeLogic.number(order.expire_at, 0)
         api.createPcPayment(p.guid, p.paymentOrderId)
     }
 
     function paymentReady(payment, codeUrl, serverTime) {
         const p = page
         p.orderCreating = false
-        if (Logic.orderId({ order_id: payment.order_id }) > 0)
-            p.paymentOrderId = Logic.orderId({ order_id: payment.order_id })
+        if (RechargeLogic.orderId({ order_id: payment.order_id }) > 0)
+            p.paymentOrderId = RechargeLogic.orderId({ order_id: payment.order_id })
         p.paymentCodeUrl = codeUrl ? String(codeUrl) : ""
         if (payment.expire_at !== undefined && payment.expire_at !== null)
-            p.paymentExpireAt = Logic.number(payment.expire_at, 0)
+            p.paymentExpireAt = RechargeLogic.number(payment.expire_at, 0)
         p.paymentServerOffset = serviceOffset(serverTime)
         const amount = payment.amount
         const resolved = amount && typeof amount === "object" && amount.order_price !== undefined
-            ? Logic.number(amount.order_price, 0) : p.paymentAmount
-        if (Logic.amountMismatch(p.expectedPaymentAmount, resolved)) {
+            ? RechargeLogic.number(amount.order_price, 0) : p.paymentAmount
+        if (RechargeLogic.amountMismatch(p.expectedPaymentAmount, resolved)) {
             p.paymentOpened = false
             p.toast("微信支付金额与所选套餐不一致，已停止支付", true)
             return
@@ -118,7 +118,7 @@ Item {
         if (!p.paymentOpened)
             return
         // Without an expiry time nothing counts down, and nothing is polled automatically.
-        p.paymentRemainingSeconds = Logic.remainingSeconds(p.paymentExpireAt, p.paymentServerOffset, now)
+        p.paymentRemainingSeconds = RechargeLogic.remainingSeconds(p.paymentExpireAt, p.paymentServerOffset, now)
         if (p.paymentExpireAt <= 0 || p.paymentRemainingSeconds > 0)
             return
         p.paymentOpened = false
@@ -130,21 +130,21 @@ Item {
     function tick(now) {
         const p = page
         updateCountdown(now)
-        if (Logic.shouldQueryStatus(p.paymentOpened, p.paymentOrderId, p.paymentRemainingSeconds, api.busy))
+        if (RechargeLogic.shouldQueryStatus(p.paymentOpened, p.paymentOrderId, p.paymentRemainingSeconds, api.busy))
             api.queryPayStatus(p.guid, p.paymentOrderId)
     }
 
     function statusUpdated(data, serverTime) {
         const p = page
         const order = data && typeof data.order === "object" && data.order !== null ? data.order : (data || {})
-        if (Logic.number(order.expire_at, 0) > 0)
-            p.paymentExpireAt = Logic.number(order.expire_at, 0)
+        if (RechargeLogic.number(order.expire_at, 0) > 0)
+            p.paymentExpireAt = RechargeLogic.number(order.expire_at, 0)
         if (serverTime)
             p.paymentServerOffset = serviceOffset(serverTime)
         updateCountdown(nowSeconds())
         const status = order.payment_status === undefined || order.payment_status === null
             ? "" : String(order.payment_status)
-        p.paymentStatusText = Logic.paymentStatusText(status)
+        p.paymentStatusText = RechargeLogic.paymentStatusText(status)
         if (status === "paid") {
             p.paymentOpened = false
             if (order.product_type === "group_node" || order.group_status !== undefined || order.group !== undefined) {
@@ -155,7 +155,7 @@ Item {
             }
         } else if (["closed", "expired", "refunded", "exception"].indexOf(status) >= 0) {
             p.paymentOpened = false
-            p.toast(Logic.paymentStatusText(status), true)
+            p.toast(RechargeLogic.paymentStatusText(status), true)
         }
     }
 

@@ -4,7 +4,7 @@ import QtQuick
 import Nimbra
 import "../Fonts.js" as Fonts
 import "../shell"
-import "RechargeLogic.js" as Logic
+import "RechargeLogic.js" as RechargeLogic
 
 // One plan: name, description and flag, what it includes, and its price. A plan the service marks as
 // unavailable is dimmed and cannot be chosen.
@@ -18,9 +18,9 @@ Rectangle {
     property bool selected: false
 
     readonly property bool available: !!product && product.enabled !== false && product.available !== false
-    readonly property real price: Logic.productPrice(product, ipType)
-    readonly property string flag: Logic.productFlag(product)
-    readonly property var benefits: Logic.productBenefits(product, mode)
+    readonly property real price: RechargeLogic.productPrice(product, ipType)
+    readonly property string flag: RechargeLogic.productFlag(product)
+    readonly property var benefits: RechargeLogic.productBenefits(product, mode)
 
     signal chosen()
 
@@ -65,7 +65,7 @@ Rectangle {
         Text {
             width: parent.width - (card.flag !== "" ? 100 : 0)
             textFormat: Text.PlainText
-            text: Logic.productName(card.product, card.mode)
+            text: RechargeLogic.productName(card.product, card.mode)
             color: card.selected ? card.theme.primary : card.theme.ink
             elide: Text.ElideRight
             font.family: Fonts.ui()
@@ -76,7 +76,7 @@ Rectangle {
         Text {
             width: parent.width
             textFormat: Text.PlainText
-            text: Logic.productDescription(card.product, card.mode)
+            text: RechargeLogic.productDescription(card.product, card.mode)
             color: card.theme.ink3
             elide: Text.ElideRight
             font.family: Fonts.ui()
@@ -136,7 +136,7 @@ Rectangle {
             id: priceText
 
             textFormat: Text.PlainText
-            text: "¥" + Logic.money(card.price)
+            text: "¥" + RechargeLogic.money(card.price)
             color: card.theme.ink
             font.family: Fonts.latin()
             font.pixelSize: 26
@@ -146,7 +146,7 @@ Rectangle {
         Text {
             anchors.baseline: priceText.baseline
             textFormat: Text.PlainText
-            text: Logic.productUnit(card.product, card.mode)
+            text: RechargeLogic.productUnit(card.product, card.mode)
             color: card.theme.ink3
             font.family: Fonts.ui()
             font.pixelSize: 12
@@ -159,7 +159,7 @@ Rectangle {
         anchors.bottom: parent.bottom
         anchors.bottomMargin: 20
         textFormat: Text.PlainText
-        text: "合计 ¥" + Logic.money(card.price)
+        text: "合计 ¥" + RechargeLogic.money(card.price)
         color: card.theme.ink3
         font.family: Fonts.ui()
         font.pixelSize: 12
@@ -170,7 +170,7 @@ Rectangle {
 
         anchors.fill: parent
         enabled: card.available
-        label: Logic.productName(card.product, card.mode)
+        label: RechargeLogic.productName(card.product, card.mode)
         role: Accessible.RadioButton
         Accessible.checkable: true
         Accessible.checked: card.selected

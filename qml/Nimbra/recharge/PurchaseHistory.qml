@@ -4,7 +4,7 @@ import QtQuick
 import QtQuick.Controls.Basic
 import "../Fonts.js" as Fonts
 import "../shell"
-import "RechargeLogic.js" as Logic
+import "RechargeLogic.js" as RechargeLogic
 
 // The purchase history over the page: the orders the client last loaded, each with the one action that
 // fits it (pay a pending order, cancel it, or look at its detail).
@@ -18,15 +18,15 @@ FocusScope {
     }
 
     function cancelOrder(order) {
-        page.api.cancelOrder(page.guid, Logic.orderId(order))
+        page.api.cancelOrder(page.guid, RechargeLogic.orderId(order))
     }
 
     function showDetail(order) {
-        if (Logic.isGroupOrder(order)) {
+        if (RechargeLogic.isGroupOrder(order)) {
             page.ordersOpened = false
             page.refreshGroupDetail(order)
         } else {
-            page.api.loadOrderDetail(page.guid, Logic.orderId(order))
+            page.api.loadOrderDetail(page.guid, RechargeLogic.orderId(order))
         }
     }
 
@@ -107,7 +107,7 @@ FocusScope {
                 id: row
 
                 required property var modelData
-                readonly property int orderId: Logic.orderId(modelData)
+                readonly property int orderId: RechargeLogic.orderId(modelData)
                 readonly property string action: modelData.can_pay ? "继续支付"
                                                                   : (modelData.can_cancel ? "取消订单" : "查看详情")
 
@@ -149,7 +149,7 @@ FocusScope {
                     anchors.rightMargin: 22
                     anchors.verticalCenter: parent.verticalCenter
                     textFormat: Text.PlainText
-                    text: "¥" + Logic.money(Logic.orderAmount(row.modelData))
+                    text: "¥" + RechargeLogic.money(RechargeLogic.orderAmount(row.modelData))
                     color: history.page.ink
                     font.family: Fonts.latin()
                     font.pixelSize: 16
@@ -165,7 +165,7 @@ FocusScope {
                     width: 60
                     horizontalAlignment: Text.AlignRight
                     textFormat: Text.PlainText
-                    text: Logic.paymentStatusText(row.modelData.payment_status)
+                    text: RechargeLogic.paymentStatusText(row.modelData.payment_status)
                     color: row.modelData.payment_status === "paid" ? history.page.neon : history.page.ink2
                     font.family: Fonts.ui()
                     font.pixelSize: 12

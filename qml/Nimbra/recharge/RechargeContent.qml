@@ -1,6 +1,6 @@
 import QtQuick
 import "../Fonts.js" as Fonts
-import "RechargeLogic.js" as Logic
+import "RechargeLogic.js" as RechargeLogic
 
 // What the membership page shows under its overlays: one scrolling grid of plan cards whose header
 // holds the summary, the mode tabs and the options of the chosen mode, and the bottom bar. Cards are
@@ -95,7 +95,7 @@ Item {
                 width: parent.width
                 themeSource: content.page
                 team: content.page.leaderTeam
-                availableGames: Logic.listValue(content.page.leaderTeam, ["available_games", "games"])
+                availableGames: RechargeLogic.listValue(content.page.leaderTeam, ["available_games", "games"])
                 teamCode: content.page.leaderTeamCode
                 selectedGameId: content.page.leaderGameId
                 apiBusy: content.page.loading

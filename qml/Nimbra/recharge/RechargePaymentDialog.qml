@@ -1,7 +1,7 @@
 import QtQuick
 import "../Fonts.js" as Fonts
 import "../shell"
-import "RechargeLogic.js" as Logic
+import "RechargeLogic.js" as RechargeLogic
 
 // The WeChat payment of one order: its QR code, amount, countdown and status. The page owns the
 // order, the countdown and the polling; this only shows them and reports the buttons.
@@ -129,7 +129,7 @@ FocusScope {
                 width: parent.width
                 horizontalAlignment: Text.AlignHCenter
                 textFormat: Text.PlainText
-                text: "¥" + Logic.money(dialog.amount)
+                text: "¥" + RechargeLogic.money(dialog.amount)
                 color: dialog.accent
                 font.family: Fonts.latin()
                 font.pixelSize: 28
@@ -152,7 +152,7 @@ FocusScope {
                 width: parent.width
                 horizontalAlignment: Text.AlignHCenter
                 textFormat: Text.PlainText
-                text: Logic.countdownText(dialog.remainingSeconds)
+                text: RechargeLogic.countdownText(dialog.remainingSeconds)
                 color: dialog.timeLeft ? dialog.ink2 : dialog.accent
                 font.family: Fonts.ui()
                 font.pixelSize: 13

@@ -1,7 +1,7 @@
 pragma ComponentBehavior: Bound
 
 import QtQuick
-import "RechargeLogic.js" as Logic
+import "RechargeLogic.js" as RechargeLogic
 import "PurchaseLogic.js" as Purchase
 
 // The membership page: the membership summary, the three purchase modes with their plans and options,
@@ -83,7 +83,7 @@ Item {
     readonly property alias teamOptions: view.preparedTeamOptions
     readonly property alias gameOptions: view.preparedGameOptions
 
-    readonly property var groupOrders: Logic.groupOrders(orders)
+    readonly property var groupOrders: RechargeLogic.groupOrders(orders)
     readonly property var currentProducts: purchaseMode === "group"
         ? Purchase.groupProducts(preparedProducts, selectedTeamSize, selectedIpType) : preparedProducts
     readonly property var currentProduct: selectedPlanIndex >= 0 && selectedPlanIndex < currentProducts.length
@@ -128,11 +128,11 @@ Item {
     }
 
     function applyPrepared(prepared) {
-        preparedProducts = Logic.listValue(prepared, ["products"])
-        preparedIpOptions = Logic.listValue(prepared, ["ipOptions"])
-        preparedRegionOptions = Logic.listValue(prepared, ["regionOptions"])
-        preparedTeamOptions = Logic.listValue(prepared, ["teamOptions"])
-        preparedGameOptions = Logic.listValue(prepared, ["gameOptions"])
+        preparedProducts = RechargeLogic.listValue(prepared, ["products"])
+        preparedIpOptions = RechargeLogic.listValue(prepared, ["ipOptions"])
+        preparedRegionOptions = RechargeLogic.listValue(prepared, ["regionOptions"])
+        preparedTeamOptions = RechargeLogic.listValue(prepared, ["teamOptions"])
+        preparedGameOptions = RechargeLogic.listValue(prepared, ["gameOptions"])
         if (selectedPlanIndex >= preparedProducts.length)
             selectedPlanIndex = 0
         Qt.callLater(syncDefaultSelections)
@@ -157,7 +157,7 @@ Item {
         if (selectedRegion === "" && regionOptions.length > 0)
             selectedRegion = String(regionOptions[0].value)
         if (selectedTeamSize <= 0 && teamOptions.length > 0)
-            selectedTeamSize = Logic.number(teamOptions[0].value, 0)
+            selectedTeamSize = RechargeLogic.number(teamOptions[0].value, 0)
         selectPrivateProductForOptions()
     }
 
@@ -205,7 +205,7 @@ Item {
     }
 
     function selectTeamSize(size) {
-        const count = Logic.number(size, 0)
+        const count = RechargeLogic.number(size, 0)
         if (count === selectedTeamSize)
             return
         selectedTeamSize = count
@@ -248,7 +248,7 @@ Item {
             if (teamPrice > 0)
                 return teamPrice
         }
-        return Logic.productPrice(currentProduct, selectedIpType)
+        return RechargeLogic.productPrice(currentProduct, selectedIpType)
     }
 
     // Order creation.
@@ -311,7 +311,7 @@ Item {
             return
         }
         orderCreating = true
-        paymentProductName = Logic.productName(product, purchaseMode)
+        paymentProductName = RechargeLogic.productName(product, purchaseMode)
         paymentAmount = selectedPrice()
         expectedPaymentAmount = paymentAmount
         trace("[Recharge] creating " + purchaseMode + " order; product keys=" + Object.keys(product).join(","))
