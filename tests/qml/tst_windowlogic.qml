@@ -135,6 +135,9 @@ TestCase {
             { tag: "starting cancels", shown: false, boosting: false, starting: true, game: "剑网3", line: " ",
               window: "显示主窗口", boost: "取消启动", target: "剑网3", tooltip: "Nimbra加速器 · 正在启动… · 剑网3",
               icon: "tray-off.png" },
+            { tag: "markup in a name", shown: true, boosting: false, starting: false, game: "<b>剑网3</b>", line: "",
+              window: "隐藏主窗口", boost: "一键加速", target: "<b>剑网3</b>", tooltip: "Nimbra加速器 · 未加速 · ＜b＞剑网3＜/b＞",
+              icon: "tray-off.png" },
             { tag: "no game yet", shown: true, boosting: false, starting: false, game: undefined, line: "",
               window: "隐藏主窗口", boost: "一键加速", target: "未选择游戏", tooltip: "Nimbra加速器 · 未加速",
               icon: "tray-off.png" }

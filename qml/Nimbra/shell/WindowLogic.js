@@ -104,7 +104,10 @@ function trayMenu(windowShown, boosting, starting, gameName, line) {
         windowText: windowShown ? "隐藏主窗口" : "显示主窗口",
         targetText: target === "" ? "未选择游戏" : target,
         boostText: starting ? "取消启动" : boosting ? "停止" : "一键加速",
-        tooltip: "Nimbra加速器 · " + state + (target === "" ? "" : " · " + target),
+        // Some tray hosts draw a tooltip with tags in it as rich text; a service's game name must not
+        // become markup there, so its angle brackets are shown as full-width look-alikes.
+        tooltip: ("Nimbra加速器 · " + state + (target === "" ? "" : " · " + target))
+            .replace(/</g, "\uff1c").replace(/>/g, "\uff1e"),
         icon: boosting ? "tray-on.png" : "tray-off.png"
     }
 }
