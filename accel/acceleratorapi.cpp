@@ -2,6 +2,7 @@
 
 #include "net/httpmanager.h"
 #include "state/globaldata.h"
+#include "state/servermessages.h"
 
 #include <QDebug>
 #include <QJsonDocument>
@@ -279,7 +280,7 @@ void AcceleratorApi::handleResponse(quint64 requestId, const QString &operation,
     // The pipeline translates the service's English texts; the raw `msg` taken first here gets the same
     // translation, so a toast never shows "invalid token" where the transport would say it in Chinese.
     const QString serverMessage =
-        GlobalData::instance()->translateServerMessage(firstText(response, {QStringLiteral("msg")}));
+        nimbra::translateServerMessage(firstText(response, {QStringLiteral("msg")}));
     QString failure = serverMessage;
     if (failure.isEmpty())
         failure = message.isEmpty() ? QStringLiteral("线路请求失败") : message;

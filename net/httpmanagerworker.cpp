@@ -1,6 +1,6 @@
 #include "net/httpmanagerworker.h"
 
-#include "net/servermessages.h"
+#include "state/servermessages.h"
 
 #include <QDateTime>
 #include <QIODevice>
@@ -274,8 +274,7 @@ void HttpManagerWorker::handleReply(QNetworkReply *reply)
     const qint64 serverOffset = answerTime > 0 ? answerTime - QDateTime::currentSecsSinceEpoch() : 0;
     QString message;
     if (!success) {
-        message =
-            nimbra::net::translateServerMessage(object.value(QLatin1String("msg")).toString().trimmed());
+        message = nimbra::translateServerMessage(object.value(QLatin1String("msg")).toString().trimmed());
         if (message.isEmpty())
             message = QStringLiteral("请求失败");
         // A signed request refused while its time was off: the clock is the likely cause, and the

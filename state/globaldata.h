@@ -183,8 +183,7 @@ public:
     void setLeaderTeams(const QVariantList &teams);
     void setLeaderTeamDetail(const QVariantMap &detail);
 
-    // The service's English failure texts as the Chinese messages users see; unknown texts unchanged.
-    // Uses no state, so the network thread may call it.
+    // The service's English failure texts as the Chinese messages users see (nimbra::net's table).
     QString translateServerMessage(const QString &message) const;
 
 signals:

@@ -1,11 +1,11 @@
-#include "net/servermessages.h"
+#include "state/servermessages.h"
 
 #include <QLatin1StringView>
 
 #include <array>
 #include <utility>
 
-namespace nimbra::net {
+namespace nimbra {
 
 QString translateServerMessage(const QString &message)
 {
@@ -34,4 +34,4 @@ QString translateServerMessage(const QString &message)
     return message;
 }
 
-} // namespace nimbra::net
+} // namespace nimbra
