@@ -7,6 +7,7 @@
 #include "platform/routecommand.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
 
@@ -34,13 +35,23 @@ void keepTail(QString &text, qsizetype limit)
         text.remove(0, text.size() - limit);
 }
 
+// The stand-in core's failure modes, for tests: the one variable of the client's own that the core sees.
+QString stubCoreMode()
+{
+    return qEnvironmentVariable("NIMBRA_STUB_CORE_MODE");
+}
+
 } // namespace
 
 SingBoxWorker::SingBoxWorker(SingBoxManager *manager, const std::atomic<quint64> *liveGeneration,
                              const QString &journalPath, const QString &helperPath)
     : m_manager(manager)
     , m_liveGeneration(liveGeneration)
+#ifdef Q_OS_WIN
+    , m_pollTimer(new QTimer(this))
+#else
     , m_process(new QProcess(this))
+#endif
     , m_forceKillTimer(new QTimer(this))
     , m_flushTimer(new QTimer(this))
     , m_startTimeoutTimer(new QTimer(this))
@@ -53,20 +64,26 @@ SingBoxWorker::SingBoxWorker(SingBoxManager *manager, const std::atomic<quint64>
     m_flushTimer->setInterval(kFlushMs);
     m_startTimeoutTimer->setSingleShot(true);
     m_startTimeoutTimer->setInterval(kStartTimeoutMs);
+#ifdef Q_OS_WIN
+    // Runs while a core does: its pipes and its exit are looked at in this thread's own loop.
+    m_pollTimer->setInterval(kPollMs);
+    connect(m_pollTimer, &QTimer::timeout, this, &SingBoxWorker::pollCore);
+#else
     prepareChild(*m_process);
 
     connect(m_process, &QProcess::started, this, &SingBoxWorker::handleStarted);
     connect(m_process, &QProcess::finished, this, &SingBoxWorker::handleFinished);
     connect(m_process, &QProcess::errorOccurred, this, &SingBoxWorker::handleError);
     connect(m_process, &QProcess::readyReadStandardOutput, this,
-            [this] { handleOutput(QProcess::StandardOutput); });
+            [this] { handleOutput(QProcess::StandardOutput, m_process->readAllStandardOutput()); });
     connect(m_process, &QProcess::readyReadStandardError, this,
-            [this] { handleOutput(QProcess::StandardError); });
+            [this] { handleOutput(QProcess::StandardError, m_process->readAllStandardError()); });
+#endif
     connect(m_flushTimer, &QTimer::timeout, this, &SingBoxWorker::flushOutput);
     connect(m_startTimeoutTimer, &QTimer::timeout, this, &SingBoxWorker::handleStartTimeout);
     connect(m_forceKillTimer, &QTimer::timeout, this, [this] {
-        if (m_process->state() != QProcess::NotRunning)
-            m_process->kill();
+        if (coreRunning())
+            killCore();
     });
 }
 
@@ -77,29 +94,100 @@ void SingBoxWorker::initialize()
     removeLeftoverRoutes();
 }
 
+#ifdef Q_OS_WIN
+bool SingBoxWorker::startChild(platform::ChildProcess &child, const QString &program,
+                               const QStringList &arguments, const QString &workingDirectory,
+                               bool mergedOutput, QString &error)
+{
+    platform::ChildProcessStart start;
+    start.program = QDir::toNativeSeparators(program).toStdString();
+    for (const QString &argument : arguments)
+        start.arguments.push_back(argument.toStdString());
+    start.workingDirectory = QDir::toNativeSeparators(workingDirectory).toStdString();
+    // The core and its check see a fixed environment, none of the elevated client's variables.
+    start.environment = platform::baseChildEnvironment();
+    if (const QString stubMode = stubCoreMode(); !stubMode.isEmpty())
+        start.environment.push_back("NIMBRA_STUB_CORE_MODE=" + stubMode.toStdString());
+    start.mergedOutput = mergedOutput;
+    std::string message;
+    std::string warning;
+    const bool started = child.start(start, *m_job, message, warning);
+    if (!warning.empty())
+        qWarning().noquote() << fromStd(warning);
+    error = fromStd(message);
+    return started;
+}
+
+void SingBoxWorker::pollCore()
+{
+    if (!m_pollTimer->isActive())
+        return;
+    // Its output first: what it wrote before it ended belongs before its exit.
+    const bool ended = m_core.waitForExit(0);
+    handleOutput(QProcess::StandardOutput,
+                 QByteArray::fromStdString(m_core.readAvailable(platform::ChildChannel::Output)));
+    handleOutput(QProcess::StandardError,
+                 QByteArray::fromStdString(m_core.readAvailable(platform::ChildChannel::Error)));
+    if (!ended)
+        return;
+    m_pollTimer->stop();
+    handleFinished(static_cast<int>(m_core.exitCode()),
+                   m_core.crashed() ? QProcess::CrashExit : QProcess::NormalExit);
+}
+
+bool SingBoxWorker::coreRunning() const
+{
+    return m_pollTimer->isActive();
+}
+
+void SingBoxWorker::terminateCore()
+{
+    // A console core without a window has no polite way to be asked to end.
+    m_core.kill();
+}
+
+void SingBoxWorker::killCore()
+{
+    m_core.kill();
+}
+
+bool SingBoxWorker::waitForCore(int timeoutMs)
+{
+    if (!m_core.waitForExit(timeoutMs))
+        return false;
+    pollCore();
+    return true;
+}
+#else
 void SingBoxWorker::prepareChild(QProcess &process)
 {
-#ifdef Q_OS_UNIX
     // The helper and the core see a fixed environment, none of the user's variables.
     process.setProcessEnvironment(childEnvironment());
     // The child dies with this thread's process; only async-signal-safe calls happen in it.
     process.setChildProcessModifier(
         [parent = platform::currentProcessId()] { platform::childSetupForKillOnClose(parent); });
-#else
-    // Created inside the kill-on-close job, so that not even a child that the client leaves behind
-    // in its first instant outlives it; the assignment after the start is the fallback.
-    process.setCreateProcessArgumentsModifier(
-        [job = m_job.get(),
-         keepAlive = std::make_shared<std::shared_ptr<void>>()](QProcess::CreateProcessArguments *arguments) {
-            void *startupInfo = arguments->startupInfo;
-            unsigned long flags = arguments->flags;
-            if (job->prepareCreation(startupInfo, flags, *keepAlive)) {
-                arguments->startupInfo = static_cast<decltype(arguments->startupInfo)>(startupInfo);
-                arguments->flags = flags;
-            }
-        });
-#endif
 }
+
+bool SingBoxWorker::coreRunning() const
+{
+    return m_process->state() != QProcess::NotRunning;
+}
+
+void SingBoxWorker::terminateCore()
+{
+    m_process->terminate();
+}
+
+void SingBoxWorker::killCore()
+{
+    m_process->kill();
+}
+
+bool SingBoxWorker::waitForCore(int timeoutMs)
+{
+    return m_process->waitForFinished(timeoutMs);
+}
+#endif
 
 void SingBoxWorker::reportStartFailure(quint64 generation, const QString &message)
 {
@@ -113,7 +201,7 @@ void SingBoxWorker::start(const QString &program, const QStringList &arguments,
                           const QString &workingDirectory, const QByteArray &config, quint64 generation)
 {
     StartRequest request{program, arguments, workingDirectory, config, generation};
-    if (m_process->state() != QProcess::NotRunning) {
+    if (coreRunning()) {
         // The previous core is still on its way out (stop or restart just before): this start waits
         // for its exit instead of being lost or taking that exit for its own.
         m_heldStart = std::move(request);
@@ -158,17 +246,34 @@ void SingBoxWorker::runStart(const StartRequest &request)
             reportStartFailure(generation, fromStd(created.message));
             return;
         }
+#ifdef Q_OS_WIN
+        platform::ChildProcess validator;
+        QString error;
+        if (!startChild(validator, program,
+                        {QStringLiteral("check"), QStringLiteral("-c"), fromStd(pipe.path()),
+                         QStringLiteral("--disable-color")},
+                        workingDirectory, true, error)) {
+            pipe.close();
+            reportStartFailure(generation, QStringLiteral("nimbra-server 配置校验进程启动失败：") + error);
+            return;
+        }
+        const auto served = pipe.serve(bytesView(config), [&validator] { return validator.running(); });
+        pipe.close();
+        const bool finished = served.ok() && validator.waitForExit(5000);
+        if (!finished) {
+            validator.kill();
+            validator.waitForExit(500);
+        }
+        const bool failed = validator.exitCode() != 0;
+        const QByteArray output =
+            QByteArray::fromStdString(validator.readAvailable(platform::ChildChannel::Output));
+#else
         QProcess validator;
         prepareChild(validator);
         validator.setProgram(program);
-#ifdef Q_OS_WIN
-        validator.setArguments({QStringLiteral("check"), QStringLiteral("-c"), fromStd(pipe.path()),
-                                QStringLiteral("--disable-color")});
-#else
         // The helper checks the configuration, then becomes the core's check with its own arguments.
         validator.setArguments(
             {QStringLiteral("core"), QStringLiteral("check"), QStringLiteral("-c"), fromStd(pipe.path())});
-#endif
         validator.setWorkingDirectory(workingDirectory);
         validator.setProcessChannelMode(QProcess::MergedChannels);
         validator.start();
@@ -184,18 +289,24 @@ void SingBoxWorker::runStart(const StartRequest &request)
         const auto served =
             pipe.serve(bytesView(config), [&validator] { return !validator.waitForFinished(0); });
         pipe.close();
-        if (!served.ok() || !validator.waitForFinished(5000)) {
+        const bool finished = served.ok() && validator.waitForFinished(5000);
+        if (!finished) {
             validator.kill();
             validator.waitForFinished(500);
+        }
+        const bool failed = validator.exitStatus() != QProcess::NormalExit || validator.exitCode() != 0;
+        const QByteArray output = validator.readAll();
+#endif
+        if (!finished) {
             reportStartFailure(generation, served.ok() ? QStringLiteral("nimbra-server 配置校验超时")
                                                        : fromStd(served.message));
             return;
         }
-        if (validator.exitStatus() != QProcess::NormalExit || validator.exitCode() != 0) {
-            const QString output = QString::fromUtf8(validator.readAll()).trimmed();
-            reportStartFailure(generation, output.isEmpty()
+        if (failed) {
+            const QString text = QString::fromUtf8(output).trimmed();
+            reportStartFailure(generation, text.isEmpty()
                                                ? QStringLiteral("nimbra-server 配置校验失败")
-                                               : QStringLiteral("nimbra-server 配置校验失败：") + output);
+                                               : QStringLiteral("nimbra-server 配置校验失败：") + text);
             return;
         }
         if (cancelled(generation))
@@ -215,13 +326,22 @@ void SingBoxWorker::runStart(const StartRequest &request)
     }
     QStringList runArguments = arguments;
     runArguments[configIndex + 1] = fromStd(pipe.path());
+#ifdef Q_OS_WIN
+    QString error;
+    if (!startChild(m_core, program, runArguments, workingDirectory, false, error)) {
+        pipe.close();
+        reportStartFailure(generation, QStringLiteral("nimbra-server 启动失败：") + error);
+        return;
+    }
+    m_pollTimer->start();
+    m_startTimeoutTimer->start();
+    const auto served = pipe.serve(bytesView(config), [this] { return m_core.running(); });
+#else
     m_process->setProgram(program);
     m_process->setArguments(runArguments);
     m_process->setWorkingDirectory(workingDirectory);
     m_process->setProcessChannelMode(QProcess::SeparateChannels);
-#ifdef Q_OS_UNIX
     m_process->setProcessEnvironment(childEnvironment()); // as of this start
-#endif
     m_process->start(QIODevice::ReadWrite);
     if (!m_process->waitForStarted(2000)) {
         pipe.close();
@@ -229,12 +349,13 @@ void SingBoxWorker::runStart(const StartRequest &request)
         return;
     }
     const auto served = pipe.serve(bytesView(config), [this] { return !m_process->waitForFinished(0); });
+#endif
     pipe.close();
     if (!served.ok()) {
         // Reported before the kill, so the serving error and not the exit it causes reaches the user.
         reportStartFailure(generation, fromStd(served.message));
-        m_process->kill();
-        m_process->waitForFinished(500);
+        killCore();
+        waitForCore(500);
     }
 }
 
@@ -248,6 +369,18 @@ QString SingBoxWorker::checkCoreVersion(const QString &program, const QString &w
                                  .arg(info.lastModified().toMSecsSinceEpoch());
     if (identity == m_acceptedCore)
         return {};
+#ifdef Q_OS_WIN
+    platform::ChildProcess query;
+    QString error;
+    if (!startChild(query, program, {QStringLiteral("version")}, workingDirectory, true, error))
+        return QStringLiteral("nimbra-server 版本查询失败：") + error;
+    if (!query.waitForExit(5000)) {
+        query.kill();
+        query.waitForExit(500);
+        return QStringLiteral("nimbra-server 版本查询超时");
+    }
+    const QString output = fromStd(query.readAvailable(platform::ChildChannel::Output));
+#else
     QProcess query;
     prepareChild(query);
     query.setProgram(program);
@@ -262,12 +395,15 @@ QString SingBoxWorker::checkCoreVersion(const QString &program, const QString &w
         query.waitForFinished(500);
         return QStringLiteral("nimbra-server 版本查询超时");
     }
-    const QString refusal = nimbra::accel::coreVersionRefusal(QString::fromUtf8(query.readAll()));
+    const QString output = QString::fromUtf8(query.readAll());
+#endif
+    const QString refusal = nimbra::accel::coreVersionRefusal(output);
     if (refusal.isEmpty())
         m_acceptedCore = identity;
     return refusal;
 }
 
+#ifndef Q_OS_WIN
 void SingBoxWorker::handleStarted()
 {
     std::string warning;
@@ -276,10 +412,10 @@ void SingBoxWorker::handleStarted()
     m_startTimeoutTimer->start();
 }
 
-void SingBoxWorker::handleOutput(QProcess::ProcessChannel channel)
+#endif
+
+void SingBoxWorker::handleOutput(QProcess::ProcessChannel channel, const QByteArray &bytes)
 {
-    const QByteArray bytes = channel == QProcess::StandardOutput ? m_process->readAllStandardOutput()
-                                                                 : m_process->readAllStandardError();
     const QString text = QString::fromUtf8(bytes).trimmed();
     if (text.isEmpty())
         return;
@@ -328,8 +464,8 @@ void SingBoxWorker::flushOutput()
 void SingBoxWorker::handleStartTimeout()
 {
     reportStartFailure(m_coreGeneration, QStringLiteral("nimbra-server 启动超时，未建立 TUN 通道"));
-    if (m_process->state() != QProcess::NotRunning) {
-        m_process->terminate();
+    if (coreRunning()) {
+        terminateCore();
         m_forceKillTimer->start(kForceKillMs);
     }
 }
@@ -340,8 +476,8 @@ void SingBoxWorker::stopCore()
     // Routes first: once the core is gone its TUN interface goes too, and the system drops the routes
     // through it on its own, which would make our deletions fail and leave them in the journal.
     removeRoutes();
-    if (m_process->state() != QProcess::NotRunning) {
-        m_process->terminate();
+    if (coreRunning()) {
+        terminateCore();
         m_forceKillTimer->start(kForceKillMs);
     }
 }
@@ -373,6 +509,7 @@ void SingBoxWorker::handleFinished(int exitCode, QProcess::ExitStatus exitStatus
     }
 }
 
+#ifndef Q_OS_WIN
 void SingBoxWorker::handleError(QProcess::ProcessError error)
 {
     if (error == QProcess::Crashed)
@@ -388,6 +525,7 @@ void SingBoxWorker::handleError(QProcess::ProcessError error)
     QMetaObject::invokeMethod(
         m_manager, [manager = m_manager, text] { manager->workerProcessError(text); }, Qt::QueuedConnection);
 }
+#endif
 
 void SingBoxWorker::markRunning(quint64 generation)
 {
@@ -401,11 +539,11 @@ void SingBoxWorker::shutdownNow()
     m_forceKillTimer->stop();
     m_startTimeoutTimer->stop();
     removeRoutes();
-    if (m_process->state() != QProcess::NotRunning) {
-        m_process->terminate();
-        if (!m_process->waitForFinished(3000)) {
-            m_process->kill();
-            m_process->waitForFinished(2000);
+    if (coreRunning()) {
+        terminateCore();
+        if (!waitForCore(3000)) {
+            killCore();
+            waitForCore(2000);
         }
     }
 }
@@ -417,7 +555,7 @@ void SingBoxWorker::installRoutes(quint64 generation, const QVariantList &ipList
     QString error;
     if (!cancelled(generation) && generation == m_coreGeneration) {
         success = addRoutes(ipList, gateway, keepOut, error);
-        if (success && m_process->state() == QProcess::NotRunning) {
+        if (success && !coreRunning()) {
             removeRoutes();
             success = false;
             error = QStringLiteral("nimbra-server 在线路准备期间已退出");
@@ -662,8 +800,8 @@ QProcessEnvironment SingBoxWorker::childEnvironment()
     QProcessEnvironment environment;
     environment.insert(QStringLiteral("PATH"), QStringLiteral("/usr/sbin:/usr/bin:/sbin:/bin"));
     environment.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
-    // The stand-in core's failure modes, for tests; the helper passes on nothing else.
-    const QString stubMode = qEnvironmentVariable("NIMBRA_STUB_CORE_MODE");
+    // The helper passes on nothing else.
+    const QString stubMode = stubCoreMode();
     if (!stubMode.isEmpty())
         environment.insert(QStringLiteral("NIMBRA_STUB_CORE_MODE"), stubMode);
     return environment;

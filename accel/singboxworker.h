@@ -4,6 +4,11 @@
 #include "platform/killonclose.h"
 #include "platform/routecommand.h"
 
+#include <QtGlobal>
+#ifdef Q_OS_WIN
+#include "platform/childprocess.h"
+#endif
+
 #include <QObject>
 #include <QProcess>
 #include <QTimer>
@@ -27,6 +32,8 @@ public:
     static constexpr int kFlushMs = 100;
     static constexpr qsizetype kScanWindow = 16384;
     static constexpr qsizetype kPendingLimit = 65536;
+    // Windows: how often the core's pipes and exit are looked at.
+    static constexpr int kPollMs = 50;
 
     SingBoxWorker(SingBoxManager *manager, const std::atomic<quint64> *liveGeneration,
                   const QString &journalPath, const QString &helperPath);
@@ -57,13 +64,27 @@ private:
     // Empty when the core at program is new enough for the configuration format; otherwise the reason.
     QString checkCoreVersion(const QString &program, const QString &workingDirectory);
     void reportStartFailure(quint64 generation, const QString &message);
-    void handleOutput(QProcess::ProcessChannel channel);
+    void handleOutput(QProcess::ProcessChannel channel, const QByteArray &bytes);
     void flushOutput();
-    void handleStarted();
     void handleFinished(int exitCode, QProcess::ExitStatus exitStatus);
-    void handleError(QProcess::ProcessError error);
     void handleStartTimeout();
+    // The core process: started and its exit not yet handled.
+    bool coreRunning() const;
+    void terminateCore();
+    void killCore();
+    // True when the core has ended within timeoutMs (its exit handled then).
+    bool waitForCore(int timeoutMs);
+#ifdef Q_OS_WIN
+    void pollCore();
+    // Starts a child in the job with the fixed environment; false with error when it did not start.
+    bool startChild(nimbra::platform::ChildProcess &child, const QString &program,
+                    const QStringList &arguments, const QString &workingDirectory, bool mergedOutput,
+                    QString &error);
+#else
+    void handleStarted();
+    void handleError(QProcess::ProcessError error);
     void prepareChild(QProcess &process);
+#endif
 
     // One route's result: empty error when done; output is what a route command printed, if any.
     struct RouteOutcome
@@ -96,7 +117,12 @@ private:
     // The start the core process belongs to, and a start waiting for that core to exit.
     quint64 m_coreGeneration = 0;
     std::optional<StartRequest> m_heldStart;
+#ifdef Q_OS_WIN
+    nimbra::platform::ChildProcess m_core;
+    QTimer *m_pollTimer = nullptr;
+#else
     QProcess *m_process = nullptr;
+#endif
     QTimer *m_forceKillTimer = nullptr;
     QTimer *m_flushTimer = nullptr;
     QTimer *m_startTimeoutTimer = nullptr;

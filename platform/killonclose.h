@@ -36,9 +36,9 @@ public:
     // A process already in the job counts as assigned.
     bool assign(std::int64_t processId, std::string &warning);
 
-    // Windows: rewrites the CreateProcessW arguments that QProcess's CreateProcessArgumentModifier
-    // exposes (the STARTUPINFOW pointer and the creation flags) so that the process is created inside
-    // the job, before it runs any code, and cannot outlive the client even if it dies at once.
+    // Windows: rewrites CreateProcessW arguments (the STARTUPINFOW pointer and the creation flags) so
+    // that the process is created inside the job, before it runs any code, and cannot outlive the
+    // client even if it dies at once (ChildProcess does this).
     // keepAlive receives what the new arguments point to: keep it until CreateProcessW has returned.
     // False, changing nothing, without a job or when the system cannot build the attribute; assign()
     // after the start is the fallback then. Linux: false.

@@ -6,6 +6,7 @@
 #include "process.h"
 
 #include "platform/autostart.h"
+#include "platform/childprocess.h"
 #include "platform/configpipe.h"
 #include "platform/elevation.h"
 #include "platform/identity.h"
@@ -22,6 +23,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <sstream>
 
 using namespace nimbra::platform;
 using nimbra::testing::Checks;
@@ -644,6 +646,70 @@ void jobAtCreation(Checks &checks)
                  "every job can do it");
 }
 
+void childProcess(Checks &checks)
+{
+    checks.group("child process");
+    // Must not reach the child.
+    SetEnvironmentVariableA("NIMBRA_PARENT_ONLY", "1");
+    auto job = std::make_unique<KillOnCloseJob>();
+    const std::vector<std::string> arguments = {"print", "two words", "say \"hi\"", "C:\\dir\\", ""};
+    std::vector<std::string> environment = baseChildEnvironment();
+    environment.push_back("NIMBRA_STUB_CORE_MODE=slow start");
+    ChildProcess printer;
+    std::string error;
+    std::string warning;
+    if (checks.check(printer.start({winHelper(), arguments, {}, environment}, *job, error, warning),
+                     "started", error)) {
+        checks.check(warning.empty() && inAJob(printer.id()), "in the job", warning);
+        checks.check(printer.waitForExit(10000) && printer.exitCode() == 0 && !printer.crashed(), "ended");
+        std::vector<std::string> expected(arguments.begin() + 1, arguments.end());
+        expected.push_back("--");
+        std::vector<std::string> printed;
+        std::istringstream lines(printer.readAvailable(ChildChannel::Output));
+        for (std::string line; std::getline(lines, line);) {
+            // Wine adds its own variables to every process it starts.
+            if (!underWine() || (line.rfind("WINE", 0) != 0 && line.rfind("SystemDrive=", 0) != 0))
+                printed.push_back(line);
+        }
+        // The system keeps the block sorted by name.
+        const auto sortedFrom = [](std::vector<std::string> &list, std::size_t from) {
+            std::sort(list.begin() + static_cast<std::ptrdiff_t>(std::min(from, list.size())), list.end());
+        };
+        expected.insert(expected.end(), environment.begin(), environment.end());
+        sortedFrom(expected, arguments.size());
+        sortedFrom(printed, arguments.size());
+        checks.check(printed == expected, "arguments as given and exactly the given environment",
+                     std::to_string(printed.size()) + " lines");
+        checks.equal(printer.readAvailable(ChildChannel::Error), std::string("on the error channel"),
+                     "standard error apart");
+    }
+
+    ChildProcess sleeper;
+    if (checks.check(sleeper.start({testing::helperProgram(), {"sleep", "30000"}, {}, environment, true},
+                                   *job, error, warning),
+                     "a second child started", error)) {
+        checks.check(!sleeper.waitForExit(200) && sleeper.running(), "it runs while the job is open");
+        job.reset();
+        checks.check(sleeper.waitForExit(3000), "it dies when the job handle is closed");
+    }
+
+    KillOnCloseJob other;
+    ChildProcess killed;
+    if (checks.check(killed.start({testing::helperProgram(), {"sleep", "30000"}, {}, environment}, other,
+                                  error, warning),
+                     "a third child started", error)) {
+        killed.kill();
+        checks.check(killed.waitForExit(3000) && killed.crashed(), "a killed child reads as crashed");
+    }
+    ChildProcess missing;
+    checks.check(
+        !missing.start({testing::executableDirectory() + "no-such-core.exe", {"run"}, {}, environment}, other,
+                       error, warning) &&
+            error == "进程无法启动 error=2" && !missing.started(),
+        "a missing program gives its error code", error);
+    SetEnvironmentVariableA("NIMBRA_PARENT_ONLY", nullptr);
+}
+
 // Runs a command line, its program found on the search path, with standard output and error
 // captured; its exit code, or a negative number when it did not start or end.
 int runCaptured(std::wstring line, std::string &output)
@@ -774,6 +840,7 @@ int main()
     pipeAccessAndServingTime(checks);
     jobObject(checks);
     jobAtCreation(checks);
+    childProcess(checks);
     routeCommandsEndToEnd(checks);
     autostartRunValue(checks);
     return checks.finish();

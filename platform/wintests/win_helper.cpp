@@ -1,11 +1,18 @@
 // Child processes for tst_windows.exe, for what needs a process of its own:
 //   icon-missing                        (this executable has no icon 101) the failure is reported
 //   aumid-without-function  the AppUserModelID call meets a shell32 without the function
+//   print ARGUMENT...       prints each argument and, after a "--" line, each environment variable on
+//                           lines of their own; a line on standard error as well
 // Exit code 0 when the behaviour is as expected; see each mode for the others.
 #include "platform/identity.h"
+#include "platform/widetext_win.h"
 
 #include <windows.h>
 
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -60,6 +67,22 @@ int appUserModelIdWithoutFunction()
     return standIn ? 0 : 10;
 }
 
+int printArgumentsAndEnvironment(int argc, char **argv)
+{
+    _setmode(_fileno(stdout), _O_BINARY);
+    std::string text;
+    for (int index = 2; index < argc; ++index)
+        text += std::string(argv[index]) + "\n";
+    text += "--\n";
+    wchar_t *block = GetEnvironmentStringsW();
+    for (const wchar_t *entry = block; entry && *entry; entry += std::wcslen(entry) + 1)
+        text += narrow(entry) + "\n";
+    FreeEnvironmentStringsW(block);
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fputs("on the error channel", stderr);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -68,5 +91,7 @@ int main(int argc, char **argv)
         return iconMissing();
     if (argc == 2 && std::strcmp(argv[1], "aumid-without-function") == 0)
         return appUserModelIdWithoutFunction();
+    if (argc >= 2 && std::strcmp(argv[1], "print") == 0)
+        return printArgumentsAndEnvironment(argc, argv);
     return 64;
 }
