@@ -13,6 +13,7 @@
 
 #include <cstring>
 #include <string_view>
+#include <utility>
 
 using nimbra::accel::RouteEntry;
 namespace platform = nimbra::platform;
@@ -35,10 +36,17 @@ void keepTail(QString &text, qsizetype limit)
         text.remove(0, text.size() - limit);
 }
 
-// The stand-in core's failure modes, for tests: the one variable of the client's own that the core sees.
-QString stubCoreMode()
+// The stand-in core's failure modes and the version it plays, for tests: the only variables of the
+// client's own that the core sees, as NAME and value.
+QList<std::pair<QString, QString>> stubCoreVariables()
 {
-    return qEnvironmentVariable("NIMBRA_STUB_CORE_MODE");
+    QList<std::pair<QString, QString>> variables;
+    for (const QString &name :
+         {QStringLiteral("NIMBRA_STUB_CORE_MODE"), QStringLiteral("NIMBRA_STUB_CORE_VERSION")}) {
+        if (const QString value = qEnvironmentVariable(name.toLatin1().constData()); !value.isEmpty())
+            variables.append({name, value});
+    }
+    return variables;
 }
 
 } // namespace
@@ -106,8 +114,8 @@ bool SingBoxWorker::startChild(platform::ChildProcess &child, const QString &pro
     start.workingDirectory = QDir::toNativeSeparators(workingDirectory).toStdString();
     // The core and its check see a fixed environment, none of the elevated client's variables.
     start.environment = platform::baseChildEnvironment();
-    if (const QString stubMode = stubCoreMode(); !stubMode.isEmpty())
-        start.environment.push_back("NIMBRA_STUB_CORE_MODE=" + stubMode.toStdString());
+    for (const auto &[name, value] : stubCoreVariables())
+        start.environment.push_back((name + QLatin1Char('=') + value).toStdString());
     start.mergedOutput = mergedOutput;
     std::string message;
     std::string warning;
@@ -362,7 +370,12 @@ void SingBoxWorker::runStart(const StartRequest &request)
 QString SingBoxWorker::checkCoreVersion(const QString &program, const QString &workingDirectory)
 {
     // Asked once per executable: a start spawns the core twice already, and a replaced file asks again.
+#ifdef Q_OS_WIN
     const QFileInfo info(program);
+#else
+    // The program is the network helper; the core it runs is the one beside it.
+    const QFileInfo info(QFileInfo(program).absolutePath() + QStringLiteral("/data/nimbra-server"));
+#endif
     const QString identity = QStringLiteral("%1|%2|%3")
                                  .arg(info.absoluteFilePath())
                                  .arg(info.size())
@@ -384,7 +397,7 @@ QString SingBoxWorker::checkCoreVersion(const QString &program, const QString &w
     QProcess query;
     prepareChild(query);
     query.setProgram(program);
-    query.setArguments({QStringLiteral("version")});
+    query.setArguments({QStringLiteral("core"), QStringLiteral("version")});
     query.setWorkingDirectory(workingDirectory);
     query.setProcessChannelMode(QProcess::MergedChannels);
     query.start(QIODevice::ReadOnly);
@@ -801,9 +814,8 @@ QProcessEnvironment SingBoxWorker::childEnvironment()
     environment.insert(QStringLiteral("PATH"), QStringLiteral("/usr/sbin:/usr/bin:/sbin:/bin"));
     environment.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
     // The helper passes on nothing else.
-    const QString stubMode = stubCoreMode();
-    if (!stubMode.isEmpty())
-        environment.insert(QStringLiteral("NIMBRA_STUB_CORE_MODE"), stubMode);
+    for (const auto &[name, value] : stubCoreVariables())
+        environment.insert(name, value);
     return environment;
 }
 #endif

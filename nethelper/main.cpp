@@ -20,6 +20,7 @@
 #include "platform/routecommand.h"
 #include "tools/stub-core/json.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -314,22 +315,42 @@ bool passNetAdmin()
     return prctl(PR_CAP_AMBIENT, PR_CAP_AMBIENT_RAISE, CAP_NET_ADMIN, 0, 0) == 0;
 }
 
-// The stand-in core's failure modes (tests); a real core ignores the variable, which names no file
-// and no code. Printable text of at most 256 bytes.
-std::optional<std::string> stubMode(char **environment)
+// The stand-in core's failure modes and the version it plays (tests); a real core ignores them, and
+// they name no file and no code. Printable text of at most 256 bytes each.
+std::vector<std::string> stubVariables(char **environment)
 {
-    constexpr std::string_view kName = "NIMBRA_STUB_CORE_MODE=";
-    for (char **entry = environment; entry && *entry; ++entry) {
-        const std::string_view text(*entry);
-        if (!text.starts_with(kName) || text.size() > 256)
-            continue;
-        for (const char c : text.substr(kName.size())) {
-            if (c < 0x20 || c > 0x7e)
-                return std::nullopt;
+    std::vector<std::string> kept;
+    for (const std::string_view name : {"NIMBRA_STUB_CORE_MODE=", "NIMBRA_STUB_CORE_VERSION="}) {
+        for (char **entry = environment; entry && *entry; ++entry) {
+            const std::string_view text(*entry);
+            if (!text.starts_with(name) || text.size() > 256)
+                continue;
+            const std::string_view value = text.substr(name.size());
+            if (std::all_of(value.begin(), value.end(), [](char c) { return c >= 0x20 && c <= 0x7e; }))
+                kept.emplace_back(text);
+            break;
         }
-        return std::string(text);
     }
-    return std::nullopt;
+    return kept;
+}
+
+// Becomes the installed core with these arguments and the fixed environment.
+int execCore(const std::string &core, std::vector<std::string> arguments, char **environment)
+{
+    std::vector<std::string> variables = {"PATH=/usr/sbin:/usr/bin:/sbin:/bin", "LANG=C.UTF-8"};
+    for (std::string &stub : stubVariables(environment))
+        variables.push_back(std::move(stub));
+    std::vector<char *> envp;
+    for (std::string &variable : variables)
+        envp.push_back(variable.data());
+    envp.push_back(nullptr);
+    std::string program = core;
+    std::vector<char *> argv = {program.data()};
+    for (std::string &argument : arguments)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    execve(program.c_str(), argv.data(), envp.data());
+    return refuse(std::string("cannot start the core: ") + std::strerror(errno));
 }
 
 int runCore(int argc, char **argv, char **environment)
@@ -341,8 +362,14 @@ int runCore(int argc, char **argv, char **environment)
         return 127;
 
     const std::string_view mode = argv[2];
+    if (mode == "version" && argc == 3) {
+        // Asked without the capability: the core's version needs no privilege.
+        const auto core = corePath();
+        return core ? execCore(*core, {"version"}, environment)
+                    : refuse("no core installed beside nimbra-net");
+    }
     if ((mode != "check" && mode != "run") || argc != 5 || std::string_view(argv[3]) != "-c")
-        return refuse("usage: nimbra-net core check|run -c PATH");
+        return refuse("usage: nimbra-net core version | core check|run -c PATH");
     // Opened with the caller's own rights: this program has no power over files.
     const int input = open(argv[4], O_RDONLY | O_CLOEXEC);
     if (input < 0)
@@ -384,22 +411,7 @@ int runCore(int argc, char **argv, char **environment)
     // death signal.
     if (getuid() != 0 && !passNetAdmin())
         return refuse("this program lacks cap_net_admin (setcap cap_net_admin+ep on it)");
-    std::vector<std::string> variables = {"PATH=/usr/sbin:/usr/bin:/sbin:/bin", "LANG=C.UTF-8"};
-    if (const auto stub = stubMode(environment))
-        variables.push_back(*stub);
-    std::vector<char *> envp;
-    for (std::string &variable : variables)
-        envp.push_back(variable.data());
-    envp.push_back(nullptr);
-    std::string program = *core;
-    std::string modeArgument(mode);
-    std::string configFlag = "-c";
-    std::string configPath = "/dev/fd/3";
-    std::string color = "--disable-color";
-    char *arguments[] = {program.data(),    modeArgument.data(), configFlag.data(),
-                         configPath.data(), color.data(),        nullptr};
-    execve(program.c_str(), arguments, envp.data());
-    return refuse(std::string("cannot start the core: ") + std::strerror(errno));
+    return execCore(*core, {std::string(mode), "-c", "/dev/fd/3", "--disable-color"}, environment);
 }
 
 } // namespace
@@ -410,5 +422,5 @@ int main(int argc, char **argv, char **environment)
         return changeRoutes(argv[2]);
     if (argc >= 3 && std::string_view(argv[1]) == "core")
         return runCore(argc, argv, environment);
-    return refuse("usage: nimbra-net routes add|delete|cleanup | core check|run -c PATH");
+    return refuse("usage: nimbra-net routes add|delete|cleanup | core version | core check|run -c PATH");
 }
