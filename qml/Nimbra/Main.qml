@@ -1,5 +1,6 @@
 import QtQuick
-import Nimbra
+// Qualified: an unqualified import of the document's own module hides the module's internal documents.
+import Nimbra as N
 import QtQuick.Window
 import QtQuick.Controls.Basic
 import "SessionLogic.js" as Session
@@ -88,18 +89,18 @@ Window {
     readonly property int disconnectedLatencyBaseline: Session.latencyBaseline(selectedNode, currentGame)
     readonly property int displayedLatency: boosting ? Math.max(1, Math.round(boostedLatency)) : disconnectedLatency
 
-    readonly property color ink: Theme.ink(dawn)
-    readonly property color ink2: Theme.ink2(dawn)
-    readonly property color ink3: Theme.ink3(dawn)
-    readonly property color ink4: Theme.ink4(dawn)
-    readonly property color primary: Theme.primary(dawn)
-    readonly property color accent: Theme.accent(dawn)
-    readonly property color neon: Theme.neon(dawn)
-    readonly property color cardFill: Theme.cardFill(dawn)
-    readonly property color edge: Theme.edge(dawn)
-    readonly property color darkBg: Theme.darkBg(dawn)
-    readonly property color panelBg: Theme.panelBg(dawn)
-    readonly property color panelInner: Theme.panelInner(dawn)
+    readonly property color ink: N.Theme.ink(dawn)
+    readonly property color ink2: N.Theme.ink2(dawn)
+    readonly property color ink3: N.Theme.ink3(dawn)
+    readonly property color ink4: N.Theme.ink4(dawn)
+    readonly property color primary: N.Theme.primary(dawn)
+    readonly property color accent: N.Theme.accent(dawn)
+    readonly property color neon: N.Theme.neon(dawn)
+    readonly property color cardFill: N.Theme.cardFill(dawn)
+    readonly property color edge: N.Theme.edge(dawn)
+    readonly property color darkBg: N.Theme.darkBg(dawn)
+    readonly property color panelBg: N.Theme.panelBg(dawn)
+    readonly property color panelInner: N.Theme.panelInner(dawn)
 
     readonly property bool modalOpen: nodeDialog || logDialog || loginDialog
 
@@ -258,9 +259,9 @@ Window {
             radius: window.expandedLayout ? 0 : 14
             clip: true
             gradient: Gradient {
-                GradientStop { position: 0.0; color: Theme.darkBg(window.dawn) }
-                GradientStop { position: 0.62; color: Theme.backdropMid(window.dawn) }
-                GradientStop { position: 1.0; color: Theme.backdropEnd(window.dawn) }
+                GradientStop { position: 0.0; color: N.Theme.darkBg(window.dawn) }
+                GradientStop { position: 0.62; color: N.Theme.backdropMid(window.dawn) }
+                GradientStop { position: 1.0; color: N.Theme.backdropEnd(window.dawn) }
             }
 
             Rectangle {
