@@ -1,4 +1,5 @@
 import QtQuick
+import Nimbra
 
 // The translucent rounded card every panel is built from. Pop-ups override the surfaces with opaque
 // ones.
@@ -6,10 +7,10 @@ Rectangle {
     id: card
 
     property bool lightMode: false
-    property color darkSurface: "#16ffffff"
-    property color lightSurface: "#52ffffff"
-    property color darkEdge: "#48ffffff"
-    property color lightEdge: "#82ffffff"
+    property color darkSurface: Theme.cardFill(false)
+    property color lightSurface: Theme.cardFill(true)
+    property color darkEdge: Theme.edge(false)
+    property color lightEdge: Theme.edge(true)
 
     radius: 18
     color: lightMode ? lightSurface : darkSurface

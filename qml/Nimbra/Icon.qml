@@ -1,11 +1,12 @@
 import QtQuick
+import Nimbra
 
 // A vector icon drawn on a 24 × 24 design grid and scaled to the item, so it stays sharp at any size.
 Canvas {
     id: icon
 
     property string name: ""
-    property color color: "#e6eefa"
+    property color color: Theme.ink(false)
     property real strokeWidth: 1.7
 
     implicitWidth: 24

@@ -1,4 +1,6 @@
 import QtQuick
+// Qualified: an unqualified import of the document's own module hides the module's internal documents.
+import Nimbra as N
 import QtQuick.Window
 import QtQuick.Controls.Basic
 import "SessionLogic.js" as Session
@@ -87,18 +89,18 @@ Window {
     readonly property int disconnectedLatencyBaseline: Session.latencyBaseline(selectedNode, currentGame)
     readonly property int displayedLatency: boosting ? Math.max(1, Math.round(boostedLatency)) : disconnectedLatency
 
-    readonly property color ink: dawn ? "#182338" : "#e6eefa"
-    readonly property color ink2: dawn ? "#b2182338" : "#b3e6eefa"
-    readonly property color ink3: dawn ? "#75182338" : "#75e6eefa"
-    readonly property color ink4: dawn ? "#42182338" : "#42e6eefa"
-    readonly property color primary: dawn ? "#2f7bf2" : "#50aaff"
-    readonly property color accent: dawn ? "#ff7e4d" : "#ff8c50"
-    readonly property color neon: dawn ? "#00c97c" : "#3dffa8"
-    readonly property color cardFill: dawn ? "#52ffffff" : "#16ffffff"
-    readonly property color edge: dawn ? "#82ffffff" : "#48ffffff"
-    readonly property color darkBg: dawn ? "#e9eff7" : "#070c18"
-    readonly property color panelBg: dawn ? "#cce9eff7" : "#d0070c18"
-    readonly property color panelInner: dawn ? "#50ffffff" : "#10070c18"
+    readonly property color ink: N.Theme.ink(dawn)
+    readonly property color ink2: N.Theme.ink2(dawn)
+    readonly property color ink3: N.Theme.ink3(dawn)
+    readonly property color ink4: N.Theme.ink4(dawn)
+    readonly property color primary: N.Theme.primary(dawn)
+    readonly property color accent: N.Theme.accent(dawn)
+    readonly property color neon: N.Theme.neon(dawn)
+    readonly property color cardFill: N.Theme.cardFill(dawn)
+    readonly property color edge: N.Theme.edge(dawn)
+    readonly property color darkBg: N.Theme.darkBg(dawn)
+    readonly property color panelBg: N.Theme.panelBg(dawn)
+    readonly property color panelInner: N.Theme.panelInner(dawn)
 
     readonly property bool modalOpen: nodeDialog || logDialog || loginDialog
 
@@ -257,9 +259,9 @@ Window {
             radius: window.expandedLayout ? 0 : 14
             clip: true
             gradient: Gradient {
-                GradientStop { position: 0.0; color: window.dawn ? "#e9eff7" : "#070c18" }
-                GradientStop { position: 0.62; color: window.dawn ? "#e6edf7" : "#091326" }
-                GradientStop { position: 1.0; color: window.dawn ? "#cfdcee" : "#02040a" }
+                GradientStop { position: 0.0; color: N.Theme.darkBg(window.dawn) }
+                GradientStop { position: 0.62; color: N.Theme.backdropMid(window.dawn) }
+                GradientStop { position: 1.0; color: N.Theme.backdropEnd(window.dawn) }
             }
 
             Rectangle {

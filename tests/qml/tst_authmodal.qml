@@ -302,6 +302,25 @@ Item {
             verify(box.checked)
         }
 
+        // The dialog's colours reach the fields of its views: a theme switch recolours them and a colour
+        // the host sets wins over the theme's.
+        function test_theme_data() {
+            return [
+                { tag: "dark", light: false, fill: "#0de6eefa" },
+                { tag: "light", light: true, fill: "#28ffffff" }
+            ]
+        }
+
+        function test_theme(data) {
+            const modal = createModal()
+            const field = child(child(modal, "loginView"), "phoneField")
+            modal.lightMode = !data.light
+            modal.lightMode = data.light
+            verify(Qt.colorEqual(field.color, data.fill), String(field.color))
+            modal.fieldFill = "#123456"
+            verify(Qt.colorEqual(field.color, "#123456"), String(field.color))
+        }
+
         // Esc and the mask only hide the dialog; the close button also resets it.
         function test_resetOnlyByCloseButton() {
             const modal = createModal()

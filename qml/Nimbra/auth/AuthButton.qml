@@ -5,7 +5,7 @@ import "../Fonts.js" as Fonts
 Rectangle {
     id: button
 
-    property AuthTheme theme: AuthTheme {}
+    required property var theme
     property string text: ""
 
     signal activated()

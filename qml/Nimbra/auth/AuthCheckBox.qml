@@ -6,7 +6,7 @@ import "../Fonts.js" as Fonts
 Item {
     id: box
 
-    property AuthTheme theme: AuthTheme {}
+    required property var theme
     property bool checked: false
     property string text: ""
 

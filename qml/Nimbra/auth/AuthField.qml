@@ -7,7 +7,7 @@ import "../Fonts.js" as Fonts
 Rectangle {
     id: field
 
-    property AuthTheme theme: AuthTheme {}
+    required property var theme
     property alias text: input.text
     readonly property alias inputFocus: input.activeFocus
     property alias echoMode: input.echoMode

@@ -5,7 +5,7 @@ import "../Fonts.js" as Fonts
 Text {
     id: link
 
-    property AuthTheme theme: AuthTheme {}
+    required property var theme
     property string lead: ""
     property string action: ""
     readonly property string label: lead + action

@@ -11,14 +11,14 @@ FocusScope {
     id: modal
 
     property var api: null
-    property alias lightMode: tokens.lightMode
-    property alias ink: tokens.ink
-    property alias ink2: tokens.ink2
-    property alias ink3: tokens.ink3
-    property alias ink4: tokens.ink4
-    property alias primary: tokens.primary
-    property alias accent: tokens.accent
-    property alias fieldFill: tokens.fieldFill
+    property bool lightMode: false
+    property color ink: Theme.ink(lightMode)
+    property color ink2: Theme.ink2(lightMode)
+    property color ink3: Theme.ink3(lightMode)
+    property color ink4: Theme.ink4(lightMode)
+    property color primary: Theme.primary(lightMode)
+    property color accent: Theme.accent(lightMode)
+    property color fieldFill: Theme.fieldFill(lightMode)
     property bool loginByPassword: false
     property bool registerMode: false
     property bool forgotMode: false
@@ -208,10 +208,6 @@ FocusScope {
         onTriggered: modal.focusFirstField()
     }
 
-    AuthTheme {
-        id: tokens
-    }
-
     Connections {
         target: modal.api
         ignoreUnknownSignals: true
@@ -270,8 +266,8 @@ FocusScope {
     GlassCard {
         anchors.fill: parent
         lightMode: modal.lightMode
-        darkSurface: "#f2070c18"
-        lightSurface: "#f4e9eff7"
+        darkSurface: Theme.popupFill(false)
+        lightSurface: Theme.popupFill(true)
     }
 
     // Clicks on empty parts of the card stay here instead of reaching the mask behind it.
@@ -315,7 +311,7 @@ FocusScope {
         width: parent.width - 48
         height: parent.height - y - 20
         visible: modal.currentView === "login"
-        theme: tokens
+        theme: modal
         onSubmit: (byPassword, phone, code, password, agreed) => modal.submitLogin(byPassword, phone, code,
                                                                                     password, agreed)
         onSendCodeRequested: phone => modal.sendCode(phone, globalData.smsSceneLogin)
@@ -343,7 +339,7 @@ FocusScope {
         width: loginView.width
         height: parent.height - y - 20
         visible: modal.currentView === "register"
-        theme: tokens
+        theme: modal
         onSubmit: (phone, code, password, confirmation, agreed) => modal.submitRegistration(phone, code, password,
                                                                                             confirmation, agreed)
         onSendCodeRequested: phone => modal.sendCode(phone, globalData.smsSceneRegister)
@@ -359,7 +355,7 @@ FocusScope {
         width: loginView.width
         height: parent.height - y - 20
         visible: modal.currentView === "forgot"
-        theme: tokens
+        theme: modal
         onSubmit: (phone, code, password, confirmation) => modal.submitForgotPassword(phone, code, password,
                                                                                        confirmation)
         onSendCodeRequested: phone => modal.sendResetCode(phone)

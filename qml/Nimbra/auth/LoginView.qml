@@ -8,7 +8,7 @@ Item {
     id: view
 
     // Untyped: the palette type is internal to this directory and the dialog sees the view through the module.
-    property var theme: fallbackTheme
+    required property var theme
     property bool passwordMode: false
     property alias agree: agreeBox.checked
     property alias autoLogin: autoLoginBox.checked
@@ -38,10 +38,6 @@ Item {
     function selectMode(byPassword) {
         passwordMode = byPassword
         passwordModeSelected(byPassword)
-    }
-
-    AuthTheme {
-        id: fallbackTheme
     }
 
     Keys.onReturnPressed: submitForm()

@@ -6,7 +6,7 @@ Item {
     id: form
 
     // Untyped: the palette type is internal to this directory and the dialog sees the view through the module.
-    property var theme: fallbackTheme
+    required property var theme
     property string phonePlaceholder: "请输入手机号"
     property string passwordPlaceholder: ""
     property string confirmPlaceholder: ""
@@ -31,10 +31,6 @@ Item {
 
     function focusFirstField() {
         phoneField.focusInput()
-    }
-
-    AuthTheme {
-        id: fallbackTheme
     }
 
     Keys.onReturnPressed: submitted()

@@ -1,4 +1,5 @@
 import QtQuick
+import Nimbra
 import "../Fonts.js" as Fonts
 import "GameListLogic.js" as Logic
 
@@ -9,9 +10,9 @@ Rectangle {
     required property var modelData
 
     property bool lightMode: false
-    property color ink2: lightMode ? "#b2182338" : "#b3e6eefa"
-    property color ink4: lightMode ? "#42182338" : "#42e6eefa"
-    property color primary: lightMode ? "#2f7bf2" : "#50aaff"
+    property color ink2: Theme.ink2(lightMode)
+    property color ink4: Theme.ink4(lightMode)
+    property color primary: Theme.primary(lightMode)
     property string selectedCategory: "全部"
 
     readonly property string category: String(modelData)

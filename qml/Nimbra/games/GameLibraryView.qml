@@ -2,6 +2,7 @@ pragma ComponentBehavior: Bound
 
 import QtQuick
 import QtQuick.Controls.Basic
+import Nimbra
 import "../Fonts.js" as Fonts
 import "GameListLogic.js" as Logic
 
@@ -11,12 +12,12 @@ Item {
     id: view
 
     property bool lightMode: false
-    property color ink: lightMode ? "#182338" : "#e6eefa"
-    property color ink2: lightMode ? "#b2182338" : "#b3e6eefa"
-    property color ink3: lightMode ? "#75182338" : "#75e6eefa"
-    property color ink4: lightMode ? "#42182338" : "#42e6eefa"
-    property color primary: lightMode ? "#2f7bf2" : "#50aaff"
-    property color accent: lightMode ? "#ff7e4d" : "#ff8c50"
+    property color ink: Theme.ink(lightMode)
+    property color ink2: Theme.ink2(lightMode)
+    property color ink3: Theme.ink3(lightMode)
+    property color ink4: Theme.ink4(lightMode)
+    property color primary: Theme.primary(lightMode)
+    property color accent: Theme.accent(lightMode)
     property string assetRoot: "qrc:/assets"
 
     property var games: []

@@ -10,12 +10,12 @@ import "GameListLogic.js" as Logic
 GlassCard {
     id: view
 
-    property color ink: lightMode ? "#182338" : "#e6eefa"
-    property color ink2: lightMode ? "#b2182338" : "#b3e6eefa"
-    property color ink3: lightMode ? "#75182338" : "#75e6eefa"
-    property color ink4: lightMode ? "#42182338" : "#42e6eefa"
-    property color primary: lightMode ? "#2f7bf2" : "#50aaff"
-    property color accent: lightMode ? "#ff7e4d" : "#ff8c50"
+    property color ink: Theme.ink(lightMode)
+    property color ink2: Theme.ink2(lightMode)
+    property color ink3: Theme.ink3(lightMode)
+    property color ink4: Theme.ink4(lightMode)
+    property color primary: Theme.primary(lightMode)
+    property color accent: Theme.accent(lightMode)
     property string assetRoot: "qrc:/assets"
 
     property var games: []

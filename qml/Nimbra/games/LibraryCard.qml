@@ -12,10 +12,10 @@ Rectangle {
     required property int index
 
     property bool lightMode: false
-    property color ink: lightMode ? "#182338" : "#e6eefa"
-    property color ink3: lightMode ? "#75182338" : "#75e6eefa"
-    property color ink4: lightMode ? "#42182338" : "#42e6eefa"
-    property color primary: lightMode ? "#2f7bf2" : "#50aaff"
+    property color ink: Theme.ink(lightMode)
+    property color ink3: Theme.ink3(lightMode)
+    property color ink4: Theme.ink4(lightMode)
+    property color primary: Theme.primary(lightMode)
     property string assetRoot: "qrc:/assets"
     property string selectedGameId: ""
 
@@ -23,13 +23,13 @@ Rectangle {
     readonly property string gameName: String(modelData.name || modelData.title || "")
     readonly property int pictureHeight: 92
     // The card's surface as it appears over the page background.
-    readonly property color fadeColor: Qt.tint(lightMode ? "#e9eff7" : "#070c18", color)
+    readonly property color fadeColor: Qt.tint(Theme.darkBg(lightMode), color)
 
     signal activated(var game)
 
     height: 164
     radius: 16
-    color: lightMode ? "#52ffffff" : "#16ffffff"
+    color: Theme.cardFill(lightMode)
     border.width: 1
     border.color: activeFocus || selected ? primary : (area.containsMouse ? Qt.alpha(primary, 0.6) : ink4)
     activeFocusOnTab: true
@@ -81,7 +81,7 @@ Rectangle {
         hue: Number(card.modelData.hue) || 0
         imageSource: Logic.imageSource(card.modelData, card.assetRoot, "icon")
         border.width: 2
-        border.color: card.lightMode ? "#e9eff7" : "#0c1426"
+        border.color: Theme.iconRing(card.lightMode)
     }
 
     Column {

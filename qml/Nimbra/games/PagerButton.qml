@@ -1,4 +1,5 @@
 import QtQuick
+import Nimbra
 import "../Fonts.js" as Fonts
 
 // "上一页" / "下一页": inactive buttons ignore clicks and keys.
@@ -6,10 +7,10 @@ Rectangle {
     id: button
 
     property bool lightMode: false
-    property color ink: lightMode ? "#182338" : "#e6eefa"
-    property color ink3: lightMode ? "#75182338" : "#75e6eefa"
-    property color ink4: lightMode ? "#42182338" : "#42e6eefa"
-    property color primary: lightMode ? "#2f7bf2" : "#50aaff"
+    property color ink: Theme.ink(lightMode)
+    property color ink3: Theme.ink3(lightMode)
+    property color ink4: Theme.ink4(lightMode)
+    property color primary: Theme.primary(lightMode)
     property string text: ""
     property bool active: true
 

@@ -8,11 +8,11 @@ Rectangle {
     id: card
 
     property bool lightMode: false
-    property color ink: lightMode ? "#182338" : "#e6eefa"
-    property color ink2: lightMode ? "#b2182338" : "#b3e6eefa"
-    property color ink3: lightMode ? "#75182338" : "#75e6eefa"
-    property color ink4: lightMode ? "#42182338" : "#42e6eefa"
-    property color primary: lightMode ? "#2f7bf2" : "#50aaff"
+    property color ink: Theme.ink(lightMode)
+    property color ink2: Theme.ink2(lightMode)
+    property color ink3: Theme.ink3(lightMode)
+    property color ink4: Theme.ink4(lightMode)
+    property color primary: Theme.primary(lightMode)
     property string assetRoot: "qrc:/assets"
     property var game: Logic.emptyGame()
     property bool selected: false
@@ -23,7 +23,7 @@ Rectangle {
 
     implicitHeight: 84
     radius: 14
-    color: lightMode ? "#40ffffff" : "#0cffffff"
+    color: Theme.recentFill(lightMode)
     border.width: 1
     border.color: activeFocus ? primary : (area.containsMouse ? Qt.alpha(primary, 0.6) : ink4)
     activeFocusOnTab: true

@@ -7,10 +7,10 @@ Rectangle {
     id: field
 
     property bool lightMode: false
-    property color ink: lightMode ? "#182338" : "#e6eefa"
-    property color ink3: lightMode ? "#75182338" : "#75e6eefa"
-    property color ink4: lightMode ? "#42182338" : "#42e6eefa"
-    property color primary: lightMode ? "#2f7bf2" : "#50aaff"
+    property color ink: Theme.ink(lightMode)
+    property color ink3: Theme.ink3(lightMode)
+    property color ink4: Theme.ink4(lightMode)
+    property color primary: Theme.primary(lightMode)
 
     property string placeholder: ""
     property string hint: ""
@@ -24,7 +24,7 @@ Rectangle {
 
     implicitHeight: 40
     radius: 12
-    color: lightMode ? "#66ffffff" : "#14ffffff"
+    color: Theme.inputFill(lightMode)
     border.width: 1
     border.color: input.activeFocus ? primary : ink4
 

@@ -35,13 +35,7 @@ GlassCard {
         objectName: "agreement"
         x: 24
         anchors.verticalCenter: parent.verticalCenter
-        theme: AuthTheme {
-            lightMode: bar.page.lightMode
-            ink: bar.page.ink
-            ink2: bar.page.ink2
-            ink3: bar.page.ink3
-            primary: bar.page.primary
-        }
+        theme: bar.page
         text: "开通前请确认《服务协议》与《购买须知》"
         checked: bar.page.agreed
         onToggled: checked => bar.page.agreed = checked
@@ -118,8 +112,8 @@ GlassCard {
         border.color: bar.page.ink
         gradient: Gradient {
             orientation: Gradient.Horizontal
-            GradientStop { position: 0; color: bar.page.lightMode ? "#ff4f95ff" : "#ff50aaff" }
-            GradientStop { position: 1; color: bar.page.lightMode ? "#ff2f63f2" : "#ff2f6fe0" }
+            GradientStop { position: 0; color: Theme.payStart(bar.page.lightMode) }
+            GradientStop { position: 1; color: Theme.payEnd(bar.page.lightMode) }
         }
         scale: payArea.pressed ? 0.97 : 1
 

@@ -1,4 +1,5 @@
 import QtQuick
+import Nimbra
 import "../Fonts.js" as Fonts
 
 // The team-code box: shown in capitals whatever is typed; Enter asks for the lookup.
@@ -14,7 +15,7 @@ Rectangle {
     implicitWidth: 240
     implicitHeight: 38
     radius: 12
-    color: theme.lightMode ? "#66ffffff" : "#14ffffff"
+    color: Theme.inputFill(theme.lightMode)
     border.width: 1
     border.color: input.activeFocus ? theme.primary : theme.ink4
 

@@ -188,7 +188,7 @@ Item {
     LeaderCenterDialog {
         objectName: "leaderCenter"
         opened: flow.page.leaderOpened
-        themeSource: flow.page
+        lightMode: flow.page.lightMode
         api: flow.api
         dataStore: flow.page.dataStore
         guid: flow.page.guid
@@ -200,7 +200,7 @@ Item {
     GroupDetailDialog {
         objectName: "groupDetail"
         opened: flow.page.groupDetailOpened
-        themeSource: flow.page
+        lightMode: flow.page.lightMode
         loading: flow.page.groupDetailLoading
         group: flow.page.currentGroup
         orders: flow.page.groupOrders

@@ -19,7 +19,7 @@ GlassCard {
         orientation: Gradient.Horizontal
         GradientStop { position: 0; color: Qt.alpha(hero.page.primary, hero.page.lightMode ? 0.16 : 0.2) }
         GradientStop { position: 0.7; color: hero.page.cardFill }
-        GradientStop { position: 1; color: Qt.alpha("#e8cf9b", hero.page.lightMode ? 0.22 : 0.12) }
+        GradientStop { position: 1; color: Qt.alpha(Theme.gold, hero.page.lightMode ? 0.22 : 0.12) }
     }
 
     Column {
@@ -36,13 +36,13 @@ GlassCard {
                 width: 42
                 height: 22
                 radius: 7
-                color: "#4a3313"
+                color: Theme.vipBadge
 
                 Text {
                     anchors.centerIn: parent
                     textFormat: Text.PlainText
                     text: "VIP"
-                    color: "#f0e2b3"
+                    color: Theme.vipText
                     font.family: Fonts.latin()
                     font.pixelSize: 12
                     font.bold: true

@@ -1,4 +1,5 @@
 import QtQuick
+import Nimbra
 import "../shell"
 
 // A dialog of the purchase page: it covers the page with a dimming mask that takes every click, and
@@ -25,7 +26,7 @@ ThemedScope {
 
     Rectangle {
         anchors.fill: parent
-        color: frame.lightMode ? "#52000000" : "#85000000"
+        color: Theme.scrim(frame.lightMode)
 
         MouseArea {
             anchors.fill: parent

@@ -1,4 +1,5 @@
 import QtQuick
+import Nimbra
 import "../Fonts.js" as Fonts
 
 // The payment QR code on white in both themes, so any phone reads it. Drawn unsmoothed: scaling
@@ -42,7 +43,7 @@ Rectangle {
             anchors.horizontalCenter: parent.horizontalCenter
             textFormat: Text.PlainText
             text: frame.codeUrl !== "" ? "二维码生成失败" : "正在获取二维码"
-            color: "#182338"
+            color: Theme.ink(true)
             font.family: Fonts.ui()
             font.pixelSize: 14
             font.bold: true
@@ -52,7 +53,7 @@ Rectangle {
             anchors.horizontalCenter: parent.horizontalCenter
             textFormat: Text.PlainText
             text: "请稍候"
-            color: "#75182338"
+            color: Theme.ink3(true)
             font.family: Fonts.ui()
             font.pixelSize: 12
         }

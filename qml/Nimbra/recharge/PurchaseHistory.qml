@@ -1,6 +1,7 @@
 pragma ComponentBehavior: Bound
 
 import QtQuick
+import Nimbra
 import QtQuick.Controls.Basic
 import "../Fonts.js" as Fonts
 import "../shell"
@@ -41,7 +42,7 @@ FocusScope {
     Rectangle {
         anchors.fill: parent
         radius: 18
-        color: history.page.lightMode ? "#52000000" : "#85000000"
+        color: Theme.scrim(history.page.lightMode)
 
         MouseArea {
             anchors.fill: parent

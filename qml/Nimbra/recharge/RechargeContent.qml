@@ -93,7 +93,7 @@ Item {
                 objectName: "leaderJoinPanel"
                 visible: content.page.leaderMethod
                 width: parent.width
-                themeSource: content.page
+                lightMode: content.page.lightMode
                 team: content.page.leaderTeam
                 availableGames: RechargeLogic.listValue(content.page.leaderTeam, ["available_games", "games"])
                 teamCode: content.page.leaderTeamCode

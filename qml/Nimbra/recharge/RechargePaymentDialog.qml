@@ -1,4 +1,5 @@
 import QtQuick
+import Nimbra
 import "../Fonts.js" as Fonts
 import "../shell"
 import "RechargeLogic.js" as RechargeLogic
@@ -11,13 +12,13 @@ FocusScope {
     property bool opened: false
 
     property bool lightMode: false
-    property color ink: lightMode ? "#182338" : "#e6eefa"
-    property color ink2: lightMode ? "#b2182338" : "#b3e6eefa"
-    property color ink3: lightMode ? "#75182338" : "#75e6eefa"
-    property color ink4: lightMode ? "#42182338" : "#42e6eefa"
-    property color primary: lightMode ? "#2f7bf2" : "#50aaff"
-    property color accent: lightMode ? "#ff7e4d" : "#ff8c50"
-    property color edge: lightMode ? "#82ffffff" : "#48ffffff"
+    property color ink: Theme.ink(lightMode)
+    property color ink2: Theme.ink2(lightMode)
+    property color ink3: Theme.ink3(lightMode)
+    property color ink4: Theme.ink4(lightMode)
+    property color primary: Theme.primary(lightMode)
+    property color accent: Theme.accent(lightMode)
+    property color edge: Theme.edge(lightMode)
 
     property string codeUrl: ""
     property string qrImageSource: ""
@@ -32,7 +33,7 @@ FocusScope {
     required property var qrGenerator
 
     readonly property bool timeLeft: remainingSeconds > 0
-    readonly property color live: lightMode ? "#00c97c" : "#3dffa8"
+    readonly property color live: Theme.neon(lightMode)
 
     signal closeRequested()
     signal cancelRequested()
@@ -64,7 +65,7 @@ FocusScope {
     // The backdrop takes every click and wheel turn, so nothing behind reacts while paying.
     Rectangle {
         anchors.fill: parent
-        color: dialog.lightMode ? "#52000000" : "#85000000"
+        color: Theme.scrim(dialog.lightMode)
 
         MouseArea {
             anchors.fill: parent

@@ -1,4 +1,5 @@
 import QtQuick
+import Nimbra
 import "../Fonts.js" as Fonts
 
 // A small status pill.
@@ -6,7 +7,7 @@ Rectangle {
     id: badge
 
     property string text: ""
-    property color tint: "#3dffa8"
+    property color tint: Theme.neon(false)
 
     implicitWidth: label.implicitWidth + 20
     implicitHeight: 22

@@ -38,7 +38,7 @@ ComboBox {
 
     background: Rectangle {
         radius: 12
-        color: box.theme.lightMode ? "#66ffffff" : "#14ffffff"
+        color: Theme.inputFill(box.theme.lightMode)
         border.width: 1
         border.color: box.activeFocus || box.popup.visible ? box.theme.primary : box.theme.ink4
     }
@@ -106,7 +106,7 @@ ComboBox {
 
     popup.background: Rectangle {
         radius: 10
-        color: box.theme.lightMode ? "#f4e9eff7" : "#f2070c18"
+        color: Theme.popupFill(box.theme.lightMode)
         border.width: 1
         border.color: box.theme.edge
     }

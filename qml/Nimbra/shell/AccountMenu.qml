@@ -1,6 +1,7 @@
 pragma ComponentBehavior: Bound
 
 import QtQuick
+import Nimbra
 import "../Fonts.js" as Fonts
 
 // The signed-in user's card: account, membership, points and the sign-out entry. The window places
@@ -15,13 +16,13 @@ Item {
     property int points: 0
 
     property bool lightMode: false
-    property color ink: lightMode ? "#182338" : "#e6eefa"
-    property color ink2: lightMode ? "#b2182338" : "#b3e6eefa"
-    property color ink3: lightMode ? "#75182338" : "#75e6eefa"
-    property color ink4: lightMode ? "#42182338" : "#42e6eefa"
-    property color primary: lightMode ? "#2f7bf2" : "#50aaff"
-    property color accent: lightMode ? "#ff7e4d" : "#ff8c50"
-    property color edge: lightMode ? "#82ffffff" : "#48ffffff"
+    property color ink: Theme.ink(lightMode)
+    property color ink2: Theme.ink2(lightMode)
+    property color ink3: Theme.ink3(lightMode)
+    property color ink4: Theme.ink4(lightMode)
+    property color primary: Theme.primary(lightMode)
+    property color accent: Theme.accent(lightMode)
+    property color edge: Theme.edge(lightMode)
 
     readonly property bool member: vipNum > 0
 
@@ -82,7 +83,7 @@ Item {
                 anchors.right: parent.right
                 textFormat: Text.PlainText
                 text: menu.member ? "VIP · 序号 " + menu.vipNum : "普通用户"
-                color: menu.member ? "#d6ae55" : menu.ink3
+                color: menu.member ? Theme.memberInk : menu.ink3
                 font.family: Fonts.ui()
                 font.pixelSize: 12
                 font.bold: menu.member

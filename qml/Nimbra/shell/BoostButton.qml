@@ -22,11 +22,11 @@ Rectangle {
         orientation: Gradient.Horizontal
         GradientStop {
             position: 0
-            color: button.boosting ? "#ffff6672" : (button.controller.dawn ? "#fff4fff0" : "#ff3dffa8")
+            color: button.boosting ? "#ffff6672" : Theme.boostStart(button.controller.dawn)
         }
         GradientStop {
             position: 1
-            color: button.boosting ? "#ffd51f38" : (button.controller.dawn ? "#ff00c97c" : "#ff0a7d4f")
+            color: button.boosting ? "#ffd51f38" : Theme.boostEnd(button.controller.dawn)
         }
     }
     scale: area.pressed ? 0.97 : 1

@@ -14,8 +14,8 @@ GlassCard {
 
     height: 150
     lightMode: controller.dawn
-    darkSurface: "#b8070c18"
-    lightSurface: "#d8f4f7fb"
+    darkSurface: Theme.controlFill(false)
+    lightSurface: Theme.controlFill(true)
 
     GameTile {
         id: tile

@@ -88,7 +88,7 @@ Item {
                     width: chipRow.implicitWidth + 24
                     height: 32
                     radius: 16
-                    color: page.controller.dawn ? "#b3ffffff" : "#66070c18"
+                    color: Theme.chipFill(page.controller.dawn)
                     border.color: page.controller.edge
 
                     Row {

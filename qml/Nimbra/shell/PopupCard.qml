@@ -9,8 +9,8 @@ GlassCard {
     required property var theme
 
     lightMode: theme.lightMode
-    darkSurface: "#f2070c18"
-    lightSurface: "#f4e9eff7"
+    darkSurface: Theme.popupFill(false)
+    lightSurface: Theme.popupFill(true)
     darkEdge: theme.edge
     lightEdge: theme.edge
 

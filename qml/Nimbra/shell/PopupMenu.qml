@@ -16,8 +16,8 @@ GlassCard {
     signal chosen(var row)
 
     lightMode: controller.dawn
-    darkSurface: "#f2070c18"
-    lightSurface: "#f4e9eff7"
+    darkSurface: Theme.popupFill(false)
+    lightSurface: Theme.popupFill(true)
     radius: 14
     Accessible.role: Accessible.PopupMenu
     Accessible.name: accessibleName

@@ -65,8 +65,8 @@ Item {
 
                 Repeater {
                     model: [
-                        { label: "夜航", swatch: "#50aaff", dawn: false },
-                        { label: "晨曦", swatch: "#2f7bf2", dawn: true }
+                        { label: "夜航", swatch: Theme.primary(false), dawn: false },
+                        { label: "晨曦", swatch: Theme.primary(true), dawn: true }
                     ]
 
                     delegate: Rectangle {

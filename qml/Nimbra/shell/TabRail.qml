@@ -134,7 +134,7 @@ Rectangle {
             GradientStop { position: 1; color: rail.controller.accent }
         }
         border.width: rail.controller.loggedIn ? 3 : 0
-        border.color: "#e8cf9b"
+        border.color: Theme.gold
 
         Text {
             anchors.centerIn: parent

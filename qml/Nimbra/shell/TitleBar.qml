@@ -140,13 +140,13 @@ Item {
                 width: 30
                 height: 16
                 radius: 8
-                color: "#4a3313"
+                color: Theme.vipBadge
 
                 Text {
                     anchors.centerIn: parent
                     textFormat: Text.PlainText
                     text: "VIP"
-                    color: "#f0e2b3"
+                    color: Theme.vipText
                     font.family: Fonts.latin()
                     font.pixelSize: 10
                     font.bold: true

@@ -13,7 +13,7 @@ Rectangle {
     height: 44
     radius: 22
     visible: text !== ""
-    color: controller.dawn ? "#f4ffffff" : "#f2101a2e"
+    color: Theme.toastFill(controller.dawn)
     border.color: controller.edge
     Accessible.role: Accessible.AlertMessage
     Accessible.name: text

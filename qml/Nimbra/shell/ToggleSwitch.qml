@@ -1,4 +1,5 @@
 import QtQuick
+import Nimbra
 
 // An on/off switch; the owner flips the bound value when it is toggled.
 Rectangle {
@@ -6,8 +7,8 @@ Rectangle {
 
     property bool checked: false
     property string label: ""
-    property color onColor: "#3dffa8"
-    property color offColor: "#42e6eefa"
+    property color onColor: Theme.neon(false)
+    property color offColor: Theme.ink4(false)
     property bool interactive: true
 
     signal toggled()

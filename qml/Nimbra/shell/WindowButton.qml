@@ -8,7 +8,7 @@ Item {
 
     property string iconName: ""
     property string label: ""
-    property color iconColor: "#e6eefa"
+    property color iconColor: Theme.ink(false)
     property color hoverFill: "transparent"
     property color pressedFill: hoverFill
     property real cornerRadius: 0

@@ -59,7 +59,7 @@ Item {
     Rectangle {
         anchors.fill: parent
         visible: dialogs.controller.modalOpen
-        color: dialogs.controller.dawn ? "#52000000" : "#85000000"
+        color: Theme.scrim(dialogs.controller.dawn)
 
         MouseArea {
             anchors.fill: parent

@@ -1,0 +1,49 @@
+pragma Singleton
+import QtQuick
+
+// The colours of the two themes, written out once: each function gives a token's light-theme value
+// when light is true, else its dark-theme value. Documents keep their own token properties and
+// lightMode flag and take their defaults from here, so a host can still override a single colour.
+QtObject {
+    function ink(light: bool): color { return light ? "#182338" : "#e6eefa" }
+    function ink2(light: bool): color { return light ? "#b2182338" : "#b3e6eefa" }
+    function ink3(light: bool): color { return light ? "#75182338" : "#75e6eefa" }
+    function ink4(light: bool): color { return light ? "#42182338" : "#42e6eefa" }
+    function primary(light: bool): color { return light ? "#2f7bf2" : "#50aaff" }
+    function accent(light: bool): color { return light ? "#ff7e4d" : "#ff8c50" }
+    function neon(light: bool): color { return light ? "#00c97c" : "#3dffa8" }
+    function cardFill(light: bool): color { return light ? "#52ffffff" : "#16ffffff" }
+    function edge(light: bool): color { return light ? "#82ffffff" : "#48ffffff" }
+    function darkBg(light: bool): color { return light ? "#e9eff7" : "#070c18" }
+    function panelBg(light: bool): color { return light ? "#cce9eff7" : "#d0070c18" }
+    function panelInner(light: bool): color { return light ? "#50ffffff" : "#10070c18" }
+    // Text fields of the sign-in dialog.
+    function fieldFill(light: bool): color { return light ? "#28ffffff" : "#0de6eefa" }
+    // Opaque surfaces of pop-up cards and menus.
+    function popupFill(light: bool): color { return light ? "#f4e9eff7" : "#f2070c18" }
+    // The window's background gradient: darkBg, then these two stops.
+    function backdropMid(light: bool): color { return light ? "#e6edf7" : "#091326" }
+    function backdropEnd(light: bool): color { return light ? "#cfdcee" : "#02040a" }
+    // The mask behind a dialog.
+    function scrim(light: bool): color { return light ? "#52000000" : "#85000000" }
+    // Search and code inputs, recent-game cards, chips over the hero picture, a game icon's ring.
+    function inputFill(light: bool): color { return light ? "#66ffffff" : "#14ffffff" }
+    function recentFill(light: bool): color { return light ? "#40ffffff" : "#0cffffff" }
+    function chipFill(light: bool): color { return light ? "#b3ffffff" : "#66070c18" }
+    function iconRing(light: bool): color { return light ? "#e9eff7" : "#0c1426" }
+    function toastFill(light: bool): color { return light ? "#f4ffffff" : "#f2101a2e" }
+    // The idle boost button's and the pay button's gradients.
+    function boostStart(light: bool): color { return light ? "#fff4fff0" : "#ff3dffa8" }
+    function boostEnd(light: bool): color { return light ? "#ff00c97c" : "#ff0a7d4f" }
+    function payStart(light: bool): color { return light ? "#ff4f95ff" : "#ff50aaff" }
+    function payEnd(light: bool): color { return light ? "#ff2f63f2" : "#ff2f6fe0" }
+    // The home page's control cards.
+    function controlFill(light: bool): color { return light ? "#d8f4f7fb" : "#b8070c18" }
+
+    // Membership marks, the same in both themes: the "VIP" badge, the gold ring and glow, the
+    // member's name in the account menu.
+    readonly property color vipBadge: "#4a3313"
+    readonly property color vipText: "#f0e2b3"
+    readonly property color gold: "#e8cf9b"
+    readonly property color memberInk: "#d6ae55"
+}
