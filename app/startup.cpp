@@ -36,6 +36,7 @@
 #include <QTimer>
 
 #include <memory>
+#include <optional>
 
 namespace nimbra {
 namespace {
@@ -131,6 +132,81 @@ void loadMainDocument(QQmlApplicationEngine &engine)
 #endif
 }
 
+namespace {
+
+// The names and icon the desktop, the settings store and the taskbar know the client by.
+void setApplicationIdentity()
+{
+    platform::setProcessAppUserModelId(platform::kAppUserModelId);
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(platform::kAppUserModelId));
+    QCoreApplication::setOrganizationName(QStringLiteral("Nimbra"));
+    QCoreApplication::setApplicationName(QStringLiteral("Nimbra"));
+    QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/assets/app.ico")));
+}
+
+// Another copy holds the lock: hand over to it, or wait for it to end. The exit code of this start,
+// or nothing when the other copy ended and this one goes on as the only one.
+std::optional<int> yieldToRunningCopy(SingleInstance &instance, bool hiddenRequested, QString &instanceError)
+{
+    // A start at login finds the client running already: it stays as the user left it.
+    if (hiddenRequested) {
+        qInfo().noquote() << QStringLiteral("[APP] Nimbra 已在运行，后台启动请求已忽略");
+        return 0;
+    }
+    switch (instance.handOverOrWait(instanceError)) {
+    case SingleInstance::Wait::HandedOver:
+        qInfo().noquote() << QStringLiteral("[APP] Nimbra 已在运行，已请求其显示主窗口，本次启动退出");
+        return 0;
+    case SingleInstance::Wait::GaveUp:
+        qWarning().noquote()
+            << QStringLiteral("[APP] Nimbra 已在运行，但无法联系该进程：%1；本次启动退出").arg(instanceError);
+        QMessageBox::warning(nullptr, QStringLiteral("Nimbra"),
+                             QStringLiteral("Nimbra 已在运行，但没有响应。请稍后再试，"
+                                            "或先结束正在运行的 Nimbra。"));
+        return 1;
+    case SingleInstance::Wait::Primary:
+        qInfo().noquote() << QStringLiteral("[APP] 先前运行的 Nimbra 已退出，本次启动继续");
+        break;
+    }
+    return std::nullopt;
+}
+
+// QML warnings go to the log; a main document that cannot be created ends the run with -1.
+void reportEngineProblems(QQmlApplicationEngine &engine)
+{
+    QObject::connect(
+        &engine, &QQmlEngine::warnings, &engine,
+        [](const QList<QQmlError> &warnings) {
+            for (const QQmlError &warning : warnings)
+                qWarning().noquote() << warning.toString();
+        },
+        Qt::DirectConnection);
+    QObject::connect(
+        &engine, &QQmlApplicationEngine::objectCreationFailed, qApp,
+        [] {
+            qWarning().noquote() << QStringLiteral("QML root object creation failed");
+            QCoreApplication::exit(-1);
+        },
+        Qt::QueuedConnection);
+}
+
+// The created main window: its first frame timed, and the native icon set (again once the platform
+// window exists and after the window manager has mapped it).
+void finishMainWindow(QQmlApplicationEngine &engine, const QElapsedTimer &sinceStart)
+{
+    const QList<QObject *> roots = engine.rootObjects();
+    auto *window = roots.isEmpty() ? nullptr : qobject_cast<QQuickWindow *>(roots.constFirst());
+    if (!window)
+        return;
+    qInfo().noquote() << QStringLiteral("[APP] 主窗口已创建");
+    reportFirstFrame(window, sinceStart);
+    applyNativeWindowIcon(window);
+    QTimer::singleShot(0, window, [window] { applyNativeWindowIcon(window); });
+    QTimer::singleShot(500, window, [window] { applyNativeWindowIcon(window); });
+}
+
+} // namespace
+
 int runApplication(int argc, char **argv)
 {
     QElapsedTimer sinceStart;
@@ -149,11 +225,7 @@ int runApplication(int argc, char **argv)
     QApplication app(argc, argv);
     const bool hiddenRequested =
         QCoreApplication::arguments().contains(QString::fromLatin1(platform::kAutostartArgument));
-    platform::setProcessAppUserModelId(platform::kAppUserModelId);
-    QGuiApplication::setDesktopFileName(QString::fromLatin1(platform::kAppUserModelId));
-    QCoreApplication::setOrganizationName(QStringLiteral("Nimbra"));
-    QCoreApplication::setApplicationName(QStringLiteral("Nimbra"));
-    QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/assets/app.ico")));
+    setApplicationIdentity();
 
     // Before the log is opened: a second copy must neither drop the running copy's oversized log nor,
     // further down, clean up the routes of its acceleration.
@@ -164,28 +236,9 @@ int runApplication(int argc, char **argv)
 
     openRuntimeLog(claim != SingleInstance::Claim::Secondary);
     if (claim == SingleInstance::Claim::Secondary) {
-        // A start at login finds the client running already: it stays as the user left it.
-        if (hiddenRequested) {
-            qInfo().noquote() << QStringLiteral("[APP] Nimbra 已在运行，后台启动请求已忽略");
-            return 0;
-        }
-        switch (instance.handOverOrWait(instanceError)) {
-        case SingleInstance::Wait::HandedOver:
-            qInfo().noquote() << QStringLiteral("[APP] Nimbra 已在运行，已请求其显示主窗口，本次启动退出");
-            return 0;
-        case SingleInstance::Wait::GaveUp:
-            qWarning().noquote() << QStringLiteral(
-                                        "[APP] Nimbra 已在运行，但无法联系该进程：%1；本次启动退出")
-                                        .arg(instanceError);
-            QMessageBox::warning(nullptr, QStringLiteral("Nimbra"),
-                                 QStringLiteral("Nimbra 已在运行，但没有响应。请稍后再试，"
-                                                "或先结束正在运行的 Nimbra。"));
-            return 1;
-        case SingleInstance::Wait::Primary:
-            qInfo().noquote() << QStringLiteral("[APP] 先前运行的 Nimbra 已退出，本次启动继续");
-            claim = SingleInstance::Claim::Primary;
-            break;
-        }
+        if (const std::optional<int> exitCode = yieldToRunningCopy(instance, hiddenRequested, instanceError))
+            return *exitCode;
+        claim = SingleInstance::Claim::Primary;
     }
     if (claim == SingleInstance::Claim::LockFailed)
         qWarning().noquote() << QStringLiteral("[APP] 无法获取单实例锁：%1").arg(instanceError);
@@ -247,34 +300,13 @@ int runApplication(int argc, char **argv)
 
     QQmlApplicationEngine engine;
     publishBackend(engine, backend, debuggerEnabled && debuggerFound, debuggerFound, windowStart);
-    QObject::connect(
-        &engine, &QQmlEngine::warnings, &engine,
-        [](const QList<QQmlError> &warnings) {
-            for (const QQmlError &warning : warnings)
-                qWarning().noquote() << warning.toString();
-        },
-        Qt::DirectConnection);
-    QObject::connect(
-        &engine, &QQmlApplicationEngine::objectCreationFailed, &app,
-        [] {
-            qWarning().noquote() << QStringLiteral("QML root object creation failed");
-            QCoreApplication::exit(-1);
-        },
-        Qt::QueuedConnection);
+    reportEngineProblems(engine);
 
     loadMainDocument(engine);
     QObject::connect(&instance, &SingleInstance::activationRequested, &engine,
                      [&engine] { raiseMainWindow(engine); });
 
-    const QList<QObject *> roots = engine.rootObjects();
-    if (auto *window = roots.isEmpty() ? nullptr : qobject_cast<QQuickWindow *>(roots.constFirst())) {
-        qInfo().noquote() << QStringLiteral("[APP] 主窗口已创建");
-        reportFirstFrame(window, sinceStart);
-        applyNativeWindowIcon(window);
-        QTimer::singleShot(0, window, [window] { applyNativeWindowIcon(window); });
-        QTimer::singleShot(500, window, [window] { applyNativeWindowIcon(window); });
-    }
-
+    finishMainWindow(engine, sinceStart);
     return QApplication::exec();
 }
 
