@@ -96,11 +96,22 @@ SingBoxManager::SingBoxManager(QObject *parent)
     , m_configPath(nimbra::accel::kRuntimeConfigTemplatePath)
     , m_dataDirectory(QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("data")))
 {
-    m_worker = new SingBoxWorker(this, &m_liveGeneration, defaultRouteJournalPath(), networkHelperPath());
+    m_worker = new SingBoxWorker(&m_liveGeneration, defaultRouteJournalPath(), networkHelperPath());
     m_thread.setObjectName(QStringLiteral("SingBoxManager worker"));
     m_worker->moveToThread(&m_thread);
     connect(&m_thread, &QThread::started, m_worker, &SingBoxWorker::initialize);
     connect(&m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
+    connect(m_worker, &SingBoxWorker::coreStarted, this, &SingBoxManager::workerStarted,
+            Qt::QueuedConnection);
+    connect(m_worker, &SingBoxWorker::startFailed, this, &SingBoxManager::workerStartFailed,
+            Qt::QueuedConnection);
+    connect(m_worker, &SingBoxWorker::routesInstalled, this, &SingBoxManager::routeInstallFinished,
+            Qt::QueuedConnection);
+    connect(m_worker, &SingBoxWorker::coreFinished, this, &SingBoxManager::workerFinished,
+            Qt::QueuedConnection);
+    connect(m_worker, &SingBoxWorker::output, this, &SingBoxManager::deliverOutput, Qt::QueuedConnection);
+    connect(m_worker, &SingBoxWorker::processError, this, &SingBoxManager::workerProcessError,
+            Qt::QueuedConnection);
     connect(this, &SingBoxManager::startRequested, m_worker, &SingBoxWorker::start, Qt::QueuedConnection);
     connect(this, &SingBoxManager::stopRequested, m_worker, &SingBoxWorker::stopCore, Qt::QueuedConnection);
     m_thread.start(QThread::InheritPriority);

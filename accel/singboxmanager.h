@@ -98,18 +98,16 @@ private slots:
     void workerFinished(quint64 generation, int exitCode, QProcess::ExitStatus exitStatus, bool wasRunning);
     void workerStartFailed(quint64 generation, const QString &message);
     void deliverOutput(quint64 generation, const QString &text, bool standardError);
+    void workerProcessError(const QString &message);
     void updateNetworkStats();
 
 private:
-    friend class SingBoxWorker;
-
     void beginRouteInstall();
     bool beginStart();
     void cancelCurrent();
     void setLastError(const QString &message);
     void setRunning(bool running);
     void setStarting(bool starting);
-    void workerProcessError(const QString &message);
     bool reconnectAfter(const QString &reason);
     static QString displayPath(const QString &path);
 
