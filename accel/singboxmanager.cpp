@@ -2,7 +2,6 @@
 
 #include "accel/runtimeconfig.h"
 #include "accel/singboxworker.h"
-#include "net/serviceaddress.h"
 #include "platform/netcounters.h"
 #include "platform/netpolicy.h"
 #include "platform/routecommand.h"
@@ -72,7 +71,7 @@ QByteArray onOwnTunnel(const QByteArray &config, const QString &name, const QStr
 
 // The addresses no game route may take into the tunnel: the node's servers, which the core reaches
 // outside it, and the service's (where given as IPv4 addresses; host names are not looked up).
-QStringList keepOutAddresses(const QByteArray &config)
+QStringList keepOutAddresses(const QByteArray &config, const QString &serviceUrl)
 {
     QStringList addresses;
     const auto add = [&addresses](const QString &text) {
@@ -83,7 +82,7 @@ QStringList keepOutAddresses(const QByteArray &config)
         QJsonDocument::fromJson(config).object().value(QStringLiteral("outbounds")).toArray();
     for (const QJsonValue &outbound : outbounds)
         add(outbound.toObject().value(QStringLiteral("server")).toString());
-    add(QUrl(nimbra::net::serviceAddress().url).host());
+    add(QUrl(serviceUrl).host());
     return addresses;
 }
 
@@ -285,7 +284,7 @@ bool SingBoxManager::beginStart()
     m_liveGeneration = m_generation;
     m_sessionRouteList = m_pendingRouteList;
     m_sessionGateway = m_tunAddress;
-    m_sessionKeepOut = keepOutAddresses(m_runtimeConfig);
+    m_sessionKeepOut = keepOutAddresses(m_runtimeConfig, m_serviceUrl);
     setStarting(true);
     emit startRequested(program, arguments, executable.absolutePath(), m_runtimeConfig, m_generation);
     return true;

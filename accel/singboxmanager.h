@@ -52,6 +52,8 @@ public:
     void setAutoReconnect(bool enabled);
     QString tunAddress() const { return m_tunAddress; }
     QByteArray runtimeConfig() const { return m_runtimeConfig; }
+    // The service's URL, the one start-up found: no game route may take its address into the tunnel.
+    void setServiceUrl(const QString &url) { m_serviceUrl = url; }
 
     // How long after an unexpected exit the core is started again.
     static constexpr int kReconnectDelayMs = 1000;
@@ -117,6 +119,7 @@ private:
     QString m_configPath;
     QString m_dataDirectory;
     QByteArray m_runtimeConfig;
+    QString m_serviceUrl;
     QString m_lastError;
     bool m_running = false;
     bool m_starting = false;
