@@ -98,20 +98,14 @@ QString keysText(const QVariantMap &map)
 
 } // namespace
 
-AcceleratorApi::AcceleratorApi(QObject *parent)
+AcceleratorApi::AcceleratorApi(const QString &baseUrl, QObject *parent)
     : QObject(parent)
+    , m_endpoint(baseUrl)
 {}
 
 void AcceleratorApi::setHttpManager(HttpManager *manager)
 {
-    if (manager == m_http)
-        return;
-    if (m_responseConnection)
-        disconnect(m_responseConnection);
-    m_http = manager;
-    if (manager)
-        m_responseConnection =
-            connect(manager, &HttpManager::responseReady, this, &AcceleratorApi::handleResponse);
+    m_endpoint.attach(manager, this, &AcceleratorApi::handleResponse);
 }
 
 void AcceleratorApi::setSession(qint64 guid, const QString &secret, const QString &deviceId)
@@ -152,7 +146,7 @@ void AcceleratorApi::fail(const QString &operation, const QString &message)
 void AcceleratorApi::loadRoutes(qint64 guid, const QVariantMap &game)
 {
     const QString gameId = firstText(game, {QStringLiteral("id")});
-    if (!m_http) {
+    if (!m_endpoint.http()) {
         fail(kOperationNodeList, QStringLiteral("网络管理器未初始化"));
         return;
     }
@@ -172,7 +166,7 @@ void AcceleratorApi::loadRoutes(qint64 guid, const QVariantMap &game)
 
 void AcceleratorApi::loadNodeConfig(qint64 guid, const QVariantMap &game, const QVariantMap &node)
 {
-    if (!m_http) {
+    if (!m_endpoint.http()) {
         fail(kOperationNodeConfig, QStringLiteral("网络管理器未初始化"));
         return;
     }
@@ -202,7 +196,7 @@ void AcceleratorApi::postJson(const QString &path, qint64 guid, const QJsonObjec
                               const QString &gameId, const QString &operation, const QString &nodeId)
 {
     const QByteArray json = QJsonDocument(body).toJson(QJsonDocument::Compact);
-    const quint64 requestId = m_http->postJson(operation, path, json, guid, true, false);
+    const quint64 requestId = m_endpoint.http()->postJson(operation, path, json, guid, true, false);
     m_pendingOperations.insert(requestId, operation);
     m_pendingGameIds.insert(requestId, gameId);
     m_pendingSessions.insert(requestId, m_session);

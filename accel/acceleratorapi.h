@@ -1,16 +1,15 @@
 #pragma once
 
+#include "net/serviceendpoint.h"
+
 #include <QHash>
 #include <QJsonObject>
 #include <QObject>
-#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
 #include <QVariantList>
 #include <QVariantMap>
-
-class HttpManager;
 
 // The route client: the route list of one game, normalised from the service's loosely shaped answer
 // into uniform route records, and the node configuration of one chosen route. Both requests are signed
@@ -23,7 +22,7 @@ class AcceleratorApi : public QObject
     Q_PROPERTY(QVariantList routes READ routes NOTIFY routesChanged)
 
 public:
-    explicit AcceleratorApi(QObject *parent = nullptr);
+    explicit AcceleratorApi(const QString &baseUrl = {}, QObject *parent = nullptr);
 
     void setHttpManager(HttpManager *manager);
     void setSession(qint64 guid, const QString &secret, const QString &deviceId);
@@ -71,8 +70,7 @@ private:
     void setLastError(const QString &text);
     void log(const QString &message);
 
-    QPointer<HttpManager> m_http;
-    QMetaObject::Connection m_responseConnection;
+    ServiceEndpoint m_endpoint;
     QHash<quint64, QString> m_pendingOperations;
     QHash<quint64, QString> m_pendingGameIds;
     QHash<quint64, QString> m_pendingNodeIds;

@@ -2,7 +2,6 @@
 
 #include "accel/runtimeconfig.h"
 #include "accel/singboxworker.h"
-#include "net/serviceaddress.h"
 #include "platform/netcounters.h"
 #include "platform/netpolicy.h"
 #include "platform/routecommand.h"
@@ -72,7 +71,7 @@ QByteArray onOwnTunnel(const QByteArray &config, const QString &name, const QStr
 
 // The addresses no game route may take into the tunnel: the node's servers, which the core reaches
 // outside it, and the service's (where given as IPv4 addresses; host names are not looked up).
-QStringList keepOutAddresses(const QByteArray &config)
+QStringList keepOutAddresses(const QByteArray &config, const QString &serviceUrl)
 {
     QStringList addresses;
     const auto add = [&addresses](const QString &text) {
@@ -83,7 +82,7 @@ QStringList keepOutAddresses(const QByteArray &config)
         QJsonDocument::fromJson(config).object().value(QStringLiteral("outbounds")).toArray();
     for (const QJsonValue &outbound : outbounds)
         add(outbound.toObject().value(QStringLiteral("server")).toString());
-    add(QUrl(nimbra::net::serviceAddress().url).host());
+    add(QUrl(serviceUrl).host());
     return addresses;
 }
 
@@ -96,11 +95,22 @@ SingBoxManager::SingBoxManager(QObject *parent)
     , m_configPath(nimbra::accel::kRuntimeConfigTemplatePath)
     , m_dataDirectory(QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("data")))
 {
-    m_worker = new SingBoxWorker(this, &m_liveGeneration, defaultRouteJournalPath(), networkHelperPath());
+    m_worker = new SingBoxWorker(&m_liveGeneration, defaultRouteJournalPath(), networkHelperPath());
     m_thread.setObjectName(QStringLiteral("SingBoxManager worker"));
     m_worker->moveToThread(&m_thread);
     connect(&m_thread, &QThread::started, m_worker, &SingBoxWorker::initialize);
     connect(&m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
+    connect(m_worker, &SingBoxWorker::coreStarted, this, &SingBoxManager::workerStarted,
+            Qt::QueuedConnection);
+    connect(m_worker, &SingBoxWorker::startFailed, this, &SingBoxManager::workerStartFailed,
+            Qt::QueuedConnection);
+    connect(m_worker, &SingBoxWorker::routesInstalled, this, &SingBoxManager::routeInstallFinished,
+            Qt::QueuedConnection);
+    connect(m_worker, &SingBoxWorker::coreFinished, this, &SingBoxManager::workerFinished,
+            Qt::QueuedConnection);
+    connect(m_worker, &SingBoxWorker::output, this, &SingBoxManager::deliverOutput, Qt::QueuedConnection);
+    connect(m_worker, &SingBoxWorker::processError, this, &SingBoxManager::workerProcessError,
+            Qt::QueuedConnection);
     connect(this, &SingBoxManager::startRequested, m_worker, &SingBoxWorker::start, Qt::QueuedConnection);
     connect(this, &SingBoxManager::stopRequested, m_worker, &SingBoxWorker::stopCore, Qt::QueuedConnection);
     m_thread.start(QThread::InheritPriority);
@@ -274,7 +284,7 @@ bool SingBoxManager::beginStart()
     m_liveGeneration = m_generation;
     m_sessionRouteList = m_pendingRouteList;
     m_sessionGateway = m_tunAddress;
-    m_sessionKeepOut = keepOutAddresses(m_runtimeConfig);
+    m_sessionKeepOut = keepOutAddresses(m_runtimeConfig, m_serviceUrl);
     setStarting(true);
     emit startRequested(program, arguments, executable.absolutePath(), m_runtimeConfig, m_generation);
     return true;

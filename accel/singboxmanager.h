@@ -52,6 +52,8 @@ public:
     void setAutoReconnect(bool enabled);
     QString tunAddress() const { return m_tunAddress; }
     QByteArray runtimeConfig() const { return m_runtimeConfig; }
+    // The service's URL, the one start-up found: no game route may take its address into the tunnel.
+    void setServiceUrl(const QString &url) { m_serviceUrl = url; }
 
     // How long after an unexpected exit the core is started again.
     static constexpr int kReconnectDelayMs = 1000;
@@ -98,18 +100,16 @@ private slots:
     void workerFinished(quint64 generation, int exitCode, QProcess::ExitStatus exitStatus, bool wasRunning);
     void workerStartFailed(quint64 generation, const QString &message);
     void deliverOutput(quint64 generation, const QString &text, bool standardError);
+    void workerProcessError(const QString &message);
     void updateNetworkStats();
 
 private:
-    friend class SingBoxWorker;
-
     void beginRouteInstall();
     bool beginStart();
     void cancelCurrent();
     void setLastError(const QString &message);
     void setRunning(bool running);
     void setStarting(bool starting);
-    void workerProcessError(const QString &message);
     bool reconnectAfter(const QString &reason);
     static QString displayPath(const QString &path);
 
@@ -119,6 +119,7 @@ private:
     QString m_configPath;
     QString m_dataDirectory;
     QByteArray m_runtimeConfig;
+    QString m_serviceUrl;
     QString m_lastError;
     bool m_running = false;
     bool m_starting = false;

@@ -1,7 +1,6 @@
 #include "accel/singboxworker.h"
 
 #include "accel/coreversion.h"
-#include "accel/singboxmanager.h"
 #include "platform/configpipe.h"
 #include "platform/netpolicy.h"
 #include "platform/routecommand.h"
@@ -51,10 +50,9 @@ QList<std::pair<QString, QString>> stubCoreVariables()
 
 } // namespace
 
-SingBoxWorker::SingBoxWorker(SingBoxManager *manager, const std::atomic<quint64> *liveGeneration,
-                             const QString &journalPath, const QString &helperPath)
-    : m_manager(manager)
-    , m_liveGeneration(liveGeneration)
+SingBoxWorker::SingBoxWorker(const std::atomic<quint64> *liveGeneration, const QString &journalPath,
+                             const QString &helperPath)
+    : m_liveGeneration(liveGeneration)
 #ifdef Q_OS_WIN
     , m_pollTimer(new QTimer(this))
 #else
@@ -199,10 +197,7 @@ bool SingBoxWorker::waitForCore(int timeoutMs)
 
 void SingBoxWorker::reportStartFailure(quint64 generation, const QString &message)
 {
-    QMetaObject::invokeMethod(
-        m_manager,
-        [manager = m_manager, generation, message] { manager->workerStartFailed(generation, message); },
-        Qt::QueuedConnection);
+    emit startFailed(generation, message);
 }
 
 void SingBoxWorker::start(const QString &program, const QStringList &arguments,
@@ -441,10 +436,7 @@ void SingBoxWorker::handleOutput(QProcess::ProcessChannel channel, const QByteAr
         if (readiness.match(m_scanText).hasMatch()) {
             m_ready = true;
             m_startTimeoutTimer->stop();
-            QMetaObject::invokeMethod(
-                m_manager,
-                [manager = m_manager, generation = m_coreGeneration] { manager->workerStarted(generation); },
-                Qt::QueuedConnection);
+            emit coreStarted(m_coreGeneration);
         }
     }
     QString &pending = channel == QProcess::StandardOutput ? m_pendingStdout : m_pendingStderr;
@@ -463,15 +455,9 @@ void SingBoxWorker::flushOutput()
     const QString err = std::exchange(m_pendingStderr, QString());
     const quint64 generation = m_coreGeneration;
     if (!out.isEmpty())
-        QMetaObject::invokeMethod(
-            m_manager,
-            [manager = m_manager, generation, out] { manager->deliverOutput(generation, out, false); },
-            Qt::QueuedConnection);
+        emit output(generation, out, false);
     if (!err.isEmpty())
-        QMetaObject::invokeMethod(
-            m_manager,
-            [manager = m_manager, generation, err] { manager->deliverOutput(generation, err, true); },
-            Qt::QueuedConnection);
+        emit output(generation, err, true);
 }
 
 void SingBoxWorker::handleStartTimeout()
@@ -503,12 +489,7 @@ void SingBoxWorker::handleFinished(int exitCode, QProcess::ExitStatus exitStatus
     flushOutput();
     removeRoutes();
     const bool wasRunning = std::exchange(m_wasRunning, false);
-    QMetaObject::invokeMethod(
-        m_manager,
-        [manager = m_manager, generation = m_coreGeneration, exitCode, exitStatus, wasRunning] {
-            manager->workerFinished(generation, exitCode, exitStatus, wasRunning);
-        },
-        Qt::QueuedConnection);
+    emit coreFinished(m_coreGeneration, exitCode, exitStatus, wasRunning);
     if (m_heldStart) {
         // Not from inside the process's own finished signal: the next turn of the loop starts it.
         QMetaObject::invokeMethod(
@@ -535,8 +516,7 @@ void SingBoxWorker::handleError(QProcess::ProcessError error)
                                                  : QStringLiteral("nimbra-server 启动失败：") + text);
         return;
     }
-    QMetaObject::invokeMethod(
-        m_manager, [manager = m_manager, text] { manager->workerProcessError(text); }, Qt::QueuedConnection);
+    emit processError(text);
 }
 #endif
 
@@ -574,12 +554,7 @@ void SingBoxWorker::installRoutes(quint64 generation, const QVariantList &ipList
             error = QStringLiteral("nimbra-server 在线路准备期间已退出");
         }
     }
-    QMetaObject::invokeMethod(
-        m_manager,
-        [manager = m_manager, generation, success, error] {
-            manager->routeInstallFinished(generation, success, error);
-        },
-        Qt::QueuedConnection);
+    emit routesInstalled(generation, success, error);
 }
 
 bool SingBoxWorker::addRoutes(const QVariantList &ipList, const QString &gateway, const QStringList &keepOut,

@@ -18,10 +18,9 @@
 #include <memory>
 #include <optional>
 
-class SingBoxManager;
-
 // The supervisor's hands, living in the worker thread: the core process, the validator, the pipes, the
-// job object, the timers and every route command. Results go back to the manager as queued calls.
+// job object, the timers and every route command. Results go back as signals, which the manager
+// receives queued in its own thread; each carries the generation of the start it belongs to.
 class SingBoxWorker : public QObject
 {
     Q_OBJECT
@@ -35,8 +34,8 @@ public:
     // Windows: how often the core's pipes and exit are looked at.
     static constexpr int kPollMs = 50;
 
-    SingBoxWorker(SingBoxManager *manager, const std::atomic<quint64> *liveGeneration,
-                  const QString &journalPath, const QString &helperPath);
+    SingBoxWorker(const std::atomic<quint64> *liveGeneration, const QString &journalPath,
+                  const QString &helperPath);
     ~SingBoxWorker() override;
 
 public slots:
@@ -48,6 +47,18 @@ public slots:
                        const QStringList &keepOut);
     void shutdownNow();
     void markRunning(quint64 generation);
+
+signals:
+    // The core said it is up; its routes are not installed yet.
+    void coreStarted(quint64 generation);
+    void startFailed(quint64 generation, const QString &message);
+    // The answer to installRoutes: success, or the reason it failed.
+    void routesInstalled(quint64 generation, bool success, const QString &error);
+    // The core exited; wasRunning when its session had been established.
+    void coreFinished(quint64 generation, int exitCode, QProcess::ExitStatus exitStatus, bool wasRunning);
+    void output(quint64 generation, const QString &text, bool standardError);
+    // A process error other than a failed start or a crash (those end as startFailed or coreFinished).
+    void processError(const QString &message);
 
 private:
     struct StartRequest
@@ -112,7 +123,6 @@ private:
     bool runRouteCommand(const QString &program, const QStringList &arguments, QString &output,
                          QString &error);
 
-    SingBoxManager *m_manager;
     const std::atomic<quint64> *m_liveGeneration;
     // The start the core process belongs to, and a start waiting for that core to exit.
     quint64 m_coreGeneration = 0;

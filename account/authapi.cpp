@@ -49,8 +49,9 @@ QVariantMap extractMembership(const QVariantMap &data)
 
 } // namespace
 
-AuthApi::AuthApi(QObject *parent)
+AuthApi::AuthApi(const QString &baseUrl, QObject *parent)
     : QObject(parent)
+    , m_endpoint(baseUrl)
 {
 
     const GlobalData *data = GlobalData::instance();

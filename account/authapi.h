@@ -19,7 +19,7 @@ class AuthApi : public QObject
         bool autoLoginEnabled READ autoLoginEnabled WRITE setAutoLoginEnabled NOTIFY autoLoginEnabledChanged)
 
 public:
-    explicit AuthApi(QObject *parent = nullptr);
+    explicit AuthApi(const QString &baseUrl = {}, QObject *parent = nullptr);
 
     void setHttpManager(HttpManager *manager);
     QString baseUrl() const { return m_endpoint.baseUrl(); }

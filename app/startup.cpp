@@ -263,14 +263,16 @@ int runApplication(int argc, char **argv)
     storage::protectSettingsFile(settings);
 
     // The back-end objects, in creation order; they are destroyed in reverse order after the engine.
+    // The service's address found above is the one every client uses.
     GlobalData *globalData = GlobalData::instance();
-    HttpManager httpManager;
-    AuthApi authApi;
-    GameListApi gameListApi;
-    AcceleratorApi acceleratorApi;
-    RechargeApi rechargeApi;
+    HttpManager httpManager(serviceAddress.url);
+    AuthApi authApi(serviceAddress.url);
+    GameListApi gameListApi(serviceAddress.url);
+    AcceleratorApi acceleratorApi(serviceAddress.url);
+    RechargeApi rechargeApi(serviceAddress.url);
     QrCodeGenerator qrCodeGenerator;
     SingBoxManager singBoxManager;
+    singBoxManager.setServiceUrl(serviceAddress.url);
     Preferences preferences;
     const Backend backend{globalData,   &httpManager,     &authApi,        &gameListApi, &acceleratorApi,
                           &rechargeApi, &qrCodeGenerator, &singBoxManager, &preferences};

@@ -63,8 +63,9 @@ QString detailKey(const QString &packageName, const QString &country)
 
 } // namespace
 
-GameListApi::GameListApi(QObject *parent)
+GameListApi::GameListApi(const QString &baseUrl, QObject *parent)
     : QObject(parent)
+    , m_endpoint(baseUrl)
 {}
 
 void GameListApi::setHttpManager(HttpManager *manager)

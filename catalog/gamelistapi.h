@@ -19,7 +19,7 @@ class GameListApi : public QObject
     Q_PROPERTY(bool busy READ busy NOTIFY busyChanged)
 
 public:
-    explicit GameListApi(QObject *parent = nullptr);
+    explicit GameListApi(const QString &baseUrl = {}, QObject *parent = nullptr);
 
     void setHttpManager(HttpManager *manager);
     QString baseUrl() const { return m_endpoint.baseUrl(); }

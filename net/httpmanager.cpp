@@ -2,7 +2,6 @@
 
 #include "net/httpmanagerworker.h"
 #include "net/requestenvelope.h"
-#include "net/serviceaddress.h"
 
 #include <QDebug>
 
@@ -15,9 +14,9 @@ QString boolText(bool value)
 
 } // namespace
 
-HttpManager::HttpManager(QObject *parent)
+HttpManager::HttpManager(const QString &baseUrl, QObject *parent)
     : QObject(parent)
-    , m_baseUrl(nimbra::net::serviceAddress().url)
+    , m_baseUrl(nimbra::net::normalizedBaseUrl(baseUrl))
 {
     m_thread.setObjectName(QStringLiteral("HttpManager network"));
     m_worker = new HttpManagerWorker(m_baseUrl);

@@ -16,7 +16,9 @@ class HttpManager : public QObject
     Q_PROPERTY(bool busy READ busy NOTIFY busyChanged)
 
 public:
-    explicit HttpManager(QObject *parent = nullptr);
+    // baseUrl: the service's, the one start-up found (net/serviceaddress.h); when empty, setBaseUrl must
+    // name it before anything is posted.
+    explicit HttpManager(const QString &baseUrl = {}, QObject *parent = nullptr);
     ~HttpManager() override;
 
     // Posts `body` (compact JSON bytes) to `path`; returns the request id, or 0 when nothing was sent.

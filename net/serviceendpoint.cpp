@@ -1,12 +1,10 @@
 #include "net/serviceendpoint.h"
 
 #include "net/requestenvelope.h"
-#include "net/serviceaddress.h"
 
-ServiceEndpoint::ServiceEndpoint()
-{
-    m_baseUrl = nimbra::net::serviceAddress().url;
-}
+ServiceEndpoint::ServiceEndpoint(const QString &baseUrl)
+    : m_baseUrl(nimbra::net::normalizedBaseUrl(baseUrl))
+{}
 
 bool ServiceEndpoint::setBaseUrl(const QString &url)
 {

@@ -5,12 +5,13 @@
 #include <QPointer>
 #include <QString>
 
-// What every service client shares: its base URL (see net/serviceaddress.h) and its
-// subscription to the one request pipeline.
+// What every service client shares: its base URL (the one start-up found, see net/serviceaddress.h) and
+// its subscription to the one request pipeline.
 class ServiceEndpoint
 {
 public:
-    ServiceEndpoint();
+    // Without a URL, attaching leaves the pipeline's as it is.
+    explicit ServiceEndpoint(const QString &baseUrl = {});
 
     const QString &baseUrl() const { return m_baseUrl; }
     HttpManager *http() const { return m_http; }
@@ -18,8 +19,8 @@ public:
     // Normalises and stores the URL and hands it to the pipeline; false when empty or unchanged.
     bool setBaseUrl(const QString &url);
 
-    // Switches to `manager`, hands it the base URL and subscribes the receiver's handler to its results;
-    // false when it is the current one already.
+    // Switches to `manager`, hands it the base URL (if any) and subscribes the receiver's handler to its
+    // results; false when it is the current one already.
     template<class Receiver>
     bool attach(HttpManager *manager, Receiver *receiver,
                 void (Receiver::*handler)(quint64, const QString &, bool, int, const QVariantMap &,

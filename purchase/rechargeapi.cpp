@@ -144,8 +144,9 @@ void logOnly(const QString &message)
 
 } // namespace
 
-RechargeApi::RechargeApi(QObject *parent)
+RechargeApi::RechargeApi(const QString &baseUrl, QObject *parent)
     : QObject(parent)
+    , m_endpoint(baseUrl)
 {}
 
 void RechargeApi::setHttpManager(HttpManager *manager)

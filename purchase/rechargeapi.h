@@ -19,7 +19,7 @@ class RechargeApi : public QObject
     Q_PROPERTY(bool busy READ busy NOTIFY busyChanged)
 
 public:
-    explicit RechargeApi(QObject *parent = nullptr);
+    explicit RechargeApi(const QString &baseUrl = {}, QObject *parent = nullptr);
 
     void setHttpManager(HttpManager *manager);
     QString baseUrl() const { return m_endpoint.baseUrl(); }

@@ -132,12 +132,12 @@ class TestAcceleratorApi : public QObject
 private:
     std::unique_ptr<DevServiceProcess> m_service;
 
-    // Signs the seeded account in and hands the session to the transport and to the client by hand.
+    // Signs the seeded account in and hands the session to the transport and to the client by hand. The
+    // pipeline learns the service's address from the route client alone.
     bool signIn(HttpManager &http, AuthApi &auth, AcceleratorApi &api, qint64 *userId, QString *secret)
     {
-        auth.setBaseUrl(m_service->baseUrl());
-        auth.setHttpManager(&http);
         api.setHttpManager(&http);
+        auth.setHttpManager(&http);
         QSignalSpy authenticated(&auth, &AuthApi::authenticated);
         auth.loginPassword(QStringLiteral("13800138000"), QStringLiteral("nimbra123"));
         if (!authenticated.wait(10000))
@@ -357,7 +357,7 @@ private slots:
     {
         HttpManager http;
         AuthApi auth;
-        AcceleratorApi api;
+        AcceleratorApi api(m_service->baseUrl());
         qint64 userId = 0;
         QString secret;
         QVERIFY(signIn(http, auth, api, &userId, &secret));
@@ -440,7 +440,7 @@ private slots:
 
         HttpManager http;
         AuthApi auth;
-        AcceleratorApi api;
+        AcceleratorApi api(m_service->baseUrl());
         qint64 userId = 0;
         QString secret;
         QVERIFY(signIn(http, auth, api, &userId, &secret));

@@ -19,14 +19,13 @@ struct WiredBackend
 {
     explicit WiredBackend(const QString &baseUrl)
     {
-        qputenv("NIMBRA_API_BASE_URL", baseUrl.toUtf8());
-        http = std::make_unique<HttpManager>();
-        auth = std::make_unique<AuthApi>();
-        gameList = std::make_unique<GameListApi>();
-        accelerator = std::make_unique<AcceleratorApi>();
-        recharge = std::make_unique<RechargeApi>();
+        http = std::make_unique<HttpManager>(baseUrl);
+        auth = std::make_unique<AuthApi>(baseUrl);
+        gameList = std::make_unique<GameListApi>(baseUrl);
+        accelerator = std::make_unique<AcceleratorApi>(baseUrl);
+        recharge = std::make_unique<RechargeApi>(baseUrl);
         singBox = std::make_unique<SingBoxManager>();
-        qunsetenv("NIMBRA_API_BASE_URL");
+        singBox->setServiceUrl(baseUrl);
         backend = {&data,          http.get(), auth.get(),    gameList.get(), accelerator.get(),
                    recharge.get(), &qrCode,    singBox.get(), &preferences};
         nimbra::attachTransport(backend);

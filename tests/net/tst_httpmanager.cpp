@@ -160,10 +160,7 @@ private slots:
 
     void idsBusyAndOutOfOrderAnswers()
     {
-        qputenv("NIMBRA_API_BASE_URL",
-                (QStringLiteral("  ") + m_service->baseUrl() + QStringLiteral("// ")).toUtf8());
-        HttpManager manager;
-        qunsetenv("NIMBRA_API_BASE_URL");
+        HttpManager manager(QStringLiteral("  ") + m_service->baseUrl() + QStringLiteral("// "));
         QCOMPARE(manager.baseUrl(), m_service->baseUrl());
 
         Results results(manager);

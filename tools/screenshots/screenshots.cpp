@@ -215,8 +215,9 @@ int main(int argc, char **argv)
         return renderWindow(outputDir, parser.value(QStringLiteral("settle")).toInt());
 
     GlobalData data;
-    HttpManager http;
-    GameListApi gameList;
+    const QString baseUrl = QString::fromUtf8(qgetenv("NIMBRA_API_BASE_URL"));
+    HttpManager http(baseUrl);
+    GameListApi gameList(baseUrl);
     nimbra::Backend backend;
     backend.data = &data;
     backend.http = &http;
