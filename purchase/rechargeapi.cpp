@@ -2,6 +2,7 @@
 
 #include "net/httpmanager.h"
 #include "net/requestenvelope.h"
+#include "purchase/purchaserecords.h"
 #include "state/globaldata.h"
 
 #include <QDateTime>
@@ -451,7 +452,8 @@ void RechargeApi::onOrderCreated(const Reply &reply)
                                                {kCreateGroup, QStringLiteral("group")},
                                                {kLeaderJoinOrder, QStringLiteral("leader_join")}};
     emit orderCreated(kinds.value(reply.operation),
-                      objectOrSelf(reply.data, QStringLiteral("order")).toVariantMap(), reply.serverTime);
+                      nimbra::purchase::normalizeOrder(objectOrSelf(reply.data, QStringLiteral("order"))),
+                      reply.serverTime);
     loadOrders(m_sessionGuid, kFirstPage, kDefaultPageSize);
 }
 
@@ -466,7 +468,9 @@ void RechargeApi::onPayStatus(const Reply &reply)
 {
     const qint64 guid = m_sessionGuid;
     const QJsonObject order = objectOrSelf(reply.data, QStringLiteral("order"));
-    emit payStatusUpdated(reply.data.toVariantMap(), reply.serverTime);
+    QVariantMap status = reply.data.toVariantMap();
+    status.insert(QStringLiteral("order"), nimbra::purchase::normalizeOrder(order));
+    emit payStatusUpdated(status, reply.serverTime);
     const QString paymentStatus = order.value(QLatin1String("payment_status")).toString();
     // A final status changes the membership or the order list, so both are fetched again.
     if (paymentStatus == QLatin1String("paid")) {
@@ -490,8 +494,9 @@ void RechargeApi::onOrders(const Reply &reply)
 
 void RechargeApi::onOrderDetail(const Reply &reply)
 {
-    emit orderDetailLoaded(objectOrSelf(reply.data, QStringLiteral("order")).toVariantMap(),
-                           reply.serverTime);
+    emit orderDetailLoaded(
+        nimbra::purchase::normalizeOrder(objectOrSelf(reply.data, QStringLiteral("order"))),
+        reply.serverTime);
 }
 
 void RechargeApi::onOrderCancelled(const Reply &reply)
@@ -552,7 +557,8 @@ void RechargeApi::onLeaderTeamDetail(const Reply &reply)
 void RechargeApi::handleOrders(const QJsonObject &data, qint64 serverTime)
 {
     const Page page = pageOf(data);
-    emit ordersLoaded(page.items, page.page, page.pageSize, page.total, page.hasMore, serverTime);
+    emit ordersLoaded(nimbra::purchase::normalizeOrders(firstArray(data)), page.page, page.pageSize,
+                      page.total, page.hasMore, serverTime);
 
     // After a group order is paid its team is looked up, so the group screens show it without a click.
     const QJsonArray orders = firstArray(data);
