@@ -218,8 +218,12 @@ void AcceleratorApi::postJson(const QString &path, qint64 guid, const QJsonObjec
 void AcceleratorApi::handleResponse(quint64 requestId, const QString &operation, bool success, int httpStatus,
                                     const QVariantMap &response, const QString &message)
 {
-    if (!m_pendingOperations.contains(requestId) ||
-        (operation != kOperationNodeList && operation != kOperationNodeConfig))
+    static const QHash<QString, void (AcceleratorApi::*)(const Reply &)> handlers{
+        {kOperationNodeList, &AcceleratorApi::onRoutes},
+        {kOperationNodeConfig, &AcceleratorApi::onNodeConfig},
+    };
+    const auto handler = handlers.value(operation);
+    if (!m_pendingOperations.contains(requestId) || !handler)
         return;
     const QString gameId = m_pendingGameIds.take(requestId);
     const QString nodeId = m_pendingNodeIds.take(requestId);
@@ -237,37 +241,8 @@ void AcceleratorApi::handleResponse(quint64 requestId, const QString &operation,
     const QVariantMap data = asMap(response.value(QStringLiteral("data")));
     const QString requestText = QString::number(requestId);
     const QString statusText = QString::number(httpStatus);
-
-    if (success && operation == kOperationNodeConfig) {
-        const QVariantMap config = nodeConfigFromData(data);
-        setLastError(QString());
-        log(QStringLiteral("[Accelerator] 节点配置加载完成 #%1 status=%2 gameId=%3 nodeId=%4 keys=%5")
-                .arg(requestText, statusText, gameId, nodeId, keysText(config)));
-        emit nodeConfigLoaded(config, gameId, nodeId);
-        return;
-    }
     if (success) {
-        m_routes = normalizeRoutes(QVariant(data));
-        emit routesChanged();
-        setLastError(QString());
-        log(QStringLiteral("[Accelerator] 线路加载完成 #%1 status=%2 gameId=%3 routes=%4 dataKeys=%5")
-                .arg(requestText, statusText, gameId, QString::number(m_routes.size()), keysText(data)));
-        if (!m_routes.isEmpty()) {
-            QStringList details;
-            for (qsizetype i = 0; i < m_routes.size(); ++i) {
-                const QVariantMap route = m_routes.at(i).toMap();
-                const auto yesNo = [&route](const QString &key) {
-                    return firstText(route, {key}).isEmpty() ? QStringLiteral("no") : QStringLiteral("yes");
-                };
-                details.append(QStringLiteral("#%1 keys=%2 name=%3 webUrl=%4 connectHost=%5")
-                                   .arg(QString::number(i), keysText(route),
-                                        route.value(QStringLiteral("name")).toString(),
-                                        yesNo(QStringLiteral("web_url")),
-                                        yesNo(QStringLiteral("connect_host"))));
-            }
-            log(QStringLiteral("[Accelerator] 线路详情 ") + details.join(QStringLiteral(" | ")));
-        }
-        emit routesLoaded(m_routes, gameId);
+        (this->*handler)({requestText, statusText, gameId, nodeId, data});
         return;
     }
 
@@ -282,6 +257,40 @@ void AcceleratorApi::handleResponse(quint64 requestId, const QString &operation,
     log(QStringLiteral("[Accelerator] 请求失败 #%1 status=%2 gameId=%3 message=%4")
             .arg(requestText, statusText, gameId, failure));
     emit requestFailed(operation, failure);
+}
+
+void AcceleratorApi::onNodeConfig(const Reply &reply)
+{
+    const QVariantMap config = nodeConfigFromData(reply.data);
+    setLastError(QString());
+    log(QStringLiteral("[Accelerator] 节点配置加载完成 #%1 status=%2 gameId=%3 nodeId=%4 keys=%5")
+            .arg(reply.requestText, reply.statusText, reply.gameId, reply.nodeId, keysText(config)));
+    emit nodeConfigLoaded(config, reply.gameId, reply.nodeId);
+}
+
+void AcceleratorApi::onRoutes(const Reply &reply)
+{
+    m_routes = normalizeRoutes(QVariant(reply.data));
+    emit routesChanged();
+    setLastError(QString());
+    log(QStringLiteral("[Accelerator] 线路加载完成 #%1 status=%2 gameId=%3 routes=%4 dataKeys=%5")
+            .arg(reply.requestText, reply.statusText, reply.gameId, QString::number(m_routes.size()),
+                 keysText(reply.data)));
+    if (!m_routes.isEmpty()) {
+        QStringList details;
+        for (qsizetype i = 0; i < m_routes.size(); ++i) {
+            const QVariantMap route = m_routes.at(i).toMap();
+            const auto yesNo = [&route](const QString &key) {
+                return firstText(route, {key}).isEmpty() ? QStringLiteral("no") : QStringLiteral("yes");
+            };
+            details.append(QStringLiteral("#%1 keys=%2 name=%3 webUrl=%4 connectHost=%5")
+                               .arg(QString::number(i), keysText(route),
+                                    route.value(QStringLiteral("name")).toString(),
+                                    yesNo(QStringLiteral("web_url")), yesNo(QStringLiteral("connect_host"))));
+        }
+        log(QStringLiteral("[Accelerator] 线路详情 ") + details.join(QStringLiteral(" | ")));
+    }
+    emit routesLoaded(m_routes, reply.gameId);
 }
 
 void AcceleratorApi::setLastError(const QString &text)

@@ -67,6 +67,17 @@ private:
                   const QString &operation, const QString &nodeId);
     void handleResponse(quint64 requestId, const QString &operation, bool success, int httpStatus,
                         const QVariantMap &response, const QString &message);
+    // One successful answer, with what its request recorded.
+    struct Reply
+    {
+        QString requestText;
+        QString statusText;
+        QString gameId;
+        QString nodeId;
+        QVariantMap data;
+    };
+    void onRoutes(const Reply &reply);
+    void onNodeConfig(const Reply &reply);
     void setLastError(const QString &text);
     void log(const QString &message);
 

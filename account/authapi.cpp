@@ -208,20 +208,16 @@ void AuthApi::handleResponse(quint64 requestId, const QString &operation, bool s
     const RequestMeta meta = found.value();
     m_pending.erase(found);
 
-    const GlobalData *globals = GlobalData::instance();
-    const bool signsIn = operation != globals->operationSendCode() &&
-                         operation != globals->operationSendResetCode() &&
-                         operation != globals->operationResetPassword();
+    const Route route = routeOf(operation);
+    if (!route.handler)
+        return;
     // A sign-in or refresh that the user signed out of while it was on its way must not sign in again.
-    if (signsIn && meta.session != m_session) {
+    if (route.signsIn && meta.session != m_session) {
         qInfo().noquote() << QStringLiteral("[APP] 忽略退出登录前发出的登录回调 #%1 op=%2")
                                  .arg(QString::number(requestId), operation);
         return;
     }
-    const bool attempt = operation == globals->operationLoginSms() ||
-                         operation == globals->operationLoginPassword() ||
-                         operation == globals->operationRegister();
-    if (attempt) {
+    if (route.attempt) {
         if (requestId != m_signInAttempt) {
             qInfo().noquote() << QStringLiteral("[APP] 忽略已放弃的登录回调 #%1 op=%2")
                                      .arg(QString::number(requestId), operation);
@@ -233,24 +229,50 @@ void AuthApi::handleResponse(quint64 requestId, const QString &operation, bool s
         emit requestFailed(operation, errorMessage.isEmpty() ? QStringLiteral("请求失败") : errorMessage);
         return;
     }
-    if (operation == globals->operationSendCode() || operation == globals->operationSendResetCode()) {
-        emit codeSent(meta.scene);
-        return;
-    }
-    if (operation == globals->operationResetPassword()) {
-        emit passwordResetSucceeded(meta.phone);
-        return;
-    }
+    (this->*route.handler)({operation, meta, response});
+}
 
-    const QVariant dataValue = response.value(QStringLiteral("data"));
+AuthApi::Route AuthApi::routeOf(const QString &operation)
+{
+    // The operation names are the vocabulary's, known once GlobalData exists.
+    static const QHash<QString, Route> routes = [] {
+        const GlobalData *globals = GlobalData::instance();
+        return QHash<QString, Route>{
+            {globals->operationSendCode(), {&AuthApi::onCodeSent, false, false}},
+            {globals->operationSendResetCode(), {&AuthApi::onCodeSent, false, false}},
+            {globals->operationResetPassword(), {&AuthApi::onPasswordReset, false, false}},
+            {globals->operationLoginSms(), {&AuthApi::onSignedIn, true, true}},
+            {globals->operationLoginPassword(), {&AuthApi::onSignedIn, true, true}},
+            {globals->operationRegister(), {&AuthApi::onSignedIn, true, true}},
+            {globals->operationRefresh(), {&AuthApi::onSignedIn, true, false}},
+        };
+    }();
+    return routes.value(operation);
+}
+
+void AuthApi::onCodeSent(const Reply &reply)
+{
+    emit codeSent(reply.meta.scene);
+}
+
+void AuthApi::onPasswordReset(const Reply &reply)
+{
+    emit passwordResetSucceeded(reply.meta.phone);
+}
+
+void AuthApi::onSignedIn(const Reply &reply)
+{
+    const QString &operation = reply.operation;
+    const QVariant dataValue = reply.response.value(QStringLiteral("data"));
     const QVariantMap data = dataValue.typeId() == QMetaType::QVariantMap ? dataValue.toMap() : QVariantMap();
     // Without a signing key every signed request would be refused: the session is unusable.
     if (jsonString(data.value(QStringLiteral("device_secret"))).trimmed().isEmpty()) {
         emit requestFailed(operation, QStringLiteral("服务器未返回设备密钥，请重新登录"));
         return;
     }
-    const QString phone =
-        meta.phone.isEmpty() ? m_settings.value(globals->settingsPhoneKey()).toString() : meta.phone;
+    const QString phone = reply.meta.phone.isEmpty()
+                              ? m_settings.value(GlobalData::instance()->settingsPhoneKey()).toString()
+                              : reply.meta.phone;
     saveSession(phone, data);
     emit authenticated(operation, phone, jsonInt(data.value(QStringLiteral("user_id"))),
                        jsonString(data.value(QStringLiteral("device_secret"))),

@@ -65,6 +65,25 @@ private:
                      bool withDeviceId, const QString &phone, const QString &scene = QString());
     void handleResponse(quint64 requestId, const QString &operation, bool success, int httpStatus,
                         const QVariantMap &response, const QString &errorMessage);
+    // One successful answer and what its request recorded.
+    struct Reply
+    {
+        QString operation;
+        RequestMeta meta;
+        QVariantMap response;
+    };
+    // How an operation's answer is handled: by whom, whether it signs in (and so is dropped after a
+    // sign-out) and whether it is a sign-in attempt the user waits for.
+    struct Route
+    {
+        void (AuthApi::*handler)(const Reply &) = nullptr;
+        bool signsIn = false;
+        bool attempt = false;
+    };
+    static Route routeOf(const QString &operation);
+    void onCodeSent(const Reply &reply);
+    void onPasswordReset(const Reply &reply);
+    void onSignedIn(const Reply &reply);
     void saveSession(const QString &phone, const QVariantMap &data);
     void removeStoredSession();
 

@@ -199,40 +199,50 @@ void GameListApi::handleResponse(quint64 requestId, const QString &, bool succes
         return;
     }
     const QJsonObject data = QJsonObject::fromVariantMap(response.value(QStringLiteral("data")).toMap());
+    static const QHash<QString, void (GameListApi::*)(const QJsonObject &)> handlers{
+        {kCommon, &GameListApi::onCommon},
+        {kPage, &GameListApi::onPage},
+        {kDetail, &GameListApi::onDetail},
+    };
+    if (const auto handler = handlers.value(operation))
+        (this->*handler)(data);
+}
 
-    if (operation == kCommon) {
-        QVariantList games;
-        QSet<QString> seen;
-        const QJsonArray groups = data.value(QLatin1StringView("groups")).toArray();
-        for (const QJsonValue &groupValue : groups) {
-            const QJsonObject group = groupValue.toObject();
-            const QJsonArray list = group.value(QLatin1StringView("list")).toArray();
-            for (const QJsonValue &gameValue : list) {
-                const QJsonObject object = gameValue.toObject();
-                if (object.isEmpty())
-                    continue;
-                QVariantMap game = normalizeGame(object);
-                const QString id = game.value(QStringLiteral("id")).toString();
-                if (seen.contains(id))
-                    continue;
-                seen.insert(id);
-                game.insert(QStringLiteral("commonType"), group.value(QLatin1StringView("type")).toInt());
-                game.insert(QStringLiteral("commonTypeName"), text(group, QLatin1StringView("type_name")));
-                games.append(game);
-            }
+void GameListApi::onCommon(const QJsonObject &data)
+{
+    QVariantList games;
+    QSet<QString> seen;
+    const QJsonArray groups = data.value(QLatin1StringView("groups")).toArray();
+    for (const QJsonValue &groupValue : groups) {
+        const QJsonObject group = groupValue.toObject();
+        const QJsonArray list = group.value(QLatin1StringView("list")).toArray();
+        for (const QJsonValue &gameValue : list) {
+            const QJsonObject object = gameValue.toObject();
+            if (object.isEmpty())
+                continue;
+            QVariantMap game = normalizeGame(object);
+            const QString id = game.value(QStringLiteral("id")).toString();
+            if (seen.contains(id))
+                continue;
+            seen.insert(id);
+            game.insert(QStringLiteral("commonType"), group.value(QLatin1StringView("type")).toInt());
+            game.insert(QStringLiteral("commonTypeName"), text(group, QLatin1StringView("type_name")));
+            games.append(game);
         }
-        emit commonLoaded(games);
-        return;
     }
-    if (operation == kDetail) {
-        QVariantMap game = normalizeGame(data);
-        game.insert(QStringLiteral("introduction"),
-                    data.value(QLatin1StringView("introduction")).toVariant());
-        game.insert(QStringLiteral("official_url"),
-                    data.value(QLatin1StringView("official_url")).toVariant());
-        emit detailLoaded(game);
-        return;
-    }
+    emit commonLoaded(games);
+}
+
+void GameListApi::onDetail(const QJsonObject &data)
+{
+    QVariantMap game = normalizeGame(data);
+    game.insert(QStringLiteral("introduction"), data.value(QLatin1StringView("introduction")).toVariant());
+    game.insert(QStringLiteral("official_url"), data.value(QLatin1StringView("official_url")).toVariant());
+    emit detailLoaded(game);
+}
+
+void GameListApi::onPage(const QJsonObject &data)
+{
     QVariantList games;
     const QJsonArray list = data.value(QLatin1StringView("list")).toArray();
     for (const QJsonValue &gameValue : list) {

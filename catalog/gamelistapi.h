@@ -46,6 +46,10 @@ private:
     quint64 postJson(const QString &operation, const QString &path, const QJsonObject &body);
     void handleResponse(quint64 requestId, const QString &operation, bool success, int httpStatus,
                         const QVariantMap &response, const QString &errorMessage);
+    // One per operation, given the answer's data object.
+    void onCommon(const QJsonObject &data);
+    void onPage(const QJsonObject &data);
+    void onDetail(const QJsonObject &data);
     int m_pendingCount = 0;
     ServiceEndpoint m_endpoint;
     QHash<quint64, QString> m_operations;

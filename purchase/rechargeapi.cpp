@@ -2,6 +2,7 @@
 
 #include "net/httpmanager.h"
 #include "net/requestenvelope.h"
+#include "purchase/purchaserecords.h"
 #include "state/globaldata.h"
 
 #include <QDateTime>
@@ -392,106 +393,173 @@ void RechargeApi::handleResponse(quint64 requestId, const QString &operation, bo
     if (serverTime < 1)
         serverTime = QDateTime::currentSecsSinceEpoch();
 
-    if (operation == kPurchaseEntry || operation == kPublicPurchaseEntry) {
-        // The entry is large: it goes out as the variant map the pipeline already made.
-        const QVariantMap entry = dataValue.toMap();
+    // The entry is large: it goes out as the variant map the pipeline already made, never through JSON.
+    struct Route
+    {
+        void (RechargeApi::*handler)(const Reply &);
+        bool variantData;
+    };
+    static const QHash<QString, Route> routes{
+        {kPurchaseEntry, {&RechargeApi::onEntry, true}},
+        {kPublicPurchaseEntry, {&RechargeApi::onEntry, true}},
+        {kCreateShared, {&RechargeApi::onOrderCreated, false}},
+        {kCreatePrivate, {&RechargeApi::onOrderCreated, false}},
+        {kCreateGroup, {&RechargeApi::onOrderCreated, false}},
+        {kLeaderJoinOrder, {&RechargeApi::onOrderCreated, false}},
+        {kPcPay, {&RechargeApi::onPcPayment, false}},
+        {kPayStatus, {&RechargeApi::onPayStatus, false}},
+        {kOrders, {&RechargeApi::onOrders, false}},
+        {kOrderDetail, {&RechargeApi::onOrderDetail, false}},
+        {kCancelOrder, {&RechargeApi::onOrderCancelled, false}},
+        {kGroupDetail, {&RechargeApi::onGroupDetail, false}},
+        {kLeaderEntry, {&RechargeApi::onLeaderEntry, false}},
+        {kLeaderCreate, {&RechargeApi::onLeaderTeamCreated, false}},
+        {kLeaderTeams, {&RechargeApi::onLeaderTeams, false}},
+        {kLeaderTeamDetail, {&RechargeApi::onLeaderTeamDetail, false}},
+    };
+    const Route route = routes.value(operation, {nullptr, false});
+    Reply reply{requestId, id, operation, context, wasPublic, serverTime, {}, {}};
+    if (route.variantData) {
+        reply.entry = dataValue.toMap();
         logAndTrace(QStringLiteral("[Recharge] 解析完成 #%1 op=%2 dataKeys=%3 serverTime=%4 (variant path)")
-                        .arg(id, operation, keysText(entry.keys()), QString::number(serverTime)));
-        if (wasPublic || operation == kPublicPurchaseEntry) {
-            logAndTrace(QStringLiteral("[Recharge] 发出 %1 #%2")
-                            .arg(QStringLiteral("publicPurchaseEntryLoaded"), id));
-            emit publicPurchaseEntryLoaded(entry, serverTime);
-        } else {
-            logAndTrace(
-                QStringLiteral("[Recharge] 发出 %1 #%2").arg(QStringLiteral("purchaseEntryLoaded"), id));
-            emit purchaseEntryLoaded(entry, serverTime);
-        }
+                        .arg(id, operation, keysText(reply.entry.keys()), QString::number(serverTime)));
+    } else {
+        const QJsonValue dataJson = QJsonObject::fromVariantMap(response).value(QLatin1String("data"));
+        reply.data = dataJson.isObject() ? dataJson.toObject() : QJsonObject();
+        logAndTrace(QStringLiteral("[Recharge] 解析完成 #%1 op=%2 dataKeys=%3 serverTime=%4")
+                        .arg(id, operation, keysText(reply.data.keys()), QString::number(serverTime)));
+    }
+    if (route.handler)
+        (this->*route.handler)(reply);
+}
+
+void RechargeApi::onEntry(const Reply &reply)
+{
+    if (reply.wasPublic || reply.operation == kPublicPurchaseEntry) {
+        logAndTrace(QStringLiteral("[Recharge] 发出 %1 #%2")
+                        .arg(QStringLiteral("publicPurchaseEntryLoaded"), reply.id));
+        emit publicPurchaseEntryLoaded(reply.entry, reply.serverTime);
+    } else {
+        logAndTrace(
+            QStringLiteral("[Recharge] 发出 %1 #%2").arg(QStringLiteral("purchaseEntryLoaded"), reply.id));
+        emit purchaseEntryLoaded(reply.entry, reply.serverTime);
+    }
+}
+
+void RechargeApi::onOrderCreated(const Reply &reply)
+{
+    static const QHash<QString, QString> kinds{{kCreateShared, QStringLiteral("shared")},
+                                               {kCreatePrivate, QStringLiteral("private")},
+                                               {kCreateGroup, QStringLiteral("group")},
+                                               {kLeaderJoinOrder, QStringLiteral("leader_join")}};
+    emit orderCreated(kinds.value(reply.operation),
+                      nimbra::purchase::normalizeOrder(objectOrSelf(reply.data, QStringLiteral("order"))),
+                      reply.serverTime);
+    loadOrders(m_sessionGuid, kFirstPage, kDefaultPageSize);
+}
+
+void RechargeApi::onPcPayment(const Reply &reply)
+{
+    const QString codeUrl =
+        reply.data.value(QLatin1String("wechat")).toObject().value(QLatin1String("code_url")).toString();
+    emit pcPaymentReady(reply.data.toVariantMap(), codeUrl, reply.serverTime);
+}
+
+void RechargeApi::onPayStatus(const Reply &reply)
+{
+    const qint64 guid = m_sessionGuid;
+    const QJsonObject order = objectOrSelf(reply.data, QStringLiteral("order"));
+    QVariantMap status = reply.data.toVariantMap();
+    status.insert(QStringLiteral("order"), nimbra::purchase::normalizeOrder(order));
+    emit payStatusUpdated(status, reply.serverTime);
+    const QString paymentStatus = order.value(QLatin1String("payment_status")).toString();
+    // A final status changes the membership or the order list, so both are fetched again.
+    if (paymentStatus == QLatin1String("paid")) {
+        loadPurchaseEntry(guid);
+        loadOrders(guid, kFirstPage, kDefaultPageSize);
+    } else if (paymentStatus == QLatin1String("closed") || paymentStatus == QLatin1String("expired") ||
+               paymentStatus == QLatin1String("refunded") || paymentStatus == QLatin1String("exception")) {
+        loadOrders(guid, kFirstPage, kDefaultPageSize);
+    }
+}
+
+void RechargeApi::onOrders(const Reply &reply)
+{
+    // Answers may come back out of order: only the latest request's list is current.
+    if (reply.requestId != m_latestOrdersRequest) {
+        logAndTrace(QStringLiteral("[Recharge] 忽略过期的订单列表 #%1").arg(reply.id));
         return;
     }
+    handleOrders(reply.data, reply.serverTime);
+}
 
-    const QJsonValue dataJson = QJsonObject::fromVariantMap(response).value(QLatin1String("data"));
-    const QJsonObject data = dataJson.isObject() ? dataJson.toObject() : QJsonObject();
-    logAndTrace(QStringLiteral("[Recharge] 解析完成 #%1 op=%2 dataKeys=%3 serverTime=%4")
-                    .arg(id, operation, keysText(data.keys()), QString::number(serverTime)));
+void RechargeApi::onOrderDetail(const Reply &reply)
+{
+    emit orderDetailLoaded(
+        nimbra::purchase::normalizeOrder(objectOrSelf(reply.data, QStringLiteral("order"))),
+        reply.serverTime);
+}
 
-    const qint64 guid = m_sessionGuid;
-    if (operation == kCreateShared || operation == kCreatePrivate || operation == kCreateGroup ||
-        operation == kLeaderJoinOrder) {
-        static const QHash<QString, QString> kinds{{kCreateShared, QStringLiteral("shared")},
-                                                   {kCreatePrivate, QStringLiteral("private")},
-                                                   {kCreateGroup, QStringLiteral("group")},
-                                                   {kLeaderJoinOrder, QStringLiteral("leader_join")}};
-        emit orderCreated(kinds.value(operation), objectOrSelf(data, QStringLiteral("order")).toVariantMap(),
-                          serverTime);
-        loadOrders(guid, kFirstPage, kDefaultPageSize);
-    } else if (operation == kPcPay) {
-        const QString codeUrl =
-            data.value(QLatin1String("wechat")).toObject().value(QLatin1String("code_url")).toString();
-        emit pcPaymentReady(data.toVariantMap(), codeUrl, serverTime);
-    } else if (operation == kPayStatus) {
-        emit payStatusUpdated(data.toVariantMap(), serverTime);
-        const QString status =
-            objectOrSelf(data, QStringLiteral("order")).value(QLatin1String("payment_status")).toString();
-        // A final status changes the membership or the order list, so both are fetched again.
-        if (status == QLatin1String("paid")) {
-            loadPurchaseEntry(guid);
-            loadOrders(guid, kFirstPage, kDefaultPageSize);
-        } else if (status == QLatin1String("closed") || status == QLatin1String("expired") ||
-                   status == QLatin1String("refunded") || status == QLatin1String("exception")) {
-            loadOrders(guid, kFirstPage, kDefaultPageSize);
-        }
-    } else if (operation == kOrders) {
-        // Answers may come back out of order: only the latest request's list is current.
-        if (requestId != m_latestOrdersRequest) {
-            logAndTrace(QStringLiteral("[Recharge] 忽略过期的订单列表 #%1").arg(id));
-            return;
-        }
-        handleOrders(data, serverTime);
-    } else if (operation == kOrderDetail) {
-        emit orderDetailLoaded(objectOrSelf(data, QStringLiteral("order")).toVariantMap(), serverTime);
-    } else if (operation == kCancelOrder) {
-        const qint64 cancelled = objectOrSelf(data, QStringLiteral("order")).value(kOrderId).toInteger();
-        // Some answers carry no order; the id that was sent is the one cancelled.
-        emit orderCancelled(cancelled >= 1 ? cancelled : context);
-        loadOrders(guid, kFirstPage, kDefaultPageSize);
-    } else if (operation == kGroupDetail) {
-        const QJsonObject team = data.value(QLatin1String("team")).toObject();
-        const QString teamCode = team.value(kTeamCode).toString();
-        logOnly(QStringLiteral("[Recharge] 拼团详情字段 teamId=%1 teamType=%2 hasTeamCode=%3 codeLength=%4 "
-                               "paid=%5/%6 teamKeys=%7 waitingKeys=%8")
-                    .arg(QString::number(team.value(kTeamId).toInteger()),
-                         team.value(QLatin1String("team_type")).toString(),
-                         QString::number(teamCode.isEmpty() ? 0 : 1), QString::number(teamCode.size()),
-                         QString::number(team.value(QLatin1String("paid_member_count")).toInteger()),
-                         QString::number(team.value(QLatin1String("member_count")).toInteger()),
-                         keysText(team.keys()),
-                         keysText(data.value(QLatin1String("waiting")).toObject().keys())));
-        emit groupDetailLoaded(objectOrSelf(data, QStringLiteral("group")).toVariantMap(), serverTime);
-    } else if (operation == kLeaderEntry) {
-        emit leaderEntryLoaded(data.toVariantMap(), serverTime);
-    } else if (operation == kLeaderCreate) {
-        emit leaderTeamCreated(objectOrSelf(data, QStringLiteral("team")).toVariantMap(), serverTime);
-        loadLeaderTeams(guid, kFirstPage, kDefaultPageSize);
-    } else if (operation == kLeaderTeams) {
-        const Page page = pageOf(data);
-        emit leaderTeamsLoaded(page.items, page.page, page.pageSize, page.total, page.hasMore, serverTime);
-    } else if (operation == kLeaderTeamDetail) {
-        // Screens read the team's fields at the top level; the team's own values win.
-        QVariantMap merged = data.toVariantMap();
-        const QJsonValue team = data.value(QLatin1String("team"));
-        if (team.isObject()) {
-            const QJsonObject teamObject = team.toObject();
-            for (auto it = teamObject.constBegin(); it != teamObject.constEnd(); ++it)
-                merged.insert(it.key(), it.value().toVariant());
-        }
-        emit leaderTeamDetailLoaded(merged, serverTime);
+void RechargeApi::onOrderCancelled(const Reply &reply)
+{
+    const qint64 cancelled = objectOrSelf(reply.data, QStringLiteral("order")).value(kOrderId).toInteger();
+    // Some answers carry no order; the id that was sent is the one cancelled.
+    emit orderCancelled(cancelled >= 1 ? cancelled : reply.context);
+    loadOrders(m_sessionGuid, kFirstPage, kDefaultPageSize);
+}
+
+void RechargeApi::onGroupDetail(const Reply &reply)
+{
+    const QJsonObject &data = reply.data;
+    const QJsonObject team = data.value(QLatin1String("team")).toObject();
+    const QString teamCode = team.value(kTeamCode).toString();
+    logOnly(QStringLiteral("[Recharge] 拼团详情字段 teamId=%1 teamType=%2 hasTeamCode=%3 codeLength=%4 "
+                           "paid=%5/%6 teamKeys=%7 waitingKeys=%8")
+                .arg(QString::number(team.value(kTeamId).toInteger()),
+                     team.value(QLatin1String("team_type")).toString(),
+                     QString::number(teamCode.isEmpty() ? 0 : 1), QString::number(teamCode.size()),
+                     QString::number(team.value(QLatin1String("paid_member_count")).toInteger()),
+                     QString::number(team.value(QLatin1String("member_count")).toInteger()),
+                     keysText(team.keys()),
+                     keysText(data.value(QLatin1String("waiting")).toObject().keys())));
+    emit groupDetailLoaded(objectOrSelf(data, QStringLiteral("group")).toVariantMap(), reply.serverTime);
+}
+
+void RechargeApi::onLeaderEntry(const Reply &reply)
+{
+    emit leaderEntryLoaded(reply.data.toVariantMap(), reply.serverTime);
+}
+
+void RechargeApi::onLeaderTeamCreated(const Reply &reply)
+{
+    emit leaderTeamCreated(objectOrSelf(reply.data, QStringLiteral("team")).toVariantMap(), reply.serverTime);
+    loadLeaderTeams(m_sessionGuid, kFirstPage, kDefaultPageSize);
+}
+
+void RechargeApi::onLeaderTeams(const Reply &reply)
+{
+    const Page page = pageOf(reply.data);
+    emit leaderTeamsLoaded(page.items, page.page, page.pageSize, page.total, page.hasMore, reply.serverTime);
+}
+
+void RechargeApi::onLeaderTeamDetail(const Reply &reply)
+{
+    // Screens read the team's fields at the top level; the team's own values win.
+    QVariantMap merged = reply.data.toVariantMap();
+    const QJsonValue team = reply.data.value(QLatin1String("team"));
+    if (team.isObject()) {
+        const QJsonObject teamObject = team.toObject();
+        for (auto it = teamObject.constBegin(); it != teamObject.constEnd(); ++it)
+            merged.insert(it.key(), it.value().toVariant());
     }
+    emit leaderTeamDetailLoaded(merged, reply.serverTime);
 }
 
 void RechargeApi::handleOrders(const QJsonObject &data, qint64 serverTime)
 {
     const Page page = pageOf(data);
-    emit ordersLoaded(page.items, page.page, page.pageSize, page.total, page.hasMore, serverTime);
+    emit ordersLoaded(nimbra::purchase::normalizeOrders(firstArray(data)), page.page, page.pageSize,
+                      page.total, page.hasMore, serverTime);
 
     // After a group order is paid its team is looked up, so the group screens show it without a click.
     const QJsonArray orders = firstArray(data);

@@ -81,6 +81,31 @@ private:
     void sendPublic(const QString &operation, const QString &path, const QJsonObject &body, qint64 context);
     void handleResponse(quint64 requestId, const QString &operation, bool success, int httpStatus,
                         const QVariantMap &response, const QString &errorMessage);
+    // One successful answer, read once by handleResponse and handed to the operation's handler.
+    struct Reply
+    {
+        quint64 requestId = 0;
+        QString id;
+        QString operation;
+        qint64 context = 0;
+        bool wasPublic = false;
+        qint64 serverTime = 0;
+        // The purchase entry's data as the pipeline made it; the other operations' data as JSON.
+        QVariantMap entry;
+        QJsonObject data;
+    };
+    void onEntry(const Reply &reply);
+    void onOrderCreated(const Reply &reply);
+    void onPcPayment(const Reply &reply);
+    void onPayStatus(const Reply &reply);
+    void onOrders(const Reply &reply);
+    void onOrderDetail(const Reply &reply);
+    void onOrderCancelled(const Reply &reply);
+    void onGroupDetail(const Reply &reply);
+    void onLeaderEntry(const Reply &reply);
+    void onLeaderTeamCreated(const Reply &reply);
+    void onLeaderTeams(const Reply &reply);
+    void onLeaderTeamDetail(const Reply &reply);
     void handleOrders(const QJsonObject &data, qint64 serverTime);
     void logAndTrace(const QString &message);
     QString m_deviceId;

@@ -255,7 +255,7 @@ private slots:
         const QVariantMap order = p.created->at(0).at(1).toMap();
         for (auto it = ordered.cbegin(); it != ordered.cend(); ++it)
             QCOMPARE(order.value(it.key()).toString(), it.value().toString());
-        QCOMPARE(order.value(QStringLiteral("pay_amount")).toDouble(), price);
+        QCOMPARE(order.value(QStringLiteral("order_price")).toDouble(), price);
         const QString codeUrl = p.paymentReady->at(0).at(1).toString();
         QVERIFY(codeUrl.startsWith(QStringLiteral("weixin://")));
         QCOMPARE(p.decodeShownQrCode(), codeUrl);
@@ -457,7 +457,7 @@ private slots:
         QCOMPARE(member.created->at(0).at(0).toString(), QStringLiteral("leader_join"));
         const QVariantMap order = member.created->at(0).at(1).toMap();
         QCOMPARE(order.value(QStringLiteral("team_code")).toString(), code);
-        QCOMPARE(order.value(QStringLiteral("pay_amount")).toDouble(), price);
+        QCOMPARE(order.value(QStringLiteral("order_price")).toDouble(), price);
         QCOMPARE(member.decodeShownQrCode(), member.paymentReady->at(0).at(1).toString());
         m_service->post(QStringLiteral("/__dev/pay"),
                         QJsonObject{{"order_id", order.value(QStringLiteral("order_id")).toLongLong()}});

@@ -281,7 +281,8 @@ Item {
         }
 
         function test_flowGroupDetail() {
-            const paid = { order_id: 26000031, payment_status: "paid", team_type: "leader", group: { team_id: 9 } }
+            const paid = { order_id: 26000031, payment_status: "paid", team_type: "leader", team_id: 9,
+                           group: { team_id: 9 } }
             const p = page({ groupOrders: [paid] })
             const f = findChild(p, "flow")
             const timer = findChild(f, "codeTimer")

@@ -122,15 +122,15 @@ TestCase {
 
     function test_groupQuery_data() {
         return [
-            { tag: "order id alone", order: { order_id: 26000001 }, id: 26000001, query: { order_id: 26000001 } },
-            { tag: "group team id 7", order: { order_id: 1, group: { team_id: 7, team_code: "AB" } }, id: 1,
-              query: { team_id: 7 } },
-            { tag: "team member", order: { team: { team_id: 8 } }, id: 1, query: { team_id: 8 } },
-            { tag: "own team id first", order: { team_id: 5, group: { team_id: 7 } }, id: 1, query: { team_id: 5 } },
-            { tag: "group id", order: { group_id: 0, group: { team_id: 0, id: 12 } }, id: 1, query: { group_id: 12 } },
-            { tag: "code", order: { group: { team_id: 0, team_code: " K7M2QX " } }, id: 1,
+            { tag: "order id alone", order: { order_id: 26000001, team_id: 0, group_id: 0, team_code: "" },
+              id: 26000001, query: { order_id: 26000001 } },
+            { tag: "team id first", order: { order_id: 1, team_id: 5, group_id: 12, team_code: "AB" }, id: 1,
+              query: { team_id: 5 } },
+            { tag: "group id", order: { order_id: 1, team_id: 0, group_id: 12, team_code: "AB" }, id: 1,
+              query: { group_id: 12 } },
+            { tag: "code", order: { order_id: 1, team_id: 0, group_id: 0, team_code: "K7M2QX" }, id: 1,
               query: { team_code: "K7M2QX" } },
-            { tag: "nothing", order: { group: {} }, id: 0, query: {} },
+            { tag: "nothing", order: { order_id: 0, team_id: 0, group_id: 0, team_code: "" }, id: 0, query: {} },
             { tag: "null order", order: null, id: 3, query: { order_id: 3 } }
         ]
     }
@@ -283,7 +283,7 @@ TestCase {
     }
 
     function test_detailTexts() {
-        const me = GroupLogic.detailMembers({}, { status: "completed", game_title: "原神" })[0]
+        const me = GroupLogic.detailMembers({}, { status: "completed", game_name: "原神", product_name: "" })[0]
         compare([GroupLogic.memberLine(me), GroupLogic.memberStatus(me)], ["我 · 原神", "已支付"])
         compare(GroupLogic.memberLine({ nickname: "Kyo" }), "Kyo · 待分配游戏")
         compare(GroupLogic.memberStatus({ status: "pending" }), "待支付")

@@ -201,14 +201,12 @@ TestCase {
     }
 
     function test_orders() {
-        compare(RechargeLogic.orderId({ order_id: "42", id: 7 }), 42)
-        compare(RechargeLogic.orderId({ id: 7 }), 7)
-        compare(RechargeLogic.orderId({ order_id: "x" }), 0)
+        compare(RechargeLogic.orderId(null), 0)
+        compare(RechargeLogic.orderId({}), 0)
         compare(RechargeLogic.orderAmount({ amount: { order_price: "30.5" }, pay_amount: 9 }), 30.5)
         compare(RechargeLogic.orderAmount({ amount: 12, pay_amount: null, price: 8 }), 8)
-        const orders = [{ id: 1, product_type: "shared" }, { id: 2, order_type: "Group_Node" }, { id: 3, team_code: "AB" },
-                        { id: 4, group_status: "" }, { id: 5, type: "private", group_id: 9 }, null]
-        compare(RechargeLogic.groupOrders(orders).map(o => o.id), [2, 3, 5])
+        const orders = [{ order_id: 1, is_group: false }, { order_id: 2, is_group: true }, null, { order_id: 3 }]
+        compare(RechargeLogic.groupOrders(orders).map(o => o.order_id), [2])
         compare(RechargeLogic.groupOrders(undefined), [])
     }
 

@@ -300,16 +300,12 @@ function orderGroup(order) {
 // What the service is asked for: the most specific key the order carries.
 function groupQuery(order, orderId) {
     const o = isMap(order) ? order : {}
-    const g = orderGroup(o)
-    const teamId = num(o.team_id) > 0 ? num(o.team_id) : num(g.team_id)
-    if (teamId > 0)
-        return { team_id: teamId }
-    const groupId = [o.group_id, g.group_id, g.id].map(num).find(n => n > 0)
-    if (groupId !== undefined)
-        return { group_id: groupId }
-    const code = text(o.team_code) || text(g.team_code)
-    if (code !== "")
-        return { team_code: code }
+    if (num(o.team_id) > 0)
+        return { team_id: num(o.team_id) }
+    if (num(o.group_id) > 0)
+        return { group_id: num(o.group_id) }
+    if (text(o.team_code) !== "")
+        return { team_code: text(o.team_code) }
     return num(orderId) > 0 ? { order_id: num(orderId) } : {}
 }
 
@@ -361,8 +357,8 @@ function detailMembers(team, order) {
         return members
     if (!isPaidOrder(order))
         return []
-    return [{ nickname: "我", game_name: firstText(order, ["game_name", "game_title", "title", "product_name"])
-                                         || "已选游戏", pay_status: "paid" }]
+    return [{ nickname: "我", game_name: text(order.game_name) || text(order.product_name) || "已选游戏",
+              pay_status: "paid" }]
 }
 
 function detailCurrent(team, order) {

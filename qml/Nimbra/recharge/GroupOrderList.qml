@@ -91,7 +91,7 @@ Item {
 
                     width: parent.width
                     textFormat: Text.PlainText
-                    text: row.modelData.product_name || row.modelData.plan_name || row.modelData.title || "普通拼团"
+                    text: row.modelData.product_name || "普通拼团"
                     color: list.theme.ink
                     elide: Text.ElideRight
                     font.family: Fonts.ui()
@@ -110,7 +110,7 @@ Item {
                 Text {
                     textFormat: Text.PlainText
                     text: RechargeLogic.paymentStatusText(row.modelData.payment_status) + " · ¥"
-                          + RechargeLogic.money(RechargeLogic.orderAmount(row.modelData))
+                          + RechargeLogic.money(row.modelData.order_price)
                     color: list.theme.ink2
                     font.family: Fonts.ui()
                     font.pixelSize: 12

@@ -50,7 +50,7 @@ Item {
         if (kind === "leader_join") {
             const team = p.leaderTeam || {}
             p.leaderOpened = false
-            p.paymentProductName = String(order.product_name || order.plan_name || team.name || team.title
+            p.paymentProductName = String(order.product_name || team.name || team.title
                                           || "团长团席位")
         }
         const id = RechargeLogic.orderId(order)
@@ -60,9 +60,9 @@ Item {
             return
         }
         p.paymentOrderId = id
-        p.paymentExpireAt = RechargeLogic.number(order.expire_at, 0)
+        p.paymentExpireAt = order.expire_at
         p.paymentServerOffset = serviceOffset(serverTime)
-        const created = RechargeLogic.orderAmount(order)
+        const created = order.order_price
         if (kind === "leader_join" || p.expectedPaymentAmount <= 0)
             p.expectedPaymentAmount = created
         if (created > 0)
@@ -82,10 +82,10 @@ Item {
         const p = page
         p.orderCreating = true
         p.paymentOrderId = RechargeLogic.orderId(order)
-        p.paymentProductName = String(order.product_name || order.plan_name || order.title || "会员订单")
-        p.paymentAmount = RechargeLogic.orderAmount(order)
+        p.paymentProductName = order.product_name || "会员订单"
+        p.paymentAmount = order.order_price
         p.expectedPaymentAmount = p.paymentAmount
-        p.paymentExpireAt = RechargeLogic.number(order.expire_at, 0)
+        p.paymentExpireAt = order.expire_at
         api.createPcPayment(p.guid, p.paymentOrderId)
     }
 
@@ -136,18 +136,17 @@ Item {
 
     function statusUpdated(data, serverTime) {
         const p = page
-        const order = data && typeof data.order === "object" && data.order !== null ? data.order : (data || {})
-        if (RechargeLogic.number(order.expire_at, 0) > 0)
-            p.paymentExpireAt = RechargeLogic.number(order.expire_at, 0)
+        const order = data.order
+        if (order.expire_at > 0)
+            p.paymentExpireAt = order.expire_at
         if (serverTime)
             p.paymentServerOffset = serviceOffset(serverTime)
         updateCountdown(nowSeconds())
-        const status = order.payment_status === undefined || order.payment_status === null
-            ? "" : String(order.payment_status)
+        const status = order.payment_status
         p.paymentStatusText = RechargeLogic.paymentStatusText(status)
         if (status === "paid") {
             p.paymentOpened = false
-            if (order.product_type === "group_node" || order.group_status !== undefined || order.group !== undefined) {
+            if (order.is_group) {
                 p.refreshGroupDetail(order)
                 p.toast("支付成功，正在刷新拼团状态")
             } else {

@@ -128,8 +128,7 @@ FocusScope {
                         width: parent.width
                         elide: Text.ElideRight
                         textFormat: Text.PlainText
-                        text: String(row.modelData.product_name || row.modelData.plan_name || row.modelData.title
-                                     || "会员订单")
+                        text: row.modelData.product_name || "会员订单"
                         color: history.page.ink
                         font.family: Fonts.ui()
                         font.pixelSize: 14
@@ -150,7 +149,7 @@ FocusScope {
                     anchors.rightMargin: 22
                     anchors.verticalCenter: parent.verticalCenter
                     textFormat: Text.PlainText
-                    text: "¥" + RechargeLogic.money(RechargeLogic.orderAmount(row.modelData))
+                    text: "¥" + RechargeLogic.money(row.modelData.order_price)
                     color: history.page.ink
                     font.family: Fonts.latin()
                     font.pixelSize: 16

@@ -379,11 +379,9 @@ function paymentStatusText(s) {
     return textOf(s) === "" ? "未知状态" : statusText(s, statusTexts)
 }
 
+// The id of an order as RechargeApi hands it over; 0 for none (or no order).
 function orderId(o) {
-    if (!isMap(o))
-        return 0
-    const id = number(o.order_id, 0)
-    return id !== 0 ? id : number(o.id, 0)
+    return isMap(o) ? number(o.order_id, 0) : 0
 }
 
 function orderAmount(o) {
@@ -393,10 +391,7 @@ function orderAmount(o) {
 }
 
 function isGroupOrder(order) {
-    if (!isMap(order))
-        return false
-    const type = firstText(order, ["product_type", "order_type", "type"]).toLowerCase()
-    return type.indexOf("group") >= 0 || isSet(order.group_id) || isSet(order.group_status) || isSet(order.team_code)
+    return isMap(order) && order.is_group === true
 }
 
 function groupOrders(orders) {

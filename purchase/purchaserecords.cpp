@@ -1,0 +1,169 @@
+#include "purchase/purchaserecords.h"
+
+#include <QLocale>
+
+namespace nimbra::purchase {
+
+namespace {
+
+bool isSet(const QJsonValue &value)
+{
+    return !value.isUndefined() && !value.isNull() && !(value.isString() && value.toString().isEmpty());
+}
+
+// Text or a number written as the interface would write it; anything else has none.
+QString textOf(const QJsonValue &value)
+{
+    if (value.isString())
+        return value.toString().trimmed();
+    if (value.isDouble())
+        return QString::number(value.toDouble(), 'g', QLocale::FloatingPointShortest);
+    return QString();
+}
+
+QString firstText(const QJsonObject &object, std::initializer_list<const char *> keys)
+{
+    for (const char *key : keys) {
+        const QString text = textOf(object.value(QLatin1String(key)));
+        if (!text.isEmpty())
+            return text;
+    }
+    return QString();
+}
+
+// Numbers may come as text; what reads as no number is 0.
+double numberOf(const QJsonValue &value)
+{
+    switch (value.type()) {
+    case QJsonValue::Double:
+        return value.toDouble();
+    case QJsonValue::Bool:
+        return value.toBool() ? 1 : 0;
+    case QJsonValue::String: {
+        bool ok = false;
+        const double number = value.toString().trimmed().toDouble(&ok);
+        return ok ? number : 0;
+    }
+    default:
+        return 0;
+    }
+}
+
+qint64 integerOf(const QJsonValue &value)
+{
+    return static_cast<qint64>(numberOf(value));
+}
+
+bool truthy(const QJsonValue &value)
+{
+    switch (value.type()) {
+    case QJsonValue::Bool:
+        return value.toBool();
+    case QJsonValue::Double:
+        return value.toDouble() != 0;
+    case QJsonValue::String:
+        return !value.toString().isEmpty();
+    case QJsonValue::Array:
+    case QJsonValue::Object:
+        return true;
+    default:
+        return false;
+    }
+}
+
+QJsonObject groupOf(const QJsonObject &order)
+{
+    for (const char *key : {"group", "team"}) {
+        const QJsonValue value = order.value(QLatin1String(key));
+        if (value.isObject())
+            return value.toObject();
+    }
+    return {};
+}
+
+double priceOf(const QJsonObject &order)
+{
+    const QJsonValue amount = order.value(QLatin1String("amount"));
+    const QJsonValue candidates[] = {amount.isObject() ? amount.toObject().value(QLatin1String("order_price"))
+                                                       : QJsonValue(QJsonValue::Undefined),
+                                     order.value(QLatin1String("pay_amount")),
+                                     order.value(QLatin1String("order_price")),
+                                     order.value(QLatin1String("price"))};
+    for (const QJsonValue &candidate : candidates) {
+        if (isSet(candidate))
+            return numberOf(candidate);
+    }
+    return 0;
+}
+
+} // namespace
+
+QVariantMap normalizeOrder(const QJsonObject &order)
+{
+    const QJsonObject group = groupOf(order);
+    qint64 orderId = integerOf(order.value(QLatin1String("order_id")));
+    if (orderId == 0)
+        orderId = integerOf(order.value(QLatin1String("id")));
+    qint64 teamId = integerOf(order.value(QLatin1String("team_id")));
+    if (teamId <= 0)
+        teamId = integerOf(group.value(QLatin1String("team_id")));
+    qint64 groupId = 0;
+    for (const QJsonValue &candidate :
+         {order.value(QLatin1String("group_id")), group.value(QLatin1String("group_id")),
+          group.value(QLatin1String("id"))}) {
+        groupId = integerOf(candidate);
+        if (groupId > 0)
+            break;
+    }
+    QString teamCode = textOf(order.value(QLatin1String("team_code")));
+    if (teamCode.isEmpty())
+        teamCode = textOf(group.value(QLatin1String("team_code")));
+    const QString productType = firstText(order, {"product_type", "order_type", "type"}).toLower();
+    // A group order by its type, or by a group field the service only gives group orders.
+    const bool isGroup = productType.contains(QLatin1String("group")) || !group.isEmpty() ||
+                         isSet(order.value(QLatin1String("group_id"))) ||
+                         isSet(order.value(QLatin1String("group_status"))) ||
+                         isSet(order.value(QLatin1String("team_code")));
+
+    return {
+        {QStringLiteral("order_id"), orderId},
+        {QStringLiteral("order_no"), textOf(order.value(QLatin1String("order_no")))},
+        {QStringLiteral("product_id"), integerOf(order.value(QLatin1String("product_id")))},
+        {QStringLiteral("node_type_key"), textOf(order.value(QLatin1String("node_type_key")))},
+        {QStringLiteral("region_key"), textOf(order.value(QLatin1String("region_key")))},
+        {QStringLiteral("member_count"), integerOf(order.value(QLatin1String("member_count")))},
+        {QStringLiteral("package_name"), textOf(order.value(QLatin1String("package_name")))},
+        {QStringLiteral("product_type"), productType},
+        {QStringLiteral("product_name"), firstText(order, {"product_name", "plan_name", "title"})},
+        {QStringLiteral("game_name"), firstText(order, {"game_name", "game_title"})},
+        {QStringLiteral("order_price"), priceOf(order)},
+        {QStringLiteral("payment_status"), textOf(order.value(QLatin1String("payment_status")))},
+        {QStringLiteral("order_status"), textOf(order.value(QLatin1String("order_status")))},
+        {QStringLiteral("status"), textOf(order.value(QLatin1String("status")))},
+        {QStringLiteral("status_text"), textOf(order.value(QLatin1String("status_text")))},
+        {QStringLiteral("can_pay"), truthy(order.value(QLatin1String("can_pay")))},
+        {QStringLiteral("can_cancel"), truthy(order.value(QLatin1String("can_cancel")))},
+        {QStringLiteral("created_at"), integerOf(order.value(QLatin1String("created_at")))},
+        {QStringLiteral("expire_at"), integerOf(order.value(QLatin1String("expire_at")))},
+        {QStringLiteral("paid_at"), integerOf(order.value(QLatin1String("paid_at")))},
+        {QStringLiteral("is_group"), isGroup},
+        {QStringLiteral("group"), group.toVariantMap()},
+        {QStringLiteral("group_id"), groupId},
+        {QStringLiteral("team_id"), teamId},
+        {QStringLiteral("team_code"), teamCode},
+        {QStringLiteral("team_type"), textOf(order.value(QLatin1String("team_type")))},
+        {QStringLiteral("group_status"), textOf(order.value(QLatin1String("group_status")))},
+    };
+}
+
+QVariantList normalizeOrders(const QJsonArray &orders)
+{
+    QVariantList result;
+    for (const QJsonValue &value : orders) {
+        if (value.isObject())
+            result.append(normalizeOrder(value.toObject()));
+    }
+    return result;
+}
+
+} // namespace nimbra::purchase

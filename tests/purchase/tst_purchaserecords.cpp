@@ -1,0 +1,88 @@
+// Orders in the shapes the purchase service sends, brought into the one shape the screens read.
+#include "purchase/purchaserecords.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QTest>
+
+using nimbra::purchase::normalizeOrder;
+using nimbra::purchase::normalizeOrders;
+
+namespace {
+
+// JSON written with single quotes, which keeps the rows readable inside C++ strings.
+QJsonObject object(const char *json)
+{
+    return QJsonDocument::fromJson(QByteArray(json).replace('\'', '"')).object();
+}
+
+} // namespace
+
+class TestPurchaseRecords : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void orderField_data()
+    {
+        QTest::addColumn<QJsonObject>("order");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QVariant>("expected");
+
+        const auto row = [](const char *tag, const char *json, const char *key, const QVariant &expected) {
+            QTest::newRow(tag) << object(json) << QString::fromLatin1(key) << expected;
+        };
+        row("id as text", "{'order_id': '42', 'id': 7}", "order_id", 42);
+        row("id under id", "{'id': 7}", "order_id", 7);
+        row("id not a number", "{'order_id': 'x'}", "order_id", 0);
+        row("price in amount", "{'amount': {'order_price': '30.5'}, 'pay_amount': 9}", "order_price", 30.5);
+        row("price after null", "{'amount': 12, 'pay_amount': null, 'price': 8}", "order_price", 8.0);
+        row("name from plan", "{'plan_name': '月卡', 'title': 'x'}", "product_name", QStringLiteral("月卡"));
+        row("type lowered", "{'order_type': 'Group_Node'}", "product_type", QStringLiteral("group_node"));
+        row("group by type", "{'order_type': 'Group_Node'}", "is_group", true);
+        row("group by code", "{'team_code': 'AB'}", "is_group", true);
+        row("group by id", "{'type': 'private', 'group_id': 9}", "is_group", true);
+        row("group by its map", "{'product_type': 'shared', 'group': {'team_id': 3}}", "is_group", true);
+        row("empty group status", "{'product_type': 'shared', 'group_status': ''}", "is_group", false);
+        row("team id in group", "{'group': {'team_id': 7, 'team_code': 'AB'}}", "team_id", 7);
+        row("team id in team", "{'team': {'team_id': 8}}", "team_id", 8);
+        row("own team id first", "{'team_id': 5, 'group': {'team_id': 7}}", "team_id", 5);
+        row("group id as id", "{'group_id': 0, 'group': {'team_id': 0, 'id': 12}}", "group_id", 12);
+        row("code in group", "{'group': {'team_code': ' K7M2QX '}}", "team_code", QStringLiteral("K7M2QX"));
+        row("game title", "{'game_title': '原神', 'title': 'x'}", "game_name", QStringLiteral("原神"));
+        row("can pay as number", "{'can_pay': 1}", "can_pay", true);
+        row("expiry as text", "{'expire_at': '1700000000'}", "expire_at", 1700000000LL);
+        row("no group", "{'order_id': 1}", "group", QVariantMap());
+    }
+
+    void orderField()
+    {
+        QFETCH(QJsonObject, order);
+        QFETCH(QString, key);
+        QFETCH(QVariant, expected);
+        QCOMPARE(normalizeOrder(order).value(key), expected);
+    }
+
+    // Every order has the same keys with the same types, whatever the service left out.
+    void fixedShape()
+    {
+        const QVariantMap empty = normalizeOrder({});
+        const QVariantMap full = normalizeOrder(object(
+            "{'order_id': 26000061, 'order_no': 'NB1', 'product_type': 'group', 'product_name': '拼团', "
+            "'amount': {'order_price': 19.9}, 'payment_status': 'paid', 'can_pay': false, 'created_at': 1, "
+            "'group': {'team_id': 7002, 'team_code': 'AB'}, 'extra': 1}"));
+        QCOMPARE(full.keys(), empty.keys());
+        for (auto it = empty.constBegin(); it != empty.constEnd(); ++it)
+            QCOMPARE(full.value(it.key()).typeId(), it.value().typeId());
+        QCOMPARE(empty.value("order_id").typeId(), QMetaType::LongLong);
+        QCOMPARE(empty.value("order_price").typeId(), QMetaType::Double);
+        QCOMPARE(empty.value("payment_status").typeId(), QMetaType::QString);
+
+        const QVariantList orders = normalizeOrders(QJsonArray{7, QJsonValue(), object("{'id': 3}")});
+        QCOMPARE(orders.size(), 1);
+        QCOMPARE(orders.constFirst().toMap().value("order_id"), QVariant(3LL));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPurchaseRecords)
+#include "tst_purchaserecords.moc"
