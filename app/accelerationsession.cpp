@@ -190,18 +190,6 @@ bool nodeRequestable(const QVariantMap &node)
     return !nodeRequestKey(node).isEmpty();
 }
 
-// Whether a configuration answered for nodeId belongs to this route. The route client names the node
-// by node_id before id, so a route carrying both is matched by either.
-bool nodeMatchesConfig(const QVariantMap &node, const QString &nodeId)
-{
-    const QString id = nodeId.trimmed();
-    if (id.isEmpty())
-        return false;
-    const QVariant nodeIdValue = node.value(QStringLiteral("node_id"));
-    return nodeRequestKey(node) == id ||
-           (!isBlank(nodeIdValue) && plain(nodeIdValue).toString().trimmed() == id);
-}
-
 QString nodeName(const QVariantMap &node)
 {
     return textOf(node.value(QStringLiteral("name")));
@@ -233,6 +221,22 @@ QString detailKey(const QString &packageName, const QString &country)
 QString gamePackageName(const QVariantMap &game)
 {
     return firstText(game, {"package_name", "packageName"});
+}
+
+} // namespace
+
+namespace sessionrules {
+
+// Whether a configuration answered for nodeId belongs to this route. The route client names the node
+// by node_id before id, so a route carrying both is matched by either.
+bool nodeMatchesConfig(const QVariantMap &node, const QString &nodeId)
+{
+    const QString id = nodeId.trimmed();
+    if (id.isEmpty())
+        return false;
+    const QVariant nodeIdValue = node.value(QStringLiteral("node_id"));
+    return nodeRequestKey(node) == id ||
+           (!isBlank(nodeIdValue) && plain(nodeIdValue).toString().trimmed() == id);
 }
 
 // A game's region: its first server entry, else its country, else the default region.
@@ -291,6 +295,48 @@ QVariantMap selectRoute(const QVariantList &routes, const QString &targetKey, bo
     }
     return fallback;
 }
+
+int latencyBaseline(const QVariantMap &node, const QVariantMap &game)
+{
+    const QVariantList candidates{node.value(QStringLiteral("latency")), node.value(QStringLiteral("ping")),
+                                  node.value(QStringLiteral("ms")), game.value(QStringLiteral("ping"))};
+    for (const QVariant &candidate : candidates) {
+        const QVariant v = plain(candidate);
+        if (!v.isValid() || v.isNull())
+            continue;
+        bool ok = false;
+        const double value = v.metaType() == QMetaType::fromType<QString>()
+                                 ? v.toString().trimmed().toDouble(&ok)
+                                 : v.toDouble(&ok);
+        if (ok && std::isfinite(value) && value > 0)
+            return static_cast<int>(std::floor(value + 0.5));
+    }
+    return 68;
+}
+
+int nextDisconnectedLatency(int baseline, double random)
+{
+    return std::clamp(baseline + static_cast<int>(std::floor((random - 0.5) * 8 + 0.5)), 1, 999);
+}
+
+double initialBoostedLatency(const QVariantMap &game, int disconnectedLatency)
+{
+    bool ok = false;
+    const double ping = plain(game.value(QStringLiteral("ping"))).toDouble(&ok);
+    return std::max(1.0, ok && ping != 0 && !std::isnan(ping) ? ping
+                                                              : std::floor(disconnectedLatency * 0.48 + 0.5));
+}
+
+double nextBoostedLatency(double current, double random)
+{
+    return std::clamp(current + (random - 0.5) * 6, 22.0, 58.0);
+}
+
+} // namespace sessionrules
+
+namespace {
+
+using namespace sessionrules;
 
 QString timeText()
 {
@@ -506,21 +552,7 @@ void AccelerationSession::setLogs(const QVariantList &value)
 
 int AccelerationSession::disconnectedLatencyBaseline() const
 {
-    const QVariantList candidates{
-        m_selectedNode.value(QStringLiteral("latency")), m_selectedNode.value(QStringLiteral("ping")),
-        m_selectedNode.value(QStringLiteral("ms")), m_selectedGame.value(QStringLiteral("ping"))};
-    for (const QVariant &candidate : candidates) {
-        const QVariant v = plain(candidate);
-        if (!v.isValid() || v.isNull())
-            continue;
-        bool ok = false;
-        const double value = v.metaType() == QMetaType::fromType<QString>()
-                                 ? v.toString().trimmed().toDouble(&ok)
-                                 : v.toDouble(&ok);
-        if (ok && std::isfinite(value) && value > 0)
-            return static_cast<int>(std::floor(value + 0.5));
-    }
-    return 68;
+    return latencyBaseline(m_selectedNode, m_selectedGame);
 }
 
 int AccelerationSession::displayedLatency() const
@@ -625,15 +657,14 @@ void AccelerationSession::updateClock()
 
 void AccelerationSession::driftDisconnectedLatency()
 {
-    const double offset = std::floor((m_random() - 0.5) * 8 + 0.5);
-    m_disconnectedLatency = std::clamp(disconnectedLatencyBaseline() + static_cast<int>(offset), 1, 999);
+    m_disconnectedLatency = nextDisconnectedLatency(disconnectedLatencyBaseline(), m_random());
     emit figuresChanged();
 }
 
 void AccelerationSession::tickBoost()
 {
     ++m_boostSeconds;
-    m_boostedLatency = std::clamp(m_boostedLatency + (m_random() - 0.5) * 6, 22.0, 58.0);
+    m_boostedLatency = nextBoostedLatency(m_boostedLatency, m_random());
     emit figuresChanged();
 }
 
@@ -1088,10 +1119,7 @@ void AccelerationSession::onCoreStarted()
     setPendingBoostGame(emptyGame());
     appendSingBoxLog(QStringLiteral("nimbra-server.exe 已启动"), false);
     setBoosting(true);
-    bool ok = false;
-    const double ping = plain(game.value(QStringLiteral("ping"))).toDouble(&ok);
-    m_boostedLatency = std::max(
-        1.0, ok && ping != 0 && !std::isnan(ping) ? ping : std::floor(m_disconnectedLatency * 0.48 + 0.5));
+    m_boostedLatency = initialBoostedLatency(game, m_disconnectedLatency);
     m_boostSeconds = 0;
     emit figuresChanged();
     if (m_reconnectAttempt > 0) {

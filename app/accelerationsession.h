@@ -40,6 +40,25 @@ bool isCoreErrorLine(const QString &line);
 
 } // namespace runlog
 
+// The session's rules that a test checks on their own.
+namespace sessionrules {
+
+// Whether a configuration answered for nodeId belongs to this route (by its request key or node_id).
+bool nodeMatchesConfig(const QVariantMap &node, const QString &nodeId);
+// A game's region: its first server entry, else its country, else the default region.
+QString gameRegion(const QVariantMap &game);
+// The route configuration as the text the runtime configuration builder takes.
+QString routeConfigText(const QVariantMap &node);
+// The route to select after a route list arrived; found is false when every route is full or missing.
+QVariantMap selectRoute(const QVariantList &routes, const QString &targetKey, bool *found);
+// The idle figure's centre: the route's latency, else the game's ping, else 68.
+int latencyBaseline(const QVariantMap &node, const QVariantMap &game);
+int nextDisconnectedLatency(int baseline, double random);
+double initialBoostedLatency(const QVariantMap &game, int disconnectedLatency);
+double nextBoostedLatency(double current, double random);
+
+} // namespace sessionrules
+
 // The acceleration session: the chosen game, its routes and configuration, the start button with its
 // checks, the core's events, the run log, the toast and the figures the window shows. It runs on the
 // interface's thread and talks to the back-end objects directly; the window binds to its properties and

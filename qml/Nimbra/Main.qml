@@ -316,6 +316,7 @@ Window {
                 anchors.bottom: parent.bottom
                 width: parent.width
                 controller: window
+                session: window.session
             }
 
             SelectorMenus {
