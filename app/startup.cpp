@@ -3,6 +3,7 @@
 #include "accel/acceleratorapi.h"
 #include "accel/singboxmanager.h"
 #include "account/authapi.h"
+#include "app/accelerationsession.h"
 #include "app/qmldebuggerargs.h"
 #include "app/runtimelog.h"
 #include "app/singleinstance.h"
@@ -120,6 +121,7 @@ void publishBackend(QQmlApplicationEngine &engine, const Backend &backend, bool 
     context->setContextProperty(QStringLiteral("preferences"), backend.preferences);
     context->setContextProperty(QStringLiteral("trayAvailable"), windowStart.trayAvailable);
     context->setContextProperty(QStringLiteral("startHidden"), windowStart.hidden);
+    context->setContextProperty(QStringLiteral("accelerationSession"), backend.session);
 }
 
 void loadMainDocument(QQmlApplicationEngine &engine)
@@ -274,8 +276,8 @@ int runApplication(int argc, char **argv)
     SingBoxManager singBoxManager;
     singBoxManager.setServiceUrl(serviceAddress.url);
     Preferences preferences;
-    const Backend backend{globalData,   &httpManager,     &authApi,        &gameListApi, &acceleratorApi,
-                          &rechargeApi, &qrCodeGenerator, &singBoxManager, &preferences};
+    Backend backend{globalData,   &httpManager,     &authApi,        &gameListApi, &acceleratorApi,
+                    &rechargeApi, &qrCodeGenerator, &singBoxManager, &preferences};
 
     // Started hidden only where a tray can bring the window back; a desktop without one shows it.
     WindowStart windowStart{QSystemTrayIcon::isSystemTrayAvailable(), false};
@@ -294,6 +296,8 @@ int runApplication(int argc, char **argv)
     connectSessionHandOver(backend);
     connectCatalogue(backend);
     connectPurchaseData(backend);
+    AccelerationSession session(backend);
+    backend.session = &session;
 
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &app,
                      [] { qInfo().noquote() << QStringLiteral("[APP] 事件循环即将退出"); });

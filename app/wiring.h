@@ -1,5 +1,6 @@
 #pragma once
 
+class AccelerationSession;
 class AcceleratorApi;
 class AuthApi;
 class GameListApi;
@@ -25,6 +26,8 @@ struct Backend
     QrCodeGenerator *qrCode = nullptr;
     SingBoxManager *singBox = nullptr;
     Preferences *preferences = nullptr;
+    // Made last, once the others are connected: it reacts to their signals after the wiring does.
+    AccelerationSession *session = nullptr;
 };
 
 // Hands the four service clients the one transport.

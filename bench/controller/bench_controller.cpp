@@ -8,6 +8,7 @@
 #include "accel/acceleratorapi.h"
 #include "accel/singboxmanager.h"
 #include "account/authapi.h"
+#include "app/accelerationsession.h"
 #include "app/startup.h"
 #include "app/wiring.h"
 #include "catalog/gamelistapi.h"
@@ -36,6 +37,7 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <optional>
 
 #include <sched.h>
@@ -183,6 +185,8 @@ struct Client
         nimbra::connectSessionHandOver(backend);
         nimbra::connectCatalogue(backend);
         nimbra::connectPurchaseData(backend);
+        sessionHolder = std::make_unique<AccelerationSession>(backend);
+        backend.session = sessionHolder.get();
         QObject::connect(&engine, &QQmlEngine::warnings, [](const QList<QQmlError> &warnings) {
             for (const QQmlError &warning : warnings)
                 fail(warning.toString());
@@ -204,6 +208,8 @@ struct Client
     Preferences preferences;
     nimbra::Backend backend{&data,     &http,   &auth,    &gameList,   &accelerator,
                             &recharge, &qrCode, &singBox, &preferences};
+    // Made after the connections, as the program makes it.
+    std::unique_ptr<AccelerationSession> sessionHolder;
     QQmlApplicationEngine engine;
     QObject *window = nullptr;
 };

@@ -35,37 +35,34 @@ Window {
     property bool reconnect: preferences.reconnect
     property bool autoStart: preferences.autoStart
     property real vipLoaderStartedMs: 0
-    property string clockText: ""
 
-    // The acceleration session. The recent game's values are filled in at completion.
-    property string gameId: "lol"
-    property string server: "艾欧尼亚"
-    property string line: "等待线路"
+    // The acceleration session lives in C++; the window reads it and reacts to what concerns the interface.
+    readonly property N.AccelerationSession session: accelerationSession
+    readonly property string gameId: session.gameId
+    readonly property string server: session.server
+    readonly property string line: session.line
     property string mode: preferences.mode
     property bool dualNetwork: preferences.dualNetwork
-    property bool boosting: false
-    property bool routesLoading: false
-    property bool routeConfigLoading: false
-    property bool gameDetailLoading: false
-    property string gameDetailKey: ""
-    property var loadedGameDetailKeys: ({})
-    property string routeError: ""
-    property var nodes: []
-    property var selectedNode: ({})
-    // Real, not int: the drift adds fractions that an int would always round down.
-    property real boostedLatency: 32
-    property int boostSeconds: 0
-    property int disconnectedLatency: 68
-    property string toastText: ""
-    property bool toastWarning: false
-    property var singBoxLogs: []
+    readonly property bool boosting: session.boosting
+    readonly property bool routesLoading: session.routesLoading
+    readonly property bool routeConfigLoading: session.routeConfigLoading
+    readonly property bool gameDetailLoading: session.gameDetailLoading
+    readonly property string routeError: session.routeError
+    readonly property var nodes: session.nodes
+    readonly property var selectedNode: session.selectedNode
+    readonly property real boostedLatency: session.boostedLatency
+    readonly property int boostSeconds: session.boostSeconds
+    readonly property int disconnectedLatency: session.disconnectedLatency
+    readonly property string toastText: session.toastText
+    readonly property bool toastWarning: session.toastWarning
+    readonly property var singBoxLogs: session.singBoxLogs
+    readonly property string clockText: session.clockText
     property real perfLastTickMs: 0
-    property var selectedGame: GameLogic.emptyGame()
-    readonly property alias currentGame: window.selectedGame
-    property var lastBoostedGame: GameLogic.emptyGame()
-    property var pendingBoostGame: GameLogic.emptyGame()
-    // The automatic reconnect under way (0: none), so the start it ends in reads as a recovery.
-    property int reconnectAttempt: 0
+    readonly property var selectedGame: session.selectedGame
+    readonly property var currentGame: session.selectedGame
+    readonly property var lastBoostedGame: session.lastBoostedGame
+    readonly property var pendingBoostGame: session.pendingBoostGame
+    readonly property int reconnectAttempt: session.reconnectAttempt
 
     readonly property bool loggedIn: globalData.loggedIn
     readonly property string userPhone: globalData.userPhone
@@ -86,8 +83,8 @@ Window {
     readonly property var allKnownGames: Session.allKnownGames(commonGames, games)
     readonly property var gamesById: Session.gamesById(allKnownGames)
     readonly property var categories: Session.categories(globalData.gameCategories)
-    readonly property int disconnectedLatencyBaseline: Session.latencyBaseline(selectedNode, currentGame)
-    readonly property int displayedLatency: boosting ? Math.max(1, Math.round(boostedLatency)) : disconnectedLatency
+    readonly property int disconnectedLatencyBaseline: session.disconnectedLatencyBaseline
+    readonly property int displayedLatency: session.displayedLatency
 
     readonly property color ink: N.Theme.ink(dawn)
     readonly property color ink2: N.Theme.ink2(dawn)
@@ -114,17 +111,18 @@ Window {
     color: "transparent"
     flags: Qt.FramelessWindowHint | Qt.Window
 
-    // The controller's interface: flows live in SessionController, pure logic in SessionLogic.
+    // The session's interface: the flows run in AccelerationSession (C++), display helpers in SessionLogic.
     function chooseGame(gameOrId) { session.chooseGame(gameOrId) }
     function chooseNode(node) { session.chooseNode(node) }
+    function setServer(name) { session.setServer(name) }
     function requestGameDetail(game, reason) { session.requestGameDetail(game, reason) }
     function requestRoutes(reason) { session.requestRoutes(reason) }
     function requestNodeConfig(node, reason) { session.requestNodeConfig(node, reason) }
     function ensureSelectedGame() { session.ensureSelectedGame() }
     function toggleAcceleration() { session.toggleAcceleration() }
     function signOut() { session.signOut() }
-    function selectedRouteConfig() { return Session.routeConfigText(selectedNode) }
-    function routeGamePayload() { return Session.routeGamePayload(currentGame, gameId, server) }
+    function selectedRouteConfig() { return session.selectedRouteConfig }
+    function routeGamePayload() { return session.routeGamePayload() }
     function gameFor(id) { return gamesById[String(id)] || allKnownGames[0] || GameLogic.emptyGame() }
     function matchesGame(g, query) { return GameLogic.matchesGame(g, query) }
     function gameIcon(game) { return GameLogic.imageSource(game, assetRoot, "icon") }
@@ -142,49 +140,58 @@ Window {
     function formatNetworkRate(bytesPerSecond) { return Session.formatNetworkRate(bytesPerSecond) }
     function vipLoaderStatus() { return pages.vipLoaderStatus }
 
-    function toast(message, warning) {
-        // The flag first: whoever follows the text sees the flag that goes with it.
-        toastWarning = warning === true
-        toastText = message === undefined || message === null ? "" : String(message)
-        toastTimer.restart()
-    }
-
-    function appendSingBoxLog(message, error) {
-        const flag = error === true
-        const next = Session.appendLogLines(singBoxLogs, message, () => flag, Session.timeText(new Date()))
-        if (next !== singBoxLogs)
-            singBoxLogs = next
-    }
-
+    function messageText(value) { return value === undefined || value === null ? "" : String(value) }
+    function toast(message, warning) { session.toast(messageText(message), warning === true) }
+    function appendSingBoxLog(message, error) { session.appendSingBoxLog(messageText(message), error === true) }
     function appendAppLog(message, error, forwardToConsole) {
-        if (forwardToConsole !== false)
-            console.info(message)
-        appendSingBoxLog(message, error)
+        session.appendAppLog(messageText(message), error === true, forwardToConsole !== false)
+    }
+    function clearSingBoxLogs() { session.clearSingBoxLogs() }
+    function copySingBoxLogs() { session.copySingBoxLogs() }
+
+    Component.onCompleted: {
+        perfLastTickMs = Date.now()
+        session.startUp(qmlDebuggerRequested, qmlDebuggerActive)
     }
 
-    function clearSingBoxLogs() { singBoxLogs = [] }
+    // What the session's flows change in the interface: a chosen game closes the menus and shows the
+    // home page, a chosen route closes its dialog, a start while signed out opens the sign-in.
+    Connections {
+        target: window.session
 
-    function copySingBoxLogs() {
-        if (singBoxLogs.length === 0) {
-            toast("暂无日志可复制", true)
-            return
+        function onGameChosen() {
+            window.serverMenu = false
+            window.modeMenu = false
+            window.nodeDialog = false
+            window.tab = "home"
+            window.tabIndex = 0
         }
-        if (globalData.copyToClipboard(Session.logText(singBoxLogs)))
-            toast("已复制全部日志")
-        else
-            toast("日志复制失败", true)
+        function onNodeChosen() { window.nodeDialog = false }
+        function onSignInRequired() { window.loginDialog = true }
+        function onSigningOut() { window.accountMenu = false }
     }
 
-    Component.onCompleted: session.startUp()
-
-    SessionController {
-        id: session
-
-        controller: window
+    // The settings page's switch decides whether the supervisor rebuilds a channel that dropped.
+    Binding {
+        target: singBoxManager
+        property: "autoReconnect"
+        value: window.reconnect
     }
 
-    SessionEvents {
-        controller: window
+    // Responsiveness probe: a tick that comes 300 ms or more after the previous one means the event
+    // loop was blocked.
+    Timer {
+        interval: 100
+        repeat: true
+        running: true
+        onTriggered: {
+            const now = Date.now()
+            const gap = now - window.perfLastTickMs
+            if (window.perfLastTickMs > 0 && gap >= 300)
+                window.appendAppLog("[PERF] UI事件循环停顿 gap=" + gap + "ms tab=" + window.tab + " accountMenu="
+                                    + window.accountMenu + " vipLoader=" + window.vipLoaderStatus(), true, false)
+            window.perfLastTickMs = now
+        }
     }
 
     StoredPreferences {
@@ -197,13 +204,6 @@ Window {
         sourceComponent: TrayIcon {
             controller: window
         }
-    }
-
-    Timer {
-        id: toastTimer
-
-        interval: 2400
-        onTriggered: window.toastText = ""
     }
 
     function toggleMaximized() {
@@ -316,6 +316,7 @@ Window {
                 anchors.bottom: parent.bottom
                 width: parent.width
                 controller: window
+                session: window.session
             }
 
             SelectorMenus {

@@ -1,6 +1,7 @@
 // The acceleration controller of the main window, driven through the window's own functions, against
 // the real back-end objects, the dev service and the stub core. As root the whole run gets a private
 // network namespace, so the stub's TUN interface and the game's routes never reach the host.
+#include "app/accelerationsession.h"
 #include "app/startup.h"
 #include "devserviceprocess.h"
 #include "frontproxy.h"
@@ -26,6 +27,7 @@
 #include <QTest>
 #include <QtQml/qqmlextensionplugin.h>
 
+#include <algorithm>
 #include <functional>
 
 Q_IMPORT_QML_PLUGIN(NimbraPlugin)
@@ -34,12 +36,22 @@ namespace {
 
 bool g_inPrivateNetwork = false;
 
-const QString kJx3 =
-    QStringLiteral("{id: 'jx3', name: '剑网3', package_name: 'com.kingsoft.jx3', country: '国服', "
-                   "servers: ['国服']}");
-const QString kLostArk =
-    QStringLiteral("{id: 'la', name: '失落的方舟', package_name: 'com.smilegate.lostark', "
-                   "country: '韩服', servers: ['韩服']}");
+QVariantMap game(const char *id, const char *name, const char *packageName, const char *country)
+{
+    return {{"id", QString::fromUtf8(id)},
+            {"name", QString::fromUtf8(name)},
+            {"package_name", QString::fromUtf8(packageName)},
+            {"country", QString::fromUtf8(country)}};
+}
+
+QVariantMap withServer(QVariantMap record)
+{
+    record.insert("servers", QVariantList{record.value("country")});
+    return record;
+}
+
+const QVariantMap kJx3 = withServer(game("jx3", "剑网3", "com.kingsoft.jx3", "国服"));
+const QVariantMap kLostArk = withServer(game("la", "失落的方舟", "com.smilegate.lostark", "韩服"));
 
 // The objects of the application, composed and published as the program does it, with Main loaded.
 struct Client : WiredBackend
@@ -78,26 +90,25 @@ struct Client : WiredBackend
     bool isTrue(const QString &expression) const { return eval(expression).toBool(); }
     bool logHas(const QString &part) const
     {
-        return isTrue(
-            QStringLiteral("singBoxLogs.some(e => e.text.indexOf(%1) >= 0)")
-                .arg(QString::fromUtf8(QJsonDocument(QJsonArray{part}).toJson(QJsonDocument::Compact))
-                         .mid(1)
-                         .chopped(1)));
+        const QVariantList entries = session->singBoxLogs();
+        return std::any_of(entries.cbegin(), entries.cend(), [&part](const QVariant &entry) {
+            return entry.toMap().value("text").toString().contains(part);
+        });
     }
 
     bool signIn()
     {
         auth->loginPassword(QStringLiteral("13800138000"), QStringLiteral("nimbra123"));
-        return QTest::qWaitFor([this] { return isTrue(QStringLiteral("loggedIn")); }, 10000);
+        return QTest::qWaitFor([this] { return data.loggedIn(); }, 10000);
     }
     // Signed in, with a game whose addresses are known and its route and configuration in.
     bool readyToBoost()
     {
         if (!signIn())
             return false;
-        eval(
-            QStringLiteral("chooseGame({id: 'jx3', name: '剑网3', package_name: 'com.kingsoft.jx3', country: "
-                           "'国服', ip_list: ['198.18.6.10', '192.0.2.96/28']})"));
+        QVariantMap jx3 = game("jx3", "剑网3", "com.kingsoft.jx3", "国服");
+        jx3.insert("ip_list", QVariantList{"198.18.6.10", "192.0.2.96/28"});
+        session->chooseGame(jx3);
         return settled();
     }
     // Route list and configuration of the current game have arrived.
@@ -105,7 +116,8 @@ struct Client : WiredBackend
     {
         return QTest::qWaitFor(
             [this] {
-                return isTrue(QStringLiteral("!routesLoading && !routeConfigLoading && !gameDetailLoading"));
+                return !session->routesLoading() && !session->routeConfigLoading() &&
+                       !session->gameDetailLoading();
             },
             10000);
     }
@@ -225,68 +237,72 @@ private slots:
         Client c(m_service->baseUrl());
         QVERIFY(c.window);
         // The recent game comes back and its detail (the address list) is asked for.
-        QCOMPARE(c.text("gameId"), QStringLiteral("jx3"));
-        QCOMPARE(c.text("server"), QStringLiteral("国服"));
-        QCOMPARE(c.text("lastBoostedGame.name"), QStringLiteral("剑网3"));
+        AccelerationSession &s = *c.session;
+        QCOMPARE(s.gameId(), QStringLiteral("jx3"));
+        QCOMPARE(s.server(), QStringLiteral("国服"));
+        QCOMPARE(s.lastBoostedGame().value("name").toString(), QStringLiteral("剑网3"));
         QVERIFY(c.logHas(QStringLiteral("[UI] 已恢复最近加速游戏：剑网3")));
-        QVERIFY(c.isTrue("gameDetailLoading"));
-        QTRY_VERIFY_WITH_TIMEOUT(c.isTrue("gameIpList(currentGame).length > 0 && !gameDetailLoading"), 10000);
-        QCOMPARE(c.text("line"), QStringLiteral("等待线路"));
+        QVERIFY(s.gameDetailLoading());
+        QTRY_VERIFY_WITH_TIMEOUT(c.isTrue("gameIpList(currentGame).length > 0") && !s.gameDetailLoading(),
+                                 10000);
+        QCOMPARE(s.line(), QStringLiteral("等待线路"));
 
         // Signing in loads the routes; the first free one is chosen and its configuration fetched.
         QVERIFY(c.signIn());
         QVERIFY(c.settled());
-        QCOMPARE(c.text("line"), QStringLiteral("华东 · 上海电信 BGP-3"));
-        QVERIFY(c.isTrue("nodes.length === 5 && selectedRouteConfig().indexOf('outbounds') > 0"));
+        QCOMPARE(s.line(), QStringLiteral("华东 · 上海电信 BGP-3"));
+        QVERIFY(s.nodes().size() == 5 && s.selectedRouteConfig().indexOf(QLatin1String("outbounds")) > 0);
 
         // Another game: detail, routes, default route, configuration.
-        c.eval(QStringLiteral("chooseGame(%1)").arg(kLostArk));
-        QCOMPARE(c.text("toastText"), QStringLiteral("已切换：失落的方舟 · 韩服"));
-        QCOMPARE(c.text("line"), QStringLiteral("正在加载线路"));
+        s.chooseGame(kLostArk);
+        QCOMPARE(s.toastText(), QStringLiteral("已切换：失落的方舟 · 韩服"));
+        QCOMPARE(s.line(), QStringLiteral("正在加载线路"));
         QVERIFY(c.settled());
-        QCOMPARE(c.text("line"), QStringLiteral("韩国 · 首尔 IPLC-1"));
-        QVERIFY(c.isTrue("gameIpList(currentGame).length > 0 && selectedRouteConfig() !== ''"));
+        QCOMPARE(s.line(), QStringLiteral("韩国 · 首尔 IPLC-1"));
+        QVERIFY(c.isTrue("gameIpList(currentGame).length > 0") && !s.selectedRouteConfig().isEmpty());
 
         // A route list for a game no longer chosen is dropped.
         QSignalSpy routes(c.accelerator.get(), &AcceleratorApi::routesLoaded);
-        c.eval(QStringLiteral("acceleratorApi.loadRoutes(userId, %1)").arg(kJx3));
+        c.accelerator->loadRoutes(c.data.userId(), kJx3);
         QVERIFY(routes.wait(10000));
         QVERIFY(c.logHas(QStringLiteral("[UI] 忽略过期线路回调 gameId=jx3 current=la")));
-        QVERIFY(c.isTrue("nodes.length === 3 && selectedNode.id === 'la-sel-iplc1'"));
+        QVERIFY(s.nodes().size() == 3 && s.selectedNode().value("id") == QStringLiteral("la-sel-iplc1"));
 
         // A full route only warns; a chosen route is remembered and restored on the way back.
-        c.eval(QStringLiteral("chooseNode(nodes[1])"));
-        QCOMPARE(c.text("toastText"), QStringLiteral("该节点已满，请选择其他节点"));
-        c.eval(QStringLiteral("chooseNode(nodes[2])"));
-        QCOMPARE(c.text("toastText"), QStringLiteral("已切换节点：华东 · 上海电信 BGP-1 中转"));
+        s.chooseNode(s.nodes().at(1).toMap());
+        QCOMPARE(s.toastText(), QStringLiteral("该节点已满，请选择其他节点"));
+        s.chooseNode(s.nodes().at(2).toMap());
+        QCOMPARE(s.toastText(), QStringLiteral("已切换节点：华东 · 上海电信 BGP-1 中转"));
         QVERIFY(c.settled());
-        c.eval(QStringLiteral("chooseGame(%1)").arg(kJx3));
+        s.chooseGame(kJx3);
         QVERIFY(c.settled());
-        c.eval(QStringLiteral("chooseGame(%1)").arg(kLostArk));
+        s.chooseGame(kLostArk);
         QVERIFY(c.settled());
-        QCOMPARE(c.text("line"), QStringLiteral("华东 · 上海电信 BGP-1 中转"));
+        QCOMPARE(s.line(), QStringLiteral("华东 · 上海电信 BGP-1 中转"));
         QVERIFY(c.logHas(QStringLiteral("restoredRoute=la-sh-ct-bgp1")));
 
         // Every route full: nothing is selected.
-        c.eval(QStringLiteral("chooseGame({id: 10041, name: '黑色沙漠', package_name: 'com.pearlabyss.bdo', "
-                              "country: '韩服'})"));
+        QVariantMap blackDesert = game("", "黑色沙漠", "com.pearlabyss.bdo", "韩服");
+        blackDesert.insert("id", 10041);
+        s.chooseGame(blackDesert);
         QVERIFY(c.settled());
-        QCOMPARE(c.text("line"), QStringLiteral("线路均已满"));
-        QVERIFY(c.isTrue("nodes.length === 2 && nodeStableKey(selectedNode) === ''"));
+        QCOMPARE(s.line(), QStringLiteral("线路均已满"));
+        QVERIFY(s.nodes().size() == 2 && c.isTrue("nodeStableKey(selectedNode) === ''"));
 
         // A route whose node_id differs from its id still gets its configuration.
-        c.eval(QStringLiteral("chooseGame({id: 10039, name: '永恒之塔', package_name: 'com.ncsoft.aion', "
-                              "country: '国服'})"));
+        QVariantMap aion = game("", "永恒之塔", "com.ncsoft.aion", "国服");
+        aion.insert("id", 10039);
+        s.chooseGame(aion);
         QVERIFY(c.settled());
-        QVERIFY(c.isTrue(
-            "selectedNode.node_id === 'node-2210' && selectedRouteConfig().indexOf('192.0.2.221') > 0"));
-        QVERIFY(c.isTrue("nodes[0].config !== undefined && nodes[1].config === undefined"));
+        QVERIFY(s.selectedNode().value("node_id") == QStringLiteral("node-2210") &&
+                s.selectedRouteConfig().indexOf(QLatin1String("192.0.2.221")) > 0);
+        QVERIFY(s.nodes().at(0).toMap().contains("config") && !s.nodes().at(1).toMap().contains("config"));
 
         // Sign-out empties the routes.
-        c.eval(QStringLiteral("signOut()"));
-        QCOMPARE(c.text("toastText"), QStringLiteral("已退出登录，加速通道已关闭"));
-        QVERIFY(c.isTrue("!loggedIn && nodes.length === 0 && nodeStableKey(selectedNode) === ''"));
-        QCOMPARE(c.text("line"), QStringLiteral("登录后加载线路"));
+        s.signOut();
+        QCOMPARE(s.toastText(), QStringLiteral("已退出登录，加速通道已关闭"));
+        QVERIFY(!c.data.loggedIn() && s.nodes().isEmpty() && c.isTrue("nodeStableKey(selectedNode) === ''"));
+        QCOMPARE(s.line(), QStringLiteral("登录后加载线路"));
         QVERIFY2(c.warnings.isEmpty(), qPrintable(c.warnings.join(QLatin1Char('\n'))));
     }
 
@@ -298,34 +314,30 @@ private slots:
         QTest::newRow("signed out") << ""
                                     << "请先登录后再开始加速"
                                     << "loginDialog";
-        QTest::newRow("routes loading") << "routesLoading = true"
+        QTest::newRow("routes loading") << "routes request"
                                         << "正在加载实时线路，请稍候"
                                         << "true";
-        QTest::newRow("config loading") << "routeConfigLoading = true"
+        QTest::newRow("config loading") << "config request"
                                         << "正在获取线路配置，请稍候"
                                         << "true";
-        QTest::newRow("detail loading") << "gameDetailLoading = true"
+        QTest::newRow("detail loading") << "detail request"
                                         << "正在获取游戏 IP 列表，请稍候"
                                         << "true";
-        QTest::newRow("no addresses") << "selectedGame = {id: 10032, name: '泰拉瑞亚', package_name: "
-                                         "'com.relogic.terraria', country: '亚服', "
-                                         "ip_list: ''}"
+        QTest::newRow("no addresses") << "game without addresses"
                                       << "当前游戏还没有可用 IP 列表"
                                       << "gameDetailLoading";
-        QTest::newRow("no routes") << "nodes = []"
+        QTest::newRow("no routes") << "no routes"
                                    << "暂无实时线路，请稍候重试"
                                    << "routesLoading";
-        QTest::newRow("route without address") << "selectedNode = {name: 'x'}"
+        QTest::newRow("route without address") << "route without address"
                                                << "当前线路没有可用节点地址，请重新获取线路"
                                                << "singBoxLogs[singBoxLogs.length - 1].error";
-        QTest::newRow("route without config")
-            << "selectedNode = Object.assign({}, selectedNode, {config: undefined})"
-            << "正在获取线路配置，请稍候"
-            << "routeConfigLoading";
-        QTest::newRow("config refused")
-            << "selectedNode = Object.assign({}, selectedNode, {config: '{\"outbounds\": []}'})"
-            << "<lastError>"
-            << "pendingBoostGame.id === '' && !singBoxManager.starting";
+        QTest::newRow("route without config") << "route without config"
+                                              << "正在获取线路配置，请稍候"
+                                              << "routeConfigLoading";
+        QTest::newRow("config refused") << "refused config"
+                                        << "<lastError>"
+                                        << "pendingBoostGame.id === '' && !singBoxManager.starting";
     }
 
     void buttonPreconditions()
@@ -336,33 +348,55 @@ private slots:
         if (!m_signedIn) {
             m_signedIn = std::make_unique<Client>(m_service->baseUrl());
             Client &c = *m_signedIn;
-            c.eval(QStringLiteral("toggleAcceleration()"));
-            QCOMPARE(c.text("toastText"), toast);
+            c.session->toggleAcceleration();
+            QCOMPARE(c.session->toastText(), toast);
             QVERIFY(c.isTrue(after));
             QVERIFY(c.signIn());
-            c.eval(QStringLiteral("chooseGame(%1)").arg(kLostArk));
+            c.session->chooseGame(kLostArk);
             QVERIFY(c.settled());
             return;
         }
         Client &c = *m_signedIn;
-        const QVariant game = c.window->property("selectedGame");
-        const QVariant nodes = c.window->property("nodes");
-        const QVariant node = c.window->property("selectedNode");
-        c.eval(setup);
-        c.eval(QStringLiteral("toggleAcceleration()"));
-        QCOMPARE(c.text("toastText"), toast == QLatin1String("<lastError>") ? c.singBox->lastError() : toast);
+        AccelerationSession &s = *c.session;
+        const QVariantMap game = s.selectedGame();
+        const QVariantList nodes = s.nodes();
+        const QVariantMap node = s.selectedNode();
+        // A request on its way (its answer is not awaited before the press), or a staged selection.
+        if (setup == QLatin1String("routes request")) {
+            s.requestRoutes(QStringLiteral("start-without-routes"));
+        } else if (setup == QLatin1String("config request")) {
+            s.requestNodeConfig(node, QStringLiteral("node-selected"));
+        } else if (setup == QLatin1String("detail request")) {
+            s.requestGameDetail({{"package_name", "com.relogic.terraria"}, {"country", "亚服"}},
+                                QStringLiteral("game-selected"));
+        } else if (setup == QLatin1String("game without addresses")) {
+            QVariantMap terraria = ::game("", "泰拉瑞亚", "com.relogic.terraria", "亚服");
+            terraria.insert("id", 10032);
+            terraria.insert("ip_list", QString());
+            s.stageSelection(terraria, nodes, node);
+        } else if (setup == QLatin1String("no routes")) {
+            s.stageSelection(game, {}, node);
+        } else if (setup == QLatin1String("route without address")) {
+            s.stageSelection(game, nodes, {{"name", "x"}});
+        } else if (setup == QLatin1String("route without config")) {
+            QVariantMap bare = node;
+            bare.remove("config");
+            s.stageSelection(game, nodes, bare);
+        } else if (setup == QLatin1String("refused config")) {
+            QVariantMap refused = node;
+            refused.insert("config", QStringLiteral("{\"outbounds\": []}"));
+            s.stageSelection(game, nodes, refused);
+        }
+        s.toggleAcceleration();
+        QCOMPARE(s.toastText(), toast == QLatin1String("<lastError>") ? c.singBox->lastError() : toast);
         QVERIFY(!toast.isEmpty());
         QVERIFY(c.isTrue(after));
-        QVERIFY(c.isTrue("toastWarning && !boosting"));
+        QVERIFY(s.toastWarning() && !s.boosting());
         QVERIFY(!c.singBox->starting() && !c.singBox->running());
         // Back to a start-ready state for the next row.
         // Requests the row caused are answered first; then the flags and lists are put back.
         QVERIFY(QTest::qWaitFor([&c] { return !c.http->busy(); }, 10000));
-        c.eval(
-            QStringLiteral("routesLoading = false, routeConfigLoading = false, gameDetailLoading = false"));
-        c.window->setProperty("selectedGame", game);
-        c.window->setProperty("nodes", nodes);
-        c.window->setProperty("selectedNode", node);
+        s.stageSelection(game, nodes, node);
         QVERIFY2(c.warnings.isEmpty(), qPrintable(c.warnings.join(QLatin1Char('\n'))));
     }
 
@@ -372,21 +406,21 @@ private slots:
             QSKIP("needs root: the game's routes are installed inside a private network namespace");
         Client c(m_service->baseUrl());
         QVERIFY(c.readyToBoost());
-        c.eval(QStringLiteral("toggleAcceleration()"));
+        c.session->toggleAcceleration();
         QVERIFY(c.singBox->starting());
-        QTRY_VERIFY_WITH_TIMEOUT(c.isTrue("boosting"), 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(c.session->boosting(), 15000);
         QCOMPARE(ownRoutes(), (QStringList{"192.0.2.96/28", "198.18.0.0/16"}));
-        QCOMPARE(c.text("toastText"), QStringLiteral("双链路加速通道已建立 · 华东"));
+        QCOMPARE(c.session->toastText(), QStringLiteral("双链路加速通道已建立 · 华东"));
         QCOMPARE(c.data.recentBoostedGame().value(QStringLiteral("id")).toString(), QStringLiteral("jx3"));
         QVERIFY(c.logHas(QStringLiteral("[GameIP] 执行Route package=com.kingsoft.jx3 count=2")));
         QVERIFY(c.logHas(QStringLiteral("nimbra-server.exe 已启动")));
         // Locked while it runs.
-        c.eval(QStringLiteral("chooseGame(%1)").arg(kLostArk));
-        QCOMPARE(c.text("toastText"), QStringLiteral("请先停止当前加速，再切换游戏"));
+        c.session->chooseGame(kLostArk);
+        QCOMPARE(c.session->toastText(), QStringLiteral("请先停止当前加速，再切换游戏"));
 
-        c.eval(QStringLiteral("toggleAcceleration()"));
-        QTRY_VERIFY_WITH_TIMEOUT(!c.isTrue("boosting"), 10000);
-        QCOMPARE(c.text("toastText"), QStringLiteral("加速已停止，通道已释放"));
+        c.session->toggleAcceleration();
+        QTRY_VERIFY_WITH_TIMEOUT(!c.session->boosting(), 10000);
+        QCOMPARE(c.session->toastText(), QStringLiteral("加速已停止，通道已释放"));
         QTRY_VERIFY_WITH_TIMEOUT(ownRoutes().isEmpty(), 3000);
         QVERIFY2(c.warnings.isEmpty(), qPrintable(c.warnings.join(QLatin1Char('\n'))));
     }
@@ -406,8 +440,8 @@ private slots:
         QSignalSpy abandoned(c.singBox.get(), &SingBoxManager::reconnectAbandoned);
         const auto boost = [&c](const char *mode) {
             qputenv("NIMBRA_STUB_CORE_MODE", mode);
-            c.eval(QStringLiteral("toggleAcceleration()"));
-            return QTest::qWaitFor([&c] { return c.isTrue("boosting"); }, 15000);
+            c.session->toggleAcceleration();
+            return QTest::qWaitFor([&c] { return c.session->boosting(); }, 15000);
         };
 
         QVERIFY(boost("crash-after=1"));
@@ -418,28 +452,28 @@ private slots:
             QElapsedTimer sinceCrash;
             sinceCrash.start();
             QCOMPARE(reconnecting.last().at(0).toInt(), attempt);
-            QCOMPARE(c.text("toastText"),
+            QCOMPARE(c.session->toastText(),
                      QStringLiteral("加速通道异常断开，正在自动重连（%1/3）…").arg(attempt));
-            QVERIFY(c.singBox->starting() && !c.isTrue("boosting"));
+            QVERIFY(c.singBox->starting() && !c.session->boosting());
             QVERIFY(started.wait(5000));
             QVERIFY2(sinceCrash.elapsed() < 5000, qPrintable(QString::number(sinceCrash.elapsed())));
-            QVERIFY(c.isTrue("boosting"));
+            QVERIFY(c.session->boosting());
             QCOMPARE(ownRoutes(), routes);
-            QCOMPARE(c.text("toastText"), QStringLiteral("断线重连成功，加速已恢复 · 华东"));
+            QCOMPARE(c.session->toastText(), QStringLiteral("断线重连成功，加速已恢复 · 华东"));
         }
         QVERIFY(abandoned.wait(5000));
         const QString message = QStringLiteral("加速通道一分钟内第 4 次异常断开，已停止自动重连，加速已结束");
         QCOMPARE(abandoned.last().at(0).toString(), message);
-        QCOMPARE(c.text("toastText"), message);
+        QCOMPARE(c.session->toastText(), message);
         QVERIFY(c.logHas(message));
-        QVERIFY(c.isTrue("!boosting") && !c.singBox->starting() && !c.singBox->running());
+        QVERIFY(!c.session->boosting() && !c.singBox->starting() && !c.singBox->running());
         QCOMPARE(reconnecting.count(), 3);
         QTRY_VERIFY_WITH_TIMEOUT(ownRoutes().isEmpty(), 3000);
 
         // A stop the user asks for is final; a new start has the whole budget again.
         QVERIFY(boost("crash-after=30"));
-        c.eval(QStringLiteral("toggleAcceleration()"));
-        QTRY_VERIFY_WITH_TIMEOUT(!c.isTrue("boosting"), 10000);
+        c.session->toggleAcceleration();
+        QTRY_VERIFY_WITH_TIMEOUT(!c.session->boosting(), 10000);
         QTest::qWait(2 * SingBoxManager::kReconnectDelayMs);
         QCOMPARE(reconnecting.count(), 3);
         QVERIFY(!c.singBox->starting() && !c.singBox->running());
@@ -449,19 +483,19 @@ private slots:
         QVERIFY(reconnecting.wait(5000));
         QCOMPARE(reconnecting.last().at(0).toInt(), 1);
         const auto startsBefore = started.count();
-        c.eval(QStringLiteral("toggleAcceleration()"));
-        QCOMPARE(c.text("toastText"), QStringLiteral("正在取消加速启动…"));
+        c.session->toggleAcceleration();
+        QCOMPARE(c.session->toastText(), QStringLiteral("正在取消加速启动…"));
         QTest::qWait(2 * SingBoxManager::kReconnectDelayMs);
         QCOMPARE(started.count(), startsBefore);
-        QVERIFY(!c.singBox->starting() && !c.singBox->running() && c.isTrue("!boosting"));
+        QVERIFY(!c.singBox->starting() && !c.singBox->running() && !c.session->boosting());
         QVERIFY(ownRoutes().isEmpty());
 
         // Switched off: a crash ends acceleration as it always did.
         c.eval(QStringLiteral("reconnect = false"));
         QVERIFY(!c.singBox->autoReconnect());
         QVERIFY(boost("crash-after=0.5"));
-        QTRY_VERIFY_WITH_TIMEOUT(!c.isTrue("boosting"), 5000);
-        QCOMPARE(c.text("toastText"), QStringLiteral("nimbra-server 已停止（代码 2）"));
+        QTRY_VERIFY_WITH_TIMEOUT(!c.session->boosting(), 5000);
+        QCOMPARE(c.session->toastText(), QStringLiteral("nimbra-server 已停止（代码 2）"));
         QTest::qWait(2 * SingBoxManager::kReconnectDelayMs);
         QCOMPARE(reconnecting.count(), 4);
         QVERIFY(!c.singBox->starting() && !c.singBox->running());

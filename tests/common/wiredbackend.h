@@ -5,6 +5,7 @@
 #include "accel/acceleratorapi.h"
 #include "accel/singboxmanager.h"
 #include "account/authapi.h"
+#include "app/accelerationsession.h"
 #include "app/wiring.h"
 #include "catalog/gamelistapi.h"
 #include "net/httpmanager.h"
@@ -32,6 +33,8 @@ struct WiredBackend
         nimbra::connectSessionHandOver(backend);
         nimbra::connectCatalogue(backend);
         nimbra::connectPurchaseData(backend);
+        session = std::make_unique<AccelerationSession>(backend);
+        backend.session = session.get();
     }
 
     GlobalData data;
@@ -44,4 +47,5 @@ struct WiredBackend
     std::unique_ptr<SingBoxManager> singBox;
     Preferences preferences;
     nimbra::Backend backend;
+    std::unique_ptr<AccelerationSession> session;
 };

@@ -78,6 +78,8 @@ struct WindowShot
     const char *name;
     const char *script;
     bool keepToast = false;
+    // Staged on the session: the window shows the running core without starting one.
+    bool boosting = false;
 };
 
 const WindowShot kSignedOutShots[] = {
@@ -99,7 +101,7 @@ const WindowShot kSignedOutShots[] = {
 
 const WindowShot kSignedInShots[] = {
     {"home-signed-in", "selectTab('home', 0)"},
-    {"boosting", "boosting = true"},
+    {"boosting", "boosting", false, true},
     {"account-menu-avatar", "toggleAccountMenu(rail.avatar, 'rail-avatar')"},
     {"account-menu-chip", "toggleAccountMenu(titleBar.accountChip, 'title-account')"},
     {"route-dialog", "openRouteDialog()"},
@@ -117,20 +119,22 @@ const WindowShot kSignedInShots[] = {
 
 const char *const kCloseAll =
     "nodeDialog = false; logDialog = false; loginDialog = false; accountMenu = false; "
-    "serverMenu = false; modeMenu = false; boosting = false";
+    "serverMenu = false; modeMenu = false";
 
 template<std::size_t N>
-bool renderShots(QQuickWindow *window, const WindowShot (&shots)[N], const QString &outputDir, int settleMs)
+bool renderShots(QQuickWindow *window, AccelerationSession &session, const WindowShot (&shots)[N],
+                 const QString &outputDir, int settleMs)
 {
     bool ok = true;
     for (const bool light : {false, true}) {
         for (const WindowShot &shot : shots) {
             evaluate(window, QString::fromLatin1(kCloseAll));
+            session.stageBoosting(shot.boosting);
             evaluate(window, QStringLiteral("dawn = %1").arg(light ? "true" : "false"));
             evaluate(window, QString::fromUtf8(shot.script));
             spin(settleMs);
             if (!shot.keepToast) {
-                evaluate(window, QStringLiteral("toastText = ''"));
+                evaluate(window, QStringLiteral("toast('')"));
                 spin(50);
             }
             const QString file =
@@ -146,6 +150,7 @@ bool renderShots(QQuickWindow *window, const WindowShot (&shots)[N], const QStri
         }
     }
     evaluate(window, QString::fromLatin1(kCloseAll));
+    session.stageBoosting(false);
     return ok;
 }
 
@@ -170,20 +175,20 @@ int renderWindow(const QString &outputDir, int settleMs)
     const windowscript::HomePictures pictures = windowscript::homePictures(window);
     std::printf("home backgrounds decoded: %d, %.1f MiB (common games %d, known games %d)\n",
                 pictures.decoded, pictures.bytes / (1024 * 1024), pictures.commonGames, pictures.knownGames);
-    bool ok = renderShots(window, kSignedOutShots, outputDir, settleMs);
+    bool ok = renderShots(window, *wired.session, kSignedOutShots, outputDir, settleMs);
 
     wired.auth->loginPassword(QStringLiteral("13800138000"), QStringLiteral("nimbra123"));
     if (!waitFor(window, QStringLiteral("loggedIn"), 10000) ||
         !waitFor(window, QStringLiteral("nodes.length > 0 && !routesLoading && !routeConfigLoading"),
                  10000)) {
         std::fprintf(stderr, "signing in with the dev service's account failed:\n%s\n",
-                     qPrintable(evaluate(window, QStringLiteral("Session.logText(singBoxLogs)")).toString()));
+                     qPrintable(evaluate(window, QStringLiteral("session.logText()")).toString()));
         return 1;
     }
     evaluate(window,
              QStringLiteral(
                  "for (let i = 0; i < 14; ++i) appendAppLog('[UI] 截图用日志行 ' + i, i === 3, false)"));
-    ok = renderShots(window, kSignedInShots, outputDir, settleMs) && ok;
+    ok = renderShots(window, *wired.session, kSignedInShots, outputDir, settleMs) && ok;
     wired.singBox->shutdown();
     return ok ? 0 : 1;
 }

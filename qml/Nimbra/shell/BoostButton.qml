@@ -3,13 +3,14 @@ import Nimbra
 import "../Fonts.js" as Fonts
 
 // The acceleration button: "一键加速" when idle, "正在启动…" while the core starts (a click cancels),
-// "停止" while boosting. What a click does is the controller's decision.
+// "停止" while boosting. What a click does is the session's decision.
 Rectangle {
     id: button
 
     required property var controller
+    required property AccelerationSession session
     readonly property bool starting: singBoxManager.starting
-    readonly property bool boosting: controller.boosting
+    readonly property bool boosting: session.boosting
     readonly property string label: boosting ? "停止" : (starting ? "正在启动…" : "一键加速")
 
     width: 220
@@ -66,6 +67,6 @@ Rectangle {
         objectName: "boostButton"
         anchors.fill: parent
         label: button.label
-        onActivated: button.controller.toggleAcceleration()
+        onActivated: button.session.toggleAcceleration()
     }
 }

@@ -8,7 +8,8 @@ GlassCard {
     id: card
 
     required property var controller
-    readonly property var game: controller.currentGame
+    required property AccelerationSession session
+    readonly property var game: session.selectedGame
     readonly property alias regionSelector: region
     readonly property alias modeSelector: modeBox
 
@@ -89,7 +90,7 @@ GlassCard {
 
             Text {
                 textFormat: Text.PlainText
-                text: card.controller.displayedLatency + " ms"
+                text: card.session.displayedLatency + " ms"
                 color: card.controller.ink
                 font.family: Fonts.latin()
                 font.pixelSize: 22
@@ -98,8 +99,8 @@ GlassCard {
 
             Text {
                 textFormat: Text.PlainText
-                text: card.controller.boosting ? "连接延时" : "未连接延时"
-                color: card.controller.boosting ? card.controller.neon : card.controller.accent
+                text: card.session.boosting ? "连接延时" : "未连接延时"
+                color: card.session.boosting ? card.controller.neon : card.controller.accent
                 font.family: Fonts.ui()
                 font.pixelSize: 11
             }
@@ -132,6 +133,7 @@ GlassCard {
         anchors.rightMargin: 20
         y: 14
         controller: card.controller
+        session: card.session
     }
 
     Rectangle {
@@ -156,7 +158,7 @@ GlassCard {
             width: 183
             controller: card.controller
             caption: "区服"
-            value: card.controller.server
+            value: card.session.server
             open: card.controller.serverMenu
         }
 
@@ -166,7 +168,7 @@ GlassCard {
             width: 205
             controller: card.controller
             caption: "线路"
-            value: card.controller.line
+            value: card.session.line
             open: card.controller.nodeDialog
         }
 
@@ -183,7 +185,7 @@ GlassCard {
         Item {
             width: 170
             height: 40
-            opacity: card.controller.boosting ? 0.55 : 1
+            opacity: card.session.boosting ? 0.55 : 1
 
             Text {
                 id: dualLabel
@@ -218,13 +220,13 @@ GlassCard {
         y: selectors.y
         width: selectors.width
         height: selectors.height
-        visible: card.controller.tab === "home" && !card.controller.boosting && !card.controller.modalOpen
+        visible: card.controller.tab === "home" && !card.session.boosting && !card.controller.modalOpen
 
         ClickArea {
             x: region.x
             width: region.width
             height: region.height
-            label: "区服 " + card.controller.server
+            label: "区服 " + card.session.server
             onActivated: card.controller.toggleServerMenu()
         }
 
@@ -232,7 +234,7 @@ GlassCard {
             x: route.x
             width: route.width
             height: route.height
-            label: "线路 " + card.controller.line
+            label: "线路 " + card.session.line
             onActivated: card.controller.openRouteDialog()
         }
 

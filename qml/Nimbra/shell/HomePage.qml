@@ -8,6 +8,7 @@ Item {
     id: page
 
     required property var controller
+    required property AccelerationSession session
     readonly property alias regionSelector: control.regionSelector
     readonly property alias modeSelector: control.modeSelector
     readonly property alias backdrop: backdropItem
@@ -17,8 +18,8 @@ Item {
 
         width: 348
         height: parent.height
-        enabled: !page.controller.boosting
-        opacity: page.controller.boosting ? 0.68 : 1
+        enabled: !page.session.boosting
+        opacity: page.session.boosting ? 0.68 : 1
         lightMode: page.controller.dawn
         ink: page.controller.ink
         ink2: page.controller.ink2
@@ -30,10 +31,10 @@ Item {
         games: page.controller.commonGames
         loading: !page.controller.commonGamesLoaded && gameListApi.busy
         emptyText: page.controller.commonGamesLoaded ? "暂无常用游戏" : "正在从服务器加载常用游戏…"
-        currentGame: page.controller.currentGame
-        recentGame: page.controller.lastBoostedGame
-        selectedGameId: page.controller.gameId
-        onGameSelected: game => page.controller.chooseGame(game)
+        currentGame: page.session.selectedGame
+        recentGame: page.session.lastBoostedGame
+        selectedGameId: page.session.gameId
+        onGameSelected: game => page.session.chooseGame(game)
         onLibraryRequested: page.controller.selectTab("games", 1)
     }
 
@@ -126,6 +127,7 @@ Item {
             anchors.bottom: parent.bottom
             anchors.bottomMargin: 20
             controller: page.controller
+            session: page.session
         }
     }
 }

@@ -17,6 +17,7 @@ Item {
         anchors.fill: parent
         visible: area.controller.tab === "home"
         controller: area.controller
+        session: area.controller.session
     }
 
     Loader {

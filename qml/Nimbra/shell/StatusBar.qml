@@ -7,7 +7,9 @@ Item {
     id: bar
 
     required property var controller
-    readonly property bool boosting: controller.boosting
+    required property AccelerationSession session
+    readonly property bool boosting: session.boosting
+    readonly property var game: session.selectedGame
 
     height: 30
 
@@ -35,8 +37,8 @@ Item {
             objectName: "statusText"
             anchors.verticalCenter: parent.verticalCenter
             textFormat: Text.PlainText
-            text: bar.boosting ? "加速中 · " + String(bar.controller.currentGame.name || "") + " · "
-                                 + bar.controller.server
+            text: bar.boosting ? "加速中 · " + String(bar.game.name || "") + " · "
+                                 + bar.session.server
                                : "未加速 · 双链路引擎待命"
             color: bar.boosting ? bar.controller.neon : bar.controller.ink3
             font.family: Fonts.ui()
@@ -62,7 +64,7 @@ Item {
 
         Text {
             textFormat: Text.PlainText
-            text: (bar.boosting ? "连接延时  " : "未连接延时  ") + bar.controller.displayedLatency + " ms"
+            text: (bar.boosting ? "连接延时  " : "未连接延时  ") + bar.session.displayedLatency + " ms"
             color: bar.controller.ink3
             font.family: Fonts.ui()
             font.pixelSize: 12
@@ -78,7 +80,7 @@ Item {
 
         Text {
             textFormat: Text.PlainText
-            text: bar.controller.clockText
+            text: bar.session.clockText
             color: bar.controller.ink2
             font.family: Fonts.latin()
             font.pixelSize: 12

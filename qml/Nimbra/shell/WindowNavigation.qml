@@ -116,7 +116,7 @@ QtObject {
 
     function chooseServer(name) {
         const c = navigation.controller
-        c.server = name
+        c.setServer(name)
         c.serverMenu = false
         c.toast("已切换区服：" + name)
     }

@@ -1,0 +1,1173 @@
+#include "app/accelerationsession.h"
+
+#include "accel/acceleratorapi.h"
+#include "accel/singboxmanager.h"
+#include "account/authapi.h"
+#include "app/wiring.h"
+#include "catalog/gamelistapi.h"
+#include "net/httpmanager.h"
+#include "purchase/rechargeapi.h"
+#include "state/globaldata.h"
+
+#include <QDebug>
+#include <QJSValue>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QTime>
+
+#include <algorithm>
+#include <cmath>
+
+namespace runlog {
+
+QVariantList trimmed(const QVariantList &entries)
+{
+    if (entries.size() <= kMaxEntries)
+        return entries;
+    QVariantList important;
+    QVariantList others;
+    for (const QVariant &entry : entries)
+        (entry.toMap().value(QStringLiteral("important")).toBool() ? important : others).append(entry);
+    QVariantList kept = important.mid(std::max<qsizetype>(0, important.size() - kMaxImportantEntries));
+    kept += others.mid(std::max<qsizetype>(0, others.size() - (kMaxEntries - kept.size())));
+    return kept;
+}
+
+QVariantList appendLines(const QVariantList &entries, const QString &message,
+                         const std::function<bool(const QString &)> &isError, const QString &time)
+{
+    static const QRegularExpression lineBreak(QStringLiteral("\r?\n"));
+    QVariantList added;
+    for (const QString &line : message.split(lineBreak)) {
+        if (line.isEmpty())
+            continue;
+        added.append(QVariantMap{{QStringLiteral("time"), time},
+                                 {QStringLiteral("text"), line},
+                                 {QStringLiteral("error"), isError(line)},
+                                 {QStringLiteral("important"), line.contains(QLatin1String("[GameIP]"))}});
+    }
+    if (added.isEmpty())
+        return entries;
+    return trimmed(entries + added);
+}
+
+QString text(const QVariantList &entries)
+{
+    QStringList lines;
+    lines.reserve(entries.size());
+    for (const QVariant &value : entries) {
+        const QVariantMap entry = value.toMap();
+        lines << QLatin1Char('[') + entry.value(QStringLiteral("time")).toString() + QStringLiteral("] ") +
+                     (entry.value(QStringLiteral("error")).toBool() ? QStringLiteral("[ERROR] ")
+                                                                    : QString()) +
+                     entry.value(QStringLiteral("text")).toString();
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
+QString stripAnsi(const QString &text)
+{
+    static const QRegularExpression colour(QStringLiteral("\x1b\\[[0-9;]*m"));
+    QString result = text;
+    return result.remove(colour);
+}
+
+bool isCoreErrorLine(const QString &line)
+{
+    static const QRegularExpression word(QStringLiteral("(^|\\s)(error|fatal|panic)(?=\\s|$)"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    return word.match(line).hasMatch();
+}
+
+} // namespace runlog
+
+namespace {
+
+const QString kDefaultRegion = QStringLiteral("默认区服");
+
+// The placeholder record the views show while no game is known (as the game list's own placeholder).
+QVariantMap emptyGame()
+{
+    return {{QStringLiteral("id"), QString()},
+            {QStringLiteral("name"), QStringLiteral("暂无游戏")},
+            {QStringLiteral("title"), QStringLiteral("暂无游戏")},
+            {QStringLiteral("en"), QStringLiteral("GAME")},
+            {QStringLiteral("hue"), 220},
+            {QStringLiteral("cat"), QStringLiteral("全部")},
+            {QStringLiteral("country"), QString()},
+            {QStringLiteral("vendor"), QStringLiteral("等待游戏列表")},
+            {QStringLiteral("hot"), false},
+            {QStringLiteral("popular"), 0},
+            {QStringLiteral("ping"), 0},
+            {QStringLiteral("servers"), QVariantList{QStringLiteral("默认区服")}},
+            {QStringLiteral("iconSource"), QString()},
+            {QStringLiteral("backgroundSource"), QString()},
+            {QStringLiteral("packageName"), QString()},
+            {QStringLiteral("package_name"), QString()},
+            {QStringLiteral("ip_list"), QVariantList()},
+            {QStringLiteral("ipList"), QVariantList()}};
+}
+
+// Values arrive from the interface as script values or as plain variants; the flows read plain ones.
+QVariant plain(const QVariant &value)
+{
+    if (value.metaType() == QMetaType::fromType<QJSValue>())
+        return value.value<QJSValue>().toVariant();
+    return value;
+}
+
+bool isBlank(const QVariant &value)
+{
+    const QVariant v = plain(value);
+    return !v.isValid() || v.isNull() || v.toString().trimmed().isEmpty();
+}
+
+// The value as text; "" when missing or null.
+QString textOf(const QVariant &value)
+{
+    const QVariant v = plain(value);
+    return !v.isValid() || v.isNull() ? QString() : v.toString();
+}
+
+// A script's truth of a value: missing, null, false, 0 and "" are false.
+bool truthy(const QVariant &value)
+{
+    const QVariant v = plain(value);
+    if (!v.isValid() || v.isNull())
+        return false;
+    switch (v.metaType().id()) {
+    case QMetaType::Bool:
+        return v.toBool();
+    case QMetaType::QString:
+        return !v.toString().isEmpty();
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Double:
+    case QMetaType::Float: {
+        const double number = v.toDouble();
+        return number != 0 && !std::isnan(number);
+    }
+    default:
+        return true;
+    }
+}
+
+bool isTrue(const QVariant &value)
+{
+    const QVariant v = plain(value);
+    return v.metaType() == QMetaType::fromType<bool>() && v.toBool();
+}
+
+// The first non-empty value of the given keys, as trimmed text; "" when none.
+QString firstText(const QVariantMap &record, std::initializer_list<const char *> keys)
+{
+    for (const char *key : keys) {
+        const QVariant value = record.value(QLatin1String(key));
+        if (!isBlank(value))
+            return plain(value).toString().trimmed();
+    }
+    return QString();
+}
+
+QString nodeRequestKey(const QVariantMap &node)
+{
+    return firstText(node, {"id", "node_id", "web_url", "webUrl", "connect_host", "connectHost"});
+}
+
+QString nodeStableKey(const QVariantMap &node)
+{
+    return firstText(node, {"id", "node_id", "route_id", "key", "web_url", "webUrl", "connect_host",
+                            "connectHost", "name"});
+}
+
+bool nodeRequestable(const QVariantMap &node)
+{
+    return !nodeRequestKey(node).isEmpty();
+}
+
+QString nodeName(const QVariantMap &node)
+{
+    return textOf(node.value(QStringLiteral("name")));
+}
+
+// A text is split; a list is taken as it is.
+QStringList gameIpList(const QVariantMap &game)
+{
+    const QVariant first = game.value(QStringLiteral("ip_list"));
+    const QVariant value = plain(truthy(first) ? first : game.value(QStringLiteral("ipList")));
+    if (value.metaType() == QMetaType::fromType<QString>()) {
+        static const QRegularExpression separators(QStringLiteral("[,;\\s]+"));
+        return value.toString().split(separators, Qt::SkipEmptyParts);
+    }
+    if (value.canConvert<QVariantList>() && value.metaType() != QMetaType::fromType<QString>()) {
+        QStringList items;
+        for (const QVariant &item : value.toList())
+            items << textOf(item);
+        return items;
+    }
+    return {};
+}
+
+QString detailKey(const QString &packageName, const QString &country)
+{
+    return packageName + QChar(0x1f) + country;
+}
+
+QString gamePackageName(const QVariantMap &game)
+{
+    return firstText(game, {"package_name", "packageName"});
+}
+
+} // namespace
+
+namespace sessionrules {
+
+// Whether a configuration answered for nodeId belongs to this route. The route client names the node
+// by node_id before id, so a route carrying both is matched by either.
+bool nodeMatchesConfig(const QVariantMap &node, const QString &nodeId)
+{
+    const QString id = nodeId.trimmed();
+    if (id.isEmpty())
+        return false;
+    const QVariant nodeIdValue = node.value(QStringLiteral("node_id"));
+    return nodeRequestKey(node) == id ||
+           (!isBlank(nodeIdValue) && plain(nodeIdValue).toString().trimmed() == id);
+}
+
+// A game's region: its first server entry, else its country, else the default region.
+QString gameRegion(const QVariantMap &game)
+{
+    const QVariantList servers = plain(game.value(QStringLiteral("servers"))).toList();
+    if (!servers.isEmpty() && !isBlank(servers.first()))
+        return textOf(servers.first());
+    if (!isBlank(game.value(QStringLiteral("country"))))
+        return textOf(game.value(QStringLiteral("country")));
+    return kDefaultRegion;
+}
+
+// The route configuration as the text the runtime configuration builder takes.
+QString routeConfigText(const QVariantMap &node)
+{
+    for (const char *key : {"config", "config_json", "runtime_config"}) {
+        const QVariant value = plain(node.value(QLatin1String(key)));
+        if (!value.isValid() || value.isNull())
+            continue;
+        if (value.metaType() == QMetaType::fromType<QString>()) {
+            if (value.toString().isEmpty())
+                continue;
+            return value.toString();
+        }
+        if (value.metaType() == QMetaType::fromType<QVariantMap>())
+            return QString::fromUtf8(
+                QJsonDocument(QJsonObject::fromVariantMap(value.toMap())).toJson(QJsonDocument::Compact));
+        if (value.metaType() == QMetaType::fromType<QVariantList>())
+            return QString::fromUtf8(
+                QJsonDocument(QJsonArray::fromVariantList(value.toList())).toJson(QJsonDocument::Compact));
+        return value.toString();
+    }
+    return QString();
+}
+
+// The route to select after a route list arrived: the first usable route whose stable key is the
+// target key, else the first usable one. Missing and full routes are never chosen.
+QVariantMap selectRoute(const QVariantList &routes, const QString &targetKey, bool *found)
+{
+    *found = false;
+    QVariantMap fallback;
+    for (const QVariant &value : routes) {
+        const QVariant v = plain(value);
+        if (v.metaType() != QMetaType::fromType<QVariantMap>())
+            continue;
+        const QVariantMap route = v.toMap();
+        if (isTrue(route.value(QStringLiteral("full"))))
+            continue;
+        if (!*found)
+            fallback = route;
+        *found = true;
+        const QString key = nodeStableKey(route);
+        if (!key.isEmpty() && key == targetKey)
+            return route;
+    }
+    return fallback;
+}
+
+int latencyBaseline(const QVariantMap &node, const QVariantMap &game)
+{
+    const QVariantList candidates{node.value(QStringLiteral("latency")), node.value(QStringLiteral("ping")),
+                                  node.value(QStringLiteral("ms")), game.value(QStringLiteral("ping"))};
+    for (const QVariant &candidate : candidates) {
+        const QVariant v = plain(candidate);
+        if (!v.isValid() || v.isNull())
+            continue;
+        bool ok = false;
+        const double value = v.metaType() == QMetaType::fromType<QString>()
+                                 ? v.toString().trimmed().toDouble(&ok)
+                                 : v.toDouble(&ok);
+        if (ok && std::isfinite(value) && value > 0)
+            return static_cast<int>(std::floor(value + 0.5));
+    }
+    return 68;
+}
+
+int nextDisconnectedLatency(int baseline, double random)
+{
+    return std::clamp(baseline + static_cast<int>(std::floor((random - 0.5) * 8 + 0.5)), 1, 999);
+}
+
+double initialBoostedLatency(const QVariantMap &game, int disconnectedLatency)
+{
+    bool ok = false;
+    const double ping = plain(game.value(QStringLiteral("ping"))).toDouble(&ok);
+    return std::max(1.0, ok && ping != 0 && !std::isnan(ping) ? ping
+                                                              : std::floor(disconnectedLatency * 0.48 + 0.5));
+}
+
+double nextBoostedLatency(double current, double random)
+{
+    return std::clamp(current + (random - 0.5) * 6, 22.0, 58.0);
+}
+
+} // namespace sessionrules
+
+namespace {
+
+using namespace sessionrules;
+
+QString timeText()
+{
+    return QTime::currentTime().toString(QStringLiteral("HH:mm:ss"));
+}
+
+QString listText(const QVariant &list)
+{
+    QStringList items;
+    for (const QVariant &item : plain(list).toList())
+        items << textOf(item);
+    return items.join(QStringLiteral(", "));
+}
+
+QString boolText(bool value)
+{
+    return value ? QStringLiteral("true") : QStringLiteral("false");
+}
+
+QString lineHead(const QString &line)
+{
+    return line.split(QStringLiteral(" ·")).value(0);
+}
+
+} // namespace
+
+AccelerationSession::AccelerationSession(const nimbra::Backend &backend, QObject *parent)
+    : QObject(parent)
+    , m_data(backend.data)
+    , m_auth(backend.auth)
+    , m_gameList(backend.gameList)
+    , m_accelerator(backend.accelerator)
+    , m_recharge(backend.recharge)
+    , m_singBox(backend.singBox)
+    , m_selectedGame(emptyGame())
+    , m_lastBoostedGame(emptyGame())
+    , m_pendingBoostGame(emptyGame())
+    , m_random([] { return QRandomGenerator::global()->generateDouble(); })
+{
+    const auto trace = [this](const QString &message) {
+        appendAppLog(message, false, false);
+    };
+    connect(backend.http, &HttpManager::trace, this, trace);
+    connect(m_recharge, &RechargeApi::trace, this, trace);
+    connect(m_recharge, &RechargeApi::requestFailed, this,
+            [this](const QString &operation, const QString &message) {
+                appendAppLog(QStringLiteral("[UI] RechargeApi 失败 op=") + operation +
+                                 QStringLiteral(" message=") + message,
+                             true);
+            });
+    connect(m_gameList, &GameListApi::detailLoaded, this, &AccelerationSession::onDetail);
+    connect(m_gameList, &GameListApi::requestFailed, this, &AccelerationSession::onDetailFailed);
+    connect(m_accelerator, &AcceleratorApi::trace, this, trace);
+    connect(m_accelerator, &AcceleratorApi::routesLoaded, this, &AccelerationSession::onRoutes);
+    connect(m_accelerator, &AcceleratorApi::nodeConfigLoaded, this, &AccelerationSession::onNodeConfig);
+    connect(m_accelerator, &AcceleratorApi::requestFailed, this, &AccelerationSession::onRouteFailure);
+    connect(m_data, &GlobalData::trace, this, trace);
+    connect(m_data, &GlobalData::commonGamesChanged, this, &AccelerationSession::ensureSelectedGame);
+    connect(m_data, &GlobalData::gamesChanged, this, &AccelerationSession::ensureSelectedGame);
+    connect(m_data, &GlobalData::accountChanged, this, &AccelerationSession::onAccount);
+    connect(m_singBox, &SingBoxManager::started, this, &AccelerationSession::onCoreStarted);
+    connect(m_singBox, &SingBoxManager::reconnecting, this, &AccelerationSession::onReconnecting);
+    connect(m_singBox, &SingBoxManager::reconnectAbandoned, this, &AccelerationSession::onReconnectAbandoned);
+    connect(m_singBox, &SingBoxManager::stopped, this,
+            [this](int exitCode, QProcess::ExitStatus) { onCoreStopped(exitCode); });
+    connect(m_singBox, &SingBoxManager::startFailed, this, &AccelerationSession::onStartFailed);
+    connect(m_singBox, &SingBoxManager::processError, this, &AccelerationSession::onProcessError);
+    // Each line is judged on its own: a batch holds many lines and only some are errors.
+    connect(m_singBox, &SingBoxManager::outputReceived, this,
+            [this](const QString &text, bool) { onOutput(text); });
+
+    m_toastTimer.setSingleShot(true);
+    m_toastTimer.setInterval(2400);
+    connect(&m_toastTimer, &QTimer::timeout, this, [this] {
+        m_toastText.clear();
+        emit toastChanged();
+    });
+    m_clockTimer.setInterval(30000);
+    connect(&m_clockTimer, &QTimer::timeout, this, &AccelerationSession::updateClock);
+    m_clockTimer.start();
+    updateClock();
+    // While idle the figure drifts around the route's baseline, from the moment the core is off.
+    m_idleTimer.setInterval(3000);
+    connect(&m_idleTimer, &QTimer::timeout, this, &AccelerationSession::driftDisconnectedLatency);
+    m_idleTimer.start();
+    driftDisconnectedLatency();
+    m_boostTimer.setInterval(1000);
+    connect(&m_boostTimer, &QTimer::timeout, this, &AccelerationSession::tickBoost);
+}
+
+// --- properties -------------------------------------------------------------------------------------
+
+void AccelerationSession::setGameId(const QString &value)
+{
+    if (m_gameId == value)
+        return;
+    m_gameId = value;
+    emit gameIdChanged();
+}
+
+void AccelerationSession::setServerText(const QString &value)
+{
+    if (m_server == value)
+        return;
+    m_server = value;
+    emit serverChanged();
+}
+
+void AccelerationSession::setLine(const QString &value)
+{
+    if (m_line == value)
+        return;
+    m_line = value;
+    emit lineChanged();
+}
+
+void AccelerationSession::setBoosting(bool value)
+{
+    if (m_boosting == value)
+        return;
+    m_boosting = value;
+    emit boostingChanged();
+    emit figuresChanged();
+    if (m_boosting) {
+        m_idleTimer.stop();
+        m_boostTimer.start();
+    } else {
+        m_boostTimer.stop();
+        m_idleTimer.start();
+        driftDisconnectedLatency();
+    }
+}
+
+void AccelerationSession::setRoutesLoading(bool value)
+{
+    if (m_routesLoading == value)
+        return;
+    m_routesLoading = value;
+    emit routesLoadingChanged();
+}
+
+void AccelerationSession::setRouteConfigLoading(bool value)
+{
+    if (m_routeConfigLoading == value)
+        return;
+    m_routeConfigLoading = value;
+    emit routeConfigLoadingChanged();
+}
+
+void AccelerationSession::setGameDetailLoading(bool value)
+{
+    if (m_gameDetailLoading == value)
+        return;
+    m_gameDetailLoading = value;
+    emit gameDetailLoadingChanged();
+}
+
+void AccelerationSession::setRouteError(const QString &value)
+{
+    if (m_routeError == value)
+        return;
+    m_routeError = value;
+    emit routeErrorChanged();
+}
+
+void AccelerationSession::setNodes(const QVariantList &value)
+{
+    if (m_nodes == value)
+        return;
+    m_nodes = value;
+    emit nodesChanged();
+}
+
+void AccelerationSession::setSelectedNode(const QVariantMap &value)
+{
+    if (m_selectedNode == value)
+        return;
+    m_selectedNode = value;
+    emit selectedNodeChanged();
+    emit figuresChanged();
+}
+
+void AccelerationSession::setSelectedGame(const QVariantMap &value)
+{
+    if (m_selectedGame == value)
+        return;
+    m_selectedGame = value;
+    emit selectedGameChanged();
+    emit figuresChanged();
+}
+
+void AccelerationSession::setPendingBoostGame(const QVariantMap &value)
+{
+    if (m_pendingBoostGame == value)
+        return;
+    m_pendingBoostGame = value;
+    emit pendingBoostGameChanged();
+}
+
+void AccelerationSession::setReconnectAttempt(int value)
+{
+    if (m_reconnectAttempt == value)
+        return;
+    m_reconnectAttempt = value;
+    emit reconnectAttemptChanged();
+}
+
+void AccelerationSession::setLogs(const QVariantList &value)
+{
+    m_logs = value;
+    emit singBoxLogsChanged();
+}
+
+int AccelerationSession::disconnectedLatencyBaseline() const
+{
+    return latencyBaseline(m_selectedNode, m_selectedGame);
+}
+
+int AccelerationSession::displayedLatency() const
+{
+    return m_boosting ? std::max(1, static_cast<int>(std::floor(m_boostedLatency + 0.5)))
+                      : m_disconnectedLatency;
+}
+
+QString AccelerationSession::selectedRouteConfig() const
+{
+    return routeConfigText(m_selectedNode);
+}
+
+QVariantMap AccelerationSession::routeGamePayload() const
+{
+    const QVariantMap &game = m_selectedGame;
+    const auto text = [](const QVariant &value) {
+        return isBlank(value) ? QString() : textOf(value);
+    };
+    const QVariant id = game.value(QStringLiteral("id"));
+    const QVariant packageName = game.value(QStringLiteral("package_name"));
+    const QVariant country = game.value(QStringLiteral("country"));
+    return {{QStringLiteral("id"), text(!isBlank(id) ? id : QVariant(m_gameId))},
+            {QStringLiteral("package_name"),
+             text(truthy(packageName) ? packageName : game.value(QStringLiteral("packageName")))},
+            {QStringLiteral("country"), text(!isBlank(country) ? country : QVariant(m_server))},
+            {QStringLiteral("server"), text(m_server)}};
+}
+
+void AccelerationSession::stageSelection(const QVariantMap &game, const QVariantList &nodes,
+                                         const QVariantMap &node)
+{
+    setRoutesLoading(false);
+    setRouteConfigLoading(false);
+    setGameDetailLoading(false);
+    setSelectedGame(game);
+    setNodes(nodes);
+    setSelectedNode(node);
+}
+
+// --- the log and the toast --------------------------------------------------------------------------
+
+void AccelerationSession::toast(const QString &message, bool warning)
+{
+    // Both at once: whoever follows the text sees the flag that goes with it.
+    m_toastWarning = warning;
+    m_toastText = message;
+    emit toastChanged();
+    m_toastTimer.start();
+}
+
+void AccelerationSession::appendSingBoxLog(const QString &message, bool error)
+{
+    const QVariantList next = runlog::appendLines(
+        m_logs, message, [error](const QString &) { return error; }, timeText());
+    if (next.size() != m_logs.size() || !message.isEmpty())
+        setLogs(next);
+}
+
+void AccelerationSession::appendAppLog(const QString &message, bool error, bool forwardToConsole)
+{
+    if (forwardToConsole)
+        qInfo().noquote() << message;
+    appendSingBoxLog(message, error);
+}
+
+void AccelerationSession::clearSingBoxLogs()
+{
+    setLogs({});
+}
+
+void AccelerationSession::copySingBoxLogs()
+{
+    if (m_logs.isEmpty()) {
+        toast(QStringLiteral("暂无日志可复制"), true);
+        return;
+    }
+    if (m_data->copyToClipboard(runlog::text(m_logs)))
+        toast(QStringLiteral("已复制全部日志"));
+    else
+        toast(QStringLiteral("日志复制失败"), true);
+}
+
+void AccelerationSession::onOutput(const QString &text)
+{
+    const QVariantList next =
+        runlog::appendLines(m_logs, runlog::stripAnsi(text), runlog::isCoreErrorLine, timeText());
+    if (next.size() != m_logs.size() || !text.isEmpty())
+        setLogs(next);
+}
+
+// --- timers -----------------------------------------------------------------------------------------
+
+void AccelerationSession::updateClock()
+{
+    const QString text = QTime::currentTime().toString(QStringLiteral("HH:mm"));
+    if (text == m_clockText)
+        return;
+    m_clockText = text;
+    emit clockTextChanged();
+}
+
+void AccelerationSession::driftDisconnectedLatency()
+{
+    m_disconnectedLatency = nextDisconnectedLatency(disconnectedLatencyBaseline(), m_random());
+    emit figuresChanged();
+}
+
+void AccelerationSession::tickBoost()
+{
+    ++m_boostSeconds;
+    m_boostedLatency = nextBoostedLatency(m_boostedLatency, m_random());
+    emit figuresChanged();
+}
+
+// --- the flows --------------------------------------------------------------------------------------
+
+void AccelerationSession::startUp(bool debuggerRequested, bool debuggerActive)
+{
+    const QVariantMap recent = m_data->recentBoostedGame();
+    const bool hasRecent = !isBlank(recent.value(QStringLiteral("id")));
+    if (hasRecent) {
+        setGameId(textOf(recent.value(QStringLiteral("id"))).trimmed());
+        const QVariantList servers = recent.value(QStringLiteral("servers")).toList();
+        setServerText(!isBlank(recent.value(QStringLiteral("country")))
+                          ? textOf(recent.value(QStringLiteral("country")))
+                          : (!servers.isEmpty() ? textOf(servers.first()) : QStringLiteral("艾欧尼亚")));
+        setSelectedGame(recent);
+        m_lastBoostedGame = recent;
+        emit lastBoostedGameChanged();
+    }
+    appendAppLog(QStringLiteral("[UI] 主界面初始化完成"));
+    if (hasRecent) {
+        appendAppLog(QStringLiteral("[UI] 已恢复最近加速游戏：") +
+                         textOf(recent.value(QStringLiteral("name"))),
+                     false, false);
+        requestGameDetail(recent, QStringLiteral("recent-game-restored"));
+    }
+    appendAppLog(QStringLiteral("[PERF] QML debugger requested=") + boolText(debuggerRequested) +
+                     QStringLiteral(" active=") + boolText(debuggerActive),
+                 false, false);
+}
+
+void AccelerationSession::requestGameDetail(const QVariantMap &game, const QString &reason)
+{
+    const QString packageName = gamePackageName(game);
+    QString country = firstText(game, {"country"});
+    if (country.isEmpty())
+        country = m_server.trimmed();
+    if (packageName.isEmpty() || country.isEmpty()) {
+        setGameDetailLoading(false);
+        return;
+    }
+    const QString key = detailKey(packageName, country);
+    // A reply without addresses is not asked again on its own; only a start attempt retries it.
+    if (!gameIpList(game).isEmpty() ||
+        (m_loadedDetailKeys.contains(key) && reason != QLatin1String("start-without-ip-list"))) {
+        if (m_gameDetailKey == key)
+            setGameDetailLoading(false);
+        return;
+    }
+    if (m_gameDetailLoading && m_gameDetailKey == key)
+        return;
+    m_gameDetailKey = key;
+    setGameDetailLoading(true);
+    appendAppLog(QStringLiteral("[UI] 请求游戏详情 reason=") +
+                     (reason.isEmpty() ? QStringLiteral("unknown") : reason) + QStringLiteral(" package=") +
+                     packageName + QStringLiteral(" country=") + country,
+                 false, false);
+    m_gameList->loadDetail(packageName, country);
+}
+
+bool AccelerationSession::coreBusy() const
+{
+    return m_boosting || m_singBox->running() || m_singBox->starting();
+}
+
+// Known games: the common ones, then the library page, the first record of an id winning.
+QVariantList AccelerationSession::allKnownGames() const
+{
+    QSet<QString> seen;
+    QVariantList result;
+    const QVariantList &common = m_data->commonGames();
+    const QVariantList page = m_data->gamePageLoaded() ? m_data->games() : common;
+    for (const QVariantList *list : {&common, &page}) {
+        for (const QVariant &game : *list) {
+            const QString id = textOf(game.toMap().value(QStringLiteral("id")));
+            if (seen.contains(id))
+                continue;
+            seen.insert(id);
+            result.append(game);
+        }
+    }
+    return result;
+}
+
+QVariantMap AccelerationSession::gameFor(const QString &id) const
+{
+    const QVariantList known = allKnownGames();
+    for (const QVariant &game : known) {
+        if (textOf(game.toMap().value(QStringLiteral("id"))) == id)
+            return game.toMap();
+    }
+    return known.isEmpty() ? emptyGame() : known.first().toMap();
+}
+
+void AccelerationSession::chooseGame(const QVariant &gameOrId)
+{
+    if (coreBusy()) {
+        toast(QStringLiteral("请先停止当前加速，再切换游戏"), true);
+        return;
+    }
+    const QVariant value = plain(gameOrId);
+    const QVariantMap record =
+        value.metaType() == QMetaType::fromType<QVariantMap>() ? value.toMap() : gameFor(textOf(value));
+    if (isBlank(record.value(QStringLiteral("id"))))
+        return;
+    setSelectedGame(record);
+    setGameId(textOf(record.value(QStringLiteral("id"))));
+    setServerText(gameRegion(record));
+    setLine(QStringLiteral("正在加载线路"));
+    setSelectedNode({});
+    // A configuration still on its way belongs to the previous game and will be dropped.
+    setRouteConfigLoading(false);
+    emit gameChosen();
+    requestGameDetail(record, QStringLiteral("game-changed"));
+    if (m_data->loggedIn())
+        requestRoutes(QStringLiteral("game-changed"));
+    toast(QStringLiteral("已切换：") + textOf(record.value(QStringLiteral("name"))) + QStringLiteral(" · ") +
+          m_server);
+}
+
+void AccelerationSession::setServer(const QString &name)
+{
+    setServerText(name);
+}
+
+void AccelerationSession::ensureSelectedGame()
+{
+    const QVariantList known = allKnownGames();
+    if (known.isEmpty())
+        return;
+    QVariantMap record;
+    bool found = false;
+    for (const QVariant &game : known) {
+        // The last record of an id, as a map keyed by id keeps it.
+        if (textOf(game.toMap().value(QStringLiteral("id"))) == m_gameId) {
+            record = game.toMap();
+            found = true;
+        }
+    }
+    if (!found) {
+        if (textOf(m_selectedGame.value(QStringLiteral("id"))) == m_gameId) {
+            record = m_selectedGame;
+        } else {
+            record = known.first().toMap();
+            setGameId(textOf(record.value(QStringLiteral("id"))));
+            setServerText(gameRegion(record));
+        }
+    }
+    // A new catalogue page brings the game back without the addresses its detail added; the detail is
+    // not asked for again, so keep the ones already known.
+    const QVariantMap current = m_selectedGame;
+    if (record != current &&
+        textOf(current.value(QStringLiteral("id"))) == textOf(record.value(QStringLiteral("id"))) &&
+        gameIpList(record).isEmpty() && !gameIpList(current).isEmpty()) {
+        record.insert(QStringLiteral("ip_list"), current.value(QStringLiteral("ip_list")));
+        record.insert(QStringLiteral("ipList"), current.value(QStringLiteral("ipList")));
+    }
+    setSelectedGame(record);
+    requestGameDetail(record, QStringLiteral("game-selected"));
+    if (m_data->loggedIn() && m_nodes.isEmpty() && !m_routesLoading && !m_routesQueued) {
+        m_routesQueued = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                m_routesQueued = false;
+                requestRoutes(QStringLiteral("game-selected"));
+            },
+            Qt::QueuedConnection);
+    }
+}
+
+void AccelerationSession::requestRoutes(const QString &reason)
+{
+    if (!m_data->loggedIn() || m_data->userId() <= 0) {
+        setNodes({});
+        setSelectedNode({});
+        setRouteConfigLoading(false);
+        setLine(QStringLiteral("登录后加载线路"));
+        return;
+    }
+    const QString id = firstText(m_selectedGame, {"id"});
+    if (id.isEmpty())
+        return;
+    setRoutesLoading(true);
+    setRouteError(QString());
+    appendAppLog(QStringLiteral("[UI] 请求实时线路 reason=") +
+                     (reason.isEmpty() ? QStringLiteral("unknown") : reason) + QStringLiteral(" gameId=") +
+                     id,
+                 false, false);
+    m_accelerator->loadRoutes(m_data->userId(), routeGamePayload());
+}
+
+void AccelerationSession::chooseNode(const QVariantMap &node)
+{
+    if (isTrue(node.value(QStringLiteral("full")))) {
+        toast(QStringLiteral("该节点已满，请选择其他节点"), true);
+        return;
+    }
+    setSelectedNode(node);
+    setLine(nodeName(node));
+    const QString key = nodeStableKey(node);
+    if (!key.isEmpty())
+        m_data->saveGameRouteSelection(m_gameId, key);
+    emit nodeChosen();
+    requestNodeConfig(m_selectedNode, QStringLiteral("node-selected"));
+    toast(QStringLiteral("已切换节点：") + m_line);
+}
+
+void AccelerationSession::requestNodeConfig(const QVariantMap &node, const QString &reason)
+{
+    if (!m_data->loggedIn() || m_data->userId() <= 0 || !nodeRequestable(node))
+        return;
+    setRouteConfigLoading(true);
+    appendAppLog(QStringLiteral("[UI] 请求节点配置 reason=") +
+                     (reason.isEmpty() ? QStringLiteral("unknown") : reason) + QStringLiteral(" nodeId=") +
+                     nodeRequestKey(node),
+                 false, false);
+    m_accelerator->loadNodeConfig(m_data->userId(), routeGamePayload(), node);
+}
+
+void AccelerationSession::toggleAcceleration()
+{
+    if (m_singBox->starting()) {
+        m_singBox->stop();
+        setPendingBoostGame(emptyGame());
+        toast(QStringLiteral("正在取消加速启动…"));
+    } else if (!m_data->loggedIn()) {
+        emit signInRequired();
+        toast(QStringLiteral("请先登录后再开始加速"), true);
+    } else if (m_boosting || m_singBox->running()) {
+        m_singBox->stop();
+    } else if (m_routesLoading) {
+        toast(QStringLiteral("正在加载实时线路，请稍候"), true);
+    } else if (m_routeConfigLoading) {
+        toast(QStringLiteral("正在获取线路配置，请稍候"), true);
+    } else if (m_gameDetailLoading) {
+        toast(QStringLiteral("正在获取游戏 IP 列表，请稍候"), true);
+    } else if (gameIpList(m_selectedGame).isEmpty()) {
+        requestGameDetail(m_selectedGame, QStringLiteral("start-without-ip-list"));
+        toast(QStringLiteral("当前游戏还没有可用 IP 列表"), true);
+    } else if (m_nodes.isEmpty()) {
+        requestRoutes(QStringLiteral("start-without-routes"));
+        toast(m_routeError.isEmpty() ? QStringLiteral("暂无实时线路，请稍候重试") : m_routeError, true);
+    } else if (selectedRouteConfig().isEmpty()) {
+        requestMissingConfig();
+    } else {
+        startCore();
+    }
+}
+
+void AccelerationSession::requestMissingConfig()
+{
+    if (nodeRequestable(m_selectedNode)) {
+        requestNodeConfig(m_selectedNode, QStringLiteral("start-without-config"));
+        toast(QStringLiteral("正在获取线路配置，请稍候"), true);
+    } else {
+        appendAppLog(QStringLiteral("[UI] 当前线路缺少节点地址，无法获取线路配置"), true);
+        toast(QStringLiteral("当前线路没有可用节点地址，请重新获取线路"), true);
+    }
+}
+
+void AccelerationSession::startCore()
+{
+    const QStringList ips = gameIpList(m_selectedGame);
+    appendAppLog(QStringLiteral("[GameIP] 执行Route package=") + gamePackageName(m_selectedGame) +
+                 QStringLiteral(" count=") + QString::number(ips.size()) + QStringLiteral(" ips=") +
+                 ips.join(QStringLiteral(", ")));
+    QVariantList list;
+    for (const QString &ip : ips)
+        list << ip;
+    m_singBox->setRouteIpList(list);
+    setPendingBoostGame(m_selectedGame);
+    setReconnectAttempt(0);
+    if (!m_singBox->prepareRuntimeConfig(selectedRouteConfig().toUtf8()) || !m_singBox->start()) {
+        setPendingBoostGame(emptyGame());
+        const QString error = m_singBox->lastError();
+        toast(error.isEmpty() ? QStringLiteral("线路配置准备失败") : error, true);
+    }
+}
+
+void AccelerationSession::signOut()
+{
+    emit signingOut();
+    m_singBox->stop();
+    setPendingBoostGame(emptyGame());
+    setBoosting(false);
+    m_auth->clearSession();
+    m_recharge->clearSession();
+    m_data->clearSessionData();
+    toast(QStringLiteral("已退出登录，加速通道已关闭"), true);
+}
+
+// --- replies and events -----------------------------------------------------------------------------
+
+void AccelerationSession::onDetail(const QVariantMap &detail)
+{
+    const QString packageName = firstText(detail, {"package_name"});
+    const QString country = firstText(detail, {"country"});
+    const QVariant first = detail.value(QStringLiteral("ip_list"));
+    const QVariant ips = truthy(first) ? first : detail.value(QStringLiteral("ipList"));
+    const qsizetype ipCount = truthy(ips) ? plain(ips).toList().size() : 0;
+    if (!packageName.isEmpty() && !country.isEmpty())
+        m_loadedDetailKeys.insert(detailKey(packageName, country));
+    const QVariantMap current = m_selectedGame;
+    QString currentCountry = firstText(current, {"country"});
+    if (currentCountry.isEmpty())
+        currentCountry = m_server.trimmed();
+    if (packageName == gamePackageName(current) && country == currentCountry) {
+        QVariantMap merged = current;
+        for (auto it = detail.cbegin(); it != detail.cend(); ++it)
+            merged.insert(it.key(), it.value());
+        setSelectedGame(merged);
+    }
+    if (detailKey(packageName, country) == m_gameDetailKey)
+        setGameDetailLoading(false);
+    const QString count = QString::number(ipCount);
+    appendAppLog(QStringLiteral("[UI] 游戏详情已更新 package=") + packageName + QStringLiteral(" country=") +
+                     country + QStringLiteral(" ipCount=") + count,
+                 false, false);
+    appendAppLog(QStringLiteral("[GameIP] 服务端IP列表 package=") + packageName +
+                     QStringLiteral(" country=") + country + QStringLiteral(" count=") + count +
+                     QStringLiteral(" ips=") + (ipCount > 0 ? listText(ips) : QStringLiteral("<empty>")),
+                 ipCount == 0, false);
+}
+
+void AccelerationSession::onDetailFailed(const QString &operation, const QString &message)
+{
+    if (operation == QLatin1String("detail")) {
+        setGameDetailLoading(false);
+        toast(message.isEmpty() ? QStringLiteral("游戏 IP 列表加载失败") : message, true);
+        appendAppLog(QStringLiteral("[UI] 游戏详情失败 message=") + message, true);
+    } else {
+        toast(message.isEmpty() ? QStringLiteral("游戏列表加载失败") : message, true);
+    }
+}
+
+void AccelerationSession::onRoutes(const QVariantList &routes, const QString &loadedGameId)
+{
+    if (loadedGameId != m_gameId) {
+        appendAppLog(QStringLiteral("[UI] 忽略过期线路回调 gameId=") + loadedGameId +
+                         QStringLiteral(" current=") + m_gameId,
+                     false, false);
+        return;
+    }
+    setRoutesLoading(false);
+    setNodes(routes);
+    setRouteError(routes.isEmpty() ? QStringLiteral("当前游戏暂无可用线路") : QString());
+    const QString preferred = m_data->savedGameRouteSelection(loadedGameId);
+    const QString selectedKey = nodeStableKey(m_selectedNode);
+    bool found = false;
+    const QVariantMap choice = selectRoute(routes, selectedKey.isEmpty() ? preferred : selectedKey, &found);
+    if (found) {
+        setSelectedNode(choice);
+        setLine(nodeName(choice));
+    } else {
+        setSelectedNode({});
+        setLine(routes.isEmpty() ? QStringLiteral("暂无可用线路") : QStringLiteral("线路均已满"));
+    }
+    if (found && nodeRequestable(choice) && selectedRouteConfig().isEmpty())
+        requestNodeConfig(m_selectedNode, QStringLiteral("route-list-default"));
+    const QString chosenKey = found ? nodeStableKey(choice) : QString();
+    const QString restored = !chosenKey.isEmpty() && chosenKey == preferred
+                                 ? QStringLiteral(" restoredRoute=") + chosenKey
+                                 : QString();
+    appendAppLog(QStringLiteral("[UI] 实时线路已更新 count=") + QString::number(routes.size()) +
+                     QStringLiteral(" gameId=") + loadedGameId + restored,
+                 false, false);
+    if (routes.isEmpty())
+        appendAppLog(QStringLiteral("[UI] 当前游戏暂无可用线路，跳过节点配置请求"), true);
+}
+
+void AccelerationSession::onNodeConfig(const QVariantMap &config, const QString &loadedGameId,
+                                       const QString &nodeId)
+{
+    if (!m_data->loggedIn() || loadedGameId != m_gameId)
+        return;
+    const bool isCurrentSelection = nodeMatchesConfig(m_selectedNode, nodeId);
+    if (isCurrentSelection)
+        setRouteConfigLoading(false);
+    QVariantList rebuilt;
+    rebuilt.reserve(m_nodes.size());
+    for (const QVariant &value : std::as_const(m_nodes)) {
+        QVariantMap route = value.toMap();
+        if (nodeMatchesConfig(route, nodeId)) {
+            route.insert(QStringLiteral("config"), config);
+            rebuilt.append(route);
+        } else {
+            rebuilt.append(value);
+        }
+    }
+    setNodes(rebuilt);
+    if (isCurrentSelection) {
+        for (const QVariant &value : std::as_const(rebuilt)) {
+            const QVariantMap route = value.toMap();
+            if (nodeMatchesConfig(route, nodeId)) {
+                setSelectedNode(route);
+                setLine(nodeName(route));
+                break;
+            }
+        }
+    }
+    appendAppLog(QStringLiteral("[UI] 节点配置已更新 gameId=") + loadedGameId + QStringLiteral(" nodeId=") +
+                     nodeId,
+                 false, false);
+}
+
+void AccelerationSession::onRouteFailure(const QString &operation, const QString &message)
+{
+    if (operation == QLatin1String("accelerator_node_config")) {
+        setRouteConfigLoading(false);
+        toast(message.isEmpty() ? QStringLiteral("线路配置加载失败") : message, true);
+        appendAppLog(QStringLiteral("[UI] 节点配置失败 message=") + message, true);
+        return;
+    }
+    setRoutesLoading(false);
+    setRouteConfigLoading(false);
+    setRouteError(message.isEmpty() ? QStringLiteral("线路加载失败") : message);
+    setNodes({});
+    setSelectedNode({});
+    setLine(QStringLiteral("线路加载失败"));
+    appendAppLog(QStringLiteral("[UI] AcceleratorApi 失败 op=") + operation + QStringLiteral(" message=") +
+                     m_routeError,
+                 true);
+}
+
+void AccelerationSession::onAccount()
+{
+    if (m_data->loggedIn()) {
+        requestRoutes(QStringLiteral("account-authenticated"));
+        return;
+    }
+    // Signed out: neither the core nor its routes may stay behind.
+    m_singBox->stop();
+    setPendingBoostGame(emptyGame());
+    setBoosting(false);
+    setRoutesLoading(false);
+    setRouteConfigLoading(false);
+    setRouteError(QString());
+    setNodes({});
+    setSelectedNode({});
+    setLine(QStringLiteral("登录后加载线路"));
+}
+
+void AccelerationSession::onCoreStarted()
+{
+    const QVariantMap game =
+        !isBlank(m_pendingBoostGame.value(QStringLiteral("id"))) ? m_pendingBoostGame : m_selectedGame;
+    m_lastBoostedGame = game;
+    emit lastBoostedGameChanged();
+    if (!isBlank(game.value(QStringLiteral("id"))))
+        m_data->saveRecentBoostedGame(game);
+    setPendingBoostGame(emptyGame());
+    appendSingBoxLog(QStringLiteral("nimbra-server.exe 已启动"), false);
+    setBoosting(true);
+    m_boostedLatency = initialBoostedLatency(game, m_disconnectedLatency);
+    m_boostSeconds = 0;
+    emit figuresChanged();
+    if (m_reconnectAttempt > 0) {
+        appendAppLog(QStringLiteral("[UI] 断线自动重连成功（第 ") + QString::number(m_reconnectAttempt) +
+                     QStringLiteral(" 次）"));
+        toast(QStringLiteral("断线重连成功，加速已恢复 · ") + lineHead(m_line));
+        setReconnectAttempt(0);
+        return;
+    }
+    toast(QStringLiteral("双链路加速通道已建立 · ") + lineHead(m_line));
+}
+
+void AccelerationSession::onCoreStopped(int exitCode)
+{
+    appendSingBoxLog(QStringLiteral("nimbra-server.exe 已停止，退出代码：") + QString::number(exitCode),
+                     exitCode != 0);
+    setBoosting(false);
+    toast(exitCode != 0 ? QStringLiteral("nimbra-server 已停止（代码 %1）").arg(exitCode)
+                        : QStringLiteral("加速已停止，通道已释放"),
+          true);
+}
+
+void AccelerationSession::onReconnecting(int attempt, int limit, const QString &reason)
+{
+    setReconnectAttempt(attempt);
+    appendAppLog(QStringLiteral("[UI] 加速通道异常断开，自动重连 %1/%2：").arg(attempt).arg(limit) + reason,
+                 true);
+    toast(QStringLiteral("加速通道异常断开，正在自动重连（%1/%2）…").arg(attempt).arg(limit), true);
+}
+
+void AccelerationSession::onReconnectAbandoned(const QString &message)
+{
+    setReconnectAttempt(0);
+    appendAppLog(QStringLiteral("[UI] ") + message, true);
+    toast(message, true);
+}
+
+void AccelerationSession::onStartFailed(const QString &message)
+{
+    setReconnectAttempt(0);
+    setPendingBoostGame(emptyGame());
+    appendSingBoxLog(message.isEmpty() ? QStringLiteral("nimbra-server.exe 启动失败") : message, true);
+    setBoosting(false);
+    toast(message.isEmpty() ? QStringLiteral("nimbra-server 启动失败") : message, true);
+}
+
+void AccelerationSession::onProcessError(const QString &message)
+{
+    appendSingBoxLog(message.isEmpty() ? QStringLiteral("nimbra-server.exe 进程错误") : message, true);
+    toast(message.isEmpty() ? QStringLiteral("nimbra-server 进程错误") : message, true);
+}

@@ -1,0 +1,260 @@
+#pragma once
+
+#include <QObject>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+#include <QVariant>
+#include <QtQml/qqmlregistration.h>
+
+#include <functional>
+
+class AcceleratorApi;
+class AuthApi;
+class GameListApi;
+class GlobalData;
+class HttpManager;
+class RechargeApi;
+class SingBoxManager;
+
+namespace nimbra {
+struct Backend;
+}
+
+// The run log's rules, plain functions of their arguments. An entry is a map of time, text, error and
+// important (a game-address line, kept longest).
+namespace runlog {
+
+inline constexpr int kMaxEntries = 300;
+inline constexpr int kMaxImportantEntries = 20;
+
+// Within the cap: the last important entries (at most 20) first, then the last others.
+QVariantList trimmed(const QVariantList &entries);
+// The message's non-empty lines appended, then trimmed; isError decides per line.
+QVariantList appendLines(const QVariantList &entries, const QString &message,
+                         const std::function<bool(const QString &)> &isError, const QString &time);
+QString text(const QVariantList &entries);
+QString stripAnsi(const QString &text);
+bool isCoreErrorLine(const QString &line);
+
+} // namespace runlog
+
+// The session's rules that a test checks on their own.
+namespace sessionrules {
+
+// Whether a configuration answered for nodeId belongs to this route (by its request key or node_id).
+bool nodeMatchesConfig(const QVariantMap &node, const QString &nodeId);
+// A game's region: its first server entry, else its country, else the default region.
+QString gameRegion(const QVariantMap &game);
+// The route configuration as the text the runtime configuration builder takes.
+QString routeConfigText(const QVariantMap &node);
+// The route to select after a route list arrived; found is false when every route is full or missing.
+QVariantMap selectRoute(const QVariantList &routes, const QString &targetKey, bool *found);
+// The idle figure's centre: the route's latency, else the game's ping, else 68.
+int latencyBaseline(const QVariantMap &node, const QVariantMap &game);
+int nextDisconnectedLatency(int baseline, double random);
+double initialBoostedLatency(const QVariantMap &game, int disconnectedLatency);
+double nextBoostedLatency(double current, double random);
+
+} // namespace sessionrules
+
+// The acceleration session: the chosen game, its routes and configuration, the start button with its
+// checks, the core's events, the run log, the toast and the figures the window shows. It runs on the
+// interface's thread and talks to the back-end objects directly; the window binds to its properties and
+// reacts to the signals that concern only the interface (which menu or dialog is open).
+class AccelerationSession : public QObject
+{
+    Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("The application creates the session.")
+
+    Q_PROPERTY(QString gameId READ gameId NOTIFY gameIdChanged)
+    Q_PROPERTY(QString server READ server NOTIFY serverChanged)
+    Q_PROPERTY(QString line READ line NOTIFY lineChanged)
+    Q_PROPERTY(bool boosting READ boosting NOTIFY boostingChanged)
+    Q_PROPERTY(bool routesLoading READ routesLoading NOTIFY routesLoadingChanged)
+    Q_PROPERTY(bool routeConfigLoading READ routeConfigLoading NOTIFY routeConfigLoadingChanged)
+    Q_PROPERTY(bool gameDetailLoading READ gameDetailLoading NOTIFY gameDetailLoadingChanged)
+    Q_PROPERTY(QString routeError READ routeError NOTIFY routeErrorChanged)
+    Q_PROPERTY(QVariantList nodes READ nodes NOTIFY nodesChanged)
+    Q_PROPERTY(QVariantMap selectedNode READ selectedNode NOTIFY selectedNodeChanged)
+    Q_PROPERTY(QVariantMap selectedGame READ selectedGame NOTIFY selectedGameChanged)
+    Q_PROPERTY(QVariantMap lastBoostedGame READ lastBoostedGame NOTIFY lastBoostedGameChanged)
+    Q_PROPERTY(QVariantMap pendingBoostGame READ pendingBoostGame NOTIFY pendingBoostGameChanged)
+    Q_PROPERTY(int reconnectAttempt READ reconnectAttempt NOTIFY reconnectAttemptChanged)
+    Q_PROPERTY(double boostedLatency READ boostedLatency NOTIFY figuresChanged)
+    Q_PROPERTY(int boostSeconds READ boostSeconds NOTIFY figuresChanged)
+    Q_PROPERTY(int disconnectedLatency READ disconnectedLatency NOTIFY figuresChanged)
+    Q_PROPERTY(int disconnectedLatencyBaseline READ disconnectedLatencyBaseline NOTIFY figuresChanged)
+    Q_PROPERTY(int displayedLatency READ displayedLatency NOTIFY figuresChanged)
+    Q_PROPERTY(QString toastText READ toastText NOTIFY toastChanged)
+    Q_PROPERTY(bool toastWarning READ toastWarning NOTIFY toastChanged)
+    Q_PROPERTY(QVariantList singBoxLogs READ singBoxLogs NOTIFY singBoxLogsChanged)
+    Q_PROPERTY(QString clockText READ clockText NOTIFY clockTextChanged)
+    Q_PROPERTY(QString selectedRouteConfig READ selectedRouteConfig NOTIFY selectedNodeChanged)
+
+public:
+    explicit AccelerationSession(const nimbra::Backend &backend, QObject *parent = nullptr);
+
+    QString gameId() const { return m_gameId; }
+    QString server() const { return m_server; }
+    QString line() const { return m_line; }
+    bool boosting() const { return m_boosting; }
+    bool routesLoading() const { return m_routesLoading; }
+    bool routeConfigLoading() const { return m_routeConfigLoading; }
+    bool gameDetailLoading() const { return m_gameDetailLoading; }
+    QString routeError() const { return m_routeError; }
+    QVariantList nodes() const { return m_nodes; }
+    QVariantMap selectedNode() const { return m_selectedNode; }
+    QVariantMap selectedGame() const { return m_selectedGame; }
+    QVariantMap lastBoostedGame() const { return m_lastBoostedGame; }
+    QVariantMap pendingBoostGame() const { return m_pendingBoostGame; }
+    int reconnectAttempt() const { return m_reconnectAttempt; }
+    double boostedLatency() const { return m_boostedLatency; }
+    int boostSeconds() const { return m_boostSeconds; }
+    int disconnectedLatency() const { return m_disconnectedLatency; }
+    int disconnectedLatencyBaseline() const;
+    int displayedLatency() const;
+    QString toastText() const { return m_toastText; }
+    bool toastWarning() const { return m_toastWarning; }
+    QVariantList singBoxLogs() const { return m_logs; }
+    QString clockText() const { return m_clockText; }
+    QString selectedRouteConfig() const;
+
+    // The drift of the latency figures; tests put in a fixed one.
+    void setRandomSource(std::function<double()> random) { m_random = std::move(random); }
+
+    // Staging a state directly, for tests and the screenshot tool; the interface never calls these.
+    void stageSelection(const QVariantMap &game, const QVariantList &nodes, const QVariantMap &node);
+    void stageBoosting(bool boosting) { setBoosting(boosting); }
+
+    // The recent game restored, the start-up lines logged; once, when the window is up.
+    Q_INVOKABLE void startUp(bool debuggerRequested, bool debuggerActive);
+    // A game record, or a game's id from the known lists.
+    Q_INVOKABLE void chooseGame(const QVariant &gameOrId);
+    Q_INVOKABLE void setServer(const QString &name);
+    Q_INVOKABLE void chooseNode(const QVariantMap &node);
+    Q_INVOKABLE void requestGameDetail(const QVariantMap &game, const QString &reason);
+    Q_INVOKABLE void requestRoutes(const QString &reason);
+    Q_INVOKABLE void requestNodeConfig(const QVariantMap &node, const QString &reason);
+    Q_INVOKABLE void ensureSelectedGame();
+    // The start button: cancels a start in progress, else the first check that applies decides.
+    Q_INVOKABLE void toggleAcceleration();
+    Q_INVOKABLE void signOut();
+    Q_INVOKABLE QVariantMap routeGamePayload() const;
+
+    Q_INVOKABLE void toast(const QString &message, bool warning = false);
+    Q_INVOKABLE void appendSingBoxLog(const QString &message, bool error = false);
+    Q_INVOKABLE void appendAppLog(const QString &message, bool error = false, bool forwardToConsole = true);
+    Q_INVOKABLE void clearSingBoxLogs();
+    Q_INVOKABLE void copySingBoxLogs();
+    Q_INVOKABLE QString logText() const { return runlog::text(m_logs); }
+
+signals:
+    void gameIdChanged();
+    void serverChanged();
+    void lineChanged();
+    void boostingChanged();
+    void routesLoadingChanged();
+    void routeConfigLoadingChanged();
+    void gameDetailLoadingChanged();
+    void routeErrorChanged();
+    void nodesChanged();
+    void selectedNodeChanged();
+    void selectedGameChanged();
+    void lastBoostedGameChanged();
+    void pendingBoostGameChanged();
+    void reconnectAttemptChanged();
+    void figuresChanged();
+    void toastChanged();
+    void singBoxLogsChanged();
+    void clockTextChanged();
+
+    // For the interface: a game was chosen (menus close, the home page shows), a route was chosen (its
+    // dialog closes), the start needs a sign-in first, the user signs out (the account menu closes).
+    void gameChosen();
+    void nodeChosen();
+    void signInRequired();
+    void signingOut();
+
+private:
+    void setGameId(const QString &value);
+    void setServerText(const QString &value);
+    void setLine(const QString &value);
+    void setBoosting(bool value);
+    void setRoutesLoading(bool value);
+    void setRouteConfigLoading(bool value);
+    void setGameDetailLoading(bool value);
+    void setRouteError(const QString &value);
+    void setNodes(const QVariantList &value);
+    void setSelectedNode(const QVariantMap &value);
+    void setSelectedGame(const QVariantMap &value);
+    void setPendingBoostGame(const QVariantMap &value);
+    void setReconnectAttempt(int value);
+    void setLogs(const QVariantList &value);
+
+    bool coreBusy() const;
+    QVariantList allKnownGames() const;
+    QVariantMap gameFor(const QString &id) const;
+    void requestMissingConfig();
+    void startCore();
+
+    void onDetail(const QVariantMap &detail);
+    void onDetailFailed(const QString &operation, const QString &message);
+    void onRoutes(const QVariantList &routes, const QString &loadedGameId);
+    void onNodeConfig(const QVariantMap &config, const QString &loadedGameId, const QString &nodeId);
+    void onRouteFailure(const QString &operation, const QString &message);
+    void onAccount();
+    void onCoreStarted();
+    void onCoreStopped(int exitCode);
+    void onReconnecting(int attempt, int limit, const QString &reason);
+    void onReconnectAbandoned(const QString &message);
+    void onStartFailed(const QString &message);
+    void onProcessError(const QString &message);
+    void onOutput(const QString &text);
+    void updateClock();
+    void driftDisconnectedLatency();
+    void tickBoost();
+
+    GlobalData *m_data;
+    AuthApi *m_auth;
+    GameListApi *m_gameList;
+    AcceleratorApi *m_accelerator;
+    RechargeApi *m_recharge;
+    SingBoxManager *m_singBox;
+
+    QString m_gameId = QStringLiteral("lol");
+    QString m_server = QStringLiteral("艾欧尼亚");
+    QString m_line = QStringLiteral("等待线路");
+    bool m_boosting = false;
+    bool m_routesLoading = false;
+    bool m_routeConfigLoading = false;
+    bool m_gameDetailLoading = false;
+    QString m_gameDetailKey;
+    // Details already answered: an answer without addresses is not asked again on its own.
+    QSet<QString> m_loadedDetailKeys;
+    QString m_routeError;
+    QVariantList m_nodes;
+    QVariantMap m_selectedNode;
+    QVariantMap m_selectedGame;
+    QVariantMap m_lastBoostedGame;
+    QVariantMap m_pendingBoostGame;
+    // The automatic reconnect under way (0: none), so the start it ends in reads as a recovery.
+    int m_reconnectAttempt = 0;
+    // Real, not int: the drift adds fractions that an int would always round down.
+    double m_boostedLatency = 32;
+    int m_boostSeconds = 0;
+    int m_disconnectedLatency = 68;
+    QString m_toastText;
+    bool m_toastWarning = false;
+    QVariantList m_logs;
+    QString m_clockText;
+    bool m_routesQueued = false;
+
+    std::function<double()> m_random;
+    QTimer m_toastTimer;
+    QTimer m_clockTimer;
+    QTimer m_idleTimer;
+    QTimer m_boostTimer;
+};
