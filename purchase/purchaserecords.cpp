@@ -166,4 +166,20 @@ QVariantList normalizeOrders(const QJsonArray &orders)
     return result;
 }
 
+QVariantMap normalizePayment(const QJsonObject &payment)
+{
+    const QJsonObject wechat = payment.value(QLatin1String("wechat")).toObject();
+    qint64 expireAt = integerOf(payment.value(QLatin1String("expire_at")));
+    if (expireAt <= 0)
+        expireAt = integerOf(wechat.value(QLatin1String("expire_at")));
+    return {
+        {QStringLiteral("order_id"), integerOf(payment.value(QLatin1String("order_id")))},
+        {QStringLiteral("expire_at"), expireAt},
+        {QStringLiteral("order_price"),
+         numberOf(payment.value(QLatin1String("amount")).toObject().value(QLatin1String("order_price")))},
+        {QStringLiteral("payment_status"), textOf(payment.value(QLatin1String("payment_status")))},
+        {QStringLiteral("code_url"), textOf(wechat.value(QLatin1String("code_url")))},
+    };
+}
+
 } // namespace nimbra::purchase

@@ -23,4 +23,10 @@ QVariantMap normalizeOrder(const QJsonObject &order);
 // Each element of `orders` that is a map, normalised; anything else is left out.
 QVariantList normalizeOrders(const QJsonArray &orders);
 
+// The WeChat payment of an order with exactly these keys:
+//   order_id, expire_at (numbers; expire_at from the payment, else its wechat member; 0 when unknown),
+//   order_price (number: amount.order_price; 0 when the payment names no price),
+//   payment_status, code_url (trimmed text; code_url from the wechat member).
+QVariantMap normalizePayment(const QJsonObject &payment);
+
 } // namespace nimbra::purchase

@@ -459,9 +459,8 @@ void RechargeApi::onOrderCreated(const Reply &reply)
 
 void RechargeApi::onPcPayment(const Reply &reply)
 {
-    const QString codeUrl =
-        reply.data.value(QLatin1String("wechat")).toObject().value(QLatin1String("code_url")).toString();
-    emit pcPaymentReady(reply.data.toVariantMap(), codeUrl, reply.serverTime);
+    const QVariantMap payment = nimbra::purchase::normalizePayment(reply.data);
+    emit pcPaymentReady(payment, payment.value(QStringLiteral("code_url")).toString(), reply.serverTime);
 }
 
 void RechargeApi::onPayStatus(const Reply &reply)

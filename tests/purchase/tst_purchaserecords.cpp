@@ -7,6 +7,7 @@
 
 using nimbra::purchase::normalizeOrder;
 using nimbra::purchase::normalizeOrders;
+using nimbra::purchase::normalizePayment;
 
 namespace {
 
@@ -61,6 +62,33 @@ private slots:
         QFETCH(QString, key);
         QFETCH(QVariant, expected);
         QCOMPARE(normalizeOrder(order).value(key), expected);
+    }
+
+    void paymentField_data()
+    {
+        QTest::addColumn<QJsonObject>("payment");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QVariant>("expected");
+
+        const auto row = [](const char *tag, const char *json, const char *key, const QVariant &expected) {
+            QTest::newRow(tag) << object(json) << QString::fromLatin1(key) << expected;
+        };
+        row("id as text", "{'order_id': '42'}", "order_id", 42LL);
+        row("expiry of wechat", "{'expire_at': 0, 'wechat': {'expire_at': 1700000000}}", "expire_at",
+            1700000000LL);
+        row("own expiry first", "{'expire_at': 5, 'wechat': {'expire_at': 9}}", "expire_at", 5LL);
+        row("price as text", "{'amount': {'order_price': '19.9'}}", "order_price", 19.9);
+        row("bare amount is no price", "{'amount': 19.9}", "order_price", 0.0);
+        row("code trimmed", "{'wechat': {'code_url': ' weixin://x '}}", "code_url",
+            QStringLiteral("weixin://x"));
+    }
+
+    void paymentField()
+    {
+        QFETCH(QJsonObject, payment);
+        QFETCH(QString, key);
+        QFETCH(QVariant, expected);
+        QCOMPARE(normalizePayment(payment).value(key), expected);
     }
 
     // Every order has the same keys with the same types, whatever the service left out.
