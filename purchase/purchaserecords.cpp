@@ -96,6 +96,44 @@ double priceOf(const QJsonObject &order)
     return 0;
 }
 
+qint64 firstPositive(const QJsonObject &object, std::initializer_list<const char *> keys)
+{
+    for (const char *key : keys) {
+        const qint64 value = integerOf(object.value(QLatin1String(key)));
+        if (value > 0)
+            return value;
+    }
+    return 0;
+}
+
+double seatPriceOf(const QJsonObject &team)
+{
+    const double price = priceOf(team);
+    if (price > 0)
+        return price;
+    for (const char *key : {"amount", "member_price", "seat_price"}) {
+        const QJsonValue value = team.value(QLatin1String(key));
+        const QJsonObject map = value.toObject();
+        const double candidate = !value.isObject() ? numberOf(value)
+                                 : map.contains(QLatin1String("order_price"))
+                                     ? numberOf(map.value(QLatin1String("order_price")))
+                                     : numberOf(map.value(QLatin1String("price")));
+        if (candidate > 0)
+            return candidate;
+    }
+    return 0;
+}
+
+QJsonObject firstObject(const QJsonObject &object, std::initializer_list<const char *> keys)
+{
+    for (const char *key : keys) {
+        const QJsonValue value = object.value(QLatin1String(key));
+        if (value.isObject())
+            return value.toObject();
+    }
+    return {};
+}
+
 } // namespace
 
 QVariantMap normalizeOrder(const QJsonObject &order)
@@ -147,7 +185,7 @@ QVariantMap normalizeOrder(const QJsonObject &order)
         {QStringLiteral("expire_at"), integerOf(order.value(QLatin1String("expire_at")))},
         {QStringLiteral("paid_at"), integerOf(order.value(QLatin1String("paid_at")))},
         {QStringLiteral("is_group"), isGroup},
-        {QStringLiteral("group"), group.toVariantMap()},
+        {QStringLiteral("group"), group.isEmpty() ? QVariantMap() : normalizeTeam(group)},
         {QStringLiteral("group_id"), groupId},
         {QStringLiteral("team_id"), teamId},
         {QStringLiteral("team_code"), teamCode},
@@ -180,6 +218,53 @@ QVariantMap normalizePayment(const QJsonObject &payment)
         {QStringLiteral("payment_status"), textOf(payment.value(QLatin1String("payment_status")))},
         {QStringLiteral("code_url"), textOf(wechat.value(QLatin1String("code_url")))},
     };
+}
+
+QVariantMap normalizeMember(const QJsonObject &member)
+{
+    return {
+        {QStringLiteral("nickname"), textOf(member.value(QLatin1String("nickname")))},
+        {QStringLiteral("display_name"), firstText(member, {"nickname", "name", "user_name"})},
+        {QStringLiteral("game_name"), firstText(member, {"name", "title", "game_name", "package_name"})},
+        {QStringLiteral("has_game"),
+         !firstText(member, {"package_name", "game_name", "game_title", "game_id"}).isEmpty()},
+        {QStringLiteral("status_text"), textOf(member.value(QLatin1String("status_text")))},
+        {QStringLiteral("pay_status"), textOf(member.value(QLatin1String("pay_status")))},
+        {QStringLiteral("status"), textOf(member.value(QLatin1String("status")))},
+    };
+}
+
+QVariantMap normalizeTeam(const QJsonObject &team)
+{
+    QVariantMap result = team.toVariantMap();
+    QVariantList members;
+    for (const QJsonValue &value : team.value(QLatin1String("members")).toArray())
+        members.append(normalizeMember(value.toObject()));
+    qint64 groupId = integerOf(team.value(QLatin1String("group_id")));
+    if (groupId <= 0)
+        groupId = integerOf(team.value(QLatin1String("id")));
+    const std::pair<const char *, QVariant> fixed[] = {
+        {"team_id", integerOf(team.value(QLatin1String("team_id")))},
+        {"group_id", groupId},
+        {"member_count",
+         firstPositive(team, {"member_count", "capacity", "max_members", "required_members", "team_size"})},
+        {"paid_member_count", firstPositive(team, {"paid_member_count", "paid_members", "current_members",
+                                                   "joined_count", "member_count_current"})},
+        {"price", seatPriceOf(team)},
+        {"team_code", textOf(team.value(QLatin1String("team_code")))},
+        {"name", firstText(team, {"name", "title"})},
+        {"node_type_name", firstText(team, {"node_type_name", "node_name", "node_type_key"})},
+        {"region_name", textOf(team.value(QLatin1String("region_name")))},
+        {"region_key", textOf(team.value(QLatin1String("region_key")))},
+        {"status_label", firstText(team, {"status_label", "status_text"})},
+        {"status", firstText(team, {"group_status", "status", "team_status", "waiting_status"})},
+        {"team_type", textOf(team.value(QLatin1String("team_type"))).toLower()},
+        {"members", members},
+        {"join_payload", firstObject(team, {"join_payload", "order_payload"}).toVariantMap()},
+    };
+    for (const auto &[key, value] : fixed)
+        result.insert(QLatin1String(key), value);
+    return result;
 }
 
 } // namespace nimbra::purchase

@@ -29,4 +29,24 @@ QVariantList normalizeOrders(const QJsonArray &orders);
 //   payment_status, code_url (trimmed text; code_url from the wechat member).
 QVariantMap normalizePayment(const QJsonObject &payment);
 
+// A member of a team with exactly these keys:
+//   nickname (trimmed text), display_name (nickname, name or user_name: who the member is),
+//   game_name (name, title, game_name or package_name: the game the member holds), status_text,
+//   pay_status, status (trimmed text; "" when unknown), has_game (bool: any game field given).
+QVariantMap normalizeMember(const QJsonObject &member);
+
+// A team (of the leader centre, the join panel or a group detail) as sent, with these keys always
+// present and of these types:
+//   team_id, group_id (numbers; group_id else id), member_count (seats: member_count, capacity,
+//   max_members, required_members or team_size), paid_member_count (paid_member_count, paid_members,
+//   current_members, joined_count or member_count_current) (numbers; 0 when unknown),
+//   price (number: the seat price, amount.order_price, pay_amount, order_price, price, member_price or
+//   seat_price, the first above 0),
+//   team_code, name (name or title), node_type_name (node_type_name, node_name or node_type_key),
+//   region_name, region_key, status_label (status_label or status_text), status (group_status,
+//   status, team_status or waiting_status), team_type (lower case) (trimmed text; "" when unknown),
+//   members (list of normalised members), join_payload (map: join_payload else order_payload; empty
+//   when none).
+QVariantMap normalizeTeam(const QJsonObject &team);
+
 } // namespace nimbra::purchase

@@ -5,9 +5,11 @@
 #include <QJsonDocument>
 #include <QTest>
 
+using nimbra::purchase::normalizeMember;
 using nimbra::purchase::normalizeOrder;
 using nimbra::purchase::normalizeOrders;
 using nimbra::purchase::normalizePayment;
+using nimbra::purchase::normalizeTeam;
 
 namespace {
 
@@ -89,6 +91,72 @@ private slots:
         QFETCH(QString, key);
         QFETCH(QVariant, expected);
         QCOMPARE(normalizePayment(payment).value(key), expected);
+    }
+
+    void teamField_data()
+    {
+        QTest::addColumn<QJsonObject>("team");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QVariant>("expected");
+
+        const auto row = [](const char *tag, const char *json, const char *key, const QVariant &expected) {
+            QTest::newRow(tag) << object(json) << QString::fromLatin1(key) << expected;
+        };
+        row("order amount first", "{'amount': {'order_price': 27.9}, 'price': 30}", "price", 27.9);
+        row("member price as text", "{'member_price': '19.9'}", "price", 19.9);
+        row("seat price map", "{'seat_price': {'price': 17}}", "price", 17.0);
+        row("size as capacity", "{'capacity': 5}", "member_count", 5LL);
+        row("size as max", "{'member_count': 0, 'max_members': 8}", "member_count", 8LL);
+        row("size as team size", "{'team_size': '10'}", "member_count", 10LL);
+        row("paid as current", "{'current_members': 4, 'joined_count': 3}", "paid_member_count", 4LL);
+        row("paid as joined text", "{'joined_count': '3'}", "paid_member_count", 3LL);
+        row("paid members", "{'paid_member_count': 0, 'paid_members': 2}", "paid_member_count", 2LL);
+        row("label as status text", "{'status_text': 'PENDING'}", "status_label", QStringLiteral("PENDING"));
+        row("group status first", "{'group_status': 'success', 'status': 'x'}", "status",
+            QStringLiteral("success"));
+        row("waiting status", "{'waiting_status': 'expired'}", "status", QStringLiteral("expired"));
+        row("node by key", "{'node_type_key': 'dc'}", "node_type_name", QStringLiteral("dc"));
+        row("name as title", "{'title': '团长团'}", "name", QStringLiteral("团长团"));
+        row("type lowered", "{'team_type': 'Leader'}", "team_type", QStringLiteral("leader"));
+        row("order payload", "{'order_payload': {'product_id': 9}}", "join_payload",
+            QVariantMap{{QStringLiteral("product_id"), 9}});
+        row("payload not a map", "{'join_payload': 'x'}", "join_payload", QVariantMap());
+        row("other keys kept", "{'invite_link': 'https://x'}", "invite_link", QStringLiteral("https://x"));
+    }
+
+    void teamField()
+    {
+        QFETCH(QJsonObject, team);
+        QFETCH(QString, key);
+        QFETCH(QVariant, expected);
+        QCOMPARE(normalizeTeam(team).value(key), expected);
+    }
+
+    void memberField_data()
+    {
+        QTest::addColumn<QJsonObject>("member");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QVariant>("expected");
+
+        const auto row = [](const char *tag, const char *json, const char *key, const QVariant &expected) {
+            QTest::newRow(tag) << object(json) << QString::fromLatin1(key) << expected;
+        };
+        row("shown as name", "{'name': 'Kyo'}", "display_name", QStringLiteral("Kyo"));
+        row("shown as user name", "{'nickname': ' ', 'user_name': 'K'}", "display_name", QStringLiteral("K"));
+        row("no nickname", "{'name': 'Kyo'}", "nickname", QString());
+        row("game by package", "{'package_name': 'com.valve.cs2'}", "game_name",
+            QStringLiteral("com.valve.cs2"));
+        row("game by title", "{'game_title': 'CS2'}", "has_game", true);
+        row("game by id", "{'game_id': 5001}", "has_game", true);
+        row("no game", "{'nickname': 'Kyo'}", "has_game", false);
+    }
+
+    void memberField()
+    {
+        QFETCH(QJsonObject, member);
+        QFETCH(QString, key);
+        QFETCH(QVariant, expected);
+        QCOMPARE(normalizeMember(member).value(key), expected);
     }
 
     // Every order has the same keys with the same types, whatever the service left out.

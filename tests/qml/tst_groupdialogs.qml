@@ -261,7 +261,7 @@ Item {
             f.createLeaderSeatOrder()
             compare(lastToast(), ["请输入团码并查询拼团", true])
 
-            fakeStore.leaderTeamDetail = { team_code: "K7M2QX", name: "团长团 · 5人团", seat_price: 27.9,
+            fakeStore.leaderTeamDetail = { team_code: "K7M2QX", name: "团长团 · 5人团", price: 27.9,
                                            join_payload: { team_id: 7001, product_id: 41009, game_id: 5001 } }
             compare(f.leaderTeamPrice(), 27.9)
             f.createLeaderSeatOrder()

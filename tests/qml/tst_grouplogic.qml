@@ -31,12 +31,9 @@ TestCase {
 
     function test_seatPayload_data() {
         return [
-            { tag: "join payload with game_id", team: { join_payload: { team_id: 7, product_id: 41001, game_id: 5001 },
-                                                        order_payload: { product_id: 1 } },
+            { tag: "join payload with game_id", team: { join_payload: { team_id: 7, product_id: 41001, game_id: 5001 } },
               expected: { team_id: 7, product_id: 41001, team_code: "K7M2QX", package_name: "com.valve.cs2" } },
-            { tag: "order payload", team: { order_payload: { product_id: 9, game_id: 3 } },
-              expected: { product_id: 9, team_code: "K7M2QX", package_name: "com.valve.cs2" } },
-            { tag: "no payload", team: { join_payload: "x" },
+            { tag: "no payload", team: { join_payload: {} },
               expected: { team_code: "K7M2QX", package_name: "com.valve.cs2" } },
             { tag: "no team", team: undefined, expected: { team_code: "K7M2QX", package_name: "com.valve.cs2" } }
         ]
@@ -49,21 +46,6 @@ TestCase {
         // The team's own record is not changed by the copy.
         if (row.team && row.team.join_payload && row.team.join_payload.game_id)
             compare(row.team.join_payload.game_id, 5001)
-    }
-
-    function test_teamPrice_data() {
-        return [
-            { tag: "order amount first", team: { amount: { order_price: 27.9 }, price: 30 }, price: 27.9 },
-            { tag: "price", team: { price: 22.9, seat_price: 21 }, price: 22.9 },
-            { tag: "member price", team: { member_price: "19.9" }, price: 19.9 },
-            { tag: "seat price map", team: { seat_price: { price: 17 } }, price: 17 },
-            { tag: "none", team: { name: "x" }, price: 0 },
-            { tag: "not a map", team: "x", price: 0 }
-        ]
-    }
-
-    function test_teamPrice(row) {
-        compare(GroupLogic.teamPrice(row.team), row.price)
     }
 
     readonly property var leaderEntry: ({
@@ -151,17 +133,23 @@ TestCase {
         compare(GroupLogic.firstOrder(null, []), null)
     }
 
+    // A member as RechargeApi hands it over.
+    function member(nickname, displayName, hasGame) {
+        return { nickname: nickname, display_name: displayName, game_name: hasGame ? "CS2" : "", has_game: hasGame,
+                 status_text: "", pay_status: "", status: "" }
+    }
+
     function members(n, withGames) {
         const result = []
         for (let i = 0; i < n; ++i)
-            result.push(withGames ? { nickname: "团员" + i, package_name: "g" + i } : { name: "Kyo" })
+            result.push(member(withGames ? "团员" + i : "", withGames ? "团员" + i : "Kyo", withGames))
         return result
     }
 
     function test_memberSlots_data() {
         return [
             { tag: "twelve members", team: { member_count: 10, members: members(12, true) }, slots: 10, filled: 10 },
-            { tag: "empty team of five", team: { capacity: 5 }, slots: 5, filled: 0 },
+            { tag: "empty team of five", team: { member_count: 5 }, slots: 5, filled: 0 },
             { tag: "no size", team: { members: members(2, true) }, slots: 5, filled: 2 },
             { tag: "size 8", team: { member_count: 8, members: members(3, false) }, slots: 8, filled: 3 },
             { tag: "nothing", team: null, slots: 5, filled: 0 }
@@ -177,7 +165,8 @@ TestCase {
     }
 
     function test_memberSlotTexts() {
-        const slots = GroupLogic.memberSlots({ members: [{ nickname: "阿狸不吃鱼", game_name: "CS2" }, { name: "Kyo" }, {}] })
+        const slots = GroupLogic.memberSlots({ members: [member("阿狸不吃鱼", "阿狸不吃鱼", true), member("", "Kyo", false),
+                                                         member("", "", false)] })
         compare([slots[0].initial, slots[0].name, slots[0].detail], ["阿", "阿狸不吃鱼", "已选游戏"])
         compare([slots[1].initial, slots[1].name, slots[1].detail], ["K", "团员", "待选择"])
         compare(slots[2].initial, "员")
@@ -200,14 +189,10 @@ TestCase {
 
     function test_counts_data() {
         return [
-            { tag: "paid count", team: { paid_member_count: 3, current_members: 4, members: members(2, true),
-                                         member_count: 5 }, paid: 3, current: 3, target: 5, size: 5 },
-            { tag: "members when paid is 0", team: { paid_member_count: 0, members: members(2, true), capacity: 10 },
+            { tag: "paid count", team: { paid_member_count: 3, members: members(2, true), member_count: 5 }, paid: 3,
+              current: 3, target: 5, size: 5 },
+            { tag: "members when paid is 0", team: { paid_member_count: 0, members: members(2, true), member_count: 10 },
               paid: 2, current: 2, target: 10, size: 10 },
-            { tag: "current members", team: { current_members: 4, joined_count: 3, max_members: 8 },
-              paid: 0, current: 4, target: 8, size: 5 },
-            { tag: "joined count", team: { joined_count: "3", required_members: 6 }, paid: 0, current: 3, target: 6,
-              size: 5 },
             { tag: "nothing", team: {}, paid: 0, current: 0, target: 0, size: 5 }
         ]
     }
@@ -223,8 +208,8 @@ TestCase {
         return [
             { tag: "default", team: {}, text: "组团中" },
             { tag: "label first", team: { status_label: "Waiting", status: "formed" }, text: "组团中" },
-            { tag: "pending", team: { status_text: "PENDING" }, text: "组团中" },
-            { tag: "success", team: { group_status: "success" }, text: "已成团" },
+            { tag: "pending", team: { status_label: "PENDING" }, text: "组团中" },
+            { tag: "success", team: { status: "success" }, text: "已成团" },
             { tag: "completed", team: { status: "completed" }, text: "已成团" },
             { tag: "expired", team: { status: "expired" }, text: "已过期" },
             { tag: "failure", team: { status: "failure" }, text: "成团失败" },
@@ -241,14 +226,12 @@ TestCase {
     function test_detailStatus_data() {
         return [
             { tag: "default", group: {}, order: {}, text: "组团中" },
-            { tag: "team status text", group: { team: { status_text: "Formed", status: "forming" } }, order: {},
+            { tag: "team status label", group: { team: { status_label: "Formed", status: "forming" } }, order: {},
               text: "已成团" },
             { tag: "group status", group: { group_status: "waiting" }, order: {}, text: "组团中" },
             { tag: "closed", group: { team: { status: "closed" } }, order: {}, text: "已结束" },
-            { tag: "order group waiting", group: {}, order: { group: { waiting_status: "expired" } }, text: "已结束" },
-            { tag: "order group team status", group: {}, order: { group: { team_status: "active", waiting_status: "x" } },
-              text: "已成团" },
-            { tag: "other text", group: { team: { status_text: "还差 2 人" } }, order: {}, text: "还差 2 人" },
+            { tag: "order group status", group: {}, order: { group: { status: "expired" } }, text: "已结束" },
+            { tag: "other text", group: { team: { status_label: "还差 2 人" } }, order: {}, text: "还差 2 人" },
             { tag: "unknown code", group: { team: { status: "locked" } }, order: {}, text: "处理中" }
         ]
     }
@@ -260,10 +243,8 @@ TestCase {
     function test_detailCounts_data() {
         const paid = { order_id: 1, payment_status: "paid", game_name: "CS2" }
         return [
-            { tag: "team counts", group: { team: { joined_count: 3, paid_member_count: 2, capacity: 5 } }, order: {},
+            { tag: "team counts", group: { team: { paid_member_count: 3, member_count: 5 } }, order: {},
               current: 3, target: 5, members: 0 },
-            { tag: "paid members", group: { team: { paid_members: 2, team_size: 10 } }, order: {},
-              current: 2, target: 10, members: 0 },
             { tag: "order group fallback", group: { team: null, waiting: {} },
               order: { order_status: "pending_activation", group: { paid_member_count: 4, member_count: 5 } },
               current: 4, target: 5, members: 1 },
@@ -285,7 +266,7 @@ TestCase {
     function test_detailTexts() {
         const me = GroupLogic.detailMembers({}, { status: "completed", game_name: "原神", product_name: "" })[0]
         compare([GroupLogic.memberLine(me), GroupLogic.memberStatus(me)], ["我 · 原神", "已支付"])
-        compare(GroupLogic.memberLine({ nickname: "Kyo" }), "Kyo · 待分配游戏")
+        compare(GroupLogic.memberLine(member("Kyo", "Kyo", false)), "Kyo · 待分配游戏")
         compare(GroupLogic.memberStatus({ status: "pending" }), "待支付")
         compare(GroupLogic.memberStatus({ status: "locked" }), "处理中")
         compare(GroupLogic.joinStatusText({}), "进行中")

@@ -30,7 +30,7 @@ Rectangle {
         { team_id: 7005, team_code: "P9WQ3Z", name: "团长团 · 原生住宅 IP · 韩服 · 10人团", paid_member_count: 10,
           member_count: 10, status: "formed" },
         { team_id: 7003, team_code: "H4TN8C", name: "团长团 · IPLC 专线 · 亚洲服 · 5人团", paid_member_count: 1,
-          member_count: 5, group_status: "expired" }
+          member_count: 5, status: "expired" }
     ]
     readonly property var team: ({
         team_id: 7010, team_code: "K7M2QX", name: "团长团 · 数据中心 IP · 国服 · 5人团", remaining_slots: 3,

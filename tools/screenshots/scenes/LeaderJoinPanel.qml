@@ -12,9 +12,10 @@ Rectangle {
     readonly property var team: ({
         team_id: 7004, team_code: "K7M2QX", name: "团长团 · 数据中心 IP · 国服 · 10人团",
         node_type_name: "数据中心 IP", node_type_key: "datacenter", region_name: "国服", member_count: 10,
-        capacity: 10, paid_member_count: 3, status_label: "组团中", created_at: 1798675200,
+        paid_member_count: 3, status_label: "组团中", created_at: 1798675200,
         expire_at: 1798761600, invite_link: "https://nimbra.example/pintuan/join?team_code=K7M2QX",
-        members: scene.names.map((n, i) => ({ nickname: n, package_name: i % 4 === 3 ? "" : "com.game." + i })),
+        members: scene.names.map((n, i) => ({ nickname: n, display_name: n, game_name: i % 4 === 3 ? "" : "com.game." + i,
+                                              has_game: i % 4 !== 3, status_text: "", pay_status: "", status: "" })),
         available_games: [
             { package_name: "com.tencent.lol", name: "英雄联盟", available: false },
             { package_name: "com.valve.cs2", name: "CS2", available: true },
