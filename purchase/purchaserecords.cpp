@@ -134,6 +134,29 @@ QJsonObject firstObject(const QJsonObject &object, std::initializer_list<const c
     return {};
 }
 
+// A team's games as choices: a map needs a value; text stands for itself.
+QVariantList gamesOf(const QJsonObject &team)
+{
+    QJsonValue games = team.value(QLatin1String("available_games"));
+    if (!games.isArray())
+        games = team.value(QLatin1String("games"));
+    QVariantList result;
+    for (const QJsonValue &game : games.toArray()) {
+        const QJsonObject map = game.toObject();
+        const QString value =
+            game.isObject() ? firstText(map, {"package_name", "game_id", "id", "value"}) : textOf(game);
+        if (value.isEmpty())
+            continue;
+        result.append(QVariantMap{
+            {QStringLiteral("value"), value},
+            {QStringLiteral("text"),
+             game.isObject() ? firstText(map, {"name", "title", "game_name", "label"}) : value},
+            {QStringLiteral("available"), map.value(QLatin1String("available")) != QJsonValue(false)},
+        });
+    }
+    return result;
+}
+
 } // namespace
 
 QVariantMap normalizeOrder(const QJsonObject &order)
@@ -260,6 +283,7 @@ QVariantMap normalizeTeam(const QJsonObject &team)
         {"status", firstText(team, {"group_status", "status", "team_status", "waiting_status"})},
         {"team_type", textOf(team.value(QLatin1String("team_type"))).toLower()},
         {"members", members},
+        {"games", gamesOf(team)},
         {"join_payload", firstObject(team, {"join_payload", "order_payload"}).toVariantMap()},
     };
     for (const auto &[key, value] : fixed)

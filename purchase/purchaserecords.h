@@ -45,7 +45,8 @@ QVariantMap normalizeMember(const QJsonObject &member);
 //   team_code, name (name or title), node_type_name (node_type_name, node_name or node_type_key),
 //   region_name, region_key, status_label (status_label or status_text), status (group_status,
 //   status, team_status or waiting_status), team_type (lower case) (trimmed text; "" when unknown),
-//   members (list of normalised members), join_payload (map: join_payload else order_payload; empty
+//   members (list of normalised members), games (available_games else games, as choices {value: text,
+//   text: text (name, title, game_name or label; "" when none), available: bool}), join_payload (map: join_payload else order_payload; empty
 //   when none).
 QVariantMap normalizeTeam(const QJsonObject &team);
 

@@ -121,6 +121,19 @@ private slots:
         row("order payload", "{'order_payload': {'product_id': 9}}", "join_payload",
             QVariantMap{{QStringLiteral("product_id"), 9}});
         row("payload not a map", "{'join_payload': 'x'}", "join_payload", QVariantMap());
+        const auto game = [](const char *value, const char *text, bool available) {
+            return QVariantMap{{QStringLiteral("value"), QString::fromUtf8(value)},
+                               {QStringLiteral("text"), QString::fromUtf8(text)},
+                               {QStringLiteral("available"), available}};
+        };
+        row("games as choices",
+            "{'available_games': [{'package_name': 'com.valve.cs2', 'name': 'CS2', 'title': 'CS 2', "
+            "'available': false}, "
+            "{'game_id': 5001, 'label': 'LOL'}, {'name': 'no value'}, 'com.x.y'], 'games': ['a']}",
+            "games",
+            QVariantList{game("com.valve.cs2", "CS2", false), game("5001", "LOL", true),
+                         game("com.x.y", "com.x.y", true)});
+        row("games otherwise", "{'games': [{'id': 3}]}", "games", QVariantList{game("3", "", true)});
         row("other keys kept", "{'invite_link': 'https://x'}", "invite_link", QStringLiteral("https://x"));
     }
 

@@ -199,7 +199,7 @@ Item {
 
             fakeStore.leaderTeamDetail = { team_id: 7001, team_code: "K7M2QX", remaining_slots: 3,
                                        join_payload: { team_id: 7001, product_id: 41009, game_id: 5001 },
-                                       available_games: [{ package_name: "com.valve.cs2", name: "CS2" }] }
+                                       games: [{ value: "com.valve.cs2", text: "CS2", available: true }] }
             fakeApi.leaderTeamDetailLoaded(fakeStore.leaderTeamDetail, 0)
             compare(dialog.selectedTeamCode, "K7M2QX")
             dialog.joinTeam()

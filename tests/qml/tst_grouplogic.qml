@@ -310,12 +310,9 @@ TestCase {
     }
 
     function test_gameChoices() {
-        const games = [{ package_name: "com.valve.cs2", name: "CS2", title: "CS 2", available: false },
-                       { game_id: 5001, label: "LOL" }, { name: "no value" }, "com.x.y"]
-        compare(GroupLogic.gameChoices(games, ["title", "name", "game_name", "label", "package_name"]),
-                [{ value: "com.valve.cs2", text: "CS 2", available: false },
-                 { value: "5001", text: "LOL", available: true },
-                 { value: "com.x.y", text: "com.x.y", available: true }])
-        compare(GroupLogic.gameChoices([{ id: 3 }], ["name", "title", "label"])[0].text, "游戏")
+        compare(GroupLogic.gameChoices([{ value: "com.valve.cs2", text: "CS2", available: false },
+                                        { value: "5001", text: "", available: true }]),
+                [{ value: "com.valve.cs2", text: "CS2", available: false }, { value: "5001", text: "游戏", available: true }])
+        compare(GroupLogic.gameChoices(undefined), [])
     }
 }

@@ -9,7 +9,6 @@
 const isMap = RechargeLogic.isMap
 const list = RechargeLogic.asList
 const text = RechargeLogic.textOf
-const firstText = RechargeLogic.firstText
 
 function num(value) {
     return RechargeLogic.number(value, 0)
@@ -93,7 +92,7 @@ function optionValue(item) {
 }
 
 function optionText(item) {
-    return isMap(item) ? firstText(item, optionTextKeys) : text(item)
+    return isMap(item) ? RechargeLogic.firstText(item, optionTextKeys) : text(item)
 }
 
 function options(items) {
@@ -153,22 +152,10 @@ function createTeamPayload(entry, line, region, size) {
 // ---------------------------------------------------------------------------
 // Team readings (join panel and leader centre)
 
-// Games of a team as choices; textKeys differ between the join panel's box and the centre's chips.
-function gameChoices(games, textKeys) {
-    const result = []
-    const items = list(games)
-    for (let i = 0; i < items.length; ++i) {
-        const g = items[i]
-        if (!isMap(g)) {
-            if (text(g) !== "")
-                result.push({ value: text(g), text: text(g), available: true })
-            continue
-        }
-        const value = firstText(g, ["package_name", "game_id", "id", "value"])
-        if (value !== "")
-            result.push({ value: value, text: firstText(g, textKeys) || "游戏", available: g.available !== false })
-    }
-    return result
+// A team's games (RechargeApi makes them choices) with a text for each.
+function gameChoices(games) {
+    return list(games).map(g => ({ value: text(g.value), text: text(g.text) || "游戏",
+                                   available: g.available !== false }))
 }
 
 function paidCount(team) {

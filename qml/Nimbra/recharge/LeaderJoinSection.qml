@@ -73,7 +73,7 @@ Column {
         width: parent.width
         theme: section.theme
         caption: "选择可用游戏"
-        choices: GroupLogic.gameChoices(section.team.available_games || section.team.games, ["name", "title", "label"])
+        choices: GroupLogic.gameChoices(RechargeLogic.member(section.team, "games"))
         selectedValue: section.selectedGameId
         onChosen: value => section.gameChosen(value)
     }

@@ -34,12 +34,15 @@ Rectangle {
     ]
     readonly property var team: ({
         team_id: 7010, team_code: "K7M2QX", name: "团长团 · 数据中心 IP · 国服 · 5人团", remaining_slots: 3,
-        available_games: [
-            { package_name: "com.tencent.lol", name: "英雄联盟", available: false },
-            { package_name: "com.valve.cs2", name: "CS2" }, { package_name: "com.blizzard.wow", name: "魔兽世界" },
-            { package_name: "com.riotgames.valorant", name: "无畏契约" }, { package_name: "com.mihoyo.genshin", name: "原神" },
-            { package_name: "com.netease.naraka", name: "永劫无间", available: false },
-            { package_name: "com.tencent.dnf", name: "地下城与勇士" }, { package_name: "com.mojang.minecraft", name: "我的世界" }
+        games: [
+            { value: "com.tencent.lol", text: "英雄联盟", available: false },
+            { value: "com.valve.cs2", text: "CS2", available: true },
+            { value: "com.blizzard.wow", text: "魔兽世界", available: true },
+            { value: "com.riotgames.valorant", text: "无畏契约", available: true },
+            { value: "com.mihoyo.genshin", text: "原神", available: true },
+            { value: "com.netease.naraka", text: "永劫无间", available: false },
+            { value: "com.tencent.dnf", text: "地下城与勇士", available: true },
+            { value: "com.mojang.minecraft", text: "我的世界", available: true }
         ]
     })
 
