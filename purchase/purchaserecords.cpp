@@ -157,6 +157,31 @@ QVariantList gamesOf(const QJsonObject &team)
     return result;
 }
 
+// A choice of the leader entry: its value is the first key given (a number written as text), its text
+// the first name given; other members of the map are kept as sent.
+QVariantMap optionOf(const QJsonValue &item)
+{
+    if (!item.isObject()) {
+        const QString text = textOf(item);
+        return {{QStringLiteral("value"), text}, {QStringLiteral("text"), text}};
+    }
+    const QJsonObject map = item.toObject();
+    QVariantMap option = map.toVariantMap();
+    option.insert(QStringLiteral("value"), firstText(map, {"node_type_id", "region_id", "value", "id", "code",
+                                                           "node_type_key", "region_key", "name"}));
+    option.insert(QStringLiteral("text"),
+                  firstText(map, {"node_type_name", "region_name", "label", "name", "title", "code", "id"}));
+    return option;
+}
+
+QVariantList optionsOf(const QJsonValue &items)
+{
+    QVariantList result;
+    for (const QJsonValue &item : items.toArray())
+        result.append(optionOf(item));
+    return result;
+}
+
 } // namespace
 
 QVariantMap normalizeOrder(const QJsonObject &order)
@@ -288,6 +313,25 @@ QVariantMap normalizeTeam(const QJsonObject &team)
     };
     for (const auto &[key, value] : fixed)
         result.insert(QLatin1String(key), value);
+    return result;
+}
+
+QVariantMap normalizeLeaderEntry(const QJsonObject &entry)
+{
+    QVariantList lines;
+    for (const QJsonValue &item : entry.value(QLatin1String("node_types")).toArray()) {
+        QVariantMap line = optionOf(item);
+        const QJsonObject map = item.toObject();
+        line.insert(QStringLiteral("node_type_id"), integerOf(map.value(QLatin1String("node_type_id"))));
+        line.insert(QStringLiteral("regions"), optionsOf(map.value(QLatin1String("regions"))));
+        lines.append(line);
+    }
+    QVariantMap result = entry.toVariantMap();
+    result.insert(QStringLiteral("is_leader"), entry.value(QLatin1String("is_leader")).toBool(false));
+    result.insert(QStringLiteral("node_types"), lines);
+    result.insert(QStringLiteral("member_counts"), optionsOf(entry.value(QLatin1String("member_counts"))));
+    result.insert(QStringLiteral("price_map"),
+                  entry.value(QLatin1String("price_map")).toObject().toVariantMap());
     return result;
 }
 

@@ -46,8 +46,16 @@ QVariantMap normalizeMember(const QJsonObject &member);
 //   region_name, region_key, status_label (status_label or status_text), status (group_status,
 //   status, team_status or waiting_status), team_type (lower case) (trimmed text; "" when unknown),
 //   members (list of normalised members), games (available_games else games, as choices {value: text,
-//   text: text (name, title, game_name or label; "" when none), available: bool}), join_payload (map: join_payload else order_payload; empty
-//   when none).
+//   text: text (name, title, game_name or label; "" when none), available: bool}), join_payload (map:
+//   join_payload else order_payload; empty when none).
 QVariantMap normalizeTeam(const QJsonObject &team);
+
+// The leader centre's entry as sent, with these keys always present and of these types:
+//   is_leader (bool: true only when sent as true),
+//   node_types (list of lines), member_counts (list of sizes): choices, each a map with value (its
+//   id, or key, as text) and text (its name) and, for a map, its own members as sent; a line also has
+//   node_type_id (number) and regions (list of choices),
+//   price_map (map of price items by "line_region_size"; empty when none).
+QVariantMap normalizeLeaderEntry(const QJsonObject &entry);
 
 } // namespace nimbra::purchase

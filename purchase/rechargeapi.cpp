@@ -535,7 +535,7 @@ void RechargeApi::onGroupDetail(const Reply &reply)
 
 void RechargeApi::onLeaderEntry(const Reply &reply)
 {
-    emit leaderEntryLoaded(reply.data.toVariantMap(), reply.serverTime);
+    emit leaderEntryLoaded(nimbra::purchase::normalizeLeaderEntry(reply.data), reply.serverTime);
 }
 
 void RechargeApi::onLeaderTeamCreated(const Reply &reply)

@@ -5,6 +5,7 @@
 #include <QJsonDocument>
 #include <QTest>
 
+using nimbra::purchase::normalizeLeaderEntry;
 using nimbra::purchase::normalizeMember;
 using nimbra::purchase::normalizeOrder;
 using nimbra::purchase::normalizeOrders;
@@ -170,6 +171,51 @@ private slots:
         QFETCH(QString, key);
         QFETCH(QVariant, expected);
         QCOMPARE(normalizeMember(member).value(key), expected);
+    }
+
+    void entryChoice_data()
+    {
+        QTest::addColumn<QJsonObject>("entry");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("text");
+
+        const auto row = [](const char *tag, const char *choice, const char *value, const char *text) {
+            const QByteArray json = QByteArray("{'member_counts': [") + choice + "]}";
+            QTest::newRow(tag) << object(json.constData()) << QString::fromUtf8(value)
+                               << QString::fromUtf8(text);
+        };
+        row("number", "5", "5", "5");
+        row("region", "{'region_id': 3, 'region_key': 'rifu', 'region_name': '日服'}", "3", "日服");
+        row("key without id", "{'region_key': 'rifu', 'label': '日服'}", "rifu", "日服");
+        row("code", "{'code': 'x'}", "x", "x");
+        row("value and title", "{'value': 10, 'title': '10 人'}", "10", "10 人");
+    }
+
+    void entryChoice()
+    {
+        QFETCH(QJsonObject, entry);
+        QFETCH(QString, value);
+        QFETCH(QString, text);
+        const QVariantMap choice =
+            normalizeLeaderEntry(entry).value("member_counts").toList().value(0).toMap();
+        QCOMPARE(choice.value("value").toString(), value);
+        QCOMPARE(choice.value("text").toString(), text);
+    }
+
+    // A line carries its id as a number and its regions as choices; only a true is a leader.
+    void entryLines()
+    {
+        const QVariantMap entry = normalizeLeaderEntry(object(
+            "{'is_leader': 'true', 'node_types': [{'node_type_id': '2', 'node_type_name': '原生住宅 IP', "
+            "'regions': [{'region_id': 1, 'region_key': 'guofu', 'region_name': '国服'}]}]}"));
+        QCOMPARE(entry.value("is_leader"), QVariant(false));
+        QCOMPARE(entry.value("price_map"), QVariant(QVariantMap()));
+        const QVariantMap line = entry.value("node_types").toList().value(0).toMap();
+        QCOMPARE(line.value("value"), QVariant(QStringLiteral("2")));
+        QCOMPARE(line.value("node_type_id"), QVariant(2LL));
+        const QVariantMap region = line.value("regions").toList().value(0).toMap();
+        QCOMPARE(region.value("value"), QVariant(QStringLiteral("1")));
+        QCOMPARE(region.value("region_key"), QVariant(QStringLiteral("guofu")));
     }
 
     // Every order has the same keys with the same types, whatever the service left out.

@@ -53,9 +53,9 @@ Item {
         property var copied: []
         property var leaderEntry: ({
             is_leader: true,
-            node_types: [{ node_type_id: 2, node_type_name: "原生住宅 IP",
-                           regions: [{ region_id: 1, region_key: "guofu", region_name: "国服" }] }],
-            member_counts: [5, 10],
+            node_types: [{ value: "2", text: "原生住宅 IP", node_type_id: 2,
+                           regions: [{ value: "1", text: "国服", region_id: 1, region_key: "guofu" }] }],
+            member_counts: [{ value: "5", text: "5" }, { value: "10", text: "10" }],
             price_map: { "2_guofu_5": { product_id: 41009 } }
         })
         property var leaderTeams: [{ team_id: 7001, team_code: "K7M2QX" }]

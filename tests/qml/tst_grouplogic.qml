@@ -31,7 +31,8 @@ TestCase {
 
     function test_seatPayload_data() {
         return [
-            { tag: "join payload with game_id", team: { join_payload: { team_id: 7, product_id: 41001, game_id: 5001 } },
+            { tag: "join payload with game_id",
+              team: { join_payload: { team_id: 7, product_id: 41001, game_id: 5001 } },
               expected: { team_id: 7, product_id: 41001, team_code: "K7M2QX", package_name: "com.valve.cs2" } },
             { tag: "no payload", team: { join_payload: {} },
               expected: { team_code: "K7M2QX", package_name: "com.valve.cs2" } },
@@ -51,13 +52,13 @@ TestCase {
     readonly property var leaderEntry: ({
         is_leader: true,
         node_types: [
-            { node_type_id: 1, node_type_key: "datacenter", node_type_name: "数据中心 IP",
-              regions: [{ region_id: 1, region_key: "guofu", region_name: "国服" }] },
-            { node_type_id: 2, node_type_key: "residential", node_type_name: "原生住宅 IP",
-              regions: [{ region_id: 2, region_key: "hanfu", region_name: "韩服" },
-                        { region_id: 1, region_key: "guofu", region_name: "国服" }] }
+            { value: "1", text: "数据中心 IP", node_type_id: 1, node_type_key: "datacenter",
+              regions: [{ value: "1", text: "国服", region_id: 1, region_key: "guofu" }] },
+            { value: "2", text: "原生住宅 IP", node_type_id: 2, node_type_key: "residential",
+              regions: [{ value: "2", text: "韩服", region_id: 2, region_key: "hanfu" },
+                        { value: "1", text: "国服", region_id: 1, region_key: "guofu" }] }
         ],
-        member_counts: [5, 10],
+        member_counts: [{ value: "5", text: "5" }, { value: "10", text: "10" }],
         price_map: { "2_guofu_5": { product_id: 41009 }, "2_hanfu_5": { product_id: 0 }, "1_guofu_10": {} }
     })
 
@@ -95,11 +96,6 @@ TestCase {
 
     function test_entrySelection(row) {
         compare(GroupLogic.entrySelection(row.entry, row.current), row.expected)
-    }
-
-    function test_options() {
-        compare(GroupLogic.options([{ region_id: 3, region_key: "rifu", region_name: "日服" }, 5, { code: "x" }])
-                .map(o => o.value + "=" + o.text), ["3=日服", "5=5", "x=x"])
     }
 
     function test_groupQuery_data() {
@@ -312,7 +308,8 @@ TestCase {
     function test_gameChoices() {
         compare(GroupLogic.gameChoices([{ value: "com.valve.cs2", text: "CS2", available: false },
                                         { value: "5001", text: "", available: true }]),
-                [{ value: "com.valve.cs2", text: "CS2", available: false }, { value: "5001", text: "游戏", available: true }])
+                [{ value: "com.valve.cs2", text: "CS2", available: false },
+                 { value: "5001", text: "游戏", available: true }])
         compare(GroupLogic.gameChoices(undefined), [])
     }
 }

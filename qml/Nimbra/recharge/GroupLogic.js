@@ -77,32 +77,15 @@ function teamPrice(team) {
 // ---------------------------------------------------------------------------
 // Leader centre: options, the create payload
 
-const optionValueKeys = ["node_type_id", "region_id", "value", "id", "code", "node_type_key", "region_key", "name"]
-const optionTextKeys = ["node_type_name", "region_name", "label", "name", "title", "code", "id"]
-
-function optionValue(item) {
-    if (!isMap(item))
-        return text(item)
-    for (let i = 0; i < optionValueKeys.length; ++i) {
-        const value = item[optionValueKeys[i]]
-        if (value !== undefined && value !== null)
-            return String(value)
-    }
-    return ""
-}
-
-function optionText(item) {
-    return isMap(item) ? RechargeLogic.firstText(item, optionTextKeys) : text(item)
-}
-
+// The entry's choices arrive as {value, text, ...} (RechargeApi brings them into that shape).
 function options(items) {
-    return list(items).map(item => ({ value: optionValue(item), text: optionText(item), raw: item }))
+    return list(items).filter(isMap)
 }
 
 function findOption(items, value) {
-    const all = list(items)
+    const all = options(items)
     for (let i = 0; i < all.length; ++i) {
-        if (optionValue(all[i]) === value)
+        if (text(all[i].value) === value)
             return all[i]
     }
     return null
@@ -119,12 +102,12 @@ function entrySelection(entry, current) {
     const e = isMap(entry) ? entry : {}
     const c = isMap(current) ? current : {}
     const lines = list(e.node_types)
-    const line = findOption(lines, text(c.line)) ? text(c.line) : (lines.length > 0 ? optionValue(lines[0]) : "")
+    const line = findOption(lines, text(c.line)) ? text(c.line) : (lines.length > 0 ? text(lines[0].value) : "")
     const regions = lineRegions(e, line)
     const region = findOption(regions, text(c.region)) ? text(c.region)
-                                                       : (regions.length > 0 ? optionValue(regions[0]) : "")
+                                                       : (regions.length > 0 ? text(regions[0].value) : "")
     const sizes = list(e.member_counts)
-    const size = num(c.size) > 0 ? num(c.size) : (sizes.length > 0 ? num(optionValue(sizes[0])) : 0)
+    const size = num(c.size) > 0 ? num(c.size) : (sizes.length > 0 ? num(sizes[0].value) : 0)
     const section = e.is_leader !== true && text(c.section) === "create" ? "join" : text(c.section)
     return { section: section, line: line, region: region, size: size }
 }

@@ -11,16 +11,16 @@ Rectangle {
     readonly property var entry: ({
         is_leader: true,
         node_types: [
-            { node_type_id: 1, node_type_key: "datacenter", node_type_name: "数据中心 IP",
-              regions: [{ region_id: 1, region_key: "guofu", region_name: "国服" },
-                        { region_id: 2, region_key: "hanfu", region_name: "韩服" },
-                        { region_id: 5, region_key: "global", region_name: "国际服" }] },
-            { node_type_id: 2, node_type_key: "residential", node_type_name: "原生住宅 IP",
-              regions: [{ region_id: 2, region_key: "hanfu", region_name: "韩服" }] },
-            { node_type_id: 5, node_type_key: "iplc", node_type_name: "IPLC 专线",
-              regions: [{ region_id: 1, region_key: "guofu", region_name: "国服" }] }
+            { value: "1", text: "数据中心 IP", node_type_id: 1, node_type_key: "datacenter",
+              regions: [{ value: "1", text: "国服", region_id: 1, region_key: "guofu" },
+                        { value: "2", text: "韩服", region_id: 2, region_key: "hanfu" },
+                        { value: "5", text: "国际服", region_id: 5, region_key: "global" }] },
+            { value: "2", text: "原生住宅 IP", node_type_id: 2, node_type_key: "residential",
+              regions: [{ value: "2", text: "韩服", region_id: 2, region_key: "hanfu" }] },
+            { value: "5", text: "IPLC 专线", node_type_id: 5, node_type_key: "iplc",
+              regions: [{ value: "1", text: "国服", region_id: 1, region_key: "guofu" }] }
         ],
-        member_counts: [5, 10],
+        member_counts: [{ value: "5", text: "5" }, { value: "10", text: "10" }],
         price_map: {}
     })
     readonly property var teams: [
