@@ -96,6 +96,92 @@ double priceOf(const QJsonObject &order)
     return 0;
 }
 
+qint64 firstPositive(const QJsonObject &object, std::initializer_list<const char *> keys)
+{
+    for (const char *key : keys) {
+        const qint64 value = integerOf(object.value(QLatin1String(key)));
+        if (value > 0)
+            return value;
+    }
+    return 0;
+}
+
+double seatPriceOf(const QJsonObject &team)
+{
+    const double price = priceOf(team);
+    if (price > 0)
+        return price;
+    for (const char *key : {"amount", "member_price", "seat_price"}) {
+        const QJsonValue value = team.value(QLatin1String(key));
+        const QJsonObject map = value.toObject();
+        const double candidate = !value.isObject() ? numberOf(value)
+                                 : map.contains(QLatin1String("order_price"))
+                                     ? numberOf(map.value(QLatin1String("order_price")))
+                                     : numberOf(map.value(QLatin1String("price")));
+        if (candidate > 0)
+            return candidate;
+    }
+    return 0;
+}
+
+QJsonObject firstObject(const QJsonObject &object, std::initializer_list<const char *> keys)
+{
+    for (const char *key : keys) {
+        const QJsonValue value = object.value(QLatin1String(key));
+        if (value.isObject())
+            return value.toObject();
+    }
+    return {};
+}
+
+// A team's games as choices: a map needs a value; text stands for itself.
+QVariantList gamesOf(const QJsonObject &team)
+{
+    QJsonValue games = team.value(QLatin1String("available_games"));
+    if (!games.isArray())
+        games = team.value(QLatin1String("games"));
+    QVariantList result;
+    for (const QJsonValue &game : games.toArray()) {
+        const QJsonObject map = game.toObject();
+        const QString value =
+            game.isObject() ? firstText(map, {"package_name", "game_id", "id", "value"}) : textOf(game);
+        if (value.isEmpty())
+            continue;
+        result.append(QVariantMap{
+            {QStringLiteral("value"), value},
+            {QStringLiteral("text"),
+             game.isObject() ? firstText(map, {"name", "title", "game_name", "label"}) : value},
+            {QStringLiteral("available"), map.value(QLatin1String("available")) != QJsonValue(false)},
+        });
+    }
+    return result;
+}
+
+// A choice of the leader entry: its value is the first key given (a number written as text), its text
+// the first name given; other members of the map are kept as sent.
+QVariantMap optionOf(const QJsonValue &item)
+{
+    if (!item.isObject()) {
+        const QString text = textOf(item);
+        return {{QStringLiteral("value"), text}, {QStringLiteral("text"), text}};
+    }
+    const QJsonObject map = item.toObject();
+    QVariantMap option = map.toVariantMap();
+    option.insert(QStringLiteral("value"), firstText(map, {"node_type_id", "region_id", "value", "id", "code",
+                                                           "node_type_key", "region_key", "name"}));
+    option.insert(QStringLiteral("text"),
+                  firstText(map, {"node_type_name", "region_name", "label", "name", "title", "code", "id"}));
+    return option;
+}
+
+QVariantList optionsOf(const QJsonValue &items)
+{
+    QVariantList result;
+    for (const QJsonValue &item : items.toArray())
+        result.append(optionOf(item));
+    return result;
+}
+
 } // namespace
 
 QVariantMap normalizeOrder(const QJsonObject &order)
@@ -147,7 +233,7 @@ QVariantMap normalizeOrder(const QJsonObject &order)
         {QStringLiteral("expire_at"), integerOf(order.value(QLatin1String("expire_at")))},
         {QStringLiteral("paid_at"), integerOf(order.value(QLatin1String("paid_at")))},
         {QStringLiteral("is_group"), isGroup},
-        {QStringLiteral("group"), group.toVariantMap()},
+        {QStringLiteral("group"), group.isEmpty() ? QVariantMap() : normalizeTeam(group)},
         {QStringLiteral("group_id"), groupId},
         {QStringLiteral("team_id"), teamId},
         {QStringLiteral("team_code"), teamCode},
@@ -163,6 +249,89 @@ QVariantList normalizeOrders(const QJsonArray &orders)
         if (value.isObject())
             result.append(normalizeOrder(value.toObject()));
     }
+    return result;
+}
+
+QVariantMap normalizePayment(const QJsonObject &payment)
+{
+    const QJsonObject wechat = payment.value(QLatin1String("wechat")).toObject();
+    qint64 expireAt = integerOf(payment.value(QLatin1String("expire_at")));
+    if (expireAt <= 0)
+        expireAt = integerOf(wechat.value(QLatin1String("expire_at")));
+    return {
+        {QStringLiteral("order_id"), integerOf(payment.value(QLatin1String("order_id")))},
+        {QStringLiteral("expire_at"), expireAt},
+        {QStringLiteral("order_price"),
+         numberOf(payment.value(QLatin1String("amount")).toObject().value(QLatin1String("order_price")))},
+        {QStringLiteral("payment_status"), textOf(payment.value(QLatin1String("payment_status")))},
+        {QStringLiteral("code_url"), textOf(wechat.value(QLatin1String("code_url")))},
+    };
+}
+
+QVariantMap normalizeMember(const QJsonObject &member)
+{
+    return {
+        {QStringLiteral("nickname"), textOf(member.value(QLatin1String("nickname")))},
+        {QStringLiteral("display_name"), firstText(member, {"nickname", "name", "user_name"})},
+        {QStringLiteral("game_name"), firstText(member, {"name", "title", "game_name", "package_name"})},
+        {QStringLiteral("has_game"),
+         !firstText(member, {"package_name", "game_name", "game_title", "game_id"}).isEmpty()},
+        {QStringLiteral("status_text"), textOf(member.value(QLatin1String("status_text")))},
+        {QStringLiteral("pay_status"), textOf(member.value(QLatin1String("pay_status")))},
+        {QStringLiteral("status"), textOf(member.value(QLatin1String("status")))},
+    };
+}
+
+QVariantMap normalizeTeam(const QJsonObject &team)
+{
+    QVariantMap result = team.toVariantMap();
+    QVariantList members;
+    for (const QJsonValue &value : team.value(QLatin1String("members")).toArray())
+        members.append(normalizeMember(value.toObject()));
+    qint64 groupId = integerOf(team.value(QLatin1String("group_id")));
+    if (groupId <= 0)
+        groupId = integerOf(team.value(QLatin1String("id")));
+    const std::pair<const char *, QVariant> fixed[] = {
+        {"team_id", integerOf(team.value(QLatin1String("team_id")))},
+        {"group_id", groupId},
+        {"member_count",
+         firstPositive(team, {"member_count", "capacity", "max_members", "required_members", "team_size"})},
+        {"paid_member_count", firstPositive(team, {"paid_member_count", "paid_members", "current_members",
+                                                   "joined_count", "member_count_current"})},
+        {"price", seatPriceOf(team)},
+        {"team_code", textOf(team.value(QLatin1String("team_code")))},
+        {"name", firstText(team, {"name", "title"})},
+        {"node_type_name", firstText(team, {"node_type_name", "node_name", "node_type_key"})},
+        {"region_name", textOf(team.value(QLatin1String("region_name")))},
+        {"region_key", textOf(team.value(QLatin1String("region_key")))},
+        {"status_label", firstText(team, {"status_label", "status_text"})},
+        {"status", firstText(team, {"group_status", "status", "team_status", "waiting_status"})},
+        {"team_type", textOf(team.value(QLatin1String("team_type"))).toLower()},
+        {"members", members},
+        {"games", gamesOf(team)},
+        {"join_payload", firstObject(team, {"join_payload", "order_payload"}).toVariantMap()},
+    };
+    for (const auto &[key, value] : fixed)
+        result.insert(QLatin1String(key), value);
+    return result;
+}
+
+QVariantMap normalizeLeaderEntry(const QJsonObject &entry)
+{
+    QVariantList lines;
+    for (const QJsonValue &item : entry.value(QLatin1String("node_types")).toArray()) {
+        QVariantMap line = optionOf(item);
+        const QJsonObject map = item.toObject();
+        line.insert(QStringLiteral("node_type_id"), integerOf(map.value(QLatin1String("node_type_id"))));
+        line.insert(QStringLiteral("regions"), optionsOf(map.value(QLatin1String("regions"))));
+        lines.append(line);
+    }
+    QVariantMap result = entry.toVariantMap();
+    result.insert(QStringLiteral("is_leader"), entry.value(QLatin1String("is_leader")).toBool(false));
+    result.insert(QStringLiteral("node_types"), lines);
+    result.insert(QStringLiteral("member_counts"), optionsOf(entry.value(QLatin1String("member_counts"))));
+    result.insert(QStringLiteral("price_map"),
+                  entry.value(QLatin1String("price_map")).toObject().toVariantMap());
     return result;
 }
 

@@ -23,4 +23,39 @@ QVariantMap normalizeOrder(const QJsonObject &order);
 // Each element of `orders` that is a map, normalised; anything else is left out.
 QVariantList normalizeOrders(const QJsonArray &orders);
 
+// The WeChat payment of an order with exactly these keys:
+//   order_id, expire_at (numbers; expire_at from the payment, else its wechat member; 0 when unknown),
+//   order_price (number: amount.order_price; 0 when the payment names no price),
+//   payment_status, code_url (trimmed text; code_url from the wechat member).
+QVariantMap normalizePayment(const QJsonObject &payment);
+
+// A member of a team with exactly these keys:
+//   nickname (trimmed text), display_name (nickname, name or user_name: who the member is),
+//   game_name (name, title, game_name or package_name: the game the member holds), status_text,
+//   pay_status, status (trimmed text; "" when unknown), has_game (bool: any game field given).
+QVariantMap normalizeMember(const QJsonObject &member);
+
+// A team (of the leader centre, the join panel or a group detail) as sent, with these keys always
+// present and of these types:
+//   team_id, group_id (numbers; group_id else id), member_count (seats: member_count, capacity,
+//   max_members, required_members or team_size), paid_member_count (paid_member_count, paid_members,
+//   current_members, joined_count or member_count_current) (numbers; 0 when unknown),
+//   price (number: the seat price, amount.order_price, pay_amount, order_price, price, member_price or
+//   seat_price, the first above 0),
+//   team_code, name (name or title), node_type_name (node_type_name, node_name or node_type_key),
+//   region_name, region_key, status_label (status_label or status_text), status (group_status,
+//   status, team_status or waiting_status), team_type (lower case) (trimmed text; "" when unknown),
+//   members (list of normalised members), games (available_games else games, as choices {value: text,
+//   text: text (name, title, game_name or label; "" when none), available: bool}), join_payload (map:
+//   join_payload else order_payload; empty when none).
+QVariantMap normalizeTeam(const QJsonObject &team);
+
+// The leader centre's entry as sent, with these keys always present and of these types:
+//   is_leader (bool: true only when sent as true),
+//   node_types (list of lines), member_counts (list of sizes): choices, each a map with value (its
+//   id, or key, as text) and text (its name) and, for a map, its own members as sent; a line also has
+//   node_type_id (number) and regions (list of choices),
+//   price_map (map of price items by "line_region_size"; empty when none).
+QVariantMap normalizeLeaderEntry(const QJsonObject &entry);
+
 } // namespace nimbra::purchase

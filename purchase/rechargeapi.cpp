@@ -460,9 +460,8 @@ void RechargeApi::onOrderCreated(const Reply &reply)
 
 void RechargeApi::onPcPayment(const Reply &reply)
 {
-    const QString codeUrl =
-        reply.data.value(QLatin1String("wechat")).toObject().value(QLatin1String("code_url")).toString();
-    emit pcPaymentReady(reply.data.toVariantMap(), codeUrl, reply.serverTime);
+    const QVariantMap payment = nimbra::purchase::normalizePayment(reply.data);
+    emit pcPaymentReady(payment, payment.value(QStringLiteral("code_url")).toString(), reply.serverTime);
 }
 
 void RechargeApi::onPayStatus(const Reply &reply)
@@ -522,37 +521,50 @@ void RechargeApi::onGroupDetail(const Reply &reply)
                      QString::number(team.value(QLatin1String("member_count")).toInteger()),
                      keysText(team.keys()),
                      keysText(data.value(QLatin1String("waiting")).toObject().keys())));
-    emit groupDetailLoaded(objectOrSelf(data, QStringLiteral("group")).toVariantMap(), reply.serverTime);
+    // The detail reads the group's team, or the group itself when it names none.
+    const QJsonObject group = objectOrSelf(data, QStringLiteral("group"));
+    const QJsonValue groupTeam = group.value(QLatin1String("team"));
+    QVariantMap detail;
+    if (groupTeam.isObject()) {
+        detail = group.toVariantMap();
+        detail.insert(QStringLiteral("team"), nimbra::purchase::normalizeTeam(groupTeam.toObject()));
+    } else {
+        detail = nimbra::purchase::normalizeTeam(group);
+    }
+    emit groupDetailLoaded(detail, reply.serverTime);
 }
 
 void RechargeApi::onLeaderEntry(const Reply &reply)
 {
-    emit leaderEntryLoaded(reply.data.toVariantMap(), reply.serverTime);
+    emit leaderEntryLoaded(nimbra::purchase::normalizeLeaderEntry(reply.data), reply.serverTime);
 }
 
 void RechargeApi::onLeaderTeamCreated(const Reply &reply)
 {
-    emit leaderTeamCreated(objectOrSelf(reply.data, QStringLiteral("team")).toVariantMap(), reply.serverTime);
+    emit leaderTeamCreated(nimbra::purchase::normalizeTeam(objectOrSelf(reply.data, QStringLiteral("team"))),
+                           reply.serverTime);
     loadLeaderTeams(m_sessionGuid, kFirstPage, kDefaultPageSize);
 }
 
 void RechargeApi::onLeaderTeams(const Reply &reply)
 {
     const Page page = pageOf(reply.data);
-    emit leaderTeamsLoaded(page.items, page.page, page.pageSize, page.total, page.hasMore, reply.serverTime);
+    QVariantList teams;
+    for (const QJsonValue &value : firstArray(reply.data)) {
+        if (value.isObject())
+            teams.append(nimbra::purchase::normalizeTeam(value.toObject()));
+    }
+    emit leaderTeamsLoaded(teams, page.page, page.pageSize, page.total, page.hasMore, reply.serverTime);
 }
 
 void RechargeApi::onLeaderTeamDetail(const Reply &reply)
 {
     // Screens read the team's fields at the top level; the team's own values win.
-    QVariantMap merged = reply.data.toVariantMap();
-    const QJsonValue team = reply.data.value(QLatin1String("team"));
-    if (team.isObject()) {
-        const QJsonObject teamObject = team.toObject();
-        for (auto it = teamObject.constBegin(); it != teamObject.constEnd(); ++it)
-            merged.insert(it.key(), it.value().toVariant());
-    }
-    emit leaderTeamDetailLoaded(merged, reply.serverTime);
+    QJsonObject merged = reply.data;
+    const QJsonObject team = reply.data.value(QLatin1String("team")).toObject();
+    for (auto it = team.constBegin(); it != team.constEnd(); ++it)
+        merged.insert(it.key(), it.value());
+    emit leaderTeamDetailLoaded(nimbra::purchase::normalizeTeam(merged), reply.serverTime);
 }
 
 void RechargeApi::handleOrders(const QJsonObject &data, qint64 serverTime)

@@ -5,8 +5,12 @@
 #include <QJsonDocument>
 #include <QTest>
 
+using nimbra::purchase::normalizeLeaderEntry;
+using nimbra::purchase::normalizeMember;
 using nimbra::purchase::normalizeOrder;
 using nimbra::purchase::normalizeOrders;
+using nimbra::purchase::normalizePayment;
+using nimbra::purchase::normalizeTeam;
 
 namespace {
 
@@ -61,6 +65,157 @@ private slots:
         QFETCH(QString, key);
         QFETCH(QVariant, expected);
         QCOMPARE(normalizeOrder(order).value(key), expected);
+    }
+
+    void paymentField_data()
+    {
+        QTest::addColumn<QJsonObject>("payment");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QVariant>("expected");
+
+        const auto row = [](const char *tag, const char *json, const char *key, const QVariant &expected) {
+            QTest::newRow(tag) << object(json) << QString::fromLatin1(key) << expected;
+        };
+        row("id as text", "{'order_id': '42'}", "order_id", 42LL);
+        row("expiry of wechat", "{'expire_at': 0, 'wechat': {'expire_at': 1700000000}}", "expire_at",
+            1700000000LL);
+        row("own expiry first", "{'expire_at': 5, 'wechat': {'expire_at': 9}}", "expire_at", 5LL);
+        row("price as text", "{'amount': {'order_price': '19.9'}}", "order_price", 19.9);
+        row("bare amount is no price", "{'amount': 19.9}", "order_price", 0.0);
+        row("code trimmed", "{'wechat': {'code_url': ' weixin://x '}}", "code_url",
+            QStringLiteral("weixin://x"));
+    }
+
+    void paymentField()
+    {
+        QFETCH(QJsonObject, payment);
+        QFETCH(QString, key);
+        QFETCH(QVariant, expected);
+        QCOMPARE(normalizePayment(payment).value(key), expected);
+    }
+
+    void teamField_data()
+    {
+        QTest::addColumn<QJsonObject>("team");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QVariant>("expected");
+
+        const auto row = [](const char *tag, const char *json, const char *key, const QVariant &expected) {
+            QTest::newRow(tag) << object(json) << QString::fromLatin1(key) << expected;
+        };
+        row("order amount first", "{'amount': {'order_price': 27.9}, 'price': 30}", "price", 27.9);
+        row("member price as text", "{'member_price': '19.9'}", "price", 19.9);
+        row("seat price map", "{'seat_price': {'price': 17}}", "price", 17.0);
+        row("size as capacity", "{'capacity': 5}", "member_count", 5LL);
+        row("size as max", "{'member_count': 0, 'max_members': 8}", "member_count", 8LL);
+        row("size as team size", "{'team_size': '10'}", "member_count", 10LL);
+        row("paid as current", "{'current_members': 4, 'joined_count': 3}", "paid_member_count", 4LL);
+        row("paid as joined text", "{'joined_count': '3'}", "paid_member_count", 3LL);
+        row("paid members", "{'paid_member_count': 0, 'paid_members': 2}", "paid_member_count", 2LL);
+        row("label as status text", "{'status_text': 'PENDING'}", "status_label", QStringLiteral("PENDING"));
+        row("group status first", "{'group_status': 'success', 'status': 'x'}", "status",
+            QStringLiteral("success"));
+        row("waiting status", "{'waiting_status': 'expired'}", "status", QStringLiteral("expired"));
+        row("node by key", "{'node_type_key': 'dc'}", "node_type_name", QStringLiteral("dc"));
+        row("name as title", "{'title': '团长团'}", "name", QStringLiteral("团长团"));
+        row("type lowered", "{'team_type': 'Leader'}", "team_type", QStringLiteral("leader"));
+        row("order payload", "{'order_payload': {'product_id': 9}}", "join_payload",
+            QVariantMap{{QStringLiteral("product_id"), 9}});
+        row("payload not a map", "{'join_payload': 'x'}", "join_payload", QVariantMap());
+        const auto game = [](const char *value, const char *text, bool available) {
+            return QVariantMap{{QStringLiteral("value"), QString::fromUtf8(value)},
+                               {QStringLiteral("text"), QString::fromUtf8(text)},
+                               {QStringLiteral("available"), available}};
+        };
+        row("games as choices",
+            "{'available_games': [{'package_name': 'com.valve.cs2', 'name': 'CS2', 'title': 'CS 2', "
+            "'available': false}, "
+            "{'game_id': 5001, 'label': 'LOL'}, {'name': 'no value'}, 'com.x.y'], 'games': ['a']}",
+            "games",
+            QVariantList{game("com.valve.cs2", "CS2", false), game("5001", "LOL", true),
+                         game("com.x.y", "com.x.y", true)});
+        row("games otherwise", "{'games': [{'id': 3}]}", "games", QVariantList{game("3", "", true)});
+        row("other keys kept", "{'invite_link': 'https://x'}", "invite_link", QStringLiteral("https://x"));
+    }
+
+    void teamField()
+    {
+        QFETCH(QJsonObject, team);
+        QFETCH(QString, key);
+        QFETCH(QVariant, expected);
+        QCOMPARE(normalizeTeam(team).value(key), expected);
+    }
+
+    void memberField_data()
+    {
+        QTest::addColumn<QJsonObject>("member");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QVariant>("expected");
+
+        const auto row = [](const char *tag, const char *json, const char *key, const QVariant &expected) {
+            QTest::newRow(tag) << object(json) << QString::fromLatin1(key) << expected;
+        };
+        row("shown as name", "{'name': 'Kyo'}", "display_name", QStringLiteral("Kyo"));
+        row("shown as user name", "{'nickname': ' ', 'user_name': 'K'}", "display_name", QStringLiteral("K"));
+        row("no nickname", "{'name': 'Kyo'}", "nickname", QString());
+        row("game by package", "{'package_name': 'com.valve.cs2'}", "game_name",
+            QStringLiteral("com.valve.cs2"));
+        row("game by title", "{'game_title': 'CS2'}", "has_game", true);
+        row("game by id", "{'game_id': 5001}", "has_game", true);
+        row("no game", "{'nickname': 'Kyo'}", "has_game", false);
+    }
+
+    void memberField()
+    {
+        QFETCH(QJsonObject, member);
+        QFETCH(QString, key);
+        QFETCH(QVariant, expected);
+        QCOMPARE(normalizeMember(member).value(key), expected);
+    }
+
+    void entryChoice_data()
+    {
+        QTest::addColumn<QJsonObject>("entry");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("text");
+
+        const auto row = [](const char *tag, const char *choice, const char *value, const char *text) {
+            const QByteArray json = QByteArray("{'member_counts': [") + choice + "]}";
+            QTest::newRow(tag) << object(json.constData()) << QString::fromUtf8(value)
+                               << QString::fromUtf8(text);
+        };
+        row("number", "5", "5", "5");
+        row("region", "{'region_id': 3, 'region_key': 'rifu', 'region_name': '日服'}", "3", "日服");
+        row("key without id", "{'region_key': 'rifu', 'label': '日服'}", "rifu", "日服");
+        row("code", "{'code': 'x'}", "x", "x");
+        row("value and title", "{'value': 10, 'title': '10 人'}", "10", "10 人");
+    }
+
+    void entryChoice()
+    {
+        QFETCH(QJsonObject, entry);
+        QFETCH(QString, value);
+        QFETCH(QString, text);
+        const QVariantMap choice =
+            normalizeLeaderEntry(entry).value("member_counts").toList().value(0).toMap();
+        QCOMPARE(choice.value("value").toString(), value);
+        QCOMPARE(choice.value("text").toString(), text);
+    }
+
+    // A line carries its id as a number and its regions as choices; only a true is a leader.
+    void entryLines()
+    {
+        const QVariantMap entry = normalizeLeaderEntry(object(
+            "{'is_leader': 'true', 'node_types': [{'node_type_id': '2', 'node_type_name': '原生住宅 IP', "
+            "'regions': [{'region_id': 1, 'region_key': 'guofu', 'region_name': '国服'}]}]}"));
+        QCOMPARE(entry.value("is_leader"), QVariant(false));
+        QCOMPARE(entry.value("price_map"), QVariant(QVariantMap()));
+        const QVariantMap line = entry.value("node_types").toList().value(0).toMap();
+        QCOMPARE(line.value("value"), QVariant(QStringLiteral("2")));
+        QCOMPARE(line.value("node_type_id"), QVariant(2LL));
+        const QVariantMap region = line.value("regions").toList().value(0).toMap();
+        QCOMPARE(region.value("value"), QVariant(QStringLiteral("1")));
+        QCOMPARE(region.value("region_key"), QVariant(QStringLiteral("guofu")));
     }
 
     // Every order has the same keys with the same types, whatever the service left out.

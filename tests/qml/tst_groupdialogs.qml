@@ -53,9 +53,9 @@ Item {
         property var copied: []
         property var leaderEntry: ({
             is_leader: true,
-            node_types: [{ node_type_id: 2, node_type_name: "原生住宅 IP",
-                           regions: [{ region_id: 1, region_key: "guofu", region_name: "国服" }] }],
-            member_counts: [5, 10],
+            node_types: [{ value: "2", text: "原生住宅 IP", node_type_id: 2,
+                           regions: [{ value: "1", text: "国服", region_id: 1, region_key: "guofu" }] }],
+            member_counts: [{ value: "5", text: "5" }, { value: "10", text: "10" }],
             price_map: { "2_guofu_5": { product_id: 41009 } }
         })
         property var leaderTeams: [{ team_id: 7001, team_code: "K7M2QX" }]
@@ -199,7 +199,7 @@ Item {
 
             fakeStore.leaderTeamDetail = { team_id: 7001, team_code: "K7M2QX", remaining_slots: 3,
                                        join_payload: { team_id: 7001, product_id: 41009, game_id: 5001 },
-                                       available_games: [{ package_name: "com.valve.cs2", name: "CS2" }] }
+                                       games: [{ value: "com.valve.cs2", text: "CS2", available: true }] }
             fakeApi.leaderTeamDetailLoaded(fakeStore.leaderTeamDetail, 0)
             compare(dialog.selectedTeamCode, "K7M2QX")
             dialog.joinTeam()
@@ -261,7 +261,7 @@ Item {
             f.createLeaderSeatOrder()
             compare(lastToast(), ["请输入团码并查询拼团", true])
 
-            fakeStore.leaderTeamDetail = { team_code: "K7M2QX", name: "团长团 · 5人团", seat_price: 27.9,
+            fakeStore.leaderTeamDetail = { team_code: "K7M2QX", name: "团长团 · 5人团", price: 27.9,
                                            join_payload: { team_id: 7001, product_id: 41009, game_id: 5001 } }
             compare(f.leaderTeamPrice(), 27.9)
             f.createLeaderSeatOrder()

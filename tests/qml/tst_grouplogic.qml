@@ -31,12 +31,10 @@ TestCase {
 
     function test_seatPayload_data() {
         return [
-            { tag: "join payload with game_id", team: { join_payload: { team_id: 7, product_id: 41001, game_id: 5001 },
-                                                        order_payload: { product_id: 1 } },
+            { tag: "join payload with game_id",
+              team: { join_payload: { team_id: 7, product_id: 41001, game_id: 5001 } },
               expected: { team_id: 7, product_id: 41001, team_code: "K7M2QX", package_name: "com.valve.cs2" } },
-            { tag: "order payload", team: { order_payload: { product_id: 9, game_id: 3 } },
-              expected: { product_id: 9, team_code: "K7M2QX", package_name: "com.valve.cs2" } },
-            { tag: "no payload", team: { join_payload: "x" },
+            { tag: "no payload", team: { join_payload: {} },
               expected: { team_code: "K7M2QX", package_name: "com.valve.cs2" } },
             { tag: "no team", team: undefined, expected: { team_code: "K7M2QX", package_name: "com.valve.cs2" } }
         ]
@@ -51,31 +49,16 @@ TestCase {
             compare(row.team.join_payload.game_id, 5001)
     }
 
-    function test_teamPrice_data() {
-        return [
-            { tag: "order amount first", team: { amount: { order_price: 27.9 }, price: 30 }, price: 27.9 },
-            { tag: "price", team: { price: 22.9, seat_price: 21 }, price: 22.9 },
-            { tag: "member price", team: { member_price: "19.9" }, price: 19.9 },
-            { tag: "seat price map", team: { seat_price: { price: 17 } }, price: 17 },
-            { tag: "none", team: { name: "x" }, price: 0 },
-            { tag: "not a map", team: "x", price: 0 }
-        ]
-    }
-
-    function test_teamPrice(row) {
-        compare(GroupLogic.teamPrice(row.team), row.price)
-    }
-
     readonly property var leaderEntry: ({
         is_leader: true,
         node_types: [
-            { node_type_id: 1, node_type_key: "datacenter", node_type_name: "数据中心 IP",
-              regions: [{ region_id: 1, region_key: "guofu", region_name: "国服" }] },
-            { node_type_id: 2, node_type_key: "residential", node_type_name: "原生住宅 IP",
-              regions: [{ region_id: 2, region_key: "hanfu", region_name: "韩服" },
-                        { region_id: 1, region_key: "guofu", region_name: "国服" }] }
+            { value: "1", text: "数据中心 IP", node_type_id: 1, node_type_key: "datacenter",
+              regions: [{ value: "1", text: "国服", region_id: 1, region_key: "guofu" }] },
+            { value: "2", text: "原生住宅 IP", node_type_id: 2, node_type_key: "residential",
+              regions: [{ value: "2", text: "韩服", region_id: 2, region_key: "hanfu" },
+                        { value: "1", text: "国服", region_id: 1, region_key: "guofu" }] }
         ],
-        member_counts: [5, 10],
+        member_counts: [{ value: "5", text: "5" }, { value: "10", text: "10" }],
         price_map: { "2_guofu_5": { product_id: 41009 }, "2_hanfu_5": { product_id: 0 }, "1_guofu_10": {} }
     })
 
@@ -115,11 +98,6 @@ TestCase {
         compare(GroupLogic.entrySelection(row.entry, row.current), row.expected)
     }
 
-    function test_options() {
-        compare(GroupLogic.options([{ region_id: 3, region_key: "rifu", region_name: "日服" }, 5, { code: "x" }])
-                .map(o => o.value + "=" + o.text), ["3=日服", "5=5", "x=x"])
-    }
-
     function test_groupQuery_data() {
         return [
             { tag: "order id alone", order: { order_id: 26000001, team_id: 0, group_id: 0, team_code: "" },
@@ -151,17 +129,23 @@ TestCase {
         compare(GroupLogic.firstOrder(null, []), null)
     }
 
+    // A member as RechargeApi hands it over.
+    function member(nickname, displayName, hasGame) {
+        return { nickname: nickname, display_name: displayName, game_name: hasGame ? "CS2" : "", has_game: hasGame,
+                 status_text: "", pay_status: "", status: "" }
+    }
+
     function members(n, withGames) {
         const result = []
         for (let i = 0; i < n; ++i)
-            result.push(withGames ? { nickname: "团员" + i, package_name: "g" + i } : { name: "Kyo" })
+            result.push(member(withGames ? "团员" + i : "", withGames ? "团员" + i : "Kyo", withGames))
         return result
     }
 
     function test_memberSlots_data() {
         return [
             { tag: "twelve members", team: { member_count: 10, members: members(12, true) }, slots: 10, filled: 10 },
-            { tag: "empty team of five", team: { capacity: 5 }, slots: 5, filled: 0 },
+            { tag: "empty team of five", team: { member_count: 5 }, slots: 5, filled: 0 },
             { tag: "no size", team: { members: members(2, true) }, slots: 5, filled: 2 },
             { tag: "size 8", team: { member_count: 8, members: members(3, false) }, slots: 8, filled: 3 },
             { tag: "nothing", team: null, slots: 5, filled: 0 }
@@ -177,7 +161,8 @@ TestCase {
     }
 
     function test_memberSlotTexts() {
-        const slots = GroupLogic.memberSlots({ members: [{ nickname: "阿狸不吃鱼", game_name: "CS2" }, { name: "Kyo" }, {}] })
+        const slots = GroupLogic.memberSlots({ members: [member("阿狸不吃鱼", "阿狸不吃鱼", true), member("", "Kyo", false),
+                                                         member("", "", false)] })
         compare([slots[0].initial, slots[0].name, slots[0].detail], ["阿", "阿狸不吃鱼", "已选游戏"])
         compare([slots[1].initial, slots[1].name, slots[1].detail], ["K", "团员", "待选择"])
         compare(slots[2].initial, "员")
@@ -200,14 +185,10 @@ TestCase {
 
     function test_counts_data() {
         return [
-            { tag: "paid count", team: { paid_member_count: 3, current_members: 4, members: members(2, true),
-                                         member_count: 5 }, paid: 3, current: 3, target: 5, size: 5 },
-            { tag: "members when paid is 0", team: { paid_member_count: 0, members: members(2, true), capacity: 10 },
+            { tag: "paid count", team: { paid_member_count: 3, members: members(2, true), member_count: 5 }, paid: 3,
+              current: 3, target: 5, size: 5 },
+            { tag: "members when paid is 0", team: { paid_member_count: 0, members: members(2, true), member_count: 10 },
               paid: 2, current: 2, target: 10, size: 10 },
-            { tag: "current members", team: { current_members: 4, joined_count: 3, max_members: 8 },
-              paid: 0, current: 4, target: 8, size: 5 },
-            { tag: "joined count", team: { joined_count: "3", required_members: 6 }, paid: 0, current: 3, target: 6,
-              size: 5 },
             { tag: "nothing", team: {}, paid: 0, current: 0, target: 0, size: 5 }
         ]
     }
@@ -223,8 +204,8 @@ TestCase {
         return [
             { tag: "default", team: {}, text: "组团中" },
             { tag: "label first", team: { status_label: "Waiting", status: "formed" }, text: "组团中" },
-            { tag: "pending", team: { status_text: "PENDING" }, text: "组团中" },
-            { tag: "success", team: { group_status: "success" }, text: "已成团" },
+            { tag: "pending", team: { status_label: "PENDING" }, text: "组团中" },
+            { tag: "success", team: { status: "success" }, text: "已成团" },
             { tag: "completed", team: { status: "completed" }, text: "已成团" },
             { tag: "expired", team: { status: "expired" }, text: "已过期" },
             { tag: "failure", team: { status: "failure" }, text: "成团失败" },
@@ -241,14 +222,12 @@ TestCase {
     function test_detailStatus_data() {
         return [
             { tag: "default", group: {}, order: {}, text: "组团中" },
-            { tag: "team status text", group: { team: { status_text: "Formed", status: "forming" } }, order: {},
+            { tag: "team status label", group: { team: { status_label: "Formed", status: "forming" } }, order: {},
               text: "已成团" },
             { tag: "group status", group: { group_status: "waiting" }, order: {}, text: "组团中" },
             { tag: "closed", group: { team: { status: "closed" } }, order: {}, text: "已结束" },
-            { tag: "order group waiting", group: {}, order: { group: { waiting_status: "expired" } }, text: "已结束" },
-            { tag: "order group team status", group: {}, order: { group: { team_status: "active", waiting_status: "x" } },
-              text: "已成团" },
-            { tag: "other text", group: { team: { status_text: "还差 2 人" } }, order: {}, text: "还差 2 人" },
+            { tag: "order group status", group: {}, order: { group: { status: "expired" } }, text: "已结束" },
+            { tag: "other text", group: { team: { status_label: "还差 2 人" } }, order: {}, text: "还差 2 人" },
             { tag: "unknown code", group: { team: { status: "locked" } }, order: {}, text: "处理中" }
         ]
     }
@@ -260,10 +239,8 @@ TestCase {
     function test_detailCounts_data() {
         const paid = { order_id: 1, payment_status: "paid", game_name: "CS2" }
         return [
-            { tag: "team counts", group: { team: { joined_count: 3, paid_member_count: 2, capacity: 5 } }, order: {},
+            { tag: "team counts", group: { team: { paid_member_count: 3, member_count: 5 } }, order: {},
               current: 3, target: 5, members: 0 },
-            { tag: "paid members", group: { team: { paid_members: 2, team_size: 10 } }, order: {},
-              current: 2, target: 10, members: 0 },
             { tag: "order group fallback", group: { team: null, waiting: {} },
               order: { order_status: "pending_activation", group: { paid_member_count: 4, member_count: 5 } },
               current: 4, target: 5, members: 1 },
@@ -285,7 +262,7 @@ TestCase {
     function test_detailTexts() {
         const me = GroupLogic.detailMembers({}, { status: "completed", game_name: "原神", product_name: "" })[0]
         compare([GroupLogic.memberLine(me), GroupLogic.memberStatus(me)], ["我 · 原神", "已支付"])
-        compare(GroupLogic.memberLine({ nickname: "Kyo" }), "Kyo · 待分配游戏")
+        compare(GroupLogic.memberLine(member("Kyo", "Kyo", false)), "Kyo · 待分配游戏")
         compare(GroupLogic.memberStatus({ status: "pending" }), "待支付")
         compare(GroupLogic.memberStatus({ status: "locked" }), "处理中")
         compare(GroupLogic.joinStatusText({}), "进行中")
@@ -329,12 +306,10 @@ TestCase {
     }
 
     function test_gameChoices() {
-        const games = [{ package_name: "com.valve.cs2", name: "CS2", title: "CS 2", available: false },
-                       { game_id: 5001, label: "LOL" }, { name: "no value" }, "com.x.y"]
-        compare(GroupLogic.gameChoices(games, ["title", "name", "game_name", "label", "package_name"]),
-                [{ value: "com.valve.cs2", text: "CS 2", available: false },
-                 { value: "5001", text: "LOL", available: true },
-                 { value: "com.x.y", text: "com.x.y", available: true }])
-        compare(GroupLogic.gameChoices([{ id: 3 }], ["name", "title", "label"])[0].text, "游戏")
+        compare(GroupLogic.gameChoices([{ value: "com.valve.cs2", text: "CS2", available: false },
+                                        { value: "5001", text: "", available: true }]),
+                [{ value: "com.valve.cs2", text: "CS2", available: false },
+                 { value: "5001", text: "游戏", available: true }])
+        compare(GroupLogic.gameChoices(undefined), [])
     }
 }

@@ -203,8 +203,6 @@ TestCase {
     function test_orders() {
         compare(RechargeLogic.orderId(null), 0)
         compare(RechargeLogic.orderId({}), 0)
-        compare(RechargeLogic.orderAmount({ amount: { order_price: "30.5" }, pay_amount: 9 }), 30.5)
-        compare(RechargeLogic.orderAmount({ amount: 12, pay_amount: null, price: 8 }), 8)
         const orders = [{ order_id: 1, is_group: false }, { order_id: 2, is_group: true }, null, { order_id: 3 }]
         compare(RechargeLogic.groupOrders(orders).map(o => o.order_id), [2])
         compare(RechargeLogic.groupOrders(undefined), [])

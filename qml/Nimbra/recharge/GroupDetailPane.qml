@@ -37,7 +37,7 @@ Item {
                 anchors.verticalCenter: parent.verticalCenter
                 width: Math.min(implicitWidth, parent.width - badge.width - 10)
                 textFormat: Text.PlainText
-                text: RechargeLogic.firstText(pane.team, ["name", "title"]) || "普通拼团详情"
+                text: RechargeLogic.textOf(RechargeLogic.member(pane.team, "name")) || "普通拼团详情"
                 color: pane.theme.ink
                 elide: Text.ElideRight
                 font.family: Fonts.ui()

@@ -56,7 +56,7 @@ Item {
         }
         const payload = GroupLogic.seatPayload(team, code, page.leaderGameId)
         page.orderCreating = true
-        page.paymentProductName = RechargeLogic.firstText(team, ["name", "title"]) || "团长团席位"
+        page.paymentProductName = RechargeLogic.textOf(RechargeLogic.member(team, "name")) || "团长团席位"
         page.paymentAmount = page.selectedPrice()
         page.expectedPaymentAmount = page.paymentAmount
         page.trace("[Recharge] creating leader seat order; payload=" + JSON.stringify(payload))

@@ -2,14 +2,13 @@
 .import "RechargeLogic.js" as RechargeLogic
 
 // Pure rules of group buying: team codes, seat and team payloads, which group a detail query names,
-// and the counts and texts of the join panel, the leader centre and the group detail. The service
-// names these fields loosely, so every reader tolerates missing, null or mistyped members.
+// and the counts and texts of the join panel, the leader centre and the group detail. Teams and their
+// members arrive in one shape (RechargeApi brings them into it); the readers still tolerate a missing
+// map.
 
 const isMap = RechargeLogic.isMap
 const list = RechargeLogic.asList
 const text = RechargeLogic.textOf
-const firstText = RechargeLogic.firstText
-const firstPositive = RechargeLogic.firstPositive
 
 function num(value) {
     return RechargeLogic.number(value, 0)
@@ -60,7 +59,7 @@ function teamReady(team, code) {
 // game goes by package name only; a game_id from the payload would contradict the chosen game.
 function seatPayload(team, code, gameId) {
     const t = isMap(team) ? team : {}
-    const source = isMap(t.join_payload) ? t.join_payload : (isMap(t.order_payload) ? t.order_payload : {})
+    const source = isMap(t.join_payload) ? t.join_payload : {}
     const payload = {}
     for (const key in source)
         payload[key] = source[key]
@@ -72,52 +71,21 @@ function seatPayload(team, code, gameId) {
 
 // The seat price the page shows and expects the order to match.
 function teamPrice(team) {
-    if (!isMap(team))
-        return 0
-    const amount = num(RechargeLogic.orderAmount(team))
-    if (amount > 0)
-        return amount
-    const keys = ["amount", "price", "member_price", "seat_price"]
-    for (let i = 0; i < keys.length; ++i) {
-        const value = team[keys[i]]
-        if (value === undefined || value === null)
-            continue
-        if (isMap(value))
-            return num(value.order_price !== undefined ? value.order_price : value.price)
-        return num(value)
-    }
-    return 0
+    return isMap(team) ? num(team.price) : 0
 }
 
 // ---------------------------------------------------------------------------
 // Leader centre: options, the create payload
 
-const optionValueKeys = ["node_type_id", "region_id", "value", "id", "code", "node_type_key", "region_key", "name"]
-const optionTextKeys = ["node_type_name", "region_name", "label", "name", "title", "code", "id"]
-
-function optionValue(item) {
-    if (!isMap(item))
-        return text(item)
-    for (let i = 0; i < optionValueKeys.length; ++i) {
-        const value = item[optionValueKeys[i]]
-        if (value !== undefined && value !== null)
-            return String(value)
-    }
-    return ""
-}
-
-function optionText(item) {
-    return isMap(item) ? firstText(item, optionTextKeys) : text(item)
-}
-
+// The entry's choices arrive as {value, text, ...} (RechargeApi brings them into that shape).
 function options(items) {
-    return list(items).map(item => ({ value: optionValue(item), text: optionText(item), raw: item }))
+    return list(items).filter(isMap)
 }
 
 function findOption(items, value) {
-    const all = list(items)
+    const all = options(items)
     for (let i = 0; i < all.length; ++i) {
-        if (optionValue(all[i]) === value)
+        if (text(all[i].value) === value)
             return all[i]
     }
     return null
@@ -134,12 +102,12 @@ function entrySelection(entry, current) {
     const e = isMap(entry) ? entry : {}
     const c = isMap(current) ? current : {}
     const lines = list(e.node_types)
-    const line = findOption(lines, text(c.line)) ? text(c.line) : (lines.length > 0 ? optionValue(lines[0]) : "")
+    const line = findOption(lines, text(c.line)) ? text(c.line) : (lines.length > 0 ? text(lines[0].value) : "")
     const regions = lineRegions(e, line)
     const region = findOption(regions, text(c.region)) ? text(c.region)
-                                                       : (regions.length > 0 ? optionValue(regions[0]) : "")
+                                                       : (regions.length > 0 ? text(regions[0].value) : "")
     const sizes = list(e.member_counts)
-    const size = num(c.size) > 0 ? num(c.size) : (sizes.length > 0 ? num(optionValue(sizes[0])) : 0)
+    const size = num(c.size) > 0 ? num(c.size) : (sizes.length > 0 ? num(sizes[0].value) : 0)
     const section = e.is_leader !== true && text(c.section) === "create" ? "join" : text(c.section)
     return { section: section, line: line, region: region, size: size }
 }
@@ -167,22 +135,10 @@ function createTeamPayload(entry, line, region, size) {
 // ---------------------------------------------------------------------------
 // Team readings (join panel and leader centre)
 
-// Games of a team as choices; textKeys differ between the join panel's box and the centre's chips.
-function gameChoices(games, textKeys) {
-    const result = []
-    const items = list(games)
-    for (let i = 0; i < items.length; ++i) {
-        const g = items[i]
-        if (!isMap(g)) {
-            if (text(g) !== "")
-                result.push({ value: text(g), text: text(g), available: true })
-            continue
-        }
-        const value = firstText(g, ["package_name", "game_id", "id", "value"])
-        if (value !== "")
-            result.push({ value: value, text: firstText(g, textKeys) || "游戏", available: g.available !== false })
-    }
-    return result
+// A team's games (RechargeApi makes them choices) with a text for each.
+function gameChoices(games) {
+    return list(games).map(g => ({ value: text(g.value), text: text(g.text) || "游戏",
+                                   available: g.available !== false }))
 }
 
 function paidCount(team) {
@@ -192,18 +148,17 @@ function paidCount(team) {
 }
 
 function teamSize(team) {
-    const t = isMap(team) ? team : {}
-    return firstPositive(t, ["member_count", "capacity"]) || 5
+    return teamTarget(team) || 5
 }
 
 function teamHeading(team) {
     const t = isMap(team) ? team : {}
-    return "拼团详情 · " + (firstText(t, ["node_type_name", "node_type_key"]) || "拼团") + " · " + teamSize(t) + "人团"
+    return "拼团详情 · " + (text(t.node_type_name) || "拼团") + " · " + teamSize(t) + "人团"
 }
 
 function lineText(team) {
     const t = isMap(team) ? team : {}
-    const parts = [text(t.region_name), firstText(t, ["node_type_name", "node_type_key"])].filter(s => s !== "")
+    const parts = [text(t.region_name), text(t.node_type_name)].filter(s => s !== "")
     return parts.length > 0 ? parts.join(" · ") : "—"
 }
 
@@ -211,7 +166,7 @@ function lineText(team) {
 function memberSlots(team) {
     const t = isMap(team) ? team : {}
     const members = list(t.members)
-    const total = Math.min(10, Math.max(5, firstPositive(t, ["member_count", "capacity"]), members.length))
+    const total = Math.min(10, Math.max(5, num(t.member_count), members.length))
     const slots = []
     for (let i = 0; i < total; ++i) {
         const m = i < members.length && isMap(members[i]) ? members[i] : null
@@ -219,9 +174,8 @@ function memberSlots(team) {
             slots.push({ filled: false, initial: "", name: "空位 · 等待加入", detail: "" })
             continue
         }
-        const hasGame = firstText(m, ["package_name", "game_name", "game_title", "game_id"]) !== ""
-        slots.push({ filled: true, initial: firstChar(firstText(m, ["nickname", "name", "user_name"])) || "员",
-                     name: text(m.nickname) || "团员", detail: hasGame ? "已选游戏" : "待选择" })
+        slots.push({ filled: true, initial: firstChar(m.display_name) || "员", name: text(m.nickname) || "团员",
+                     detail: m.has_game === true ? "已选游戏" : "待选择" })
     }
     return slots
 }
@@ -239,12 +193,11 @@ function seatStates(paid, gameChosen) {
 }
 
 function teamCurrent(team) {
-    const t = isMap(team) ? team : {}
-    return firstPositive(t, ["paid_member_count", "current_members", "joined_count"]) || list(t.members).length
+    return paidCount(team)
 }
 
 function teamTarget(team) {
-    return firstPositive(isMap(team) ? team : {}, ["member_count", "capacity", "max_members", "required_members"])
+    return isMap(team) ? Math.max(0, num(team.member_count)) : 0
 }
 
 const leaderStatusNames = [
@@ -278,8 +231,7 @@ function statusName(raw, names) {
 
 function teamStatusText(team) {
     const t = isMap(team) ? team : {}
-    return statusName(firstText(t, ["status_label", "status_text", "group_status", "status"]) || "forming",
-                      leaderStatusNames)
+    return statusName(text(t.status_label) || text(t.status) || "forming", leaderStatusNames)
 }
 
 // The join panel's badge: the service's label, "进行中" without one.
@@ -292,9 +244,7 @@ function joinStatusText(team) {
 // Group detail (normal group orders)
 
 function orderGroup(order) {
-    if (!isMap(order))
-        return {}
-    return isMap(order.group) ? order.group : (isMap(order.team) ? order.team : {})
+    return isMap(order) && isMap(order.group) ? order.group : {}
 }
 
 // What the service is asked for: the most specific key the order carries.
@@ -357,22 +307,20 @@ function detailMembers(team, order) {
         return members
     if (!isPaidOrder(order))
         return []
-    return [{ nickname: "我", game_name: text(order.game_name) || text(order.product_name) || "已选游戏",
-              pay_status: "paid" }]
+    return [{ nickname: "我", display_name: "我",
+              game_name: text(order.game_name) || text(order.product_name) || "已选游戏", has_game: true,
+              status_text: "", pay_status: "paid", status: "" }]
 }
 
 function detailCurrent(team, order) {
     const t = isMap(team) ? team : {}
-    const current = firstPositive(t, ["current_members", "joined_count", "member_count_current", "paid_member_count",
-                                      "paid_members"])
-        || num(orderGroup(order).paid_member_count) || detailMembers(t, order).length
+    const current = num(t.paid_member_count) || num(orderGroup(order).paid_member_count)
+        || detailMembers(t, order).length
     return isPaidOrder(order) ? Math.max(1, current) : current
 }
 
 function detailTarget(team, order) {
-    return firstPositive(isMap(team) ? team : {}, ["capacity", "max_members", "required_members", "team_size",
-                                                   "member_count"])
-        || Math.max(0, num(orderGroup(order).member_count))
+    return teamTarget(team) || teamTarget(orderGroup(order))
 }
 
 function progressText(current, target) {
@@ -380,14 +328,15 @@ function progressText(current, target) {
 }
 
 function detailStatusText(team, group, order) {
-    const raw = firstText(isMap(team) ? team : {}, ["status_text", "group_status", "status"])
-        || text(isMap(group) ? group.group_status : "")
-        || firstText(orderGroup(order), ["team_status", "waiting_status"]) || "forming"
+    const t = isMap(team) ? team : {}
+    const raw = text(t.status_label) || text(t.status) || text(isMap(group) ? group.group_status : "")
+        || text(orderGroup(order).status) || "forming"
     return statusName(raw, detailStatusNames)
 }
 
 function nodeText(team) {
-    return firstText(isMap(team) ? team : {}, ["node_type_name", "node_name", "region_name", "region_key"]) || "—"
+    const t = isMap(team) ? team : {}
+    return text(t.node_type_name) || text(t.region_name) || text(t.region_key) || "—"
 }
 
 function sources(team, group, order) {
@@ -424,8 +373,7 @@ function identity(team, group, order) {
 
 function memberLine(member) {
     const m = isMap(member) ? member : {}
-    return (text(m.nickname) || "团员") + " · "
-        + (firstText(m, ["name", "title", "game_name", "package_name"]) || "待分配游戏")
+    return (text(m.nickname) || "团员") + " · " + (text(m.game_name) || "待分配游戏")
 }
 
 function memberStatus(member) {

@@ -42,7 +42,7 @@ GlassCard {
             objectName: "leaderGameBox"
             width: Math.min(parent.width, 420)
             theme: card.theme
-            choices: GroupLogic.gameChoices(card.games, ["title", "name", "game_name", "label", "package_name"])
+            choices: GroupLogic.gameChoices(card.games)
             selectedValue: card.selectedGameId
             onChosen: value => card.gameSelected(value)
         }

@@ -42,7 +42,7 @@ ModalFrame {
     function selectLine(value) {
         selectedLine = value
         const regions = GroupLogic.lineRegions(entry, value)
-        selectedRegion = regions.length > 0 ? GroupLogic.optionValue(regions[0]) : ""
+        selectedRegion = regions.length > 0 ? RechargeLogic.textOf(regions[0].value) : ""
     }
 
     // The list only changes on the service (members join, teams form): ask again whenever it is shown.

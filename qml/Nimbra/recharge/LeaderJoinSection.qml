@@ -58,7 +58,7 @@ Column {
         visible: section.found
         width: parent.width
         textFormat: Text.PlainText
-        text: (RechargeLogic.firstText(section.team, ["name", "title"]) || "团长团") + " · 团码 "
+        text: (RechargeLogic.textOf(RechargeLogic.member(section.team, "name")) || "团长团") + " · 团码 "
               + RechargeLogic.textOf(section.team.team_code) + " · 剩余 "
               + (section.slotsLeft === undefined || section.slotsLeft === null ? "—" : section.slotsLeft) + " 席"
         color: section.theme.ink
@@ -73,7 +73,7 @@ Column {
         width: parent.width
         theme: section.theme
         caption: "选择可用游戏"
-        choices: GroupLogic.gameChoices(section.team.available_games || section.team.games, ["name", "title", "label"])
+        choices: GroupLogic.gameChoices(RechargeLogic.member(section.team, "games"))
         selectedValue: section.selectedGameId
         onChosen: value => section.gameChosen(value)
     }

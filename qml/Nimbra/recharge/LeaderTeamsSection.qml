@@ -99,7 +99,7 @@ Item {
 
                     width: parent.width
                     textFormat: Text.PlainText
-                    text: RechargeLogic.firstText(row.modelData, ["name", "title"]) || "团长团"
+                    text: RechargeLogic.textOf(RechargeLogic.member(row.modelData, "name")) || "团长团"
                     color: section.theme.ink
                     elide: Text.ElideRight
                     font.family: Fonts.ui()

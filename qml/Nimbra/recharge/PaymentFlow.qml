@@ -92,15 +92,14 @@ Item {
     function paymentReady(payment, codeUrl, serverTime) {
         const p = page
         p.orderCreating = false
-        if (RechargeLogic.orderId({ order_id: payment.order_id }) > 0)
-            p.paymentOrderId = RechargeLogic.orderId({ order_id: payment.order_id })
+        if (payment.order_id > 0)
+            p.paymentOrderId = payment.order_id
         p.paymentCodeUrl = codeUrl ? String(codeUrl) : ""
-        if (payment.expire_at !== undefined && payment.expire_at !== null)
-            p.paymentExpireAt = RechargeLogic.number(payment.expire_at, 0)
+        // A payment without an expiry or a price keeps the order's.
+        if (payment.expire_at > 0)
+            p.paymentExpireAt = payment.expire_at
         p.paymentServerOffset = serviceOffset(serverTime)
-        const amount = payment.amount
-        const resolved = amount && typeof amount === "object" && amount.order_price !== undefined
-            ? RechargeLogic.number(amount.order_price, 0) : p.paymentAmount
+        const resolved = payment.order_price > 0 ? payment.order_price : p.paymentAmount
         if (RechargeLogic.amountMismatch(p.expectedPaymentAmount, resolved)) {
             p.paymentOpened = false
             p.toast("微信支付金额与所选套餐不一致，已停止支付", true)

@@ -95,7 +95,7 @@ Item {
                 width: parent.width
                 lightMode: content.page.lightMode
                 team: content.page.leaderTeam
-                availableGames: RechargeLogic.listValue(content.page.leaderTeam, ["available_games", "games"])
+                availableGames: RechargeLogic.asList(RechargeLogic.member(content.page.leaderTeam, "games"))
                 teamCode: content.page.leaderTeamCode
                 selectedGameId: content.page.leaderGameId
                 apiBusy: content.page.loading

@@ -384,12 +384,6 @@ function orderId(o) {
     return isMap(o) ? number(o.order_id, 0) : 0
 }
 
-function orderAmount(o) {
-    if (!isMap(o))
-        return 0
-    return number(firstPresent([member(o.amount, "order_price"), o.pay_amount, o.order_price, o.price]), 0)
-}
-
 function isGroupOrder(order) {
     return isMap(order) && order.is_group === true
 }

@@ -16,18 +16,23 @@ Rectangle {
         { order_id: 26000031, product_name: "家庭宽带 IP · 日服 · 5人团长团席位", payment_status: "paid",
           order_price: 23.9, team_type: "leader", group: { team_type: "leader", team_code: "" } }
     ]
+    // A paid member as RechargeApi hands it over.
+    function member(nickname, game, statusText) {
+        return { nickname: nickname, display_name: nickname, game_name: game, has_game: true, status_text: statusText,
+                 pay_status: "paid", status: "" }
+    }
+
     readonly property var forming: ({
-        team: { team_id: 7002, team_type: "normal", name: "数据中心 IP · 国服 · 5人团", status_text: "组团中",
-                node_type_name: "数据中心 IP", region_name: "国服", paid_member_count: 3, capacity: 5,
-                members: [{ nickname: "夜风", game_name: "英雄联盟", pay_status: "paid", status_text: "已支付" },
-                          { nickname: "北岛", game_name: "CS2", pay_status: "paid" },
-                          { nickname: "我", package_name: "com.riotgames.valorant", pay_status: "paid" }] }
+        team: { team_id: 7002, team_type: "normal", name: "数据中心 IP · 国服 · 5人团", status_label: "组团中",
+                node_type_name: "数据中心 IP", region_name: "国服", paid_member_count: 3, member_count: 5,
+                members: [scene.member("夜风", "英雄联盟", "已支付"), scene.member("北岛", "CS2", ""),
+                          scene.member("我", "com.riotgames.valorant", "")] }
     })
     readonly property var formed: ({
-        team: { team_id: 7003, name: "原生住宅 IP · 韩服 · 10人团", group_status: "formed", node_type_name: "原生住宅 IP",
-                current_members: 10, capacity: 10,
+        team: { team_id: 7003, name: "原生住宅 IP · 韩服 · 10人团", status: "formed", node_type_name: "原生住宅 IP",
+                paid_member_count: 10, member_count: 10,
                 members: ["夜风", "阿狸不吃鱼", "北岛", "咸鱼翻身", "鹿鸣", "Kyo", "半糖", "老王", "小满", "我"]
-                         .map(n => ({ nickname: n, game_name: "魔兽世界", pay_status: "paid" })) }
+                         .map(n => scene.member(n, "魔兽世界", "")) }
     })
     readonly property var leader: ({ team: { team_type: "leader", team_code: "", name: "团长团 · 家庭宽带 IP · 日服 · 5人团",
                                              paid_member_count: 2, member_count: 5, status: "forming",

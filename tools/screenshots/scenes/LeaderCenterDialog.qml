@@ -11,16 +11,16 @@ Rectangle {
     readonly property var entry: ({
         is_leader: true,
         node_types: [
-            { node_type_id: 1, node_type_key: "datacenter", node_type_name: "数据中心 IP",
-              regions: [{ region_id: 1, region_key: "guofu", region_name: "国服" },
-                        { region_id: 2, region_key: "hanfu", region_name: "韩服" },
-                        { region_id: 5, region_key: "global", region_name: "国际服" }] },
-            { node_type_id: 2, node_type_key: "residential", node_type_name: "原生住宅 IP",
-              regions: [{ region_id: 2, region_key: "hanfu", region_name: "韩服" }] },
-            { node_type_id: 5, node_type_key: "iplc", node_type_name: "IPLC 专线",
-              regions: [{ region_id: 1, region_key: "guofu", region_name: "国服" }] }
+            { value: "1", text: "数据中心 IP", node_type_id: 1, node_type_key: "datacenter",
+              regions: [{ value: "1", text: "国服", region_id: 1, region_key: "guofu" },
+                        { value: "2", text: "韩服", region_id: 2, region_key: "hanfu" },
+                        { value: "5", text: "国际服", region_id: 5, region_key: "global" }] },
+            { value: "2", text: "原生住宅 IP", node_type_id: 2, node_type_key: "residential",
+              regions: [{ value: "2", text: "韩服", region_id: 2, region_key: "hanfu" }] },
+            { value: "5", text: "IPLC 专线", node_type_id: 5, node_type_key: "iplc",
+              regions: [{ value: "1", text: "国服", region_id: 1, region_key: "guofu" }] }
         ],
-        member_counts: [5, 10],
+        member_counts: [{ value: "5", text: "5" }, { value: "10", text: "10" }],
         price_map: {}
     })
     readonly property var teams: [
@@ -30,16 +30,19 @@ Rectangle {
         { team_id: 7005, team_code: "P9WQ3Z", name: "团长团 · 原生住宅 IP · 韩服 · 10人团", paid_member_count: 10,
           member_count: 10, status: "formed" },
         { team_id: 7003, team_code: "H4TN8C", name: "团长团 · IPLC 专线 · 亚洲服 · 5人团", paid_member_count: 1,
-          member_count: 5, group_status: "expired" }
+          member_count: 5, status: "expired" }
     ]
     readonly property var team: ({
         team_id: 7010, team_code: "K7M2QX", name: "团长团 · 数据中心 IP · 国服 · 5人团", remaining_slots: 3,
-        available_games: [
-            { package_name: "com.tencent.lol", name: "英雄联盟", available: false },
-            { package_name: "com.valve.cs2", name: "CS2" }, { package_name: "com.blizzard.wow", name: "魔兽世界" },
-            { package_name: "com.riotgames.valorant", name: "无畏契约" }, { package_name: "com.mihoyo.genshin", name: "原神" },
-            { package_name: "com.netease.naraka", name: "永劫无间", available: false },
-            { package_name: "com.tencent.dnf", name: "地下城与勇士" }, { package_name: "com.mojang.minecraft", name: "我的世界" }
+        games: [
+            { value: "com.tencent.lol", text: "英雄联盟", available: false },
+            { value: "com.valve.cs2", text: "CS2", available: true },
+            { value: "com.blizzard.wow", text: "魔兽世界", available: true },
+            { value: "com.riotgames.valorant", text: "无畏契约", available: true },
+            { value: "com.mihoyo.genshin", text: "原神", available: true },
+            { value: "com.netease.naraka", text: "永劫无间", available: false },
+            { value: "com.tencent.dnf", text: "地下城与勇士", available: true },
+            { value: "com.mojang.minecraft", text: "我的世界", available: true }
         ]
     })
 

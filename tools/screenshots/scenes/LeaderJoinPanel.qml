@@ -12,13 +12,14 @@ Rectangle {
     readonly property var team: ({
         team_id: 7004, team_code: "K7M2QX", name: "团长团 · 数据中心 IP · 国服 · 10人团",
         node_type_name: "数据中心 IP", node_type_key: "datacenter", region_name: "国服", member_count: 10,
-        capacity: 10, paid_member_count: 3, status_label: "组团中", created_at: 1798675200,
+        paid_member_count: 3, status_label: "组团中", created_at: 1798675200,
         expire_at: 1798761600, invite_link: "https://nimbra.example/pintuan/join?team_code=K7M2QX",
-        members: scene.names.map((n, i) => ({ nickname: n, package_name: i % 4 === 3 ? "" : "com.game." + i })),
-        available_games: [
-            { package_name: "com.tencent.lol", name: "英雄联盟", available: false },
-            { package_name: "com.valve.cs2", name: "CS2", available: true },
-            { package_name: "com.riotgames.valorant", name: "无畏契约", available: true }
+        members: scene.names.map((n, i) => ({ nickname: n, display_name: n, game_name: i % 4 === 3 ? "" : "com.game." + i,
+                                              has_game: i % 4 !== 3, status_text: "", pay_status: "", status: "" })),
+        games: [
+            { value: "com.tencent.lol", text: "英雄联盟", available: false },
+            { value: "com.valve.cs2", text: "CS2", available: true },
+            { value: "com.riotgames.valorant", text: "无畏契约", available: true }
         ]
     })
 
@@ -41,7 +42,7 @@ Rectangle {
             lightMode: scene.lightMode
             team: scene.team
             teamCode: "k7m2qx"
-            availableGames: scene.team.available_games
+            availableGames: scene.team.games
             selectedGameId: "com.valve.cs2"
         }
     }
