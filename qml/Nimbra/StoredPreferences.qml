@@ -12,25 +12,25 @@ QtObject {
     function applyAutoStart() {
         const c = stored.controller
         const wanted = c.autoStart
-        if (wanted === preferences.autoStart)
+        if (wanted === Preferences.autoStart)
             return
-        if (preferences.setAutoStart(wanted)) {
+        if (Preferences.setAutoStart(wanted)) {
             c.toast(wanted ? "已开启开机自启动，登录后将静默启动到托盘" : "已关闭开机自启动")
             return
         }
-        c.appendAppLog("[UI] 开机自启动设置失败 error=" + preferences.lastError, true)
-        c.toast("开机自启动设置失败：" + preferences.lastError, true)
-        c.autoStart = preferences.autoStart
+        c.appendAppLog("[UI] 开机自启动设置失败 error=" + Preferences.lastError, true)
+        c.toast("开机自启动设置失败：" + Preferences.lastError, true)
+        c.autoStart = Preferences.autoStart
     }
 
     property Connections changes: Connections {
         target: stored.controller
 
-        function onDawnChanged() { preferences.dawn = stored.controller.dawn }
-        function onSmartRouteChanged() { preferences.smartRoute = stored.controller.smartRoute }
-        function onReconnectChanged() { preferences.reconnect = stored.controller.reconnect }
-        function onModeChanged() { preferences.mode = stored.controller.mode }
-        function onDualNetworkChanged() { preferences.dualNetwork = stored.controller.dualNetwork }
+        function onDawnChanged() { Preferences.dawn = stored.controller.dawn }
+        function onSmartRouteChanged() { Preferences.smartRoute = stored.controller.smartRoute }
+        function onReconnectChanged() { Preferences.reconnect = stored.controller.reconnect }
+        function onModeChanged() { Preferences.mode = stored.controller.mode }
+        function onDualNetworkChanged() { Preferences.dualNetwork = stored.controller.dualNetwork }
         function onAutoStartChanged() { stored.applyAutoStart() }
     }
 }
