@@ -20,7 +20,7 @@ Window {
     readonly property real fitScale: Math.min(width / designWidth, height / designHeight)
 
     // The user's stored choices; StoredPreferences writes every change back.
-    property bool dawn: Preferences.dawn
+    property bool dawn: N.Preferences.dawn
     property string tab: "home"
     property int tabIndex: 0
     property bool nodeDialog: false
@@ -31,9 +31,9 @@ Window {
     property bool modeMenu: false
     property string accountMenuSource: "title-account"
     property var accountMenuAnchor: null
-    property bool smartRoute: Preferences.smartRoute
-    property bool reconnect: Preferences.reconnect
-    property bool autoStart: Preferences.autoStart
+    property bool smartRoute: N.Preferences.smartRoute
+    property bool reconnect: N.Preferences.reconnect
+    property bool autoStart: N.Preferences.autoStart
     property real vipLoaderStartedMs: 0
     property string clockText: ""
 
@@ -41,8 +41,8 @@ Window {
     property string gameId: "lol"
     property string server: "艾欧尼亚"
     property string line: "等待线路"
-    property string mode: Preferences.mode
-    property bool dualNetwork: Preferences.dualNetwork
+    property string mode: N.Preferences.mode
+    property bool dualNetwork: N.Preferences.dualNetwork
     property bool boosting: false
     property bool routesLoading: false
     property bool routeConfigLoading: false
@@ -109,7 +109,7 @@ Window {
     minimumWidth: 1060
     minimumHeight: 680
     // A start at login stays in the tray until the user opens the window from there.
-    visible: !WindowStart.startHidden
+    visible: !N.WindowStart.startHidden
     title: "Nimbra加速器"
     color: "transparent"
     flags: Qt.FramelessWindowHint | Qt.Window
@@ -193,7 +193,7 @@ Window {
 
     // Only where the desktop has a tray; elsewhere the window is all there is, as before.
     Loader {
-        active: WindowStart.trayAvailable
+        active: N.WindowStart.trayAvailable
         sourceComponent: TrayIcon {
             controller: window
         }
