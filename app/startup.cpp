@@ -7,6 +7,7 @@
 #include "app/qmldebuggerargs.h"
 #include "app/runtimelog.h"
 #include "app/singleinstance.h"
+#include "app/singletons.h"
 #include "app/wiring.h"
 #include "catalog/gamelistapi.h"
 #include "net/httpmanager.h"
@@ -118,9 +119,7 @@ void publishBackend(QQmlApplicationEngine &engine, const Backend &backend, bool 
     context->setContextProperty(QStringLiteral("singBoxManager"), backend.singBox);
     context->setContextProperty(QStringLiteral("qmlDebuggerActive"), debuggerActive);
     context->setContextProperty(QStringLiteral("qmlDebuggerRequested"), debuggerRequested);
-    context->setContextProperty(QStringLiteral("preferences"), backend.preferences);
-    context->setContextProperty(QStringLiteral("trayAvailable"), windowStart.trayAvailable);
-    context->setContextProperty(QStringLiteral("startHidden"), windowStart.hidden);
+    setEngineSingletons(engine, backend.preferences, windowStart);
     context->setContextProperty(QStringLiteral("accelerationSession"), backend.session);
 }
 

@@ -18,8 +18,9 @@ struct WindowStart
     bool hidden = false;
 };
 
-// Publishes the back-end objects, the two debugger flags and the window's start to the user interface
-// under their context property names.
+// Publishes the back-end objects and the two debugger flags to the user interface under their context
+// property names, and the preferences and the window's start as the singletons Preferences and
+// WindowStart.
 void publishBackend(QQmlApplicationEngine &engine, const Backend &backend, bool debuggerActive,
                     bool debuggerRequested, WindowStart windowStart = {});
 

@@ -20,7 +20,7 @@ Window {
     readonly property real fitScale: Math.min(width / designWidth, height / designHeight)
 
     // The user's stored choices; StoredPreferences writes every change back.
-    property bool dawn: preferences.dawn
+    property bool dawn: N.Preferences.dawn
     property string tab: "home"
     property int tabIndex: 0
     property bool nodeDialog: false
@@ -31,9 +31,9 @@ Window {
     property bool modeMenu: false
     property string accountMenuSource: "title-account"
     property var accountMenuAnchor: null
-    property bool smartRoute: preferences.smartRoute
-    property bool reconnect: preferences.reconnect
-    property bool autoStart: preferences.autoStart
+    property bool smartRoute: N.Preferences.smartRoute
+    property bool reconnect: N.Preferences.reconnect
+    property bool autoStart: N.Preferences.autoStart
     property real vipLoaderStartedMs: 0
 
     // The acceleration session lives in C++; the window reads it and reacts to what concerns the interface.
@@ -41,8 +41,8 @@ Window {
     readonly property string gameId: session.gameId
     readonly property string server: session.server
     readonly property string line: session.line
-    property string mode: preferences.mode
-    property bool dualNetwork: preferences.dualNetwork
+    property string mode: N.Preferences.mode
+    property bool dualNetwork: N.Preferences.dualNetwork
     readonly property bool boosting: session.boosting
     readonly property bool routesLoading: session.routesLoading
     readonly property bool routeConfigLoading: session.routeConfigLoading
@@ -106,7 +106,7 @@ Window {
     minimumWidth: 1060
     minimumHeight: 680
     // A start at login stays in the tray until the user opens the window from there.
-    visible: !startHidden
+    visible: !N.WindowStart.startHidden
     title: "Nimbra加速器"
     color: "transparent"
     flags: Qt.FramelessWindowHint | Qt.Window
@@ -200,7 +200,7 @@ Window {
 
     // Only where the desktop has a tray; elsewhere the window is all there is, as before.
     Loader {
-        active: trayAvailable
+        active: N.WindowStart.trayAvailable
         sourceComponent: TrayIcon {
             controller: window
         }

@@ -315,11 +315,13 @@ private slots:
         Session session("slow-check=800");
         QVERIFY(session.manager.prepareRuntimeConfig(nodeConfig()));
         QVERIFY(session.manager.start());
-        QTest::qWait(300);
+        // The check is under way (its process exists) when the stop comes.
+        QTRY_COMPARE_WITH_TIMEOUT(stubProcesses(), 1, 10000);
         session.manager.stop();
         QVERIFY(!session.manager.starting());
-        QTest::qWait(2500);
-        QCOMPARE(session.started.count(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(stubProcesses(), 0, 10000);
+        // Long past the check's own end: a run it let through would have been reported by now.
+        QVERIFY(!session.started.wait(2000));
         QCOMPARE(session.failed.count(), 0);
         QCOMPARE(stubProcesses(), 0);
     }

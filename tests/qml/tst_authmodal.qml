@@ -282,11 +282,9 @@ Item {
             mouseClick(button)
             compare(fakeApi.calls.length, 1)
             field.startCooldown(2)
-            tryCompare(field, "cooldownSeconds", 1, 1500)
-            tryCompare(field, "cooldownSeconds", 0, 1500)
+            tryCompare(field, "cooldownSeconds", 1, 5000)
+            tryCompare(field, "cooldownSeconds", 0, 5000)
             compare(button.Accessible.name, "获取验证码")
-            wait(1100)
-            compare(field.cooldownSeconds, 0)
             mouseClick(button)
             compare(fakeApi.calls.length, 2)
         }

@@ -206,14 +206,14 @@ Item {
         function test_iconRepaintsOnResize() {
             icon.width = 12
             icon.height = 12
-            wait(50)
-            let image = grabImage(iconBox)
-            verify(Qt.colorEqual(image.pixel(6, 6), "#ff0000"))
-            verify(!Qt.colorEqual(image.pixel(12, 12), "#ff0000"))
+            tryVerify(() => {
+                const small = grabImage(iconBox)
+                return Qt.colorEqual(small.pixel(6, 6), "#ff0000") && !Qt.colorEqual(small.pixel(12, 12), "#ff0000")
+            }, 1000)
             icon.width = 24
             icon.height = 24
             tryVerify(() => Qt.colorEqual(grabImage(iconBox).pixel(12, 12), "#ff0000"), 1000)
-            image = grabImage(iconBox)
+            const image = grabImage(iconBox)
             verify(Qt.colorEqual(image.pixel(16, 16), "#ff0000"))
             verify(!Qt.colorEqual(image.pixel(4, 4), "#ff0000"))
         }

@@ -1,5 +1,5 @@
 // The other side for the shared platform tests, started as a separate program:
-//   read PIPE OUTPUT [DELAY_MS]  waits DELAY_MS, reads PIPE to its end and writes what came to OUTPUT
+//   read PIPE OUTPUT             reads PIPE to its end and writes what came to OUTPUT
 //   exit CODE                    ends at once with CODE, never opening anything
 //   sleep MS                     sleeps MS, then ends with 0
 //   client IDS_FILE              starts "sleep" the way the client starts its core (kill-on-close set up),
@@ -18,10 +18,8 @@ using namespace nimbra;
 
 namespace {
 
-int readPipe(const std::string &pipe, const std::string &output, int delayMs)
+int readPipe(const std::string &pipe, const std::string &output)
 {
-    if (delayMs > 0)
-        testing::sleepMs(delayMs);
     std::string data;
     if (!testing::readWhole(pipe, data))
         return 2;
@@ -62,8 +60,8 @@ int client(const std::string &idsFile)
 int main(int argc, char **argv)
 {
     const std::string mode = argc > 1 ? argv[1] : "";
-    if (mode == "read" && (argc == 4 || argc == 5))
-        return readPipe(argv[2], argv[3], argc == 5 ? std::atoi(argv[4]) : 0);
+    if (mode == "read" && argc == 4)
+        return readPipe(argv[2], argv[3]);
     if (mode == "exit" && argc == 3)
         return std::atoi(argv[2]);
     if (mode == "sleep" && argc == 3) {
@@ -72,7 +70,6 @@ int main(int argc, char **argv)
     }
     if (mode == "client" && argc == 3)
         return client(argv[2]);
-    std::fprintf(stderr, "usage: %s read PIPE OUTPUT [DELAY_MS] | exit CODE | sleep MS | client IDS_FILE\n",
-                 argv[0]);
+    std::fprintf(stderr, "usage: %s read PIPE OUTPUT | exit CODE | sleep MS | client IDS_FILE\n", argv[0]);
     return 64;
 }

@@ -1,0 +1,59 @@
+#include "app/singletons.h"
+
+#include "app/startup.h"
+#include "state/preferences.h"
+
+#include <QHash>
+#include <QPointer>
+#include <QQmlEngine>
+
+namespace nimbra {
+namespace {
+
+struct Published
+{
+    QPointer<Preferences> preferences;
+    QPointer<WindowStartState> windowStart;
+};
+
+// Engines live on the interface thread only.
+QHash<const QQmlEngine *, Published> &publishedByEngine()
+{
+    static QHash<const QQmlEngine *, Published> table;
+    return table;
+}
+
+} // namespace
+
+WindowStartState::WindowStartState(bool trayAvailable, bool startHidden, QObject *parent)
+    : QObject(parent)
+    , m_trayAvailable(trayAvailable)
+    , m_startHidden(startHidden)
+{}
+
+void setEngineSingletons(QQmlEngine &engine, Preferences *preferences, WindowStart windowStart)
+{
+    auto &table = publishedByEngine();
+    if (!table.contains(&engine))
+        QObject::connect(&engine, &QObject::destroyed, [key = &engine] { publishedByEngine().remove(key); });
+    Published &published = table[&engine];
+    delete published.windowStart;
+    published.preferences = preferences;
+    published.windowStart = new WindowStartState(windowStart.trayAvailable, windowStart.hidden, &engine);
+    // Owned by app/ (the preferences) and by the engine as a QObject child (the window's start).
+    if (preferences)
+        QJSEngine::setObjectOwnership(preferences, QJSEngine::CppOwnership);
+    QJSEngine::setObjectOwnership(published.windowStart, QJSEngine::CppOwnership);
+}
+
+Preferences *enginePreferences(const QQmlEngine *engine)
+{
+    return publishedByEngine().value(engine).preferences;
+}
+
+WindowStartState *engineWindowStart(const QQmlEngine *engine)
+{
+    return publishedByEngine().value(engine).windowStart;
+}
+
+} // namespace nimbra

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QObject>
+
+class Preferences;
+class QQmlEngine;
+
+namespace nimbra {
+
+struct WindowStart;
+
+// How the window starts, as the interface reads it (the singleton WindowStart of the module Nimbra).
+class WindowStartState : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(bool trayAvailable READ trayAvailable CONSTANT)
+    Q_PROPERTY(bool startHidden READ startHidden CONSTANT)
+
+public:
+    WindowStartState(bool trayAvailable, bool startHidden, QObject *parent = nullptr);
+
+    bool trayAvailable() const { return m_trayAvailable; }
+    bool startHidden() const { return m_startHidden; }
+
+private:
+    const bool m_trayAvailable;
+    const bool m_startHidden;
+};
+
+// The objects the C++ singletons of the module give one engine; they are set before its first
+// document loads and forgotten when the engine ends. Nothing set gives nullptr.
+void setEngineSingletons(QQmlEngine &engine, Preferences *preferences, WindowStart windowStart);
+Preferences *enginePreferences(const QQmlEngine *engine);
+WindowStartState *engineWindowStart(const QQmlEngine *engine);
+
+} // namespace nimbra
