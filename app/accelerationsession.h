@@ -22,43 +22,6 @@ namespace nimbra {
 struct Backend;
 }
 
-// The run log's rules, plain functions of their arguments. An entry is a map of time, text, error and
-// important (a game-address line, kept longest).
-namespace runlog {
-
-inline constexpr int kMaxEntries = 300;
-inline constexpr int kMaxImportantEntries = 20;
-
-// Within the cap: the last important entries (at most 20) first, then the last others.
-QVariantList trimmed(const QVariantList &entries);
-// The message's non-empty lines appended, then trimmed; isError decides per line.
-QVariantList appendLines(const QVariantList &entries, const QString &message,
-                         const std::function<bool(const QString &)> &isError, const QString &time);
-QString text(const QVariantList &entries);
-QString stripAnsi(const QString &text);
-bool isCoreErrorLine(const QString &line);
-
-} // namespace runlog
-
-// The session's rules that a test checks on their own.
-namespace sessionrules {
-
-// Whether a configuration answered for nodeId belongs to this route (by its request key or node_id).
-bool nodeMatchesConfig(const QVariantMap &node, const QString &nodeId);
-// A game's region: its first server entry, else its country, else the default region.
-QString gameRegion(const QVariantMap &game);
-// The route configuration as the text the runtime configuration builder takes.
-QString routeConfigText(const QVariantMap &node);
-// The route to select after a route list arrived; found is false when every route is full or missing.
-QVariantMap selectRoute(const QVariantList &routes, const QString &targetKey, bool *found);
-// The idle figure's centre: the route's latency, else the game's ping, else 68.
-int latencyBaseline(const QVariantMap &node, const QVariantMap &game);
-int nextDisconnectedLatency(int baseline, double random);
-double initialBoostedLatency(const QVariantMap &game, int disconnectedLatency);
-double nextBoostedLatency(double current, double random);
-
-} // namespace sessionrules
-
 // The acceleration session: the chosen game, its routes and configuration, the start button with its
 // checks, the core's events, the run log, the toast and the figures the window shows. It runs on the
 // interface's thread and talks to the back-end objects directly; the window binds to its properties and
@@ -149,7 +112,7 @@ public:
     Q_INVOKABLE void appendAppLog(const QString &message, bool error = false, bool forwardToConsole = true);
     Q_INVOKABLE void clearSingBoxLogs();
     Q_INVOKABLE void copySingBoxLogs();
-    Q_INVOKABLE QString logText() const { return runlog::text(m_logs); }
+    Q_INVOKABLE QString logText() const;
 
 signals:
     void gameIdChanged();

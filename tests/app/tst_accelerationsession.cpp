@@ -1,6 +1,6 @@
 // The session's rules that tst_controller does not reach through the window: the run log's cap and
 // error lines, the route choice after a reload, the configuration text and the latency figures.
-#include "app/accelerationsession.h"
+#include "app/sessionrules.h"
 
 #include <QTest>
 
