@@ -1,5 +1,7 @@
 #include "purchasepreparation.h"
 
+#include "purchaseplan.h"
+
 #include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -83,6 +85,9 @@ const QString kGameOptions = QStringLiteral("gameOptions");
 const QString kDefaultNodeName = QStringLiteral("独享节点");
 const QString kDefaultRegionName = QStringLiteral("默认区服");
 const QString kSeparator = QStringLiteral(" · ");
+const QString kIds = QStringLiteral("ids");
+const QString kPackageName = QStringLiteral("packageName");
+const QString kGameId = QStringLiteral("gameId");
 
 bool isMap(const QVariant &value)
 {
@@ -482,13 +487,37 @@ QVariantList normalizeOptions(const QVariantList &list, const QStringList &value
             if (value.isEmpty())
                 continue;
             const QString text = firstString(map, textKeys);
-            options.append(QVariantMap{
-                {kValue, value}, {kText, text.isEmpty() ? value : text}, {QStringLiteral("raw"), item}});
+            QVariantMap ids;
+            for (const QString &field : {kNodeTypeId, kNodeTypeKey, kRegionId, kRegionKey}) {
+                if (present(map, field))
+                    ids.insert(field, map.value(field));
+            }
+            QVariant gameId;
+            for (const QString &field : {QStringLiteral("game_id"), QStringLiteral("id")}) {
+                if (present(map, field) && !(map.value(field).typeId() == QMetaType::QString &&
+                                             map.value(field).toString().isEmpty())) {
+                    gameId = map.value(field);
+                    break;
+                }
+            }
+            const QVariant packageName = map.value(QStringLiteral("package_name"));
+            options.append(QVariantMap{{kValue, value},
+                                       {kText, text.isEmpty() ? value : text},
+                                       {kIds, ids},
+                                       {kPackageName, packageName.typeId() == QMetaType::QString
+                                                          ? packageName.toString().trimmed()
+                                                          : QString()},
+                                       {kGameId, gameId},
+                                       {QStringLiteral("raw"), item}});
         } else {
             const QString text = item.toString();
             if (text.isEmpty())
                 continue;
-            options.append(QVariantMap{{kValue, text}, {kText, text}});
+            options.append(QVariantMap{{kValue, text},
+                                       {kText, text},
+                                       {kIds, QVariantMap()},
+                                       {kPackageName, QString()},
+                                       {kGameId, QVariant()}});
         }
     }
     return options;
@@ -590,8 +619,13 @@ QVariantMap prepareMode(const QVariantMap &entry, Mode mode, const QVariantList 
     if (gameList.isEmpty())
         gameList = games;
 
+    QVariantList plans;
+    plans.reserve(products.size());
+    for (const QVariant &item : std::as_const(products))
+        plans.append(preparePlan(item.toMap(), mode));
+
     return {
-        {kProducts, products},
+        {kProducts, plans},
         {QStringLiteral("ipOptions"), normalizeOptions(ips, kPlaceValueKeys, kPlaceTextKeys)},
         {QStringLiteral("regionOptions"), normalizeOptions(regions, kPlaceValueKeys, kPlaceTextKeys)},
         {QStringLiteral("teamOptions"), normalizeOptions(teams, kTeamValueKeys, kTeamTextKeys)},

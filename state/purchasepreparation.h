@@ -37,8 +37,8 @@ inline constexpr QLatin1StringView kPublicPurchaseEntryCache("data/public_purcha
 // {"shared", "private", "group"} -> prepareMode of each, computed in that order.
 QVariantMap preparePurchaseData(const QVariantMap &entry, const QVariantList &games);
 
-// {products, ipOptions, regionOptions, teamOptions, gameOptions} of one mode. `games` (the game catalogue)
-// stands in for the game options when the entry lists none.
+// {products (preparePlan of each), ipOptions, regionOptions, teamOptions, gameOptions} of one mode. `games`
+// (the game catalogue) stands in for the game options when the entry lists none.
 QVariantMap prepareMode(const QVariantMap &entry, Mode mode, const QVariantList &games);
 
 // Present: held with a valid, non-null value.
@@ -67,7 +67,9 @@ QVariantList synthesizePrivateProducts(const QVariantMap &modeMap);
 // kMaxOptions items.
 QVariantList findOptions(const QVariant &value, const QStringList &keys, int depth, int &visits);
 
-// Option maps {value, text, raw}; items without a value are skipped; at most kMaxOptions.
+// Option maps {value, text, ids: the node type and region ids and keys the item holds, packageName (text),
+// gameId (game_id, else id; null when none), raw: the item (maps only)}; items without a value are
+// skipped; at most kMaxOptions.
 QVariantList normalizeOptions(const QVariantList &list, const QStringList &valueKeys,
                               const QStringList &textKeys);
 

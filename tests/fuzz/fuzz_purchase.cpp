@@ -45,7 +45,8 @@ void checkOptions(const QVariant &value, const QString &where)
             fail("option without value or text", where);
         if (map.contains("raw") && map.value("raw").typeId() != QMetaType::QVariantMap)
             fail("raw that is no map", where);
-        if (map.size() != (map.contains("raw") ? 3 : 2))
+        if (map.size() != (map.contains("raw") ? 6 : 5) || !map.contains("ids") ||
+            !map.contains("packageName") || !map.contains("gameId"))
             fail("option keys", QStringList(map.keys()).join(','));
     }
 }

@@ -318,8 +318,9 @@ private slots:
     void amountMismatchStopsBeforeQrCode()
     {
         Page &p = page();
-        p.run(QStringLiteral("dataStore.setPreparedPurchaseData({ shared: { products: [{ product_id: 102,"
-                             " name: '共享会员 · 月卡', price: 25 }] } }); selectMode('shared')"));
+        p.run(QStringLiteral(
+            "dataStore.setPreparedPurchaseData({ shared: { products: [{ name: '共享会员 · 月卡',"
+            " price: 25, payload: { product_id: 102 } }] } }); selectMode('shared')"));
         QCOMPARE(p.eval(QStringLiteral("selectedPrice()")).toDouble(), 25.0);
         p.run(QStringLiteral("agreed = true"));
         QVERIFY(p.click(QStringLiteral("payButton")));
@@ -481,7 +482,8 @@ private slots:
         p.run(QStringLiteral(
             "selectTeamSize(5); selectGroupIpType('datacenter'); selectGame('com.valve.cs2')"));
         // A plan without a forming team of the service's own: the order opens a new one.
-        p.run(QStringLiteral("selectPlan(currentProducts.findIndex(p => p.product_key === '1_rifu_5'))"));
+        p.run(QStringLiteral(
+            "selectPlan(currentProducts.findIndex(p => p.payload.product_key === '1_rifu_5'))"));
         QVERIFY(p.payAndWaitForDialog());
         const qint64 id = p.eval(QStringLiteral("paymentOrderId")).toLongLong();
         m_service->post(QStringLiteral("/__dev/pay"), QJsonObject{{"order_id", id}});

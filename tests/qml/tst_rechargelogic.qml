@@ -109,68 +109,24 @@ TestCase {
         compare(RechargeLogic.membershipDescription(data.m, data.loggedIn), data.description)
     }
 
-    function test_productTexts() {
-        compare(RechargeLogic.productName({ name: " ", title: "月卡" }, "shared"), "月卡")
-        compare(RechargeLogic.productName({}, "private"), "独享 IP 套餐")
+    // Plans arrive prepared (tst_purchasepreparation covers the service's names): read as they are.
+    function test_planTexts() {
+        const plan = { name: "月卡", description: "限时", unit: "/季", flag: "热卖", price: 26,
+                       pricesByIp: { home: 49 }, benefits: [{ title: "专线", detail: "" }] }
+        compare(RechargeLogic.productName(plan, "shared"), "月卡")
         compare(RechargeLogic.productName(null, "group"), "拼团套餐")
-        compare(RechargeLogic.productDescription({ remark: "限时" }, "group"), "限时")
-        compare(RechargeLogic.productDescription({}, "group"), "5-10 人成团 · 更低价")
+        compare(RechargeLogic.productDescription(plan, "group"), "限时")
         compare(RechargeLogic.productDescription(null, "shared"), "")
-        compare(RechargeLogic.productUnit({ days: 365 }, "shared"), "/年")
-        compare(RechargeLogic.productUnit({ days: 30, price_unit: "/季" }, "shared"), "/季")
-        compare(RechargeLogic.productUnit({ days: 299 }, "shared"), "/月")
-        compare(RechargeLogic.productFlag({ tag: "热卖", promotion: "" }), "热卖")
+        compare(RechargeLogic.productUnit(plan, "shared"), "/季")
+        compare(RechargeLogic.productUnit(null, "shared"), "/月")
+        compare(RechargeLogic.productFlag(plan), "热卖")
+        compare(RechargeLogic.productPrice(plan, "home"), 49)
+        compare(RechargeLogic.productPrice(plan, "idc"), 26)
+        compare(RechargeLogic.productPrice(null, "home"), 0)
+        compare(RechargeLogic.productBenefits(plan, "shared"), plan.benefits)
+        compare(RechargeLogic.productBenefits(null, "shared"), [])
         compare(RechargeLogic.listValue({ a: "text", b: [1, 2] }, ["a", "b"]), [1, 2])
         compare(RechargeLogic.listValue(null, ["a"]), [])
-    }
-
-    function test_productPrice_data() {
-        const all = { price_by_ip: { home: 49 }, prices: { home: 48, idc: 38 }, amount: { order_price: 30 },
-                      price_info: { order_price: 29, price: 28 }, user_price: 27, price: 26 }
-        return [
-            { tag: "by IP type", p: all, ip: "home", expected: 49 },
-            { tag: "prices by IP type", p: all, ip: "idc", expected: 38 },
-            { tag: "order amount", p: all, ip: "isp", expected: 30 },
-            { tag: "price info", p: { price_info: { order_price: 29, price: 28 }, price: 26 }, ip: "", expected: 29 },
-            { tag: "price info price", p: { price_info: { price: 28 }, price: 26 }, ip: "", expected: 28 },
-            { tag: "user price first", p: { price: 26, user_price: "19.9" }, ip: "", expected: 19.9 },
-            { tag: "plain amount", p: { amount: 15 }, ip: "", expected: 15 },
-            { tag: "not numeric", p: { price: "free" }, ip: "", expected: 0 },
-            { tag: "no product", p: null, ip: "home", expected: 0 }
-        ]
-    }
-
-    function test_productPrice(data) {
-        compare(RechargeLogic.productPrice(data.p, data.ip), data.expected)
-    }
-
-    function rows(list) {
-        return list.map(r => r.detail === "" ? r.title : r.title + "/" + r.detail)
-    }
-
-    function test_productBenefits_data() {
-        return [
-            { tag: "recursive sources, capped at six", mode: "shared",
-              p: { benefits: [{ title: "双链路", desc: "主备切换" }, "专线；防丢包", { items: ["多端"] }],
-                   features: "低延迟 | 高带宽\n不限速" },
-              expected: ["双链路/主备切换", "专线", "防丢包", "多端", "低延迟", "高带宽"] },
-            { tag: "de-duplicated", mode: "shared",
-              p: { rights: [" 专线 ", { text: "专线" }, { note: "专线" }], highlights: { 流量: "100G", 设备: 3 } },
-              expected: ["专线", "流量/100G", "设备/3", "节点类型/共享节点"] },
-            { tag: "private defaults", mode: "private", p: {},
-              expected: ["节点类型/独享节点", "地址分配/一人一址"] },
-            { tag: "fixed rows", mode: "group",
-              p: { period_text: "30 天", days: 30, max_devices: 2, limit_count: 1, is_auto_renew: false },
-              expected: ["有效期/30 天", "有效期/30天", "设备数量/2台", "购买限制/每人限购1次", "续费方式/到期不自动续费",
-                         "节点类型/独享节点"] },
-            { tag: "group size", mode: "group", p: { team_size: "5", node_text: "" },
-              expected: ["节点类型/独享节点", "成团方式/多人拼团", "成团人数/5人"] },
-            { tag: "no product", mode: "private", p: null, expected: [] }
-        ]
-    }
-
-    function test_productBenefits(data) {
-        compare(rows(RechargeLogic.productBenefits(data.p, data.mode)), data.expected)
     }
 
     function test_paymentStatusText_data() {
@@ -208,34 +164,25 @@ TestCase {
         compare(RechargeLogic.groupOrders(undefined), [])
     }
 
-    function test_basePayload_data() {
-        return [
-            { tag: "code only", p: { product_code: "m1", name: "月卡" }, expected: { product_code: "m1" } },
-            { tag: "plan id", p: { plan_id: 3 }, expected: { plan_id: 3, product_id: 3 } },
-            { tag: "JSON string source", p: { create_payload: '{"sku":"x","days":30}', days: 90, id: 5 },
-              expected: { sku: "x", days: 30, id: 5, product_id: 5 } },
-            { tag: "unparsable source", p: { create_payload: "{sku", plan_code: "p", region: "" },
-              expected: { plan_code: "p" } },
-            { tag: "source keeps its product id", p: { order_payload: { product_id: 8 }, product_id: 2, type: "vip" },
-              expected: { product_id: 8, type: "vip" } },
-            { tag: "nothing to order", p: { name: "月卡", price: 30 }, expected: {} },
-            { tag: "no product", p: null, expected: {} }
-        ]
-    }
-
-    function test_basePayload(data) {
-        compare(Purchase.basePayload(data.p), data.expected)
+    function test_basePayload() {
+        const plan = { payload: { product_id: 3 } }
+        const payload = Purchase.basePayload(plan)
+        compare(payload, { product_id: 3 })
+        payload.region = "sh"
+        // A copy: the selections must not write into the prepared plan.
+        compare(plan.payload, { product_id: 3 })
+        compare(Purchase.basePayload(null), {})
     }
 
     function test_privateSelection() {
         const products = [
-            { node_type_key: "home", region_key: "sh", region_id: 1, node_type_id: 11 },
-            { node_type_key: "idc", region_key: "sh", region_id: 2, node_type_id: 12 }
+            { nodeType: "home", region: "sh", ids: { node_type_key: "home", region_key: "sh", region_id: 1, node_type_id: 11 } },
+            { nodeType: "idc", region: "sh", ids: { node_type_key: "idc", region_key: "sh", region_id: 2, node_type_id: 12 } }
         ]
         const sel = {
             ipType: "idc", region: "sh", products: products,
-            ipOptions: [{ value: "idc", text: "机房", raw: { value: "idc", node_type_id: 99, node_type_key: "idc" } }],
-            regionOptions: [{ value: "sh", region_id: 1, region_key: "sh", label: "上海" }]
+            ipOptions: [{ value: "idc", text: "机房", ids: { node_type_id: 99, node_type_key: "idc" } }],
+            regionOptions: [{ value: "sh", text: "上海", ids: { region_id: 1, region_key: "sh" } }]
         }
         const base = { product_id: 3, region_id: 0 }
         // The plan under the chosen node type decides the region id, not the first region option.
@@ -251,13 +198,13 @@ TestCase {
     }
 
     function test_groupSelection_data() {
-        const game = { value: "com.a.b", text: "甲", raw: { package_name: "com.a.b", game_id: 77, id: 5 } }
+        const game = { value: "com.a.b", text: "甲", packageName: "com.a.b", gameId: 77 }
         return [
             { tag: "chosen game", sel: { ipType: "home", teamSize: 5, gameOption: game, gameId: "com.a.b" },
               payload: { product_id: 1, node_type_id: "3", game_id: 1 },
               expected: { product_id: 1, node_type_id: 3, game_id: 77, ip_type: "home", member_count: 5,
                           package_name: "com.a.b" } },
-            { tag: "game id only", sel: { teamSize: 0, gameOption: { value: "9", raw: { id: 9 } }, gameId: "9" },
+            { tag: "game id only", sel: { teamSize: 0, gameOption: { value: "9", packageName: "", gameId: 9 }, gameId: "9" },
               payload: { product_id: 1, node_type_id: "home" },
               expected: { product_id: 1, node_type_id: "home", game_id: 9 } },
             { tag: "package name as id", sel: { gameOption: null, gameId: "com.x.y" }, payload: { game_id: 4 },
@@ -270,14 +217,15 @@ TestCase {
     }
 
     function test_groupProducts_data() {
-        const plans = [{ id: 1, member_count: 5, node_type_key: "home" }, { id: 2, member_count: 10, node_type_key: "home" },
-                       { id: 3, team_size: "5", node_type_id: 7 }, { id: 4, people_count: 5, ip_type: "home" }]
+        const plans = [{ id: 1, memberCount: 5, ipType: "home" }, { id: 2, memberCount: 10, ipType: "home" },
+                       { id: 3, memberCount: 5, ipType: "7" }, { id: 4, memberCount: 5, ipType: "home" }]
         return [
             { tag: "five, home", products: plans, size: 5, ip: "home", expected: [1, 4] },
             { tag: "ten, any node", products: plans, size: 10, ip: "", expected: [2] },
             { tag: "no size", products: plans, size: 0, ip: "7", expected: [3] },
             { tag: "size without plans", products: plans, size: 7, ip: "home", expected: [] },
-            { tag: "plans without sizes or nodes", products: [{ id: 1 }, { id: 2 }], size: 5, ip: "home",
+            { tag: "plans without sizes or nodes", products: [{ id: 1, memberCount: 0, ipType: "" }, { id: 2 }], size: 5,
+              ip: "home",
               expected: [1, 2] },
             { tag: "no list", products: null, size: 5, ip: "", expected: [] }
         ]
@@ -289,11 +237,11 @@ TestCase {
 
     function test_privateRegionSync() {
         const products = [
-            { node_type_key: "home", region_key: "sh", region_name: "上海" },
-            { node_type_key: "home", region_id: 4, region_name: "广州" },
-            { node_type_id: 2, region_key: "sh" },
-            { node_type_key: "idc", region_key: "sh", region_name: "上海" },
-            { node_type_key: "idc", region_key: "hk" }
+            { nodeType: "home", region: "sh", regionName: "上海" },
+            { nodeType: "home", region: "4", regionName: "广州" },
+            { nodeType: "2", region: "sh", regionName: "" },
+            { nodeType: "idc", region: "sh", regionName: "上海" },
+            { nodeType: "idc", region: "hk", regionName: "" }
         ]
         compare(Purchase.privateRegionOptions(products, "home", []), [{ value: "sh", text: "上海" }, { value: "4", text: "广州" }])
         compare(Purchase.privateRegionOptions(products, "", []).map(o => o.value), ["sh", "4", "hk"])
@@ -308,12 +256,14 @@ TestCase {
         compare(Purchase.privateProductIndex(products, "", "sh"), -1)
     }
 
-    function test_normalizedOptions() {
-        const games = [{ package_name: "com.a", name: "甲" }, { id: 7 }, { name: "无标识" }, "乙", "", null]
-        const options = Purchase.normalizedOptions(games, ["package_name", "game_id", "id"], ["name", "title"])
-        compare(options.map(o => o.value + ":" + o.text), ["com.a:甲", "7:7", "乙:乙"])
-        compare(options[0].raw, games[0])
-        compare(Purchase.normalizedOptions(undefined, ["id"], ["name"]), [])
+    function test_catalogueGameOptions() {
+        const games = [{ id: "12", name: "甲", package_name: "com.a" }, { id: "7", name: "", package_name: "" },
+                       { id: "", name: "无标识", package_name: "" }, "乙", null]
+        compare(Purchase.catalogueGameOptions(games), [
+            { value: "com.a", text: "甲", packageName: "com.a", gameId: "12" },
+            { value: "7", text: "7", packageName: "", gameId: "7" }
+        ])
+        compare(Purchase.catalogueGameOptions(undefined), [])
     }
 
     function test_countdown() {

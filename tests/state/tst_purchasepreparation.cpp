@@ -1,6 +1,7 @@
 // The purchase preparation: mode split, synthesised group and private products, option lists, the walk
 // bounds, the settings cache, the dev service's real entry and entries built to exhaust the walks.
 #include "devserviceprocess.h"
+#include "state/purchaseplan.h"
 #include "state/purchasepreparation.h"
 
 #include <QJsonDocument>
@@ -50,9 +51,18 @@ QString fields(const QVariant &map, const QStringList &keys)
     return texts.join('|');
 }
 
+// The products as the service sent them (each plan's raw member).
+QVariantList rawProducts(const QVariantMap &mode)
+{
+    QVariantList raws;
+    for (const QVariant &plan : mode.value("products").toList())
+        raws << plan.toMap().value("raw");
+    return raws;
+}
+
 QVariantMap productWithKey(const QVariantMap &mode, const QString &key)
 {
-    for (const QVariant &product : listOf(mode, "products")) {
+    for (const QVariant &product : rawProducts(mode)) {
         if (product.toMap().value("product_key") == key)
             return product.toMap();
     }
@@ -85,16 +95,15 @@ private slots:
             object("{'shared': {'products': [{'id': 1, 'name': '月卡'}]}, 'exclusive': {'plans': [{'id': 2, "
                    "'price': 9}]}, 'pintuan': [{'id': 3, 'name': '团', 'price': 5}]}"),
             {});
-        QCOMPARE(listOf(modeOf(split, "shared"), "products"),
-                 QVariantList{object("{'id': 1, 'name': '月卡'}")});
-        QCOMPARE(listOf(modeOf(split, "private"), "products"), QVariantList{object("{'id': 2, 'price': 9}")});
-        QCOMPARE(fields(listOf(modeOf(split, "group"), "products").value(0), {"id"}), QString("3"));
+        QCOMPARE(rawProducts(modeOf(split, "shared")), QVariantList{object("{'id': 1, 'name': '月卡'}")});
+        QCOMPARE(rawProducts(modeOf(split, "private")), QVariantList{object("{'id': 2, 'price': 9}")});
+        QCOMPARE(fields(rawProducts(modeOf(split, "group")).value(0), {"id"}), QString("3"));
 
         // Without mode members every mode searches the whole entry.
         const QVariantMap whole =
             preparePurchaseData(object("{'list': [{'plan_id': 9, 'title': 'x'}], 'team_sizes': [3]}"), {});
         for (const char *mode : {"shared", "private", "group"}) {
-            QCOMPARE(listOf(modeOf(whole, mode), "products").size(), 1);
+            QCOMPARE(rawProducts(modeOf(whole, mode)).size(), 1);
             QCOMPARE(options(modeOf(whole, mode), "teamOptions"), QStringList{"3=3"});
         }
         // Identity alone is no product, nor a name with a null price.
@@ -112,7 +121,7 @@ private slots:
                     "{'node_type_id': 1, 'node_type_key': 'datacenter', 'node_type_name': '数据中心'}]}}"),
                 {}),
             "group");
-        QCOMPARE(listOf(group, "products").size(), 3);
+        QCOMPARE(rawProducts(group).size(), 3);
         const QStringList keys{"name",         "description",  "member_count", "region_key",
                                "product_type", "node_type_id", "node_type_key"};
         QCOMPARE(fields(productWithKey(group, "1_guofu_5"), keys),
@@ -138,7 +147,7 @@ private slots:
                 "[{'region_key': 'hk', 'node_type_id': 9}, {'region_id': 8}, {'region_key': ''}]}]}}"),
             {});
         const QVariantMap mode = modeOf(prepared, "private");
-        const QVariantList products = listOf(mode, "products");
+        const QVariantList products = rawProducts(mode);
         QCOMPARE(products.size(), 6);
         const QStringList keys{"name", "description", "product_type", "days", "node_type_id", "region_key"};
         QCOMPARE(fields(products.at(0), keys),
@@ -190,6 +199,18 @@ private slots:
         const QVariantMap own = preparePurchaseData(
             object("{'group': {'available_games': [{'game_id': 5001, 'name': 'A'}]}}"), kCatalogue);
         QCOMPARE(options(modeOf(own, "group"), "gameOptions"), QStringList{"5001=A"});
+        // The order request's game members: game_id before id, the package name trimmed.
+        const QStringList gameKeys{"packageName", "gameId"};
+        QCOMPARE(fields(listOf(modeOf(prepared, "group"), "gameOptions").at(0), gameKeys),
+                 QString("com.tencent.lol|lol"));
+        const QVariantMap both =
+            preparePurchaseData(object("{'group': {'games': [{'game_id': '', 'id': 9, 'package_name': ' "
+                                       "com.a ', 'node_type_id': 2}]}}"),
+                                {});
+        const QVariantMap option = listOf(modeOf(both, "group"), "gameOptions").at(0).toMap();
+        QCOMPARE(fields(option, gameKeys), QString("com.a|9"));
+        QCOMPARE(option.value("ids"),
+                 QVariant(QVariantMap{{"node_type_id", option.value("raw").toMap().value("node_type_id")}}));
     }
 
     void walkBounds()
@@ -204,10 +225,10 @@ private slots:
         QVariantMap entry{{"shared", QVariantMap{{"products", plans}, {"team_sizes", sizes}}},
                           {"group", QVariantMap{{"price_map", priceMap}}}};
         QVariantMap prepared = preparePurchaseData(entry, {});
-        QCOMPARE(listOf(modeOf(prepared, "shared"), "products").size(), kMaxProducts);
-        QCOMPARE(fields(listOf(modeOf(prepared, "shared"), "products").at(63), {"id"}), QString("63"));
+        QCOMPARE(rawProducts(modeOf(prepared, "shared")).size(), kMaxProducts);
+        QCOMPARE(fields(rawProducts(modeOf(prepared, "shared")).at(63), {"id"}), QString("63"));
         QCOMPARE(listOf(modeOf(prepared, "shared"), "teamOptions").size(), kMaxOptions);
-        QCOMPARE(listOf(modeOf(prepared, "group"), "products").size(), kMaxProducts);
+        QCOMPARE(rawProducts(modeOf(prepared, "group")).size(), kMaxProducts);
 
         // Depth: a product seven levels below the mode value is found, eight levels below it is not;
         // an option list holder six levels below is found, seven levels below it is not.
@@ -216,7 +237,7 @@ private slots:
         for (const int levels : {6, 7, 8}) {
             entry = {{"shared", wrapped(product, levels)}, {"group", wrapped(teams, levels)}};
             prepared = preparePurchaseData(entry, {});
-            QCOMPARE(listOf(modeOf(prepared, "shared"), "products").size(), levels <= 7 ? 1 : 0);
+            QCOMPARE(rawProducts(modeOf(prepared, "shared")).size(), levels <= 7 ? 1 : 0);
             QCOMPARE(listOf(modeOf(prepared, "group"), "teamOptions").size(), levels <= 6 ? 1 : 0);
         }
 
@@ -227,8 +248,7 @@ private slots:
                 mode.insert(QStringLiteral("a%1").arg(i, 5, 10, QLatin1Char('0')), i);
             mode.insert("z", QVariantMap{{"plans", QVariantList{product}}, {"nested", teams}});
             prepared = preparePurchaseData({{"shared", mode}}, {});
-            QCOMPARE(listOf(modeOf(prepared, "shared"), "products").size(),
-                     filler < kProductVisitLimit ? 1 : 0);
+            QCOMPARE(rawProducts(modeOf(prepared, "shared")).size(), filler < kProductVisitLimit ? 1 : 0);
             QCOMPARE(listOf(modeOf(prepared, "shared"), "teamOptions").size(),
                      filler < kOptionVisitLimit ? 1 : 0);
         }
@@ -282,12 +302,12 @@ private slots:
 
         const QVariantMap prepared = preparePurchaseData(entry, kCatalogue);
         const QVariantMap shared = modeOf(prepared, "shared");
-        QCOMPARE(listOf(shared, "products").size(), 5);
+        QCOMPARE(rawProducts(shared).size(), 5);
         QCOMPARE(listOf(shared, "ipOptions").size() + listOf(shared, "regionOptions").size(), 0);
         QCOMPARE(listOf(shared, "gameOptions").size(), kCatalogue.size());
 
         const QVariantMap privateMode = modeOf(prepared, "private");
-        const QVariantList privateProducts = listOf(privateMode, "products");
+        const QVariantList privateProducts = rawProducts(privateMode);
         QCOMPARE(privateProducts.size(), 56);
         QCOMPARE(fields(privateProducts.at(0), {"name", "days"}), QString("数据中心 IP · 中国香港|30"));
         QCOMPARE(options(privateMode, "ipOptions").size(), 5);
@@ -296,7 +316,7 @@ private slots:
         QCOMPARE(options(privateMode, "regionOptions").at(0), QString("hk=中国香港"));
 
         const QVariantMap group = modeOf(prepared, "group");
-        QCOMPARE(listOf(group, "products").size(), 30);
+        QCOMPARE(rawProducts(group).size(), 30);
         QCOMPARE(fields(productWithKey(group, "1_guofu_5"), {"name", "product_id"}),
                  QString("数据中心 IP · 国服 · 5人|31001"));
         QCOMPARE(options(group, "ipOptions"),
@@ -320,7 +340,7 @@ private slots:
         QVariantMap prepared = preparePurchaseData(
             {{"shared", deepMode}, {"private", deepMode}, {"group", deepMode}, {"games", deep}}, {});
         for (const char *mode : {"shared", "private", "group"}) {
-            QVERIFY(listOf(modeOf(prepared, mode), "products").isEmpty());
+            QVERIFY(rawProducts(modeOf(prepared, mode)).isEmpty());
             QVERIFY(listOf(modeOf(prepared, mode), "teamOptions").isEmpty());
         }
 
@@ -347,9 +367,104 @@ private slots:
         QVERIFY(QJsonDocument::fromVariant(big).toJson(QJsonDocument::Compact).size() > 4'500'000);
         prepared = preparePurchaseData(big, games);
         for (const char *name : {"shared", "private", "group"}) {
-            QCOMPARE(listOf(modeOf(prepared, name), "products").size(), kMaxProducts);
+            QCOMPARE(rawProducts(modeOf(prepared, name)).size(), kMaxProducts);
             QCOMPARE(listOf(modeOf(prepared, name), "regionOptions").size(), kMaxOptions);
             QCOMPARE(listOf(modeOf(prepared, name), "gameOptions").size(), kMaxOptions);
+        }
+    }
+
+    // One member of a plan, from the product the service sent; benefits as "title/detail" rows.
+    void planMembers_data()
+    {
+        QTest::addColumn<QByteArray>("product");
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QVariant>("expected");
+        const int shared = int(Mode::Shared), priv = int(Mode::Private), group = int(Mode::Group);
+        const QByteArray all =
+            "{'price_by_ip': {'home': 49, 'idc': ''}, 'prices': {'home': 48, 'idc': 38}, "
+            "'amount': {'order_price': 30}, 'price_info': {'order_price': 29, 'price': 28}, "
+            "'user_price': 27, 'price': 26}";
+        const auto row = [](const char *tag, const QByteArray &product, int mode, const char *key,
+                            const QVariant &expected) {
+            QTest::newRow(tag) << product << mode << QString(key) << expected;
+        };
+        row("name after a blank one", "{'name': ' ', 'title': '月卡'}", shared, "name", "月卡");
+        row("private name", "{}", priv, "name", "独享 IP 套餐");
+        row("group name", "{}", group, "name", "拼团套餐");
+        row("description", "{'remark': '限时'}", group, "description", "限时");
+        row("group description", "{}", group, "description", "5-10 人成团 · 更低价");
+        row("yearly unit", "{'days': 365}", shared, "unit", "/年");
+        row("own unit", "{'days': 30, 'price_unit': '/季'}", shared, "unit", "/季");
+        row("monthly unit", "{'days': 299}", shared, "unit", "/月");
+        row("flag", "{'tag': '热卖', 'promotion': ''}", shared, "flag", "热卖");
+        row("unavailable", "{'available': false, 'description': '售罄'}", shared, "available", false);
+        row("unavailable text", "{'enabled': false}", shared, "unavailableText", "当前商品暂不可购买");
+        row("prices by IP type", all, shared, "pricesByIp", object("{'home': 49, 'idc': 38}"));
+        row("order amount", all, shared, "price", 30.0);
+        row("price info", "{'price_info': {'order_price': 29, 'price': 28}, 'price': 26}", shared, "price",
+            29.0);
+        row("price info price", "{'price_info': {'price': 28}, 'price': 26}", shared, "price", 28.0);
+        row("user price first", "{'price': 26, 'user_price': '19.9'}", shared, "price", 19.9);
+        row("plain amount", "{'amount': 15}", shared, "price", 15.0);
+        row("not numeric", "{'price': 'free'}", shared, "price", 0.0);
+        row("team size", "{'member_count': '', 'team_size': '5'}", group, "memberCount", 5.0);
+        row("node type id", "{'node_type_key': '', 'node_type_id': 7}", group, "nodeType", "7");
+        row("IP type", "{'ip_type': 'home'}", group, "ipType", "home");
+        row("region id", "{'region_id': 4, 'region_name': ' 广州 '}", priv, "region", "4");
+        row("ids", "{'node_type_id': 1, 'region_key': 'sh', 'region_id': null}", priv, "ids",
+            object("{'node_type_id': 1, 'region_key': 'sh'}"));
+        row("code only", "{'product_code': 'm1', 'name': '月卡'}", shared, "payload",
+            object("{'product_code': 'm1'}"));
+        row("plan id", "{'plan_id': 3}", shared, "payload", object("{'plan_id': 3, 'product_id': 3}"));
+        row("JSON text source", R"({'create_payload': '{\'sku\':\'x\',\'days\':30}', 'days': 90, 'id': 5})",
+            shared, "payload", object("{'sku': 'x', 'days': 30, 'id': 5, 'product_id': 5}"));
+        row("unparsable source", "{'create_payload': '{sku', 'plan_code': 'p', 'region': ''}", shared,
+            "payload", object("{'plan_code': 'p'}"));
+        row("source keeps its product id",
+            "{'order_payload': {'product_id': 8}, 'product_id': 2, 'type': 'vip'}", shared, "payload",
+            object("{'product_id': 8, 'type': 'vip'}"));
+        row("nothing to order", "{'name': '月卡', 'price': 30}", shared, "payload", QVariantMap());
+        row("benefit sources, capped at six",
+            "{'benefits': [{'title': '双链路', 'desc': '主备切换'}, '专线；防丢包', {'items': ['多端']}], "
+            "'features': '低延迟 | 高带宽\\n不限速'}",
+            shared, "benefits", QStringList{"双链路/主备切换", "专线", "防丢包", "多端", "低延迟", "高带宽"});
+        row("benefits once each",
+            "{'rights': [' 专线 ', {'text': '专线'}, {'note': '专线'}], "
+            "'highlights': {'流量': '100G', '设备': 3}}",
+            shared, "benefits", QStringList{"专线", "流量/100G", "设备/3", "节点类型/共享节点"});
+        row("private benefits", "{}", priv, "benefits",
+            QStringList{"节点类型/独享节点", "地址分配/一人一址"});
+        row("fixed benefit rows",
+            "{'period_text': '30 天', 'days': 30, 'max_devices': 2, 'limit_count': 1, 'is_auto_renew': "
+            "false}",
+            group, "benefits",
+            QStringList{"有效期/30 天", "有效期/30天", "设备数量/2台", "购买限制/每人限购1次",
+                        "续费方式/到期不自动续费", "节点类型/独享节点"});
+        row("group size benefit", "{'team_size': '5', 'node_text': ''}", group, "benefits",
+            QStringList{"节点类型/独享节点", "成团方式/多人拼团", "成团人数/5人"});
+    }
+
+    void planMembers()
+    {
+        QFETCH(QByteArray, product);
+        QFETCH(int, mode);
+        QFETCH(QString, key);
+        QFETCH(QVariant, expected);
+        const QVariant actual = preparePlan(object(product.constData()), Mode(mode)).value(key);
+        if (key == "benefits") {
+            QStringList rows;
+            for (const QVariant &benefit : actual.toList()) {
+                const QVariantMap b = benefit.toMap();
+                const QString detail = b.value("detail").toString();
+                rows << (detail.isEmpty() ? b.value("title").toString()
+                                          : b.value("title").toString() + '/' + detail);
+            }
+            QCOMPARE(rows, expected.toStringList());
+        } else if (expected.typeId() == QMetaType::Double) {
+            QCOMPARE(actual.toDouble(), expected.toDouble());
+        } else {
+            QCOMPARE(actual, expected);
         }
     }
 };

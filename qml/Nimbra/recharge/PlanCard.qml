@@ -17,7 +17,7 @@ Rectangle {
     property string ipType: ""
     property bool selected: false
 
-    readonly property bool available: !!product && product.enabled !== false && product.available !== false
+    readonly property bool available: !!product && product.available !== false
     readonly property real price: RechargeLogic.productPrice(product, ipType)
     readonly property string flag: RechargeLogic.productFlag(product)
     readonly property var benefits: RechargeLogic.productBenefits(product, mode)

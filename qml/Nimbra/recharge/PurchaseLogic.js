@@ -6,50 +6,43 @@
 
 // --- Options and product lists --------------------------------------------------------------------
 
-function optionValue(item, keys) {
-    return RechargeLogic.firstText(item, keys)
-}
-
-function optionText(item, keys) {
-    return RechargeLogic.firstText(item, keys)
-}
-
-// Every item of a loose list as {value, text, raw}: a map without a value is no choice.
-function normalizedOptions(items, valueKeys, textKeys) {
-    const list = RechargeLogic.asList(items)
+// The catalogue's games (in the game list's own shape) as game options, for an entry prepared before
+// the catalogue arrived: {value, text, packageName, gameId}; a game with neither package nor id is no
+// choice.
+function catalogueGameOptions(games) {
+    const list = RechargeLogic.asList(games)
     const result = []
     for (let i = 0; i < list.length; ++i) {
-        const item = list[i]
-        if (RechargeLogic.isMap(item)) {
-            const value = optionValue(item, valueKeys)
-            if (value !== "")
-                result.push({ value: value, text: optionText(item, textKeys) || value, raw: item })
-        } else {
-            const text = RechargeLogic.textOf(item)
-            if (text !== "")
-                result.push({ value: text, text: text, raw: item })
-        }
+        const game = list[i]
+        if (!RechargeLogic.isMap(game))
+            continue
+        const packageName = RechargeLogic.textOf(game.package_name)
+        const id = RechargeLogic.textOf(game.id)
+        const value = packageName || id
+        if (value !== "")
+            result.push({ value: value, text: RechargeLogic.textOf(game.name) || value, packageName: packageName,
+                          gameId: id !== "" ? game.id : null })
     }
     return result
 }
 
 function nodeOf(p) {
-    return RechargeLogic.firstText(p, ["node_type_key", "node_type_id"])
+    return RechargeLogic.isMap(p) ? RechargeLogic.textOf(p.nodeType) : ""
 }
 
 function regionOf(p) {
-    return RechargeLogic.firstText(p, ["region_key", "region_id"])
+    return RechargeLogic.isMap(p) ? RechargeLogic.textOf(p.region) : ""
 }
 
 function memberCountOf(p) {
-    return RechargeLogic.number(RechargeLogic.firstDefined(p, ["member_count", "team_size", "group_size", "people_count"]), 0)
+    return RechargeLogic.isMap(p) ? RechargeLogic.number(p.memberCount, 0) : 0
 }
 
 // The group plans for a team size and an IP type. A filter applies only when some plan carries the
 // field it filters on, so a catalogue without sizes or node types shows every plan.
 function groupProducts(products, teamSize, ipType) {
     const list = RechargeLogic.asList(products)
-    const groupNode = p => RechargeLogic.firstText(p, ["node_type_key", "node_type_id", "ip_type"])
+    const groupNode = p => RechargeLogic.isMap(p) ? RechargeLogic.textOf(p.ipType) : ""
     const hasCount = list.some(p => memberCountOf(p) > 0)
     const hasNode = list.some(p => groupNode(p) !== "")
     if (!hasCount && !hasNode)
@@ -74,7 +67,7 @@ function privateRegionOptions(products, ipType, regionOptions) {
         if (region === "" || RechargeLogic.hasOwn(seen, region))
             continue
         seen[region] = true
-        result.push({ value: region, text: RechargeLogic.textOf(p.region_name) || region })
+        result.push({ value: region, text: RechargeLogic.textOf(p.regionName) || region })
     }
     return result.length > 0 ? result : RechargeLogic.asList(regionOptions)
 }
@@ -94,16 +87,6 @@ function privateProductIndex(products, ipType, region) {
 
 // --- Order payloads -------------------------------------------------------------------------------
 
-const payloadSources = ["order_payload", "purchase_payload", "create_payload", "order_params", "create_params",
-                        "request_payload", "create_request", "order_request", "request", "params", "selection",
-                        "payload"]
-const selectorKeys = ["product_id", "plan_id", "sku_id", "goods_id", "package_id", "product_code", "plan_code",
-                      "sku_code", "package_code", "product_key", "plan_key", "sku_key", "package_key", "code", "key",
-                      "slug", "id", "plan", "sku", "package", "product", "product_type", "purchase_type", "plan_type",
-                      "package_type", "type", "duration", "duration_days", "days", "months", "period", "cycle", "tier",
-                      "node_type_id", "node_type_key", "region_id", "region_key", "region", "ip_type"]
-const productIdKeys = ["product_id", "plan_id", "sku_id", "goods_id", "package_id", "id"]
-
 function copyMap(m) {
     const out = {}
     if (RechargeLogic.isMap(m)) {
@@ -113,50 +96,18 @@ function copyMap(m) {
     return out
 }
 
-function payloadSource(product) {
-    for (let i = 0; i < payloadSources.length; ++i) {
-        const source = product[payloadSources[i]]
-        if (!RechargeLogic.isSet(source))
-            continue
-        if (typeof source !== "string")
-            return source
-        try {
-            return JSON.parse(source)
-        } catch (e) {
-            return null
-        }
-    }
-    return null
-}
-
-// The order request for a product: its own request members, then its selector members; a code is
-// never turned into a product id. Empty when the product names nothing to order.
+// The order request prepared with the plan (a copy: the selections add to it). Empty when the plan
+// names nothing to order.
 function basePayload(product) {
-    if (!RechargeLogic.isMap(product))
-        return {}
-    const payload = copyMap(payloadSource(product))
-    for (let i = 0; i < selectorKeys.length; ++i) {
-        const key = selectorKeys[i]
-        if (RechargeLogic.isSet(product[key]) && !RechargeLogic.isSet(payload[key]))
-            payload[key] = product[key]
-    }
-    if (!RechargeLogic.isSet(payload.product_id)) {
-        for (let i = 0; i < productIdKeys.length; ++i) {
-            if (RechargeLogic.isSet(product[productIdKeys[i]])) {
-                payload.product_id = product[productIdKeys[i]]
-                break
-            }
-        }
-    }
-    return payload
+    return RechargeLogic.isMap(product) ? copyMap(product.payload) : {}
 }
 
-// The option of a list whose value is `value`, as the map it came from.
-function optionMap(options, value) {
+// The node type and region ids of the option of a list whose value is `value`.
+function optionIds(options, value) {
     const list = RechargeLogic.asList(options)
     for (let i = 0; i < list.length; ++i) {
         if (RechargeLogic.isMap(list[i]) && RechargeLogic.textOf(list[i].value) === value)
-            return RechargeLogic.isMap(list[i].raw) ? list[i].raw : list[i]
+            return list[i].ids
     }
     return null
 }
@@ -179,23 +130,23 @@ function withPrivateSelection(payload, sel) {
     const region = RechargeLogic.textOf(s.region)
     if (ip !== "") {
         out.ip_type = ip
-        copyDefined(out, optionMap(s.ipOptions, ip), ["node_type_id", "node_type_key"])
+        copyDefined(out, optionIds(s.ipOptions, ip), ["node_type_id", "node_type_key"])
     }
     if (region !== "") {
         out.region = region
-        copyDefined(out, optionMap(s.regionOptions, region), ["region_id", "region_key"])
+        copyDefined(out, optionIds(s.regionOptions, region), ["region_id", "region_key"])
     }
     const products = RechargeLogic.asList(s.products)
     for (let i = 0; i < products.length; ++i) {
         if (nodeOf(products[i]) === ip && regionOf(products[i]) === region) {
-            copyDefined(out, products[i], ["node_type_id", "node_type_key", "region_id", "region_key"])
+            copyDefined(out, products[i].ids, ["node_type_id", "node_type_key", "region_id", "region_key"])
             break
         }
     }
     return out
 }
 
-// sel: {ipType, teamSize, gameOption ({value, text, raw} or null), gameId}.
+// sel: {ipType, teamSize, gameOption ({value, text, packageName, gameId} or null), gameId}.
 function withGroupSelection(payload, sel) {
     const out = copyMap(payload)
     const s = RechargeLogic.isMap(sel) ? sel : {}
@@ -205,17 +156,15 @@ function withGroupSelection(payload, sel) {
     const size = RechargeLogic.number(s.teamSize, 0)
     if (size > 0)
         out.member_count = size
-    const option = RechargeLogic.isMap(s.gameOption) ? s.gameOption : null
-    const game = option && RechargeLogic.isMap(option.raw) ? option.raw : (option || {})
+    const option = RechargeLogic.isMap(s.gameOption) ? s.gameOption : {}
     const gameId = RechargeLogic.textOf(s.gameId)
-    const packageName = RechargeLogic.textOf(game.package_name)
+    const packageName = RechargeLogic.textOf(option.packageName)
     if (packageName !== "")
         out.package_name = packageName
     else if (gameId.indexOf(".") >= 0)
         out.package_name = gameId
-    const id = RechargeLogic.firstDefined(game, ["game_id", "id"])
-    if (id !== undefined)
-        out.game_id = id
+    if (RechargeLogic.isSet(option.gameId))
+        out.game_id = option.gameId
     else
         delete out.game_id
     const nodeTypeId = RechargeLogic.number(out.node_type_id, 0)

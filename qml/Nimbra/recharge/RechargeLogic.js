@@ -31,29 +31,6 @@ function textOf(value) {
     return ""
 }
 
-function firstText(m, keys) {
-    if (!isMap(m))
-        return ""
-    for (let i = 0; i < keys.length; ++i) {
-        const text = textOf(m[keys[i]])
-        if (text !== "")
-            return text
-    }
-    return ""
-}
-
-function firstPresent(values) {
-    for (let i = 0; i < values.length; ++i) {
-        if (isSet(values[i]))
-            return values[i]
-    }
-    return undefined
-}
-
-function firstDefined(m, keys) {
-    return isMap(m) ? firstPresent(keys.map(key => m[key])) : undefined
-}
-
 // A member of m's own, whatever its name: a key like "hasOwnProperty" is service data too.
 function hasOwn(m, key) {
     return Object.prototype.hasOwnProperty.call(m, key)
@@ -62,18 +39,6 @@ function hasOwn(m, key) {
 // m[key] when m is a map.
 function member(m, key) {
     return isMap(m) ? m[key] : undefined
-}
-
-// The first of keys whose number is above 0, else 0.
-function firstPositive(m, keys) {
-    if (!isMap(m))
-        return 0
-    for (let i = 0; i < keys.length; ++i) {
-        const n = number(m[keys[i]], 0)
-        if (n > 0)
-            return n
-    }
-    return 0
 }
 
 function number(value, fallback) {
@@ -201,141 +166,36 @@ function membershipTypeText(m) {
 
 // --- Products -------------------------------------------------------------------------------------
 
+// A plan arrives prepared (state/purchaseplan): its texts, prices and benefits are read as they are.
 function productName(p, mode) {
-    const name = firstText(p, ["name", "title", "plan_name", "product_name", "package_name", "goods_name", "sku_name",
-                               "display_name", "label", "plan_label"])
+    const name = isMap(p) ? textOf(p.name) : ""
     if (name !== "")
         return name
     return mode === "private" ? "独享 IP 套餐" : (mode === "group" ? "拼团套餐" : "共享套餐")
 }
 
 function productDescription(p, mode) {
-    if (!isMap(p))
-        return ""
-    const text = firstText(p, ["description", "subtitle", "note", "summary", "product_desc", "package_desc", "remark"])
-    if (text !== "")
-        return text
-    return mode === "private" ? "一人一址 · 安全独享" : (mode === "group" ? "5-10 人成团 · 更低价" : "高性价比 · 共享节点")
+    return isMap(p) ? textOf(p.description) : ""
 }
-
-const priceKeys = ["user_price", "price", "pay_price", "sale_price", "order_price", "current_price", "final_price", "fee",
-                   "member_price", "vip_price", "discount_price", "monthly_price", "annual_price", "unit_price",
-                   "pay_amount", "total_price", "amount"]
 
 function productPrice(p, ipType) {
     if (!isMap(p))
         return 0
     const ip = textOf(ipType)
-    return number(firstPresent([member(p.price_by_ip, ip), member(p.prices, ip), member(p.amount, "order_price"),
-                                member(p.price_info, "order_price"), member(p.price_info, "price"),
-                                firstDefined(p, priceKeys)]), 0)
+    const prices = p.pricesByIp
+    return number(isMap(prices) && hasOwn(prices, ip) ? prices[ip] : p.price, 0)
 }
 
 function productUnit(p, mode) {
-    const unit = firstText(p, ["unit", "price_unit", "period_unit"])
-    if (unit !== "")
-        return unit
-    return isMap(p) && number(p.days, 0) >= 300 ? "/年" : "/月"
+    return isMap(p) ? textOf(p.unit) : "/月"
 }
 
 function productFlag(p) {
-    return firstText(p, ["discount_label", "flag", "badge", "promotion", "tag", "corner_label", "marketing_label"])
+    return isMap(p) ? textOf(p.flag) : ""
 }
 
-const benefitSources = ["benefits", "features", "rights", "privileges", "perks", "package_contents", "package_content",
-                        "contents", "content", "detail_items", "details", "product_details", "selling_points",
-                        "highlights", "benefit_list", "feature_list", "rights_list", "service_items",
-                        "service_contents", "included", "includes", "package_detail", "plan_detail",
-                        "description_items"]
-const benefitTitleKeys = ["title", "name", "label", "text", "benefit", "feature", "right"]
-const benefitDetailKeys = ["description", "desc", "note", "subtitle", "detail", "value"]
-const benefitNestedKeys = ["items", "list", "benefits", "features", "rights", "contents"]
-const benefitTexts = [
-    ["有效期", ["duration_text", "period_text", "validity_text"]],
-    ["流量", ["traffic_text", "quota_text"]],
-    ["带宽", ["bandwidth_text", "speed_text"]],
-    ["设备", ["device_text", "device_limit_text"]],
-    ["节点", ["node_text", "node_scope_text"]],
-    ["续费", ["renewal_text", "renew_text"]]
-]
-const maxBenefits = 6
-
 function productBenefits(p, mode) {
-    const rows = []
-    if (!isMap(p))
-        return rows
-    const seen = {}
-    function add(title, detail) {
-        let t = textOf(title)
-        let d = textOf(detail)
-        if (t === "") {
-            t = d
-            d = ""
-        }
-        const key = t + "\u001f" + d
-        if (t === "" || rows.length >= maxBenefits || hasOwn(seen, key))
-            return
-        seen[key] = true
-        rows.push({ title: t, detail: d })
-    }
-    // Depth-bounded: a source is service data of any shape.
-    function read(value, depth) {
-        if (depth > 8 || rows.length >= maxBenefits)
-            return
-        if (typeof value === "string" || typeof value === "number") {
-            const parts = String(value).split(/\r\n|\r|\n|；|;| \| /)
-            for (let i = 0; i < parts.length; ++i)
-                add(parts[i], "")
-        } else if (Array.isArray(value)) {
-            for (let i = 0; i < value.length; ++i)
-                read(value[i], depth + 1)
-        } else if (isMap(value)) {
-            const title = firstText(value, benefitTitleKeys)
-            const detail = firstText(value, benefitDetailKeys)
-            if (title !== "" || detail !== "") {
-                add(title, detail)
-                return
-            }
-            const nested = firstDefined(value, benefitNestedKeys)
-            if (nested !== undefined) {
-                read(nested, depth + 1)
-                return
-            }
-            for (const key in value) {
-                if (typeof value[key] === "string" || typeof value[key] === "number")
-                    add(key, value[key])
-            }
-        }
-    }
-    for (let i = 0; i < benefitSources.length; ++i)
-        read(p[benefitSources[i]], 0)
-    // A fixed row needs its detail: a bare title would stand for nothing.
-    for (let i = 0; i < benefitTexts.length; ++i) {
-        const text = firstText(p, benefitTexts[i][1])
-        if (text !== "")
-            add(benefitTexts[i][0], text)
-    }
-    const addCount = (title, keys, prefix, suffix) => {
-        const n = firstPositive(p, keys)
-        if (n > 0)
-            add(title, prefix + n + suffix)
-    }
-    addCount("有效期", ["valid_days", "duration_days", "days"], "", "天")
-    addCount("设备数量", ["device_limit", "max_devices", "device_count"], "", "台")
-    addCount("购买限制", ["purchase_limit", "limit_count", "max_purchase_count"], "每人限购", "次")
-    if (p.auto_renew === false || p.is_auto_renew === false)
-        add("续费方式", "到期不自动续费")
-    if (mode === "shared") {
-        add("节点类型", "共享节点")
-    } else if (mode === "private") {
-        add("节点类型", "独享节点")
-        add("地址分配", "一人一址")
-    } else if (mode === "group") {
-        add("节点类型", "独享节点")
-        add("成团方式", "多人拼团")
-        addCount("成团人数", ["member_count", "team_size", "group_size", "people_count"], "", "人")
-    }
-    return rows
+    return isMap(p) ? asList(p.benefits) : []
 }
 
 // --- Orders ---------------------------------------------------------------------------------------

@@ -108,8 +108,7 @@ Item {
     }
 
     function normalizedGames(list) {
-        return Purchase.normalizedOptions(list, ["package_name", "game_id", "id", "value", "code"],
-                                       ["name", "title", "label", "value"])
+        return Purchase.catalogueGameOptions(list)
     }
 
     // Prepared data.
@@ -220,13 +219,13 @@ Item {
 
     function selectPlan(index) {
         const product = currentProducts[index]
-        if (!product || product.enabled === false || product.available === false)
+        if (!product || product.available === false)
             return
         selectedPlanIndex = index
         if (purchaseMode !== "private")
             return
-        selectedIpType = String(product.node_type_key !== undefined ? product.node_type_key : product.node_type_id)
-        selectedRegion = String(product.region_key !== undefined ? product.region_key : product.region_id)
+        selectedIpType = String(product.nodeType)
+        selectedRegion = String(product.region)
     }
 
     function renewOrSignIn() {
@@ -288,8 +287,8 @@ Item {
             toast("当前购买方式暂无可用商品", true)
             return
         }
-        if (product.enabled === false || product.available === false) {
-            toast(product.description ? String(product.description) : "当前商品暂不可购买", true)
+        if (product.available === false) {
+            toast(product.unavailableText, true)
             return
         }
         if (purchaseMode === "private" && selectedRegion === "") {
@@ -315,7 +314,7 @@ Item {
         paymentProductName = RechargeLogic.productName(product, purchaseMode)
         paymentAmount = selectedPrice()
         expectedPaymentAmount = paymentAmount
-        trace("[Recharge] creating " + purchaseMode + " order; product keys=" + Object.keys(product).join(","))
+        trace("[Recharge] creating " + purchaseMode + " order; product keys=" + Object.keys(product.raw || product).join(","))
         trace("[Recharge] order payload=" + JSON.stringify(payload))
         if (purchaseMode === "private")
             api.createPrivateOrder(guid, payload)

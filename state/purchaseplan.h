@@ -1,0 +1,30 @@
+#pragma once
+
+#include "purchasepreparation.h"
+
+#include <QString>
+#include <QVariant>
+#include <QVariantMap>
+
+// One plan of the purchase screen in the fixed shape its views read, so that no script guesses at the
+// service's many names for a plan's name, price or benefits. Pure functions over variant maps.
+namespace nimbra::purchase {
+
+inline constexpr int kMaxBenefits = 6;
+inline constexpr int kBenefitDepthLimit = 8;
+
+// {name, description, unit, flag, unavailableText: text; available: bool; price: number (the price
+// without an IP type); pricesByIp: {ip type: number}; benefits: [{title, detail}] (at most kMaxBenefits);
+// memberCount: number (0: none); nodeType (node type key, else id), ipType (nodeType, else ip_type),
+// region (region key, else id), regionName: text; ids: the node type and region ids and keys it holds;
+// payload: the order request; raw: the product as the service sent it}.
+QVariantMap preparePlan(const QVariantMap &product, Mode mode);
+
+// The order request for a product: its own request members, then its selector members; a code is never
+// turned into a product id. Empty when the product names nothing to order.
+QVariantMap planPayload(const QVariantMap &product);
+
+// Number(value) of the scripts: a number, a numeric text (empty: 0) or a flag; anything else 0.
+double looseNumber(const QVariant &value);
+
+} // namespace nimbra::purchase
