@@ -60,19 +60,6 @@ const QStringList kSelectorKeys = {
     "region_id",    "region_key",   "region",        "ip_type"};
 const QStringList kProductIdKeys = {"product_id", "plan_id", "sku_id", "goods_id", "package_id", "id"};
 
-bool isMap(const QVariant &value)
-{
-    const int type = value.typeId();
-    return type == QMetaType::QVariantMap || type == QMetaType::QVariantHash ||
-           type == QMetaType::QJsonObject;
-}
-
-bool isList(const QVariant &value)
-{
-    const int type = value.typeId();
-    return type == QMetaType::QVariantList || type == QMetaType::QStringList || type == QMetaType::QJsonArray;
-}
-
 bool isNumber(const QVariant &value)
 {
     switch (value.typeId()) {
@@ -291,6 +278,19 @@ QVariant payloadSource(const QVariantMap &product)
 }
 
 } // namespace
+
+bool isMap(const QVariant &value)
+{
+    const int type = value.typeId();
+    return type == QMetaType::QVariantMap || type == QMetaType::QVariantHash ||
+           type == QMetaType::QJsonObject;
+}
+
+bool isList(const QVariant &value)
+{
+    const int type = value.typeId();
+    return type == QMetaType::QVariantList || type == QMetaType::QStringList || type == QMetaType::QJsonArray;
+}
 
 double looseNumber(const QVariant &value)
 {

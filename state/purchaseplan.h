@@ -24,6 +24,10 @@ QVariantMap preparePlan(const QVariantMap &product, Mode mode);
 // turned into a product id. Empty when the product names nothing to order.
 QVariantMap planPayload(const QVariantMap &product);
 
+// Whether a value holds a JSON object or array, whichever form the reply's parser gave it.
+bool isMap(const QVariant &value);
+bool isList(const QVariant &value);
+
 // Number(value) of the scripts: a number, a numeric text (empty: 0) or a flag; anything else 0.
 double looseNumber(const QVariant &value);
 

@@ -89,19 +89,6 @@ const QString kIds = QStringLiteral("ids");
 const QString kPackageName = QStringLiteral("packageName");
 const QString kGameId = QStringLiteral("gameId");
 
-bool isMap(const QVariant &value)
-{
-    const int type = value.typeId();
-    return type == QMetaType::QVariantMap || type == QMetaType::QVariantHash ||
-           type == QMetaType::QJsonObject;
-}
-
-bool isList(const QVariant &value)
-{
-    const int type = value.typeId();
-    return type == QMetaType::QVariantList || type == QMetaType::QStringList || type == QMetaType::QJsonArray;
-}
-
 // The walks visit thousands of nodes: a map or list held directly is read in place instead of copied.
 const QVariantMap &mapView(const QVariant &value, QVariantMap &storage)
 {
