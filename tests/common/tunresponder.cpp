@@ -17,11 +17,13 @@
 //   ADDRESS DELAY_MS LOSS_PERCENT   e.g. "10.77.0.15 80 0": a node with a new delay and loss
 //   ADDRESS refuse | ADDRESS silent
 // A retransmitted SYN gets the same fate as the first one of its connection.
+// glibc's interface header first: the kernel's, pulled in by the TUN header, then steps aside.
+#include <net/if.h>
+
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <linux/if_arp.h>
 #include <linux/if_tun.h>
-#include <net/if.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/ioctl.h>
