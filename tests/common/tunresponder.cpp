@@ -26,6 +26,7 @@
 #include <linux/if_tun.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sched.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -384,6 +385,10 @@ int main(int argc, char **argv)
     const int device = openDevice(name, *ownAddress, prefix, error);
     if (device < 0)
         return fail(error);
+    // Real-time priority where allowed, so that a reply leaves when due even on a busy machine.
+    sched_param priority = {};
+    priority.sched_priority = 10;
+    sched_setscheduler(0, SCHED_FIFO, &priority);
     std::printf("ready\n");
     std::fflush(stdout);
 
