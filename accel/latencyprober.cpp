@@ -4,13 +4,13 @@
 #include "platform/tcpprobe.h"
 
 #include <QMetaObject>
+#include <QMutex>
+#include <QThread>
 
 #include <algorithm>
 #include <chrono>
 #include <list>
-#include <mutex>
 #include <optional>
-#include <thread>
 #include <vector>
 
 namespace nimbra::accel {
@@ -47,17 +47,19 @@ public:
         : m_owner(owner)
         , m_settings(sanitized(settings))
     {
-        m_thread = std::thread([this] { run(); });
+        m_thread.reset(QThread::create([this] { run(); }));
+        m_thread->setObjectName(QStringLiteral("LatencyProber"));
+        m_thread->start();
     }
 
     ~Worker()
     {
         {
-            const std::lock_guard lock(m_mutex);
+            const QMutexLocker lock(&m_mutex);
             m_stop = true;
         }
         m_waiter.wake();
-        m_thread.join();
+        m_thread->wait();
     }
 
     Worker(const Worker &) = delete;
@@ -66,7 +68,7 @@ public:
     void measure(const QList<ProbeTarget> &targets)
     {
         {
-            const std::lock_guard lock(m_mutex);
+            const QMutexLocker lock(&m_mutex);
             for (const ProbeTarget &target : targets)
                 m_inbox.push_back({target, generation});
         }
@@ -77,7 +79,7 @@ public:
     {
         ++generation;
         {
-            const std::lock_guard lock(m_mutex);
+            const QMutexLocker lock(&m_mutex);
             m_inbox.clear();
             m_cancelBelow = generation;
         }
@@ -120,7 +122,7 @@ private:
             std::vector<Request> requests;
             quint64 cancelBelow = 0;
             {
-                const std::lock_guard lock(m_mutex);
+                const QMutexLocker lock(&m_mutex);
                 if (m_stop)
                     break;
                 requests.swap(m_inbox);
@@ -291,7 +293,7 @@ private:
     LatencyProber *const m_owner;
     const ProbeSettings m_settings;
 
-    std::mutex m_mutex;
+    QMutex m_mutex;
     std::vector<Request> m_inbox;
     quint64 m_cancelBelow = 0;
     bool m_stop = false;
@@ -299,7 +301,7 @@ private:
     platform::HandshakeWaiter m_waiter;
     std::list<Round> m_rounds;
     std::vector<std::unique_ptr<Probe>> m_probes;
-    std::thread m_thread; // last: started once everything above exists
+    std::unique_ptr<QThread> m_thread; // started once everything above exists
 };
 
 LatencyProber::LatencyProber(QObject *parent)

@@ -4,7 +4,6 @@
 #include <ws2tcpip.h>
 
 #include <cstring>
-#include <mutex>
 
 namespace nimbra::platform {
 namespace {
@@ -16,12 +15,10 @@ static_assert(sizeof(sockaddr_in6) <= sizeof(SocketAddress::bytes) &&
 // its own count, and a cleanup at exit would race with it.
 bool winsockStarted()
 {
-    static std::once_flag once;
-    static bool started = false;
-    std::call_once(once, [] {
+    static const bool started = [] {
         WSADATA data = {};
-        started = WSAStartup(MAKEWORD(2, 2), &data) == 0;
-    });
+        return WSAStartup(MAKEWORD(2, 2), &data) == 0;
+    }();
     return started;
 }
 

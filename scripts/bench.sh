@@ -12,6 +12,7 @@ benchmarks=(
     nimbra_bench_supervisor
     nimbra_bench_transport
     nimbra_bench_controller
+    nimbra_bench_prober
 )
 
 "$root/scripts/build.sh"

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Builds the tests that run work on other threads (the network thread, the core worker and their
-# wiring) with ThreadSanitizer into build-tsan/ (override with NIMBRA_TSAN_BUILD_DIR) and runs them
-# through CTest; any race report fails its test. Too slow for scripts/test.sh: run it by hand after
-# changing code that crosses threads.
+# Builds the tests that run work on other threads (the network thread, the core worker, the latency
+# prober and their wiring) with ThreadSanitizer into build-tsan/ (override with NIMBRA_TSAN_BUILD_DIR)
+# and runs them through CTest; any race report fails its test. Too slow for scripts/test.sh: run it by
+# hand after changing code that crosses threads.
 # Usage: scripts/tsan.sh [area/name ...]   (CTest names; default: the list below)
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -13,7 +13,7 @@ if [ $# -gt 0 ]; then
 else
     # The programs that start the network thread or the core worker; the other tests of these
     # folders run on one thread and would only take longer here.
-    tests=(net/httpmanager accel/acceleratorapi accel/singboxmanager app/wiring)
+    tests=(net/httpmanager accel/acceleratorapi accel/singboxmanager accel/latencyprober app/wiring)
 fi
 
 "$root/scripts/install-deps.sh"

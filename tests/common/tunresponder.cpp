@@ -17,13 +17,16 @@
 //   ADDRESS DELAY_MS LOSS_PERCENT   e.g. "10.77.0.15 80 0": a node with a new delay and loss
 //   ADDRESS refuse | ADDRESS silent
 // A retransmitted SYN gets the same fate as the first one of its connection.
+// glibc's interface header first: the kernel's, pulled in by the TUN header, then steps aside.
+#include <net/if.h>
+
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <linux/if_arp.h>
 #include <linux/if_tun.h>
-#include <net/if.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sched.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -382,6 +385,10 @@ int main(int argc, char **argv)
     const int device = openDevice(name, *ownAddress, prefix, error);
     if (device < 0)
         return fail(error);
+    // Real-time priority where allowed, so that a reply leaves when due even on a busy machine.
+    sched_param priority = {};
+    priority.sched_priority = 10;
+    sched_setscheduler(0, SCHED_FIFO, &priority);
     std::printf("ready\n");
     std::fflush(stdout);
 

@@ -40,6 +40,24 @@ private:
     int m_exitCode = -1;
 };
 
+// A TCP socket listening on 127.0.0.1 that never accepts: its handshakes complete in the kernel's
+// queue. port() is 0 when it could not be made; close() makes the port a refusing one.
+class LoopbackListener
+{
+public:
+    LoopbackListener();
+    ~LoopbackListener() { close(); }
+    LoopbackListener(const LoopbackListener &) = delete;
+    LoopbackListener &operator=(const LoopbackListener &) = delete;
+
+    std::uint16_t port() const { return m_port; }
+    void close();
+
+private:
+    std::intptr_t m_socket = -1;
+    std::uint16_t m_port = 0;
+};
+
 // Whether a process with that id still runs (a zombie does not).
 bool processRunning(std::int64_t processId);
 void killProcess(std::int64_t processId);

@@ -6,6 +6,8 @@
 #include <ctime>
 #include <fcntl.h>
 #include <fstream>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -139,6 +141,28 @@ void usePrivateUserDirectories(const std::string &directory)
 {
     setenv("XDG_RUNTIME_DIR", directory.c_str(), 1);
     setenv("XDG_CONFIG_HOME", (directory + "/config").c_str(), 1);
+}
+
+LoopbackListener::LoopbackListener()
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return;
+    m_socket = fd;
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (bind(fd, reinterpret_cast<const sockaddr *>(&address), length) == 0 && listen(fd, 16) == 0 &&
+        getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length) == 0)
+        m_port = ntohs(address.sin_port);
+}
+
+void LoopbackListener::close()
+{
+    if (m_socket >= 0)
+        ::close(static_cast<int>(m_socket));
+    m_socket = -1;
 }
 
 } // namespace nimbra::testing

@@ -1,6 +1,8 @@
 #include "platform/widetext_win.h"
 #include "process.h"
 
+#include <winsock2.h>
+
 #include <windows.h>
 
 namespace nimbra::testing {
@@ -173,5 +175,34 @@ void sleepMs(int milliseconds)
 }
 
 void usePrivateUserDirectories(const std::string &) {}
+
+LoopbackListener::LoopbackListener()
+{
+    WSADATA data = {};
+    if (WSAStartup(MAKEWORD(2, 2), &data) != 0) // paired with the cleanup in close()
+        return;
+    const SOCKET socket = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    if (socket == INVALID_SOCKET) {
+        WSACleanup();
+        return;
+    }
+    m_socket = static_cast<std::intptr_t>(socket);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int length = sizeof address;
+    if (bind(socket, reinterpret_cast<const sockaddr *>(&address), length) == 0 && listen(socket, 16) == 0 &&
+        getsockname(socket, reinterpret_cast<sockaddr *>(&address), &length) == 0)
+        m_port = ntohs(address.sin_port);
+}
+
+void LoopbackListener::close()
+{
+    if (m_socket == -1)
+        return;
+    closesocket(static_cast<SOCKET>(m_socket));
+    m_socket = -1;
+    WSACleanup();
+}
 
 } // namespace nimbra::testing

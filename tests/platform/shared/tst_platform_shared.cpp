@@ -1,6 +1,7 @@
 // Behaviour that both halves of platform/ promise alike, run natively on Linux and under wine for the
-// Windows half: configuration pipe hand-off, kill-on-close, interface counter filtering and route
-// argument lists. Only the platform headers, the standard library and process.h are used here.
+// Windows half: configuration pipe hand-off, kill-on-close, interface counter filtering, route
+// argument lists and TCP handshake probes on loopback. Only the platform headers, the standard library and
+// process.h are used here.
 #include "check.h"
 #include "process.h"
 
@@ -10,6 +11,7 @@
 #include "platform/killonclose.h"
 #include "platform/netcounters.h"
 #include "platform/routecommand.h"
+#include "platform/tcpprobe.h"
 
 #include <algorithm>
 #include <chrono>
@@ -421,6 +423,48 @@ void autostart(Checks &checks)
                  "a path with a line break writes nothing");
 }
 
+// Waits out one handshake: its end state, or Pending when it did not end within ten seconds.
+HandshakeState settle(HandshakeWaiter &waiter, TcpHandshake &handshake)
+{
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (handshake.state() == HandshakeState::Pending && std::chrono::steady_clock::now() < limit)
+        waiter.wait({&handshake}, 1000);
+    return handshake.state();
+}
+
+void tcpProbe(Checks &checks)
+{
+    checks.group("tcp probe");
+    for (const char *numeric : {"127.0.0.1", "::1", "[::1]"})
+        checks.check(numericSocketAddress(numeric, 80).has_value(), std::string(numeric) + " is numeric");
+    for (const char *other : {"", "node.invalid", "[]"})
+        checks.check(!numericSocketAddress(other, 80),
+                     std::string("\"") + other + "\" is no numeric address");
+    checks.check(resolveSocketAddress("localhost", 80).has_value(), "localhost resolves");
+
+    HandshakeWaiter waiter;
+    if (!checks.check(waiter.valid(), "the waiter's wake-up channel is made"))
+        return;
+    testing::LoopbackListener listener;
+    if (!checks.check(listener.port() != 0, "a loopback listener"))
+        return;
+    const std::optional<SocketAddress> address = numericSocketAddress("127.0.0.1", listener.port());
+    TcpHandshake handshake;
+    handshake.begin(*address);
+    checks.equal(static_cast<int>(settle(waiter, handshake)), static_cast<int>(HandshakeState::Answered),
+                 "a listening port answers");
+    listener.close();
+    handshake.begin(*address);
+    checks.equal(static_cast<int>(settle(waiter, handshake)), static_cast<int>(HandshakeState::Failed),
+                 "a closed port refuses");
+
+    // A wake-up ends the next wait early (the prober's owner wakes it from another thread).
+    const auto begun = std::chrono::steady_clock::now();
+    waiter.wake();
+    waiter.wait({}, 20000);
+    checks.check(std::chrono::steady_clock::now() - begun < std::chrono::seconds(10), "wake() ends a wait");
+}
+
 } // namespace
 
 int main()
@@ -439,6 +483,7 @@ int main()
     killOnClose(checks, directory);
     instanceLock(checks, directory);
     autostart(checks);
+    tcpProbe(checks);
 
     testing::removeTree(directory);
     return checks.finish();
