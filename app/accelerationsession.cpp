@@ -1018,13 +1018,13 @@ void AccelerationSession::onRound(const nimbra::accel::ProbeRound &round)
     if (!listed)
         return;
     m_rounds.insert(round.key, round);
-    setRouteFigure(round.key,
-                   {{QStringLiteral("text"), round.answered() ? sessionrules::latencyText(round.medianMs)
-                                                              : QStringLiteral("超时")},
-                    {QStringLiteral("lossText"),
-                     round.loss > 0 && round.answered()
-                         ? QStringLiteral("丢包 %1%").arg(std::lround(round.loss * 100))
-                         : QString()}});
+    setRouteFigure(
+        round.key,
+        {{QStringLiteral("text"),
+          round.answered() ? sessionrules::latencyText(round.medianMs) : QStringLiteral("超时")},
+         {QStringLiteral("lossText"), round.loss > 0 && round.answered()
+                                          ? QStringLiteral("丢包 %1%").arg(std::lround(round.loss * 100))
+                                          : QString()}});
     const bool selected = round.key == nodeStableKey(m_selectedNode);
     if (selected)
         recordSelectedRound(round);
@@ -1137,8 +1137,8 @@ void AccelerationSession::considerMove()
     if (!routeFailing(windowLoss, answered) || !moveAllowed(m_lastMoveMs, now))
         return;
     const int current = indexOfKey(m_nodes, nodeStableKey(m_selectedNode));
-    const int target = moveTarget(measuredRoutes(), current, answered ? windowLoss : 1.0,
-                                  routeMode(m_preferences->mode()));
+    const int target =
+        moveTarget(measuredRoutes(), current, answered ? windowLoss : 1.0, routeMode(m_preferences->mode()));
     if (target < 0)
         return;
     m_lastMoveMs = now;
@@ -1151,7 +1151,8 @@ void AccelerationSession::moveTo(const QVariantMap &route)
     m_movingKey = nodeStableKey(route);
     setSelectedNode(route);
     setLine(nodeName(route));
-    appendAppLog(QStringLiteral("[UI] 智能选路：线路 ") + from + QStringLiteral(" 丢包过高或无响应，切换到 ") + m_line);
+    appendAppLog(QStringLiteral("[UI] 智能选路：线路 ") + from +
+                 QStringLiteral(" 丢包过高或无响应，切换到 ") + m_line);
     if (selectedRouteConfig().isEmpty())
         requestNodeConfig(m_selectedNode, QStringLiteral("route-move"));
     else

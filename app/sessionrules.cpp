@@ -337,11 +337,16 @@ int chooseAmong(const QList<Measured> &routes, const QList<int> &among, RouteMod
 {
     switch (mode) {
     case RouteMode::Esports:
-        return keepCurrent(lowest(routes, among, [](const Measured &r) { return r.medianMs; }, kEqualMs), current);
-    case RouteMode::Stable: {
-        const QList<int> leastLoss = lowest(routes, among, [](const Measured &r) { return r.loss; }, kEqualLoss);
-        return keepCurrent(lowest(routes, leastLoss, [](const Measured &r) { return r.jitterMs; }, kEqualJitterMs),
+        return keepCurrent(lowest(
+                               routes, among, [](const Measured &r) { return r.medianMs; }, kEqualMs),
                            current);
+    case RouteMode::Stable: {
+        const QList<int> leastLoss = lowest(
+            routes, among, [](const Measured &r) { return r.loss; }, kEqualLoss);
+        return keepCurrent(
+            lowest(
+                routes, leastLoss, [](const Measured &r) { return r.jitterMs; }, kEqualJitterMs),
+            current);
     }
     case RouteMode::Balanced:
         break;
@@ -445,7 +450,8 @@ bool moveAllowed(qint64 lastMoveMs, qint64 nowMs)
 
 QString latencyText(double ms)
 {
-    return ms < 0 ? QStringLiteral("—") : QString::number(std::max(1, static_cast<int>(std::lround(ms)))) + QStringLiteral(" ms");
+    return ms < 0 ? QStringLiteral("—")
+                  : QString::number(std::max(1, static_cast<int>(std::lround(ms)))) + QStringLiteral(" ms");
 }
 
 QString lossText(double loss)

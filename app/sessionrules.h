@@ -53,7 +53,12 @@ inline constexpr qint64 kMoveWindowMs = 30000;
 inline constexpr qint64 kMoveIntervalMs = 120000;
 inline constexpr double kMoveLossLimit = 0.20;
 
-enum class RouteMode { Balanced, Stable, Esports };
+enum class RouteMode
+{
+    Balanced,
+    Stable,
+    Esports
+};
 // "极速电竞", "稳定优先"; anything else is "智能匹配".
 RouteMode routeMode(const QString &label);
 

@@ -189,12 +189,18 @@ private slots:
         QTest::newRow("esports: lowest latency") << mixed << "极速电竞" << -1 << 1;
         QTest::newRow("stable: least loss, then jitter") << mixed << "稳定优先" << -1 << 0;
         QTest::newRow("balanced: latency, jitter and loss") << mixed << "智能匹配" << -1 << 2;
-        QTest::newRow("stable: jitter decides equal loss") << "30:4:0 18:6:0.2 25:0:0.01" << "稳定优先" << 0 << 2;
-        QTest::newRow("a dead node, even the current one") << "dead 40:0:0" << "极速电竞" << 0 << 1;
-        QTest::newRow("a full route is skipped") << "10:0:0! 40:0:0" << "智能匹配" << -1 << 1;
-        QTest::newRow("nothing usable") << "dead 10:0:0!" << "极速电竞" << -1 << -1;
-        QTest::newRow("a near tie keeps the current") << "20:0:0 18.5:0:0" << "极速电竞" << 0 << 0;
-        QTest::newRow("a clear gain replaces it") << "20:0:0 14:0:0" << "极速电竞" << 0 << 1;
+        QTest::newRow("stable: jitter decides equal loss") << "30:4:0 18:6:0.2 25:0:0.01"
+                                                           << "稳定优先" << 0 << 2;
+        QTest::newRow("a dead node, even the current one") << "dead 40:0:0"
+                                                           << "极速电竞" << 0 << 1;
+        QTest::newRow("a full route is skipped") << "10:0:0! 40:0:0"
+                                                 << "智能匹配" << -1 << 1;
+        QTest::newRow("nothing usable") << "dead 10:0:0!"
+                                        << "极速电竞" << -1 << -1;
+        QTest::newRow("a near tie keeps the current") << "20:0:0 18.5:0:0"
+                                                      << "极速电竞" << 0 << 0;
+        QTest::newRow("a clear gain replaces it") << "20:0:0 14:0:0"
+                                                  << "极速电竞" << 0 << 1;
     }
 
     void chooseRoute()
@@ -221,8 +227,8 @@ private slots:
         QTest::newRow("others not clearly better") << "30:0:0.4 35:0:0.35" << 0.4 << true << qint64(-1) << -1;
         QTest::newRow("moved within two minutes") << two << 0.4 << true << qint64(kNow - 119999) << -1;
         QTest::newRow("moved two minutes ago") << two << 0.4 << true << qint64(kNow - 120000) << 1;
-        QTest::newRow("never to a dead or full one") << "30:0:0.5 dead 5:0:0! 50:0:0" << 0.5 << true << qint64(-1)
-                                                     << 3;
+        QTest::newRow("never to a dead or full one")
+            << "30:0:0.5 dead 5:0:0! 50:0:0" << 0.5 << true << qint64(-1) << 3;
     }
 
     void moveRule()
@@ -240,22 +246,26 @@ private slots:
 
     void probeAddress_data()
     {
-        const QVariantMap hysteria{{"outbounds", QVariantList{QVariantMap{{"type", "hysteria2"}, {"server_port", 8443}}}}};
+        const QVariantMap hysteria{
+            {"outbounds", QVariantList{QVariantMap{{"type", "hysteria2"}, {"server_port", 8443}}}}};
         QTest::addColumn<QVariantMap>("route");
         QTest::addColumn<QString>("host");
         QTest::addColumn<int>("port");
         QTest::addColumn<bool>("udpOnly");
         QTest::newRow("URL, the node's port")
-            << QVariantMap{{"web_url", "https://127.0.0.5:8443/x"}, {"server_port", "3000"}} << "127.0.0.5" << 3000
-            << false;
+            << QVariantMap{{"web_url", "https://127.0.0.5:8443/x"}, {"server_port", "3000"}} << "127.0.0.5"
+            << 3000 << false;
         QTest::newRow("host:port, port from the config")
             << QVariantMap{{"connect_host", "127.0.0.6:99"},
-                           {"config", QVariantMap{{"outbounds", QVariantList{QVariantMap{{"server_port", 24011}}}}}}}
+                           {"config",
+                            QVariantMap{{"outbounds", QVariantList{QVariantMap{{"server_port", 24011}}}}}}}
             << "127.0.0.6" << 24011 << false;
-        QTest::newRow("config as text") << QVariantMap{{"web_url", "a"}, {"config", "{\"outbounds\":[{\"server_port\":7}]}"}}
-                                        << "a" << 7 << false;
+        QTest::newRow("config as text")
+            << QVariantMap{{"web_url", "a"}, {"config", "{\"outbounds\":[{\"server_port\":7}]}"}} << "a" << 7
+            << false;
         QTest::newRow("no port known") << QVariantMap{{"web_url", "n.test"}} << "n.test" << 0 << false;
-        QTest::newRow("UDP-only protocol") << QVariantMap{{"web_url", "h"}, {"config", hysteria}} << "h" << 8443 << true;
+        QTest::newRow("UDP-only protocol")
+            << QVariantMap{{"web_url", "h"}, {"config", hysteria}} << "h" << 8443 << true;
         QTest::newRow("protocol named by the route")
             << QVariantMap{{"web_url", "h"}, {"server_port", 1}, {"protocol", "TUIC"}} << "h" << 1 << true;
     }

@@ -700,7 +700,8 @@ private slots:
         // A new mode measures the routes and chooses by it.
         c.preferences.setMode(QStringLiteral("稳定优先"));
         c.preferences.setMode(QStringLiteral("极速电竞"));
-        QTRY_COMPARE_WITH_TIMEOUT(shownText(scene, "nodeText"), QStringLiteral("推荐节点：测试 · 快线"), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(shownText(scene, "nodeText"), QStringLiteral("推荐节点：测试 · 快线"),
+                                  10000);
         QVERIFY(c.text("toastText").startsWith(QStringLiteral("智能选路：测试 · 快线 · ")));
         QVERIFY(near(shownText(scene, "latencyText").section(QStringLiteral("  "), 1), 15));
 
