@@ -742,6 +742,13 @@ private slots:
         c.session->toggleAcceleration();
         QTRY_VERIFY_WITH_TIMEOUT(c.session->boosting(), 15000);
 
+        // The log dialog charts the rounds while the core runs.
+        QTRY_VERIFY_WITH_TIMEOUT(c.session->latencyHistory().size() >= 2, 10000);
+        c.eval(QStringLiteral("openLogDialog()"));
+        QVERIFY(
+            findShown(qobject_cast<QQuickWindow *>(c.window)->contentItem(), QStringLiteral("latencyChart")));
+        c.eval(QStringLiteral("logDialog = false"));
+
         nodes.setNode(QStringLiteral("10.77.0.15"), 20, 60);
         QVERIFY(started.wait(15000));
         QCOMPARE(c.session->line(), QStringLiteral("测试 · 快线"));
