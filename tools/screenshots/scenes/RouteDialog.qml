@@ -2,7 +2,8 @@ import QtQuick
 import "qrc:/qt/qml/Nimbra/shell"
 
 // The route dialog over the dimming mask: ten routes of every kind with the second chosen (left),
-// the same list scrolled to its full ones (middle), and a failed load (right).
+// the same list scrolled to its full ones (middle), and a failed load (right); the rows show each
+// state of a measured figure.
 Rectangle {
     id: scene
 
