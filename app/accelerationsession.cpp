@@ -621,6 +621,9 @@ void AccelerationSession::toggleAcceleration()
     if (m_singBox->starting()) {
         m_singBox->stop();
         setPendingBoostGame(emptyGame());
+        // A move cancelled on its way: no core of this session runs any more.
+        if (abandonMove())
+            setBoosting(false);
         toast(QStringLiteral("正在取消加速启动…"));
     } else if (!m_data->loggedIn()) {
         emit signInRequired();
@@ -680,6 +683,7 @@ void AccelerationSession::signOut()
 {
     emit signingOut();
     m_singBox->stop();
+    abandonMove();
     setPendingBoostGame(emptyGame());
     setBoosting(false);
     m_auth->clearSession();
@@ -842,6 +846,7 @@ void AccelerationSession::onAccount()
     }
     // Signed out: neither the core nor its routes may stay behind.
     m_singBox->stop();
+    abandonMove();
     setPendingBoostGame(emptyGame());
     setBoosting(false);
     setRoutesLoading(false);
@@ -854,7 +859,6 @@ void AccelerationSession::onAccount()
         m_prober->cancelAll();
     m_rounds.clear();
     m_choiceKeys.clear();
-    m_movingKey.clear();
     m_routeFigures.clear();
     emit routeFiguresChanged();
     emit figuresChanged();
@@ -922,8 +926,7 @@ void AccelerationSession::onReconnectAbandoned(const QString &message)
 
 void AccelerationSession::onStartFailed(const QString &message)
 {
-    m_moveRestarting = false;
-    m_movingKey.clear();
+    abandonMove();
     setReconnectAttempt(0);
     setPendingBoostGame(emptyGame());
     appendSingBoxLog(message.isEmpty() ? QStringLiteral("nimbra-server.exe 启动失败") : message, true);
@@ -1175,6 +1178,14 @@ void AccelerationSession::completeMove()
         m_moveRestarting = false;
         m_movingKey.clear();
     }
+}
+
+bool AccelerationSession::abandonMove()
+{
+    const bool moving = m_moveRestarting;
+    m_moveRestarting = false;
+    m_movingKey.clear();
+    return moving;
 }
 
 void AccelerationSession::onPreferences()

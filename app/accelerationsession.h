@@ -208,6 +208,8 @@ private:
     void considerMove();
     void moveTo(const QVariantMap &route);
     void completeMove();
+    // Forgets a move under way; true when its core was being started.
+    bool abandonMove();
     void onPreferences();
 
     GlobalData *m_data;
