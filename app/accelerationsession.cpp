@@ -2,6 +2,7 @@
 #include "app/sessionrules.h"
 
 #include "accel/acceleratorapi.h"
+#include "accel/latencyprober.h"
 #include "accel/singboxmanager.h"
 #include "account/authapi.h"
 #include "app/wiring.h"
@@ -9,17 +10,18 @@
 #include "net/httpmanager.h"
 #include "purchase/rechargeapi.h"
 #include "state/globaldata.h"
+#include "state/preferences.h"
 
 #include <QDebug>
 #include <QJSValue>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QTime>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 
 using namespace sessionrules;
@@ -69,10 +71,15 @@ AccelerationSession::AccelerationSession(const nimbra::Backend &backend, QObject
     , m_accelerator(backend.accelerator)
     , m_recharge(backend.recharge)
     , m_singBox(backend.singBox)
+    , m_preferences(backend.preferences)
     , m_selectedGame(emptyGame())
     , m_lastBoostedGame(emptyGame())
     , m_pendingBoostGame(emptyGame())
-    , m_random([] { return QRandomGenerator::global()->generateDouble(); })
+    , m_clock([] {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(
+                   std::chrono::steady_clock::now().time_since_epoch())
+            .count();
+    })
 {
     const auto trace = [this](const QString &message) {
         appendAppLog(message, false, false);
@@ -116,13 +123,26 @@ AccelerationSession::AccelerationSession(const nimbra::Backend &backend, QObject
     connect(&m_clockTimer, &QTimer::timeout, this, &AccelerationSession::updateClock);
     m_clockTimer.start();
     updateClock();
-    // While idle the figure drifts around the route's baseline, from the moment the core is off.
-    m_idleTimer.setInterval(3000);
-    connect(&m_idleTimer, &QTimer::timeout, this, &AccelerationSession::driftDisconnectedLatency);
+    // While idle the selected route is measured again now and then; while boosting, every 2 s (with
+    // 智能选路 on, every route, so that a better one is known when the one in use fails).
+    m_idleTimer.setInterval(10000);
+    connect(&m_idleTimer, &QTimer::timeout, this, [this] {
+        if (!m_selectedNode.isEmpty())
+            measure({m_selectedNode}, false);
+    });
     m_idleTimer.start();
-    driftDisconnectedLatency();
     m_boostTimer.setInterval(1000);
     connect(&m_boostTimer, &QTimer::timeout, this, &AccelerationSession::tickBoost);
+    m_probeTimer.setInterval(2000);
+    connect(&m_probeTimer, &QTimer::timeout, this, [this] {
+        const bool smart = m_preferences && m_preferences->smartRoute();
+        measure(smart ? m_nodes : QVariantList{m_selectedNode}, false);
+    });
+    if (m_preferences) {
+        m_lastMode = m_preferences->mode();
+        m_lastSmartRoute = m_preferences->smartRoute();
+        connect(m_preferences, &Preferences::changed, this, &AccelerationSession::onPreferences);
+    }
 }
 
 // --- properties -------------------------------------------------------------------------------------
@@ -155,10 +175,13 @@ void AccelerationSession::setBoosting(bool value)
     if (m_boosting) {
         m_idleTimer.stop();
         m_boostTimer.start();
+        m_points.clear();
+        m_probeTimer.start();
+        measure({m_selectedNode}, false);
     } else {
         m_boostTimer.stop();
+        m_probeTimer.stop();
         m_idleTimer.start();
-        driftDisconnectedLatency();
     }
 }
 
@@ -196,6 +219,13 @@ void AccelerationSession::setSelectedNode(const QVariantMap &value)
 {
     if (!assign(m_selectedNode, value))
         return;
+    // The loss and the chart are the selected route's own.
+    const QString key = nodeStableKey(m_selectedNode);
+    if (key != m_samplesKey) {
+        m_samplesKey = key;
+        m_samples.clear();
+        m_points.clear();
+    }
     emit selectedNodeChanged();
     emit figuresChanged();
 }
@@ -226,15 +256,42 @@ void AccelerationSession::setLogs(const QVariantList &value)
     emit singBoxLogsChanged();
 }
 
-int AccelerationSession::disconnectedLatencyBaseline() const
-{
-    return latencyBaseline(m_selectedNode, m_selectedGame);
-}
-
 int AccelerationSession::displayedLatency() const
 {
-    return m_boosting ? std::max(1, static_cast<int>(std::floor(m_boostedLatency + 0.5)))
-                      : m_disconnectedLatency;
+    const auto round = m_rounds.constFind(nodeStableKey(m_selectedNode));
+    if (round == m_rounds.cend() || !round->answered())
+        return -1;
+    return std::max(1, static_cast<int>(std::lround(round->medianMs)));
+}
+
+QString AccelerationSession::latencyText() const
+{
+    const auto round = m_rounds.constFind(nodeStableKey(m_selectedNode));
+    if (round != m_rounds.cend() && !round->answered())
+        return QStringLiteral("超时");
+    return sessionrules::latencyText(displayedLatency());
+}
+
+QString AccelerationSession::lossText() const
+{
+    QList<double> samples;
+    samples.reserve(m_samples.size());
+    for (const Sample &sample : m_samples)
+        samples.append(sample.ms);
+    return sessionrules::lossText(recentLoss(samples));
+}
+
+QVariantList AccelerationSession::latencyHistory() const
+{
+    QVariantList points;
+    if (!m_boosting || m_points.isEmpty())
+        return points;
+    const qint64 newest = m_points.constLast().atMs;
+    for (const RoundPoint &point : m_points)
+        points.append(QVariantMap{{QStringLiteral("age"), static_cast<double>(newest - point.atMs) / 1000.0},
+                                  {QStringLiteral("ms"), point.medianMs},
+                                  {QStringLiteral("loss"), point.loss}});
+    return points;
 }
 
 QString AccelerationSession::selectedRouteConfig() const
@@ -336,16 +393,9 @@ void AccelerationSession::updateClock()
     emit clockTextChanged();
 }
 
-void AccelerationSession::driftDisconnectedLatency()
-{
-    m_disconnectedLatency = nextDisconnectedLatency(disconnectedLatencyBaseline(), m_random());
-    emit figuresChanged();
-}
-
 void AccelerationSession::tickBoost()
 {
     ++m_boostSeconds;
-    m_boostedLatency = nextBoostedLatency(m_boostedLatency, m_random());
     emit figuresChanged();
 }
 
@@ -571,6 +621,9 @@ void AccelerationSession::toggleAcceleration()
     if (m_singBox->starting()) {
         m_singBox->stop();
         setPendingBoostGame(emptyGame());
+        // A move cancelled on its way: no core of this session runs any more.
+        if (abandonMove())
+            setBoosting(false);
         toast(QStringLiteral("正在取消加速启动…"));
     } else if (!m_data->loggedIn()) {
         emit signInRequired();
@@ -630,6 +683,7 @@ void AccelerationSession::signOut()
 {
     emit signingOut();
     m_singBox->stop();
+    abandonMove();
     setPendingBoostGame(emptyGame());
     setBoosting(false);
     m_auth->clearSession();
@@ -706,6 +760,14 @@ void AccelerationSession::onRoutes(const QVariantList &routes, const QString &lo
     }
     if (found && nodeRequestable(choice) && selectedRouteConfig().isEmpty())
         requestNodeConfig(m_selectedNode, QStringLiteral("route-list-default"));
+    // Figures of another list mean nothing for this one.
+    if (m_prober)
+        m_prober->cancelAll();
+    m_rounds.clear();
+    m_routeFigures.clear();
+    emit routeFiguresChanged();
+    emit figuresChanged();
+    measure(routes, m_preferences && m_preferences->smartRoute());
     const QString chosenKey = found ? nodeStableKey(choice) : QString();
     const QString restored = !chosenKey.isEmpty() && chosenKey == preferred
                                  ? QStringLiteral(" restoredRoute=") + chosenKey
@@ -750,6 +812,11 @@ void AccelerationSession::onNodeConfig(const QVariantMap &config, const QString 
     appendAppLog(QStringLiteral("[UI] 节点配置已更新 gameId=") + loadedGameId + QStringLiteral(" nodeId=") +
                      nodeId,
                  false, false);
+    if (isCurrentSelection && !m_movingKey.isEmpty() && m_movingKey == nodeStableKey(m_selectedNode))
+        completeMove();
+    else if (isCurrentSelection && !m_boosting && !m_routeFigures.isEmpty())
+        // The configuration may name the node's port that the route list did not.
+        measure({m_selectedNode}, false);
 }
 
 void AccelerationSession::onRouteFailure(const QString &operation, const QString &message)
@@ -779,6 +846,7 @@ void AccelerationSession::onAccount()
     }
     // Signed out: neither the core nor its routes may stay behind.
     m_singBox->stop();
+    abandonMove();
     setPendingBoostGame(emptyGame());
     setBoosting(false);
     setRoutesLoading(false);
@@ -787,6 +855,13 @@ void AccelerationSession::onAccount()
     setNodes({});
     setSelectedNode({});
     setLine(QStringLiteral("登录后加载线路"));
+    if (m_prober)
+        m_prober->cancelAll();
+    m_rounds.clear();
+    m_choiceKeys.clear();
+    m_routeFigures.clear();
+    emit routeFiguresChanged();
+    emit figuresChanged();
 }
 
 void AccelerationSession::onCoreStarted()
@@ -799,8 +874,16 @@ void AccelerationSession::onCoreStarted()
         m_data->saveRecentBoostedGame(game);
     setPendingBoostGame(emptyGame());
     appendSingBoxLog(QStringLiteral("nimbra-server.exe 已启动"), false);
+    if (m_moveRestarting) {
+        // The session goes on through another node: the duration and the chart go on too.
+        m_moveRestarting = false;
+        m_movingKey.clear();
+        setBoosting(true);
+        appendAppLog(QStringLiteral("[UI] 智能选路已切换线路：") + m_line);
+        toast(QStringLiteral("智能选路：已切换到 ") + m_line);
+        return;
+    }
     setBoosting(true);
-    m_boostedLatency = initialBoostedLatency(game, m_disconnectedLatency);
     m_boostSeconds = 0;
     emit figuresChanged();
     if (m_reconnectAttempt > 0) {
@@ -810,13 +893,16 @@ void AccelerationSession::onCoreStarted()
         setReconnectAttempt(0);
         return;
     }
-    toast(QStringLiteral("双链路加速通道已建立 · ") + lineHead(m_line));
+    toast(QStringLiteral("加速通道已建立 · ") + lineHead(m_line));
 }
 
 void AccelerationSession::onCoreStopped(int exitCode)
 {
     appendSingBoxLog(QStringLiteral("nimbra-server.exe 已停止，退出代码：") + QString::number(exitCode),
                      exitCode != 0);
+    // The core of the node being left: acceleration goes on through the next one.
+    if (m_moveRestarting)
+        return;
     setBoosting(false);
     toast(exitCode != 0 ? QStringLiteral("nimbra-server 已停止（代码 %1）").arg(exitCode)
                         : QStringLiteral("加速已停止，通道已释放"),
@@ -840,6 +926,7 @@ void AccelerationSession::onReconnectAbandoned(const QString &message)
 
 void AccelerationSession::onStartFailed(const QString &message)
 {
+    abandonMove();
     setReconnectAttempt(0);
     setPendingBoostGame(emptyGame());
     appendSingBoxLog(message.isEmpty() ? QStringLiteral("nimbra-server.exe 启动失败") : message, true);
@@ -851,4 +938,264 @@ void AccelerationSession::onProcessError(const QString &message)
 {
     appendSingBoxLog(message.isEmpty() ? QStringLiteral("nimbra-server.exe 进程错误") : message, true);
     toast(message.isEmpty() ? QStringLiteral("nimbra-server 进程错误") : message, true);
+}
+
+// --- measured figures and the route choice ----------------------------------------------------------
+
+void AccelerationSession::setProber(nimbra::accel::LatencyProber *prober)
+{
+    disconnect(m_proberConnection);
+    m_prober = prober;
+    if (m_prober)
+        m_proberConnection = connect(m_prober, &nimbra::accel::LatencyProber::roundFinished, this,
+                                     &AccelerationSession::onRound);
+}
+
+nimbra::accel::LatencyProber *AccelerationSession::prober()
+{
+    if (!m_prober) {
+        m_ownProber = std::make_unique<nimbra::accel::LatencyProber>();
+        setProber(m_ownProber.get());
+    }
+    return m_prober;
+}
+
+void AccelerationSession::measureRoutes(const QString &reason)
+{
+    if (m_nodes.isEmpty())
+        return;
+    appendAppLog(QStringLiteral("[UI] 线路测速 reason=") + reason + QStringLiteral(" count=") +
+                     QString::number(m_nodes.size()),
+                 false, false);
+    measure(m_nodes, false);
+}
+
+// One round for each route that can be probed; with choose, the choice follows once they are all in.
+void AccelerationSession::measure(const QVariantList &routes, bool choose)
+{
+    if (!m_data->loggedIn())
+        return;
+    QList<nimbra::accel::ProbeTarget> targets;
+    if (choose)
+        m_choiceKeys.clear();
+    for (const QVariant &value : routes) {
+        const QVariantMap route = plain(value).toMap();
+        const QString key = nodeStableKey(route);
+        if (key.isEmpty() || isTrue(route.value(QStringLiteral("full"))))
+            continue;
+        const ProbeAddress address = probeAddress(route);
+        if (address.udpOnly) {
+            setRouteFigure(key, {{QStringLiteral("text"), QStringLiteral("UDP 节点")}});
+            continue;
+        }
+        if (address.host.isEmpty() || address.port == 0) {
+            if (!m_rounds.contains(key))
+                setRouteFigure(key, {{QStringLiteral("text"), QStringLiteral("—")}});
+            continue;
+        }
+        targets.append({key, address.host, address.port});
+        if (choose)
+            m_choiceKeys.insert(key);
+        // A figure already shown stays until the new one arrives.
+        if (!m_rounds.contains(key))
+            setRouteFigure(key, {{QStringLiteral("text"), QStringLiteral("测速中…")},
+                                 {QStringLiteral("measuring"), true}});
+    }
+    if (!targets.isEmpty())
+        prober()->measure(targets);
+}
+
+void AccelerationSession::setRouteFigure(const QString &key, const QVariantMap &figure)
+{
+    if (m_routeFigures.value(key).toMap() == figure)
+        return;
+    m_routeFigures.insert(key, figure);
+    emit routeFiguresChanged();
+}
+
+void AccelerationSession::onRound(const nimbra::accel::ProbeRound &round)
+{
+    const bool listed = std::any_of(m_nodes.cbegin(), m_nodes.cend(), [&round](const QVariant &route) {
+        return nodeStableKey(plain(route).toMap()) == round.key;
+    });
+    if (!listed)
+        return;
+    m_rounds.insert(round.key, round);
+    setRouteFigure(
+        round.key,
+        {{QStringLiteral("text"),
+          round.answered() ? sessionrules::latencyText(round.medianMs) : QStringLiteral("超时")},
+         {QStringLiteral("lossText"), round.loss > 0 && round.answered()
+                                          ? QStringLiteral("丢包 %1%").arg(std::lround(round.loss * 100))
+                                          : QString()}});
+    const bool selected = round.key == nodeStableKey(m_selectedNode);
+    if (selected)
+        recordSelectedRound(round);
+    if (m_choiceKeys.remove(round.key) && m_choiceKeys.isEmpty())
+        chooseMeasuredRoute();
+    if (selected && m_boosting)
+        considerMove();
+    emit figuresChanged();
+}
+
+void AccelerationSession::recordSelectedRound(const nimbra::accel::ProbeRound &round)
+{
+    const qint64 now = m_clock();
+    for (double ms : round.samplesMs)
+        m_samples.append({now, ms});
+    // Enough for both the loss of the last 30 probes and the move rule's last 30 s.
+    while (m_samples.size() > kLossWindowProbes && now - m_samples.constFirst().atMs > kMoveWindowMs)
+        m_samples.removeFirst();
+    if (m_boosting) {
+        m_points.append({now, round.medianMs, round.loss});
+        while (now - m_points.constFirst().atMs > 60000)
+            m_points.removeFirst();
+    }
+}
+
+QList<sessionrules::Measured> AccelerationSession::measuredRoutes() const
+{
+    QList<Measured> list;
+    list.reserve(m_nodes.size());
+    for (const QVariant &value : m_nodes) {
+        const QVariantMap route = plain(value).toMap();
+        Measured measured;
+        measured.full = isTrue(route.value(QStringLiteral("full")));
+        const auto round = m_rounds.constFind(nodeStableKey(route));
+        if (round != m_rounds.cend()) {
+            measured.medianMs = round->medianMs;
+            measured.jitterMs = round->jitterMs;
+            measured.loss = round->loss;
+        }
+        list.append(measured);
+    }
+    return list;
+}
+
+namespace {
+
+int indexOfKey(const QVariantList &routes, const QString &key)
+{
+    if (key.isEmpty())
+        return -1;
+    for (qsizetype i = 0; i < routes.size(); ++i) {
+        if (nodeStableKey(plain(routes.at(i)).toMap()) == key)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+QString figureText(const Measured &route)
+{
+    QString text = sessionrules::latencyText(route.medianMs);
+    if (route.loss > 0)
+        text += QStringLiteral(" · 丢包 %1%").arg(std::lround(route.loss * 100));
+    return text;
+}
+
+} // namespace
+
+// 智能选路 after the routes were measured: the best free route by mode, unless acceleration has begun.
+void AccelerationSession::chooseMeasuredRoute()
+{
+    if (!m_preferences || !m_preferences->smartRoute() || m_boosting || m_singBox->starting())
+        return;
+    const QList<Measured> routes = measuredRoutes();
+    const int current = indexOfKey(m_nodes, nodeStableKey(m_selectedNode));
+    const int best = chooseRoute(routes, routeMode(m_preferences->mode()), current);
+    if (best < 0) {
+        appendAppLog(QStringLiteral("[UI] 智能选路：没有应答的线路，保留当前选择"), false, false);
+        return;
+    }
+    const QVariantMap route = plain(m_nodes.at(best)).toMap();
+    appendAppLog(QStringLiteral("[UI] 智能选路 mode=") + m_preferences->mode() + QStringLiteral(" route=") +
+                     nodeStableKey(route) + QStringLiteral(" figure=") + figureText(routes.at(best)),
+                 false, false);
+    if (best == current)
+        return;
+    setSelectedNode(route);
+    setLine(nodeName(route));
+    if (selectedRouteConfig().isEmpty())
+        requestNodeConfig(m_selectedNode, QStringLiteral("smart-route"));
+    toast(QStringLiteral("智能选路：") + m_line + QStringLiteral(" · ") + figureText(routes.at(best)));
+}
+
+// While boosting with 智能选路 on: a failing route is left for a clearly better one, at most once every
+// 2 minutes.
+void AccelerationSession::considerMove()
+{
+    if (!m_preferences || !m_preferences->smartRoute() || !m_movingKey.isEmpty())
+        return;
+    const qint64 now = m_clock();
+    int lost = 0;
+    int count = 0;
+    for (const Sample &sample : std::as_const(m_samples)) {
+        if (now - sample.atMs > kMoveWindowMs)
+            continue;
+        ++count;
+        lost += sample.ms < 0 ? 1 : 0;
+    }
+    const double windowLoss = count > 0 ? static_cast<double>(lost) / count : 0;
+    const bool answered = m_rounds.value(nodeStableKey(m_selectedNode)).answered();
+    if (!routeFailing(windowLoss, answered) || !moveAllowed(m_lastMoveMs, now))
+        return;
+    const int current = indexOfKey(m_nodes, nodeStableKey(m_selectedNode));
+    const int target =
+        moveTarget(measuredRoutes(), current, answered ? windowLoss : 1.0, routeMode(m_preferences->mode()));
+    if (target < 0)
+        return;
+    m_lastMoveMs = now;
+    moveTo(plain(m_nodes.at(target)).toMap());
+}
+
+void AccelerationSession::moveTo(const QVariantMap &route)
+{
+    const QString from = m_line;
+    m_movingKey = nodeStableKey(route);
+    setSelectedNode(route);
+    setLine(nodeName(route));
+    appendAppLog(QStringLiteral("[UI] 智能选路：线路 ") + from +
+                 QStringLiteral(" 丢包过高或无响应，切换到 ") + m_line);
+    if (selectedRouteConfig().isEmpty())
+        requestNodeConfig(m_selectedNode, QStringLiteral("route-move"));
+    else
+        completeMove();
+}
+
+// The core is started again with the new node's configuration, as a restart does.
+void AccelerationSession::completeMove()
+{
+    if (!m_singBox->prepareRuntimeConfig(selectedRouteConfig().toUtf8())) {
+        m_movingKey.clear();
+        const QString error = m_singBox->lastError();
+        appendAppLog(QStringLiteral("[UI] 智能选路切换失败：") + error, true);
+        toast(error.isEmpty() ? QStringLiteral("线路配置准备失败") : error, true);
+        return;
+    }
+    m_moveRestarting = true;
+    setPendingBoostGame(m_lastBoostedGame);
+    if (!m_singBox->restart()) {
+        m_moveRestarting = false;
+        m_movingKey.clear();
+    }
+}
+
+bool AccelerationSession::abandonMove()
+{
+    const bool moving = m_moveRestarting;
+    m_moveRestarting = false;
+    m_movingKey.clear();
+    return moving;
+}
+
+void AccelerationSession::onPreferences()
+{
+    const QString mode = m_preferences->mode();
+    const bool smart = m_preferences->smartRoute();
+    const bool changed = mode != m_lastMode || (smart && !m_lastSmartRoute);
+    m_lastMode = mode;
+    m_lastSmartRoute = smart;
+    // A new mode or 智能选路 turned on: fresh figures and a choice by them.
+    if (changed && smart && !m_boosting && !m_nodes.isEmpty())
+        measure(m_nodes, true);
 }

@@ -1,5 +1,9 @@
 #pragma once
 
+#include "accel/latencyprober.h"
+#include "app/sessionrules.h"
+
+#include <QHash>
 #include <QObject>
 #include <QSet>
 #include <QString>
@@ -9,6 +13,7 @@
 #include <QtQml/qqmlregistration.h>
 
 #include <functional>
+#include <memory>
 
 class AcceleratorApi;
 class AuthApi;
@@ -17,6 +22,7 @@ class GlobalData;
 class HttpManager;
 class RechargeApi;
 class SingBoxManager;
+class Preferences;
 
 namespace nimbra {
 struct Backend;
@@ -46,11 +52,18 @@ class AccelerationSession : public QObject
     Q_PROPERTY(QVariantMap lastBoostedGame READ lastBoostedGame NOTIFY lastBoostedGameChanged)
     Q_PROPERTY(QVariantMap pendingBoostGame READ pendingBoostGame NOTIFY pendingBoostGameChanged)
     Q_PROPERTY(int reconnectAttempt READ reconnectAttempt NOTIFY reconnectAttemptChanged)
-    Q_PROPERTY(double boostedLatency READ boostedLatency NOTIFY figuresChanged)
     Q_PROPERTY(int boostSeconds READ boostSeconds NOTIFY figuresChanged)
-    Q_PROPERTY(int disconnectedLatency READ disconnectedLatency NOTIFY figuresChanged)
-    Q_PROPERTY(int disconnectedLatencyBaseline READ disconnectedLatencyBaseline NOTIFY figuresChanged)
+    // The selected route's measured latency in ms, -1 until measured; as text, "—" until then.
     Q_PROPERTY(int displayedLatency READ displayedLatency NOTIFY figuresChanged)
+    Q_PROPERTY(QString latencyText READ latencyText NOTIFY figuresChanged)
+    // Loss over the selected route's last 30 probes, "—" before the first.
+    Q_PROPERTY(QString lossText READ lossText NOTIFY figuresChanged)
+    // The rounds of the last 60 s while boosting: maps of age (s before the newest), ms (-1: none
+    // answered) and loss (0..1), oldest first.
+    Q_PROPERTY(QVariantList latencyHistory READ latencyHistory NOTIFY figuresChanged)
+    // Per route (by its stable key): text ("23 ms", "测速中…", "超时", "UDP 节点" or "—"), lossText
+    // ("" unless some probes were lost) and measuring.
+    Q_PROPERTY(QVariantMap routeFigures READ routeFigures NOTIFY routeFiguresChanged)
     Q_PROPERTY(QString toastText READ toastText NOTIFY toastChanged)
     Q_PROPERTY(bool toastWarning READ toastWarning NOTIFY toastChanged)
     Q_PROPERTY(QVariantList singBoxLogs READ singBoxLogs NOTIFY singBoxLogsChanged)
@@ -74,19 +87,22 @@ public:
     QVariantMap lastBoostedGame() const { return m_lastBoostedGame; }
     QVariantMap pendingBoostGame() const { return m_pendingBoostGame; }
     int reconnectAttempt() const { return m_reconnectAttempt; }
-    double boostedLatency() const { return m_boostedLatency; }
     int boostSeconds() const { return m_boostSeconds; }
-    int disconnectedLatency() const { return m_disconnectedLatency; }
-    int disconnectedLatencyBaseline() const;
     int displayedLatency() const;
+    QString latencyText() const;
+    QString lossText() const;
+    QVariantList latencyHistory() const;
+    QVariantMap routeFigures() const { return m_routeFigures; }
     QString toastText() const { return m_toastText; }
     bool toastWarning() const { return m_toastWarning; }
     QVariantList singBoxLogs() const { return m_logs; }
     QString clockText() const { return m_clockText; }
     QString selectedRouteConfig() const;
 
-    // The drift of the latency figures; tests put in a fixed one.
-    void setRandomSource(std::function<double()> random) { m_random = std::move(random); }
+    // The prober the figures come from (not owned); by default the session makes its own on first use.
+    void setProber(nimbra::accel::LatencyProber *prober);
+    // Milliseconds of a steady clock; tests drive the move rule with their own.
+    void setClock(std::function<qint64()> clock) { m_clock = std::move(clock); }
 
     // Staging a state directly, for tests and the screenshot tool; the interface never calls these.
     void stageSelection(const QVariantMap &game, const QVariantList &nodes, const QVariantMap &node);
@@ -102,6 +118,8 @@ public:
     Q_INVOKABLE void requestRoutes(const QString &reason);
     Q_INVOKABLE void requestNodeConfig(const QVariantMap &node, const QString &reason);
     Q_INVOKABLE void ensureSelectedGame();
+    // A fresh round for every route of the current game (the route dialog opening, a mode change).
+    Q_INVOKABLE void measureRoutes(const QString &reason);
     // The start button: cancels a start in progress, else the first check that applies decides.
     Q_INVOKABLE void toggleAcceleration();
     Q_INVOKABLE void signOut();
@@ -130,6 +148,7 @@ signals:
     void pendingBoostGameChanged();
     void reconnectAttemptChanged();
     void figuresChanged();
+    void routeFiguresChanged();
     void toastChanged();
     void singBoxLogsChanged();
     void clockTextChanged();
@@ -177,8 +196,21 @@ private:
     void onProcessError(const QString &message);
     void onOutput(const QString &text);
     void updateClock();
-    void driftDisconnectedLatency();
     void tickBoost();
+
+    nimbra::accel::LatencyProber *prober();
+    void measure(const QVariantList &routes, bool choose);
+    void onRound(const nimbra::accel::ProbeRound &round);
+    void setRouteFigure(const QString &key, const QVariantMap &figure);
+    void recordSelectedRound(const nimbra::accel::ProbeRound &round);
+    QList<sessionrules::Measured> measuredRoutes() const;
+    void chooseMeasuredRoute();
+    void considerMove();
+    void moveTo(const QVariantMap &route);
+    void completeMove();
+    // Forgets a move under way; true when its core was being started.
+    bool abandonMove();
+    void onPreferences();
 
     GlobalData *m_data;
     AuthApi *m_auth;
@@ -186,6 +218,7 @@ private:
     AcceleratorApi *m_accelerator;
     RechargeApi *m_recharge;
     SingBoxManager *m_singBox;
+    Preferences *m_preferences;
 
     QString m_gameId = QStringLiteral("lol");
     QString m_server = QStringLiteral("艾欧尼亚");
@@ -205,19 +238,46 @@ private:
     QVariantMap m_pendingBoostGame;
     // The automatic reconnect under way (0: none), so the start it ends in reads as a recovery.
     int m_reconnectAttempt = 0;
-    // Real, not int: the drift adds fractions that an int would always round down.
-    double m_boostedLatency = 32;
     int m_boostSeconds = 0;
-    int m_disconnectedLatency = 68;
+    // Measured figures. The last round of each route by stable key; the selected route's probes (for
+    // the loss) and rounds (for the chart and the move rule), kept while they are recent.
+    struct Sample
+    {
+        qint64 atMs;
+        double ms;
+    };
+    struct RoundPoint
+    {
+        qint64 atMs;
+        double medianMs;
+        double loss;
+    };
+    QHash<QString, nimbra::accel::ProbeRound> m_rounds;
+    QVariantMap m_routeFigures;
+    QString m_samplesKey;
+    QList<Sample> m_samples;
+    QList<RoundPoint> m_points;
+    // Routes measured for a choice: the choice is made once their rounds are all in.
+    QSet<QString> m_choiceKeys;
+    QString m_lastMode;
+    bool m_lastSmartRoute = false;
+    // The move in progress (its route's key), and when the last one was made (-1: never).
+    QString m_movingKey;
+    bool m_moveRestarting = false;
+    qint64 m_lastMoveMs = -1;
     QString m_toastText;
     bool m_toastWarning = false;
     QVariantList m_logs;
     QString m_clockText;
     bool m_routesQueued = false;
 
-    std::function<double()> m_random;
+    std::function<qint64()> m_clock;
+    nimbra::accel::LatencyProber *m_prober = nullptr;
+    std::unique_ptr<nimbra::accel::LatencyProber> m_ownProber;
+    QMetaObject::Connection m_proberConnection;
     QTimer m_toastTimer;
     QTimer m_clockTimer;
     QTimer m_idleTimer;
     QTimer m_boostTimer;
+    QTimer m_probeTimer;
 };

@@ -5,9 +5,11 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
+#include <QUrl>
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace runlog {
 
@@ -280,40 +282,181 @@ QVariantMap selectRoute(const QVariantList &routes, const QString &targetKey, bo
     return fallback;
 }
 
-int latencyBaseline(const QVariantMap &node, const QVariantMap &game)
+RouteMode routeMode(const QString &label)
 {
-    const QVariantList candidates{node.value(QStringLiteral("latency")), node.value(QStringLiteral("ping")),
-                                  node.value(QStringLiteral("ms")), game.value(QStringLiteral("ping"))};
-    for (const QVariant &candidate : candidates) {
-        const QVariant v = plain(candidate);
-        if (!v.isValid() || v.isNull())
-            continue;
-        bool ok = false;
-        const double value = v.metaType() == QMetaType::fromType<QString>()
-                                 ? v.toString().trimmed().toDouble(&ok)
-                                 : v.toDouble(&ok);
-        if (ok && std::isfinite(value) && value > 0)
-            return static_cast<int>(std::floor(value + 0.5));
+    if (label == QStringLiteral("极速电竞"))
+        return RouteMode::Esports;
+    if (label == QStringLiteral("稳定优先"))
+        return RouteMode::Stable;
+    return RouteMode::Balanced;
+}
+
+double balancedScore(const Measured &route)
+{
+    return route.medianMs + 2 * route.jitterMs + 300 * route.loss;
+}
+
+namespace {
+
+// Figures closer than these are the same to a player: the choice then keeps the route it has.
+constexpr double kEqualMs = 3;
+constexpr double kEqualLoss = 0.02;
+constexpr double kEqualJitterMs = 1;
+// A move needs a route losing at least ten points less than the one in use.
+constexpr double kClearlyLessLoss = 0.10;
+
+bool usable(const Measured &route)
+{
+    return !route.full && route.answered();
+}
+
+// Of the indexes given, the current one when present, else the first.
+int keepCurrent(const QList<int> &equal, int current)
+{
+    if (equal.isEmpty())
+        return -1;
+    return equal.contains(current) ? current : equal.first();
+}
+
+// The indexes whose value is within margin of the lowest among them.
+QList<int> lowest(const QList<Measured> &routes, const QList<int> &among,
+                  const std::function<double(const Measured &)> &value, double margin)
+{
+    double best = std::numeric_limits<double>::infinity();
+    for (int i : among)
+        best = std::min(best, value(routes.at(i)));
+    QList<int> result;
+    for (int i : among) {
+        if (value(routes.at(i)) <= best + margin)
+            result.append(i);
     }
-    return 68;
+    return result;
 }
 
-int nextDisconnectedLatency(int baseline, double random)
+int chooseAmong(const QList<Measured> &routes, const QList<int> &among, RouteMode mode, int current)
 {
-    return std::clamp(baseline + static_cast<int>(std::floor((random - 0.5) * 8 + 0.5)), 1, 999);
+    switch (mode) {
+    case RouteMode::Esports:
+        return keepCurrent(lowest(
+                               routes, among, [](const Measured &r) { return r.medianMs; }, kEqualMs),
+                           current);
+    case RouteMode::Stable: {
+        const QList<int> leastLoss = lowest(
+            routes, among, [](const Measured &r) { return r.loss; }, kEqualLoss);
+        return keepCurrent(
+            lowest(
+                routes, leastLoss, [](const Measured &r) { return r.jitterMs; }, kEqualJitterMs),
+            current);
+    }
+    case RouteMode::Balanced:
+        break;
+    }
+    return keepCurrent(lowest(routes, among, balancedScore, kEqualMs), current);
 }
 
-double initialBoostedLatency(const QVariantMap &game, int disconnectedLatency)
+// The first map, depth first, that holds key; empty when none within five levels.
+QVariantMap holderOf(const QVariant &value, const QString &key, int depth = 0)
 {
+    if (depth > 5)
+        return {};
+    const QVariant v = plain(value);
+    if (v.metaType() == QMetaType::fromType<QVariantMap>()) {
+        const QVariantMap map = v.toMap();
+        if (!isBlank(map.value(key)))
+            return map;
+        for (const QVariant &inner : map) {
+            const QVariantMap found = holderOf(inner, key, depth + 1);
+            if (!found.isEmpty())
+                return found;
+        }
+    } else if (v.metaType() == QMetaType::fromType<QVariantList>()) {
+        for (const QVariant &inner : v.toList()) {
+            const QVariantMap found = holderOf(inner, key, depth + 1);
+            if (!found.isEmpty())
+                return found;
+        }
+    } else if (v.metaType() == QMetaType::fromType<QString>() && depth > 0) {
+        // A configuration sent as JSON text.
+        const QJsonDocument document = QJsonDocument::fromJson(v.toString().toUtf8());
+        if (!document.isNull())
+            return holderOf(document.toVariant(), key, depth + 1);
+    }
+    return {};
+}
+
+} // namespace
+
+int chooseRoute(const QList<Measured> &routes, RouteMode mode, int current)
+{
+    QList<int> among;
+    for (int i = 0; i < routes.size(); ++i) {
+        if (usable(routes.at(i)))
+            among.append(i);
+    }
+    return chooseAmong(routes, among, mode, current);
+}
+
+double recentLoss(const QList<double> &samples)
+{
+    const QList<double> last = samples.mid(std::max<qsizetype>(0, samples.size() - kLossWindowProbes));
+    if (last.isEmpty())
+        return -1;
+    const auto lost = std::count_if(last.cbegin(), last.cend(), [](double ms) { return ms < 0; });
+    return static_cast<double>(lost) / static_cast<double>(last.size());
+}
+
+ProbeAddress probeAddress(const QVariantMap &route)
+{
+    ProbeAddress address;
+    const QString endpoint = firstText(route, {"web_url", "webUrl", "connect_host", "connectHost"});
+    address.host = endpoint.contains(QLatin1String("://")) ? QUrl(endpoint).host() : endpoint;
+    // "host:port" without a scheme: that port is the endpoint's, not the node's.
+    if (address.host.count(QLatin1Char(':')) == 1)
+        address.host = address.host.section(QLatin1Char(':'), 0, 0);
+    const QVariantMap holder = holderOf(route, QStringLiteral("server_port"));
     bool ok = false;
-    const double ping = plain(game.value(QStringLiteral("ping"))).toDouble(&ok);
-    return std::max(1.0, ok && ping != 0 && !std::isnan(ping) ? ping
-                                                              : std::floor(disconnectedLatency * 0.48 + 0.5));
+    const int port = textOf(holder.value(QStringLiteral("server_port"))).trimmed().toInt(&ok);
+    if (ok && port > 0 && port <= 65535)
+        address.port = static_cast<quint16>(port);
+    QString protocol = firstText(route, {"protocol"});
+    if (protocol.isEmpty())
+        protocol = firstText(holder, {"type", "protocol"});
+    static const QStringList udpOnly{QStringLiteral("hysteria"), QStringLiteral("hysteria2"),
+                                     QStringLiteral("tuic"), QStringLiteral("wireguard")};
+    address.udpOnly = udpOnly.contains(protocol.toLower());
+    return address;
 }
 
-double nextBoostedLatency(double current, double random)
+bool routeFailing(double windowLoss, bool lastRoundAnswered)
 {
-    return std::clamp(current + (random - 0.5) * 6, 22.0, 58.0);
+    return !lastRoundAnswered || windowLoss > kMoveLossLimit;
+}
+
+int moveTarget(const QList<Measured> &routes, int current, double currentLoss, RouteMode mode)
+{
+    QList<int> among;
+    for (int i = 0; i < routes.size(); ++i) {
+        const Measured &route = routes.at(i);
+        if (i != current && usable(route) && route.loss + kClearlyLessLoss <= currentLoss)
+            among.append(i);
+    }
+    return chooseAmong(routes, among, mode, -1);
+}
+
+bool moveAllowed(qint64 lastMoveMs, qint64 nowMs)
+{
+    return lastMoveMs < 0 || nowMs - lastMoveMs >= kMoveIntervalMs;
+}
+
+QString latencyText(double ms)
+{
+    return ms < 0 ? QStringLiteral("—")
+                  : QString::number(std::max(1, static_cast<int>(std::lround(ms)))) + QStringLiteral(" ms");
+}
+
+QString lossText(double loss)
+{
+    return loss < 0 ? QStringLiteral("—") : QString::number(loss * 100, 'f', 1) + QLatin1Char('%');
 }
 
 } // namespace sessionrules

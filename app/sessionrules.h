@@ -1,6 +1,7 @@
 // The acceleration session's rules: plain functions of their arguments, tested on their own.
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <QVariantList>
@@ -38,11 +39,72 @@ QString gameRegion(const QVariantMap &game);
 QString routeConfigText(const QVariantMap &node);
 // The route to select after a route list arrived; found is false when every route is full or missing.
 QVariantMap selectRoute(const QVariantList &routes, const QString &targetKey, bool *found);
-// The idle figure's centre: the route's latency, else the game's ping, else 68.
-int latencyBaseline(const QVariantMap &node, const QVariantMap &game);
-int nextDisconnectedLatency(int baseline, double random);
-double initialBoostedLatency(const QVariantMap &game, int disconnectedLatency);
-double nextBoostedLatency(double current, double random);
+
+} // namespace sessionrules
+
+// Measured figures and the choice of route they drive.
+namespace sessionrules {
+
+// "丢包" is the share lost among the route's last 30 probes.
+inline constexpr int kLossWindowProbes = 30;
+// While boosting, the route in use is judged on its probes of the last 30 s, and left at most once
+// every 2 minutes.
+inline constexpr qint64 kMoveWindowMs = 30000;
+inline constexpr qint64 kMoveIntervalMs = 120000;
+inline constexpr double kMoveLossLimit = 0.20;
+
+enum class RouteMode
+{
+    Balanced,
+    Stable,
+    Esports
+};
+// "极速电竞", "稳定优先"; anything else is "智能匹配".
+RouteMode routeMode(const QString &label);
+
+// A route's last measured round as the choice reads it.
+struct Measured
+{
+    double medianMs = -1; // negative: no probe of the round answered
+    double jitterMs = 0;
+    double loss = 1;
+    bool full = false;
+
+    bool answered() const { return medianMs >= 0; }
+};
+
+// The free, answering route to use by mode, -1 when none: "极速电竞" the lowest latency, "稳定优先" the
+// lowest loss and then the lowest jitter, "智能匹配" the lowest balanced score. Routes within a small
+// margin of the best count as equal; of those the current one stays, else the first listed.
+int chooseRoute(const QList<Measured> &routes, RouteMode mode, int current);
+// "智能匹配": latency plus twice the jitter plus 3 ms per point of loss (20 % loss weighs 60 ms).
+double balancedScore(const Measured &route);
+
+// Share of lost probes (negative samples) among the last kLossWindowProbes; negative when none.
+double recentLoss(const QList<double> &samples);
+
+// Where a route is probed: its endpoint's host (a URL's host) and the node's TCP port from the route
+// or its configuration (`server_port`; 0 when unknown); udpOnly for a protocol that has no TCP.
+struct ProbeAddress
+{
+    QString host;
+    quint16 port = 0;
+    bool udpOnly = false;
+};
+ProbeAddress probeAddress(const QVariantMap &route);
+
+// The route in use should be left: it lost more than 20 % over the window or stopped answering.
+bool routeFailing(double windowLoss, bool lastRoundAnswered);
+// The route to move to from a failing one, -1 when none: of the free, answering routes whose loss is at
+// least ten points below the current route's, the one the mode prefers.
+int moveTarget(const QList<Measured> &routes, int current, double currentLoss, RouteMode mode);
+// No move within kMoveIntervalMs of the last (lastMoveMs negative: none yet).
+bool moveAllowed(qint64 lastMoveMs, qint64 nowMs);
+
+// "23 ms", or "—" before a figure exists.
+QString latencyText(double ms);
+// "2.0%", or "—" before a probe was made.
+QString lossText(double loss);
 
 } // namespace sessionrules
 

@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QPointer>
 #include <QQmlEngine>
+#include <QSysInfo>
 
 namespace nimbra {
 namespace {
@@ -30,6 +31,23 @@ WindowStartState::WindowStartState(bool trayAvailable, bool startHidden, QObject
     , m_trayAvailable(trayAvailable)
     , m_startHidden(startHidden)
 {}
+
+QString WindowStartState::systemName()
+{
+    const QString kernel = QSysInfo::kernelType();
+    if (kernel == QLatin1String("winnt"))
+        return QStringLiteral("Windows");
+    if (kernel == QLatin1String("linux"))
+        return QStringLiteral("Linux");
+    if (kernel == QLatin1String("darwin"))
+        return QStringLiteral("macOS");
+    return QSysInfo::productType();
+}
+
+QString WindowStartState::version()
+{
+    return QStringLiteral(NIMBRA_VERSION);
+}
 
 void setEngineSingletons(QQmlEngine &engine, Preferences *preferences, WindowStart windowStart)
 {

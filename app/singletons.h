@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QString>
 
 class Preferences;
 class QQmlEngine;
@@ -15,12 +16,18 @@ class WindowStartState : public QObject
     Q_OBJECT
     Q_PROPERTY(bool trayAvailable READ trayAvailable CONSTANT)
     Q_PROPERTY(bool startHidden READ startHidden CONSTANT)
+    // The system the client runs on ("Windows", "Linux", …) and the build's version, for the title
+    // badge and the about text.
+    Q_PROPERTY(QString systemName READ systemName CONSTANT)
+    Q_PROPERTY(QString version READ version CONSTANT)
 
 public:
     WindowStartState(bool trayAvailable, bool startHidden, QObject *parent = nullptr);
 
     bool trayAvailable() const { return m_trayAvailable; }
     bool startHidden() const { return m_startHidden; }
+    static QString systemName();
+    static QString version();
 
 private:
     const bool m_trayAvailable;

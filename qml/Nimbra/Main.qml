@@ -50,9 +50,7 @@ Window {
     readonly property string routeError: session.routeError
     readonly property var nodes: session.nodes
     readonly property var selectedNode: session.selectedNode
-    readonly property real boostedLatency: session.boostedLatency
     readonly property int boostSeconds: session.boostSeconds
-    readonly property int disconnectedLatency: session.disconnectedLatency
     readonly property string toastText: session.toastText
     readonly property bool toastWarning: session.toastWarning
     readonly property var singBoxLogs: session.singBoxLogs
@@ -83,7 +81,6 @@ Window {
     readonly property var allKnownGames: Session.allKnownGames(commonGames, games)
     readonly property var gamesById: Session.gamesById(allKnownGames)
     readonly property var categories: Session.categories(globalData.gameCategories)
-    readonly property int disconnectedLatencyBaseline: session.disconnectedLatencyBaseline
     readonly property int displayedLatency: session.displayedLatency
 
     readonly property color ink: N.Theme.ink(dawn)
@@ -119,6 +116,7 @@ Window {
     function requestRoutes(reason) { session.requestRoutes(reason) }
     function requestNodeConfig(node, reason) { session.requestNodeConfig(node, reason) }
     function ensureSelectedGame() { session.ensureSelectedGame() }
+    function measureRoutes(reason) { session.measureRoutes(reason) }
     function toggleAcceleration() { session.toggleAcceleration() }
     function signOut() { session.signOut() }
     function selectedRouteConfig() { return session.selectedRouteConfig }

@@ -417,7 +417,7 @@ private slots:
                         .value("server");
                 };
                 QCOMPARE((QVariantList{server(0), server(1), server(2)}),
-                         (QVariantList{"203.0.113.60", "203.0.113.62", "203.0.113.60"}));
+                         (QVariantList{"127.0.0.60", "127.0.0.62", "127.0.0.60"}));
             }
         }
         QCOMPARE(games.size(), 13);

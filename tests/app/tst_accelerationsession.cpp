@@ -1,5 +1,5 @@
 // The session's rules that tst_controller does not reach through the window: the run log's cap and
-// error lines, the route choice after a reload, the configuration text and the latency figures.
+// error lines, the route choice after a reload and by measured figures, the configuration text.
 #include "app/sessionrules.h"
 
 #include <QTest>
@@ -25,6 +25,26 @@ QString textAt(const QVariantList &list, int index)
 bool never(const QString &)
 {
     return false;
+}
+
+constexpr qint64 kNow = 1000000;
+
+QList<sessionrules::Measured> measured(const QString &spec)
+{
+    QList<sessionrules::Measured> routes;
+    for (QString item : spec.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        sessionrules::Measured route;
+        route.full = item.endsWith(QLatin1Char('!'));
+        item.remove(QLatin1Char('!'));
+        const QStringList parts = item.split(QLatin1Char(':'));
+        if (parts.size() == 3) {
+            route.medianMs = parts.at(0).toDouble();
+            route.jitterMs = parts.at(1).toDouble();
+            route.loss = parts.at(2).toDouble();
+        }
+        routes.append(route);
+    }
+    return routes;
 }
 
 } // namespace
@@ -158,20 +178,120 @@ private slots:
         QCOMPARE(sessionrules::gameRegion({}), QStringLiteral("默认区服"));
     }
 
-    void figures()
+    // Each route as "ms:jitter:loss", "dead" for a round nobody answered, a trailing "!" when full.
+    void chooseRoute_data()
     {
+        QTest::addColumn<QString>("routes");
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<int>("current");
+        QTest::addColumn<int>("chosen");
+        const QString mixed = QStringLiteral("50:0:0 20:15:0 28:2:0.03");
+        QTest::newRow("esports: lowest latency") << mixed << "极速电竞" << -1 << 1;
+        QTest::newRow("stable: least loss, then jitter") << mixed << "稳定优先" << -1 << 0;
+        QTest::newRow("balanced: latency, jitter and loss") << mixed << "智能匹配" << -1 << 2;
+        QTest::newRow("stable: jitter decides equal loss") << "30:4:0 18:6:0.2 25:0:0.01"
+                                                           << "稳定优先" << 0 << 2;
+        QTest::newRow("a dead node, even the current one") << "dead 40:0:0"
+                                                           << "极速电竞" << 0 << 1;
+        QTest::newRow("a full route is skipped") << "10:0:0! 40:0:0"
+                                                 << "智能匹配" << -1 << 1;
+        QTest::newRow("nothing usable") << "dead 10:0:0!"
+                                        << "极速电竞" << -1 << -1;
+        QTest::newRow("a near tie keeps the current") << "20:0:0 18.5:0:0"
+                                                      << "极速电竞" << 0 << 0;
+        QTest::newRow("a clear gain replaces it") << "20:0:0 14:0:0"
+                                                  << "极速电竞" << 0 << 1;
+    }
+
+    void chooseRoute()
+    {
+        QFETCH(QString, routes);
+        QFETCH(QString, mode);
+        QFETCH(int, current);
+        QFETCH(int, chosen);
+        QCOMPARE(sessionrules::chooseRoute(measured(routes), sessionrules::routeMode(mode), current), chosen);
+    }
+
+    // Boosting on route 0 with 智能选路 on: whether the session moves, and where to.
+    void moveRule_data()
+    {
+        QTest::addColumn<QString>("routes");
+        QTest::addColumn<double>("windowLoss");
+        QTest::addColumn<bool>("answered");
+        QTest::addColumn<qint64>("lastMoveMs");
+        QTest::addColumn<int>("target");
+        const QString two = QStringLiteral("30:0:0.4 35:0:0 60:0:0");
+        QTest::newRow("losing, a better route") << two << 0.4 << true << qint64(-1) << 1;
+        QTest::newRow("20 % is not yet failing") << two << 0.2 << true << qint64(-1) << -1;
+        QTest::newRow("stopped answering") << two << 0.1 << false << qint64(-1) << 1;
+        QTest::newRow("others not clearly better") << "30:0:0.4 35:0:0.35" << 0.4 << true << qint64(-1) << -1;
+        QTest::newRow("moved within two minutes") << two << 0.4 << true << qint64(kNow - 119999) << -1;
+        QTest::newRow("moved two minutes ago") << two << 0.4 << true << qint64(kNow - 120000) << 1;
+        QTest::newRow("never to a dead or full one")
+            << "30:0:0.5 dead 5:0:0! 50:0:0" << 0.5 << true << qint64(-1) << 3;
+    }
+
+    void moveRule()
+    {
+        QFETCH(QString, routes);
+        QFETCH(double, windowLoss);
+        QFETCH(bool, answered);
+        QFETCH(qint64, lastMoveMs);
+        QFETCH(int, target);
         using namespace sessionrules;
-        QCOMPARE(latencyBaseline({{"latency", 0}, {"ping", "38ms"}, {"ms", 41.6}}, {{"ping", 9}}), 42);
-        QCOMPARE(latencyBaseline({}, {{"ping", 12}}), 12);
-        QCOMPARE(latencyBaseline({{"latency", -3}}, {{"ping", 0}}), 68);
-        QCOMPARE(nextDisconnectedLatency(68, 0), 64);
-        QCOMPARE(nextDisconnectedLatency(998, 1), 999);
-        QCOMPARE(nextDisconnectedLatency(2, 0), 1);
-        QCOMPARE(initialBoostedLatency({{"ping", 0}}, 68), 33.0);
-        QCOMPARE(initialBoostedLatency({{"ping", 17}}, 68), 17.0);
-        QCOMPARE(nextBoostedLatency(57, 1), 58.0);
-        QCOMPARE(nextBoostedLatency(23, 0), 22.0);
-        QCOMPARE(nextBoostedLatency(40, 0.75), 41.5);
+        const bool move = routeFailing(windowLoss, answered) && moveAllowed(lastMoveMs, kNow);
+        QCOMPARE(move ? moveTarget(measured(routes), 0, answered ? windowLoss : 1.0, RouteMode::Esports) : -1,
+                 target);
+    }
+
+    void probeAddress_data()
+    {
+        const QVariantMap hysteria{
+            {"outbounds", QVariantList{QVariantMap{{"type", "hysteria2"}, {"server_port", 8443}}}}};
+        QTest::addColumn<QVariantMap>("route");
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<int>("port");
+        QTest::addColumn<bool>("udpOnly");
+        QTest::newRow("URL, the node's port")
+            << QVariantMap{{"web_url", "https://127.0.0.5:8443/x"}, {"server_port", "3000"}} << "127.0.0.5"
+            << 3000 << false;
+        QTest::newRow("host:port, port from the config")
+            << QVariantMap{{"connect_host", "127.0.0.6:99"},
+                           {"config",
+                            QVariantMap{{"outbounds", QVariantList{QVariantMap{{"server_port", 24011}}}}}}}
+            << "127.0.0.6" << 24011 << false;
+        QTest::newRow("config as text")
+            << QVariantMap{{"web_url", "a"}, {"config", "{\"outbounds\":[{\"server_port\":7}]}"}} << "a" << 7
+            << false;
+        QTest::newRow("no port known") << QVariantMap{{"web_url", "n.test"}} << "n.test" << 0 << false;
+        QTest::newRow("UDP-only protocol")
+            << QVariantMap{{"web_url", "h"}, {"config", hysteria}} << "h" << 8443 << true;
+        QTest::newRow("protocol named by the route")
+            << QVariantMap{{"web_url", "h"}, {"server_port", 1}, {"protocol", "TUIC"}} << "h" << 1 << true;
+    }
+
+    void probeAddress()
+    {
+        QFETCH(QVariantMap, route);
+        QFETCH(QString, host);
+        QFETCH(int, port);
+        QFETCH(bool, udpOnly);
+        const sessionrules::ProbeAddress address = sessionrules::probeAddress(route);
+        QCOMPARE(address.host, host);
+        QCOMPARE(int(address.port), port);
+        QCOMPARE(address.udpOnly, udpOnly);
+    }
+
+    void lossWindow()
+    {
+        // Only the last 30 probes count: 5 early losses drop out, 3 recent ones stay.
+        QList<double> samples(35, 12.0);
+        for (int i : {0, 1, 2, 3, 4, 10, 20, 34})
+            samples[i] = -1;
+        QCOMPARE(sessionrules::recentLoss(samples), 0.1);
+        QCOMPARE(sessionrules::lossText(sessionrules::recentLoss(samples)), QStringLiteral("10.0%"));
+        QCOMPARE(sessionrules::lossText(sessionrules::recentLoss({})), QStringLiteral("—"));
+        QCOMPARE(sessionrules::latencyText(0.2), QStringLiteral("1 ms"));
     }
 };
 

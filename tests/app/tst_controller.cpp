@@ -2,10 +2,12 @@
 // the real back-end objects, the dev service and the stub core. As root the whole run gets a private
 // network namespace, so the stub's TUN interface and the game's routes never reach the host.
 #include "app/accelerationsession.h"
+#include "app/sessionrules.h"
 #include "app/startup.h"
 #include "devserviceprocess.h"
 #include "frontproxy.h"
 #include "privatenetwork.h"
+#include "tunresponderprocess.h"
 #include "wiredbackend.h"
 
 #include <QDir>
@@ -28,6 +30,7 @@
 #include <QtQml/qqmlextensionplugin.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <functional>
 
 Q_IMPORT_QML_PLUGIN(NimbraPlugin)
@@ -190,6 +193,52 @@ QString markupProblem(QQuickItem *root, const QString &markup, int expected)
     return problem;
 }
 
+QString shownText(QQuickItem *root, const char *objectName)
+{
+    QQuickItem *item = findShown(root, QString::fromLatin1(objectName));
+    return item ? item->property("text").toString() : QString();
+}
+
+// The latency figures of the route dialog's rows, top to bottom.
+QStringList rowFigures(QQuickItem *root)
+{
+    QStringList figures;
+    std::function<void(QQuickItem *)> visit = [&](QQuickItem *item) {
+        if (item->objectName() == QLatin1String("routeLatency") && shown(item))
+            figures << item->property("text").toString();
+        const QList<QQuickItem *> children = item->childItems();
+        for (QQuickItem *child : children)
+            visit(child);
+    };
+    visit(root);
+    return figures;
+}
+
+// A figure such as "17 ms" within 5 ms of the round trip the node was given.
+bool near(const QString &figure, int setMs)
+{
+    bool ok = false;
+    const int ms = figure.section(QLatin1Char(' '), 0, 0).toInt(&ok);
+    return ok && figure.endsWith(QLatin1String(" ms")) && std::abs(ms - setMs) <= 5;
+}
+
+// Routes whose nodes are the TUN responder's (10.77.0.15 to .18); each takes the configuration of the
+// dev service's route, which the stub core accepts.
+QVariantList testRoutes(const QVariantMap &devRoute)
+{
+    const auto route = [&devRoute](const char *id, const char *name, const char *address) {
+        return QVariantMap{{"id", id},
+                           {"name", QString::fromUtf8(name)},
+                           {"web_url", address},
+                           {"server_port", 443},
+                           {"config", devRoute.value("config")}};
+    };
+    QVariantMap udp = route("udp", "测试 · UDP", "10.77.0.18");
+    udp.insert("protocol", "hysteria2");
+    return {route("slow", "测试 · 慢线", "10.77.0.15"), route("fast", "测试 · 快线", "10.77.0.16"),
+            route("dead", "测试 · 断线", "10.77.0.17"), udp};
+}
+
 // Typing on the keyboard into whatever has the focus (digits and Latin letters).
 void typeText(QWindow *window, const QString &text)
 {
@@ -295,7 +344,7 @@ private slots:
         s.chooseGame(aion);
         QVERIFY(c.settled());
         QVERIFY(s.selectedNode().value("node_id") == QStringLiteral("node-2210") &&
-                s.selectedRouteConfig().indexOf(QLatin1String("192.0.2.221")) > 0);
+                s.selectedRouteConfig().indexOf(QLatin1String("127.0.0.221")) > 0);
         QVERIFY(s.nodes().at(0).toMap().contains("config") && !s.nodes().at(1).toMap().contains("config"));
 
         // Sign-out empties the routes.
@@ -410,7 +459,7 @@ private slots:
         QVERIFY(c.singBox->starting());
         QTRY_VERIFY_WITH_TIMEOUT(c.session->boosting(), 15000);
         QCOMPARE(ownRoutes(), (QStringList{"192.0.2.96/28", "198.18.0.0/16"}));
-        QCOMPARE(c.session->toastText(), QStringLiteral("双链路加速通道已建立 · 华东"));
+        QCOMPARE(c.session->toastText(), QStringLiteral("加速通道已建立 · 华东"));
         QCOMPARE(c.data.recentBoostedGame().value(QStringLiteral("id")).toString(), QStringLiteral("jx3"));
         QVERIFY(c.logHas(QStringLiteral("[GameIP] 执行Route package=com.kingsoft.jx3 count=2")));
         QVERIFY(c.logHas(QStringLiteral("nimbra-server.exe 已启动")));
@@ -626,6 +675,97 @@ private slots:
         QVERIFY(c.isTrue("!loggedIn && !accountMenu && !boosting"));
         QTRY_VERIFY_WITH_TIMEOUT(!c.singBox->running() && !c.singBox->starting(), 10000);
         QTRY_VERIFY_WITH_TIMEOUT(ownRoutes().isEmpty(), 3000);
+        QVERIFY2(c.warnings.isEmpty(), qPrintable(c.warnings.join(QLatin1Char('\n'))));
+    }
+
+    // Measured figures through the window, against nodes on a TUN device that answer after a set delay:
+    // the route dialog shows each node's figure, 智能选路 picks the fastest and the status bar names it,
+    // and a node that slows down shows it when the routes are measured again.
+    void measuredFiguresThroughTheWindow()
+    {
+        if (!g_inPrivateNetwork)
+            QSKIP("needs root: the nodes answer from a TUN device inside a private network namespace");
+        TunResponderProcess nodes;
+        QVERIFY2(nodes.start({"--address", "10.77.0.1/24", "--node", "10.77.0.15=80ms,0%", "--node",
+                              "10.77.0.16=15ms,0%", "--silent", "10.77.0.17"}),
+                 qPrintable(nodes.error()));
+        Client c(m_service->baseUrl());
+        auto *window = qobject_cast<QQuickWindow *>(c.window);
+        QVERIFY(window && QTest::qWaitForWindowExposed(window));
+        QQuickItem *scene = window->contentItem();
+        QVERIFY(c.readyToBoost());
+        const QVariantList routes = testRoutes(c.session->selectedNode());
+        c.session->stageSelection(c.session->selectedGame(), routes, routes.at(0).toMap());
+        QCOMPARE(shownText(scene, "nodeText"), QStringLiteral("推荐节点：测试 · 慢线"));
+        // A new mode measures the routes and chooses by it.
+        c.preferences.setMode(QStringLiteral("稳定优先"));
+        c.preferences.setMode(QStringLiteral("极速电竞"));
+        QTRY_COMPARE_WITH_TIMEOUT(shownText(scene, "nodeText"), QStringLiteral("推荐节点：测试 · 快线"),
+                                  10000);
+        QVERIFY(c.text("toastText").startsWith(QStringLiteral("智能选路：测试 · 快线 · ")));
+        QVERIFY(near(shownText(scene, "latencyText").section(QStringLiteral("  "), 1), 15));
+
+        QVERIFY(click(window, scene, QStringLiteral("线路")));
+        QStringList figures = rowFigures(scene);
+        QCOMPARE(figures.size(), 4);
+        QVERIFY2(near(figures.at(0), 80) && near(figures.at(1), 15), qPrintable(figures.join(", ")));
+        QCOMPARE(figures.mid(2), (QStringList{"超时", "UDP 节点"}));
+
+        nodes.setNode(QStringLiteral("10.77.0.16"), 40, 0);
+        QTest::keyClick(window, Qt::Key_Escape);
+        QVERIFY(click(window, scene, QStringLiteral("线路")));
+        QTRY_VERIFY_WITH_TIMEOUT(near(rowFigures(scene).value(1), 40), 10000);
+        QVERIFY(near(shownText(scene, "latencyText").section(QStringLiteral("  "), 1), 40));
+        c.preferences.setMode(QStringLiteral("智能匹配"));
+        QVERIFY2(c.warnings.isEmpty(), qPrintable(c.warnings.join(QLatin1Char('\n'))));
+    }
+
+    // Boosting with 智能选路 on: the node in use starts losing probes and the session moves to a clearly
+    // better one, restarting the core; when that one fails too within two minutes it stays, and moves
+    // again once the session's clock has passed them.
+    void smartMoveWhileBoosting()
+    {
+        if (!g_inPrivateNetwork)
+            QSKIP("needs root: the nodes answer from a TUN device inside a private network namespace");
+        TunResponderProcess nodes;
+        QVERIFY2(nodes.start({"--address", "10.77.0.1/24", "--node", "10.77.0.15=20ms,0%", "--node",
+                              "10.77.0.16=25ms,0%"}),
+                 qPrintable(nodes.error()));
+        Client c(m_service->baseUrl());
+        qint64 now = 0;
+        c.session->setClock([&now] { return now; });
+        QVERIFY(c.readyToBoost());
+        const QVariantList routes = testRoutes(c.session->selectedNode()).mid(0, 2);
+        c.session->stageSelection(c.session->selectedGame(), routes, routes.at(0).toMap());
+        QVERIFY(c.preferences.smartRoute());
+        QSignalSpy started(c.singBox.get(), &SingBoxManager::started);
+        c.session->toggleAcceleration();
+        QTRY_VERIFY_WITH_TIMEOUT(c.session->boosting(), 15000);
+
+        // The log dialog charts the rounds while the core runs.
+        QTRY_VERIFY_WITH_TIMEOUT(c.session->latencyHistory().size() >= 2, 10000);
+        c.eval(QStringLiteral("openLogDialog()"));
+        QVERIFY(
+            findShown(qobject_cast<QQuickWindow *>(c.window)->contentItem(), QStringLiteral("latencyChart")));
+        c.eval(QStringLiteral("logDialog = false"));
+
+        nodes.setNode(QStringLiteral("10.77.0.15"), 20, 60);
+        QVERIFY(started.wait(15000));
+        QCOMPARE(c.session->line(), QStringLiteral("测试 · 快线"));
+        QCOMPARE(c.session->toastText(), QStringLiteral("智能选路：已切换到 测试 · 快线"));
+        QVERIFY(c.session->boosting() && c.logHas(QStringLiteral("切换到 测试 · 快线")));
+
+        // Within two minutes of the move: the failing node is kept.
+        nodes.setNode(QStringLiteral("10.77.0.15"), 20, 0);
+        nodes.setNode(QStringLiteral("10.77.0.16"), 25, 60);
+        now += sessionrules::kMoveIntervalMs - 1;
+        QVERIFY(!started.wait(8000));
+        QCOMPARE(c.session->line(), QStringLiteral("测试 · 快线"));
+        now += 1;
+        QVERIFY(started.wait(15000));
+        QCOMPARE(c.session->line(), QStringLiteral("测试 · 慢线"));
+        c.session->toggleAcceleration();
+        QTRY_VERIFY_WITH_TIMEOUT(!c.session->boosting(), 10000);
         QVERIFY2(c.warnings.isEmpty(), qPrintable(c.warnings.join(QLatin1Char('\n'))));
     }
 

@@ -90,7 +90,8 @@ GlassCard {
 
             Text {
                 textFormat: Text.PlainText
-                text: card.session.displayedLatency + " ms"
+                objectName: "cardLatency"
+                text: card.session.latencyText
                 color: card.controller.ink
                 font.family: Fonts.latin()
                 font.pixelSize: 22

@@ -75,7 +75,7 @@ Item {
 
             Repeater {
                 model: [
-                    { text: "双链路加速引擎", icon: "link" },
+                    { text: "实测延迟智能选路", icon: "link" },
                     { text: "全国 300+ 专线节点", icon: "pin" },
                     { text: "7×24 小时客服", icon: "headset" },
                     { text: "新游每周接入", icon: "sparkle" }

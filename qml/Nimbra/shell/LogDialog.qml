@@ -12,6 +12,8 @@ FocusScope {
 
     property var entries: []
     property bool running: false
+    // The measured latency of the last 60 s, shown above the log while acceleration runs.
+    property var latencyPoints: []
 
     property bool lightMode: false
     property color ink: Theme.ink(lightMode)
@@ -89,9 +91,22 @@ FocusScope {
         }
     }
 
+    LatencyChart {
+        id: latencyChart
+
+        objectName: "latencyChart"
+        x: 20
+        y: header.height
+        width: parent.width - 40
+        height: visible ? implicitHeight : 0
+        visible: dialog.running && dialog.latencyPoints.length > 0
+        points: dialog.latencyPoints
+        theme: dialog
+    }
+
     Rectangle {
         anchors.fill: parent
-        anchors.topMargin: header.height
+        anchors.topMargin: header.height + (latencyChart.visible ? latencyChart.height + 10 : 0)
         anchors.leftMargin: 20
         anchors.rightMargin: 20
         anchors.bottomMargin: 20

@@ -16,6 +16,8 @@ FocusScope {
     property bool loading: false
     property string routeError: ""
     property bool loggedIn: false
+    // Measured figures by the route's stable key (the session's routeFigures).
+    property var figures: ({})
 
     property bool lightMode: false
     property color ink: Theme.ink(lightMode)
@@ -170,6 +172,7 @@ FocusScope {
                         width: rows.width
                         theme: dialog
                         selectedNode: dialog.selectedNode
+                        figures: dialog.figures
                         onActivated: route => dialog.routeChosen(route)
                     }
                 }
@@ -196,6 +199,7 @@ FocusScope {
                         theme: dialog
                         full: true
                         selectedNode: dialog.selectedNode
+                        figures: dialog.figures
                         onActivated: route => dialog.routeChosen(route)
                     }
                 }

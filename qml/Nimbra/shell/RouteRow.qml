@@ -14,6 +14,9 @@ Item {
     required property var theme
     property bool full: false
     property var selectedNode: ({})
+    property var figures: ({})
+    // This route's measured figure: its text and, when probes were lost, the loss.
+    readonly property var figure: figures[Session.nodeStableKey(modelData)] || ({ text: "—" })
 
     // A route listed as full can still be the chosen one (a remembered choice past the seventh row):
     // it is marked, so the dialog never hides the route in use.
@@ -83,7 +86,7 @@ Item {
             Text {
                 id: nameText
 
-                width: Math.min(implicitWidth, parent.width - badge.width - parent.spacing)
+                width: Math.min(implicitWidth, parent.width - badge.width - latency.width - 2 * parent.spacing)
                 textFormat: Text.PlainText
                 text: String(row.modelData && row.modelData.name ? row.modelData.name : "")
                 color: row.theme.ink
@@ -113,6 +116,18 @@ Item {
                     font.family: Fonts.ui()
                     font.pixelSize: 11
                 }
+            }
+
+            Text {
+                id: latency
+
+                objectName: "routeLatency"
+                anchors.verticalCenter: nameText.verticalCenter
+                textFormat: Text.PlainText
+                text: String(row.figure.text || "—") + (row.figure.lossText ? " · " + row.figure.lossText : "")
+                color: row.figure.text === "超时" || row.figure.lossText ? row.theme.accent : row.theme.ink2
+                font.family: Fonts.ui()
+                font.pixelSize: 12
             }
         }
 

@@ -27,7 +27,7 @@ Item {
         visible: menus.controller.serverMenu
         controller: menus.controller
         accessibleName: "区服"
-        rows: menus.navigation.regionRows(menus.controller.currentGame, menus.controller.disconnectedLatency)
+        rows: menus.navigation.regionRows(menus.controller.currentGame)
         current: menus.controller.server
         onChosen: row => menus.navigation.chooseServer(row.title)
     }

@@ -242,7 +242,7 @@ Item {
 
                 Text {
                     textFormat: Text.PlainText
-                    text: "Windows 版 v3.2.1 · 双链路加速引擎 · 检查更新"
+                    text: WindowStart.systemName + " 版 v" + WindowStart.version + " · 检查更新"
                     color: page.controller.ink3
                     font.family: Fonts.ui()
                     font.pixelSize: 12

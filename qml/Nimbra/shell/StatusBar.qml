@@ -10,6 +10,7 @@ Item {
     required property AccelerationSession session
     readonly property bool boosting: session.boosting
     readonly property var game: session.selectedGame
+    readonly property var node: session.selectedNode
 
     height: 30
 
@@ -39,7 +40,7 @@ Item {
             textFormat: Text.PlainText
             text: bar.boosting ? "加速中 · " + String(bar.game.name || "") + " · "
                                  + bar.session.server
-                               : "未加速 · 双链路引擎待命"
+                               : "未加速 · 加速引擎待命"
             color: bar.boosting ? bar.controller.neon : bar.controller.ink3
             font.family: Fonts.ui()
             font.pixelSize: 12
@@ -47,10 +48,12 @@ Item {
     }
 
     Text {
+        objectName: "nodeText"
         x: 268
         anchors.verticalCenter: parent.verticalCenter
         textFormat: Text.PlainText
-        text: bar.boosting ? "专线节点：华东 · 上海电信 BGP-3" : "推荐节点：华东 · 上海电信 BGP-3"
+        // The selected route's own name.
+        text: (bar.boosting ? "专线节点：" : "推荐节点：") + (String(bar.node.name || "") || "—")
         color: bar.controller.ink3
         font.family: Fonts.ui()
         font.pixelSize: 12
@@ -63,8 +66,9 @@ Item {
         spacing: 22
 
         Text {
+            objectName: "latencyText"
             textFormat: Text.PlainText
-            text: (bar.boosting ? "连接延时  " : "未连接延时  ") + bar.session.displayedLatency + " ms"
+            text: (bar.boosting ? "连接延时  " : "未连接延时  ") + bar.session.latencyText
             color: bar.controller.ink3
             font.family: Fonts.ui()
             font.pixelSize: 12
@@ -72,7 +76,8 @@ Item {
 
         Text {
             textFormat: Text.PlainText
-            text: "丢包  0.0%"
+            objectName: "lossText"
+            text: "丢包  " + bar.session.lossText
             color: bar.controller.ink3
             font.family: Fonts.ui()
             font.pixelSize: 12

@@ -57,7 +57,7 @@ Item {
 
                 anchors.centerIn: parent
                 textFormat: Text.PlainText
-                text: "Windows 版 · v3.2.1"
+                text: WindowStart.systemName + " 版 · v" + WindowStart.version
                 color: bar.controller.ink3
                 font.family: Fonts.ui()
                 font.pixelSize: 11

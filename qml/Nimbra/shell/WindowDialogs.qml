@@ -87,6 +87,7 @@ Item {
         loading: dialogs.controller.routesLoading
         routeError: dialogs.controller.routeError
         loggedIn: dialogs.controller.loggedIn
+        figures: dialogs.controller.session.routeFigures
         lightMode: dialogs.controller.dawn
         ink: dialogs.controller.ink
         ink2: dialogs.controller.ink2
@@ -112,6 +113,7 @@ Item {
         visible: dialogs.controller.logDialog
         entries: dialogs.controller.singBoxLogs
         running: singBoxManager.running
+        latencyPoints: dialogs.controller.session.latencyHistory
         lightMode: dialogs.controller.dawn
         ink: dialogs.controller.ink
         ink2: dialogs.controller.ink2

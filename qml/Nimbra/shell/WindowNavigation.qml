@@ -104,13 +104,12 @@ QtObject {
         c.modeMenu = open
     }
 
-    function regionRows(game, latency) {
+    // A region is the game's, not a node: there is nothing measured to show beside it.
+    function regionRows(game) {
         const servers = game && game.servers ? game.servers : []
         const rows = []
-        for (let i = 0; i < servers.length; ++i) {
-            const name = String(servers[i])
-            rows.push({ title: name, detail: Math.max(1, latency - 8 + (name.length * 7) % 40) + " ms" })
-        }
+        for (let i = 0; i < servers.length; ++i)
+            rows.push({ title: String(servers[i]), detail: "" })
         return rows
     }
 
@@ -131,7 +130,8 @@ QtObject {
     function toggleDualNetwork() {
         const c = navigation.controller
         c.dualNetwork = !c.dualNetwork
-        c.toast("双网防丢包已" + (c.dualNetwork ? "开启 · 双链路聚合抗丢包" : "关闭"))
+        // The switch is kept for a dual-path mode the core does not offer yet: it changes no connection.
+        c.toast("双网防丢包已" + (c.dualNetwork ? "开启 · 当前仅保存此设置，连接不变" : "关闭"))
     }
 
     // The route selector: signed in with no routes yet (and none on their way), ask for them too.
@@ -141,6 +141,8 @@ QtObject {
         c.nodeDialog = true
         if (c.loggedIn && c.nodes.length === 0 && !c.routesLoading)
             c.requestRoutes("line-selector")
+        else if (c.loggedIn && !c.routesLoading)
+            c.measureRoutes("node-dialog")
     }
 
     function openLogDialog() {

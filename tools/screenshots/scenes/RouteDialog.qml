@@ -2,7 +2,8 @@ import QtQuick
 import "qrc:/qt/qml/Nimbra/shell"
 
 // The route dialog over the dimming mask: ten routes of every kind with the second chosen (left),
-// the same list scrolled to its full ones (middle), and a failed load (right).
+// the same list scrolled to its full ones (middle), and a failed load (right); the rows show each
+// state of a measured figure.
 Rectangle {
     id: scene
 
@@ -19,6 +20,14 @@ Rectangle {
         { id: "n9", name: "日本 · 东京住宅", source_group: "home_list", full: true },
         { id: "n10", name: "韩国 · 首尔机房", source_group: "idc_list", cur: 60, cap: 60 }
     ]
+    // Figures in each state a row can show.
+    readonly property var figures: ({
+        n1: { text: "23 ms" },
+        n2: { text: "41 ms", lossText: "丢包 20%" },
+        n3: { text: "测速中…", measuring: true },
+        n4: { text: "超时" },
+        n5: { text: "UDP 节点" }
+    })
 
     function scrollToEnd(item) {
         if (item.objectName === "routeList") {
@@ -54,6 +63,7 @@ Rectangle {
             lightMode: scene.lightMode
             nodes: scene.routes
             selectedNode: scene.routes[1]
+            figures: scene.figures
             loggedIn: true
         }
 
@@ -63,6 +73,7 @@ Rectangle {
             lightMode: scene.lightMode
             nodes: scene.routes
             selectedNode: scene.routes[1]
+            figures: scene.figures
             loggedIn: true
         }
 
