@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QRect>
 
 class Preferences;
 class QQmlEngine;
@@ -15,16 +16,19 @@ class WindowStartState : public QObject
     Q_OBJECT
     Q_PROPERTY(bool trayAvailable READ trayAvailable CONSTANT)
     Q_PROPERTY(bool startHidden READ startHidden CONSTANT)
+    Q_PROPERTY(QRect geometry READ geometry CONSTANT)
 
 public:
-    WindowStartState(bool trayAvailable, bool startHidden, QObject *parent = nullptr);
+    WindowStartState(bool trayAvailable, bool startHidden, QRect geometry = {}, QObject *parent = nullptr);
 
     bool trayAvailable() const { return m_trayAvailable; }
     bool startHidden() const { return m_startHidden; }
+    QRect geometry() const { return m_geometry; }
 
 private:
     const bool m_trayAvailable;
     const bool m_startHidden;
+    const QRect m_geometry;
 };
 
 // The objects the C++ singletons of the module give one engine; they are set before its first
