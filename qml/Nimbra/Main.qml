@@ -102,7 +102,7 @@ Window {
     readonly property bool modalOpen: nodeDialog || logDialog || loginDialog
 
     // Where the window opens: the remembered place fitted to the screen (WindowStart), else the design.
-    readonly property rect startGeometry: N.WindowStart.geometry
+    readonly property var startGeometry: N.WindowStart.geometry
     readonly property bool startPlaced: startGeometry.width > 0 && startGeometry.height > 0
 
     x: startPlaced ? startGeometry.x : 0
