@@ -37,6 +37,8 @@ Item {
             objectName: "statusText"
             anchors.verticalCenter: parent.verticalCenter
             textFormat: Text.PlainText
+            Accessible.role: Accessible.StaticText
+            Accessible.name: text
             text: bar.boosting ? "加速中 · " + String(bar.game.name || "") + " · "
                                  + bar.session.server
                                : "未加速 · 双链路引擎待命"
@@ -50,6 +52,8 @@ Item {
         x: 268
         anchors.verticalCenter: parent.verticalCenter
         textFormat: Text.PlainText
+        Accessible.role: Accessible.StaticText
+        Accessible.name: text
         text: bar.boosting ? "专线节点：华东 · 上海电信 BGP-3" : "推荐节点：华东 · 上海电信 BGP-3"
         color: bar.controller.ink3
         font.family: Fonts.ui()
@@ -64,6 +68,8 @@ Item {
 
         Text {
             textFormat: Text.PlainText
+            Accessible.role: Accessible.StaticText
+            Accessible.name: text
             text: (bar.boosting ? "连接延时  " : "未连接延时  ") + bar.session.displayedLatency + " ms"
             color: bar.controller.ink3
             font.family: Fonts.ui()
@@ -72,6 +78,8 @@ Item {
 
         Text {
             textFormat: Text.PlainText
+            Accessible.role: Accessible.StaticText
+            Accessible.name: text
             text: "丢包  0.0%"
             color: bar.controller.ink3
             font.family: Fonts.ui()
@@ -80,6 +88,8 @@ Item {
 
         Text {
             textFormat: Text.PlainText
+            Accessible.role: Accessible.StaticText
+            Accessible.name: text
             text: bar.session.clockText
             color: bar.controller.ink2
             font.family: Fonts.latin()
