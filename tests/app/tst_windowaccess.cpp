@@ -263,6 +263,15 @@ private slots:
         QTest::keyClick(w.window, Qt::Key_Escape);
         QVERIFY(w.is("!nodeDialog"));
         QCOMPARE(w.session->line(), third);
+
+        // Enter in the search takes the one game it leaves.
+        w.gameList->loadCommon();
+        QTRY_VERIFY_WITH_TIMEOUT(w.data.commonGamesLoaded(), 10000);
+        QVERIFY(tabTo(w, QStringLiteral("搜索游戏"), passed));
+        for (const char key : {'c', 's', '2'})
+            QTest::keyClick(w.window, key);
+        QTest::keyClick(w.window, Qt::Key_Return);
+        QTRY_COMPARE(w.session->selectedGame().value("name").toString(), QStringLiteral("CS2"));
     }
 
     // Every interactive element has a name and the figures are readable as text. The list is printed
