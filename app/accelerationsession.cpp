@@ -553,6 +553,8 @@ void AccelerationSession::ensureSelectedGame()
         record.insert(QStringLiteral("ip_list"), current.value(QStringLiteral("ip_list")));
         record.insert(QStringLiteral("ipList"), current.value(QStringLiteral("ipList")));
     }
+    // The start-up region belongs to no game in particular; the record says which ones this game has.
+    setServerText(regionWithin(record, m_server));
     setSelectedGame(record);
     requestGameDetail(record, QStringLiteral("game-selected"));
     if (m_data->loggedIn() && m_nodes.isEmpty() && !m_routesLoading && !m_routesQueued) {
@@ -711,6 +713,7 @@ void AccelerationSession::onDetail(const QVariantMap &detail)
         QVariantMap merged = current;
         for (auto it = detail.cbegin(); it != detail.cend(); ++it)
             merged.insert(it.key(), it.value());
+        setServerText(regionWithin(merged, m_server));
         setSelectedGame(merged);
     }
     if (detailKey(packageName, country) == m_gameDetailKey)

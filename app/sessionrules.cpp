@@ -236,6 +236,21 @@ QString gameRegion(const QVariantMap &game)
     return kDefaultRegion;
 }
 
+QString regionWithin(const QVariantMap &game, const QString &current)
+{
+    QStringList offered;
+    const QVariantList servers = plain(game.value(QStringLiteral("servers"))).toList();
+    for (const QVariant &server : servers) {
+        if (!isBlank(server))
+            offered << textOf(server);
+    }
+    if (offered.isEmpty() && !isBlank(game.value(QStringLiteral("country"))))
+        offered << textOf(game.value(QStringLiteral("country")));
+    if (offered.isEmpty() || offered.contains(current))
+        return current;
+    return offered.constFirst();
+}
+
 // The route configuration as the text the runtime configuration builder takes.
 QString routeConfigText(const QVariantMap &node)
 {

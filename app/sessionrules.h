@@ -35,6 +35,9 @@ namespace sessionrules {
 bool nodeMatchesConfig(const QVariantMap &node, const QString &nodeId);
 // A game's region: its first server entry, else its country, else the default region.
 QString gameRegion(const QVariantMap &game);
+// The region to show once the game's record is known: the current one when the game offers it (its
+// servers, else its country), else the game's own first region. A game that names none keeps it.
+QString regionWithin(const QVariantMap &game, const QString &current);
 // The route configuration as the text the runtime configuration builder takes.
 QString routeConfigText(const QVariantMap &node);
 // The route to select after a route list arrived; found is false when every route is full or missing.

@@ -26,10 +26,11 @@ QHash<const QQmlEngine *, Published> &publishedByEngine()
 
 } // namespace
 
-WindowStartState::WindowStartState(bool trayAvailable, bool startHidden, QObject *parent)
+WindowStartState::WindowStartState(bool trayAvailable, bool startHidden, QRect geometry, QObject *parent)
     : QObject(parent)
     , m_trayAvailable(trayAvailable)
     , m_startHidden(startHidden)
+    , m_geometry(geometry)
 {}
 
 QString WindowStartState::systemName()
@@ -57,7 +58,8 @@ void setEngineSingletons(QQmlEngine &engine, Preferences *preferences, WindowSta
     Published &published = table[&engine];
     delete published.windowStart;
     published.preferences = preferences;
-    published.windowStart = new WindowStartState(windowStart.trayAvailable, windowStart.hidden, &engine);
+    published.windowStart =
+        new WindowStartState(windowStart.trayAvailable, windowStart.hidden, windowStart.geometry, &engine);
     // Owned by app/ (the preferences) and by the engine as a QObject child (the window's start).
     if (preferences)
         QJSEngine::setObjectOwnership(preferences, QJSEngine::CppOwnership);

@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QRect>
 
 class Preferences;
 class QQmlEngine;
@@ -20,18 +21,21 @@ class WindowStartState : public QObject
     // badge and the about text.
     Q_PROPERTY(QString systemName READ systemName CONSTANT)
     Q_PROPERTY(QString version READ version CONSTANT)
+    Q_PROPERTY(QRect geometry READ geometry CONSTANT)
 
 public:
-    WindowStartState(bool trayAvailable, bool startHidden, QObject *parent = nullptr);
+    WindowStartState(bool trayAvailable, bool startHidden, QRect geometry = {}, QObject *parent = nullptr);
 
     bool trayAvailable() const { return m_trayAvailable; }
     bool startHidden() const { return m_startHidden; }
     static QString systemName();
     static QString version();
+    QRect geometry() const { return m_geometry; }
 
 private:
     const bool m_trayAvailable;
     const bool m_startHidden;
+    const QRect m_geometry;
 };
 
 // The objects the C++ singletons of the module give one engine; they are set before its first

@@ -8,6 +8,7 @@
 #include "app/runtimelog.h"
 #include "app/singleinstance.h"
 #include "app/singletons.h"
+#include "app/windowfit.h"
 #include "app/wiring.h"
 #include "catalog/gamelistapi.h"
 #include "net/httpmanager.h"
@@ -279,8 +280,9 @@ int runApplication(int argc, char **argv)
                     &rechargeApi, &qrCodeGenerator, &singBoxManager, &preferences};
 
     // Started hidden only where a tray can bring the window back; a desktop without one shows it.
-    WindowStart windowStart{QSystemTrayIcon::isSystemTrayAvailable(), false};
+    WindowStart windowStart{QSystemTrayIcon::isSystemTrayAvailable(), false, {}};
     windowStart.hidden = hiddenRequested && windowStart.trayAvailable;
+    windowStart.geometry = startWindowGeometry(preferences.windowGeometry());
     if (hiddenRequested)
         qInfo().noquote() << (windowStart.hidden
                                   ? QStringLiteral("[APP] 后台启动：主窗口隐藏在系统托盘")
@@ -312,6 +314,13 @@ int runApplication(int argc, char **argv)
                      [&engine] { raiseMainWindow(engine); });
 
     finishMainWindow(engine, sinceStart);
+    // Where the window is as the loop ends opens it next time; a maximised window keeps the earlier one.
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &app, [&engine, &preferences] {
+        const QList<QObject *> roots = engine.rootObjects();
+        auto *window = roots.isEmpty() ? nullptr : qobject_cast<QQuickWindow *>(roots.constFirst());
+        if (window && window->windowStates() == Qt::WindowNoState)
+            preferences.setWindowGeometry(window->geometry());
+    });
     return QApplication::exec();
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QRect>
+
 class QQmlApplicationEngine;
 
 namespace nimbra {
@@ -10,12 +12,13 @@ struct Backend;
 // objects and their wiring, the Qt Quick engine and the event loop. Returns the process exit code.
 int runApplication(int argc, char **argv);
 
-// How the window starts: whether the desktop has a tray to live in, and whether it starts hidden there
-// (a start at login).
+// How the window starts: whether the desktop has a tray to live in, whether it starts hidden there
+// (a start at login), and where it opens (invalid: the design size, placed by the desktop).
 struct WindowStart
 {
     bool trayAvailable = false;
     bool hidden = false;
+    QRect geometry;
 };
 
 // Publishes the back-end objects and the two debugger flags to the user interface under their context

@@ -49,6 +49,17 @@ Preferences::Preferences(QObject *parent)
     if (modes().contains(mode))
         m_mode = mode;
     m_autoStart = nimbra::platform::autostartPresent();
+    const QVariant geometry = settings.value(kWindowGeometryKey);
+    if (geometry.typeId() == QMetaType::QRect && geometry.toRect().isValid())
+        m_windowGeometry = geometry.toRect();
+}
+
+void Preferences::setWindowGeometry(const QRect &value)
+{
+    if (value == m_windowGeometry || !value.isValid())
+        return;
+    m_windowGeometry = value;
+    save(kWindowGeometryKey, value);
 }
 
 void Preferences::setMode(const QString &value)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QRect>
 #include <QString>
 
 // The user's choices on the settings page and the home page that outlive a run: the theme, the
@@ -23,6 +24,7 @@ public:
     static inline const QString kReconnectKey = QStringLiteral("ui/reconnect");
     static inline const QString kModeKey = QStringLiteral("ui/mode");
     static inline const QString kDualNetworkKey = QStringLiteral("ui/dual_network");
+    static inline const QString kWindowGeometryKey = QStringLiteral("ui/window_geometry");
 
     // Reads the stored choices (a missing or unusable value gives its default) and whether the
     // autostart entry exists.
@@ -41,6 +43,9 @@ public:
     void setDualNetwork(bool value) { store(m_dualNetwork, value, kDualNetworkKey); }
     bool autoStart() const { return m_autoStart; }
     QString lastError() const { return m_lastError; }
+    // The window's last geometry while it was neither maximised nor full screen; invalid when none.
+    QRect windowGeometry() const { return m_windowGeometry; }
+    void setWindowGeometry(const QRect &value);
 
     // Writes or removes the autostart entry for this executable. False with `lastError` when the
     // system refused; `autoStart` then still tells what is there.
@@ -61,4 +66,5 @@ private:
     bool m_dualNetwork = false;
     bool m_autoStart = false;
     QString m_lastError;
+    QRect m_windowGeometry;
 };

@@ -98,8 +98,14 @@ Window {
 
     readonly property bool modalOpen: nodeDialog || logDialog || loginDialog
 
-    width: designWidth
-    height: designHeight
+    // Where the window opens: the remembered place fitted to the screen (WindowStart), else the design.
+    readonly property var startGeometry: N.WindowStart.geometry
+    readonly property bool startPlaced: startGeometry.width > 0 && startGeometry.height > 0
+
+    x: startPlaced ? startGeometry.x : 0
+    y: startPlaced ? startGeometry.y : 0
+    width: startPlaced ? startGeometry.width : designWidth
+    height: startPlaced ? startGeometry.height : designHeight
     minimumWidth: 1060
     minimumHeight: 680
     // A start at login stays in the tray until the user opens the window from there.

@@ -178,6 +178,34 @@ private slots:
         QCOMPARE(sessionrules::gameRegion({}), QStringLiteral("默认区服"));
     }
 
+    void regionWithin_data()
+    {
+        QTest::addColumn<QVariantMap>("game");
+        QTest::addColumn<QString>("current");
+        QTest::addColumn<QString>("region");
+        const QVariantMap twoServers{{"servers", QVariantList{"国服", "国际服"}}, {"country", "国服"}};
+        QTest::newRow("start-up region the game lacks")
+            << QVariantMap{{"servers", QVariantList{"国服"}}} << "艾欧尼亚"
+            << "国服";
+        QTest::newRow("chosen server kept") << twoServers << "国际服"
+                                            << "国际服";
+        QTest::newRow("country only") << QVariantMap{{"country", "韩服"}} << "艾欧尼亚"
+                                      << "韩服";
+        QTest::newRow("blank servers fall to country")
+            << QVariantMap{{"servers", QVariantList{""}}, {"country", "美服"}} << "国服"
+            << "美服";
+        QTest::newRow("nothing named") << QVariantMap{{"id", "x"}} << "艾欧尼亚"
+                                       << "艾欧尼亚";
+    }
+
+    void regionWithin()
+    {
+        QFETCH(QVariantMap, game);
+        QFETCH(QString, current);
+        QFETCH(QString, region);
+        QCOMPARE(sessionrules::regionWithin(game, current), region);
+    }
+
     // Each route as "ms:jitter:loss", "dead" for a round nobody answered, a trailing "!" when full.
     void chooseRoute_data()
     {

@@ -1,5 +1,7 @@
-// The module's C++ singletons give each engine the objects published for that engine.
+// The module's C++ singletons give each engine the objects published for that engine; the window's
+// first place on the screen.
 #include "app/startup.h"
+#include "app/windowfit.h"
 #include "app/wiring.h"
 #include "state/preferences.h"
 
@@ -30,7 +32,8 @@ struct Seen
         component.setData("import QtQml\nimport Nimbra\nQtObject {\n"
                           "    readonly property QtObject preferences: Preferences\n"
                           "    readonly property bool tray: WindowStart.trayAvailable\n"
-                          "    readonly property bool hidden: WindowStart.startHidden\n}\n",
+                          "    readonly property bool hidden: WindowStart.startHidden\n"
+                          "    readonly property rect geometry: WindowStart.geometry\n}\n",
                           QUrl());
         reader.reset(component.create());
         if (!reader)
@@ -52,19 +55,51 @@ private slots:
         Preferences first;
         auto *second = new Preferences;
         const QPointer<Preferences> secondKept(second);
-        auto inTray = std::make_unique<Seen>(first, nimbra::WindowStart{true, true});
-        auto withoutTray = std::make_unique<Seen>(*second, nimbra::WindowStart{false, false});
+        const QRect placed(40, 30, 1100, 700);
+        auto inTray = std::make_unique<Seen>(first, nimbra::WindowStart{true, true, placed});
+        auto withoutTray = std::make_unique<Seen>(*second, nimbra::WindowStart{false, false, {}});
         QVERIFY(inTray->reader && withoutTray->reader);
         QCOMPARE(inTray->reader->property("preferences").value<QObject *>(), &first);
         QCOMPARE(withoutTray->reader->property("preferences").value<QObject *>(), second);
         QCOMPARE(inTray->reader->property("tray"), QVariant(true));
         QCOMPARE(inTray->reader->property("hidden"), QVariant(true));
+        QCOMPARE(inTray->reader->property("geometry").toRect(), placed);
         QCOMPARE(withoutTray->reader->property("tray"), QVariant(false));
         QCOMPARE(withoutTray->reader->property("hidden"), QVariant(false));
         // The preferences belong to app/, not to the engine that read them.
         withoutTray.reset();
         QVERIFY(secondKept);
         delete second;
+    }
+
+    void fitWindow_data()
+    {
+        QTest::addColumn<QRect>("remembered");
+        QTest::addColumn<QRect>("available");
+        QTest::addColumn<QRect>("placed");
+        const QRect fullHd(0, 0, 1920, 1040);
+        const QRect small(0, 0, 1280, 680); // 1280 x 720 less a 40-pixel panel
+        QTest::newRow("first start centred") << QRect() << fullHd << QRect(280, 102, 1360, 836);
+        QTest::newRow("first start on a small screen") << QRect() << small << QRect(0, 0, 1280, 680);
+        QTest::newRow("below the minimum keeps the minimum")
+            << QRect() << QRect(0, 0, 1024, 600) << QRect(0, 0, 1060, 680);
+        QTest::newRow("remembered kept") << QRect(100, 50, 1200, 760) << fullHd << QRect(100, 50, 1200, 760);
+        QTest::newRow("remembered off the right edge")
+            << QRect(1500, 50, 1200, 760) << fullHd << QRect(720, 50, 1200, 760);
+        QTest::newRow("remembered above and left")
+            << QRect(-300, -80, 1200, 760) << fullHd << QRect(0, 0, 1200, 760);
+        QTest::newRow("remembered larger than the screen")
+            << QRect(200, 100, 1600, 1000) << small << QRect(0, 0, 1280, 680);
+        QTest::newRow("second screen's offset")
+            << QRect(3000, 200, 1300, 800) << QRect(1920, 24, 1280, 696) << QRect(1920, 24, 1280, 696);
+    }
+
+    void fitWindow()
+    {
+        QFETCH(QRect, remembered);
+        QFETCH(QRect, available);
+        QFETCH(QRect, placed);
+        QCOMPARE(nimbra::fitWindowGeometry(remembered, available), placed);
     }
 };
 

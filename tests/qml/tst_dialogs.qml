@@ -61,7 +61,7 @@ Item {
             verify(findChild(dialog, "routeRow6"))
             verify(!findChild(dialog, "routeRow7"))
             verify(findChild(dialog, "fullHeading").visible)
-            verify(!findChild(dialog, "retryButton").visible)
+            verify(!findChild(dialog, "routeAction").visible)
 
             const eighth = findChild(dialog, "fullRow0")
             compare(eighth.modelData.id, "r8")
@@ -83,26 +83,40 @@ Item {
             keyClick(Qt.Key_Space)
             compare(spy.count, 2)
             compare(spy.signalArguments[1][0].id, "r5")
+
+            // The arrows move row by row, past the full routes' heading, and stop at the ends.
+            findChild(dialog, "routeRow6").forceActiveFocus()
+            keyClick(Qt.Key_Down)
+            verify(eighth.activeFocus)
+            keyClick(Qt.Key_Down)
+            verify(eighth.activeFocus)
+            keyClick(Qt.Key_Up)
+            verify(findChild(dialog, "routeRow6").activeFocus)
+            verify(eighth.Accessible.name.indexOf("已满") >= 0)
         }
 
         function test_routeEmpty_data() {
             return [
-                { tag: "signed in", loggedIn: true, loading: false, error: "", title: "暂无实时线路数据", retry: true },
+                { tag: "signed in", loggedIn: true, loading: false, error: "", title: "暂无实时线路数据",
+                  action: "重新获取", signal: "retryRequested" },
                 { tag: "with error", loggedIn: true, loading: false, error: "线路加载失败", title: "线路加载失败",
-                  retry: true },
-                { tag: "signed out", loggedIn: false, loading: false, error: "", title: "暂无实时线路数据", retry: false },
-                { tag: "loading", loggedIn: true, loading: true, error: "", title: "暂无实时线路数据", retry: false }
+                  action: "重试", signal: "retryRequested" },
+                { tag: "signed out", loggedIn: false, loading: false, error: "", title: "请先登录后加载线路",
+                  action: "登录", signal: "signInRequested" },
+                { tag: "loading", loggedIn: true, loading: true, error: "", title: "暂无实时线路数据", action: "",
+                  signal: "retryRequested" }
             ]
         }
 
         function test_routeEmpty(data) {
             const dialog = create(routeComponent, { loggedIn: data.loggedIn, loading: data.loading,
-                                                    routeError: data.error }, "retryRequested")
-            const retry = findChild(dialog, "retryButton")
+                                                    routeError: data.error }, data.signal)
+            const action = findChild(dialog, "routeAction")
             compare(findChild(dialog, "emptyTitle").text, data.title)
-            compare(retry.visible, data.retry)
-            if (data.retry) {
-                mouseClick(retry)
+            compare(action.visible, data.action !== "")
+            if (action.visible) {
+                compare(action.text, data.action)
+                mouseClick(action)
                 compare(spy.count, 1)
             }
         }

@@ -86,6 +86,7 @@ const WindowShot kSignedOutShots[] = {
     {"home-signed-out", "selectTab('home', 0)"},
     {"region-menu", "toggleServerMenu()"},
     {"mode-menu", "toggleModeMenu()"},
+    {"route-dialog-signed-out", "openRouteDialog()"},
     {"library", "selectTab('games', 1)"},
     {"settings", "selectTab('settings', 3)"},
     {"toast", "selectTab('home', 0); toast('已切换区服：艾欧尼亚')", true},

@@ -53,4 +53,11 @@ Rectangle {
         cursorShape: Qt.PointingHandCursor
         onClicked: chip.activated(chip.category)
     }
+
+    // Inside: the chip row clips its chips.
+    FocusRing {
+        inset: 0
+        cornerRadius: 15
+        lightMode: chip.lightMode
+    }
 }

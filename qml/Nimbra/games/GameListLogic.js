@@ -67,6 +67,15 @@ function gameId(game) {
     return String(game.id).trim()
 }
 
+// What a screen reader hears for a game entry: its name and, where the record names one, its region,
+// so that two entries of one game do not sound alike.
+function accessibleGameName(game) {
+    const name = game ? String(game.name || game.title || "").trim() : ""
+    const servers = game && game.servers && game.servers.length > 0 ? String(game.servers[0]).trim() : ""
+    const region = game ? String(game.country || "").trim() || servers : ""
+    return region !== "" && region !== name ? name + "，" + region : name
+}
+
 // The library pager never asks for a page outside 1 .. max(1, totalPages).
 function clampPage(page, totalPages) {
     const last = Math.max(1, Math.floor(Number(totalPages)) || 1)

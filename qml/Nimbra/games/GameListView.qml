@@ -112,6 +112,11 @@ GlassCard {
         primary: view.primary
         placeholder: "搜索游戏，快速定位"
         hint: "Ctrl + K"
+        // Enter takes the game when the search leaves just one.
+        onAccepted: {
+            if (view.filteredGames.length === 1)
+                view.gameSelected(view.filteredGames[0])
+        }
     }
 
     RecentGameCard {

@@ -27,12 +27,17 @@ Item {
     implicitHeight: 62
     activeFocusOnTab: true
     Accessible.role: Accessible.ListItem
-    Accessible.name: String(modelData.name || modelData.title || "")
+    // Two entries of one game differ by their region, so a screen reader names it too.
+    Accessible.name: Logic.accessibleGameName(modelData)
     Accessible.selected: selected
     Accessible.onPressAction: activated(modelData)
     Keys.onReturnPressed: activated(modelData)
     Keys.onEnterPressed: activated(modelData)
     Keys.onSpacePressed: activated(modelData)
+    onActiveFocusChanged: {
+        if (activeFocus && ListView.view)
+            ListView.view.positionViewAtIndex(index, ListView.Contain)
+    }
 
     Rectangle {
         objectName: "rowBackground"
@@ -78,7 +83,7 @@ Item {
             objectName: "rowName"
             width: parent.width
             textFormat: Text.PlainText
-            text: row.Accessible.name
+            text: String(row.modelData.name || row.modelData.title || "")
             color: row.ink
             elide: Text.ElideRight
             font.family: Fonts.ui()
@@ -150,5 +155,12 @@ Item {
         hoverEnabled: true
         cursorShape: Qt.PointingHandCursor
         onClicked: row.activated(row.modelData)
+    }
+
+    // Inside: the list clips its rows.
+    FocusRing {
+        inset: 1
+        cornerRadius: 13
+        lightMode: row.lightMode
     }
 }

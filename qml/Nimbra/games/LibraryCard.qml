@@ -34,7 +34,7 @@ Rectangle {
     border.color: activeFocus || selected ? primary : (area.containsMouse ? Qt.alpha(primary, 0.6) : ink4)
     activeFocusOnTab: true
     Accessible.role: Accessible.Button
-    Accessible.name: gameName
+    Accessible.name: Logic.accessibleGameName(modelData)
     Accessible.selected: selected
     Accessible.onPressAction: activated(modelData)
     Keys.onReturnPressed: activated(modelData)
@@ -147,5 +147,12 @@ Rectangle {
         hoverEnabled: true
         cursorShape: Qt.PointingHandCursor
         onClicked: card.activated(card.modelData)
+    }
+
+    // Inside: the grid clips its cards.
+    FocusRing {
+        inset: 1
+        cornerRadius: 15
+        lightMode: card.lightMode
     }
 }

@@ -53,4 +53,10 @@ Rectangle {
         cursorShape: button.active ? Qt.PointingHandCursor : Qt.ArrowCursor
         onClicked: button.activate()
     }
+
+    FocusRing {
+        visible: button.active && button.activeFocus
+        lightMode: button.lightMode
+        cornerRadius: 13
+    }
 }

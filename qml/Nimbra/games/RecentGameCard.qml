@@ -121,4 +121,9 @@ Rectangle {
         cursorShape: Qt.PointingHandCursor
         onClicked: card.activated()
     }
+
+    FocusRing {
+        lightMode: card.lightMode
+        cornerRadius: 17
+    }
 }

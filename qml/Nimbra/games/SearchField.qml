@@ -17,6 +17,9 @@ Rectangle {
     property alias text: input.text
     readonly property alias inputActiveFocus: input.activeFocus
 
+    // Enter in the field.
+    signal accepted()
+
     function focusInput() {
         input.forceActiveFocus()
         input.selectAll()
@@ -57,9 +60,11 @@ Rectangle {
         font.family: Fonts.ui()
         font.pixelSize: 13
         selectByMouse: true
+        activeFocusOnTab: true
         Accessible.role: Accessible.EditableText
         Accessible.name: field.placeholder
         Keys.onEscapePressed: text = ""
+        onAccepted: field.accepted()
 
         Text {
             anchors.fill: parent
@@ -97,6 +102,12 @@ Rectangle {
             font.family: Fonts.latin()
             font.pixelSize: 11
         }
+    }
+
+    FocusRing {
+        visible: input.activeFocus
+        lightMode: field.lightMode
+        cornerRadius: 15
     }
 
     MouseArea {

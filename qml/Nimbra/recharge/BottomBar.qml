@@ -78,6 +78,8 @@ GlassCard {
                 anchors.right: parent.right
                 textFormat: Text.PlainText
                 text: bar.totalText
+                Accessible.role: Accessible.StaticText
+                Accessible.name: "合计 " + text
                 color: bar.page.ink
                 font.family: Fonts.latin()
                 font.pixelSize: 24
@@ -133,6 +135,7 @@ GlassCard {
             objectName: "payButton"
             anchors.fill: parent
             label: bar.payLabel
+            lightMode: bar.page.lightMode === true
             onActivated: {
                 if (bar.page.loggedIn)
                     bar.page.startPayment()

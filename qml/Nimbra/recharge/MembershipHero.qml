@@ -54,6 +54,8 @@ GlassCard {
                 anchors.verticalCenter: parent.verticalCenter
                 textFormat: Text.PlainText
                 text: RechargeLogic.membershipTitle(hero.page.membership)
+                Accessible.role: Accessible.StaticText
+                Accessible.name: text
                 color: hero.page.ink
                 font.family: Fonts.ui()
                 font.pixelSize: 21
@@ -67,6 +69,8 @@ GlassCard {
             elide: Text.ElideRight
             textFormat: Text.PlainText
             text: RechargeLogic.membershipDescription(hero.page.membership, hero.page.loggedIn)
+            Accessible.role: Accessible.StaticText
+            Accessible.name: text
             color: hero.page.ink2
             font.family: Fonts.ui()
             font.pixelSize: 13

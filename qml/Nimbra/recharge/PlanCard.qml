@@ -137,6 +137,8 @@ Rectangle {
 
             textFormat: Text.PlainText
             text: "¥" + RechargeLogic.money(card.price)
+            Accessible.role: Accessible.StaticText
+            Accessible.name: text + RechargeLogic.productUnit(card.product, card.mode)
             color: card.theme.ink
             font.family: Fonts.latin()
             font.pixelSize: 26
@@ -160,6 +162,8 @@ Rectangle {
         anchors.bottomMargin: 20
         textFormat: Text.PlainText
         text: "合计 ¥" + RechargeLogic.money(card.price)
+        Accessible.role: Accessible.StaticText
+        Accessible.name: text
         color: card.theme.ink3
         font.family: Fonts.ui()
         font.pixelSize: 12
@@ -170,7 +174,11 @@ Rectangle {
 
         anchors.fill: parent
         enabled: card.available
-        label: RechargeLogic.productName(card.product, card.mode)
+        // The plan and what it costs, as the card shows them.
+        label: RechargeLogic.productName(card.product, card.mode) + "，¥" + RechargeLogic.money(card.price)
+               + RechargeLogic.productUnit(card.product, card.mode)
+        lightMode: card.theme.lightMode === true
+        focusRadius: 19
         role: Accessible.RadioButton
         Accessible.checkable: true
         Accessible.checked: card.selected

@@ -58,6 +58,8 @@ Item {
             width: parent.width
             textFormat: Text.PlainText
             text: "账号：" + menu.userName
+            Accessible.role: Accessible.StaticText
+            Accessible.name: text
             color: menu.ink2
             elide: Text.ElideRight
             font.family: Fonts.ui()
@@ -83,6 +85,8 @@ Item {
                 anchors.right: parent.right
                 textFormat: Text.PlainText
                 text: menu.member ? "VIP · 序号 " + menu.vipNum : "普通用户"
+                Accessible.role: Accessible.StaticText
+                Accessible.name: "会员状态：" + text
                 color: menu.member ? Theme.memberInk : menu.ink3
                 font.family: Fonts.ui()
                 font.pixelSize: 12
@@ -103,6 +107,8 @@ Item {
                 width: parent ? parent.width : 0
                 textFormat: Text.PlainText
                 text: modelData
+                Accessible.role: Accessible.StaticText
+                Accessible.name: text
                 color: menu.ink3
                 elide: Text.ElideRight
                 font.family: Fonts.ui()

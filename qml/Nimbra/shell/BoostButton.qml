@@ -17,8 +17,6 @@ Rectangle {
     height: 64
     radius: 18
     opacity: starting ? 0.72 : 1
-    border.width: area.activeFocus ? 2 : 0
-    border.color: button.controller.ink
     gradient: Gradient {
         orientation: Gradient.Horizontal
         GradientStop {
@@ -67,6 +65,8 @@ Rectangle {
         objectName: "boostButton"
         anchors.fill: parent
         label: button.label
+        lightMode: button.controller.dawn
+        focusRadius: 21
         onActivated: button.session.toggleAcceleration()
     }
 }

@@ -40,8 +40,11 @@ GlassCard {
             spacing: 8
 
             Text {
+                objectName: "currentGameName"
                 textFormat: Text.PlainText
                 text: String(card.game.name || card.game.title || "")
+                Accessible.role: Accessible.StaticText
+                Accessible.name: "当前游戏：" + text
                 color: card.controller.ink
                 width: Math.min(implicitWidth, 160)
                 elide: Text.ElideRight
@@ -89,9 +92,11 @@ GlassCard {
             spacing: 2
 
             Text {
-                textFormat: Text.PlainText
                 objectName: "cardLatency"
+                textFormat: Text.PlainText
                 text: card.session.latencyText
+                Accessible.role: Accessible.StaticText
+                Accessible.name: latencyCaption.text + " " + text
                 color: card.controller.ink
                 font.family: Fonts.latin()
                 font.pixelSize: 22
@@ -99,6 +104,8 @@ GlassCard {
             }
 
             Text {
+                id: latencyCaption
+
                 textFormat: Text.PlainText
                 text: card.session.boosting ? "连接延时" : "未连接延时"
                 color: card.session.boosting ? card.controller.neon : card.controller.accent
@@ -114,6 +121,8 @@ GlassCard {
             Text {
                 textFormat: Text.PlainText
                 text: "↑ " + card.controller.formatNetworkRate(singBoxManager.uploadBytesPerSecond)
+                Accessible.role: Accessible.StaticText
+                Accessible.name: "上传 " + text.slice(2)
                 color: card.controller.ink2
                 font.family: Fonts.latin()
                 font.pixelSize: 13
@@ -122,6 +131,8 @@ GlassCard {
             Text {
                 textFormat: Text.PlainText
                 text: "↓ " + card.controller.formatNetworkRate(singBoxManager.downloadBytesPerSecond)
+                Accessible.role: Accessible.StaticText
+                Accessible.name: "下载 " + text.slice(2)
                 color: card.controller.ink2
                 font.family: Fonts.latin()
                 font.pixelSize: 13
@@ -227,6 +238,8 @@ GlassCard {
             x: region.x
             width: region.width
             height: region.height
+            lightMode: card.controller.dawn
+            focusRadius: 15
             label: "区服 " + card.session.server
             onActivated: card.controller.toggleServerMenu()
         }
@@ -235,6 +248,8 @@ GlassCard {
             x: route.x
             width: route.width
             height: route.height
+            lightMode: card.controller.dawn
+            focusRadius: 15
             label: "线路 " + card.session.line
             onActivated: card.controller.openRouteDialog()
         }
@@ -243,6 +258,8 @@ GlassCard {
             x: modeBox.x
             width: modeBox.width
             height: modeBox.height
+            lightMode: card.controller.dawn
+            focusRadius: 15
             label: "模式 " + card.controller.mode
             onActivated: card.controller.toggleModeMenu()
         }
@@ -252,6 +269,7 @@ GlassCard {
             width: dualSwitch.parent.width
             height: 40
             label: "双网防丢包"
+            lightMode: card.controller.dawn
             role: Accessible.CheckBox
             Accessible.checkable: true
             Accessible.checked: card.controller.dualNetwork

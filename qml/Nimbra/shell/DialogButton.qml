@@ -54,6 +54,11 @@ Rectangle {
         font.bold: true
     }
 
+    FocusRing {
+        lightMode: button.theme.lightMode === true
+        cornerRadius: 13
+    }
+
     MouseArea {
         id: area
 

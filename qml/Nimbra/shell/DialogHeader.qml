@@ -9,6 +9,7 @@ Item {
     property string title: ""
     property string subtitle: ""
     default property alias actions: actionRow.data
+    readonly property alias closeButton: closeButton
 
     signal closeRequested()
 

@@ -86,6 +86,9 @@ GlassCard {
 
                 anchors.fill: parent
                 label: row.modelData.title
+                lightMode: menu.controller.dawn
+                focusInset: 1
+                focusRadius: 8
                 role: Accessible.MenuItem
                 onActivated: menu.chosen(row.modelData)
             }

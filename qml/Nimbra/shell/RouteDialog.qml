@@ -31,16 +31,100 @@ FocusScope {
 
     readonly property var routes: WindowLogic.splitRoutes(nodes)
     readonly property bool empty: routes.shown.length === 0
+    property int focusedRow: 0
 
     signal routeChosen(var route)
     signal retryRequested()
+    signal signInRequested()
     signal closeRequested()
+
+    // The rows in reading order: the offered routes, then the full ones.
+    function routeRows() {
+        const list = []
+        for (let i = 0; i < rows.children.length; ++i) {
+            const item = rows.children[i]
+            if (item.objectName.startsWith("routeRow") || item.objectName.startsWith("fullRow"))
+                list.push(item)
+        }
+        return list
+    }
+
+    // Arrow keys: the row above or below the focused one, kept in view; the ends stay where they are.
+    function moveFocus(from, step) {
+        const list = routeRows()
+        const next = list[list.indexOf(from) + step]
+        if (next)
+            next.forceActiveFocus(Qt.TabFocusReason)
+    }
+
+    // Where the keyboard starts: the chosen route, else the first row, else the button on offer.
+    function focusDefault() {
+        if (!visible)
+            return
+        const list = dialog.loading || dialog.empty ? [] : routeRows()
+        const chosen = list.find(row => row.selected) || list[0]
+        if (chosen)
+            chosen.forceActiveFocus(Qt.TabFocusReason)
+        else if (actionButton.visible)
+            actionButton.forceActiveFocus(Qt.TabFocusReason)
+        else
+            header.closeButton.forceActiveFocus(Qt.TabFocusReason)
+    }
+
+    // The row the keyboard was on when the list is rebuilt (a configuration arrived): the same place.
+    function refocusRow() {
+        const list = routeRows()
+        if (!visible || !dialog.activeFocus || list.some(row => row.activeFocus) || header.closeButton.activeFocus
+                || actionButton.activeFocus)
+            return
+        const row = list[Math.min(focusedRow, list.length - 1)]
+        if (row)
+            row.forceActiveFocus(Qt.OtherFocusReason)
+        else
+            focusDefault()
+    }
+
+    function rowFocused(row) {
+        focusedRow = routeRows().indexOf(row)
+        keepInView(row)
+    }
+
+    function keepInView(row) {
+        const top = row.mapToItem(rows, 0, 0).y
+        if (top < routeList.contentY)
+            routeList.contentY = top
+        else if (top + row.height > routeList.contentY + routeList.height)
+            routeList.contentY = top + row.height - routeList.height
+    }
 
     width: 500
     height: 620
     Accessible.role: Accessible.Dialog
     Accessible.name: "选择加速线路"
     Keys.onEscapePressed: closeRequested()
+    // Once the rows or the button have followed the change.
+    onVisibleChanged: {
+        focusDefault()
+        focusTimer.restart()
+    }
+    onLoadingChanged: focusTimer.restart()
+    onEmptyChanged: focusTimer.restart()
+    onLoggedInChanged: focusTimer.restart()
+    onRoutesChanged: refocusTimer.restart()
+
+    Timer {
+        id: refocusTimer
+
+        interval: 0
+        onTriggered: dialog.refocusRow()
+    }
+
+    Timer {
+        id: focusTimer
+
+        interval: 0
+        onTriggered: dialog.focusDefault()
+    }
 
     PopupCard {
         anchors.fill: parent
@@ -62,6 +146,8 @@ FocusScope {
         anchors.centerIn: parent
         textFormat: Text.PlainText
         text: "正在从服务器获取当前游戏的线路…"
+        Accessible.role: Accessible.StaticText
+        Accessible.name: text
         color: dialog.ink2
         font.family: Fonts.ui()
         font.pixelSize: 14
@@ -79,18 +165,24 @@ FocusScope {
             horizontalAlignment: Text.AlignHCenter
             wrapMode: Text.Wrap
             textFormat: Text.PlainText
-            text: dialog.routeError !== "" ? dialog.routeError : "暂无实时线路数据"
-            color: dialog.routeError !== "" ? dialog.accent : dialog.ink
+            text: !dialog.loggedIn ? "请先登录后加载线路"
+                                   : dialog.routeError !== "" ? dialog.routeError : "暂无实时线路数据"
+            color: dialog.loggedIn && dialog.routeError !== "" ? dialog.accent : dialog.ink
+            Accessible.role: Accessible.StaticText
+            Accessible.name: text
             font.family: Fonts.ui()
             font.pixelSize: 15
             font.bold: true
         }
 
         Text {
+            visible: dialog.loggedIn
             width: parent.width
             horizontalAlignment: Text.AlignHCenter
             wrapMode: Text.Wrap
             textFormat: Text.PlainText
+            Accessible.role: Accessible.StaticText
+            Accessible.name: text
             text: dialog.routeError !== "" ? "请检查登录状态或稍后重试" : "线路由服务端提供，不再使用本地演示数据"
             color: dialog.ink3
             font.family: Fonts.ui()
@@ -102,13 +194,21 @@ FocusScope {
             height: 8
         }
 
+        // Signed out the routes cannot load: the way to sign in. A failed load offers another try.
         DialogButton {
-            objectName: "retryButton"
+            id: actionButton
+
+            objectName: "routeAction"
             anchors.horizontalCenter: parent.horizontalCenter
-            visible: dialog.loggedIn && !dialog.loading
+            visible: !dialog.loading
             theme: dialog
-            text: "重新获取"
-            onActivated: dialog.retryRequested()
+            text: !dialog.loggedIn ? "登录" : dialog.routeError !== "" ? "重试" : "重新获取"
+            onActivated: {
+                if (dialog.loggedIn)
+                    dialog.retryRequested()
+                else
+                    dialog.signInRequested()
+            }
         }
     }
 
@@ -169,11 +269,18 @@ FocusScope {
                     model: dialog.routes.shown
 
                     delegate: RouteRow {
+                        id: shownRow
+
                         width: rows.width
                         theme: dialog
                         selectedNode: dialog.selectedNode
                         figures: dialog.figures
                         onActivated: route => dialog.routeChosen(route)
+                        onStepRequested: step => dialog.moveFocus(shownRow, step)
+                        onActiveFocusChanged: {
+                            if (activeFocus)
+                                dialog.rowFocused(shownRow)
+                        }
                     }
                 }
 
@@ -195,12 +302,19 @@ FocusScope {
                     model: dialog.routes.overflow
 
                     delegate: RouteRow {
+                        id: fullRow
+
                         width: rows.width
                         theme: dialog
                         full: true
                         selectedNode: dialog.selectedNode
                         figures: dialog.figures
                         onActivated: route => dialog.routeChosen(route)
+                        onStepRequested: step => dialog.moveFocus(fullRow, step)
+                        onActiveFocusChanged: {
+                            if (activeFocus)
+                                dialog.rowFocused(fullRow)
+                        }
                     }
                 }
             }

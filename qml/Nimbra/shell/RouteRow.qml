@@ -23,21 +23,27 @@ Item {
     readonly property bool selected: WindowLogic.isSelectedRoute(modelData, selectedNode)
     readonly property var texts: WindowLogic.routeRowTexts(modelData, full, selected)
     readonly property color kindColor: Session.nodeKindColor(modelData, theme.neon, theme.primary)
+    // The figure the row shows; a screen reader hears it with the rest of the row.
+    readonly property string latencyText: String(figure.text || "—") + (figure.lossText ? " · " + figure.lossText : "")
 
     signal activated(var route)
+    // The arrow keys: -1 for the row above, 1 for the one below.
+    signal stepRequested(int step)
 
     objectName: (full ? "fullRow" : "routeRow") + index
     height: 68
     opacity: full ? 0.52 : 1
     activeFocusOnTab: true
     Accessible.role: Accessible.ListItem
-    Accessible.name: nameText.text
+    Accessible.name: WindowLogic.routeAccessibleName(modelData, texts, latencyText, full)
     Accessible.description: texts.detail + " · " + texts.choice
     Accessible.selected: selected
     Accessible.onPressAction: activated(modelData)
     Keys.onReturnPressed: activated(modelData)
     Keys.onEnterPressed: activated(modelData)
     Keys.onSpacePressed: activated(modelData)
+    Keys.onUpPressed: stepRequested(-1)
+    Keys.onDownPressed: stepRequested(1)
 
     Rectangle {
         anchors.fill: parent
@@ -124,7 +130,7 @@ Item {
                 objectName: "routeLatency"
                 anchors.verticalCenter: nameText.verticalCenter
                 textFormat: Text.PlainText
-                text: String(row.figure.text || "—") + (row.figure.lossText ? " · " + row.figure.lossText : "")
+                text: row.latencyText
                 color: row.figure.text === "超时" || row.figure.lossText ? row.theme.accent : row.theme.ink2
                 font.family: Fonts.ui()
                 font.pixelSize: 12
@@ -174,6 +180,12 @@ Item {
             font.family: Fonts.latin()
             font.pixelSize: 11
         }
+    }
+
+    FocusRing {
+        inset: 1
+        cornerRadius: 15
+        lightMode: row.theme.lightMode
     }
 
     MouseArea {

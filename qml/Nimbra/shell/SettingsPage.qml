@@ -111,6 +111,8 @@ Item {
 
                             anchors.fill: parent
                             label: choice.modelData.label
+                            lightMode: page.controller.dawn
+                            focusRadius: 17
                             role: Accessible.RadioButton
                             Accessible.checkable: true
                             Accessible.checked: choice.selected
@@ -197,6 +199,7 @@ Item {
                             checked: page.controller[preference.modelData.key] === true
                             onColor: page.controller.neon
                             offColor: page.controller.ink4
+                            lightMode: page.controller.dawn
                             onToggled: page.controller[preference.modelData.key] = !preferenceSwitch.checked
                         }
                     }

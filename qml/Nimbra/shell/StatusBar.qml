@@ -38,6 +38,8 @@ Item {
             objectName: "statusText"
             anchors.verticalCenter: parent.verticalCenter
             textFormat: Text.PlainText
+            Accessible.role: Accessible.StaticText
+            Accessible.name: text
             text: bar.boosting ? "加速中 · " + String(bar.game.name || "") + " · "
                                  + bar.session.server
                                : "未加速 · 加速引擎待命"
@@ -52,6 +54,8 @@ Item {
         x: 268
         anchors.verticalCenter: parent.verticalCenter
         textFormat: Text.PlainText
+        Accessible.role: Accessible.StaticText
+        Accessible.name: text
         // The selected route's own name.
         text: (bar.boosting ? "专线节点：" : "推荐节点：") + (String(bar.node.name || "") || "—")
         color: bar.controller.ink3
@@ -68,6 +72,8 @@ Item {
         Text {
             objectName: "latencyText"
             textFormat: Text.PlainText
+            Accessible.role: Accessible.StaticText
+            Accessible.name: text
             text: (bar.boosting ? "连接延时  " : "未连接延时  ") + bar.session.latencyText
             color: bar.controller.ink3
             font.family: Fonts.ui()
@@ -76,6 +82,8 @@ Item {
 
         Text {
             textFormat: Text.PlainText
+            Accessible.role: Accessible.StaticText
+            Accessible.name: text
             objectName: "lossText"
             text: "丢包  " + bar.session.lossText
             color: bar.controller.ink3
@@ -85,6 +93,8 @@ Item {
 
         Text {
             textFormat: Text.PlainText
+            Accessible.role: Accessible.StaticText
+            Accessible.name: text
             text: bar.session.clockText
             color: bar.controller.ink2
             font.family: Fonts.latin()

@@ -94,19 +94,13 @@ Rectangle {
                 font.bold: tabItem.selected
             }
 
-            Rectangle {
-                anchors.fill: parent
-                radius: 16
-                color: "transparent"
-                visible: tabArea.activeFocus
-                border.color: rail.controller.primary
-            }
-
             ClickArea {
                 id: tabArea
 
                 anchors.fill: parent
                 label: tabItem.modelData.label
+                lightMode: rail.controller.dawn
+                focusRadius: 19
                 role: Accessible.PageTab
                 Accessible.selected: tabItem.selected
                 onActivated: {
@@ -149,7 +143,10 @@ Rectangle {
 
         ClickArea {
             anchors.fill: parent
-            label: rail.controller.loggedIn ? rail.controller.userName : "未登录"
+            // Named for what it does: the account menu, or the sign-in while nobody is signed in.
+            label: rail.controller.loggedIn ? "账户菜单" : "登录"
+            lightMode: rail.controller.dawn
+            focusRadius: 20
             onActivated: rail.controller.toggleAccountMenu(avatarCircle, "rail-avatar")
         }
     }

@@ -157,7 +157,9 @@ Item {
                 id: chipArea
 
                 anchors.fill: parent
-                label: bar.controller.loggedIn ? bar.controller.userName : "未登录"
+                label: bar.controller.loggedIn ? "账户菜单 · " + bar.controller.userName : "登录"
+                lightMode: bar.controller.dawn
+                focusRadius: 18
                 onActivated: bar.controller.toggleAccountMenu(chip, "title-account")
             }
         }
@@ -170,6 +172,7 @@ Item {
         WindowButton {
             iconName: "history"
             label: "运行日志"
+            lightMode: bar.controller.dawn
             iconColor: bar.controller.ink2
             hoverFill: bar.controller.panelInner
             onActivated: bar.controller.openLogDialog()
@@ -178,6 +181,7 @@ Item {
         WindowButton {
             iconName: "min"
             label: "最小化"
+            lightMode: bar.controller.dawn
             iconColor: bar.controller.ink2
             hoverFill: bar.controller.panelInner
             onActivated: bar.controller.showMinimized()
@@ -186,6 +190,7 @@ Item {
         WindowButton {
             iconName: "max"
             label: "最大化"
+            lightMode: bar.controller.dawn
             iconColor: bar.controller.ink2
             hoverFill: bar.controller.panelInner
             onActivated: bar.controller.toggleMaximized()
@@ -196,6 +201,7 @@ Item {
 
             iconName: "close"
             label: "关闭"
+            lightMode: bar.controller.dawn
             iconColor: hovered ? "#ffffff" : bar.controller.ink2
             hoverFill: "#e81123"
             pressedFill: "#bd1020"

@@ -10,6 +10,7 @@ Rectangle {
     property color onColor: Theme.neon(false)
     property color offColor: Theme.ink4(false)
     property bool interactive: true
+    property bool lightMode: false
 
     signal toggled()
 
@@ -17,7 +18,6 @@ Rectangle {
     height: 22
     radius: 11
     color: checked ? onColor : offColor
-    border.color: area.activeFocus ? "#ffffff" : "transparent"
 
     Behavior on color {
         ColorAnimation { duration: 140 }
@@ -43,6 +43,8 @@ Rectangle {
         anchors.margins: -4
         visible: toggle.interactive
         label: toggle.label
+        lightMode: toggle.lightMode
+        focusRadius: 15
         role: Accessible.CheckBox
         Accessible.checkable: true
         Accessible.checked: toggle.checked

@@ -12,6 +12,7 @@ Item {
     property color hoverFill: "transparent"
     property color pressedFill: hoverFill
     property real cornerRadius: 0
+    property alias lightMode: area.lightMode
     readonly property alias hovered: area.containsMouse
 
     signal activated()
@@ -44,6 +45,9 @@ Item {
 
         anchors.fill: parent
         label: button.label
+        // Inside: the button clips what it holds.
+        focusInset: 3
+        focusRadius: 6
         onActivated: button.activated()
     }
 }

@@ -1,4 +1,5 @@
 import QtQuick
+import QtQuick.Window
 import Nimbra
 import "../SessionLogic.js" as Session
 import "WindowLogic.js" as WindowLogic
@@ -11,6 +12,79 @@ Item {
     required property var controller
     required property real statusBarTop
     readonly property alias signIn: authModal
+    // The open modal dialog, the topmost first, as Esc closes them.
+    readonly property Item openDialog: controller.logDialog ? logDialog
+                                                           : controller.nodeDialog ? routeDialog
+                                                                                   : controller.loginDialog ? authModal
+                                                                                                            : null
+    // The page's control that had the keyboard last; it gets it back when the dialogs close.
+    property Item pageFocus: null
+
+    function holds(box, item) {
+        for (let at = item; at; at = at.parent) {
+            if (at === box)
+                return true
+        }
+        return false
+    }
+
+    // Tab and Backtab go round the open dialog's own controls and never reach the page behind it.
+    function cycleFocus(forward) {
+        const box = openDialog
+        const window = dialogs.Window.window
+        if (!box || !window)
+            return
+        let item = holds(box, window.activeFocusItem) ? window.activeFocusItem : box
+        // The chain is a ring over the whole window; it comes back into the dialog within one round.
+        for (let step = 0; step < 2000; ++step) {
+            item = item.nextItemInFocusChain(forward)
+            if (!item)
+                return
+            if (holds(box, item) && item !== box) {
+                item.forceActiveFocus(forward ? Qt.TabFocusReason : Qt.BacktabFocusReason)
+                return
+            }
+        }
+    }
+
+    onOpenDialogChanged: {
+        if (openDialog === null)
+            focusReturn.restart()
+    }
+
+    // After the page's controls are shown again.
+    Timer {
+        id: focusReturn
+
+        interval: 0
+        onTriggered: {
+            const item = dialogs.pageFocus
+            if (dialogs.openDialog === null && item && item.visible && item.enabled)
+                item.forceActiveFocus(Qt.OtherFocusReason)
+        }
+    }
+
+    Connections {
+        target: dialogs.Window.window
+
+        function onActiveFocusItemChanged() {
+            const item = dialogs.Window.window.activeFocusItem
+            if (item && item.activeFocusOnTab && !dialogs.holds(dialogs, item))
+                dialogs.pageFocus = item
+        }
+    }
+
+    Shortcut {
+        sequence: "Tab"
+        enabled: dialogs.openDialog !== null
+        onActivated: dialogs.cycleFocus(true)
+    }
+
+    Shortcut {
+        sequences: ["Backtab", "Shift+Backtab", "Shift+Tab"]
+        enabled: dialogs.openDialog !== null
+        onActivated: dialogs.cycleFocus(false)
+    }
 
     // A click anywhere else closes the account menu and still reaches the control underneath.
     MouseArea {
@@ -78,6 +152,9 @@ Item {
     }
 
     RouteDialog {
+        id: routeDialog
+
+        objectName: "routeDialog"
         anchors.centerIn: parent
         width: 500
         height: 620
@@ -99,14 +176,16 @@ Item {
         edge: dialogs.controller.edge
         onRouteChosen: route => dialogs.controller.chooseNode(route)
         onRetryRequested: dialogs.controller.requestRoutes("node-dialog-retry")
-        onCloseRequested: dialogs.controller.nodeDialog = false
-        onVisibleChanged: {
-            if (visible)
-                forceActiveFocus()
+        onSignInRequested: {
+            dialogs.controller.nodeDialog = false
+            dialogs.controller.openLogin()
         }
+        onCloseRequested: dialogs.controller.nodeDialog = false
     }
 
     LogDialog {
+        id: logDialog
+
         anchors.centerIn: parent
         width: Math.min(760, dialogs.width - 72)
         height: Math.min(560, dialogs.height - 90)

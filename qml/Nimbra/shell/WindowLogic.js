@@ -93,6 +93,16 @@ function routeRowTexts(route, full, selected) {
     }
 }
 
+// What a screen reader hears for a route row: the route, its region when the record names one apart
+// from the name, the detail line, the latency shown, and whether it is full or chosen.
+function routeAccessibleName(route, texts, latencyText, full) {
+    const name = Session.firstText(route, ["name"])
+    const region = Session.firstText(route, ["region", "area", "location"])
+    const state = full || (route && route.full === true) ? "已满" : texts.choice
+    return [name, name.indexOf(region) >= 0 ? "" : region, texts.detail, latencyText, state]
+        .filter(part => part !== "").join("，")
+}
+
 // What the tray icon shows and its menu offers for the window and the session: the window entry
 // follows whether the window is shown; the session entry is the start button's own action ("一键加速",
 // "停止", or cancelling a start), with the game and route it applies to on the line above it.

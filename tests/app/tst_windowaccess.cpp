@@ -1,0 +1,355 @@
+// The main window as a keyboard or a screen reader meets it, on a 1280 x 720 screen: it opens inside
+// the screen, a route is chosen with the keys alone, and the accessibility tree names every control and
+// reads out the figures.
+#include "app/startup.h"
+#include "app/windowfit.h"
+#include "devserviceprocess.h"
+#include "windowscript.h"
+#include "wiredbackend.h"
+
+#include <QAccessible>
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QMetaEnum>
+#include <QQmlApplicationEngine>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QRegularExpression>
+#include <QScreen>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QtQml/qqmlextensionplugin.h>
+
+Q_IMPORT_QML_PLUGIN(NimbraPlugin)
+
+namespace {
+
+// The window as the program opens it, placed by the remembered geometry.
+struct Window : WiredBackend
+{
+    Window(const QString &baseUrl, const QRect &remembered)
+        : WiredBackend(baseUrl)
+    {
+        engine = std::make_unique<QQmlApplicationEngine>();
+        nimbra::publishBackend(*engine, backend, false, false,
+                               {false, false, nimbra::startWindowGeometry(remembered)});
+        nimbra::loadMainDocument(*engine);
+        window = qobject_cast<QQuickWindow *>(engine->rootObjects().value(0));
+    }
+    ~Window() { engine.reset(); }
+
+    bool ready() const { return window && QTest::qWaitForWindowExposed(window); }
+    bool is(const char *condition) const
+    {
+        return windowscript::evaluate(window, QString::fromUtf8(condition)).toBool();
+    }
+    QQuickItem *focused() const { return window->activeFocusItem(); }
+    QString focusedName() const
+    {
+        QAccessibleInterface *face = focused() ? QAccessible::queryAccessibleInterface(focused()) : nullptr;
+        return face ? face->text(QAccessible::Name) : QString();
+    }
+    bool signIn()
+    {
+        auth->loginPassword(QStringLiteral("13800138000"), QStringLiteral("nimbra123"));
+        return QTest::qWaitFor([this] { return data.loggedIn(); }, 10000) &&
+               QTest::qWaitFor([this] { return !session->routesLoading() && !session->routeConfigLoading(); },
+                               10000);
+    }
+
+    std::unique_ptr<QQmlApplicationEngine> engine;
+    QQuickWindow *window = nullptr;
+};
+
+QQuickItem *findItem(QQuickItem *root, const QString &objectName)
+{
+    if (root->objectName() == objectName)
+        return root;
+    const QList<QQuickItem *> children = root->childItems();
+    for (QQuickItem *child : children) {
+        if (QQuickItem *found = findItem(child, objectName))
+            return found;
+    }
+    return nullptr;
+}
+
+bool holds(const QQuickItem *box, const QQuickItem *item)
+{
+    for (; item; item = item->parentItem()) {
+        if (item == box)
+            return true;
+    }
+    return false;
+}
+
+// Tab until the focused control's accessible name starts with the given text; the names passed on the
+// way are collected.
+bool tabTo(Window &w, const QString &start, QStringList &passed)
+{
+    for (int step = 0; step < 80; ++step) {
+        QTest::keyClick(w.window, Qt::Key_Tab);
+        passed << w.focusedName();
+        if (passed.constLast().startsWith(start))
+            return true;
+    }
+    return false;
+}
+
+struct Entry
+{
+    QAccessible::Role role;
+    QString name;
+    QRect rect;
+};
+
+QString roleName(QAccessible::Role role)
+{
+    return QString::fromLatin1(QMetaEnum::fromType<QAccessible::Role>().valueToKey(role));
+}
+
+bool interactive(const QAccessibleInterface *face)
+{
+    static const QList<QAccessible::Role> roles{
+        QAccessible::Button,   QAccessible::CheckBox, QAccessible::RadioButton, QAccessible::PageTab,
+        QAccessible::ListItem, QAccessible::MenuItem, QAccessible::Link,        QAccessible::EditableText};
+    return face->state().focusable || roles.contains(face->role());
+}
+
+// Every shown element of the accessibility tree under face; unnamed interactive ones are reported.
+void walk(QAccessibleInterface *face, QList<Entry> &entries, QStringList &unnamed)
+{
+    for (int i = 0; i < face->childCount(); ++i) {
+        QAccessibleInterface *child = face->child(i);
+        if (!child || child->state().invisible)
+            continue;
+        const QString name = child->text(QAccessible::Name).trimmed();
+        if (interactive(child) || child->role() == QAccessible::StaticText)
+            entries << Entry{child->role(), name, child->rect()};
+        if (interactive(child) && name.isEmpty())
+            unnamed << roleName(child->role()) +
+                           QStringLiteral(" at %1,%2").arg(child->rect().x()).arg(child->rect().y());
+        walk(child, entries, unnamed);
+    }
+}
+
+const Entry *find(const QList<Entry> &entries, QAccessible::Role role, const QString &name)
+{
+    for (const Entry &entry : entries) {
+        if (entry.role == role && entry.name == name)
+            return &entry;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+class TestWindowAccess : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<DevServiceProcess> m_service;
+
+private slots:
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        QSettings().clear();
+        // No remembered route or recent game of another run.
+        QDir(QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation)).removeRecursively();
+        QDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)).removeRecursively();
+        QCOMPARE(QGuiApplication::primaryScreen()->availableGeometry(), QRect(0, 0, 1280, 720));
+        m_service = std::make_unique<DevServiceProcess>();
+        QVERIFY(m_service->isRunning());
+    }
+    void cleanupTestCase()
+    {
+        m_service.reset();
+        QSettings().clear();
+    }
+
+    // The close button, the selector row and the status bar are on the screen, the first time and with
+    // a remembered place that no longer fits.
+    void windowFits_data()
+    {
+        QTest::addColumn<QRect>("remembered");
+        QTest::newRow("first start") << QRect();
+        QTest::newRow("remembered past the screen") << QRect(700, 400, 1360, 836);
+    }
+    void windowFits()
+    {
+        QFETCH(QRect, remembered);
+        Window w(m_service->baseUrl(), remembered);
+        QVERIFY(w.ready());
+        const QRect screen = w.window->screen()->availableGeometry();
+        QVERIFY(screen.contains(w.window->geometry()));
+        QCOMPARE(w.window->size().expandedTo(nimbra::kWindowMinimumSize), w.window->size());
+        QList<Entry> entries;
+        QStringList unnamed;
+        walk(QAccessible::queryAccessibleInterface(w.window), entries, unnamed);
+        for (const auto &[role, name] :
+             {std::pair{QAccessible::Button, QStringLiteral("关闭")},
+              std::pair{QAccessible::Button, QStringLiteral("线路 ") + w.session->line()},
+              std::pair{QAccessible::StaticText, QStringLiteral("未加速 · 双链路引擎待命")}}) {
+            const Entry *entry = find(entries, role, name);
+            QVERIFY2(entry, qPrintable(name));
+            QVERIFY2(screen.contains(entry->rect), qPrintable(name));
+        }
+    }
+
+    // Signed out, the route dialog leads to the sign-in; signed in, a route is chosen with the keys
+    // alone, and Tab never leaves the open dialog.
+    void keyboardOnlyRouteChoice()
+    {
+        Window w(m_service->baseUrl(), QRect());
+        QVERIFY(w.ready());
+        QStringList passed;
+        QVERIFY2(tabTo(w, QStringLiteral("线路"), passed), qPrintable(passed.join(QLatin1Char('|'))));
+        // Reading order: the rail, the common games with their search, the start button, the selectors
+        // (whole names: a list's indexOf matches exactly).
+        QList<qsizetype> order;
+        for (const char *start : {"加速", "搜索游戏.*", "一键加速", "区服 .*", "线路 .*"})
+            order << passed.indexOf(QRegularExpression(QString::fromUtf8(start)));
+        QVERIFY2(order.first() >= 0 && std::is_sorted(order.cbegin(), order.cend()),
+                 qPrintable(passed.join(QLatin1Char('|'))));
+
+        QTest::keyClick(w.window, Qt::Key_Return);
+        QVERIFY(w.is("nodeDialog && !loggedIn"));
+        QTRY_COMPARE(w.focusedName(), QStringLiteral("登录"));
+        QTest::keyClick(w.window, Qt::Key_Return);
+        QVERIFY(w.is("loginDialog && !nodeDialog"));
+        QTest::keyClick(w.window, Qt::Key_Escape);
+        QVERIFY(w.is("!loginDialog"));
+
+        QVERIFY(w.signIn());
+        w.session->chooseGame(QVariantMap{
+            {"id", "jx3"}, {"name", "剑网3"}, {"package_name", "com.kingsoft.jx3"}, {"country", "国服"}});
+        QTRY_VERIFY_WITH_TIMEOUT(w.session->nodes().size() > 2 && !w.session->routesLoading(), 10000);
+        QTRY_VERIFY(w.focusedName().startsWith(QStringLiteral("线路")));
+        QTest::keyClick(w.window, Qt::Key_Return);
+        QVERIFY(w.is("nodeDialog"));
+        QQuickItem *dialog = findItem(w.window->contentItem(), QStringLiteral("routeDialog"));
+        QVERIFY(dialog);
+        // The chosen route has the focus; its name tells route, detail and state.
+        const QString chosen = w.session->selectedNode().value("name").toString();
+        QTRY_VERIFY(w.focused() && w.focused()->property("selected").toBool());
+        QVERIFY2(w.focusedName().startsWith(chosen), qPrintable(w.focusedName()));
+
+        for (const Qt::Key key : {Qt::Key_Tab, Qt::Key_Tab, Qt::Key_Tab, Qt::Key_Backtab, Qt::Key_Tab,
+                                  Qt::Key_Tab, Qt::Key_Tab, Qt::Key_Tab, Qt::Key_Tab, Qt::Key_Backtab}) {
+            QTest::keyClick(w.window, key, key == Qt::Key_Backtab ? Qt::ShiftModifier : Qt::NoModifier);
+            QVERIFY2(holds(dialog, w.focused()), qPrintable(w.focusedName()));
+        }
+
+        // Arrows to the third route, Enter takes it; the focus goes back to the selector.
+        findItem(dialog, QStringLiteral("routeRow0"))->forceActiveFocus();
+        QTest::keyClick(w.window, Qt::Key_Down);
+        QTest::keyClick(w.window, Qt::Key_Down);
+        QTest::keyClick(w.window, Qt::Key_Up);
+        QTest::keyClick(w.window, Qt::Key_Down);
+        const QString third = w.session->nodes().at(2).toMap().value("name").toString();
+        QVERIFY2(w.focusedName().startsWith(third), qPrintable(w.focusedName()));
+        QTest::keyClick(w.window, Qt::Key_Return);
+        QVERIFY(w.is("!nodeDialog"));
+        QCOMPARE(w.session->line(), third);
+        QTRY_COMPARE(w.focusedName(), QStringLiteral("线路 ") + third);
+
+        // Esc closes the dialog as well.
+        QTest::keyClick(w.window, Qt::Key_Return);
+        QVERIFY(w.is("nodeDialog"));
+        QTest::keyClick(w.window, Qt::Key_Escape);
+        QVERIFY(w.is("!nodeDialog"));
+        QCOMPARE(w.session->line(), third);
+
+        // Enter in the search takes the one game it leaves.
+        w.gameList->loadCommon();
+        QTRY_VERIFY_WITH_TIMEOUT(w.data.commonGamesLoaded(), 10000);
+        QVERIFY(tabTo(w, QStringLiteral("搜索游戏"), passed));
+        for (const char key : {'c', 's', '2'})
+            QTest::keyClick(w.window, key);
+        QTest::keyClick(w.window, Qt::Key_Return);
+        QTRY_COMPARE(w.session->selectedGame().value("name").toString(), QStringLiteral("CS2"));
+    }
+
+    // Every interactive element has a name and the figures are readable as text. The list is printed
+    // once.
+    void accessibilityWalk()
+    {
+        Window w(m_service->baseUrl(), QRect());
+        QVERIFY(w.ready());
+        QVERIFY(w.signIn());
+        w.gameList->loadCommon();
+        QTRY_VERIFY_WITH_TIMEOUT(w.data.commonGamesLoaded(), 10000);
+        // The region shown is one the chosen game lists, not the start-up placeholder.
+        QVERIFY2(w.session->selectedGame().value("servers").toStringList().contains(w.session->server()),
+                 qPrintable(w.session->server()));
+        windowscript::evaluate(w.window, QStringLiteral("toggleAccountMenu(null, 'rail-avatar')"));
+        QVERIFY(w.is("accountMenu"));
+        QList<Entry> entries;
+        QStringList unnamed;
+        walk(QAccessible::queryAccessibleInterface(w.window), entries, unnamed);
+        windowscript::evaluate(w.window, QStringLiteral("accountMenu = false; selectTab('vip', 2)"));
+        QVERIFY(windowscript::waitFor(
+            w.window, QStringLiteral("pages.vipPage && pages.vipPage.preparedProducts.length > 0"), 10000));
+        QList<Entry> vip;
+        walk(QAccessible::queryAccessibleInterface(w.window), vip, unnamed);
+        entries += vip;
+        for (const Entry &entry : std::as_const(entries))
+            qInfo().noquote() << roleName(entry.role) + QLatin1Char('\t') + entry.name;
+        QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(QStringLiteral("; "))));
+
+        const auto text = [&w](const char *script) {
+            return windowscript::evaluate(w.window, QString::fromUtf8(script)).toString();
+        };
+        const QStringList figures{
+            QStringLiteral("当前游戏：") + w.session->selectedGame().value("name").toString(),
+            QStringLiteral("未连接延时 %1 ms").arg(w.session->displayedLatency()),
+            QStringLiteral("上传 ") + text("formatNetworkRate(singBoxManager.uploadBytesPerSecond)"),
+            QStringLiteral("下载 ") + text("formatNetworkRate(singBoxManager.downloadBytesPerSecond)"),
+            QStringLiteral("未加速 · 双链路引擎待命"),
+            QStringLiteral("会员状态：") + (w.is("vipNum > 0")
+                                                ? QStringLiteral("VIP · 序号 ") + text("vipNum")
+                                                : QStringLiteral("普通用户")),
+            QStringLiteral("有效期：") +
+                (text("vipExpiryText").isEmpty() ? QStringLiteral("—") : text("vipExpiryText")),
+            QStringLiteral("合计 ") +
+                findItem(w.window->contentItem(), QStringLiteral("totalText"))->property("text").toString()};
+        for (const QString &figure : figures)
+            QVERIFY2(find(entries, QAccessible::StaticText, figure), qPrintable(figure));
+        QVERIFY(find(entries, QAccessible::Button, QStringLiteral("账户菜单")));
+        // Each plan is named with its price.
+        const auto plans = std::count_if(entries.cbegin(), entries.cend(), [](const Entry &entry) {
+            return entry.role == QAccessible::RadioButton && entry.name.contains(QStringLiteral("，¥"));
+        });
+        QVERIFY(plans > 0);
+        // No two entries of the common games sound alike.
+        QStringList games;
+        for (const Entry &entry : std::as_const(entries)) {
+            if (entry.role == QAccessible::ListItem)
+                games << entry.name;
+        }
+        QCOMPARE(games.size(), QSet<QString>(games.cbegin(), games.cend()).size());
+    }
+};
+
+int main(int argc, char **argv)
+{
+    // A 1280 x 720 screen: the offscreen platform's screens come from a file.
+    QTemporaryDir dir;
+    const QString config = dir.filePath(QStringLiteral("screens.json"));
+    QFile file(config);
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write(R"({"screens": [{"name": "small", "x": 0, "y": 0, "width": 1280, "height": 720,
+                      "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})") < 0)
+        return 1;
+    file.close();
+    qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + QFile::encodeName(config));
+    QGuiApplication app(argc, argv);
+    TestWindowAccess test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_windowaccess.moc"
