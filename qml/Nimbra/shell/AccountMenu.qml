@@ -29,7 +29,8 @@ Item {
     signal signOutRequested()
 
     width: 232
-    height: 186
+    // The expiry and type wrap rather than lose their end, so the card grows with them.
+    height: Math.max(186, details.y + details.height + 10 + signOut.height + 12)
     Accessible.role: Accessible.PopupMenu
     Accessible.name: "用户中心"
 
@@ -39,6 +40,8 @@ Item {
     }
 
     Column {
+        id: details
+
         x: 16
         y: 12
         width: parent.width - 32
@@ -61,7 +64,7 @@ Item {
             color: menu.ink2
             elide: Text.ElideRight
             font.family: Fonts.ui()
-            font.pixelSize: 12
+            font.pixelSize: Theme.textSize(12)
         }
 
         Item {
@@ -73,7 +76,7 @@ Item {
                 text: "会员状态"
                 color: menu.ink2
                 font.family: Fonts.ui()
-                font.pixelSize: 12
+                font.pixelSize: Theme.textSize(12)
             }
 
             Text {
@@ -83,9 +86,9 @@ Item {
                 anchors.right: parent.right
                 textFormat: Text.PlainText
                 text: menu.member ? "VIP · 序号 " + menu.vipNum : "普通用户"
-                color: menu.member ? Theme.memberInk : menu.ink3
+                color: menu.member ? Theme.memberText(menu.lightMode) : menu.ink3
                 font.family: Fonts.ui()
-                font.pixelSize: 12
+                font.pixelSize: Theme.textSize(12)
                 font.bold: menu.member
             }
         }
@@ -104,14 +107,16 @@ Item {
                 textFormat: Text.PlainText
                 text: modelData
                 color: menu.ink3
-                elide: Text.ElideRight
+                wrapMode: Text.Wrap
                 font.family: Fonts.ui()
-                font.pixelSize: 12
+                font.pixelSize: Theme.textSize(12)
             }
         }
     }
 
     DialogButton {
+        id: signOut
+
         objectName: "signOutButton"
         anchors.left: parent.left
         anchors.right: parent.right

@@ -62,9 +62,9 @@ GlassCard {
                     anchors.centerIn: parent
                     textFormat: Text.PlainText
                     text: "热门"
-                    color: card.controller.accent
+                    color: Theme.text(card.controller.accent)
                     font.family: Fonts.ui()
-                    font.pixelSize: 11
+                    font.pixelSize: Theme.textSize(11)
                 }
             }
         }
@@ -76,7 +76,7 @@ GlassCard {
             color: card.controller.ink3
             elide: Text.ElideRight
             font.family: Fonts.ui()
-            font.pixelSize: 12
+            font.pixelSize: Theme.textSize(12)
         }
     }
 
@@ -100,9 +100,9 @@ GlassCard {
             Text {
                 textFormat: Text.PlainText
                 text: card.session.boosting ? "连接延时" : "未连接延时"
-                color: card.session.boosting ? card.controller.neon : card.controller.accent
+                color: Theme.text(card.session.boosting ? card.controller.neon : card.controller.accent)
                 font.family: Fonts.ui()
-                font.pixelSize: 11
+                font.pixelSize: Theme.textSize(11)
             }
         }
 

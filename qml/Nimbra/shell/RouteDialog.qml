@@ -78,7 +78,7 @@ FocusScope {
             wrapMode: Text.Wrap
             textFormat: Text.PlainText
             text: dialog.routeError !== "" ? dialog.routeError : "暂无实时线路数据"
-            color: dialog.routeError !== "" ? dialog.accent : dialog.ink
+            color: Theme.text(dialog.routeError !== "" ? dialog.accent : dialog.ink)
             font.family: Fonts.ui()
             font.pixelSize: 15
             font.bold: true
@@ -92,7 +92,7 @@ FocusScope {
             text: dialog.routeError !== "" ? "请检查登录状态或稍后重试" : "线路由服务端提供，不再使用本地演示数据"
             color: dialog.ink3
             font.family: Fonts.ui()
-            font.pixelSize: 12
+            font.pixelSize: Theme.textSize(12)
         }
 
         Item {
@@ -131,7 +131,7 @@ FocusScope {
                 text: "可用线路"
                 color: dialog.ink3
                 font.family: Fonts.ui()
-                font.pixelSize: 12
+                font.pixelSize: Theme.textSize(12)
             }
 
             Text {
@@ -142,7 +142,7 @@ FocusScope {
                 text: "选择对象"
                 color: dialog.ink3
                 font.family: Fonts.ui()
-                font.pixelSize: 12
+                font.pixelSize: Theme.textSize(12)
             }
         }
 
@@ -185,7 +185,7 @@ FocusScope {
                     text: "已满线路 · 暂不可连接"
                     color: dialog.ink3
                     font.family: Fonts.ui()
-                    font.pixelSize: 12
+                    font.pixelSize: Theme.textSize(12)
                 }
 
                 Repeater {

@@ -53,7 +53,7 @@ Item {
                     color: page.controller.ink3
                     wrapMode: Text.Wrap
                     font.family: Fonts.ui()
-                    font.pixelSize: 12
+                    font.pixelSize: Theme.textSize(12)
                 }
             }
 
@@ -183,7 +183,7 @@ Item {
                                 text: preference.modelData.text
                                 color: page.controller.ink3
                                 font.family: Fonts.ui()
-                                font.pixelSize: 12
+                                font.pixelSize: Theme.textSize(12)
                             }
                         }
 
@@ -245,7 +245,7 @@ Item {
                     text: "Windows 版 v3.2.1 · 双链路加速引擎 · 检查更新"
                     color: page.controller.ink3
                     font.family: Fonts.ui()
-                    font.pixelSize: 12
+                    font.pixelSize: Theme.textSize(12)
                 }
             }
         }

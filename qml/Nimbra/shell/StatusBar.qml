@@ -40,9 +40,9 @@ Item {
             text: bar.boosting ? "加速中 · " + String(bar.game.name || "") + " · "
                                  + bar.session.server
                                : "未加速 · 双链路引擎待命"
-            color: bar.boosting ? bar.controller.neon : bar.controller.ink3
+            color: Theme.text(bar.boosting ? bar.controller.neon : bar.controller.ink3)
             font.family: Fonts.ui()
-            font.pixelSize: 12
+            font.pixelSize: Theme.textSize(12)
         }
     }
 
@@ -53,7 +53,7 @@ Item {
         text: bar.boosting ? "专线节点：华东 · 上海电信 BGP-3" : "推荐节点：华东 · 上海电信 BGP-3"
         color: bar.controller.ink3
         font.family: Fonts.ui()
-        font.pixelSize: 12
+        font.pixelSize: Theme.textSize(12)
     }
 
     Row {
@@ -67,7 +67,7 @@ Item {
             text: (bar.boosting ? "连接延时  " : "未连接延时  ") + bar.session.displayedLatency + " ms"
             color: bar.controller.ink3
             font.family: Fonts.ui()
-            font.pixelSize: 12
+            font.pixelSize: Theme.textSize(12)
         }
 
         Text {
@@ -75,7 +75,7 @@ Item {
             text: "丢包  0.0%"
             color: bar.controller.ink3
             font.family: Fonts.ui()
-            font.pixelSize: 12
+            font.pixelSize: Theme.textSize(12)
         }
 
         Text {
@@ -83,7 +83,7 @@ Item {
             text: bar.session.clockText
             color: bar.controller.ink2
             font.family: Fonts.latin()
-            font.pixelSize: 12
+            font.pixelSize: Theme.textSize(12)
         }
     }
 }
