@@ -271,8 +271,7 @@ private slots:
         QVERIFY(p.data.membership().value(QStringLiteral("vip_expire_at")).toLongLong() > expiryBefore);
     }
 
-    // A plan's price is its total, so its unit names the plan's period. Choosing a plan brings its card
-    // into the view, where price and unit are read.
+    // A plan's price is its total, so its unit names the plan's period.
     void planUnitsNameTheirPeriod_data()
     {
         QTest::addColumn<int>("plan");
@@ -296,21 +295,35 @@ private slots:
         QFETCH(QString, unit);
         Page &p = page();
         p.run(QStringLiteral("selectMode('shared')"));
-        p.run(QStringLiteral("selectPlan(%1)").arg(plan));
-        QQuickItem *grid = p.find(QStringLiteral("planGrid"));
-        QVERIFY(grid);
         QQuickItem *card = nullptr;
         QTRY_VERIFY((card = p.find(QStringLiteral("planCard%1").arg(plan))));
         QVERIFY(p.find(price, card));
         QQuickItem *unitText = p.find(QStringLiteral("planUnit"), card);
         QVERIFY(unitText);
         QCOMPARE(unitText->property("text").toString(), unit);
-        const QRectF shown = card->mapRectToItem(grid, card->boundingRect());
-        QVERIFY2(shown.top() >= -1 && shown.bottom() <= grid->height() + 1,
-                 qPrintable(QStringLiteral("card at %1..%2 of %3")
-                                .arg(shown.top())
-                                .arg(shown.bottom())
-                                .arg(grid->height())));
+    }
+
+    // Below the group options, the chosen group plan's card is brought into view, whichever choice
+    // changed the plans.
+    void groupPlanBroughtIntoView()
+    {
+        Page &p = page();
+        QQuickItem *grid = p.find(QStringLiteral("planGrid"));
+        QVERIFY(grid);
+        for (const QString &choice :
+             {QStringLiteral("selectMode('group')"), QStringLiteral("selectTeamSize(10)"),
+              QStringLiteral("selectGroupIpType('broadband')")}) {
+            p.run(choice);
+            const QString name =
+                QStringLiteral("planCard") + p.eval(QStringLiteral("selectedPlanIndex")).toString();
+            QTRY_VERIFY2(
+                [&] {
+                    QQuickItem *card = p.find(name);
+                    const QRectF shown = card ? card->mapRectToItem(grid, card->boundingRect()) : QRectF();
+                    return card && shown.top() >= -1 && shown.bottom() <= grid->height() + 1;
+                }(),
+                qPrintable(choice));
+        }
     }
 
     // The dialog's "取消订单" cancels the order it shows. A pending order in the history is paid again

@@ -48,7 +48,7 @@ Item {
 
         onMovementEnded: leftTop = !atYBeginning
 
-        // The chosen plan is what the bottom bar offers to pay for: keep its card in view.
+        // The chosen plan is what the bottom bar offers to pay for: bring its card into view.
         function showSelected() {
             const index = content.page.selectedPlanIndex
             if (index < 0 || index >= count)
@@ -65,10 +65,15 @@ Item {
             onTriggered: grid.showSelected()
         }
 
+        // Group plans sit below tall options: follow the chosen one there. Other modes keep still, so
+        // the chips a user is clicking stay under the pointer.
         Connections {
             target: content.page
 
-            function onSelectedPlanIndexChanged() { showSelectedLater.restart() }
+            function onSelectedPlanIndexChanged() {
+                if (content.groupMode)
+                    showSelectedLater.restart()
+            }
             function onCurrentProductsChanged() {
                 if (content.groupMode)
                     showSelectedLater.restart()
