@@ -28,7 +28,7 @@ Item {
 
     signal signOutRequested()
 
-    width: 232
+    width: 252
     // The expiry and type wrap rather than lose their end, so the card grows with them.
     height: Math.max(186, details.y + details.height + 10 + signOut.height + 12)
     Accessible.role: Accessible.PopupMenu
