@@ -23,6 +23,7 @@ const QStringList kPriceKeys = {
     "final_price",  "fee",        "member_price", "vip_price",   "discount_price", "monthly_price",
     "annual_price", "unit_price", "pay_amount",   "total_price", "amount"};
 const QStringList kUnitKeys = {"unit", "price_unit", "period_unit"};
+const QStringList kPeriodKeys = {"valid_days", "duration_days", "days"};
 const QStringList kFlagKeys = {"discount_label", "flag",           "badge", "promotion", "tag",
                                "corner_label",   "marketing_label"};
 const QStringList kMemberCountKeys = {"member_count", "team_size", "group_size", "people_count"};
@@ -324,6 +325,26 @@ QVariantMap planPayload(const QVariantMap &product)
     return payload;
 }
 
+QString periodUnit(double days)
+{
+    // The price is the plan's total, so the unit names the whole period; a period that is not a
+    // whole number of days is not one the service sells, and reads better with no unit than a wrong one.
+    if (!(days >= 1) || days != std::floor(days) || days > 100000)
+        return {};
+    const int d = int(days);
+    if (d == 7)
+        return QStringLiteral("/周");
+    if (d == 30 || d == 31)
+        return QStringLiteral("/月");
+    if (d >= 90 && d <= 92)
+        return QStringLiteral("/季");
+    if (d >= 180 && d <= 183)
+        return QStringLiteral("/半年");
+    if (d == 365 || d == 366)
+        return QStringLiteral("/年");
+    return QStringLiteral("/%1天").arg(d);
+}
+
 QVariantMap preparePlan(const QVariantMap &product, Mode mode)
 {
     QString name = firstText(product, kNameKeys);
@@ -335,7 +356,7 @@ QVariantMap preparePlan(const QVariantMap &product, Mode mode)
             modeFallback(mode, "高性价比 · 共享节点", "一人一址 · 安全独享", "5-10 人成团 · 更低价");
     QString unit = firstText(product, kUnitKeys);
     if (unit.isEmpty())
-        unit = looseNumber(product.value("days")) >= 300 ? QStringLiteral("/年") : QStringLiteral("/月");
+        unit = periodUnit(looseNumber(firstSet(product, kPeriodKeys)));
     const QString ownDescription = product.value("description").toString();
     const QVariant enabled = product.value("enabled");
     const QVariant available = product.value("available");

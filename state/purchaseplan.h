@@ -20,6 +20,10 @@ inline constexpr int kBenefitDepthLimit = 8;
 // payload: the order request; raw: the product as the service sent it}.
 QVariantMap preparePlan(const QVariantMap &product, Mode mode);
 
+// The unit after a plan's price for a period of the given days: "/周", "/月", "/季", "/半年", "/年" for
+// the usual periods, "/N天" for any other whole number of days, empty when the period is unknown.
+QString periodUnit(double days);
+
 // The order request for a product: its own request members, then its selector members; a code is never
 // turned into a product id. Empty when the product names nothing to order.
 QVariantMap planPayload(const QVariantMap &product);

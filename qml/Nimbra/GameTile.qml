@@ -32,10 +32,16 @@ Rectangle {
     Text {
         objectName: "tileLabel"
         anchors.centerIn: parent
+        // A long label (a Chinese name) shrinks to fit the tile, then elides: never cut at both sides.
+        width: tile.width - 6
+        horizontalAlignment: Text.AlignHCenter
         visible: !tile.imageShown
         textFormat: Text.PlainText
         text: tile.label
         color: "#ffffff"
+        elide: Text.ElideRight
+        fontSizeMode: Text.HorizontalFit
+        minimumPixelSize: 10
         font.family: Fonts.latin()
         font.bold: true
         font.pixelSize: tile.large ? 17 : 14

@@ -205,6 +205,12 @@ Canvas {
             icon.polyline(ctx, [5, 12, 19, 12])
             icon.polyline(ctx, [13, 6, 19, 12, 13, 18])
             return "stroke"
+        },
+        warning: ctx => {
+            icon.polygon(ctx, [12, 3.5, 21.5, 20, 2.5, 20])
+            icon.polyline(ctx, [12, 9.5, 12, 14])
+            icon.circle(ctx, 12, 17, 0.6)
+            return "stroke"
         }
     })
 

@@ -202,6 +202,13 @@ Window {
         controller: window
     }
 
+    // Small text grows as the window shrinks the scene, so it never reads below 10 px on screen.
+    Binding {
+        target: N.Theme
+        property: "textFloor"
+        value: 10 / Math.max(0.1, window.fitScale)
+    }
+
     // Only where the desktop has a tray; elsewhere the window is all there is, as before.
     Loader {
         active: N.WindowStart.trayAvailable
@@ -246,13 +253,13 @@ Window {
         onActivated: navigation.closeTopmost()
     }
 
-    // The scene is laid out at the design size and scaled to the window; while maximised it grows
-    // to the screen's proportions instead of letter-boxing.
+    // The scene is scaled uniformly so the design fits the window, and grows in the other direction
+    // to the window's proportions, so no strip of the window is left empty at any size.
     Item {
         id: scene
 
-        width: window.expandedLayout ? window.width / window.fitScale : window.designWidth
-        height: window.expandedLayout ? window.height / window.fitScale : window.designHeight
+        width: window.width / window.fitScale
+        height: window.height / window.fitScale
         anchors.centerIn: parent
         scale: window.fitScale
 

@@ -30,6 +30,7 @@
 #include <QtQml/qqmlextensionplugin.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <functional>
 
@@ -772,6 +773,39 @@ private slots:
     // The first sign-in's answer is held back while the user closes the dialog, opens it again and is
     // refused with a wrong password. The late answer belongs to an abandoned attempt: it is dropped, and
     // the window stays signed out with the form and the refusal the user sees.
+    // At any size the scene keeps one uniform scale and fills the window: no transparent strip at any
+    // edge, and the smallest text still 10 px on screen.
+    void scaledSceneFillsTheWindow_data()
+    {
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("design") << QSize(1360, 836);
+        QTest::newRow("wide") << QSize(1280, 720);
+        QTest::newRow("minimum") << QSize(1060, 680);
+        QTest::newRow("tall") << QSize(1100, 900);
+    }
+    void scaledSceneFillsTheWindow()
+    {
+        QFETCH(QSize, size);
+        Client c(m_service->baseUrl());
+        auto *window = qobject_cast<QQuickWindow *>(c.window);
+        QVERIFY(window && QTest::qWaitForWindowExposed(window));
+        window->resize(size);
+        // The window's scale follows its resize event: the design fitted whole, one factor for both axes.
+        const double scale = std::min(size.width() / 1360.0, size.height() / 836.0);
+        QTRY_VERIFY(std::abs(c.eval(QStringLiteral("scene.scale")).toDouble() - scale) < 1e-6);
+        // The scaled scene reaches every edge of the window.
+        const QRectF covered =
+            c.eval(QStringLiteral("scene.mapToItem(null, 0, 0, scene.width, scene.height)")).toRectF();
+        QVERIFY2(covered.left() <= 0.5 && covered.top() <= 0.5 && covered.right() >= size.width() - 0.5 &&
+                     covered.bottom() >= size.height() - 0.5,
+                 qPrintable(QStringLiteral("scene covers %1,%2 to %3,%4")
+                                .arg(covered.left())
+                                .arg(covered.top())
+                                .arg(covered.right())
+                                .arg(covered.bottom())));
+        QVERIFY(c.eval(QStringLiteral("N.Theme.textSize(10) * fitScale")).toDouble() >= 10 - 1e-6);
+    }
+
     void lateAnswerOfAnAbandonedSignIn()
     {
         FrontProxy front(m_service->port());

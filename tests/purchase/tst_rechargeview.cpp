@@ -271,6 +271,61 @@ private slots:
         QVERIFY(p.data.membership().value(QStringLiteral("vip_expire_at")).toLongLong() > expiryBefore);
     }
 
+    // A plan's price is its total, so its unit names the plan's period.
+    void planUnitsNameTheirPeriod_data()
+    {
+        QTest::addColumn<int>("plan");
+        QTest::addColumn<QString>("price");
+        QTest::addColumn<QString>("unit");
+        QTest::newRow("week") << 0 << "¥9.9"
+                              << "/周";
+        QTest::newRow("month") << 1 << "¥30"
+                               << "/月";
+        QTest::newRow("quarter") << 2 << "¥78"
+                                 << "/季";
+        QTest::newRow("half year") << 3 << "¥148"
+                                   << "/半年";
+        QTest::newRow("year") << 4 << "¥268"
+                              << "/年";
+    }
+    void planUnitsNameTheirPeriod()
+    {
+        QFETCH(int, plan);
+        QFETCH(QString, price);
+        QFETCH(QString, unit);
+        Page &p = page();
+        p.run(QStringLiteral("selectMode('shared')"));
+        QQuickItem *card = nullptr;
+        QTRY_VERIFY((card = p.find(QStringLiteral("planCard%1").arg(plan))));
+        QVERIFY(p.find(price, card));
+        QQuickItem *unitText = p.find(QStringLiteral("planUnit"), card);
+        QVERIFY(unitText);
+        QCOMPARE(unitText->property("text").toString(), unit);
+    }
+
+    // Below the group options, the chosen group plan's card is brought into view, whichever choice
+    // changed the plans.
+    void groupPlanBroughtIntoView()
+    {
+        Page &p = page();
+        QQuickItem *grid = p.find(QStringLiteral("planGrid"));
+        QVERIFY(grid);
+        for (const QString &choice :
+             {QStringLiteral("selectMode('group')"), QStringLiteral("selectTeamSize(10)"),
+              QStringLiteral("selectGroupIpType('broadband')")}) {
+            p.run(choice);
+            const QString name =
+                QStringLiteral("planCard") + p.eval(QStringLiteral("selectedPlanIndex")).toString();
+            QTRY_VERIFY2(
+                [&] {
+                    QQuickItem *card = p.find(name);
+                    const QRectF shown = card ? card->mapRectToItem(grid, card->boundingRect()) : QRectF();
+                    return card && shown.top() >= -1 && shown.bottom() <= grid->height() + 1;
+                }(),
+                qPrintable(choice));
+        }
+    }
+
     // The dialog's "取消订单" cancels the order it shows. A pending order in the history is paid again
     // with "继续支付" (the same code), and cancelled from its row once its plan can no longer be paid.
     void cancelAndContinueOrders()

@@ -161,30 +161,38 @@ Item {
 
         function test_accountMenu_data() {
             return [
-                { tag: "member", vipNum: 12, vipType: "", status: "VIP · 序号 12", type: "会员类型：尊享会员" },
-                { tag: "member with type", vipNum: 3, vipType: "月卡会员", status: "VIP · 序号 3", type: "会员类型：月卡会员" },
-                { tag: "no member", vipNum: 0, vipType: "", status: "普通用户", type: "会员类型：—" }
+                { tag: "member", vipNum: 12, vipType: "", status: "VIP · 序号 12", type: "会员类型：尊享会员",
+                  expiry: "2027-01-05 到期 · 剩余 365 天" },
+                { tag: "member with type", vipNum: 3, vipType: "月卡会员", status: "VIP · 序号 3", type: "会员类型：月卡会员",
+                  expiry: "永久有效" },
+                { tag: "no member", vipNum: 0, vipType: "", status: "普通用户", type: "会员类型：—", expiry: "" }
             ]
         }
 
         function test_accountMenu(data) {
-            const menu = create(menuComponent, { userName: "138****0000", vipNum: data.vipNum, vipType: data.vipType },
-                                "signOutRequested")
+            const menu = create(menuComponent, { userName: "138****0000", vipNum: data.vipNum, vipType: data.vipType,
+                                                 vipExpiryText: data.expiry }, "signOutRequested")
             compare(findChild(menu, "statusText").text, data.status)
             verify(findChild(menu, "accountText").text === "账号：138****0000")
             verify(findText(menu, data.type), data.type)
+            // The expiry reads whole, above the sign-out button.
+            const expiry = findText(menu, "有效期：" + (data.expiry || "—"))
+            verify(expiry && !expiry.truncated, "expiry shown whole")
+            const bottom = expiry.mapToItem(menu, 0, expiry.height).y
+            verify(bottom <= findChild(menu, "signOutButton").y, "expiry ends at " + bottom)
             mouseClick(findChild(menu, "signOutButton"))
             compare(spy.count, 1)
         }
 
         function findText(item, text) {
             if (item.text === text)
-                return true
+                return item
             for (let i = 0; i < item.children.length; ++i) {
-                if (findText(item.children[i], text))
-                    return true
+                const found = findText(item.children[i], text)
+                if (found)
+                    return found
             }
-            return false
+            return null
         }
     }
 }

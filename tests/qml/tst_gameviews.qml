@@ -174,6 +174,25 @@ Item {
             tryVerify(() => near(grabImage(tile).pixel(tile.width / 2, 1)) !== data.pictureShown, 1000)
         }
 
+        function test_tileLabelFits_data() {
+            return [
+                { tag: "short", label: "DO", large: false },
+                { tag: "Chinese name", label: "无畏契约", large: false },
+                { tag: "Chinese name, large", label: "无畏契约", large: true },
+                { tag: "long Latin", label: "VALORANT RANKED", large: true }
+            ]
+        }
+
+        // A label wider than the tile shrinks or elides inside it, never spills past either side.
+        function test_tileLabelFits(data) {
+            const tile = createTemporaryObject(tileComponent, root, { label: data.label, large: data.large })
+            const label = findChild(tile, "tileLabel")
+            const left = label.x + (label.width - label.contentWidth) / 2
+            verify(left >= 0, "left edge " + left)
+            verify(left + label.contentWidth <= tile.width, "right edge " + (left + label.contentWidth))
+            verify(label.fontInfo.pixelSize >= 10)
+        }
+
         function test_commonList_data() {
             return [
                 { tag: "search without matches", games: root.sampleGames, search: "zzz", rows: 0, emptyShown: false },

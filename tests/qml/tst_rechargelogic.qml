@@ -118,7 +118,7 @@ TestCase {
         compare(RechargeLogic.productDescription(plan, "group"), "限时")
         compare(RechargeLogic.productDescription(null, "shared"), "")
         compare(RechargeLogic.productUnit(plan, "shared"), "/季")
-        compare(RechargeLogic.productUnit(null, "shared"), "/月")
+        compare(RechargeLogic.productUnit(null, "shared"), "")
         compare(RechargeLogic.productFlag(plan), "热卖")
         compare(RechargeLogic.productPrice(plan, "home"), 49)
         compare(RechargeLogic.productPrice(plan, "idc"), 26)
@@ -141,6 +141,7 @@ TestCase {
             { tag: "canceled", s: "canceled", expected: "已关闭" },
             { tag: "expired", s: "expired", expected: "已过期" },
             { tag: "refunded", s: "refunded", expected: "已退款" },
+            { tag: "completed order", s: "completed", expected: "已支付" },
             { tag: "failed", s: "failed", expected: "支付失败" },
             { tag: "exception", s: "exception", expected: "支付异常" },
             { tag: "capitals", s: " PAID ", expected: "已支付" },
@@ -154,6 +155,29 @@ TestCase {
 
     function test_paymentStatusText(data) {
         compare(RechargeLogic.paymentStatusText(data.s), data.expected)
+    }
+
+    function test_orderDetailRows_data() {
+        const at = (d, h, m) => new Date(2027, 0, d, h, m).getTime() / 1000
+        const base = { order_id: 42, product_name: "季卡", order_price: 78, created_at: at(5, 9, 7) }
+        const order = extra => Object.assign({}, base, extra)
+        return [
+            { tag: "pending, with its deadline",
+              order: order({ order_no: "NB2027010500042", payment_status: "pending", expire_at: at(5, 9, 22) }),
+              rows: ["订单号 NB2027010500042", "套餐 季卡", "金额 ¥78", "下单时间 2027-01-05 09:07",
+                     "支付截止 2027-01-05 09:22", "状态 待支付"] },
+            { tag: "paid, with its payment time",
+              order: order({ payment_status: "paid", paid_at: at(6, 18, 30), expire_at: at(5, 9, 22) }),
+              rows: ["订单号 42", "套餐 季卡", "金额 ¥78", "下单时间 2027-01-05 09:07", "支付时间 2027-01-06 18:30",
+                     "状态 已支付"] },
+            { tag: "closed, nameless", order: { order_id: 7, payment_status: "closed" },
+              rows: ["订单号 7", "套餐 会员订单", "金额 ¥0", "下单时间 —", "状态 已关闭"] },
+            { tag: "no order", order: null, rows: [] }
+        ]
+    }
+
+    function test_orderDetailRows(data) {
+        compare(RechargeLogic.orderDetailRows(data.order).map(r => r.label + " " + r.value), data.rows)
     }
 
     function test_orders() {

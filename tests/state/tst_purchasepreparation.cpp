@@ -394,9 +394,30 @@ private slots:
         row("group name", "{}", group, "name", "拼团套餐");
         row("description", "{'remark': '限时'}", group, "description", "限时");
         row("group description", "{}", group, "description", "5-10 人成团 · 更低价");
-        row("yearly unit", "{'days': 365}", shared, "unit", "/年");
-        row("own unit", "{'days': 30, 'price_unit': '/季'}", shared, "unit", "/季");
-        row("monthly unit", "{'days': 299}", shared, "unit", "/月");
+        // The unit names the plan's whole period: the price is its total.
+        const std::pair<const char *, const char *> units[] = {
+            {"{'days': 7}", "/周"},
+            {"{'duration_days': 30}", "/月"},
+            {"{'days': '31'}", "/月"},
+            {"{'days': 90}", "/季"},
+            {"{'valid_days': 92}", "/季"},
+            {"{'days': 180}", "/半年"},
+            {"{'days': 183}", "/半年"},
+            {"{'days': 365}", "/年"},
+            {"{'days': 366}", "/年"},
+            {"{'days': 299}", "/299天"},
+            {"{'days': 1}", "/1天"},
+            {"{'days': 14}", "/14天"},
+            {"{'days': 0}", ""},
+            {"{'days': 30.5}", ""},
+            {"{}", ""},
+            {"{'days': 'soon'}", ""},
+            {"{'days': 30, 'price_unit': '/季'}", "/季"},
+            {"{'valid_days': 7, 'days': 30}", "/周"},
+        };
+        for (const auto &[product, unit] : units)
+            row((QByteArray("unit of ") + product).constData(), product, shared, "unit",
+                QString::fromUtf8(unit));
         row("flag", "{'tag': '热卖', 'promotion': ''}", shared, "flag", "热卖");
         row("unavailable", "{'available': false, 'description': '售罄'}", shared, "available", false);
         row("unavailable text", "{'enabled': false}", shared, "unavailableText", "当前商品暂不可购买");

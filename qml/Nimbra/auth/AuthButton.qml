@@ -1,4 +1,5 @@
 import QtQuick
+import Nimbra
 import "../Fonts.js" as Fonts
 
 // The submit button of a sign-in form.
@@ -16,8 +17,9 @@ Rectangle {
     border.color: Qt.lighter(theme.primary, 1.4)
     gradient: Gradient {
         orientation: Gradient.Horizontal
-        GradientStop { position: 0; color: Qt.lighter(button.theme.primary, area.containsMouse ? 1.18 : 1.08) }
-        GradientStop { position: 1; color: Qt.darker(button.theme.primary, area.containsMouse ? 1.1 : 1.25) }
+        // Hover deepens the far end: a lighter near end would wash out the label.
+        GradientStop { position: 0; color: Qt.lighter(button.theme.primary, 1.08) }
+        GradientStop { position: 1; color: Qt.darker(button.theme.primary, area.containsMouse ? 1.35 : 1.25) }
     }
     activeFocusOnTab: true
     Accessible.role: Accessible.Button
@@ -31,7 +33,7 @@ Rectangle {
         anchors.centerIn: parent
         textFormat: Text.PlainText
         text: button.text
-        color: "#ffffff"
+        color: Theme.onPrimary(button.theme.lightMode)
         font.family: Fonts.ui()
         font.pixelSize: 15
         font.bold: true

@@ -59,7 +59,7 @@ Item {
         text: box.text
         color: box.theme.ink2
         font.family: Fonts.ui()
-        font.pixelSize: 12
+        font.pixelSize: Theme.textSize(12)
     }
 
     MouseArea {

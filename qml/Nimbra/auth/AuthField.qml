@@ -125,7 +125,7 @@ Rectangle {
             anchors.centerIn: parent
             textFormat: Text.PlainText
             text: action.label
-            color: field.theme.primary
+            color: Theme.text(field.theme.primary)
             font.family: Fonts.ui()
             font.pixelSize: 13
             font.bold: true

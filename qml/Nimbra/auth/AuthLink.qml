@@ -1,4 +1,5 @@
 import QtQuick
+import Nimbra
 import "../Fonts.js" as Fonts
 
 // A text link such as "没有账号？立即注册": the lead in a quiet colour, the action in the link colour.
@@ -16,7 +17,7 @@ Text {
     textFormat: Text.StyledText
     color: theme.ink3
     font.family: Fonts.ui()
-    font.pixelSize: 12
+    font.pixelSize: Theme.textSize(12)
     font.underline: area.containsMouse || activeFocus
     activeFocusOnTab: true
     Accessible.role: Accessible.Link

@@ -266,8 +266,8 @@ FocusScope {
     GlassCard {
         anchors.fill: parent
         lightMode: modal.lightMode
-        darkSurface: Theme.popupFill(false)
-        lightSurface: Theme.popupFill(true)
+        darkSurface: Theme.popupSurface(false)
+        lightSurface: Theme.popupSurface(true)
     }
 
     // Clicks on empty parts of the card stay here instead of reaching the mask behind it.

@@ -74,9 +74,9 @@ GlassCard {
             anchors.verticalCenter: parent.verticalCenter
             textFormat: Text.PlainText
             text: "全部游戏 →"
-            color: view.primary
+            color: Theme.text(view.primary)
             font.family: Fonts.ui()
-            font.pixelSize: 12
+            font.pixelSize: Theme.textSize(12)
             font.underline: linkArea.containsMouse || activeFocus
             activeFocusOnTab: true
             Accessible.role: Accessible.Link
@@ -194,7 +194,7 @@ GlassCard {
             text: "请稍候"
             color: view.ink3
             font.family: Fonts.ui()
-            font.pixelSize: 12
+            font.pixelSize: Theme.textSize(12)
         }
     }
 }

@@ -98,7 +98,7 @@ Item {
             color: row.ink3
             elide: Text.ElideRight
             font.family: Fonts.ui()
-            font.pixelSize: 12
+            font.pixelSize: Theme.textSize(12)
         }
     }
 
@@ -125,7 +125,7 @@ Item {
                 text: row.category
                 color: row.ink3
                 font.family: Fonts.ui()
-                font.pixelSize: 11
+                font.pixelSize: Theme.textSize(11)
             }
         }
 
@@ -140,9 +140,9 @@ Item {
                 anchors.centerIn: parent
                 textFormat: Text.PlainText
                 text: "热门"
-                color: row.accent
+                color: Theme.text(row.accent)
                 font.family: Fonts.ui()
-                font.pixelSize: 11
+                font.pixelSize: Theme.textSize(11)
                 font.bold: true
             }
         }

@@ -112,7 +112,7 @@ Rectangle {
             color: card.ink3
             elide: Text.ElideRight
             font.family: Fonts.ui()
-            font.pixelSize: 12
+            font.pixelSize: Theme.textSize(12)
         }
     }
 

@@ -43,7 +43,7 @@ Rectangle {
         text: "最近加速"
         color: card.ink3
         font.family: Fonts.ui()
-        font.pixelSize: 11
+        font.pixelSize: Theme.textSize(11)
     }
 
     GameTile {
@@ -83,7 +83,7 @@ Rectangle {
             color: card.ink3
             elide: Text.ElideRight
             font.family: Fonts.ui()
-            font.pixelSize: 12
+            font.pixelSize: Theme.textSize(12)
         }
     }
 
@@ -97,7 +97,8 @@ Rectangle {
         width: 64
         height: 28
         radius: 14
-        color: card.selected ? Qt.alpha(card.primary, 0.18) : card.primary
+        // A solid chip carries its label at AA: the text-strength blue under a light-theme label.
+        color: card.selected ? Qt.alpha(card.primary, 0.18) : Theme.primaryText(card.lightMode)
         border.width: card.selected ? 1 : 0
         border.color: card.primary
 
@@ -106,9 +107,9 @@ Rectangle {
             anchors.centerIn: parent
             textFormat: Text.PlainText
             text: card.selected ? "已选择" : "选择"
-            color: card.selected ? card.primary : "#ffffff"
+            color: card.selected ? Theme.text(card.primary) : Theme.onPrimary(card.lightMode)
             font.family: Fonts.ui()
-            font.pixelSize: 12
+            font.pixelSize: Theme.textSize(12)
             font.bold: true
         }
     }

@@ -100,7 +100,7 @@ Rectangle {
             text: field.hint
             color: field.ink3
             font.family: Fonts.latin()
-            font.pixelSize: 11
+            font.pixelSize: Theme.textSize(11)
         }
     }
 

@@ -56,13 +56,13 @@ GlassCard {
                 text: "支付方式"
                 color: bar.page.ink3
                 font.family: Fonts.ui()
-                font.pixelSize: 11
+                font.pixelSize: Theme.textSize(11)
             }
 
             Text {
                 textFormat: Text.PlainText
                 text: "微信支付"
-                color: bar.page.neon
+                color: Theme.text(bar.page.neon)
                 font.family: Fonts.ui()
                 font.pixelSize: 14
                 font.bold: true
@@ -95,7 +95,7 @@ GlassCard {
                 text: bar.caption
                 color: bar.page.ink3
                 font.family: Fonts.ui()
-                font.pixelSize: 11
+                font.pixelSize: Theme.textSize(11)
             }
         }
     }
@@ -123,7 +123,7 @@ GlassCard {
             anchors.centerIn: parent
             textFormat: Text.PlainText
             text: bar.payLabel
-            color: "#ffffff"
+            color: Theme.brightInk
             font.family: Fonts.ui()
             font.pixelSize: 16
             font.bold: true

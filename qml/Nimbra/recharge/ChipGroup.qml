@@ -1,6 +1,7 @@
 pragma ComponentBehavior: Bound
 
 import QtQuick
+import Nimbra
 import "../Fonts.js" as Fonts
 
 // A caption and its choices as chips ({value, text, available}); suffix follows each chip's text.
@@ -23,7 +24,7 @@ Column {
         text: group.caption
         color: group.theme.ink3
         font.family: Fonts.ui()
-        font.pixelSize: 12
+        font.pixelSize: Theme.textSize(12)
     }
 
     Flow {

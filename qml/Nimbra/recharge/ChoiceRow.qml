@@ -1,6 +1,7 @@
 pragma ComponentBehavior: Bound
 
 import QtQuick
+import Nimbra
 import "../Fonts.js" as Fonts
 import "../shell"
 
@@ -46,7 +47,7 @@ Row {
                     width: parent.width
                     textFormat: Text.PlainText
                     text: tile.modelData.title
-                    color: tile.selected ? row.theme.primary : row.theme.ink
+                    color: Theme.text(tile.selected ? row.theme.primary : row.theme.ink)
                     elide: Text.ElideRight
                     font.family: Fonts.ui()
                     font.pixelSize: 15
@@ -60,7 +61,7 @@ Row {
                     color: row.theme.ink3
                     elide: Text.ElideRight
                     font.family: Fonts.ui()
-                    font.pixelSize: 12
+                    font.pixelSize: Theme.textSize(12)
                 }
             }
 

@@ -1,6 +1,7 @@
 pragma ComponentBehavior: Bound
 
 import QtQuick
+import Nimbra
 import QtQuick.Controls.Basic
 import "../shell"
 import "../Fonts.js" as Fonts
@@ -116,7 +117,7 @@ Item {
         text: "席位与游戏"
         color: pane.theme.ink3
         font.family: Fonts.ui()
-        font.pixelSize: 12
+        font.pixelSize: Theme.textSize(12)
     }
 
     Text {
@@ -171,7 +172,7 @@ Item {
                 anchors.verticalCenter: parent.verticalCenter
                 textFormat: Text.PlainText
                 text: (member.index < 9 ? "0" : "") + (member.index + 1)
-                color: pane.theme.primary
+                color: Theme.text(pane.theme.primary)
                 font.family: Fonts.latin()
                 font.pixelSize: 13
                 font.bold: true
@@ -199,9 +200,9 @@ Item {
                 anchors.verticalCenter: parent.verticalCenter
                 textFormat: Text.PlainText
                 text: GroupLogic.memberStatus(member.modelData)
-                color: text === "已支付" ? pane.theme.neon : pane.theme.ink2
+                color: Theme.text(text === "已支付" ? pane.theme.neon : pane.theme.ink2)
                 font.family: Fonts.ui()
-                font.pixelSize: 12
+                font.pixelSize: Theme.textSize(12)
             }
         }
     }

@@ -76,7 +76,7 @@ GlassCard {
                         text: "每个游戏独占一个专属坑位"
                         color: card.page.ink3
                         font.family: Fonts.ui()
-                        font.pixelSize: 12
+                        font.pixelSize: Theme.textSize(12)
                     }
                 }
 
@@ -135,7 +135,7 @@ GlassCard {
                     text: "独享拼团"
                     color: card.page.ink3
                     font.family: Fonts.ui()
-                    font.pixelSize: 11
+                    font.pixelSize: Theme.textSize(11)
                 }
             }
 
@@ -161,7 +161,7 @@ GlassCard {
                         text: seat.index + 1
                         color: seat.mine ? "#ffffff" : card.page.ink3
                         font.family: Fonts.latin()
-                        font.pixelSize: 12
+                        font.pixelSize: Theme.textSize(12)
                         font.bold: true
                     }
                 }

@@ -1,6 +1,7 @@
 pragma ComponentBehavior: Bound
 
 import QtQuick
+import Nimbra
 import QtQuick.Controls.Basic
 import "../Fonts.js" as Fonts
 import "RechargeLogic.js" as RechargeLogic
@@ -22,7 +23,7 @@ Item {
         text: "拼团订单"
         color: list.theme.ink3
         font.family: Fonts.ui()
-        font.pixelSize: 12
+        font.pixelSize: Theme.textSize(12)
     }
 
     Text {
@@ -104,7 +105,7 @@ Item {
                     text: "订单号 " + row.orderId
                     color: list.theme.ink3
                     font.family: Fonts.latin()
-                    font.pixelSize: 12
+                    font.pixelSize: Theme.textSize(12)
                 }
 
                 Text {
@@ -113,7 +114,7 @@ Item {
                           + RechargeLogic.money(row.modelData.order_price)
                     color: list.theme.ink2
                     font.family: Fonts.ui()
-                    font.pixelSize: 12
+                    font.pixelSize: Theme.textSize(12)
                 }
             }
         }

@@ -1,4 +1,5 @@
 import QtQuick
+import Nimbra
 import "../Fonts.js" as Fonts
 
 // A caption over its value.
@@ -18,7 +19,7 @@ Column {
         color: field.theme.ink3
         elide: Text.ElideRight
         font.family: Fonts.ui()
-        font.pixelSize: 12
+        font.pixelSize: Theme.textSize(12)
     }
 
     Text {

@@ -54,7 +54,7 @@ GlassCard {
             color: card.theme.ink3
             wrapMode: Text.Wrap
             font.family: Fonts.ui()
-            font.pixelSize: 12
+            font.pixelSize: Theme.textSize(12)
         }
 
         Item {

@@ -53,7 +53,7 @@ GlassCard {
             visible: card.ready
             textFormat: Text.PlainText
             text: "已加入下方拼团 · 输入新的团码可换团"
-            color: card.theme.neon
+            color: Theme.text(card.theme.neon)
             font.family: Fonts.ui()
             font.pixelSize: 13
         }
@@ -65,7 +65,7 @@ GlassCard {
             color: card.theme.ink3
             wrapMode: Text.Wrap
             font.family: Fonts.ui()
-            font.pixelSize: 12
+            font.pixelSize: Theme.textSize(12)
         }
 
         Row {

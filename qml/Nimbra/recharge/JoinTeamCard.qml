@@ -131,7 +131,7 @@ GlassCard {
                             anchors.centerIn: parent
                             textFormat: Text.PlainText
                             text: slot.modelData.initial
-                            color: card.theme.primary
+                            color: Theme.text(card.theme.primary)
                             font.family: Fonts.ui()
                             font.pixelSize: 14
                             font.bold: true
@@ -161,9 +161,9 @@ GlassCard {
                             visible: slot.modelData.filled
                             textFormat: Text.PlainText
                             text: slot.modelData.detail
-                            color: slot.modelData.detail === "已选游戏" ? card.theme.neon : card.theme.ink3
+                            color: Theme.text(slot.modelData.detail === "已选游戏" ? card.theme.neon : card.theme.ink3)
                             font.family: Fonts.ui()
-                            font.pixelSize: 11
+                            font.pixelSize: Theme.textSize(11)
                         }
                     }
                 }

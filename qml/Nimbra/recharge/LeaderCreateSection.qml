@@ -1,4 +1,5 @@
 import QtQuick
+import Nimbra
 import "../shell"
 import "../Fonts.js" as Fonts
 import "GroupLogic.js" as GroupLogic
@@ -39,10 +40,10 @@ Column {
             width: parent.width
             textFormat: Text.PlainText
             text: section.isLeader ? "选择线路、人数和地区后创建团队。开团本身不收费，也不占成员席位。" : "当前账号暂无团长资格"
-            color: section.isLeader ? section.theme.ink3 : section.theme.accent
+            color: Theme.text(section.isLeader ? section.theme.ink3 : section.theme.accent)
             wrapMode: Text.Wrap
             font.family: Fonts.ui()
-            font.pixelSize: 12
+            font.pixelSize: Theme.textSize(12)
         }
 
         Text {
@@ -53,7 +54,7 @@ Column {
             color: section.theme.ink3
             wrapMode: Text.Wrap
             font.family: Fonts.ui()
-            font.pixelSize: 12
+            font.pixelSize: Theme.textSize(12)
         }
     }
 

@@ -1,6 +1,7 @@
 pragma ComponentBehavior: Bound
 
 import QtQuick
+import Nimbra
 import QtQuick.Controls.Basic
 import "../shell"
 import "../Fonts.js" as Fonts
@@ -38,7 +39,7 @@ Item {
             text: RechargeLogic.asList(section.teams).length > 0 ? "点击团队可查看团码与成团进度" : "暂无开团记录"
             color: section.theme.ink3
             font.family: Fonts.ui()
-            font.pixelSize: 12
+            font.pixelSize: Theme.textSize(12)
         }
     }
 
@@ -116,7 +117,7 @@ Item {
                         text: "团码：" + (row.code || "—")
                         color: section.theme.ink2
                         font.family: Fonts.ui()
-                        font.pixelSize: 12
+                        font.pixelSize: Theme.textSize(12)
                     }
 
                     DialogButton {
@@ -152,9 +153,9 @@ Item {
                     anchors.right: parent.right
                     textFormat: Text.PlainText
                     text: GroupLogic.teamStatusText(row.modelData)
-                    color: text === "组团中" ? section.theme.primary : (text === "已成团" ? section.theme.neon : section.theme.ink3)
+                    color: Theme.text(text === "组团中" ? section.theme.primary : (text === "已成团" ? section.theme.neon : section.theme.ink3))
                     font.family: Fonts.ui()
-                    font.pixelSize: 12
+                    font.pixelSize: Theme.textSize(12)
                 }
             }
         }

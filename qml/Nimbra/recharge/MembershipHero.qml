@@ -44,7 +44,7 @@ GlassCard {
                     text: "VIP"
                     color: Theme.vipText
                     font.family: Fonts.latin()
-                    font.pixelSize: 12
+                    font.pixelSize: Theme.textSize(12)
                     font.bold: true
                 }
             }
@@ -115,7 +115,7 @@ GlassCard {
                             text: chip.modelData
                             color: hero.page.ink2
                             font.family: Fonts.ui()
-                            font.pixelSize: 11
+                            font.pixelSize: Theme.textSize(11)
                         }
                     }
                 }

@@ -1,4 +1,5 @@
 import QtQuick
+import Nimbra
 import "../Fonts.js" as Fonts
 
 // A choice among options (a line, a size, a region, a game, a section); dimmed and inert when the
@@ -35,7 +36,7 @@ Rectangle {
         anchors.centerIn: parent
         textFormat: Text.PlainText
         text: chip.text
-        color: chip.selected ? chip.theme.primary : chip.theme.ink2
+        color: Theme.text(chip.selected ? chip.theme.primary : chip.theme.ink2)
         font.family: Fonts.ui()
         font.pixelSize: 13
         font.bold: chip.selected

@@ -1,6 +1,7 @@
 pragma ComponentBehavior: Bound
 
 import QtQuick
+import Nimbra
 import "../Fonts.js" as Fonts
 import "../shell"
 
@@ -41,7 +42,7 @@ Column {
             text: block.hint
             color: block.theme.ink3
             font.family: Fonts.ui()
-            font.pixelSize: 12
+            font.pixelSize: Theme.textSize(12)
         }
     }
 

@@ -55,7 +55,7 @@ Rectangle {
             text: "请稍候"
             color: Theme.ink3(true)
             font.family: Fonts.ui()
-            font.pixelSize: 12
+            font.pixelSize: Theme.textSize(12)
         }
     }
 }

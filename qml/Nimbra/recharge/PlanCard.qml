@@ -49,9 +49,9 @@ Rectangle {
             elide: Text.ElideRight
             textFormat: Text.PlainText
             text: card.flag
-            color: card.theme.accent
+            color: Theme.text(card.theme.accent)
             font.family: Fonts.ui()
-            font.pixelSize: 11
+            font.pixelSize: Theme.textSize(11)
             font.bold: true
         }
     }
@@ -62,11 +62,15 @@ Rectangle {
         width: parent.width - 36
         spacing: 6
 
+        // Group plan names differ only at their end (国服 / 国际服): two lines before any elision.
         Text {
+            objectName: "planName"
             width: parent.width - (card.flag !== "" ? 100 : 0)
             textFormat: Text.PlainText
             text: RechargeLogic.productName(card.product, card.mode)
-            color: card.selected ? card.theme.primary : card.theme.ink
+            color: Theme.text(card.selected ? card.theme.primary : card.theme.ink)
+            wrapMode: Text.Wrap
+            maximumLineCount: 2
             elide: Text.ElideRight
             font.family: Fonts.ui()
             font.pixelSize: 16
@@ -80,7 +84,7 @@ Rectangle {
             color: card.theme.ink3
             elide: Text.ElideRight
             font.family: Fonts.ui()
-            font.pixelSize: 12
+            font.pixelSize: Theme.textSize(12)
         }
 
         Text {
@@ -89,7 +93,7 @@ Rectangle {
             text: "套餐内容"
             color: card.theme.ink2
             font.family: Fonts.ui()
-            font.pixelSize: 12
+            font.pixelSize: Theme.textSize(12)
             font.bold: true
         }
 
@@ -120,7 +124,7 @@ Rectangle {
                     color: card.theme.ink2
                     elide: Text.ElideRight
                     font.family: Fonts.ui()
-                    font.pixelSize: 12
+                    font.pixelSize: Theme.textSize(12)
                 }
             }
         }
@@ -146,12 +150,13 @@ Rectangle {
         }
 
         Text {
+            objectName: "planUnit"
             anchors.baseline: priceText.baseline
             textFormat: Text.PlainText
             text: RechargeLogic.productUnit(card.product, card.mode)
             color: card.theme.ink3
             font.family: Fonts.ui()
-            font.pixelSize: 12
+            font.pixelSize: Theme.textSize(12)
         }
     }
 
@@ -166,7 +171,7 @@ Rectangle {
         Accessible.name: text
         color: card.theme.ink3
         font.family: Fonts.ui()
-        font.pixelSize: 12
+        font.pixelSize: Theme.textSize(12)
     }
 
     ClickArea {

@@ -13,6 +13,9 @@ FocusScope {
     id: history
 
     required property var page
+    // The order whose detail the panel shows in place of the list; null shows the list.
+    property var detail: null
+    property int requestedDetailId: 0
 
     function continuePayment(order) {
         page.continuePayment(order)
@@ -27,14 +30,21 @@ FocusScope {
             page.ordersOpened = false
             page.refreshGroupDetail(order)
         } else {
-            page.api.loadOrderDetail(page.guid, RechargeLogic.orderId(order))
+            requestedDetailId = RechargeLogic.orderId(order)
+            page.api.loadOrderDetail(page.guid, requestedDetailId)
         }
     }
 
     Accessible.role: Accessible.Dialog
     Accessible.name: "购买记录"
-    Keys.onEscapePressed: page.ordersOpened = false
+    Keys.onEscapePressed: {
+        if (detail !== null)
+            detail = null
+        else
+            page.ordersOpened = false
+    }
     onVisibleChanged: {
+        detail = null
         if (visible)
             forceActiveFocus()
     }
@@ -55,9 +65,10 @@ FocusScope {
     Connections {
         target: history.page.api
 
-        // Only this list asks for an order's detail.
-        function onOrderDetailLoaded() {
-            history.page.toast("订单详情已刷新")
+        // Only this list asks for an order's detail; it shows the one last asked for.
+        function onOrderDetailLoaded(order) {
+            if (history.requestedDetailId > 0 && RechargeLogic.orderId(order) === history.requestedDetailId)
+                history.detail = order
         }
     }
 
@@ -80,7 +91,7 @@ FocusScope {
         }
 
         Text {
-            visible: list.count === 0
+            visible: list.count === 0 && history.detail === null
             anchors.centerIn: parent
             textFormat: Text.PlainText
             text: "暂无购买记录"
@@ -98,6 +109,7 @@ FocusScope {
             anchors.leftMargin: 18
             anchors.rightMargin: 18
             anchors.bottomMargin: 18
+            visible: history.detail === null
             clip: true
             spacing: 8
             boundsBehavior: Flickable.StopAtBounds
@@ -140,7 +152,7 @@ FocusScope {
                         text: "订单号：" + row.orderId
                         color: history.page.ink3
                         font.family: Fonts.ui()
-                        font.pixelSize: 12
+                        font.pixelSize: Theme.textSize(12)
                     }
                 }
 
@@ -166,9 +178,9 @@ FocusScope {
                     horizontalAlignment: Text.AlignRight
                     textFormat: Text.PlainText
                     text: RechargeLogic.paymentStatusText(row.modelData.payment_status)
-                    color: row.modelData.payment_status === "paid" ? history.page.neon : history.page.ink2
+                    color: Theme.text(row.modelData.payment_status === "paid" ? history.page.neon : history.page.ink2)
                     font.family: Fonts.ui()
-                    font.pixelSize: 12
+                    font.pixelSize: Theme.textSize(12)
                 }
 
                 DialogButton {
@@ -196,6 +208,66 @@ FocusScope {
                             history.showDetail(row.modelData)
                     }
                 }
+            }
+        }
+
+        // The detail of one order, in place of the list.
+        Column {
+            objectName: "orderDetail"
+            visible: history.detail !== null
+            anchors.fill: parent
+            anchors.topMargin: header.height + 4
+            anchors.leftMargin: 28
+            anchors.rightMargin: 28
+            spacing: 12
+
+            Text {
+                textFormat: Text.PlainText
+                text: "订单详情"
+                color: history.page.ink
+                font.family: Fonts.ui()
+                font.pixelSize: 15
+                font.bold: true
+            }
+
+            Repeater {
+                model: RechargeLogic.orderDetailRows(history.detail)
+
+                delegate: Row {
+                    required property var modelData
+
+                    width: parent ? parent.width : 0
+                    spacing: 16
+                    Accessible.role: Accessible.StaticText
+                    Accessible.name: modelData.label + "：" + modelData.value
+
+                    Text {
+                        width: 84
+                        textFormat: Text.PlainText
+                        text: parent.modelData.label
+                        color: history.page.ink3
+                        font.family: Fonts.ui()
+                        font.pixelSize: 13
+                    }
+
+                    Text {
+                        objectName: "detailValue"
+                        width: parent.width - 100
+                        wrapMode: Text.Wrap
+                        textFormat: Text.PlainText
+                        text: parent.modelData.value
+                        color: history.page.ink
+                        font.family: Fonts.ui()
+                        font.pixelSize: 13
+                    }
+                }
+            }
+
+            DialogButton {
+                objectName: "detailBackButton"
+                theme: history.page
+                text: "返回列表"
+                onActivated: history.detail = null
             }
         }
     }

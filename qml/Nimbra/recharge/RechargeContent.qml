@@ -1,4 +1,5 @@
 import QtQuick
+import Nimbra
 import "../Fonts.js" as Fonts
 import "RechargeLogic.js" as RechargeLogic
 
@@ -29,7 +30,8 @@ Item {
         clip: true
         boundsBehavior: Flickable.StopAtBounds
         cellWidth: Math.floor(width / Math.max(1, Math.floor(width / 290)))
-        cellHeight: 314
+        // Room for a plan name on two lines above six benefits.
+        cellHeight: 336
         model: content.page.currentProducts
         cacheBuffer: 300
         // Whether the user has scrolled away from the top; until then the top stays in view.
@@ -45,6 +47,38 @@ Item {
         }
 
         onMovementEnded: leftTop = !atYBeginning
+
+        // The chosen plan is what the bottom bar offers to pay for: bring its card into view.
+        function showSelected() {
+            const index = content.page.selectedPlanIndex
+            if (index < 0 || index >= count)
+                return
+            positionViewAtIndex(index, GridView.Contain)
+            leftTop = !atYBeginning
+        }
+
+        // On the next turn, once the cards of a new product list exist.
+        Timer {
+            id: showSelectedLater
+
+            interval: 0
+            onTriggered: grid.showSelected()
+        }
+
+        // Group plans sit below tall options: follow the chosen one there. Other modes keep still, so
+        // the chips a user is clicking stay under the pointer.
+        Connections {
+            target: content.page
+
+            function onSelectedPlanIndexChanged() {
+                if (content.groupMode)
+                    showSelectedLater.restart()
+            }
+            function onCurrentProductsChanged() {
+                if (content.groupMode)
+                    showSelectedLater.restart()
+            }
+        }
 
         header: Column {
             width: grid.width
@@ -127,7 +161,7 @@ Item {
                     text: "正在加载商品…"
                     color: content.page.ink3
                     font.family: Fonts.ui()
-                    font.pixelSize: 12
+                    font.pixelSize: Theme.textSize(12)
                 }
             }
 
@@ -148,7 +182,7 @@ Item {
             wrapMode: Text.Wrap
             textFormat: Text.PlainText
             text: content.emptyText
-            color: content.page.errorMessage !== "" ? content.page.accent : content.page.ink3
+            color: Theme.text(content.page.errorMessage !== "" ? content.page.accent : content.page.ink3)
             font.family: Fonts.ui()
             font.pixelSize: 14
         }
@@ -157,6 +191,7 @@ Item {
             required property var modelData
             required property int index
 
+            objectName: "planCard" + index
             width: grid.cellWidth - 14
             height: grid.cellHeight - 14
             theme: content.page

@@ -63,6 +63,15 @@ function localDate(unixSeconds) {
     return date.getFullYear() + "-" + twoDigits(date.getMonth() + 1) + "-" + twoDigits(date.getDate())
 }
 
+// Date and minute of a time in Unix seconds, local; "—" when there is none.
+function formatDateTime(unixSeconds) {
+    const seconds = number(unixSeconds, 0)
+    if (seconds <= 0)
+        return "—"
+    const date = new Date(seconds * 1000)
+    return localDate(seconds) + " " + twoDigits(date.getHours()) + ":" + twoDigits(date.getMinutes())
+}
+
 function formatDate(unixSeconds) {
     const seconds = number(unixSeconds, 0)
     return seconds > 0 ? localDate(seconds) : "未开通"
@@ -187,7 +196,7 @@ function productPrice(p, ipType) {
 }
 
 function productUnit(p, mode) {
-    return isMap(p) ? textOf(p.unit) : "/月"
+    return isMap(p) ? textOf(p.unit) : ""
 }
 
 function productFlag(p) {
@@ -202,6 +211,8 @@ function productBenefits(p, mode) {
 
 const statusTexts = {
     "paid": "已支付",
+    "completed": "已支付",
+    "success": "已支付",
     "pending": "待支付",
     "pending_payment": "待支付",
     "unpaid": "待支付",
@@ -242,6 +253,26 @@ function paymentStatusText(s) {
 // The id of an order as RechargeApi hands it over; 0 for none (or no order).
 function orderId(o) {
     return isMap(o) ? number(o.order_id, 0) : 0
+}
+
+// The rows of an order's detail panel, as {label, value}: what was bought, for how much, when, and
+// where it stands. A pending order shows its payment deadline, a paid one its payment time.
+function orderDetailRows(order) {
+    if (!isMap(order))
+        return []
+    const status = textOf(order.payment_status)
+    const rows = [
+        { label: "订单号", value: textOf(order.order_no) || String(orderId(order)) },
+        { label: "套餐", value: textOf(order.product_name) || "会员订单" },
+        { label: "金额", value: "¥" + money(order.order_price) },
+        { label: "下单时间", value: formatDateTime(order.created_at) },
+        { label: "状态", value: paymentStatusText(status) }
+    ]
+    if (number(order.paid_at, 0) > 0)
+        rows.splice(4, 0, { label: "支付时间", value: formatDateTime(order.paid_at) })
+    else if (statusTexts[status.toLowerCase()] === "待支付" && number(order.expire_at, 0) > 0)
+        rows.splice(4, 0, { label: "支付截止", value: formatDateTime(order.expire_at) })
+    return rows
 }
 
 function isGroupOrder(order) {

@@ -131,7 +131,7 @@ FocusScope {
                 horizontalAlignment: Text.AlignHCenter
                 textFormat: Text.PlainText
                 text: "¥" + RechargeLogic.money(dialog.amount)
-                color: dialog.accent
+                color: Theme.text(dialog.accent)
                 font.family: Fonts.latin()
                 font.pixelSize: 28
                 font.bold: true
@@ -145,7 +145,7 @@ FocusScope {
                 text: "订单号  " + dialog.orderId
                 color: dialog.ink3
                 font.family: Fonts.ui()
-                font.pixelSize: 12
+                font.pixelSize: Theme.textSize(12)
             }
 
             Text {
@@ -154,7 +154,7 @@ FocusScope {
                 horizontalAlignment: Text.AlignHCenter
                 textFormat: Text.PlainText
                 text: RechargeLogic.countdownText(dialog.remainingSeconds)
-                color: dialog.timeLeft ? dialog.ink2 : dialog.accent
+                color: Theme.text(dialog.timeLeft ? dialog.ink2 : dialog.accent)
                 font.family: Fonts.ui()
                 font.pixelSize: 13
             }
@@ -201,7 +201,7 @@ FocusScope {
                 text: "二维码只用于当前订单；支付结果以服务器查询状态为准。"
                 color: dialog.ink3
                 font.family: Fonts.ui()
-                font.pixelSize: 12
+                font.pixelSize: Theme.textSize(12)
             }
 
             Row {

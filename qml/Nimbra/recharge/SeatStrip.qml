@@ -1,6 +1,7 @@
 pragma ComponentBehavior: Bound
 
 import QtQuick
+import Nimbra
 import "../Fonts.js" as Fonts
 
 // One seat per game of the team ("一游一坑"): the user's own, the ones taken, the free ones.
@@ -53,7 +54,7 @@ Column {
                     text: modelData[0]
                     color: modelData[1]
                     font.family: Fonts.ui()
-                    font.pixelSize: 12
+                    font.pixelSize: Theme.textSize(12)
                 }
             }
         }
@@ -87,7 +88,7 @@ Column {
                     anchors.centerIn: parent
                     textFormat: Text.PlainText
                     text: (seat.index < 9 ? "0" : "") + (seat.index + 1)
-                    color: seat.modelData === "free" ? strip.theme.ink3 : seat.tint
+                    color: Theme.text(seat.modelData === "free" ? strip.theme.ink3 : seat.tint)
                     font.family: Fonts.latin()
                     font.pixelSize: 13
                     font.bold: true
@@ -103,6 +104,6 @@ Column {
         color: strip.theme.ink3
         wrapMode: Text.Wrap
         font.family: Fonts.ui()
-        font.pixelSize: 12
+        font.pixelSize: Theme.textSize(12)
     }
 }

@@ -22,9 +22,9 @@ Rectangle {
         anchors.centerIn: parent
         textFormat: Text.PlainText
         text: badge.text
-        color: badge.tint
+        color: Theme.text(badge.tint)
         font.family: Fonts.ui()
-        font.pixelSize: 12
+        font.pixelSize: Theme.textSize(12)
         font.bold: true
     }
 }

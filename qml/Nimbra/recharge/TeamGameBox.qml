@@ -96,7 +96,7 @@ ComboBox {
             verticalAlignment: Text.AlignVCenter
             textFormat: Text.PlainText
             text: row.modelData.text
-            color: row.index === box.currentIndex ? box.theme.primary : box.theme.ink
+            color: Theme.text(row.index === box.currentIndex ? box.theme.primary : box.theme.ink)
             opacity: row.modelData.available ? 1 : 0.4
             elide: Text.ElideRight
             font.family: Fonts.ui()
@@ -106,7 +106,7 @@ ComboBox {
 
     popup.background: Rectangle {
         radius: 10
-        color: Theme.popupFill(box.theme.lightMode)
+        color: Theme.popupSurface(box.theme.lightMode)
         border.width: 1
         border.color: box.theme.edge
     }

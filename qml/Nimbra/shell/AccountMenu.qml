@@ -28,8 +28,9 @@ Item {
 
     signal signOutRequested()
 
-    width: 232
-    height: 186
+    width: 252
+    // The expiry and type wrap rather than lose their end, so the card grows with them.
+    height: Math.max(186, details.y + details.height + 10 + signOut.height + 12)
     Accessible.role: Accessible.PopupMenu
     Accessible.name: "用户中心"
 
@@ -39,6 +40,8 @@ Item {
     }
 
     Column {
+        id: details
+
         x: 16
         y: 12
         width: parent.width - 32
@@ -63,7 +66,7 @@ Item {
             color: menu.ink2
             elide: Text.ElideRight
             font.family: Fonts.ui()
-            font.pixelSize: 12
+            font.pixelSize: Theme.textSize(12)
         }
 
         Item {
@@ -75,7 +78,7 @@ Item {
                 text: "会员状态"
                 color: menu.ink2
                 font.family: Fonts.ui()
-                font.pixelSize: 12
+                font.pixelSize: Theme.textSize(12)
             }
 
             Text {
@@ -87,9 +90,9 @@ Item {
                 text: menu.member ? "VIP · 序号 " + menu.vipNum : "普通用户"
                 Accessible.role: Accessible.StaticText
                 Accessible.name: "会员状态：" + text
-                color: menu.member ? Theme.memberInk : menu.ink3
+                color: menu.member ? Theme.memberText(menu.lightMode) : menu.ink3
                 font.family: Fonts.ui()
-                font.pixelSize: 12
+                font.pixelSize: Theme.textSize(12)
                 font.bold: menu.member
             }
         }
@@ -110,14 +113,16 @@ Item {
                 Accessible.role: Accessible.StaticText
                 Accessible.name: text
                 color: menu.ink3
-                elide: Text.ElideRight
+                wrapMode: Text.Wrap
                 font.family: Fonts.ui()
-                font.pixelSize: 12
+                font.pixelSize: Theme.textSize(12)
             }
         }
     }
 
     DialogButton {
+        id: signOut
+
         objectName: "signOutButton"
         anchors.left: parent.left
         anchors.right: parent.right

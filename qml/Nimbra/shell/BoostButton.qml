@@ -21,11 +21,11 @@ Rectangle {
         orientation: Gradient.Horizontal
         GradientStop {
             position: 0
-            color: button.boosting ? "#ffff6672" : Theme.boostStart(button.controller.dawn)
+            color: button.boosting ? Theme.stopStart : Theme.boostStart(button.controller.dawn)
         }
         GradientStop {
             position: 1
-            color: button.boosting ? "#ffd51f38" : Theme.boostEnd(button.controller.dawn)
+            color: button.boosting ? Theme.stopEnd : Theme.boostEnd(button.controller.dawn)
         }
     }
     scale: area.pressed ? 0.97 : 1

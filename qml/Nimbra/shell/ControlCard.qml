@@ -65,9 +65,9 @@ GlassCard {
                     anchors.centerIn: parent
                     textFormat: Text.PlainText
                     text: "热门"
-                    color: card.controller.accent
+                    color: Theme.text(card.controller.accent)
                     font.family: Fonts.ui()
-                    font.pixelSize: 11
+                    font.pixelSize: Theme.textSize(11)
                 }
             }
         }
@@ -79,7 +79,7 @@ GlassCard {
             color: card.controller.ink3
             elide: Text.ElideRight
             font.family: Fonts.ui()
-            font.pixelSize: 12
+            font.pixelSize: Theme.textSize(12)
         }
     }
 
@@ -108,9 +108,9 @@ GlassCard {
 
                 textFormat: Text.PlainText
                 text: card.session.boosting ? "连接延时" : "未连接延时"
-                color: card.session.boosting ? card.controller.neon : card.controller.accent
+                color: Theme.text(card.session.boosting ? card.controller.neon : card.controller.accent)
                 font.family: Fonts.ui()
-                font.pixelSize: 11
+                font.pixelSize: Theme.textSize(11)
             }
         }
 

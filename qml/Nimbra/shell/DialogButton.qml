@@ -48,7 +48,7 @@ Rectangle {
         anchors.centerIn: parent
         textFormat: Text.PlainText
         text: button.text
-        color: button.tint
+        color: Theme.text(button.tint)
         font.family: Fonts.ui()
         font.pixelSize: 13
         font.bold: true

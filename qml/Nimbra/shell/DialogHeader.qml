@@ -1,4 +1,5 @@
 import QtQuick
+import Nimbra
 import "../Fonts.js" as Fonts
 
 // Title, subtitle and close button of a dialog; extra buttons go left of the close button.
@@ -40,7 +41,7 @@ Item {
             color: header.theme.ink3
             elide: Text.ElideRight
             font.family: Fonts.ui()
-            font.pixelSize: 12
+            font.pixelSize: Theme.textSize(12)
         }
     }
 

@@ -157,7 +157,7 @@ FocusScope {
                     text: String(entry.modelData.time || "")
                     color: dialog.ink3
                     font.family: Fonts.latin()
-                    font.pixelSize: 12
+                    font.pixelSize: Theme.textSize(12)
                 }
 
                 Text {
@@ -170,9 +170,9 @@ FocusScope {
                     textFormat: Text.PlainText
                     text: String(entry.modelData.text || "")
                     wrapMode: Text.Wrap
-                    color: entry.modelData.error ? dialog.accent : dialog.ink2
+                    color: Theme.text(entry.modelData.error ? dialog.accent : dialog.ink2)
                     font.family: Fonts.ui()
-                    font.pixelSize: 12
+                    font.pixelSize: Theme.textSize(12)
                 }
             }
         }

@@ -9,8 +9,8 @@ GlassCard {
     required property var theme
 
     lightMode: theme.lightMode
-    darkSurface: Theme.popupFill(false)
-    lightSurface: Theme.popupFill(true)
+    darkSurface: Theme.popupSurface(false)
+    lightSurface: Theme.popupSurface(true)
     darkEdge: theme.edge
     lightEdge: theme.edge
 

@@ -16,8 +16,8 @@ GlassCard {
     signal chosen(var row)
 
     lightMode: controller.dawn
-    darkSurface: Theme.popupFill(false)
-    lightSurface: Theme.popupFill(true)
+    darkSurface: Theme.popupSurface(false)
+    lightSurface: Theme.popupSurface(true)
     radius: 14
     Accessible.role: Accessible.PopupMenu
     Accessible.name: accessibleName
@@ -61,7 +61,7 @@ GlassCard {
                 width: parent.width - detailText.implicitWidth - 32
                 textFormat: Text.PlainText
                 text: row.modelData.title
-                color: row.selected ? menu.controller.primary : menu.controller.ink
+                color: Theme.text(row.selected ? menu.controller.primary : menu.controller.ink)
                 elide: Text.ElideRight
                 font.family: Fonts.ui()
                 font.pixelSize: 13
@@ -78,7 +78,7 @@ GlassCard {
                 text: row.modelData.detail
                 color: menu.controller.ink3
                 font.family: Fonts.ui()
-                font.pixelSize: 11
+                font.pixelSize: Theme.textSize(11)
             }
 
             ClickArea {

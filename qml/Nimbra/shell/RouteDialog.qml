@@ -167,7 +167,7 @@ FocusScope {
             textFormat: Text.PlainText
             text: !dialog.loggedIn ? "请先登录后加载线路"
                                    : dialog.routeError !== "" ? dialog.routeError : "暂无实时线路数据"
-            color: dialog.loggedIn && dialog.routeError !== "" ? dialog.accent : dialog.ink
+            color: Theme.text(dialog.loggedIn && dialog.routeError !== "" ? dialog.accent : dialog.ink)
             Accessible.role: Accessible.StaticText
             Accessible.name: text
             font.family: Fonts.ui()
@@ -186,7 +186,7 @@ FocusScope {
             text: dialog.routeError !== "" ? "请检查登录状态或稍后重试" : "线路由服务端提供，不再使用本地演示数据"
             color: dialog.ink3
             font.family: Fonts.ui()
-            font.pixelSize: 12
+            font.pixelSize: Theme.textSize(12)
         }
 
         Item {
@@ -233,7 +233,7 @@ FocusScope {
                 text: "可用线路"
                 color: dialog.ink3
                 font.family: Fonts.ui()
-                font.pixelSize: 12
+                font.pixelSize: Theme.textSize(12)
             }
 
             Text {
@@ -244,7 +244,7 @@ FocusScope {
                 text: "选择对象"
                 color: dialog.ink3
                 font.family: Fonts.ui()
-                font.pixelSize: 12
+                font.pixelSize: Theme.textSize(12)
             }
         }
 
@@ -295,7 +295,7 @@ FocusScope {
                     text: "已满线路 · 暂不可连接"
                     color: dialog.ink3
                     font.family: Fonts.ui()
-                    font.pixelSize: 12
+                    font.pixelSize: Theme.textSize(12)
                 }
 
                 Repeater {

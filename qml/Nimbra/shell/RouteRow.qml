@@ -118,9 +118,9 @@ Item {
                     textFormat: Text.PlainText
                     text: Session.nodeTypeLabel(row.modelData)
                     // The kind colours are bright; on the light surface the small text needs more weight.
-                    color: row.theme.lightMode ? Qt.darker(row.kindColor, 1.45) : row.kindColor
+                    color: Theme.text(row.theme.lightMode ? Qt.darker(row.kindColor, 1.45) : row.kindColor)
                     font.family: Fonts.ui()
-                    font.pixelSize: 11
+                    font.pixelSize: Theme.textSize(11)
                 }
             }
 
@@ -145,7 +145,7 @@ Item {
             color: row.theme.ink3
             elide: Text.ElideRight
             font.family: Fonts.ui()
-            font.pixelSize: 12
+            font.pixelSize: Theme.textSize(12)
         }
     }
 
@@ -164,7 +164,7 @@ Item {
             horizontalAlignment: Text.AlignRight
             textFormat: Text.PlainText
             text: row.texts.choice
-            color: row.full ? row.theme.ink3 : (row.selected ? row.theme.primary : row.theme.ink2)
+            color: Theme.text(row.full ? row.theme.ink3 : (row.selected ? row.theme.primary : row.theme.ink2))
             font.family: Fonts.ui()
             font.pixelSize: 13
             font.bold: row.selected && !row.full
@@ -178,7 +178,7 @@ Item {
             text: row.texts.load
             color: row.theme.ink3
             font.family: Fonts.latin()
-            font.pixelSize: 11
+            font.pixelSize: Theme.textSize(11)
         }
     }
 

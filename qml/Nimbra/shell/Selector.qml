@@ -27,7 +27,7 @@ Rectangle {
         text: selector.caption
         color: selector.controller.ink3
         font.family: Fonts.ui()
-        font.pixelSize: 12
+        font.pixelSize: Theme.textSize(12)
     }
 
     Text {

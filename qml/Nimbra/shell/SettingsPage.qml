@@ -53,7 +53,7 @@ Item {
                     color: page.controller.ink3
                     wrapMode: Text.Wrap
                     font.family: Fonts.ui()
-                    font.pixelSize: 12
+                    font.pixelSize: Theme.textSize(12)
                 }
             }
 
@@ -185,7 +185,7 @@ Item {
                                 text: preference.modelData.text
                                 color: page.controller.ink3
                                 font.family: Fonts.ui()
-                                font.pixelSize: 12
+                                font.pixelSize: Theme.textSize(12)
                             }
                         }
 
@@ -248,7 +248,7 @@ Item {
                     text: WindowStart.systemName + " 版 v" + WindowStart.version + " · 检查更新"
                     color: page.controller.ink3
                     font.family: Fonts.ui()
-                    font.pixelSize: 12
+                    font.pixelSize: Theme.textSize(12)
                 }
             }
         }

@@ -43,9 +43,9 @@ Item {
             text: bar.boosting ? "加速中 · " + String(bar.game.name || "") + " · "
                                  + bar.session.server
                                : "未加速 · 加速引擎待命"
-            color: bar.boosting ? bar.controller.neon : bar.controller.ink3
+            color: Theme.text(bar.boosting ? bar.controller.neon : bar.controller.ink3)
             font.family: Fonts.ui()
-            font.pixelSize: 12
+            font.pixelSize: Theme.textSize(12)
         }
     }
 
@@ -60,7 +60,7 @@ Item {
         text: (bar.boosting ? "专线节点：" : "推荐节点：") + (String(bar.node.name || "") || "—")
         color: bar.controller.ink3
         font.family: Fonts.ui()
-        font.pixelSize: 12
+        font.pixelSize: Theme.textSize(12)
     }
 
     Row {
@@ -77,7 +77,7 @@ Item {
             text: (bar.boosting ? "连接延时  " : "未连接延时  ") + bar.session.latencyText
             color: bar.controller.ink3
             font.family: Fonts.ui()
-            font.pixelSize: 12
+            font.pixelSize: Theme.textSize(12)
         }
 
         Text {
@@ -88,7 +88,7 @@ Item {
             text: "丢包  " + bar.session.lossText
             color: bar.controller.ink3
             font.family: Fonts.ui()
-            font.pixelSize: 12
+            font.pixelSize: Theme.textSize(12)
         }
 
         Text {
@@ -98,7 +98,7 @@ Item {
             text: bar.session.clockText
             color: bar.controller.ink2
             font.family: Fonts.latin()
-            font.pixelSize: 12
+            font.pixelSize: Theme.textSize(12)
         }
     }
 }

@@ -90,7 +90,7 @@ Rectangle {
                 text: tabItem.modelData.label
                 color: tabItem.selected || tabArea.containsMouse ? rail.controller.ink : rail.controller.ink3
                 font.family: Fonts.ui()
-                font.pixelSize: 12
+                font.pixelSize: Theme.textSize(12)
                 font.bold: tabItem.selected
             }
 
@@ -135,7 +135,7 @@ Rectangle {
             // The product mark stands in for a name while nobody is signed in.
             textFormat: Text.PlainText
             text: rail.controller.loggedIn ? rail.controller.userName.charAt(0) : "N"
-            color: "#ffffff"
+            color: Theme.brightInk
             font.family: Fonts.latin()
             font.pixelSize: 14
             font.bold: true

@@ -60,7 +60,7 @@ Item {
                 text: WindowStart.systemName + " 版 · v" + WindowStart.version
                 color: bar.controller.ink3
                 font.family: Fonts.ui()
-                font.pixelSize: 11
+                font.pixelSize: Theme.textSize(11)
             }
         }
     }
@@ -100,9 +100,9 @@ Item {
                     visible: bar.controller.loggedIn
                     textFormat: Text.PlainText
                     text: bar.controller.userName.charAt(0)
-                    color: "#ffffff"
+                    color: Theme.brightInk
                     font.family: Fonts.latin()
-                    font.pixelSize: 12
+                    font.pixelSize: 14
                     font.bold: true
                 }
 
@@ -127,7 +127,7 @@ Item {
                 color: bar.controller.ink
                 elide: Text.ElideRight
                 font.family: Fonts.ui()
-                font.pixelSize: 12
+                font.pixelSize: Theme.textSize(12)
             }
 
             Rectangle {
@@ -148,7 +148,7 @@ Item {
                     text: "VIP"
                     color: Theme.vipText
                     font.family: Fonts.latin()
-                    font.pixelSize: 10
+                    font.pixelSize: Theme.textSize(10)
                     font.bold: true
                 }
             }

@@ -14,7 +14,8 @@ Rectangle {
     radius: 22
     visible: text !== ""
     color: Theme.toastFill(controller.dawn)
-    border.color: controller.edge
+    // A warning must not read as a success: its own glyph and an accent rim.
+    border.color: controller.toastWarning ? controller.accent : controller.edge
     Accessible.role: Accessible.AlertMessage
     Accessible.name: text
 
@@ -26,7 +27,7 @@ Rectangle {
             anchors.verticalCenter: parent.verticalCenter
             width: 18
             height: 18
-            name: "check"
+            name: toast.controller.toastWarning ? "warning" : "check"
             color: toast.controller.toastWarning ? toast.controller.accent : toast.controller.neon
             strokeWidth: 2
         }
