@@ -1,8 +1,8 @@
 #pragma once
 
 #include <QObject>
-#include <QString>
 #include <QRect>
+#include <QString>
 
 class Preferences;
 class QQmlEngine;
