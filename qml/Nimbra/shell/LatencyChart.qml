@@ -1,4 +1,5 @@
 import QtQuick
+import Nimbra
 import "../Fonts.js" as Fonts
 
 // The selected route's measured latency over the last 60 s of acceleration: one point per probe
@@ -27,7 +28,7 @@ Item {
         text: "最近 60 秒延迟（实测）"
         color: chart.theme.ink3
         font.family: Fonts.ui()
-        font.pixelSize: 11
+        font.pixelSize: Theme.textSize(11)
     }
 
     Text {
@@ -36,7 +37,7 @@ Item {
         text: chart.topMs + " ms"
         color: chart.theme.ink3
         font.family: Fonts.latin()
-        font.pixelSize: 10
+        font.pixelSize: Theme.textSize(10)
     }
 
     Canvas {

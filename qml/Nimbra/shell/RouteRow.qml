@@ -131,9 +131,9 @@ Item {
                 anchors.verticalCenter: nameText.verticalCenter
                 textFormat: Text.PlainText
                 text: row.latencyText
-                color: row.figure.text === "超时" || row.figure.lossText ? row.theme.accent : row.theme.ink2
+                color: row.figure.text === "超时" || row.figure.lossText ? Theme.text(row.theme.accent) : row.theme.ink2
                 font.family: Fonts.ui()
-                font.pixelSize: 12
+                font.pixelSize: Theme.textSize(12)
             }
         }
 
