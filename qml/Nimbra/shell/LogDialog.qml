@@ -95,9 +95,9 @@ FocusScope {
         id: latencyChart
 
         objectName: "latencyChart"
-        x: 20
+        x: 24
         y: header.height
-        width: parent.width - 40
+        width: parent.width - 48
         height: visible ? implicitHeight : 0
         visible: dialog.running && dialog.latencyPoints.length > 0
         points: dialog.latencyPoints

@@ -1,7 +1,7 @@
 import QtQuick
 import "qrc:/qt/qml/Nimbra/shell"
 
-// The run log at its largest (760 × 560) while the core runs, with HTTP lines, an address-list line,
+// The run log at its largest (760 × 560) while the core runs, with its latency chart, with HTTP lines, an address-list line,
 // errors and a long wrapped line.
 Rectangle {
     id: scene
@@ -24,6 +24,12 @@ Rectangle {
         height: 560
         lightMode: scene.lightMode
         running: true
+        // A minute of rounds every 2 s: a steady line, a lossy stretch and one round with no answer.
+        latencyPoints: Array.from({ length: 30 }, (_, i) => ({
+            age: 58 - 2 * i,
+            ms: i === 17 ? -1 : 34 + (i % 5) * 3 + (i > 12 && i < 20 ? 25 : 0),
+            loss: i > 12 && i < 20 ? 0.2 : 0
+        }))
         entries: [
             { time: "21:04:11", text: "[UI] 主界面初始化完成", error: false, important: false },
             { time: "21:04:11", text: "[HTTP] POST /api/user/gamelist/common status=200 elapsed=38ms", error: false,
