@@ -91,9 +91,9 @@ const WindowShot kSignedOutShots[] = {
     {"settings", "selectTab('settings', 3)"},
     {"toast", "selectTab('home', 0); toast('已切换区服：艾欧尼亚')", true},
     {"toast-warning", "toast('请先登录后再开始加速', true)", true},
-    {"sign-in", "dialogs.signIn.reset(); openLogin()"},
-    {"sign-in-password", "dialogs.signIn.reset(); dialogs.signIn.setLoginMode(true); openLogin()"},
-    {"register", "dialogs.signIn.reset(); dialogs.signIn.registerMode = true; openLogin()"},
+    {"sign-in", "openLogin(); dialogs.signIn.reset()"},
+    {"sign-in-password", "openLogin(); dialogs.signIn.reset(); dialogs.signIn.setLoginMode(true)"},
+    {"register", "openLogin(); dialogs.signIn.reset(); dialogs.signIn.registerMode = true"},
     // The membership page is made when its tab opens; the shots after the first change its mode.
     {"vip-shared-signed-out", "selectTab('vip', 2); if (pages.vipPage) pages.vipPage.selectMode('shared')"},
     {"vip-private-signed-out", "pages.vipPage.selectMode('private')"},

@@ -2,67 +2,110 @@ pragma ComponentBehavior: Bound
 
 import QtQuick
 
-// The hero card's per-game backgrounds. The common games' pictures stay decoded (invisible while not
-// chosen), so switching among them never decodes on the click; a game from the library gets its
-// picture when it is chosen and gives it up when another is. Every known game kept decoded would cost
-// about 3 MB each.
+// The hero card's per-game backgrounds, decoded at the size the card shows them. The current game's
+// picture is decoded when it is chosen; the pictures of the games shown just before stay decoded
+// (hidden) while they fit a budget of decoded bytes, so switching back and forth never decodes on the
+// click, and memory does not grow with the number of games.
 Item {
     id: backdrop
 
     required property var controller
     readonly property real shownOpacity: controller.dawn ? 0.72 : 0.45
     readonly property string currentId: String(controller.gameId)
-    readonly property bool currentIsCommon: (controller.commonGames || []).some(g => String(g.id) === currentId)
+    // Decoded bytes kept for pictures other than the current one.
+    property real budgetBytes: 8 * 1024 * 1024
+    // Device pixels of the card, rounded up to a step so that a resize by a few pixels decodes nothing.
+    readonly property real decodeScale: Math.max(1, controller.fitScale || 1) * (Screen.devicePixelRatio || 1)
+    readonly property int decodeWidth: Math.ceil(width * decodeScale / 128) * 128
+    readonly property int decodeHeight: Math.ceil(height * decodeScale / 128) * 128
+    // Fixed slots, so that a picture stays with its image item while it is kept: each null or
+    // { gameId, picture, used }, used counting up as games are shown.
+    property var slots: [null, null, null, null]
+    property int useCount: 0
     // What the decoded pictures cost, for the start-up benchmark.
     property int decodedCount: 0
     property real decodedBytes: 0
 
+    function bytesOf(image) {
+        return image && image.status === Image.Ready ? image.implicitWidth * image.implicitHeight * 4 : 0
+    }
+
     function measure() {
         let count = 0
         let bytes = 0
-        const images = []
-        for (let i = 0; i < common.count; ++i)
-            images.push(common.itemAt(i))
-        images.push(chosen)
-        for (const image of images) {
-            if (image && image.status === Image.Ready) {
-                count += 1
-                bytes += image.implicitWidth * image.implicitHeight * 4
-            }
+        for (let i = 0; i < pictures.count; ++i) {
+            const size = bytesOf(pictures.itemAt(i))
+            count += size > 0 ? 1 : 0
+            bytes += size
         }
         decodedCount = count
         decodedBytes = bytes
     }
 
-    component Background: Image {
-        property bool shown: false
-
-        anchors.fill: parent
-        asynchronous: true
-        cache: true
-        fillMode: Image.PreserveAspectCrop
-        sourceSize.width: 1200
-        sourceSize.height: 620
-        opacity: shown && status === Image.Ready ? backdrop.shownOpacity : 0
-        onStatusChanged: backdrop.measure()
-
-        Behavior on opacity {
-            NumberAnimation { duration: 140 }
+    // Gives the current game a slot (its own, a free one or the one shown longest ago) and empties the
+    // other slots past the budget, the longest unseen first; a picture not yet decoded counts at the size
+    // it will have. A slot that keeps its picture keeps its decoded image.
+    function keepCurrent() {
+        const game = controller.currentGame
+        if (!game || String(game.id) !== currentId || width <= 0)
+            return
+        const next = slots.slice()
+        let at = next.findIndex(slot => slot && slot.gameId === currentId)
+        if (at < 0)
+            at = next.findIndex(slot => !slot)
+        if (at < 0)
+            at = next.reduce((oldest, slot, i) => slot.used < next[oldest].used ? i : oldest, 0)
+        useCount += 1
+        next[at] = { gameId: currentId, picture: String(controller.gameBackground(game)), used: useCount }
+        const others = next.map((slot, i) => i).filter(i => i !== at && next[i])
+        others.sort((a, b) => next[b].used - next[a].used)
+        const estimate = decodeWidth * decodeHeight * 4
+        let spent = 0
+        for (const i of others) {
+            const image = pictures.itemAt(i)
+            spent += image && image.status === Image.Ready ? bytesOf(image) : estimate
+            if (spent > budgetBytes)
+                next[i] = null
         }
+        slots = next
+    }
+
+    onCurrentIdChanged: keepCurrent()
+    onWidthChanged: keepCurrent()
+    Component.onCompleted: keepCurrent()
+
+    Connections {
+        target: backdrop.controller
+
+        function onCurrentGameChanged() { backdrop.keepCurrent() }
     }
 
     Repeater {
-        id: common
+        id: pictures
 
-        model: backdrop.controller.commonGames
+        model: backdrop.slots.length
         // A removed picture still counts while it is being removed: measure once it is gone.
         onItemRemoved: remeasure.restart()
 
-        delegate: Background {
-            required property var modelData
+        delegate: Image {
+            required property int index
+            readonly property var slot: backdrop.slots[index]
+            readonly property bool shown: slot !== null && slot.gameId === backdrop.currentId
 
-            source: backdrop.controller.gameBackground(modelData)
-            shown: String(modelData.id) === backdrop.currentId
+            anchors.fill: parent
+            asynchronous: true
+            // The kept pictures are this item's own; the shared cache would hold every one ever shown.
+            cache: false
+            fillMode: Image.PreserveAspectCrop
+            sourceSize.width: backdrop.decodeWidth
+            sourceSize.height: backdrop.decodeHeight
+            source: slot ? slot.picture : ""
+            opacity: shown && status === Image.Ready ? backdrop.shownOpacity : 0
+            onStatusChanged: backdrop.measure()
+
+            Behavior on opacity {
+                NumberAnimation { duration: 140 }
+            }
         }
     }
 
@@ -71,12 +114,5 @@ Item {
 
         interval: 0
         onTriggered: backdrop.measure()
-    }
-
-    Background {
-        id: chosen
-
-        source: backdrop.currentIsCommon ? "" : backdrop.controller.gameBackground(backdrop.controller.currentGame)
-        shown: true
     }
 }

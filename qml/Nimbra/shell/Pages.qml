@@ -2,7 +2,7 @@ import QtQuick
 import Nimbra
 
 // The four pages. The library and the membership page exist only while their tab shows and are
-// created off the click.
+// created off the click; the settings page is made when it first shows.
 Item {
     id: area
 
@@ -97,9 +97,14 @@ Item {
         }
     }
 
-    SettingsPage {
+    FirstUse {
+        id: settingsPage
+
         anchors.fill: parent
-        visible: area.controller.tab === "settings"
-        controller: area.controller
+        wanted: area.controller.tab === "settings"
+        sourceComponent: SettingsPage {
+            visible: settingsPage.shown
+            controller: area.controller
+        }
     }
 }

@@ -1,7 +1,7 @@
 import QtQuick
 
-// The region and mode menus of the home page's selectors, with the layer that closes them on a click
-// anywhere else.
+// The region and mode menus of the home page's selectors, each made on its first opening, with the
+// layer that closes them on a click anywhere else.
 Item {
     id: menus
 
@@ -19,29 +19,39 @@ Item {
         }
     }
 
-    PopupMenu {
-        x: visible ? menus.navigation.popupX(menus.home.regionSelector) : 0
-        y: visible ? menus.navigation.popupY(menus.home.regionSelector, height) : 0
-        width: 205
-        height: 210
-        visible: menus.controller.serverMenu
-        controller: menus.controller
-        accessibleName: "区服"
-        rows: menus.navigation.regionRows(menus.controller.currentGame)
-        current: menus.controller.server
-        onChosen: row => menus.navigation.chooseServer(row.title)
+    FirstUse {
+        id: regionMenu
+
+        x: shown ? menus.navigation.popupX(menus.home.regionSelector) : 0
+        y: shown ? menus.navigation.popupY(menus.home.regionSelector, height) : 0
+        wanted: menus.controller.serverMenu
+        sourceComponent: PopupMenu {
+            width: 205
+            height: 210
+            visible: regionMenu.shown
+            controller: menus.controller
+            accessibleName: "区服"
+            rows: menus.navigation.regionRows(menus.controller.currentGame)
+            current: menus.controller.server
+            onChosen: row => menus.navigation.chooseServer(row.title)
+        }
     }
 
-    PopupMenu {
-        x: visible ? menus.navigation.popupX(menus.home.modeSelector) : 0
-        y: visible ? menus.navigation.popupY(menus.home.modeSelector, height) : 0
-        width: 170
-        height: 112
-        visible: menus.controller.modeMenu
-        controller: menus.controller
-        accessibleName: "模式"
-        rows: menus.navigation.modeRows
-        current: menus.controller.mode
-        onChosen: row => menus.navigation.chooseMode(row.title)
+    FirstUse {
+        id: modeMenu
+
+        x: shown ? menus.navigation.popupX(menus.home.modeSelector) : 0
+        y: shown ? menus.navigation.popupY(menus.home.modeSelector, height) : 0
+        wanted: menus.controller.modeMenu
+        sourceComponent: PopupMenu {
+            width: 170
+            height: 112
+            visible: modeMenu.shown
+            controller: menus.controller
+            accessibleName: "模式"
+            rows: menus.navigation.modeRows
+            current: menus.controller.mode
+            onChosen: row => menus.navigation.chooseMode(row.title)
+        }
     }
 }

@@ -11,11 +11,12 @@ Item {
 
     required property var controller
     required property real statusBarTop
-    readonly property alias signIn: authModal
+    // Each is made on its first opening; null until then.
+    readonly property var signIn: authModal.item
     // The open modal dialog, the topmost first, as Esc closes them.
-    readonly property Item openDialog: controller.logDialog ? logDialog
-                                                           : controller.nodeDialog ? routeDialog
-                                                                                   : controller.loginDialog ? authModal
+    readonly property var openDialog: controller.logDialog ? logDialog.item
+                                                           : controller.nodeDialog ? routeDialog.item
+                                                                                   : controller.loginDialog ? authModal.item
                                                                                                             : null
     // The page's control that had the keyboard last; it gets it back when the dialogs close.
     property Item pageFocus: null
@@ -96,12 +97,12 @@ Item {
         }
     }
 
-    AccountMenu {
+    FirstUse {
         id: accountMenu
 
         readonly property var anchorItem: dialogs.controller.accountMenuAnchor
         readonly property var position: {
-            if (!visible || !anchorItem)
+            if (!shown || !anchorItem)
                 return { x: 8, y: 8 }
             const at = anchorItem.mapToItem(dialogs, 0, 0)
             return WindowLogic.accountMenuPosition(dialogs.controller.accountMenuSource, at.x, at.y, anchorItem.width,
@@ -111,21 +112,24 @@ Item {
 
         x: position.x
         y: position.y
-        visible: dialogs.controller.accountMenu
-        userName: dialogs.controller.userName
-        vipNum: dialogs.controller.vipNum
-        vipType: dialogs.controller.vipType
-        vipExpiryText: dialogs.controller.vipExpiryText
-        points: dialogs.controller.points
-        lightMode: dialogs.controller.dawn
-        ink: dialogs.controller.ink
-        ink2: dialogs.controller.ink2
-        ink3: dialogs.controller.ink3
-        ink4: dialogs.controller.ink4
-        primary: dialogs.controller.primary
-        accent: dialogs.controller.accent
-        edge: dialogs.controller.edge
-        onSignOutRequested: dialogs.controller.signOut()
+        wanted: dialogs.controller.accountMenu
+        sourceComponent: AccountMenu {
+            visible: accountMenu.shown
+            userName: dialogs.controller.userName
+            vipNum: dialogs.controller.vipNum
+            vipType: dialogs.controller.vipType
+            vipExpiryText: dialogs.controller.vipExpiryText
+            points: dialogs.controller.points
+            lightMode: dialogs.controller.dawn
+            ink: dialogs.controller.ink
+            ink2: dialogs.controller.ink2
+            ink3: dialogs.controller.ink3
+            ink4: dialogs.controller.ink4
+            primary: dialogs.controller.primary
+            accent: dialogs.controller.accent
+            edge: dialogs.controller.edge
+            onSignOutRequested: dialogs.controller.signOut()
+        }
     }
 
     // A click on the mask closes the route dialog when it falls outside it, else the sign-in or log
@@ -151,91 +155,100 @@ Item {
         }
     }
 
-    RouteDialog {
+    FirstUse {
         id: routeDialog
 
-        objectName: "routeDialog"
         anchors.centerIn: parent
-        width: 500
-        height: 620
-        visible: dialogs.controller.nodeDialog
-        nodes: dialogs.controller.nodes
-        selectedNode: dialogs.controller.selectedNode
-        loading: dialogs.controller.routesLoading
-        routeError: dialogs.controller.routeError
-        loggedIn: dialogs.controller.loggedIn
-        figures: dialogs.controller.session.routeFigures
-        lightMode: dialogs.controller.dawn
-        ink: dialogs.controller.ink
-        ink2: dialogs.controller.ink2
-        ink3: dialogs.controller.ink3
-        ink4: dialogs.controller.ink4
-        primary: dialogs.controller.primary
-        accent: dialogs.controller.accent
-        neon: dialogs.controller.neon
-        edge: dialogs.controller.edge
-        onRouteChosen: route => dialogs.controller.chooseNode(route)
-        onRetryRequested: dialogs.controller.requestRoutes("node-dialog-retry")
-        onSignInRequested: {
-            dialogs.controller.nodeDialog = false
-            dialogs.controller.openLogin()
+        wanted: dialogs.controller.nodeDialog
+        sourceComponent: RouteDialog {
+            objectName: "routeDialog"
+            width: 500
+            height: 620
+            visible: routeDialog.shown
+            nodes: dialogs.controller.nodes
+            selectedNode: dialogs.controller.selectedNode
+            loading: dialogs.controller.routesLoading
+            routeError: dialogs.controller.routeError
+            loggedIn: dialogs.controller.loggedIn
+            figures: dialogs.controller.session.routeFigures
+            lightMode: dialogs.controller.dawn
+            ink: dialogs.controller.ink
+            ink2: dialogs.controller.ink2
+            ink3: dialogs.controller.ink3
+            ink4: dialogs.controller.ink4
+            primary: dialogs.controller.primary
+            accent: dialogs.controller.accent
+            neon: dialogs.controller.neon
+            edge: dialogs.controller.edge
+            onRouteChosen: route => dialogs.controller.chooseNode(route)
+            onRetryRequested: dialogs.controller.requestRoutes("node-dialog-retry")
+            onSignInRequested: {
+                dialogs.controller.nodeDialog = false
+                dialogs.controller.openLogin()
+            }
+            onCloseRequested: dialogs.controller.nodeDialog = false
         }
-        onCloseRequested: dialogs.controller.nodeDialog = false
     }
 
-    LogDialog {
+    FirstUse {
         id: logDialog
 
         anchors.centerIn: parent
-        width: Math.min(760, dialogs.width - 72)
-        height: Math.min(560, dialogs.height - 90)
-        visible: dialogs.controller.logDialog
-        entries: dialogs.controller.singBoxLogs
-        running: singBoxManager.running
-        latencyPoints: dialogs.controller.session.latencyHistory
-        lightMode: dialogs.controller.dawn
-        ink: dialogs.controller.ink
-        ink2: dialogs.controller.ink2
-        ink3: dialogs.controller.ink3
-        ink4: dialogs.controller.ink4
-        primary: dialogs.controller.primary
-        accent: dialogs.controller.accent
-        neon: dialogs.controller.neon
-        edge: dialogs.controller.edge
-        onCopyRequested: dialogs.controller.copySingBoxLogs()
-        onClearRequested: dialogs.controller.clearSingBoxLogs()
-        onCloseRequested: dialogs.controller.logDialog = false
-        onVisibleChanged: {
-            if (visible)
-                forceActiveFocus()
+        wanted: dialogs.controller.logDialog
+        sourceComponent: LogDialog {
+            width: Math.min(760, dialogs.width - 72)
+            height: Math.min(560, dialogs.height - 90)
+            visible: logDialog.shown
+            entries: dialogs.controller.singBoxLogs
+            running: singBoxManager.running
+            latencyPoints: dialogs.controller.session.latencyHistory
+            lightMode: dialogs.controller.dawn
+            ink: dialogs.controller.ink
+            ink2: dialogs.controller.ink2
+            ink3: dialogs.controller.ink3
+            ink4: dialogs.controller.ink4
+            primary: dialogs.controller.primary
+            accent: dialogs.controller.accent
+            neon: dialogs.controller.neon
+            edge: dialogs.controller.edge
+            onCopyRequested: dialogs.controller.copySingBoxLogs()
+            onClearRequested: dialogs.controller.clearSingBoxLogs()
+            onCloseRequested: dialogs.controller.logDialog = false
+            onVisibleChanged: {
+                if (visible)
+                    forceActiveFocus()
+            }
         }
     }
 
-    AuthModal {
+    FirstUse {
         id: authModal
 
         anchors.centerIn: parent
-        visible: dialogs.controller.loginDialog
-        api: passportApi
-        lightMode: dialogs.controller.dawn
-        ink: dialogs.controller.ink
-        ink2: dialogs.controller.ink2
-        ink3: dialogs.controller.ink3
-        ink4: dialogs.controller.ink4
-        primary: dialogs.controller.primary
-        accent: dialogs.controller.accent
-        onClosed: dialogs.controller.loginDialog = false
-        onToastRequested: (message, warning) => dialogs.controller.toast(message, warning)
-        // The dialog hears of the sign-in before the state store does, so the name comes from the
-        // answer's phone, masked as the window masks it.
-        onLoginSucceeded: phone => {
-            dialogs.controller.loginDialog = false
-            dialogs.controller.toast("登录成功，欢迎回来，" + Session.maskUserName(phone))
+        wanted: dialogs.controller.loginDialog
+        sourceComponent: AuthModal {
+            visible: authModal.shown
+            api: passportApi
+            lightMode: dialogs.controller.dawn
+            ink: dialogs.controller.ink
+            ink2: dialogs.controller.ink2
+            ink3: dialogs.controller.ink3
+            ink4: dialogs.controller.ink4
+            primary: dialogs.controller.primary
+            accent: dialogs.controller.accent
+            onClosed: dialogs.controller.loginDialog = false
+            onToastRequested: (message, warning) => dialogs.controller.toast(message, warning)
+            // The dialog hears of the sign-in before the state store does, so the name comes from the
+            // answer's phone, masked as the window masks it.
+            onLoginSucceeded: phone => {
+                dialogs.controller.loginDialog = false
+                dialogs.controller.toast("登录成功，欢迎回来，" + Session.maskUserName(phone))
+            }
+            onRegistrationSucceeded: {
+                dialogs.controller.loginDialog = false
+                dialogs.controller.toast("注册成功，已自动登录并赠送 3 天 VIP 体验")
+            }
+            onPasswordReset: dialogs.controller.toast("密码修改成功，请使用新密码登录")
         }
-        onRegistrationSucceeded: {
-            dialogs.controller.loginDialog = false
-            dialogs.controller.toast("注册成功，已自动登录并赠送 3 天 VIP 体验")
-        }
-        onPasswordReset: dialogs.controller.toast("密码修改成功，请使用新密码登录")
     }
 }
