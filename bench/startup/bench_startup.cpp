@@ -41,9 +41,9 @@ constexpr int kDefaultIdleSeconds = 30;
 constexpr int kProbeSetupTimeoutMs = 120000;
 constexpr double kTargetTimeRatio = 2.0;
 // The membership tab shows its plans within this time of the click.
-constexpr double kTargetVipReadyMs = 150;
-constexpr double kTargetRssRatio = 3.0;
-constexpr double kTargetIdleCpuPercent = 0.5;
+constexpr double kTargetVipReadyMs = 100;
+constexpr double kTargetRssRatio = 2.5;
+constexpr double kTargetIdleCpuPercent = 0.3;
 constexpr int kFirstFrameTimeoutMs = 30000;
 // Lets the window settle after its first frame before its resident memory is read.
 constexpr int kSettleMs = 300;
