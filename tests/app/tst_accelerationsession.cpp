@@ -29,10 +29,10 @@ bool never(const QString &)
 
 constexpr qint64 kNow = 1000000;
 
-QList<sessionrules::Measured> measured(const QString &spec)
+QList<sessionrules::Measured> measured(const QString &rows)
 {
     QList<sessionrules::Measured> routes;
-    for (QString item : spec.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+    for (QString item : rows.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
         sessionrules::Measured route;
         route.full = item.endsWith(QLatin1Char('!'));
         item.remove(QLatin1Char('!'));

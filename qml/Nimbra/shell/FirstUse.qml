@@ -7,9 +7,8 @@ Loader {
     id: part
 
     required property bool wanted
-    property bool made: false
-    // What the item's visible follows.
-    readonly property bool shown: wanted && made
+    // What the item's visible follows: false while the item is being made.
+    readonly property bool shown: wanted && status === Loader.Ready
 
     active: false
     onWantedChanged: {
@@ -20,5 +19,4 @@ Loader {
         if (wanted)
             active = true
     }
-    onLoaded: made = true
 }

@@ -15,9 +15,9 @@ Item {
     readonly property var signIn: authModal.item
     // The open modal dialog, the topmost first, as Esc closes them.
     readonly property var openDialog: controller.logDialog ? logDialog.item
-                                                           : controller.nodeDialog ? routeDialog.item
-                                                                                   : controller.loginDialog ? authModal.item
-                                                                                                            : null
+                                                          : controller.nodeDialog ? routeDialog.item
+                                                                                  : controller.loginDialog ? authModal.item
+                                                                                                           : null
     // The page's control that had the keyboard last; it gets it back when the dialogs close.
     property Item pageFocus: null
 
