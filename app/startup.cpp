@@ -68,7 +68,16 @@ void watchTerminationSignals(QGuiApplication &app)
     });
 }
 
-void reportFirstFrame(QQuickWindow *window, const QElapsedTimer &sinceStart)
+// The icon file holds nine pictures, all decoded as the icon is made: several milliseconds, so it is
+// made once the first frame is out rather than on the way to it.
+void setApplicationIcon()
+{
+    QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/assets/app.ico")));
+}
+
+// The first frame is timed and then the application icon set, in the GUI thread (a threaded render
+// loop swaps frames in its own thread).
+void afterFirstFrame(QQuickWindow *window, const QElapsedTimer &sinceStart)
 {
     auto connection = std::make_shared<QMetaObject::Connection>();
     *connection = QObject::connect(
@@ -76,6 +85,7 @@ void reportFirstFrame(QQuickWindow *window, const QElapsedTimer &sinceStart)
         [connection, elapsed = sinceStart] {
             QObject::disconnect(*connection);
             qInfo().noquote() << QStringLiteral("[PERF] 首帧已呈现 elapsed=%1ms").arg(elapsed.elapsed());
+            QMetaObject::invokeMethod(qApp, &setApplicationIcon, Qt::QueuedConnection);
         },
         Qt::DirectConnection);
 }
@@ -136,14 +146,13 @@ void loadMainDocument(QQmlApplicationEngine &engine)
 
 namespace {
 
-// The names and icon the desktop, the settings store and the taskbar know the client by.
+// The names the desktop, the settings store and the taskbar know the client by.
 void setApplicationIdentity()
 {
     platform::setProcessAppUserModelId(platform::kAppUserModelId);
     QGuiApplication::setDesktopFileName(QString::fromLatin1(platform::kAppUserModelId));
     QCoreApplication::setOrganizationName(QStringLiteral("Nimbra"));
     QCoreApplication::setApplicationName(QStringLiteral("Nimbra"));
-    QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/assets/app.ico")));
 }
 
 // Another copy holds the lock: hand over to it, or wait for it to end. The exit code of this start,
@@ -162,6 +171,7 @@ std::optional<int> yieldToRunningCopy(SingleInstance &instance, bool hiddenReque
     case SingleInstance::Wait::GaveUp:
         qWarning().noquote()
             << QStringLiteral("[APP] Nimbra 已在运行，但无法联系该进程：%1；本次启动退出").arg(instanceError);
+        setApplicationIcon();
         QMessageBox::warning(nullptr, QStringLiteral("Nimbra"),
                              QStringLiteral("Nimbra 已在运行，但没有响应。请稍后再试，"
                                             "或先结束正在运行的 Nimbra。"));
@@ -192,8 +202,8 @@ void reportEngineProblems(QQmlApplicationEngine &engine)
         Qt::QueuedConnection);
 }
 
-// The created main window: its first frame timed, and the native icon set (again once the platform
-// window exists and after the window manager has mapped it).
+// The created main window: its first frame timed and followed by the application icon, and the
+// native icon set (again once the platform window exists and after the window manager has mapped it).
 void finishMainWindow(QQmlApplicationEngine &engine, const QElapsedTimer &sinceStart)
 {
     const QList<QObject *> roots = engine.rootObjects();
@@ -201,7 +211,7 @@ void finishMainWindow(QQmlApplicationEngine &engine, const QElapsedTimer &sinceS
     if (!window)
         return;
     qInfo().noquote() << QStringLiteral("[APP] 主窗口已创建");
-    reportFirstFrame(window, sinceStart);
+    afterFirstFrame(window, sinceStart);
     applyNativeWindowIcon(window);
     QTimer::singleShot(0, window, [window] { applyNativeWindowIcon(window); });
     QTimer::singleShot(500, window, [window] { applyNativeWindowIcon(window); });

@@ -2,7 +2,6 @@ import QtQuick
 // Qualified: an unqualified import of the document's own module hides the module's internal documents.
 import Nimbra as N
 import QtQuick.Window
-import QtQuick.Controls.Basic
 import "SessionLogic.js" as Session
 import "games/GameListLogic.js" as GameLogic
 import "recharge/RechargeLogic.js" as RechargeLogic
@@ -209,11 +208,27 @@ Window {
         value: 10 / Math.max(0.1, window.fitScale)
     }
 
-    // Only where the desktop has a tray; elsewhere the window is all there is, as before.
+    // Only where the desktop has a tray; elsewhere the window is all there is, as before. By address,
+    // so that the tray's module is not even loaded where there is none.
     Loader {
         active: N.WindowStart.trayAvailable
-        sourceComponent: TrayIcon {
-            controller: window
+        Component.onCompleted: setSource(Qt.resolvedUrl("shell/TrayIcon.qml"), { controller: window })
+    }
+
+    // What is made on first use is loaded in the background once the first frame is out, so that it
+    // opens without loading its documents then. The components are kept, and their types with them.
+    property var preloaded: []
+    Connections {
+        target: window
+        enabled: window.preloaded.length === 0
+
+        function onFrameSwapped() {
+            const documents = ["shell/RouteDialogPart.qml", "shell/SignInPart.qml", "shell/LibraryPart.qml",
+                               "shell/MembershipPart.qml", "shell/SettingsPage.qml", "shell/LogDialogPart.qml"]
+            const made = []
+            for (const document of documents)
+                made.push(Qt.createComponent(document, Component.Asynchronous))
+            window.preloaded = made
         }
     }
 

@@ -2,7 +2,8 @@ import QtQuick
 import Nimbra
 
 // The four pages. The library and the membership page exist only while their tab shows and are
-// created off the click; the settings page is made when it first shows.
+// created off the click; the settings page is made when it first shows. Only the home page's
+// documents are loaded at start; the others' are loaded in the background after the first frame.
 Item {
     id: area
 
@@ -29,27 +30,8 @@ Item {
         height: area.controller.designPageHeight
         active: area.controller.tab === "games"
         asynchronous: true
-        sourceComponent: GameLibraryView {
-            enabled: !area.controller.boosting
-            opacity: area.controller.boosting ? 0.68 : 1
-            lightMode: area.controller.dawn
-            ink: area.controller.ink
-            ink2: area.controller.ink2
-            ink3: area.controller.ink3
-            ink4: area.controller.ink4
-            primary: area.controller.primary
-            accent: area.controller.accent
-            assetRoot: area.controller.assetRoot
-            games: area.controller.games
-            categories: area.controller.categories
-            selectedGameId: area.controller.gameId
-            page: area.controller.gamePage
-            totalPages: area.controller.gameTotalPages
-            total: area.controller.gameTotal
-            busy: gameListApi.busy
-            onGameSelected: game => area.controller.chooseGame(game)
-            onPageRequested: (page, category, keyword) => gameListApi.loadPage(page, category, keyword)
-        }
+        // By address: the page's documents are loaded when the tab first opens, not at start.
+        Component.onCompleted: setSource(Qt.resolvedUrl("LibraryPart.qml"), { controller: area.controller })
     }
 
     // The membership page, made afresh each time its tab opens: leaving the tab ends its dialogs and
@@ -62,27 +44,7 @@ Item {
         anchors.fill: parent
         active: area.controller.tab === "vip"
         asynchronous: true
-        sourceComponent: RechargeView {
-            api: rechargeApi
-            dataStore: globalData
-            guid: area.controller.userId
-            loggedIn: area.controller.loggedIn
-            games: area.controller.allKnownGames
-            qrGenerator: qrCodeGenerator
-            lightMode: area.controller.dawn
-            ink: area.controller.ink
-            ink2: area.controller.ink2
-            ink3: area.controller.ink3
-            ink4: area.controller.ink4
-            primary: area.controller.primary
-            accent: area.controller.accent
-            neon: area.controller.neon
-            cardFill: area.controller.cardFill
-            edge: area.controller.edge
-            onToastRequested: (message, warning) => area.controller.toast(message, warning)
-            onLoginRequested: area.controller.openLogin()
-            onTraceRequested: message => area.controller.appendAppLog(message, false, false)
-        }
+        Component.onCompleted: setSource(Qt.resolvedUrl("MembershipPart.qml"), { controller: area.controller })
         onActiveChanged: {
             if (!active)
                 return
@@ -102,9 +64,7 @@ Item {
 
         anchors.fill: parent
         wanted: area.controller.tab === "settings"
-        sourceComponent: SettingsPage {
-            visible: settingsPage.shown
-            controller: area.controller
-        }
+        document: Qt.resolvedUrl("SettingsPage.qml")
+        properties: ({ controller: area.controller })
     }
 }

@@ -31,6 +31,8 @@ Rectangle {
         sourceSize.width: 84
         sourceSize.height: 84
         smooth: true
+        // Decoded off the GUI thread: the logo may show a moment after the first frame.
+        asynchronous: true
     }
 
     Rectangle {

@@ -32,6 +32,8 @@ Item {
             sourceSize.width: 52
             sourceSize.height: 52
             smooth: true
+            // Decoded off the GUI thread: the logo may show a moment after the first frame.
+            asynchronous: true
         }
 
         Text {

@@ -1,7 +1,6 @@
 import QtQuick
 import QtQuick.Window
 import Nimbra
-import "../SessionLogic.js" as Session
 import "WindowLogic.js" as WindowLogic
 
 // The account menu and the modal dialogs over their dimming mask. The window says which is open; a
@@ -114,7 +113,6 @@ Item {
         y: position.y
         wanted: dialogs.controller.accountMenu
         sourceComponent: AccountMenu {
-            visible: accountMenu.shown
             userName: dialogs.controller.userName
             vipNum: dialogs.controller.vipNum
             vipType: dialogs.controller.vipType
@@ -160,34 +158,8 @@ Item {
 
         anchors.centerIn: parent
         wanted: dialogs.controller.nodeDialog
-        sourceComponent: RouteDialog {
-            objectName: "routeDialog"
-            width: 500
-            height: 620
-            visible: routeDialog.shown
-            nodes: dialogs.controller.nodes
-            selectedNode: dialogs.controller.selectedNode
-            loading: dialogs.controller.routesLoading
-            routeError: dialogs.controller.routeError
-            loggedIn: dialogs.controller.loggedIn
-            figures: dialogs.controller.session.routeFigures
-            lightMode: dialogs.controller.dawn
-            ink: dialogs.controller.ink
-            ink2: dialogs.controller.ink2
-            ink3: dialogs.controller.ink3
-            ink4: dialogs.controller.ink4
-            primary: dialogs.controller.primary
-            accent: dialogs.controller.accent
-            neon: dialogs.controller.neon
-            edge: dialogs.controller.edge
-            onRouteChosen: route => dialogs.controller.chooseNode(route)
-            onRetryRequested: dialogs.controller.requestRoutes("node-dialog-retry")
-            onSignInRequested: {
-                dialogs.controller.nodeDialog = false
-                dialogs.controller.openLogin()
-            }
-            onCloseRequested: dialogs.controller.nodeDialog = false
-        }
+        document: Qt.resolvedUrl("RouteDialogPart.qml")
+        properties: ({ controller: dialogs.controller })
     }
 
     FirstUse {
@@ -195,30 +167,8 @@ Item {
 
         anchors.centerIn: parent
         wanted: dialogs.controller.logDialog
-        sourceComponent: LogDialog {
-            width: Math.min(760, dialogs.width - 72)
-            height: Math.min(560, dialogs.height - 90)
-            visible: logDialog.shown
-            entries: dialogs.controller.singBoxLogs
-            running: singBoxManager.running
-            latencyPoints: dialogs.controller.session.latencyHistory
-            lightMode: dialogs.controller.dawn
-            ink: dialogs.controller.ink
-            ink2: dialogs.controller.ink2
-            ink3: dialogs.controller.ink3
-            ink4: dialogs.controller.ink4
-            primary: dialogs.controller.primary
-            accent: dialogs.controller.accent
-            neon: dialogs.controller.neon
-            edge: dialogs.controller.edge
-            onCopyRequested: dialogs.controller.copySingBoxLogs()
-            onClearRequested: dialogs.controller.clearSingBoxLogs()
-            onCloseRequested: dialogs.controller.logDialog = false
-            onVisibleChanged: {
-                if (visible)
-                    forceActiveFocus()
-            }
-        }
+        document: Qt.resolvedUrl("LogDialogPart.qml")
+        properties: ({ controller: dialogs.controller, area: dialogs })
     }
 
     FirstUse {
@@ -226,29 +176,7 @@ Item {
 
         anchors.centerIn: parent
         wanted: dialogs.controller.loginDialog
-        sourceComponent: AuthModal {
-            visible: authModal.shown
-            api: passportApi
-            lightMode: dialogs.controller.dawn
-            ink: dialogs.controller.ink
-            ink2: dialogs.controller.ink2
-            ink3: dialogs.controller.ink3
-            ink4: dialogs.controller.ink4
-            primary: dialogs.controller.primary
-            accent: dialogs.controller.accent
-            onClosed: dialogs.controller.loginDialog = false
-            onToastRequested: (message, warning) => dialogs.controller.toast(message, warning)
-            // The dialog hears of the sign-in before the state store does, so the name comes from the
-            // answer's phone, masked as the window masks it.
-            onLoginSucceeded: phone => {
-                dialogs.controller.loginDialog = false
-                dialogs.controller.toast("登录成功，欢迎回来，" + Session.maskUserName(phone))
-            }
-            onRegistrationSucceeded: {
-                dialogs.controller.loginDialog = false
-                dialogs.controller.toast("注册成功，已自动登录并赠送 3 天 VIP 体验")
-            }
-            onPasswordReset: dialogs.controller.toast("密码修改成功，请使用新密码登录")
-        }
+        document: Qt.resolvedUrl("SignInPart.qml")
+        properties: ({ controller: dialogs.controller })
     }
 }

@@ -1,0 +1,33 @@
+import QtQuick
+import Nimbra
+import "../SessionLogic.js" as Session
+
+// The sign-in and registration dialog as the window shows it: results become toasts and close it.
+// Made from its address on the first opening, so the dialog's documents are not loaded at start.
+AuthModal {
+    id: part
+
+    required property var controller
+
+    api: passportApi
+    lightMode: controller.dawn
+    ink: controller.ink
+    ink2: controller.ink2
+    ink3: controller.ink3
+    ink4: controller.ink4
+    primary: controller.primary
+    accent: controller.accent
+    onClosed: part.controller.loginDialog = false
+    onToastRequested: (message, warning) => part.controller.toast(message, warning)
+    // The dialog hears of the sign-in before the state store does, so the name comes from the
+    // answer's phone, masked as the window masks it.
+    onLoginSucceeded: phone => {
+        part.controller.loginDialog = false
+        part.controller.toast("登录成功，欢迎回来，" + Session.maskUserName(phone))
+    }
+    onRegistrationSucceeded: {
+        part.controller.loginDialog = false
+        part.controller.toast("注册成功，已自动登录并赠送 3 天 VIP 体验")
+    }
+    onPasswordReset: part.controller.toast("密码修改成功，请使用新密码登录")
+}
