@@ -26,11 +26,13 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFontDatabase>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QMessageBox>
 #include <QPointer>
 #include <QQmlApplicationEngine>
+#include <QQmlComponent>
 #include <QQmlContext>
 #include <QQuickWindow>
 #include <QSettings>
@@ -132,6 +134,15 @@ void publishBackend(QQmlApplicationEngine &engine, const Backend &backend, bool 
     context->setContextProperty(QStringLiteral("qmlDebuggerRequested"), debuggerRequested);
     setEngineSingletons(engine, backend.preferences, windowStart);
     context->setContextProperty(QStringLiteral("accelerationSession"), backend.session);
+}
+
+std::unique_ptr<QQmlComponent> startLoadingMainDocument(QQmlApplicationEngine &engine)
+{
+#if QT_VERSION < QT_VERSION_CHECK(6, 5, 0)
+    engine.addImportPath(QStringLiteral("qrc:/qt/qml"));
+#endif
+    return std::make_unique<QQmlComponent>(&engine, QUrl(QStringLiteral("qrc:/qt/qml/Nimbra/Main.qml")),
+                                           QQmlComponent::Asynchronous);
 }
 
 void loadMainDocument(QQmlApplicationEngine &engine)
@@ -274,6 +285,13 @@ int runApplication(int argc, char **argv)
     QSettings settings;
     storage::protectSettingsFile(settings);
 
+    // The engine comes first so that its loader thread reads Main's documents while this thread makes
+    // the back-end objects and reads the font list; it is still destroyed first, once the loop ends.
+    auto engineOwner = std::make_unique<QQmlApplicationEngine>();
+    QQmlApplicationEngine &engine = *engineOwner;
+    reportEngineProblems(engine);
+    std::unique_ptr<QQmlComponent> mainTypes = startLoadingMainDocument(engine);
+
     // The back-end objects, in creation order; they are destroyed in reverse order after the engine.
     // The service's address found above is the one every client uses.
     GlobalData *globalData = GlobalData::instance();
@@ -315,11 +333,12 @@ int runApplication(int argc, char **argv)
 
     QTimer::singleShot(0, &app, [backend] { issueStartupRequests(backend); });
 
-    QQmlApplicationEngine engine;
+    // The first text laid out would read it otherwise, after the loader thread is done.
+    QFontDatabase::families();
     publishBackend(engine, backend, debuggerEnabled && debuggerFound, debuggerFound, windowStart);
-    reportEngineProblems(engine);
 
     loadMainDocument(engine);
+    mainTypes.reset();
     QObject::connect(&instance, &SingleInstance::activationRequested, &engine,
                      [&engine] { raiseMainWindow(engine); });
 
@@ -331,7 +350,10 @@ int runApplication(int argc, char **argv)
         if (window && window->windowStates() == Qt::WindowNoState)
             preferences.setWindowGeometry(window->geometry());
     });
-    return QApplication::exec();
+    const int exitCode = QApplication::exec();
+    // The window and its bindings go before the objects they show.
+    engineOwner.reset();
+    return exitCode;
 }
 
 } // namespace nimbra

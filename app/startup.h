@@ -2,7 +2,10 @@
 
 #include <QRect>
 
+#include <memory>
+
 class QQmlApplicationEngine;
+class QQmlComponent;
 
 namespace nimbra {
 
@@ -27,7 +30,11 @@ struct WindowStart
 void publishBackend(QQmlApplicationEngine &engine, const Backend &backend, bool debuggerActive,
                     bool debuggerRequested, WindowStart windowStart = {});
 
-// Loads the document Main of the module Nimbra.
+// Starts loading the documents of Main in the engine's loader thread; the component keeps them until
+// Main is loaded.
+std::unique_ptr<QQmlComponent> startLoadingMainDocument(QQmlApplicationEngine &engine);
+
+// Loads the document Main of the module Nimbra (and waits for a load started above).
 void loadMainDocument(QQmlApplicationEngine &engine);
 
 } // namespace nimbra
