@@ -34,6 +34,8 @@ Window {
     property bool reconnect: N.Preferences.reconnect
     property bool autoStart: N.Preferences.autoStart
     property real vipLoaderStartedMs: 0
+    // Components of the parts made on first use, loaded after the first frame (below).
+    property var preloaded: []
 
     // The acceleration session lives in C++; the window reads it and reacts to what concerns the interface.
     readonly property N.AccelerationSession session: accelerationSession
@@ -217,7 +219,6 @@ Window {
 
     // What is made on first use is loaded in the background once the first frame is out, so that it
     // opens without loading its documents then. The components are kept, and their types with them.
-    property var preloaded: []
     Connections {
         target: window
         enabled: window.preloaded.length === 0

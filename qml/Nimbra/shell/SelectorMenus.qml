@@ -28,7 +28,6 @@ Item {
         sourceComponent: PopupMenu {
             width: 205
             height: 210
-            visible: regionMenu.shown
             controller: menus.controller
             accessibleName: "区服"
             rows: menus.navigation.regionRows(menus.controller.currentGame)
@@ -46,7 +45,6 @@ Item {
         sourceComponent: PopupMenu {
             width: 170
             height: 112
-            visible: modeMenu.shown
             controller: menus.controller
             accessibleName: "模式"
             rows: menus.navigation.modeRows
