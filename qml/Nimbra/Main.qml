@@ -224,10 +224,8 @@ Window {
         enabled: window.preloaded.length === 0
 
         function onFrameSwapped() {
-            const documents = ["shell/RouteDialogPart.qml", "shell/SignInPart.qml", "shell/LibraryPart.qml",
-                               "shell/MembershipPart.qml", "shell/SettingsPage.qml", "shell/LogDialogPart.qml"]
             const made = []
-            for (const document of documents)
+            for (const document of dialogs.laterDocuments.concat(pages.laterDocuments))
                 made.push(Qt.createComponent(document, Component.Asynchronous))
             window.preloaded = made
         }

@@ -204,6 +204,16 @@ private slots:
         }
     }
 
+    // Once the window is up, every part made later has been loaded in the background from a document
+    // that exists, so none waits for loading on its first opening.
+    void laterPartsLoaded()
+    {
+        Window w(m_service->baseUrl(), QRect());
+        QVERIFY(w.ready());
+        QTRY_VERIFY(w.is("preloaded.length === dialogs.laterDocuments.length + pages.laterDocuments.length"));
+        QTRY_VERIFY(w.is("preloaded.every(part => part.status === Component.Ready)"));
+    }
+
     // Signed out, the route dialog leads to the sign-in; signed in, a route is chosen with the keys
     // alone, and Tab never leaves the open dialog.
     void keyboardOnlyRouteChoice()

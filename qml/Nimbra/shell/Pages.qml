@@ -11,6 +11,10 @@ Item {
     readonly property alias home: homePage
     readonly property int vipLoaderStatus: vipLoader.status
     readonly property alias vipPage: vipLoader.item
+    readonly property url libraryDocument: Qt.resolvedUrl("LibraryPart.qml")
+    readonly property url membershipDocument: Qt.resolvedUrl("MembershipPart.qml")
+    // What the pages made later are made from, for loading in the background after the first frame.
+    readonly property var laterDocuments: [libraryDocument, membershipDocument, settingsPage.document]
 
     HomePage {
         id: homePage
@@ -31,7 +35,7 @@ Item {
         active: area.controller.tab === "games"
         asynchronous: true
         // By address: the page's documents are loaded when the tab first opens, not at start.
-        Component.onCompleted: setSource(Qt.resolvedUrl("LibraryPart.qml"), { controller: area.controller })
+        Component.onCompleted: setSource(area.libraryDocument, { controller: area.controller })
     }
 
     // The membership page, made afresh each time its tab opens: leaving the tab ends its dialogs and
@@ -44,7 +48,7 @@ Item {
         anchors.fill: parent
         active: area.controller.tab === "vip"
         asynchronous: true
-        Component.onCompleted: setSource(Qt.resolvedUrl("MembershipPart.qml"), { controller: area.controller })
+        Component.onCompleted: setSource(area.membershipDocument, { controller: area.controller })
         onActiveChanged: {
             if (!active)
                 return

@@ -17,6 +17,8 @@ Item {
                                                           : controller.nodeDialog ? routeDialog.item
                                                                                   : controller.loginDialog ? authModal.item
                                                                                                            : null
+    // What the dialogs are made from, for loading in the background after the first frame.
+    readonly property var laterDocuments: [routeDialog.document, authModal.document, logDialog.document]
     // The page's control that had the keyboard last; it gets it back when the dialogs close.
     property Item pageFocus: null
 
