@@ -1,8 +1,8 @@
 import QtQuick
 import "qrc:/qt/qml/Nimbra/shell"
 
-// The run log at its largest (760 × 560) while the core runs, with its latency chart, with HTTP lines, an address-list line,
-// errors and a long wrapped line.
+// The run log at its largest (760 × 560) while the core runs: its latency chart, HTTP lines, an
+// address-list line, errors and a long wrapped line.
 Rectangle {
     id: scene
 
