@@ -256,7 +256,8 @@ void RechargeApi::cancelOrder(qint64 guid, qint64 orderId)
 
 void RechargeApi::loadGroupDetail(qint64 guid, const QVariantMap &query)
 {
-    sendSigned(kGroupDetail, kGroupDetailPath, guid, requestBody(guid, query), 0);
+    m_latestGroupDetailRequest =
+        sendSigned(kGroupDetail, kGroupDetailPath, guid, requestBody(guid, query), 0);
 }
 
 void RechargeApi::loadLeaderEntry(qint64 guid)
@@ -509,6 +510,10 @@ void RechargeApi::onOrderCancelled(const Reply &reply)
 
 void RechargeApi::onGroupDetail(const Reply &reply)
 {
+    if (reply.requestId != m_latestGroupDetailRequest) {
+        logAndTrace(QStringLiteral("[Recharge] 忽略过期的拼团详情 #%1").arg(reply.id));
+        return;
+    }
     const QJsonObject &data = reply.data;
     const QJsonObject team = data.value(QLatin1String("team")).toObject();
     const QString teamCode = team.value(kTeamCode).toString();

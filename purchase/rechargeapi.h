@@ -125,4 +125,6 @@ private:
     // The last order-list request: its answer replaces any earlier one, so an older list that arrives
     // late must not overwrite it.
     quint64 m_latestOrdersRequest = 0;
+    // The same for the group detail: a refresh and the follow-up of a paid order can overlap.
+    quint64 m_latestGroupDetailRequest = 0;
 };

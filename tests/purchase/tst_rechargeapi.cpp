@@ -427,6 +427,23 @@ private slots:
         QCOMPARE(spies.orders.count(), 1);
         QCOMPARE(firstOrder(spies).value(QStringLiteral("order_id")).toInt(), 2);
         QVERIFY(!api.busy());
+
+        // So is a group's detail: a refresh can overtake the follow-up of a paid order.
+        api.loadGroupDetail(kGuid, {{"team_id", 7}});
+        const quint64 olderDetail = spies.lastSubmittedId();
+        api.loadGroupDetail(kGuid, {{"team_id", 7}});
+        const quint64 newerDetail = spies.lastSubmittedId();
+        const auto team = [](int paid) {
+            return success({{"team", QVariantMap{{"team_id", 7}, {"paid_member_count", paid}}}});
+        };
+        emit wired.http.responseReady(newerDetail, QStringLiteral("group_detail"), true, 200, team(5),
+                                      QString());
+        emit wired.http.responseReady(olderDetail, QStringLiteral("group_detail"), true, 200, team(1),
+                                      QString());
+        QCOMPARE(spies.group.count(), 1);
+        const QVariantMap shown = spies.group.constFirst().constFirst().toMap();
+        QCOMPARE(shown.value("team").toMap().value("paid_member_count").toInt(), 5);
+        QVERIFY(!api.busy());
     }
 
     void serverTimeAndEntrySignals()
