@@ -1,12 +1,29 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, starts the dev service on loopback and runs the app against it.
-# Without a display the app runs under Xvfb for NIMBRA_RUN_SECONDS (default 8) and leaves a
-# screenshot at build/screenshot.png.
+# Installs what running needs, builds the app, the network helper and the stand-in core (nothing
+# else), starts the dev service on loopback and runs the app against it. Without a display the app
+# runs under Xvfb for NIMBRA_RUN_SECONDS (default 8) and leaves a screenshot at build/screenshot.png.
+# Run it as yourself: packages are installed through sudo and the app runs as you. As root (CI,
+# containers) it works the same and the app runs as root.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${NIMBRA_BUILD_DIR:-$root/build}
 
-"$root/scripts/build.sh"
+started=$(date +%s)
+targets=(nimbra nimbra-net nimbra-server)
+NIMBRA_DEPS=run "$root/scripts/build.sh" "${targets[@]}"
+# A real core configured with NIMBRA_CORE_EXECUTABLE is copied into data/ by a target of its own.
+if ninja -C "$build" -t targets all 2>/dev/null | grep -q '^nimbra-core-executable:'; then
+    cmake --build "$build" --target nimbra-core-executable
+fi
+echo "run: built in $(($(date +%s) - started)) s"
+
+# The helper changes routes and starts the core for its caller, which takes cap_net_admin; a fresh
+# link drops a file capability, so it is set again whenever it is missing.
+if [ "$(id -u)" -ne 0 ] && command -v sudo >/dev/null &&
+    ! getcap "$build/nimbra-net" 2>/dev/null | grep -q cap_net_admin; then
+    echo "run: giving $build/nimbra-net cap_net_admin (sudo), so that acceleration works from the build folder"
+    sudo setcap cap_net_admin+ep "$build/nimbra-net" || echo "run: without it, \"一键加速\" reports the missing capability"
+fi
 
 . "$root/scripts/devservice.sh"
 trap stop_devservice EXIT
