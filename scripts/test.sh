@@ -1,20 +1,18 @@
 #!/usr/bin/env bash
-# Installs what is missing, checks the C++ formatting, builds with warnings as errors, and runs every
-# test through CTest.
+# Installs what is missing, checks the C++ formatting, builds everything with warnings as errors
+# (the same flags scripts/run.sh builds with, so its objects are reused) and runs every test through
+# CTest.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${NIMBRA_BUILD_DIR:-$root/build}
 
-"$root/scripts/install-deps.sh"
+"$root/scripts/install-deps.sh" test
 "$root/scripts/check-format.sh"
-# Warnings are errors here; a build folder configured earlier keeps its other settings.
-if [ -f "$build/CMakeCache.txt" ]; then
-    cmake -B "$build" -DNIMBRA_WERROR=ON >"$build.configure.log" 2>&1
-else
-    mkdir -p "$build"
-    cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNIMBRA_WERROR=ON \
-        >"$build.configure.log" 2>&1
-fi || { cat "$build.configure.log" >&2; exit 1; }
+# A folder configured before warnings were errors by default gets them turned on.
+if [ -f "$build/CMakeCache.txt" ] && grep -q '^NIMBRA_WERROR:BOOL=OFF' "$build/CMakeCache.txt"; then
+    cmake -B "$build" -DNIMBRA_WERROR=ON >"$build.configure.log" 2>&1 ||
+        { cat "$build.configure.log" >&2; exit 1; }
+fi
 "$root/scripts/build.sh"
 cd "$build"
 ctest --output-on-failure --parallel "$(nproc)" --timeout 600
