@@ -85,7 +85,7 @@ DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$
 installed=1
 helper=/usr/lib/nimbra/nimbra-net
 [ -z "$(getcap /usr/lib/nimbra/nimbra)" ] || fail "the client carries a capability: $(getcap /usr/lib/nimbra/nimbra)"
-[ "$(getcap "$helper" | awk '{print $2}')" = cap_net_admin=ep ] || fail "the helper's capability: $(getcap "$helper")"
+[ "$(getcap "$helper" | awk '{print $2}')" = cap_net_admin=p ] || fail "the helper's capability: $(getcap "$helper")"
 [ "$(stat -c '%a %U %G' "$helper")" = "750 root nimbra" ] || fail "the helper's mode: $(stat -c '%a %U %G' "$helper")"
 group=$(getent group nimbra | cut -d: -f3)
 [ -n "$group" ] || fail "no group nimbra"
@@ -166,7 +166,7 @@ quit_client() {
 }
 
 log_has() { grep -qF -- "$1" "$work/client.log"; }
-routes() { ip route show proto 215 | grep -q via; }
+routes() { ip route show table all proto 215 | grep -q "dev nb"; }
 # A process's capability set $2 (Eff, Prm, Amb) as a number.
 caps() { printf '%d' "0x$(sed -n "s/^Cap$2:\s*//p" "/proc/$1/status")"; }
 
@@ -190,7 +190,11 @@ for task in /proc/"$client_pid"/task/*; do
         [ "$(caps "${task#/proc/}" $set)" -eq 0 ] || fail "a thread of the client holds Cap$set: $task"
     done
 done
-ip route show proto 215 | grep -q "dev nb$user" || fail "the routes are not on the user's own tunnel"
+ip route show table all proto 215 | grep -q "dev nb$user" || fail "the routes are not on the user's own tunnel"
+# They take the user's traffic, never root's.
+game=$(ip route show table all proto 215 | head -n 1 | cut -d/ -f1)
+ip route get "$game" uid "$user" | grep -q "dev nb$user" || fail "the user's traffic to $game misses the tunnel"
+ip route get "$game" uid 0 2>&1 | grep -q "dev nb" && fail "root's traffic to $game goes into the tunnel"
 quit_client
 
 # Outside the group: the click says how to join and changes nothing.
