@@ -308,6 +308,10 @@ private slots:
         // D's cleanup (which every start of D's client runs) leaves A's routes alone.
         QCOMPARE(helper(kUserD, {"routes", "cleanup"}).exitCode, 0);
         QVERIFY(routesOf(kUserD).isEmpty());
+        const QString rules = run(QStringLiteral("ip"), {"rule", "show"});
+        QVERIFY2(!rules.contains(QStringLiteral("uidrange %1-%1").arg(kUserD)) &&
+                     rules.contains(QStringLiteral("uidrange %1-%1").arg(kUserA)),
+                 qPrintable(rules));
         QCOMPARE(routesOf(kUserA), QStringList{"198.18.1.0/24"});
         QCOMPARE(deviceFor(QStringLiteral("198.18.1.7"), kUserA), QStringLiteral("nb65534"));
 
