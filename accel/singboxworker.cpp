@@ -4,6 +4,7 @@
 #include "platform/configpipe.h"
 #include "platform/netpolicy.h"
 #include "platform/routecommand.h"
+#include "state/storedfiles.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -64,6 +65,7 @@ SingBoxWorker::SingBoxWorker(const std::atomic<quint64> *liveGeneration, const Q
     , m_job(std::make_unique<platform::KillOnCloseJob>())
     , m_journal(journalPath)
     , m_helperPath(helperPath)
+    , m_pipeFolder(QFileInfo(journalPath).absolutePath())
 {
     m_forceKillTimer->setSingleShot(true);
     m_flushTimer->setSingleShot(true);
@@ -243,8 +245,8 @@ void SingBoxWorker::runStart(const StartRequest &request)
     // Validation: the core checks the configuration before anything is started for real.
     {
         platform::ConfigPipe pipe;
-        const auto created =
-            pipe.create(platform::ConfigPipeUse::Validation, static_cast<size_t>(config.size()));
+        const auto created = pipe.create(platform::ConfigPipeUse::Validation,
+                                         static_cast<size_t>(config.size()), pipeFolder());
         if (!created.ok()) {
             reportStartFailure(generation, fromStd(created.message));
             return;
@@ -322,7 +324,8 @@ void SingBoxWorker::runStart(const StartRequest &request)
     m_wasRunning = false;
     m_scanText.clear();
     platform::ConfigPipe pipe;
-    const auto created = pipe.create(platform::ConfigPipeUse::Run, static_cast<size_t>(config.size()));
+    const auto created =
+        pipe.create(platform::ConfigPipeUse::Run, static_cast<size_t>(config.size()), pipeFolder());
     if (!created.ok()) {
         reportStartFailure(generation, fromStd(created.message));
         return;
@@ -757,6 +760,13 @@ void SingBoxWorker::removeLeftoverRoutes()
     }
 #endif
     m_journal.clear();
+}
+
+std::string SingBoxWorker::pipeFolder() const
+{
+    // Without a runtime folder the pipe goes into the user's own data folder, where the journal lives.
+    nimbra::storage::ensurePrivateDirectory(m_pipeFolder);
+    return m_pipeFolder.toStdString();
 }
 
 #ifndef Q_OS_WIN

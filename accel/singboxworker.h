@@ -17,6 +17,7 @@
 #include <atomic>
 #include <memory>
 #include <optional>
+#include <string>
 
 // The supervisor's hands, living in the worker thread: the core process, the validator, the pipes, the
 // job object, the timers and every route command. Results go back as signals, which the manager
@@ -114,6 +115,8 @@ private:
     QList<RouteOutcome> changeRoutes(nimbra::platform::RouteChange change,
                                      const QList<nimbra::accel::RouteEntry> &routes,
                                      const QStringList &keepOut = {});
+    // The user's own folder for the configuration pipe (platform::ConfigPipe::create), made private.
+    std::string pipeFolder() const;
 #ifndef Q_OS_WIN
     // Runs the network helper with input on its standard input; its exit code, or -1 with error set
     // when it did not start or finish.
@@ -147,4 +150,5 @@ private:
     QString m_acceptedCore;
     nimbra::accel::RouteJournal m_journal;
     QString m_helperPath;
+    QString m_pipeFolder;
 };

@@ -3,6 +3,7 @@
 #include <QCryptographicHash>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFileInfo>
 #include <QLocalSocket>
 #include <QThread>
 #include <QWindow>
@@ -24,10 +25,12 @@ SingleInstance::SingleInstance(const QString &lockPath, QObject *parent)
                                                                       QCryptographicHash::Sha256)
                                                  .toHex()
                                                  .left(24));
-    // In a folder no other user can write to: a name in the shared temporary folder could be taken by
-    // anyone first, leaving this copy unable to listen and later copies talking to a stranger.
+    // In a folder no other user can write to (the runtime folder, else the data folder the lock is in):
+    // a name in the shared temporary folder could be taken by anyone first, leaving this copy unable
+    // to listen and later copies talking to a stranger.
     std::string error;
-    const std::string directory = platform::privateRuntimeDirectory(error);
+    const std::string directory =
+        platform::privateRuntimeDirectory(QFileInfo(lockPath).absolutePath().toStdString(), error);
     if (!directory.empty())
         m_serverName = QDir(QString::fromStdString(directory)).filePath(name);
     else if (error.empty())

@@ -252,8 +252,9 @@ int runApplication(int argc, char **argv)
 
     // Before the log is opened: a second copy must neither drop the running copy's oversized log nor,
     // further down, clean up the routes of its acceleration.
-    SingleInstance instance(QDir(GlobalData::dataDirectory()).filePath(QStringLiteral("instance.lock")));
+    // The data folder first: without a runtime folder the hand-over channel lives in it.
     storage::ensurePrivateDirectory(GlobalData::dataDirectory());
+    SingleInstance instance(QDir(GlobalData::dataDirectory()).filePath(QStringLiteral("instance.lock")));
     QString instanceError;
     SingleInstance::Claim claim = instance.claim(instanceError);
 

@@ -11,7 +11,7 @@ set(_nimbra_libdir lib/nimbra)
 
 install(TARGETS nimbra RUNTIME DESTINATION ${_nimbra_libdir})
 # Owner, mode and capability come from postinst, which creates the group first.
-install(TARGETS nimbra-net RUNTIME DESTINATION ${_nimbra_libdir})
+install(TARGETS nimbra-net-installed RUNTIME DESTINATION ${_nimbra_libdir})
 install(PROGRAMS ${CMAKE_BINARY_DIR}/data/nimbra-server DESTINATION ${_nimbra_libdir}/data)
 
 set(_nimbra_package_dir ${CMAKE_BINARY_DIR}/package)
@@ -44,7 +44,7 @@ install(FILES README.md packaging/linux/copyright DESTINATION ${CMAKE_INSTALL_DA
 
 # What the package holds, for scripts/package.sh to build (packaging itself builds nothing: the tests
 # need not be built for a package).
-add_custom_target(nimbra_package_files DEPENDS nimbra nimbra-net nimbra_icons)
+add_custom_target(nimbra_package_files DEPENDS nimbra nimbra-net-installed nimbra_icons)
 if(TARGET nimbra-core-executable)
     add_dependencies(nimbra_package_files nimbra-core-executable)
 else()

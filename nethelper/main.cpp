@@ -1,24 +1,29 @@
 // nimbra-net: the one privileged piece of the Linux client. It carries cap_net_admin as a file
-// capability, may be run only by root and the group "nimbra", and does three things for the user who
-// runs it, each checked in full before anything changes:
+// capability (permitted, not effective), may be run only by root and the group "nimbra", and does three
+// things for the user who runs it, each checked in full before anything changes:
 //
 //   nimbra-net routes add      game routes on stdin, one "a.b.c.d/n" a line, plus "keep-out a.b.c.d"
 //                              lines naming the service's and the node's addresses
 //   nimbra-net routes delete   routes on stdin as above
-//   nimbra-net routes cleanup  every route left on the user's own tunnel
+//   nimbra-net routes cleanup  every route left in the user's own table, and the user's rule
 //   nimbra-net core check|run -c PATH
-//                              reads the configuration from PATH (the client's pipe), checks it and
-//                              becomes the installed core, which gets cap_net_admin and nothing else
+//                              reads the configuration from PATH (the client's pipe), checks it against
+//                              the allow-list, writes the core's own from what it checked and becomes the
+//                              installed core, which gets cap_net_admin and nothing else
+//   nimbra-net core version    the installed core's version, run without any capability
 //
-// Every route points at the caller's own TUN interface and address (derived from the real uid, never
-// from input), carries the client's routing-protocol mark and is a game's range: nothing wider than
-// /12, nothing private, shared or local, at most 4,096 routes and 2^26 addresses on the tunnel.
+// Each user's routes go into a table of that user's own (the uid decides it, never input), consulted
+// for that uid alone through a policy rule, and onto that user's own TUN interface: another user's and
+// root's traffic never sees them. Every route is a game's range: nothing wider than /12, nothing
+// private, shared or local, at most 4,096 routes and 2^26 addresses in the table, counted again after
+// the change so that parallel calls cannot pass the caps. The capability is raised only around the
+// calls that change routes and rules, after the input has been read and checked.
 // Answers: for routes one line per route tried on stdout, "<errno> <route>" (0: done); refusals and
 // bad input on stderr with exit code 2, and nothing changed. No Qt, no plugins, nothing read from the
 // environment.
+#include "nethelper/coreconfig.h"
 #include "platform/netpolicy.h"
 #include "platform/routecommand.h"
-#include "tools/stub-core/json.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -29,12 +34,14 @@
 #include <linux/capability.h>
 #include <net/if.h>
 #include <optional>
+#include <poll.h>
 #include <set>
 #include <string>
 #include <string_view>
 #include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -70,16 +77,80 @@ std::optional<std::string> readAll(int fd)
     }
 }
 
+// cap_net_admin in the effective set only while a change needs it; the permitted set keeps it.
+bool setNetAdminEffective(bool raised)
+{
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct data[2]{};
+    if (syscall(SYS_capget, &header, data) != 0)
+        return false;
+    for (auto &set : data)
+        set.effective = 0;
+    const unsigned index = CAP_TO_INDEX(CAP_NET_ADMIN);
+    if (raised)
+        data[index].effective = data[index].permitted & CAP_TO_MASK(CAP_NET_ADMIN);
+    return syscall(SYS_capset, &header, data) == 0;
+}
+
+class NetAdmin
+{
+public:
+    NetAdmin() { setNetAdminEffective(true); }
+    ~NetAdmin() { setNetAdminEffective(false); }
+    NetAdmin(const NetAdmin &) = delete;
+    NetAdmin &operator=(const NetAdmin &) = delete;
+};
+
+// The caller's own tunnel and table, from the real uid alone.
 struct Tunnel
 {
     std::string name;
-    std::uint32_t address = 0;
+    std::uint32_t table = 0;
 };
 
-Tunnel ownTunnel()
+std::optional<Tunnel> ownTunnel()
 {
     const auto uid = static_cast<std::uint32_t>(getuid());
-    return {platform::tunInterfaceName(uid), platform::tunAddress(uid)};
+    const auto table = platform::userRouteTable(uid);
+    if (!table)
+        return std::nullopt;
+    return Tunnel{platform::tunInterfaceName(uid), *table};
+}
+
+// Every IPv4 address in use, those on the caller's tunnel marked as its own.
+std::optional<std::vector<platform::AddressInUse>> addressesInUse(const Tunnel &tunnel)
+{
+    const auto addresses = platform::listInterfaceAddresses();
+    if (!addresses)
+        return std::nullopt;
+    const int own = static_cast<int>(if_nametoindex(tunnel.name.c_str()));
+    std::vector<platform::AddressInUse> inUse;
+    for (const platform::InterfaceAddress &address : *addresses)
+        inUse.push_back({address.address, own != 0 && address.interfaceIndex == own});
+    return inUse;
+}
+
+// Why the caller's tunnel must not take routes: its address is another interface's too (two cores
+// came up at once with the same one), or it has none of its own.
+std::optional<std::string> sharedTunnelRefusal(const Tunnel &tunnel)
+{
+    const auto inUse = addressesInUse(tunnel);
+    if (!inUse)
+        return "cannot read the interface addresses";
+    bool any = false;
+    for (const platform::AddressInUse &own : *inUse) {
+        if (!own.own)
+            continue;
+        any = true;
+        for (const platform::AddressInUse &other : *inUse) {
+            if (!other.own && platform::sameTunBlock(own.address, other.address))
+                return "the tunnel's address " + platform::formatIPv4(own.address) +
+                       " is another interface's too; stop acceleration and start it again";
+        }
+    }
+    if (!any)
+        return "the tunnel " + tunnel.name + " has no address";
+    return std::nullopt;
 }
 
 struct Range
@@ -111,23 +182,12 @@ std::string rangeText(const Range &range)
     return platform::formatIPv4(range.network) + "/" + std::to_string(range.prefixLength);
 }
 
-platform::OwnRoute ownRoute(const Range &range, const Tunnel &tunnel)
+platform::OwnRoute ownRoute(const Range &range)
 {
     return {platform::formatIPv4(range.network),
-            platform::formatIPv4(platform::maskOfPrefixLength(range.prefixLength)), range.prefixLength,
-            platform::formatIPv4(tunnel.address)};
-}
-
-// The routes already on the caller's tunnel.
-std::optional<std::vector<platform::OwnRoute>> tunnelRoutes(const Tunnel &tunnel)
-{
-    auto routes = platform::listOwnRoutes();
-    if (!routes)
-        return std::nullopt;
-    std::erase_if(*routes, [&](const platform::OwnRoute &route) {
-        return route.gateway != platform::formatIPv4(tunnel.address);
-    });
-    return routes;
+            platform::formatIPv4(platform::maskOfPrefixLength(range.prefixLength)),
+            range.prefixLength,
+            {}};
 }
 
 int printResults(const std::vector<platform::OwnRoute> &routes, const std::vector<int> &results)
@@ -142,14 +202,46 @@ int printResults(const std::vector<platform::OwnRoute> &routes, const std::vecto
     return failures == 0 && results.size() == routes.size() ? 0 : 1;
 }
 
+// Why the table's routes exceed the caps, or nothing.
+std::optional<std::string> capRefusal(const std::vector<platform::OwnRoute> &routes)
+{
+    std::uint64_t addresses = 0;
+    for (const platform::OwnRoute &route : routes)
+        addresses += std::uint64_t(1) << (32 - route.prefixLength);
+    if (routes.size() > platform::kMaxSessionRoutes)
+        return "more than 4096 routes on the tunnel";
+    if (addresses > platform::kMaxSessionAddresses)
+        return "more than 2^26 addresses on the tunnel";
+    return std::nullopt;
+}
+
+// Deletes the routes from the caller's table, then the caller's rule when the table is empty.
+int deleteRoutes(const Tunnel &tunnel, const std::vector<platform::OwnRoute> &routes)
+{
+    const auto uid = static_cast<std::uint32_t>(getuid());
+    std::vector<int> results;
+    {
+        const NetAdmin raised;
+        results = platform::changeRoutes(platform::RouteChange::Delete, routes, {tunnel.table, 0});
+        const auto left = platform::listTargetRoutes({tunnel.table, 0});
+        if (left && left->empty())
+            platform::changeUserRule(platform::RouteChange::Delete, uid, tunnel.table,
+                                     platform::kUserRulePriority);
+    }
+    return printResults(routes, results);
+}
+
 int changeRoutes(std::string_view verb)
 {
-    const Tunnel tunnel = ownTunnel();
+    const auto tunnel = ownTunnel();
+    if (!tunnel)
+        return refuse("uids from 2^31 on have no routing table of their own");
+    const auto uid = static_cast<std::uint32_t>(getuid());
     if (verb == "cleanup") {
-        const auto routes = tunnelRoutes(tunnel);
+        const auto routes = platform::listTargetRoutes({tunnel->table, 0});
         if (!routes)
             return refuse("cannot read the routing table");
-        return printResults(*routes, platform::changeRoutes(platform::RouteChange::Delete, *routes));
+        return deleteRoutes(*tunnel, *routes);
     }
     const bool add = verb == "add";
     if (!add && verb != "delete")
@@ -187,16 +279,10 @@ int changeRoutes(std::string_view verb)
 
     std::vector<platform::OwnRoute> routes;
     for (const Range &range : ranges)
-        routes.push_back(ownRoute(range, tunnel));
+        routes.push_back(ownRoute(range));
     if (!add)
-        return printResults(routes, platform::changeRoutes(platform::RouteChange::Delete, routes));
+        return deleteRoutes(*tunnel, routes);
 
-    const auto existing = tunnelRoutes(tunnel);
-    if (!existing)
-        return refuse("cannot read the routing table");
-    std::uint64_t addresses = 0;
-    for (const platform::OwnRoute &route : *existing)
-        addresses += std::uint64_t(1) << (32 - route.prefixLength);
     for (const Range &range : ranges) {
         if (const char *reason = platform::gameRouteRefusal(range.network, range.prefixLength))
             return refuse(rangeText(range) + ": " + reason);
@@ -205,94 +291,89 @@ int changeRoutes(std::string_view verb)
                 return refuse(rangeText(range) + ": holds the service's or the node's address " +
                               platform::formatIPv4(address));
         }
-        addresses += std::uint64_t(1) << (32 - range.prefixLength);
     }
-    if (existing->size() + ranges.size() > platform::kMaxSessionRoutes)
-        return refuse("more than 4096 routes on the tunnel");
-    if (addresses > platform::kMaxSessionAddresses)
-        return refuse("more than 2^26 addresses on the tunnel");
-    if (if_nametoindex(tunnel.name.c_str()) == 0)
-        return refuse("the tunnel " + tunnel.name + " does not exist");
-    return printResults(routes, platform::changeRoutes(platform::RouteChange::Add, routes));
-}
+    const int interfaceIndex = static_cast<int>(if_nametoindex(tunnel->name.c_str()));
+    if (interfaceIndex == 0)
+        return refuse("the tunnel " + tunnel->name + " does not exist");
+    if (const auto reason = sharedTunnelRefusal(*tunnel))
+        return refuse(*reason);
+    const platform::RouteTarget target{tunnel->table, interfaceIndex};
+    auto after = platform::listTargetRoutes({tunnel->table, 0});
+    if (!after)
+        return refuse("cannot read the routing table");
+    after->insert(after->end(), routes.begin(), routes.end());
+    if (const auto reason = capRefusal(*after))
+        return refuse(*reason);
 
-bool isTrue(const stubcore::JsonValue *value)
-{
-    return value && value->type == stubcore::JsonValue::Type::Bool && value->boolean;
-}
-
-// Keys that would let the core steer or mark traffic beyond its own tunnel, anywhere in the document.
-std::optional<std::string> forbiddenKey(const stubcore::JsonValue &value)
-{
-    static constexpr std::string_view kForbidden[] = {"routing_mark", "default_mark", "netns",
-                                                      "bind_interface", "default_interface"};
-    for (const stubcore::JsonMember &member : value.members) {
-        for (const std::string_view key : kForbidden) {
-            if (member.key == key)
-                return member.key;
+    std::vector<int> results;
+    std::optional<std::string> exceeded;
+    {
+        const NetAdmin raised;
+        if (const int error = platform::changeUserRule(platform::RouteChange::Add, uid, tunnel->table,
+                                                       platform::kUserRulePriority))
+            return refuse(std::string("cannot add the rule for this user's table: ") + std::strerror(error));
+        results = platform::changeRoutes(platform::RouteChange::Add, routes, target);
+        // Another call of this user's may have added routes since the count above: count again, and
+        // take back what this call added when the two together pass a cap.
+        const auto now = platform::listTargetRoutes({tunnel->table, 0});
+        exceeded = now ? capRefusal(*now) : std::optional<std::string>("cannot read the routing table");
+        if (exceeded) {
+            std::vector<platform::OwnRoute> added;
+            for (std::size_t index = 0; index < results.size(); ++index) {
+                if (results[index] == 0)
+                    added.push_back(routes[index]);
+            }
+            platform::changeRoutes(platform::RouteChange::Delete, added, target);
         }
-        if (auto found = forbiddenKey(member.value))
-            return found;
     }
-    for (const stubcore::JsonValue &item : value.items) {
-        if (auto found = forbiddenKey(item))
-            return found;
-    }
+    if (exceeded)
+        return refuse(*exceeded + " (another change of this user's ran at the same time)");
+    return printResults(routes, results);
+}
+
+// Why the file or folder at path, which the helper runs as the core, could be someone else's choice.
+std::optional<std::string> unsafeOwnership(const std::string &path, const struct stat &status)
+{
+    if (status.st_uid != 0)
+        return path + " is not owned by root";
+    if ((status.st_mode & (S_IWGRP | S_IWOTH)) != 0)
+        return path + " is writable by others than root";
     return std::nullopt;
 }
 
-// Why the core must not run this configuration, or nothing.
-std::optional<std::string> configRefusal(const std::string &text, const Tunnel &tunnel)
+// The installed core, opened for the exec: the path fixed at build time, never one beside this program
+// (a hard link to it in a user's folder would pick that user's file) nor one the caller names. The core
+// and every folder above it must be root's and writable by root alone.
+int openCore(std::string &error)
 {
-    std::string error;
-    const auto config = stubcore::parseJson(text, error);
-    if (!config || !config->isObject())
-        return "the configuration is not a JSON object";
-    if (auto key = forbiddenKey(*config))
-        return "the configuration sets " + *key;
-    const stubcore::JsonValue *inbounds = config->find("inbounds");
-    int tunnels = 0;
-    for (const stubcore::JsonValue &inbound :
-         inbounds && inbounds->isArray() ? inbounds->items : std::vector<stubcore::JsonValue>()) {
-        const stubcore::JsonValue *type = inbound.find("type");
-        if (!type || !type->isString() || type->text != "tun")
-            continue;
-        ++tunnels;
-        for (const char *key : {"auto_route", "auto_redirect", "strict_route"}) {
-            if (isTrue(inbound.find(key)))
-                return std::string("the tunnel sets ") + key;
+    const std::string path = NIMBRA_CORE_PATH;
+    for (std::size_t slash = path.find('/', 1); slash != std::string::npos;
+         slash = path.find('/', slash + 1)) {
+        const std::string folder = path.substr(0, slash);
+        struct stat status = {};
+        if (lstat(folder.c_str(), &status) != 0 || !S_ISDIR(status.st_mode)) {
+            error = "no core installed at " + path;
+            return -1;
         }
-        const stubcore::JsonValue *name = inbound.find("interface_name");
-        if (!name || !name->isString() || name->text != tunnel.name)
-            return "the tunnel is not " + tunnel.name;
-        const std::string own =
-            platform::formatIPv4(tunnel.address) + "/" + std::to_string(platform::kTunPrefixLength);
-        const stubcore::JsonValue *address = inbound.find("address");
-        const bool single = address && address->isString() && address->text == own;
-        const bool list = address && address->isArray() && address->items.size() == 1 &&
-                          address->items[0].isString() && address->items[0].text == own;
-        if (!single && !list)
-            return "the tunnel's address is not " + own;
+        if (const auto reason = unsafeOwnership(folder, status)) {
+            error = *reason;
+            return -1;
+        }
     }
-    if (tunnels != 1)
-        return "the configuration needs exactly one tunnel";
-    return std::nullopt;
-}
-
-// The core next to this program: data/nimbra-server in the folder of the file that runs, which for
-// the installed helper is root's.
-std::optional<std::string> corePath()
-{
-    char buffer[4096];
-    const ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-    if (length <= 0)
-        return std::nullopt;
-    std::string path(buffer, static_cast<std::size_t>(length));
-    path = path.substr(0, path.find_last_of('/')) + "/data/nimbra-server";
+    const int fd = open(path.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
     struct stat status = {};
-    if (stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode))
-        return std::nullopt;
-    return path;
+    if (fd < 0 || fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        error = "no core installed at " + path;
+        if (fd >= 0)
+            close(fd);
+        return -1;
+    }
+    if (const auto reason = unsafeOwnership(path, status)) {
+        error = *reason;
+        close(fd);
+        return -1;
+    }
+    return fd;
 }
 
 // cap_net_admin for the core: inheritable and ambient, so that it passes the exec.
@@ -315,6 +396,14 @@ bool passNetAdmin()
     return prctl(PR_CAP_AMBIENT, PR_CAP_AMBIENT_RAISE, CAP_NET_ADMIN, 0, 0) == 0;
 }
 
+// Every capability gone, for a child that needs none.
+void dropAllCapabilities()
+{
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct data[2]{};
+    syscall(SYS_capset, &header, data);
+}
+
 // The stand-in core's failure modes and the version it plays (tests); a real core ignores them, and
 // they name no file and no code. Printable text of at most 256 bytes each.
 std::vector<std::string> stubVariables(char **environment)
@@ -334,8 +423,8 @@ std::vector<std::string> stubVariables(char **environment)
     return kept;
 }
 
-// Becomes the installed core with these arguments and the fixed environment.
-int execCore(const std::string &core, std::vector<std::string> arguments, char **environment)
+// Becomes the core opened as fd with these arguments and the fixed environment.
+int execCore(int fd, std::vector<std::string> arguments, char **environment)
 {
     std::vector<std::string> variables = {"PATH=/usr/sbin:/usr/bin:/sbin:/bin", "LANG=C.UTF-8"};
     for (std::string &stub : stubVariables(environment))
@@ -344,13 +433,87 @@ int execCore(const std::string &core, std::vector<std::string> arguments, char *
     for (std::string &variable : variables)
         envp.push_back(variable.data());
     envp.push_back(nullptr);
-    std::string program = core;
+    std::string program = NIMBRA_CORE_PATH;
     std::vector<char *> argv = {program.data()};
     for (std::string &argument : arguments)
         argv.push_back(argument.data());
     argv.push_back(nullptr);
-    execve(program.c_str(), argv.data(), envp.data());
+    syscall(SYS_execveat, fd, "", argv.data(), envp.data(), AT_EMPTY_PATH);
     return refuse(std::string("cannot start the core: ") + std::strerror(errno));
+}
+
+// Why the installed core must not run the configuration: a version newer than the allow-list knows.
+// Asked as "core version" is, without any capability.
+std::optional<std::string> versionRefusal(char **environment)
+{
+    std::string error;
+    const int core = openCore(error);
+    if (core < 0)
+        return error;
+    int output[2];
+    if (pipe2(output, O_CLOEXEC) != 0) {
+        close(core);
+        return std::string("pipe: ") + std::strerror(errno);
+    }
+    const pid_t child = fork();
+    if (child == 0) {
+        dropAllCapabilities();
+        dup2(output[1], STDOUT_FILENO);
+        execCore(core, {"version"}, environment);
+        _exit(127);
+    }
+    close(output[1]);
+    close(core);
+    std::string answer;
+    char buffer[4096];
+    for (;;) {
+        pollfd waiting = {output[0], POLLIN, 0};
+        if (answer.size() >= sizeof buffer || poll(&waiting, 1, 5000) <= 0)
+            break;
+        const ssize_t count = read(output[0], buffer, sizeof buffer);
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count <= 0)
+            break;
+        answer.append(buffer, static_cast<std::size_t>(count));
+    }
+    close(output[0]);
+    if (child > 0) {
+        kill(child, SIGKILL);
+        waitpid(child, nullptr, 0);
+    }
+    const std::string refusal = nimbra::nethelper::coreVersionRefusal(answer);
+    if (refusal.empty())
+        return std::nullopt;
+    return refusal;
+}
+
+// The configuration the core gets: written by the allow-list from the input, on the caller's tunnel
+// with an address no other interface holds.
+std::optional<std::string> coreConfig(const std::string &input, std::string &refusal)
+{
+    const auto tunnel = ownTunnel();
+    if (!tunnel) {
+        refusal = "uids from 2^31 on have no tunnel of their own";
+        return std::nullopt;
+    }
+    const auto inUse = addressesInUse(*tunnel);
+    if (!inUse) {
+        refusal = "cannot read the interface addresses";
+        return std::nullopt;
+    }
+    const auto address = platform::allocateTunAddress(static_cast<std::uint32_t>(getuid()), *inUse);
+    if (!address) {
+        refusal = "every tunnel address in 172.19.0.0/16 is in use";
+        return std::nullopt;
+    }
+    const std::string own = platform::formatIPv4(*address) + "/" + std::to_string(platform::kTunPrefixLength);
+    nimbra::nethelper::CoreConfig config = nimbra::nethelper::writeCoreConfig(input, tunnel->name, own);
+    if (config.text.empty()) {
+        refusal = config.refusal;
+        return std::nullopt;
+    }
+    return std::move(config.text);
 }
 
 int runCore(int argc, char **argv, char **environment)
@@ -362,11 +525,14 @@ int runCore(int argc, char **argv, char **environment)
         return 127;
 
     const std::string_view mode = argv[2];
+    std::string error;
     if (mode == "version" && argc == 3) {
         // Asked without the capability: the core's version needs no privilege.
-        const auto core = corePath();
-        return core ? execCore(*core, {"version"}, environment)
-                    : refuse("no core installed beside nimbra-net");
+        const int core = openCore(error);
+        if (core < 0)
+            return refuse(error);
+        dropAllCapabilities();
+        return execCore(core, {"version"}, environment);
     }
     if ((mode != "check" && mode != "run") || argc != 5 || std::string_view(argv[3]) != "-c")
         return refuse("usage: nimbra-net core version | core check|run -c PATH");
@@ -374,15 +540,15 @@ int runCore(int argc, char **argv, char **environment)
     const int input = open(argv[4], O_RDONLY | O_CLOEXEC);
     if (input < 0)
         return refuse(std::string("cannot open the configuration: ") + std::strerror(errno));
-    const auto config = readAll(input);
+    const auto received = readAll(input);
     close(input);
-    if (!config)
+    if (!received)
         return refuse("configuration unreadable or larger than 1 MiB");
-    if (const auto refusal = configRefusal(*config, ownTunnel()))
+    const auto config = coreConfig(*received, error);
+    if (!config)
+        return refuse(error);
+    if (const auto refusal = versionRefusal(environment))
         return refuse(*refusal);
-    const auto core = corePath();
-    if (!core)
-        return refuse("no core installed beside nimbra-net");
 
     // The configuration goes to the core through a pipe of its own, whole before the exec.
     int pipeFds[2];
@@ -406,18 +572,24 @@ int runCore(int argc, char **argv, char **environment)
         close(pipeFds[0]);
     fcntl(3, F_SETFD, 0);
     syscall(SYS_close_range, 4u, ~0u, 0u);
+    const int core = openCore(error);
+    if (core < 0)
+        return refuse(error);
 
     // Root keeps what it has: dropping it would make the exec gain rights again, which ends the
     // death signal.
     if (getuid() != 0 && !passNetAdmin())
-        return refuse("this program lacks cap_net_admin (setcap cap_net_admin+ep on it)");
-    return execCore(*core, {std::string(mode), "-c", "/dev/fd/3", "--disable-color"}, environment);
+        return refuse("this program lacks cap_net_admin (setcap cap_net_admin+p on it)");
+    return execCore(core, {std::string(mode), "-c", "/dev/fd/3", "--disable-color"}, environment);
 }
 
 } // namespace
 
 int main(int argc, char **argv, char **environment)
 {
+    // Installed with the capability effective (an older package, a hand-made setcap +ep) or not, it
+    // holds it only in the permitted set from here on.
+    setNetAdminEffective(false);
     if (argc >= 3 && std::string_view(argv[1]) == "routes" && argc == 3)
         return changeRoutes(argv[2]);
     if (argc >= 3 && std::string_view(argv[1]) == "core")

@@ -9,8 +9,10 @@
 // Hands the core its configuration (which holds node passwords) through a pipe instead of a file.
 // Windows: a named pipe "\\.\pipe\nimbra-config-<32 hex digits>" that only this user, SYSTEM and the
 // Administrators can open, and no remote client. Linux: a FIFO of that name inside a private directory
-// (mode 0700, owned by this user; an existing one of ours with a wider mode is tightened) under
-// $XDG_RUNTIME_DIR or /run, removed as soon as the reader has opened it or the pipe is abandoned.
+// (mode 0700, owned by this user; an existing one of ours with a wider mode is tightened) under the
+// user's private runtime folder (privateRuntimeDirectory: $XDG_RUNTIME_DIR, else the user's own folder
+// given to create; /run only when no folder is given, which only root can use), removed as soon as the
+// reader has opened it or the pipe is abandoned.
 namespace nimbra::platform {
 
 // Which start phase the pipe is for; only the creation failure text differs.
@@ -59,8 +61,9 @@ public:
     ConfigPipe(const ConfigPipe &) = delete;
     ConfigPipe &operator=(const ConfigPipe &) = delete;
 
-    // Creates a fresh pipe (closing any earlier one). configSize sizes the Windows output buffer.
-    ConfigPipeResult create(ConfigPipeUse use, std::size_t configSize);
+    // Creates a fresh pipe (closing any earlier one). configSize sizes the Windows output buffer;
+    // ownFolder is the Linux fallback for a missing runtime folder (see above).
+    ConfigPipeResult create(ConfigPipeUse use, std::size_t configSize, const std::string &ownFolder = {});
 
     // The path to give the core after "-c" (UTF-8); empty when no pipe is open.
     const std::string &path() const;

@@ -1,5 +1,7 @@
 #include "configpipe.h"
 
+#include "instancelock.h"
+
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -18,13 +20,14 @@ namespace {
 
 constexpr const char *kDirectoryName = "nimbra";
 
-std::string runtimeBaseDirectory()
+std::string runtimeBaseDirectory(const std::string &ownFolder, std::string &error)
 {
-    // Relative values are ignored, as the XDG base directory rules require.
-    const char *xdg = std::getenv("XDG_RUNTIME_DIR");
-    if (xdg && xdg[0] == '/')
-        return xdg;
-    return "/run";
+    if (ownFolder.empty()) {
+        // Relative values are ignored, as the XDG base directory rules require.
+        const char *xdg = std::getenv("XDG_RUNTIME_DIR");
+        return xdg && xdg[0] == '/' ? xdg : "/run";
+    }
+    return privateRuntimeDirectory(ownFolder, error);
 }
 
 // Opens (creating when missing) the directory that holds our FIFOs. It must be ours and end up 0700:
@@ -161,16 +164,20 @@ void ConfigPipe::close()
     impl = Impl();
 }
 
-ConfigPipeResult ConfigPipe::create(ConfigPipeUse use, std::size_t)
+ConfigPipeResult ConfigPipe::create(ConfigPipeUse use, std::size_t, const std::string &ownFolder)
 {
     close();
     Impl &impl = *m_impl;
-    const std::string directory = runtimeBaseDirectory() + "/" + kDirectoryName;
     const auto failed = [&](int error, const std::string &path) {
         close();
         return makeConfigPipeResult(ConfigPipeStatus::CreateFailed, use, static_cast<unsigned long>(error),
                                     path);
     };
+    std::string reason;
+    const std::string base = runtimeBaseDirectory(ownFolder, reason);
+    if (base.empty())
+        return failed(EACCES, reason);
+    const std::string directory = base + "/" + kDirectoryName;
 
     int error = 0;
     impl.directoryFd = openPrivateDirectory(directory, error);

@@ -124,7 +124,7 @@ void ConfigPipe::close()
     *m_impl = Impl();
 }
 
-ConfigPipeResult ConfigPipe::create(ConfigPipeUse use, std::size_t configSize)
+ConfigPipeResult ConfigPipe::create(ConfigPipeUse use, std::size_t configSize, const std::string &)
 {
     close();
     std::string hex;

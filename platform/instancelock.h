@@ -31,12 +31,13 @@ private:
     std::intptr_t m_handle = -1;
 };
 
-// The folder for this user's hand-over socket, where no other user can plant one. Linux:
-// $XDG_RUNTIME_DIR when it is a folder of this user that others cannot write to, else the folder
-// "nimbra-<uid>" under the temporary folder, created 0700 and used only when it is this user's and
-// closed to others. Empty with error set when neither will do. Windows: empty without error, as named
-// pipes live in their own namespace and carry an access list of their own.
-std::string privateRuntimeDirectory(std::string &error);
+// The folder for this user's hand-over socket and configuration pipe, where no other user can plant
+// one. Linux: $XDG_RUNTIME_DIR when it is a folder of this user that others cannot write to, else
+// ownFolder (the user's data folder) when it is this user's and closed to others. Never a name in a
+// shared folder such as /tmp, which another user could take first. Empty with error set when neither
+// will do. Windows: empty without error, as named pipes live in their own namespace and carry an
+// access list of their own.
+std::string privateRuntimeDirectory(const std::string &ownFolder, std::string &error);
 
 // Whether the process at the other end of a connected local socket (its descriptor) runs as this
 // user. Linux: SO_PEERCRED. Windows: true, as the pipe's access list admits only this user already.

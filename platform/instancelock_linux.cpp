@@ -58,23 +58,19 @@ bool isOwnClosedDirectory(const std::string &path, mode_t forbidden, std::string
 
 } // namespace
 
-std::string privateRuntimeDirectory(std::string &error)
+std::string privateRuntimeDirectory(const std::string &ownFolder, std::string &error)
 {
     std::string reason;
     const char *runtime = std::getenv("XDG_RUNTIME_DIR");
     if (runtime && runtime[0] == '/' && isOwnClosedDirectory(runtime, S_IWGRP | S_IWOTH, reason))
         return runtime;
-    const char *temporary = std::getenv("TMPDIR");
-    const std::string base = temporary && temporary[0] == '/' ? temporary : "/tmp";
-    const std::string own = base + "/nimbra-" + std::to_string(getuid());
-    if (mkdir(own.c_str(), 0700) != 0 && errno != EEXIST) {
-        error = own + ": " + std::strerror(errno);
+    if (ownFolder.empty() || ownFolder[0] != '/') {
+        error = "no runtime folder of this user's ($XDG_RUNTIME_DIR) and no folder of its own given";
         return {};
     }
-    // Someone else may have made it first: then it is not ours to use.
-    if (!isOwnClosedDirectory(own, S_IRWXG | S_IRWXO, error))
+    if (!isOwnClosedDirectory(ownFolder, S_IRWXG | S_IRWXO, error))
         return {};
-    return own;
+    return ownFolder;
 }
 
 bool peerIsCurrentUser(std::intptr_t socketDescriptor)

@@ -39,7 +39,7 @@ InstanceLock::Result InstanceLock::acquire(const std::string &path, std::string 
     return Result::Acquired;
 }
 
-std::string privateRuntimeDirectory(std::string &error)
+std::string privateRuntimeDirectory(const std::string &, std::string &error)
 {
     error.clear();
     return {};

@@ -56,10 +56,48 @@ std::string tunInterfaceName(std::uint32_t uid)
     return "nb" + std::to_string(uid);
 }
 
+namespace {
+
+constexpr std::uint32_t kTunBase = 0xac130000u; // 172.19.0.0/16: 16384 blocks of four
+constexpr std::uint32_t kTunBlocks = 16384;
+
+} // namespace
+
 std::uint32_t tunAddress(std::uint32_t uid)
 {
-    constexpr std::uint32_t kBase = 0xac130000u; // 172.19.0.0/16: 16384 blocks of four
-    return kBase + (uid % 16384u) * 4u + 1u;
+    return kTunBase + (uid % kTunBlocks) * 4u + 1u;
+}
+
+bool sameTunBlock(std::uint32_t first, std::uint32_t second)
+{
+    return (first >> 2) == (second >> 2);
+}
+
+std::optional<std::uint32_t> allocateTunAddress(std::uint32_t uid, const std::vector<AddressInUse> &inUse)
+{
+    const auto taken = [&](std::uint32_t address, bool own) {
+        return std::any_of(inUse.begin(), inUse.end(), [&](const AddressInUse &used) {
+            return used.own == own && sameTunBlock(used.address, address);
+        });
+    };
+    for (const AddressInUse &used : inUse) {
+        if (used.own && (used.address & 0xffff0000u) == kTunBase && !taken(used.address, false))
+            return (used.address & ~3u) + 1u;
+    }
+    for (std::uint32_t step = 0; step < kTunBlocks; ++step) {
+        const std::uint32_t address = kTunBase + ((uid + step) % kTunBlocks) * 4u + 1u;
+        if (!taken(address, false))
+            return address;
+    }
+    return std::nullopt;
+}
+
+std::optional<std::uint32_t> userRouteTable(std::uint32_t uid)
+{
+    constexpr std::uint32_t kBase = 0x80000000u;
+    if (uid >= kBase)
+        return std::nullopt;
+    return kBase | uid;
 }
 
 } // namespace nimbra::platform

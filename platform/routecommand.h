@@ -82,12 +82,40 @@ enum class RouteChange
 };
 
 #ifndef _WIN32
+// Where routes go: a routing table and, when not 0, an output interface (by index). A route with an
+// interface and an empty gateway goes straight onto that interface.
+struct RouteTarget
+{
+    std::uint32_t table = 254; // RT_TABLE_MAIN
+    int interfaceIndex = 0;
+};
+
 // Adds or deletes the routes, in order, marked with kRouteProtocol, over one rtnetlink socket in this
 // thread's network namespace: thousands of routes in well under a second, where one "ip" per route
 // takes a process each. Returns one errno value per route tried (0: done; a route that no longer
 // exists counts as deleted). Adding stops at the first failure; deleting goes on through the list.
 // Linux only: on Windows the caller runs route.exe per route.
-std::vector<int> changeRoutes(RouteChange change, const std::vector<OwnRoute> &routes);
+std::vector<int> changeRoutes(RouteChange change, const std::vector<OwnRoute> &routes,
+                              RouteTarget target = {});
+
+// Routes marked with kRouteProtocol in target's table, through target's interface when it names one
+// (gateway empty for a route without one). nullopt (with systemError) when the query fails.
+std::optional<std::vector<OwnRoute>> listTargetRoutes(RouteTarget target, int *systemError = nullptr);
+
+// The policy rule "uidrange uid-uid lookup table" at priority, marked with kRouteProtocol: added (an
+// identical one already there counts as done) or deleted (a missing one counts as done). Returns 0 or
+// the errno value.
+int changeUserRule(RouteChange change, std::uint32_t uid, std::uint32_t table, std::uint32_t priority);
+
+struct InterfaceAddress
+{
+    int interfaceIndex = 0;
+    std::uint32_t address = 0; // host byte order
+    int prefixLength = 0;
+};
+
+// Every IPv4 address on an interface of this thread's network namespace; nullopt when the query fails.
+std::optional<std::vector<InterfaceAddress>> listInterfaceAddresses(int *systemError = nullptr);
 #endif
 
 } // namespace nimbra::platform

@@ -7,6 +7,7 @@
 #include "account/authapi.h"
 #include "devserviceprocess.h"
 #include "net/httpmanager.h"
+#include "platform/netpolicy.h"
 #include "privatenetwork.h"
 
 #include <QDir>
@@ -30,6 +31,12 @@ bool g_inPrivateNetwork = false;
 
 const QString kStub = QStringLiteral(NIMBRA_STUB_CORE);
 const QString kNode = QStringLiteral(NIMBRA_SOURCE_DIR "/tests/accel/data/node_shadowsocks.json");
+
+// The routing table of this run's user (root), where the helper puts its game routes.
+QString ownTable()
+{
+    return QString::number(*nimbra::platform::userRouteTable(0));
+}
 
 QByteArray nodeConfig()
 {
@@ -466,8 +473,9 @@ private slots:
             QVERIFY(!QFile::exists(SingBoxManager::defaultRouteJournalPath()));
         }
         {
-            // The third of five adds fails on a route that already exists: the first two are rolled back.
-            run(QStringLiteral("ip"), {"route", "add", "blackhole", "198.18.3.0/24"});
+            // The third of five adds fails on a route that already exists in the user's table: the first
+            // two are rolled back.
+            run(QStringLiteral("ip"), {"route", "add", "blackhole", "198.18.3.0/24", "table", ownTable()});
             Session session;
             QVERIFY(session.manager.prepareRuntimeConfig(nodeConfig()));
             session.manager.setRouteIpList(
@@ -477,7 +485,7 @@ private slots:
             QVERIFY(failure(session.failed).startsWith(QStringLiteral("添加游戏路由失败：")));
             QVERIFY(failure(session.failed).endsWith(QStringLiteral(" → 172.19.0.1")));
             QTRY_VERIFY_WITH_TIMEOUT(ownRoutes().isEmpty(), 3000);
-            QVERIFY(run(QStringLiteral("ip"), {"route", "show", "198.18.3.0/24"})
+            QVERIFY(run(QStringLiteral("ip"), {"route", "show", "198.18.3.0/24", "table", ownTable()})
                         .contains(QStringLiteral("blackhole")));
             QCOMPARE(session.started.count(), 0);
             QTRY_COMPARE_WITH_TIMEOUT(stubProcesses(), 0, 3000);
@@ -503,18 +511,21 @@ private slots:
     {
         if (!g_inPrivateNetwork)
             QSKIP("needs root: routes are tested inside a private network namespace");
-        // A dead client's routes: two tagged as ours, one of them in the journal too, an untagged one
-        // and another user's (tagged, on that user's tunnel address).
+        // A dead client's routes in this user's table: two tagged as ours, one of them in the journal
+        // too, and an untagged one; and another user's (tagged, in that user's table).
         run(QStringLiteral("ip"), {"link", "add", "leftover0", "type", "veth", "peer", "name", "leftover1"});
         run(QStringLiteral("ip"), {"addr", "add", "172.19.0.1/30", "dev", "leftover0"});
         run(QStringLiteral("ip"), {"addr", "add", "172.19.255.249/30", "dev", "leftover0"});
         run(QStringLiteral("ip"), {"link", "set", "leftover0", "up"});
         run(QStringLiteral("ip"), {"link", "set", "leftover1", "up"});
-        run(QStringLiteral("ip"), {"route", "add", "198.18.20.0/24", "via", "172.19.0.1", "proto", "215"});
-        run(QStringLiteral("ip"), {"route", "add", "198.18.21.0/24", "via", "172.19.0.1", "proto", "215"});
-        run(QStringLiteral("ip"), {"route", "add", "198.18.22.0/24", "via", "172.19.0.1"});
+        const QString other = QString::number(*nimbra::platform::userRouteTable(65534));
+        for (const char *range : {"198.18.20.0/24", "198.18.21.0/24"})
+            run(QStringLiteral("ip"),
+                {"route", "add", range, "dev", "leftover0", "table", ownTable(), "proto", "215"});
         run(QStringLiteral("ip"),
-            {"route", "add", "198.18.23.0/24", "via", "172.19.255.249", "proto", "215"});
+            {"route", "add", "198.18.22.0/24", "dev", "leftover0", "table", ownTable()});
+        run(QStringLiteral("ip"),
+            {"route", "add", "198.18.23.0/24", "dev", "leftover0", "table", other, "proto", "215"});
         nimbra::accel::RouteJournal(SingBoxManager::defaultRouteJournalPath())
             .save({{QStringLiteral("198.18.21.0"), QStringLiteral("255.255.255.0"),
                     QStringLiteral("172.19.0.1")}});
@@ -523,8 +534,8 @@ private slots:
             Session session;
             QTRY_COMPARE_WITH_TIMEOUT(ownRoutes(), QStringList{"198.18.23.0/24"}, 5000);
         }
-        QVERIFY(run(QStringLiteral("ip"), {"route", "show", "198.18.22.0/24"})
-                    .contains(QStringLiteral("172.19.0.1")));
+        QVERIFY(run(QStringLiteral("ip"), {"route", "show", "198.18.22.0/24", "table", ownTable()})
+                    .contains(QStringLiteral("leftover0")));
         QVERIFY(!QFile::exists(SingBoxManager::defaultRouteJournalPath()));
         run(QStringLiteral("ip"), {"link", "del", "leftover0"});
     }

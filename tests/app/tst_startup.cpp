@@ -43,7 +43,12 @@ struct Sandbox
         env.insert(QStringLiteral("XDG_DATA_HOME"), dir.filePath(QStringLiteral("data")));
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
         env.insert(QStringLiteral("XDG_CACHE_HOME"), dir.filePath(QStringLiteral("cache")));
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir);
+        if (runtimeDir.isEmpty())
+            env.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+        else
+            env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir);
+        if (!temporaryDir.isEmpty())
+            env.insert(QStringLiteral("TMPDIR"), temporaryDir);
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         env.insert(QStringLiteral("QT_QUICK_BACKEND"), QStringLiteral("software"));
         env.remove(QStringLiteral("NIMBRA_ENABLE_QML_DEBUGGER"));
@@ -56,6 +61,7 @@ struct Sandbox
     QTemporaryDir dir;
     QString app;
     QString runtimeDir;
+    QString temporaryDir;
 };
 
 bool waitForOutput(QProcess &process, QByteArray &output, const QByteArray &needle, int timeoutMs = 20000)
@@ -237,13 +243,29 @@ private slots:
                              " status=NoError writable=true"));
     }
 
+    void secondStartHandsOver_data()
+    {
+        QTest::addColumn<bool>("runtimeFolder");
+        QTest::newRow("runtime folder") << true;
+        QTest::newRow("no runtime folder, temporary name taken by another user") << false;
+    }
+
     // A second start shows the running copy and ends without touching routes; a copy killed outright
-    // does not keep the next start out.
+    // does not keep the next start out. Without XDG_RUNTIME_DIR the copies meet in the user's own data
+    // folder, so another user's folder at the old name in the temporary folder changes nothing.
     void secondStartHandsOver()
     {
+        QFETCH(bool, runtimeFolder);
         if (geteuid() != 0)
             QSKIP("needs root: the client refuses to start without administrator rights");
         Sandbox box;
+        if (!runtimeFolder) {
+            box.runtimeDir.clear();
+            const QString squatted = box.dir.filePath(QStringLiteral("tmp/nimbra-%1").arg(geteuid()));
+            QVERIFY(QDir().mkpath(squatted));
+            QCOMPARE(::chown(QFile::encodeName(squatted).constData(), 65534, 65534), 0);
+            box.temporaryDir = box.dir.filePath(QStringLiteral("tmp"));
+        }
         QProcess first;
         QByteArray firstOutput;
         QVERIFY2(startClient(first, box, firstOutput, "[PERF] 首帧已呈现"), firstOutput.constData());

@@ -29,11 +29,12 @@ inline QString run(const QString &program, const QStringList &arguments)
     return QString::fromLocal8Bit(process.readAll()).trimmed();
 }
 
-// Our routes in this namespace's main table, as sorted "destination/prefix" texts.
+// Our routes in this namespace (in any table: each user's are in a table of their own), as sorted
+// "destination/prefix" texts.
 inline QStringList ownRoutes()
 {
     QStringList routes;
-    const QString table = run(QStringLiteral("ip"), {"-4", "route", "show", "proto", "215"});
+    const QString table = run(QStringLiteral("ip"), {"-4", "route", "show", "table", "all", "proto", "215"});
     for (const QString &line : table.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
         routes << line.section(QLatin1Char(' '), 0, 0);
     routes.sort();

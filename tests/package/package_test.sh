@@ -85,7 +85,7 @@ DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$
 installed=1
 helper=/usr/lib/nimbra/nimbra-net
 [ -z "$(getcap /usr/lib/nimbra/nimbra)" ] || fail "the client carries a capability: $(getcap /usr/lib/nimbra/nimbra)"
-[ "$(getcap "$helper" | awk '{print $2}')" = cap_net_admin=ep ] || fail "the helper's capability: $(getcap "$helper")"
+[ "$(getcap "$helper" | awk '{print $2}')" = cap_net_admin=p ] || fail "the helper's capability: $(getcap "$helper")"
 [ "$(stat -c '%a %U %G' "$helper")" = "750 root nimbra" ] || fail "the helper's mode: $(stat -c '%a %U %G' "$helper")"
 group=$(getent group nimbra | cut -d: -f3)
 [ -n "$group" ] || fail "no group nimbra"
@@ -131,10 +131,11 @@ wait_for 10 test -s "$work/display" || fail "Xvfb did not start"
 display=:$(cat "$work/display")
 
 # The installed client, started from the menu's command by an ordinary user; $1: the home, $2: the
-# supplementary groups for setpriv ("--clear-groups" or "--groups=GID").
+# supplementary groups for setpriv ("--clear-groups" or "--groups=GID"), $3: XDG_RUNTIME_DIR, unset
+# when empty (as after su: the hand-over and the configuration pipe then use the user's data folder).
 start_client() {
     setpriv --reuid=$user --regid=$user "$2" \
-        env -i HOME="$1" DISPLAY="$display" LANG=C.UTF-8 XDG_RUNTIME_DIR="$1/run" \
+        env -i HOME="$1" DISPLAY="$display" LANG=C.UTF-8 ${3:+XDG_RUNTIME_DIR="$3"} \
         PATH="$work/bin:/usr/bin:/bin" IP_LIB_DIR="$work" \
         nimbra >"$work/client.log" 2>&1 &
     client_pid=$!
@@ -166,12 +167,12 @@ quit_client() {
 }
 
 log_has() { grep -qF -- "$1" "$work/client.log"; }
-routes() { ip route show proto 215 | grep -q via; }
+routes() { ip route show table all proto 215 | grep -q "dev nb"; }
 # A process's capability set $2 (Eff, Prm, Amb) as a number.
 caps() { printf '%d' "0x$(sed -n "s/^Cap$2:\s*//p" "/proc/$1/status")"; }
 
 # In the group: the click boosts.
-start_client "$home" "--groups=$group"
+start_client "$home" "--groups=$group" ""
 click_boost
 wait_for 20 routes || {
     DISPLAY=$display import -window root "$build/package-test.png" 2>/dev/null || true
@@ -190,11 +191,15 @@ for task in /proc/"$client_pid"/task/*; do
         [ "$(caps "${task#/proc/}" $set)" -eq 0 ] || fail "a thread of the client holds Cap$set: $task"
     done
 done
-ip route show proto 215 | grep -q "dev nb$user" || fail "the routes are not on the user's own tunnel"
+ip route show table all proto 215 | grep -q "dev nb$user" || fail "the routes are not on the user's own tunnel"
+# They take the user's traffic, never root's.
+game=$(ip route show table all proto 215 | head -n 1 | cut -d/ -f1)
+ip route get "$game" uid "$user" | grep -q "dev nb$user" || fail "the user's traffic to $game misses the tunnel"
+ip route get "$game" uid 0 2>&1 | grep -q "dev nb" && fail "root's traffic to $game goes into the tunnel"
 quit_client
 
 # Outside the group: the click says how to join and changes nothing.
-start_client "$work/home-outside" --clear-groups
+start_client "$work/home-outside" --clear-groups "$work/home-outside/run"
 click_boost
 wait_for 20 log_has "需要加入 nimbra 用户组" || fail "no message for a user outside the group"
 log_has "sudo usermod -aG nimbra" || fail "the message does not say how to join"

@@ -89,6 +89,27 @@ private slots:
         QCOMPARE(leftBehind(), QStringList());
     }
 
+    // Without a runtime folder the pipe goes into the user's own folder (never a shared one another
+    // user could take first); a folder others may enter is refused.
+    void ownFolderWithoutRuntimeFolder()
+    {
+        qunsetenv("XDG_RUNTIME_DIR");
+        QTemporaryDir own;
+        ConfigPipe pipe;
+        const ConfigPipeResult created = pipe.create(ConfigPipeUse::Run, 16, own.path().toStdString());
+        QVERIFY2(created.ok(), created.message.c_str());
+        QVERIFY(QString::fromStdString(pipe.path()).startsWith(own.path() + QStringLiteral("/nimbra/")));
+        QProcess reader;
+        reader.start(QStringLiteral("cat"), {QString::fromStdString(pipe.path())});
+        QVERIFY(reader.waitForStarted());
+        QVERIFY(pipe.serve("{}", stillRunning(reader)).ok());
+        QVERIFY(reader.waitForFinished(5000));
+        QCOMPARE(reader.readAllStandardOutput(), QByteArray("{}"));
+
+        QFile::setPermissions(own.path(), QFile::permissions(own.path()) | QFileDevice::ExeOther);
+        QVERIFY(!pipe.create(ConfigPipeUse::Run, 16, own.path().toStdString()).ok());
+    }
+
     // No reader comes: serving ends with the time-out, having asked after the reader at each poll. A
     // steady clock cannot reach the deadline early, and each poll sleeps at least its interval.
     void noReaderTimesOut()

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <utility>
 
-namespace stubcore {
+namespace nimbra::json {
 namespace {
 
 // Hostile input (a pipe can carry anything) must not exhaust the stack.
@@ -289,6 +289,7 @@ private:
             throw ParseError{"number " + std::string(first, m_text.data() + m_pos) + " out of range"};
         value.type = JsonValue::Type::Number;
         value.integral = integral;
+        value.text.assign(first, m_text.data() + m_pos);
     }
 
     std::string_view m_text;
@@ -335,4 +336,4 @@ std::optional<JsonValue> parseJson(std::string_view text, std::string &error)
     return std::nullopt;
 }
 
-} // namespace stubcore
+} // namespace nimbra::json
