@@ -336,7 +336,9 @@ std::optional<std::string> unsafeOwnership(const std::string &path, const struct
 {
     if (status.st_uid != 0)
         return path + " is not owned by root";
-    if ((status.st_mode & (S_IWGRP | S_IWOTH)) != 0)
+    // A root-owned sticky folder (/tmp) lets others add entries but not rename or remove root's.
+    const bool stickyFolder = S_ISDIR(status.st_mode) && (status.st_mode & S_ISVTX) != 0;
+    if ((status.st_mode & (S_IWGRP | S_IWOTH)) != 0 && !stickyFolder)
         return path + " is writable by others than root";
     return std::nullopt;
 }
