@@ -17,12 +17,10 @@ if ninja -C "$build" -t targets all 2>/dev/null | grep -q '^nimbra-core-executab
 fi
 echo "run: built in $(($(date +%s) - started)) s"
 
-# The helper changes routes and starts the core for its caller, which takes cap_net_admin; a fresh
-# link drops a file capability, so it is set again whenever it is missing.
-if [ "$(id -u)" -ne 0 ] && command -v sudo >/dev/null &&
-    ! getcap "$build/nimbra-net" 2>/dev/null | grep -q cap_net_admin; then
-    echo "run: giving $build/nimbra-net cap_net_admin (sudo), so that acceleration works from the build folder"
-    sudo setcap cap_net_admin+ep "$build/nimbra-net" || echo "run: without it, \"一键加速\" reports the missing capability"
+# The helper runs only a core that root owns, in folders only root can write, and needs its capability:
+# a build folder of one's own has neither, so accelerating from it needs root (or the package).
+if [ "$(id -u)" -ne 0 ]; then
+    echo "run: \"一键加速\" needs the installed package (scripts/package.sh) or a run as root; the rest works as you"
 fi
 
 . "$root/scripts/devservice.sh"
