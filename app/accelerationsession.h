@@ -208,8 +208,14 @@ private:
     void considerMove();
     void moveTo(const QVariantMap &route);
     void completeMove();
-    // Forgets a move under way; true when its core was being started.
+    // Ends a move under way without it (a stop, a sign-out, a failure, its time-out); true when its core
+    // was being started.
     bool abandonMove();
+    void failMove(const QString &reason);
+    // Rounds in flight and a choice waiting for them are dropped (a game switch, a stop, a sign-out).
+    void cancelMeasurements();
+    bool canRequestConfig(const QVariantMap &node) const;
+    void sendConfigRequest(const QVariantMap &node, const QString &reason);
     void onPreferences();
 
     GlobalData *m_data;
@@ -259,11 +265,16 @@ private:
     QList<RoundPoint> m_points;
     // Routes measured for a choice: the choice is made once their rounds are all in.
     QSet<QString> m_choiceKeys;
+    // The game the route list belongs to: a choice is made only from the current game's list.
+    QString m_nodesGameId;
     QString m_lastMode;
     bool m_lastSmartRoute = false;
-    // The move in progress (its route's key), and when the last one was made (-1: never).
-    QString m_movingKey;
+    // The move in progress: the route being moved to (empty: none). The selection stays on the route
+    // the core carries until the core runs through the new one; the move ends by its start, a stop, a
+    // sign-out, a failure or m_moveTimer. And when the last one was attempted (-1: never).
+    QVariantMap m_moveTarget;
     bool m_moveRestarting = false;
+    QTimer m_moveTimer;
     qint64 m_lastMoveMs = -1;
     QString m_toastText;
     bool m_toastWarning = false;
