@@ -176,6 +176,7 @@ void AccelerationSession::setBoosting(bool value)
     m_boosting = value;
     emit boostingChanged();
     emit figuresChanged();
+    emit latencyHistoryChanged();
     if (m_boosting) {
         m_idleTimer.stop();
         m_boostTimer.start();
@@ -229,6 +230,7 @@ void AccelerationSession::setSelectedNode(const QVariantMap &value)
         m_samplesKey = key;
         m_samples.clear();
         m_points.clear();
+        emit latencyHistoryChanged();
     }
     emit selectedNodeChanged();
     emit figuresChanged();
@@ -401,7 +403,7 @@ void AccelerationSession::updateClock()
 void AccelerationSession::tickBoost()
 {
     ++m_boostSeconds;
-    emit figuresChanged();
+    emit boostSecondsChanged();
 }
 
 // --- the flows --------------------------------------------------------------------------------------
@@ -916,7 +918,7 @@ void AccelerationSession::onCoreStarted()
     }
     setBoosting(true);
     m_boostSeconds = 0;
-    emit figuresChanged();
+    emit boostSecondsChanged();
     if (m_reconnectAttempt > 0) {
         appendAppLog(QStringLiteral("[UI] 断线自动重连成功（第 ") + QString::number(m_reconnectAttempt) +
                      QStringLiteral(" 次）"));
@@ -1084,6 +1086,7 @@ void AccelerationSession::recordSelectedRound(const nimbra::accel::ProbeRound &r
         m_points.append({now, round.medianMs, round.loss});
         while (now - m_points.constFirst().atMs > 60000)
             m_points.removeFirst();
+        emit latencyHistoryChanged();
     }
 }
 

@@ -52,7 +52,7 @@ class AccelerationSession : public QObject
     Q_PROPERTY(QVariantMap lastBoostedGame READ lastBoostedGame NOTIFY lastBoostedGameChanged)
     Q_PROPERTY(QVariantMap pendingBoostGame READ pendingBoostGame NOTIFY pendingBoostGameChanged)
     Q_PROPERTY(int reconnectAttempt READ reconnectAttempt NOTIFY reconnectAttemptChanged)
-    Q_PROPERTY(int boostSeconds READ boostSeconds NOTIFY figuresChanged)
+    Q_PROPERTY(int boostSeconds READ boostSeconds NOTIFY boostSecondsChanged)
     // The selected route's measured latency in ms, -1 until measured; as text, "—" until then.
     Q_PROPERTY(int displayedLatency READ displayedLatency NOTIFY figuresChanged)
     Q_PROPERTY(QString latencyText READ latencyText NOTIFY figuresChanged)
@@ -60,7 +60,7 @@ class AccelerationSession : public QObject
     Q_PROPERTY(QString lossText READ lossText NOTIFY figuresChanged)
     // The rounds of the last 60 s while boosting: maps of age (s before the newest), ms (-1: none
     // answered) and loss (0..1), oldest first.
-    Q_PROPERTY(QVariantList latencyHistory READ latencyHistory NOTIFY figuresChanged)
+    Q_PROPERTY(QVariantList latencyHistory READ latencyHistory NOTIFY latencyHistoryChanged)
     // Per route (by its stable key): text ("23 ms", "测速中…", "超时", "UDP 节点" or "—"), lossText
     // ("" unless some probes were lost) and measuring.
     Q_PROPERTY(QVariantMap routeFigures READ routeFigures NOTIFY routeFiguresChanged)
@@ -148,6 +148,10 @@ signals:
     void pendingBoostGameChanged();
     void reconnectAttemptChanged();
     void figuresChanged();
+    // Apart from the figures: the duration ticks every second, the chart changes with a round, and
+    // neither should make the other's views evaluate again.
+    void boostSecondsChanged();
+    void latencyHistoryChanged();
     void routeFiguresChanged();
     void toastChanged();
     void singBoxLogsChanged();
