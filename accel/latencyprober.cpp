@@ -16,6 +16,7 @@
 #include <mutex>
 #include <optional>
 #include <set>
+#include <system_error>
 #include <thread>
 #include <tuple>
 #include <utility>
@@ -101,8 +102,18 @@ public:
         m_state->entries[key] = Entry{};
         m_state->queue.push_back(key);
         if (m_state->threads < kLookupThreads) {
-            ++m_state->threads;
-            std::thread(serve, m_state).detach();
+            try {
+                std::thread(serve, m_state).detach();
+                ++m_state->threads;
+            } catch (const std::system_error &) {
+                // No thread to be had: the names waiting are looked up by a running one, if any.
+                if (m_state->threads == 0) {
+                    for (const Key &waiting : m_state->queue)
+                        m_state->entries[waiting] = Entry{Status::Failed, {}, now + kFailedLifetime};
+                    m_state->queue.clear();
+                    return Status::Failed;
+                }
+            }
         }
         return Status::Pending;
     }

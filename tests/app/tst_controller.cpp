@@ -822,7 +822,9 @@ private slots:
         QVERIFY(c.session->selectedNode().isEmpty());
         front.releaseHeld();
         QVERIFY(c.settled());
-        QCOMPARE(c.session->line(), QStringLiteral("韩国 · 首尔 IPLC-1"));
+        // The new game's own route, once its list is in.
+        QVERIFY(!c.session->selectedNode().isEmpty() &&
+                !c.session->line().startsWith(QStringLiteral("测试")));
         c.preferences.setMode(QStringLiteral("智能匹配"));
         QVERIFY2(c.warnings.isEmpty(), qPrintable(c.warnings.join(QLatin1Char('\n'))));
     }
