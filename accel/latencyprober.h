@@ -16,6 +16,9 @@ struct ProbeTarget
     QString key;      // the caller's name for the node (a route's id), echoed in the result
     QString host;     // a numeric address or a host name, as the service gave it
     quint16 port = 0; // the node's TCP port
+    // Measured before every other round and within slots kept free for it (the selected route, the
+    // one carrying the game): a long queue of silent nodes never delays its figure.
+    bool urgent = false;
 };
 
 // One round of probes against one target.
@@ -35,7 +38,8 @@ struct ProbeSettings
     int probesPerRound = 5;
     int intervalMs = 200; // between a round's probes
     int timeoutMs = 1000; // one probe's limit; a refusal counts as lost at once
-    int maxInFlight = 8;  // handshakes open at one time, over all rounds
+    int maxInFlight = 32; // handshakes open at one time, over all rounds; a quarter kept for urgent ones
+    int resolveTimeoutMs = 2000; // a host name not resolved by then loses the round (the lookup goes on)
 };
 
 // Runs the probes on a thread of its own; results come back as queued signals on the owner's thread.
@@ -49,7 +53,9 @@ public:
     // Stops the thread and closes every socket still open.
     ~LatencyProber() override;
 
-    // Starts one round per target. A target whose key already has a round running is left to it.
+    // Starts one round per target. A target whose key already has a round running is left to it (made
+    // urgent when this request is). Host names are looked up off the probing thread, and each answer is
+    // kept for a while, so a name no server answers never holds up other rounds or the destructor.
     void measure(const QList<ProbeTarget> &targets);
     // Drops every round not yet finished: their results never arrive.
     void cancelAll();

@@ -133,6 +133,10 @@ AccelerationSession::AccelerationSession(const nimbra::Backend &backend, QObject
     m_idleTimer.start();
     m_boostTimer.setInterval(1000);
     connect(&m_boostTimer, &QTimer::timeout, this, &AccelerationSession::tickBoost);
+    // A configuration that never comes ends the move: the core goes on through the route it carries.
+    m_moveTimer.setSingleShot(true);
+    m_moveTimer.setInterval(kMoveConfigTimeoutMs);
+    connect(&m_moveTimer, &QTimer::timeout, this, [this] { failMove(QStringLiteral("线路配置获取超时")); });
     m_probeTimer.setInterval(2000);
     connect(&m_probeTimer, &QTimer::timeout, this, [this] {
         const bool smart = m_preferences && m_preferences->smartRoute();
@@ -172,6 +176,7 @@ void AccelerationSession::setBoosting(bool value)
     m_boosting = value;
     emit boostingChanged();
     emit figuresChanged();
+    emit latencyHistoryChanged();
     if (m_boosting) {
         m_idleTimer.stop();
         m_boostTimer.start();
@@ -225,6 +230,7 @@ void AccelerationSession::setSelectedNode(const QVariantMap &value)
         m_samplesKey = key;
         m_samples.clear();
         m_points.clear();
+        emit latencyHistoryChanged();
     }
     emit selectedNodeChanged();
     emit figuresChanged();
@@ -323,6 +329,7 @@ void AccelerationSession::stageSelection(const QVariantMap &game, const QVariant
     setGameDetailLoading(false);
     setSelectedGame(game);
     setNodes(nodes);
+    m_nodesGameId = m_gameId;
     setSelectedNode(node);
 }
 
@@ -396,7 +403,7 @@ void AccelerationSession::updateClock()
 void AccelerationSession::tickBoost()
 {
     ++m_boostSeconds;
-    emit figuresChanged();
+    emit boostSecondsChanged();
 }
 
 // --- the flows --------------------------------------------------------------------------------------
@@ -506,8 +513,10 @@ void AccelerationSession::chooseGame(const QVariant &gameOrId)
     setServerText(gameRegion(record));
     setLine(QStringLiteral("正在加载线路"));
     setSelectedNode({});
-    // A configuration still on its way belongs to the previous game and will be dropped.
+    // A configuration still on its way belongs to the previous game and will be dropped; so are the
+    // previous game's rounds, and no choice is made from its list.
     setRouteConfigLoading(false);
+    cancelMeasurements();
     emit gameChosen();
     requestGameDetail(record, QStringLiteral("game-changed"));
     if (m_data->loggedIn())
@@ -608,9 +617,19 @@ void AccelerationSession::chooseNode(const QVariantMap &node)
 
 void AccelerationSession::requestNodeConfig(const QVariantMap &node, const QString &reason)
 {
-    if (!m_data->loggedIn() || m_data->userId() <= 0 || !nodeRequestable(node))
+    if (!canRequestConfig(node))
         return;
     setRouteConfigLoading(true);
+    sendConfigRequest(node, reason);
+}
+
+bool AccelerationSession::canRequestConfig(const QVariantMap &node) const
+{
+    return m_data->loggedIn() && m_data->userId() > 0 && nodeRequestable(node);
+}
+
+void AccelerationSession::sendConfigRequest(const QVariantMap &node, const QString &reason)
+{
     appendAppLog(QStringLiteral("[UI] 请求节点配置 reason=") +
                      (reason.isEmpty() ? QStringLiteral("unknown") : reason) + QStringLiteral(" nodeId=") +
                      nodeRequestKey(node),
@@ -631,6 +650,10 @@ void AccelerationSession::toggleAcceleration()
         emit signInRequired();
         toast(QStringLiteral("请先登录后再开始加速"), true);
     } else if (m_boosting || m_singBox->running()) {
+        // A stop ends a move on its way (its configuration, arriving later, starts nothing) and the
+        // rounds in flight.
+        abandonMove();
+        cancelMeasurements();
         m_singBox->stop();
     } else if (m_routesLoading) {
         toast(QStringLiteral("正在加载实时线路，请稍候"), true);
@@ -749,6 +772,7 @@ void AccelerationSession::onRoutes(const QVariantList &routes, const QString &lo
     }
     setRoutesLoading(false);
     setNodes(routes);
+    m_nodesGameId = loadedGameId;
     setRouteError(routes.isEmpty() ? QStringLiteral("当前游戏暂无可用线路") : QString());
     const QString preferred = m_data->savedGameRouteSelection(loadedGameId);
     const QString selectedKey = nodeStableKey(m_selectedNode);
@@ -764,8 +788,7 @@ void AccelerationSession::onRoutes(const QVariantList &routes, const QString &lo
     if (found && nodeRequestable(choice) && selectedRouteConfig().isEmpty())
         requestNodeConfig(m_selectedNode, QStringLiteral("route-list-default"));
     // Figures of another list mean nothing for this one.
-    if (m_prober)
-        m_prober->cancelAll();
+    cancelMeasurements();
     m_rounds.clear();
     m_routeFigures.clear();
     emit routeFiguresChanged();
@@ -815,9 +838,10 @@ void AccelerationSession::onNodeConfig(const QVariantMap &config, const QString 
     appendAppLog(QStringLiteral("[UI] 节点配置已更新 gameId=") + loadedGameId + QStringLiteral(" nodeId=") +
                      nodeId,
                  false, false);
-    if (isCurrentSelection && !m_movingKey.isEmpty() && m_movingKey == nodeStableKey(m_selectedNode))
+    if (!m_moveTarget.isEmpty() && !m_moveRestarting && nodeMatchesConfig(m_moveTarget, nodeId)) {
+        m_moveTarget.insert(QStringLiteral("config"), config);
         completeMove();
-    else if (isCurrentSelection && !m_boosting && !m_routeFigures.isEmpty())
+    } else if (isCurrentSelection && !m_boosting && !m_routeFigures.isEmpty())
         // The configuration may name the node's port that the route list did not.
         measure({m_selectedNode}, false);
 }
@@ -826,8 +850,13 @@ void AccelerationSession::onRouteFailure(const QString &operation, const QString
 {
     if (operation == QLatin1String("accelerator_node_config")) {
         setRouteConfigLoading(false);
-        toast(message.isEmpty() ? QStringLiteral("线路配置加载失败") : message, true);
         appendAppLog(QStringLiteral("[UI] 节点配置失败 message=") + message, true);
+        const QString text = message.isEmpty() ? QStringLiteral("线路配置加载失败") : message;
+        // While boosting only a move asks for a configuration: it ends here, on the route in use.
+        if (!m_moveTarget.isEmpty() && !m_moveRestarting)
+            failMove(text);
+        else
+            toast(text, true);
         return;
     }
     setRoutesLoading(false);
@@ -858,10 +887,8 @@ void AccelerationSession::onAccount()
     setNodes({});
     setSelectedNode({});
     setLine(QStringLiteral("登录后加载线路"));
-    if (m_prober)
-        m_prober->cancelAll();
+    cancelMeasurements();
     m_rounds.clear();
-    m_choiceKeys.clear();
     m_routeFigures.clear();
     emit routeFiguresChanged();
     emit figuresChanged();
@@ -878,9 +905,12 @@ void AccelerationSession::onCoreStarted()
     setPendingBoostGame(emptyGame());
     appendSingBoxLog(QStringLiteral("nimbra-server.exe 已启动"), false);
     if (m_moveRestarting) {
-        // The session goes on through another node: the duration and the chart go on too.
-        m_moveRestarting = false;
-        m_movingKey.clear();
+        // The session goes on through another node: the duration and the chart go on too. From now on
+        // the core carries the new route, and the screen names it.
+        const QVariantMap route = m_moveTarget;
+        abandonMove();
+        setSelectedNode(route);
+        setLine(nodeName(route));
         setBoosting(true);
         appendAppLog(QStringLiteral("[UI] 智能选路已切换线路：") + m_line);
         toast(QStringLiteral("智能选路：已切换到 ") + m_line);
@@ -888,7 +918,7 @@ void AccelerationSession::onCoreStarted()
     }
     setBoosting(true);
     m_boostSeconds = 0;
-    emit figuresChanged();
+    emit boostSecondsChanged();
     if (m_reconnectAttempt > 0) {
         appendAppLog(QStringLiteral("[UI] 断线自动重连成功（第 ") + QString::number(m_reconnectAttempt) +
                      QStringLiteral(" 次）"));
@@ -906,6 +936,7 @@ void AccelerationSession::onCoreStopped(int exitCode)
     // The core of the node being left: acceleration goes on through the next one.
     if (m_moveRestarting)
         return;
+    abandonMove();
     setBoosting(false);
     toast(exitCode != 0 ? QStringLiteral("nimbra-server 已停止（代码 %1）").arg(exitCode)
                         : QStringLiteral("加速已停止，通道已释放"),
@@ -981,6 +1012,8 @@ void AccelerationSession::measure(const QVariantList &routes, bool choose)
     QList<nimbra::accel::ProbeTarget> targets;
     if (choose)
         m_choiceKeys.clear();
+    // The selected route is the one the core carries (or will): its figure comes first.
+    const QString selectedKey = nodeStableKey(m_selectedNode);
     for (const QVariant &value : routes) {
         const QVariantMap route = plain(value).toMap();
         const QString key = nodeStableKey(route);
@@ -996,7 +1029,7 @@ void AccelerationSession::measure(const QVariantList &routes, bool choose)
                 setRouteFigure(key, {{QStringLiteral("text"), QStringLiteral("—")}});
             continue;
         }
-        targets.append({key, address.host, address.port});
+        targets.append({key, address.host, address.port, key == selectedKey});
         if (choose)
             m_choiceKeys.insert(key);
         // A figure already shown stays until the new one arrives.
@@ -1053,6 +1086,7 @@ void AccelerationSession::recordSelectedRound(const nimbra::accel::ProbeRound &r
         m_points.append({now, round.medianMs, round.loss});
         while (now - m_points.constFirst().atMs > 60000)
             m_points.removeFirst();
+        emit latencyHistoryChanged();
     }
 }
 
@@ -1101,7 +1135,8 @@ QString figureText(const Measured &route)
 // 智能选路 after the routes were measured: the best free route by mode, unless acceleration has begun.
 void AccelerationSession::chooseMeasuredRoute()
 {
-    if (!m_preferences || !m_preferences->smartRoute() || m_boosting || m_singBox->starting())
+    if (!m_preferences || !m_preferences->smartRoute() || m_boosting || m_singBox->starting() ||
+        m_nodesGameId != m_gameId)
         return;
     const QList<Measured> routes = measuredRoutes();
     const int current = indexOfKey(m_nodes, nodeStableKey(m_selectedNode));
@@ -1127,7 +1162,7 @@ void AccelerationSession::chooseMeasuredRoute()
 // 2 minutes.
 void AccelerationSession::considerMove()
 {
-    if (!m_preferences || !m_preferences->smartRoute() || !m_movingKey.isEmpty())
+    if (!m_preferences || !m_preferences->smartRoute() || !m_moveTarget.isEmpty())
         return;
     const qint64 now = m_clock();
     int lost = 0;
@@ -1153,42 +1188,73 @@ void AccelerationSession::considerMove()
 
 void AccelerationSession::moveTo(const QVariantMap &route)
 {
-    const QString from = m_line;
-    m_movingKey = nodeStableKey(route);
-    setSelectedNode(route);
-    setLine(nodeName(route));
-    appendAppLog(QStringLiteral("[UI] 智能选路：线路 ") + from +
-                 QStringLiteral(" 丢包过高或无响应，切换到 ") + m_line);
-    if (selectedRouteConfig().isEmpty())
-        requestNodeConfig(m_selectedNode, QStringLiteral("route-move"));
-    else
+    m_moveTarget = route;
+    appendAppLog(QStringLiteral("[UI] 智能选路：线路 ") + m_line +
+                 QStringLiteral(" 丢包过高或无响应，切换到 ") + nodeName(route));
+    if (!routeConfigText(route).isEmpty()) {
         completeMove();
+    } else if (canRequestConfig(route)) {
+        m_moveTimer.start();
+        sendConfigRequest(route, QStringLiteral("route-move"));
+    } else {
+        failMove(QStringLiteral("线路没有可用节点地址"));
+    }
 }
 
-// The core is started again with the new node's configuration, as a restart does.
+// The core is started again with the new node's configuration, as a restart does; only while the
+// session it moves still runs.
 void AccelerationSession::completeMove()
 {
-    if (!m_singBox->prepareRuntimeConfig(selectedRouteConfig().toUtf8())) {
-        m_movingKey.clear();
+    m_moveTimer.stop();
+    if (!m_boosting || !m_singBox->running()) {
+        abandonMove();
+        return;
+    }
+    if (!m_singBox->prepareRuntimeConfig(routeConfigText(m_moveTarget).toUtf8())) {
         const QString error = m_singBox->lastError();
-        appendAppLog(QStringLiteral("[UI] 智能选路切换失败：") + error, true);
-        toast(error.isEmpty() ? QStringLiteral("线路配置准备失败") : error, true);
+        failMove(error.isEmpty() ? QStringLiteral("线路配置准备失败") : error);
         return;
     }
     m_moveRestarting = true;
     setPendingBoostGame(m_lastBoostedGame);
-    if (!m_singBox->restart()) {
-        m_moveRestarting = false;
-        m_movingKey.clear();
-    }
+    if (!m_singBox->restart())
+        abandonMove();
 }
 
 bool AccelerationSession::abandonMove()
 {
     const bool moving = m_moveRestarting;
     m_moveRestarting = false;
-    m_movingKey.clear();
+    m_moveTarget.clear();
+    m_moveTimer.stop();
     return moving;
+}
+
+void AccelerationSession::failMove(const QString &reason)
+{
+    const QString target = nodeName(m_moveTarget);
+    abandonMove();
+    appendAppLog(QStringLiteral("[UI] 智能选路切换失败：") + target + QStringLiteral(" ") + reason, true);
+    toast(QStringLiteral("智能选路未能切换到 ") + target + QStringLiteral("（") + reason +
+              QStringLiteral("），继续使用 ") + lineHead(m_line),
+          true);
+}
+
+void AccelerationSession::cancelMeasurements()
+{
+    if (m_prober)
+        m_prober->cancelAll();
+    m_choiceKeys.clear();
+    // A figure that was being measured would otherwise read "测速中…" until the next round.
+    bool changed = false;
+    for (auto it = m_routeFigures.begin(); it != m_routeFigures.end(); ++it) {
+        if (it.value().toMap().value(QStringLiteral("measuring")).toBool()) {
+            it.value() = QVariantMap{{QStringLiteral("text"), QStringLiteral("—")}};
+            changed = true;
+        }
+    }
+    if (changed)
+        emit routeFiguresChanged();
 }
 
 void AccelerationSession::onPreferences()

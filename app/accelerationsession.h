@@ -52,7 +52,7 @@ class AccelerationSession : public QObject
     Q_PROPERTY(QVariantMap lastBoostedGame READ lastBoostedGame NOTIFY lastBoostedGameChanged)
     Q_PROPERTY(QVariantMap pendingBoostGame READ pendingBoostGame NOTIFY pendingBoostGameChanged)
     Q_PROPERTY(int reconnectAttempt READ reconnectAttempt NOTIFY reconnectAttemptChanged)
-    Q_PROPERTY(int boostSeconds READ boostSeconds NOTIFY figuresChanged)
+    Q_PROPERTY(int boostSeconds READ boostSeconds NOTIFY boostSecondsChanged)
     // The selected route's measured latency in ms, -1 until measured; as text, "—" until then.
     Q_PROPERTY(int displayedLatency READ displayedLatency NOTIFY figuresChanged)
     Q_PROPERTY(QString latencyText READ latencyText NOTIFY figuresChanged)
@@ -60,7 +60,7 @@ class AccelerationSession : public QObject
     Q_PROPERTY(QString lossText READ lossText NOTIFY figuresChanged)
     // The rounds of the last 60 s while boosting: maps of age (s before the newest), ms (-1: none
     // answered) and loss (0..1), oldest first.
-    Q_PROPERTY(QVariantList latencyHistory READ latencyHistory NOTIFY figuresChanged)
+    Q_PROPERTY(QVariantList latencyHistory READ latencyHistory NOTIFY latencyHistoryChanged)
     // Per route (by its stable key): text ("23 ms", "测速中…", "超时", "UDP 节点" or "—"), lossText
     // ("" unless some probes were lost) and measuring.
     Q_PROPERTY(QVariantMap routeFigures READ routeFigures NOTIFY routeFiguresChanged)
@@ -148,6 +148,10 @@ signals:
     void pendingBoostGameChanged();
     void reconnectAttemptChanged();
     void figuresChanged();
+    // Apart from the figures: the duration ticks every second, the chart changes with a round, and
+    // neither should make the other's views evaluate again.
+    void boostSecondsChanged();
+    void latencyHistoryChanged();
     void routeFiguresChanged();
     void toastChanged();
     void singBoxLogsChanged();
@@ -208,8 +212,14 @@ private:
     void considerMove();
     void moveTo(const QVariantMap &route);
     void completeMove();
-    // Forgets a move under way; true when its core was being started.
+    // Ends a move under way without it (a stop, a sign-out, a failure, its time-out); true when its core
+    // was being started.
     bool abandonMove();
+    void failMove(const QString &reason);
+    // Rounds in flight and a choice waiting for them are dropped (a game switch, a stop, a sign-out).
+    void cancelMeasurements();
+    bool canRequestConfig(const QVariantMap &node) const;
+    void sendConfigRequest(const QVariantMap &node, const QString &reason);
     void onPreferences();
 
     GlobalData *m_data;
@@ -259,11 +269,16 @@ private:
     QList<RoundPoint> m_points;
     // Routes measured for a choice: the choice is made once their rounds are all in.
     QSet<QString> m_choiceKeys;
+    // The game the route list belongs to: a choice is made only from the current game's list.
+    QString m_nodesGameId;
     QString m_lastMode;
     bool m_lastSmartRoute = false;
-    // The move in progress (its route's key), and when the last one was made (-1: never).
-    QString m_movingKey;
+    // The move in progress: the route being moved to (empty: none). The selection stays on the route
+    // the core carries until the core runs through the new one; the move ends by its start, a stop, a
+    // sign-out, a failure or m_moveTimer. And when the last one was attempted (-1: never).
+    QVariantMap m_moveTarget;
     bool m_moveRestarting = false;
+    QTimer m_moveTimer;
     qint64 m_lastMoveMs = -1;
     QString m_toastText;
     bool m_toastWarning = false;

@@ -55,6 +55,8 @@ inline constexpr int kLossWindowProbes = 30;
 inline constexpr qint64 kMoveWindowMs = 30000;
 inline constexpr qint64 kMoveIntervalMs = 120000;
 inline constexpr double kMoveLossLimit = 0.20;
+// A move whose configuration has not arrived by then is given up; the route in use stays.
+inline constexpr int kMoveConfigTimeoutMs = 15000;
 
 enum class RouteMode
 {

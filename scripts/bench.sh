@@ -17,6 +17,7 @@ benchmarks=(
     nimbra_bench_transport
     nimbra_bench_controller
     nimbra_bench_prober
+    nimbra_bench_session
 )
 
 "$root/scripts/build.sh"

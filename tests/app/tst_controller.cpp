@@ -8,6 +8,7 @@
 #include "frontproxy.h"
 #include "privatenetwork.h"
 #include "tunresponderprocess.h"
+#include "windowinput.h"
 #include "wiredbackend.h"
 
 #include <QDir>
@@ -16,6 +17,7 @@
 #include <QGuiApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QQmlApplicationEngine>
 #include <QQmlContext>
@@ -115,60 +117,12 @@ struct Client : WiredBackend
         session->chooseGame(jx3);
         return settled();
     }
-    // Route list and configuration of the current game have arrived.
-    bool settled()
-    {
-        return QTest::qWaitFor(
-            [this] {
-                return !session->routesLoading() && !session->routeConfigLoading() &&
-                       !session->gameDetailLoading();
-            },
-            10000);
-    }
 
     QTemporaryDir coreData;
     std::unique_ptr<QQmlApplicationEngine> engine;
     QObject *window = nullptr;
     QStringList warnings;
 };
-
-bool shown(const QQuickItem *item)
-{
-    for (; item; item = item->parentItem()) {
-        if (!item->isVisible() || item->opacity() <= 0)
-            return false;
-    }
-    return true;
-}
-
-// The last shown item under root (in painting order, so the topmost of equals) whose objectName or
-// visible text is the given one.
-QQuickItem *findShown(QQuickItem *root, const QString &nameOrText)
-{
-    QQuickItem *found = nullptr;
-    const QList<QQuickItem *> children = root->childItems();
-    for (QQuickItem *child : children) {
-        if (QQuickItem *inner = findShown(child, nameOrText))
-            found = inner;
-    }
-    if (!found && shown(root) &&
-        (root->objectName() == nameOrText || root->property("text").toString() == nameOrText))
-        found = root;
-    return found;
-}
-
-// A person's click on what they see: the centre of the item, wherever the window shows it.
-bool click(QQuickWindow *window, QQuickItem *root, const QString &nameOrText)
-{
-    QQuickItem *item = findShown(root, nameOrText);
-    if (!item) {
-        qWarning("nothing shown reads %s", qPrintable(nameOrText));
-        return false;
-    }
-    const QPointF centre = item->mapToScene(QPointF(item->width() / 2, item->height() / 2));
-    QTest::mouseClick(window, Qt::LeftButton, Qt::NoModifier, centre.toPoint());
-    return true;
-}
 
 // What is wrong with the items under root (shown or not) whose text holds the given markup: fewer of
 // them than expected, or one that renders its text as markup instead of showing it as typed.
@@ -223,6 +177,12 @@ bool near(const QString &figure, int setMs)
     return ok && figure.endsWith(QLatin1String(" ms")) && std::abs(ms - setMs) <= 5;
 }
 
+// The responder's nodes for testRoutes: slow, fast and dead; or slow and fast close to each other.
+const QStringList kSlowFastDead{"--address", "10.77.0.1/24",       "--node",   "10.77.0.15=80ms,0%",
+                                "--node",    "10.77.0.16=15ms,0%", "--silent", "10.77.0.17"};
+const QStringList kCloseNodes{"--address",          "10.77.0.1/24", "--node",
+                              "10.77.0.15=20ms,0%", "--node",       "10.77.0.16=25ms,0%"};
+
 // Routes whose nodes are the TUN responder's (10.77.0.15 to .18); each takes the configuration of the
 // dev service's route, which the stub core accepts.
 QVariantList testRoutes(const QVariantMap &devRoute)
@@ -238,13 +198,6 @@ QVariantList testRoutes(const QVariantMap &devRoute)
     udp.insert("protocol", "hysteria2");
     return {route("slow", "测试 · 慢线", "10.77.0.15"), route("fast", "测试 · 快线", "10.77.0.16"),
             route("dead", "测试 · 断线", "10.77.0.17"), udp};
-}
-
-// Typing on the keyboard into whatever has the focus (digits and Latin letters).
-void typeText(QWindow *window, const QString &text)
-{
-    for (const QChar ch : text)
-        QTest::keyClick(window, ch.toLatin1());
 }
 
 } // namespace
@@ -687,9 +640,7 @@ private slots:
         if (!g_inPrivateNetwork)
             QSKIP("needs root: the nodes answer from a TUN device inside a private network namespace");
         TunResponderProcess nodes;
-        QVERIFY2(nodes.start({"--address", "10.77.0.1/24", "--node", "10.77.0.15=80ms,0%", "--node",
-                              "10.77.0.16=15ms,0%", "--silent", "10.77.0.17"}),
-                 qPrintable(nodes.error()));
+        QVERIFY2(nodes.start(kSlowFastDead), qPrintable(nodes.error()));
         Client c(m_service->baseUrl());
         auto *window = qobject_cast<QQuickWindow *>(c.window);
         QVERIFY(window && QTest::qWaitForWindowExposed(window));
@@ -729,9 +680,7 @@ private slots:
         if (!g_inPrivateNetwork)
             QSKIP("needs root: the nodes answer from a TUN device inside a private network namespace");
         TunResponderProcess nodes;
-        QVERIFY2(nodes.start({"--address", "10.77.0.1/24", "--node", "10.77.0.15=20ms,0%", "--node",
-                              "10.77.0.16=25ms,0%"}),
-                 qPrintable(nodes.error()));
+        QVERIFY2(nodes.start(kCloseNodes), qPrintable(nodes.error()));
         Client c(m_service->baseUrl());
         qint64 now = 0;
         c.session->setClock([&now] { return now; });
@@ -767,6 +716,176 @@ private slots:
         QCOMPARE(c.session->line(), QStringLiteral("测试 · 慢线"));
         c.session->toggleAcceleration();
         QTRY_VERIFY_WITH_TIMEOUT(!c.session->boosting(), 10000);
+        QVERIFY2(c.warnings.isEmpty(), qPrintable(c.warnings.join(QLatin1Char('\n'))));
+    }
+
+    // A move is one transaction. A stop while the new route's configuration is on its way, a
+    // configuration request that fails or one not answered in time ends it on the route the core
+    // carries (which the screen named all along): a late answer starts nothing, and once the interval
+    // has passed the next move goes through.
+    void moveEndsOnTheRouteInUse_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("stop");
+        QTest::newRow("stopped while the configuration is held")
+            << static_cast<int>(FrontProxy::Answer::Hold) << true;
+        QTest::newRow("configuration request fails") << static_cast<int>(FrontProxy::Answer::Drop) << false;
+        QTest::newRow("configuration not answered in time")
+            << static_cast<int>(FrontProxy::Answer::Hold) << false;
+    }
+
+    void moveEndsOnTheRouteInUse()
+    {
+        QFETCH(int, answer);
+        QFETCH(bool, stop);
+        if (!g_inPrivateNetwork)
+            QSKIP("needs root: the nodes answer from a TUN device inside a private network namespace");
+        TunResponderProcess nodes;
+        QVERIFY2(nodes.start(kCloseNodes), qPrintable(nodes.error()));
+        FrontProxy front(m_service->port());
+        Client c(front.baseUrl());
+        qint64 now = 0;
+        c.session->setClock([&now] { return now; });
+        QVERIFY(c.readyToBoost());
+        // No configuration still on its way may reach the staged routes.
+        QVERIFY(QTest::qWaitFor([&c] { return !c.http->busy(); }, 10000));
+        // The route moved to is the dev service's own, whose node is its loopback listener: its
+        // configuration is asked for again, and the figure comes from the port it names.
+        QVariantMap fast = c.session->selectedNode();
+        const QVariantMap outbound = QJsonDocument::fromJson(c.session->selectedRouteConfig().toUtf8())
+                                         .object()
+                                         .value("outbounds")
+                                         .toArray()
+                                         .at(0)
+                                         .toObject()
+                                         .toVariantMap();
+        fast.remove("config");
+        fast.insert("server_port", outbound.value("server_port"));
+        fast.insert("name", QStringLiteral("测试 · 快线"));
+        const QVariantList routes{testRoutes(c.session->selectedNode()).at(0), fast};
+        c.session->stageSelection(c.session->selectedGame(), routes, routes.at(0).toMap());
+        QSignalSpy started(c.singBox.get(), &SingBoxManager::started);
+        c.session->toggleAcceleration();
+        QTRY_VERIFY_WITH_TIMEOUT(c.session->boosting(), 15000);
+        const QString fastKey = sessionrules::nodeStableKey(fast);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            c.session->routeFigures().value(fastKey).toMap().value("text").toString().endsWith(" ms"), 10000);
+
+        const QByteArray configPath("/api/user/node/config");
+        const int asked = front.requests(configPath);
+        front.plan(configPath, {static_cast<FrontProxy::Answer>(answer)});
+        nodes.setNode(QStringLiteral("10.77.0.15"), 20, 100);
+        QTRY_COMPARE_WITH_TIMEOUT(front.requests(configPath), asked + 1, 15000);
+        if (stop) {
+            QTRY_COMPARE_WITH_TIMEOUT(front.held(), 1, 5000);
+            QCOMPARE(sessionrules::nodeStableKey(c.session->selectedNode()), QStringLiteral("slow"));
+            c.session->toggleAcceleration();
+            QTRY_VERIFY_WITH_TIMEOUT(!c.session->boosting() && !c.singBox->running(), 10000);
+            front.releaseHeld();
+            QTRY_VERIFY_WITH_TIMEOUT(!c.http->busy(), 10000);
+            QVERIFY(!started.wait(3000));
+            QVERIFY(!c.singBox->running() && !c.singBox->starting() && !c.session->boosting());
+            QCOMPARE(sessionrules::nodeStableKey(c.session->selectedNode()), QStringLiteral("slow"));
+            QVERIFY(!c.session->routeConfigLoading());
+        } else {
+            QTRY_VERIFY_WITH_TIMEOUT(c.session->toastText().startsWith(QStringLiteral("智能选路未能切换到")),
+                                     sessionrules::kMoveConfigTimeoutMs + 5000);
+            QCOMPARE(sessionrules::nodeStableKey(c.session->selectedNode()), QStringLiteral("slow"));
+            QVERIFY(c.session->boosting() && started.count() == 1);
+            front.releaseHeld();
+            QVERIFY(!started.wait(2000));
+            // The move is over: past the interval the next one goes through.
+            now += sessionrules::kMoveIntervalMs;
+            QVERIFY(started.wait(15000));
+            QCOMPARE(c.session->line(), QStringLiteral("测试 · 快线"));
+            c.session->toggleAcceleration();
+            QTRY_VERIFY_WITH_TIMEOUT(!c.session->boosting(), 10000);
+        }
+        QVERIFY2(c.warnings.isEmpty(), qPrintable(c.warnings.join(QLatin1Char('\n'))));
+    }
+
+    // A game switch while the routes are measured for a choice: the rounds in flight are dropped, and no
+    // route of the previous game is chosen for the new one, even before its own list arrives.
+    void gameSwitchDropsTheChoice()
+    {
+        if (!g_inPrivateNetwork)
+            QSKIP("needs root: the nodes answer from a TUN device inside a private network namespace");
+        TunResponderProcess nodes;
+        QVERIFY2(nodes.start(kSlowFastDead), qPrintable(nodes.error()));
+        FrontProxy front(m_service->port());
+        Client c(front.baseUrl());
+        QVERIFY(c.readyToBoost());
+        const QVariantList routes = testRoutes(c.session->selectedNode()).mid(0, 3);
+        c.session->stageSelection(c.session->selectedGame(), routes, routes.at(0).toMap());
+        front.plan("/api/user/points/node-lists", {FrontProxy::Answer::Hold});
+        c.preferences.setMode(QStringLiteral("稳定优先"));
+        c.preferences.setMode(QStringLiteral("极速电竞"));
+        c.session->chooseGame(kLostArk);
+        QTRY_COMPARE_WITH_TIMEOUT(front.held(), 1, 10000);
+        // Long past the silent node's round.
+        QTest::qWait(3000);
+        QCOMPARE(c.session->line(), QStringLiteral("正在加载线路"));
+        QVERIFY(c.session->selectedNode().isEmpty());
+        front.releaseHeld();
+        QVERIFY(c.settled());
+        // The new game's own route, once its list is in.
+        QVERIFY(!c.session->selectedNode().isEmpty() &&
+                !c.session->line().startsWith(QStringLiteral("测试")));
+        c.preferences.setMode(QStringLiteral("智能匹配"));
+        QVERIFY2(c.warnings.isEmpty(), qPrintable(c.warnings.join(QLatin1Char('\n'))));
+    }
+
+    // After a password sign-in the hidden form lets go of the keyboard: keys typed on the page reach
+    // no field of it, and Enter signs nobody in again. Hiding it drops the password; a sign-out leaves
+    // nothing of the person who signed in on the form.
+    void signInFormForgets()
+    {
+        FrontProxy front(m_service->port());
+        Client c(front.baseUrl());
+        auto *window = qobject_cast<QQuickWindow *>(c.window);
+        QVERIFY(window && QTest::qWaitForWindowExposed(window));
+        QQuickItem *scene = window->contentItem();
+        const auto field = [&](const char *name) {
+            QQuickItem *login = findShown(scene, QStringLiteral("loginView"));
+            return login ? findShown(findShown(login, QString::fromLatin1(name)), QStringLiteral("input"))
+                         : nullptr;
+        };
+        QVERIFY(click(window, scene, QStringLiteral("会员")));
+        QQuickItem *login = findShown(scene, QStringLiteral("loginView"));
+        QVERIFY(login && click(window, login, QStringLiteral("passwordModeTab")));
+        QVERIFY(click(window, field("phoneField"), QStringLiteral("input")));
+        typeText(window, QStringLiteral("13800138000"));
+        QVERIFY(click(window, field("passwordField"), QStringLiteral("input")));
+        typeText(window, QStringLiteral("nimbra123"));
+        // Hidden by Esc: the number stays for the next attempt, the password does not.
+        QTest::keyClick(window, Qt::Key_Escape);
+        QVERIFY(c.isTrue("!loginDialog"));
+        QVERIFY(click(window, scene, QStringLiteral("会员")));
+        QCOMPARE(field("phoneField")->property("text").toString(), QStringLiteral("13800138000"));
+        QCOMPARE(field("passwordField")->property("text").toString(), QString());
+        QVERIFY(click(window, field("passwordField"), QStringLiteral("input")));
+        typeText(window, QStringLiteral("nimbra123"));
+        QVERIFY(click(window, login, QStringLiteral("agreeBox")));
+        QTest::keyClick(window, Qt::Key_Return);
+        QTRY_VERIFY_WITH_TIMEOUT(c.isTrue("loggedIn && !loginDialog"), 10000);
+        QVERIFY(QTest::qWaitFor([&c] { return !c.http->busy(); }, 10000));
+
+        const QByteArray signInPath("/passport/sms/login");
+        const int signIns = front.requests(signInPath);
+        QTRY_VERIFY(!window->activeFocusItem() || !window->activeFocusItem()->inherits("QQuickTextInput"));
+        typeText(window, QStringLiteral("x"));
+        QTest::keyClick(window, Qt::Key_Return);
+        QTest::qWait(500);
+        QCOMPARE(front.requests(signInPath), signIns);
+        QVERIFY(c.isTrue("loggedIn"));
+
+        QVERIFY(click(window, scene, QStringLiteral("railAvatar")));
+        QVERIFY(click(window, scene, QStringLiteral("退出登录")));
+        QVERIFY(c.isTrue("!loggedIn"));
+        QVERIFY(click(window, scene, QStringLiteral("会员")));
+        QVERIFY(c.isTrue("loginDialog"));
+        QCOMPARE(field("phoneField")->property("text").toString(), QString());
+        QVERIFY(!findShown(login, QStringLiteral("passwordField")));
         QVERIFY2(c.warnings.isEmpty(), qPrintable(c.warnings.join(QLatin1Char('\n'))));
     }
 

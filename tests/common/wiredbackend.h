@@ -14,6 +14,8 @@
 #include "state/globaldata.h"
 #include "state/preferences.h"
 
+#include <QtCore/qtestsupport_core.h>
+
 #include <memory>
 
 struct WiredBackend
@@ -35,6 +37,17 @@ struct WiredBackend
         nimbra::connectPurchaseData(backend);
         session = std::make_unique<AccelerationSession>(backend);
         backend.session = session.get();
+    }
+
+    // Route list, configuration and game detail of the current game have arrived.
+    bool settled() const
+    {
+        return QTest::qWaitFor(
+            [this] {
+                return !session->routesLoading() && !session->routeConfigLoading() &&
+                       !session->gameDetailLoading();
+            },
+            10000);
     }
 
     GlobalData data;

@@ -5,8 +5,8 @@ import "AuthValidation.js" as Validation
 
 // The sign-in dialog: one card whose content is the login, registration or password-reset view. It
 // validates input, calls the account client, matches its answers to the request in flight by
-// operation label and reports outcomes through its own signals. Hiding it keeps its state; only the
-// close button resets it.
+// operation label and reports outcomes through its own signals. Hiding it keeps the view and the
+// phone number but drops codes and passwords; the close button resets it, forget() empties it.
 FocusScope {
     id: modal
 
@@ -62,13 +62,25 @@ FocusScope {
         loginView.agree = false
         registerView.agree = false
         loginView.autoLogin = api ? api.autoLoginEnabled === true : true
-        // Codes and passwords do not outlive the dialog; the phone numbers stay for the next attempt.
+        forgetSecrets()
+    }
+
+    // Codes and passwords do not outlive the dialog being shown; the phone numbers stay for the next
+    // attempt.
+    function forgetSecrets() {
         for (const view of [loginView, registerView, forgotView]) {
             view.codeText = ""
             view.passwordText = ""
         }
         registerView.confirmText = ""
         forgotView.confirmText = ""
+    }
+
+    // Signed in or out: nothing of the person who typed here stays for the next one.
+    function forget() {
+        reset()
+        for (const view of [loginView, registerView, forgotView])
+            view.phoneText = ""
     }
 
     function open() {
@@ -171,8 +183,21 @@ FocusScope {
     Accessible.name: title.text
     // Esc closes the dialog as a click on the mask does: hidden, not reset.
     Keys.onEscapePressed: closed()
-    // Once the view's own visibility has followed.
-    onVisibleChanged: focusTimer.restart()
+    // Once the view's own visibility has followed. Hidden, it keeps no secret, and no field of it keeps
+    // the keyboard: keys typed on the page would go into the invisible form and Enter would submit it.
+    onVisibleChanged: {
+        if (!visible) {
+            forgetSecrets()
+            const focused = Window.activeFocusItem
+            if (focused && holds(focused)) {
+                // Items keep the focus while hidden: it has to be taken away, down to the dialog itself.
+                for (let item = focused; item && item !== modal; item = item.parent)
+                    item.focus = false
+                modal.focus = false
+            }
+        }
+        focusTimer.restart()
+    }
     onCurrentViewChanged: focusTimer.restart()
 
     Connections {

@@ -161,7 +161,9 @@ Item {
     function handleFailure(operation, message) {
         const p = page
         if (operation === "pay_status") {
-            p.paymentStatusText = "网络波动，稍后继续查询"
+            // A poll refused for this computer's clock says so: the next one is signed on the service's time.
+            p.paymentStatusText = String(message).startsWith("电脑时间不准确") ? "电脑时间不准确，已按服务器时间校正，稍后继续查询"
+                                                                              : "网络波动，稍后继续查询"
             return true
         }
         const text = String(message)

@@ -22,12 +22,28 @@ AuthModal {
     // The dialog hears of the sign-in before the state store does, so the name comes from the
     // answer's phone, masked as the window masks it.
     onLoginSucceeded: phone => {
+        part.forget()
         part.controller.loginDialog = false
         part.controller.toast("登录成功，欢迎回来，" + Session.maskUserName(phone))
     }
     onRegistrationSucceeded: {
+        part.forget()
         part.controller.loginDialog = false
         part.controller.toast("注册成功，已自动登录并赠送 3 天 VIP 体验")
     }
     onPasswordReset: part.controller.toast("密码修改成功，请使用新密码登录")
+
+    // A sign-out leaves the form as a new person finds it (a shared computer).
+    Connections {
+        property bool signedIn: false
+
+        target: globalData
+        Component.onCompleted: signedIn = globalData.loggedIn
+
+        function onAccountChanged() {
+            if (signedIn && !globalData.loggedIn)
+                part.forget()
+            signedIn = globalData.loggedIn
+        }
+    }
 }
