@@ -1,14 +1,37 @@
 // Tests that start the core and add routes: as root the whole run gets a network namespace of its own,
-// so the TUN device and the routes never reach the host.
+// so the TUN device and the routes never reach the host. On Windows route.exe is only ever the
+// stand-in (platform/wintests/route_standin.cpp), which keeps its table in the file that
+// NIMBRA_ROUTE_TABLE names.
 #pragma once
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#else
 #include <sched.h>
 #include <unistd.h>
+#endif
 
+#ifdef Q_OS_WIN
+// True when route.exe, found as the client finds it, is the stand-in and has a table of its own
+// (emptied here).
+inline bool enterPrivateNetwork()
+{
+    const QString table = qEnvironmentVariable("NIMBRA_ROUTE_TABLE");
+    wchar_t found[MAX_PATH] = {};
+    if (table.isEmpty() || !SearchPathW(nullptr, L"route.exe", nullptr, MAX_PATH, found, nullptr) ||
+        QFileInfo(QString::fromWCharArray(found)).dir().dirName() != QLatin1String("route-standin"))
+        return false;
+    QFile::remove(table);
+    return true;
+}
+#else
 // Call first thing in main, before any thread exists: every thread and child then shares the namespace.
 // True when the run is inside a private network namespace.
 inline bool enterPrivateNetwork()
@@ -19,6 +42,7 @@ inline bool enterPrivateNetwork()
                                              QStringLiteral("lo"), QStringLiteral("up")});
     return true;
 }
+#endif
 
 inline QString run(const QString &program, const QStringList &arguments)
 {
@@ -29,13 +53,29 @@ inline QString run(const QString &program, const QStringList &arguments)
     return QString::fromLocal8Bit(process.readAll()).trimmed();
 }
 
-// Our routes in this namespace's main table, as sorted "destination/prefix" texts.
+// Our routes in this namespace's main table (Windows: the stand-in's table), as sorted
+// "destination/prefix" texts.
 inline QStringList ownRoutes()
 {
     QStringList routes;
+#ifdef Q_OS_WIN
+    QFile table(qEnvironmentVariable("NIMBRA_ROUTE_TABLE"));
+    if (table.open(QIODevice::ReadOnly)) {
+        for (const QByteArray &line : table.readAll().split('\n')) {
+            const QList<QByteArray> fields = line.simplified().split(' ');
+            if (fields.size() < 2)
+                continue;
+            int prefix = 0;
+            for (const QByteArray &octet : fields.at(1).split('.'))
+                prefix += qPopulationCount(static_cast<quint8>(octet.toUInt()));
+            routes << QString::fromLatin1(fields.at(0)) + QStringLiteral("/%1").arg(prefix);
+        }
+    }
+#else
     const QString table = run(QStringLiteral("ip"), {"-4", "route", "show", "proto", "215"});
     for (const QString &line : table.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
         routes << line.section(QLatin1Char(' '), 0, 0);
+#endif
     routes.sort();
     return routes;
 }

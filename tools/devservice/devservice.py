@@ -139,10 +139,14 @@ def main(argv: list[str] | None = None) -> int:
 
     # A test that crashes never stops its service; leaving with the parent keeps none behind.
     parent = os.getppid()
+    port_file_written = threading.Event()
 
     def watch_parent() -> None:
         while not server.state.stopping.wait(0.5):
-            if os.getppid() != parent:
+            # Also when its port file is gone: a test removes it to stop a service it cannot signal
+            # (a Windows test under wine, whose host python it started).
+            gone = port_file_written.is_set() and not os.path.exists(args.port_file)
+            if os.getppid() != parent or gone:
                 server.stop()
                 return
 
@@ -153,6 +157,7 @@ def main(argv: list[str] | None = None) -> int:
     try:
         if args.port_file:
             write_port_file(args.port_file, server.port)
+            port_file_written.set()
         print(f"devservice listening on http://{shown_host}:{server.port}{args.path_prefix.rstrip('/')}", flush=True)
         for line in server.announcements:
             print(line, flush=True)
