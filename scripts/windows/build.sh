@@ -4,7 +4,8 @@
 # program that needs no Qt Quick, against the Qt 6.4.2 mingw-w64 SDK of ../shared/qt-mingw/ (unpacked
 # to /var/cache/nimbra/qt-mingw-6.4.2 on first use; its CMake files expect that place). Debian's own
 # Qt 6.4.2 provides moc and rcc. Exits 77 (skipped) with the reason when something is missing;
-# NIMBRA_QT_MINGW_DIR names another folder holding the SDK's tarball. Arguments: targets to build.
+# NIMBRA_QT_MINGW_DIR names another folder holding the SDK's tarball. Arguments: targets to build, or
+# --check to only say whether it can build (0, or 77 with the reason).
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 build=${NIMBRA_BUILD_DIR:-$root/build}/windows
@@ -24,6 +25,7 @@ command -v x86_64-w64-mingw32-g++-posix >/dev/null ||
 command -v cmake >/dev/null || skip "cmake not found"
 command -v ninja >/dev/null || skip "ninja not found (package ninja-build)"
 [ -x /usr/lib/qt6/libexec/moc ] || skip "Debian's Qt host tools not found (package qt6-base-dev-tools)"
+[ "${1:-}" != --check ] || exit 0
 
 # Unpacked once per tarball: the stamp holds the checksum of the one unpacked, and a tarball that
 # changed replaces it. Unpacked beside its place and moved in, under a lock, so a build running at the

@@ -21,6 +21,9 @@ find_wine || skip "wine64 not found (package wine64)"
 python=$(python3 -c 'import os, sys; print(os.path.realpath(sys.executable))' 2>/dev/null) ||
     skip "python3 not found (the dev service needs it)"
 
+"$root/scripts/windows/build.sh" --check | sed 's/^windows build/windows tests/' && [ "${PIPESTATUS[0]}" -eq 0 ] ||
+    exit 77
+
 log=$build/logs
 mkdir -p "$log"
 use_prefix "$build/wineprefix"
