@@ -145,6 +145,9 @@ private slots:
 
         QSettings settings;
         QCOMPARE(settings.fileName(), QStringLiteral("\\HKEY_CURRENT_USER\\Software\\Nimbra\\Nimbra"));
+        // No file to set aside when it grows too large.
+        QCOMPARE(nimbra::storage::defaultSettingsPath(), QString());
+        QVERIFY(!nimbra::storage::setAsideOversizedSettings(nimbra::storage::defaultSettingsPath()));
         settings.setValue(QStringLiteral("auth/phone"), QStringLiteral("13800138000"));
         QVERIFY(nimbra::storage::saveSettings(settings));
         QSettings registry(QStringLiteral("HKEY_CURRENT_USER\\Software\\Nimbra\\Nimbra"),
