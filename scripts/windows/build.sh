@@ -27,24 +27,26 @@ command -v ninja >/dev/null || skip "ninja not found (package ninja-build)"
 [ -x /usr/lib/qt6/libexec/moc ] || skip "Debian's Qt host tools not found (package qt6-base-dev-tools)"
 [ "${1:-}" != --check ] || exit 0
 
-# Unpacked once per tarball: the stamp holds the checksum of the one unpacked, and a tarball that
-# changed replaces it. Unpacked beside its place and moved in, under a lock, so a build running at the
-# same time never sees half an SDK.
-sum=$(sha256sum "$tarball" | cut -d' ' -f1)
-if [ "$(cat "$sdk/.nimbra-sha256" 2>/dev/null)" != "$sum" ]; then
+# Unpacked once, when the SDK is not there yet: an SDK already in place is used as it is, as Qt Quick may
+# have been added to it since (see its README). Unpacked beside its place and moved in, under a lock,
+# so a build running at the same time never sees half an SDK.
+complete() { [ -f "$sdk/mingw-w64-posix.toolchain.cmake" ] && [ -f "$sdk/lib/cmake/Qt6/Qt6Config.cmake" ]; }
+if ! complete; then
     mkdir -p "$cache" || skip "cannot create $cache"
     exec 9>"$cache/.qt-mingw.lock"
     flock 9
-    if [ "$(cat "$sdk/.nimbra-sha256" 2>/dev/null)" != "$sum" ]; then
+    if ! complete; then
         echo "windows build: unpacking $(basename "$tarball") to $sdk"
         staging=$(mktemp -d "$cache/.unpack.XXXXXX")
         tar -xJf "$tarball" -C "$staging"
-        [ -f "$staging/qt-mingw-6.4.2/mingw-w64-posix.toolchain.cmake" ] ||
-            { rm -rf "$staging"; echo "windows build: $tarball holds no qt-mingw-6.4.2" >&2; exit 1; }
-        echo "$sum" >"$staging/qt-mingw-6.4.2/.nimbra-sha256"
-        rm -rf "$sdk"
-        mv "$staging/qt-mingw-6.4.2" "$sdk"
-        rmdir "$staging"
+        if [ -d "$sdk" ]; then
+            # Left incomplete by an interrupted unpacking: completed, keeping what else is there.
+            cp -a "$staging/qt-mingw-6.4.2/." "$sdk/"
+            rm -rf "$staging"
+        else
+            mv "$staging/qt-mingw-6.4.2" "$sdk"
+            rmdir "$staging"
+        fi
     fi
     flock -u 9
 fi
