@@ -45,11 +45,13 @@ if [ -n "$boot" ]; then
     wait "$boot" || { cat "$log/wineboot.log" >&2; exit 1; }
 fi
 
-# Qt's and the compiler's DLLs, and route.exe: the stand-in, alone in its folder.
+# Qt's and the compiler's DLLs. route.exe, which the client runs from the system folder, is the stand-in
+# there: this prefix is the test run's own, and wine has none.
 windows_path() { echo "Z:${1//\//\\}"; }
 WINEPATH="$(windows_path "$sdk/bin");$(windows_path /usr/lib/gcc/x86_64-w64-mingw32/12-posix)"
-WINEPATH+=";$(windows_path /usr/x86_64-w64-mingw32/lib);$(windows_path "$build/route-standin")"
+WINEPATH+=";$(windows_path /usr/x86_64-w64-mingw32/lib)"
 export WINEPATH
+cp "$build/route-standin/route.exe" "$WINEPREFIX/drive_c/windows/system32/route.exe"
 export QT_QPA_PLATFORM=offscreen
 export NIMBRA_PYTHON=$(windows_path "$python")
 # The dev service's port files, where both sides see them.

@@ -1,10 +1,9 @@
 // Tests that start the core and add routes: as root the whole run gets a network namespace of its own,
 // so the TUN device and the routes never reach the host. On Windows route.exe is only ever the
-// stand-in (platform/wintests/route_standin.cpp), which keeps its table in the file that
-// NIMBRA_ROUTE_TABLE names.
+// stand-in (platform/wintests/route_standin.cpp, which keeps its table in the file that
+// NIMBRA_ROUTE_TABLE names), placed in the system folder of a wine prefix of the test run's own.
 #pragma once
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -19,14 +18,21 @@
 #endif
 
 #ifdef Q_OS_WIN
-// True when route.exe, found as the client finds it, is the stand-in and has a table of its own
-// (emptied here).
+// True when route.exe in the system folder, which the client runs, is the stand-in built beside the
+// test (route-standin/route.exe) and has a table of its own (emptied here).
 inline bool enterPrivateNetwork()
 {
     const QString table = qEnvironmentVariable("NIMBRA_ROUTE_TABLE");
-    wchar_t found[MAX_PATH] = {};
-    if (table.isEmpty() || !SearchPathW(nullptr, L"route.exe", nullptr, MAX_PATH, found, nullptr) ||
-        QFileInfo(QString::fromWCharArray(found)).dir().dirName() != QLatin1String("route-standin"))
+    wchar_t system[MAX_PATH] = {};
+    const UINT length = GetSystemDirectoryW(system, MAX_PATH);
+    QFile installed(QString::fromWCharArray(system, int(length)) + QStringLiteral("/route.exe"));
+    // Called before the application object exists: the test's folder from the system.
+    wchar_t program[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, program, MAX_PATH);
+    QFile standIn(QFileInfo(QString::fromWCharArray(program)).path() +
+                  QStringLiteral("/route-standin/route.exe"));
+    if (table.isEmpty() || length == 0 || !installed.open(QIODevice::ReadOnly) ||
+        !standIn.open(QIODevice::ReadOnly) || installed.readAll() != standIn.readAll())
         return false;
     QFile::remove(table);
     return true;
