@@ -15,7 +15,8 @@ QString coreVersionRefusal(const QString &output)
 {
     const QVersionNumber version = parseCoreVersion(output);
     if (version.isNull()) {
-        const QString firstLine = output.trimmed().section(QLatin1Char('\n'), 0, 0).left(200);
+        // Trimmed after the split as well: a Windows program may end its lines with "\r\n".
+        const QString firstLine = output.trimmed().section(QLatin1Char('\n'), 0, 0).trimmed().left(200);
         return QStringLiteral("无法识别 nimbra-server 的内核版本：") +
                (firstLine.isEmpty() ? QStringLiteral("<无输出>") : firstLine);
     }

@@ -649,8 +649,8 @@ QList<SingBoxWorker::RouteOutcome> SingBoxWorker::changeRoutes(platform::RouteCh
         QStringList arguments;
         for (const std::string &argument : command ? command->arguments : std::vector<std::string>())
             arguments.append(fromStd(argument));
-        if (!command ||
-            !runRouteCommand(fromStd(command->program), arguments, outcome.output, outcome.error)) {
+        if (!command || !runRouteCommand(fromStd(platform::systemProgramPath(command->program)), arguments,
+                                         outcome.output, outcome.error)) {
             if (outcome.error.isEmpty())
                 outcome.error = entry.key();
             // A deletion that finds nothing is done: the route went with its interface.

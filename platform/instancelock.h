@@ -40,7 +40,8 @@ private:
 std::string privateRuntimeDirectory(const std::string &ownFolder, std::string &error);
 
 // Whether the process at the other end of a connected local socket (its descriptor) runs as this
-// user. Linux: SO_PEERCRED. Windows: true, as the pipe's access list admits only this user already.
+// user. Linux: SO_PEERCRED. Windows: the user of the process at the other end of the named pipe (its
+// handle), as anyone may have made a pipe under our name first.
 bool peerIsCurrentUser(std::intptr_t socketDescriptor);
 
 } // namespace nimbra::platform

@@ -45,9 +45,49 @@ std::string privateRuntimeDirectory(const std::string &, std::string &error)
     return {};
 }
 
-bool peerIsCurrentUser(std::intptr_t)
+namespace {
+
+// The user a process runs as, as the bytes of its SID; empty when it cannot be read.
+std::string processUser(HANDLE process)
 {
-    return true;
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(process, TOKEN_QUERY, &token))
+        return {};
+    DWORD size = 0;
+    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    std::string buffer(size, '\0');
+    std::string user;
+    if (size > 0 && GetTokenInformation(token, TokenUser, buffer.data(), size, &size)) {
+        const PSID sid = reinterpret_cast<const TOKEN_USER *>(buffer.data())->User.Sid;
+        if (IsValidSid(sid))
+            user.assign(static_cast<const char *>(sid), GetLengthSid(sid));
+    }
+    CloseHandle(token);
+    return user;
+}
+
+} // namespace
+
+bool peerIsCurrentUser(std::intptr_t socketDescriptor)
+{
+    // Pipe names are shared by every user: anyone may have made the pipe under our name first, and
+    // our own pipe's access list does not tell who served it. The process at the other end decides.
+    const HANDLE pipe = reinterpret_cast<HANDLE>(socketDescriptor);
+    DWORD flags = 0;
+    if (!GetNamedPipeInfo(pipe, &flags, nullptr, nullptr, nullptr))
+        return false;
+    ULONG peer = 0;
+    const BOOL found = (flags & PIPE_SERVER_END) ? GetNamedPipeClientProcessId(pipe, &peer)
+                                                 : GetNamedPipeServerProcessId(pipe, &peer);
+    if (!found)
+        return false;
+    const HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, peer);
+    if (!process)
+        return false;
+    const std::string theirs = processUser(process);
+    CloseHandle(process);
+    const std::string ours = processUser(GetCurrentProcess());
+    return !ours.empty() && theirs == ours;
 }
 
 } // namespace nimbra::platform

@@ -54,6 +54,13 @@ std::optional<RouteCommand> routeDeleteCommand(std::string_view destination, std
 // already removed every route through it.
 bool routeDeletionFoundNothing(std::string_view output, RouteSyntax syntax = kNativeRouteSyntax);
 
+#ifdef _WIN32
+// Where the client runs a route command's program from: the system folder. A bare "route.exe" is
+// looked for in the program's folder and the current folder first, and the elevated client would run
+// whatever was put there. Empty when the system folder cannot be read.
+std::string systemProgramPath(std::string_view program);
+#endif
+
 // Dotted-quad helpers shared by both halves (host byte order).
 std::optional<std::uint32_t> parseIPv4(std::string_view text);
 std::string formatIPv4(std::uint32_t address);

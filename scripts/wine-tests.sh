@@ -17,42 +17,18 @@ skip() {
 command -v x86_64-w64-mingw32-g++ >/dev/null || skip "x86_64-w64-mingw32-g++ not found (package mingw-w64)"
 command -v cmake >/dev/null || skip "cmake not found"
 command -v ninja >/dev/null || skip "ninja not found (package ninja-build)"
-# Debian's wine64 package puts its loader outside PATH; the wine package adds the wrappers.
-wine=$(command -v wine64 || true)
-if [ -z "$wine" ] && [ -x /usr/lib/wine/wine64 ]; then
-    wine=/usr/lib/wine/wine64
-fi
-[ -n "$wine" ] || skip "wine64 not found (package wine64)"
-wineserver=
-for candidate in "$(dirname "$wine")/wineserver64" /usr/lib/wine/wineserver64 "$(command -v wineserver || true)"; do
-    if [ -z "$wineserver" ] && [ -n "$candidate" ] && [ -x "$candidate" ]; then
-        wineserver=$candidate
-    fi
-done
+# shellcheck source=scripts/windows/wine.sh
+. "$root/scripts/windows/wine.sh"
+find_wine || skip "wine64 not found (package wine64)"
 
 mkdir -p "$build/logs"
 log=$build/logs
 
-# A private prefix, no display, no wine messages, no offer to install Mono or Gecko.
-unset DISPLAY WAYLAND_DISPLAY
-export WINEPREFIX=$build/wineprefix
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
-stamp=$WINEPREFIX/.nimbra-ready
-
-make_prefix() {
-    rm -rf "$WINEPREFIX"
-    "$wine" wineboot -i || return 1
-    # Windows without a display: wine's null graphics driver instead of X11.
-    "$wine" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f || return 1
-    # The desktop started during the boot keeps its driver until the prefix's server ends.
-    if [ -n "$wineserver" ]; then "$wineserver" -w; fi
-    touch "$stamp"
-}
+use_prefix "$build/wineprefix"
 
 # The first boot takes a while; it runs while the programs are built.
 boot=
-if [ ! -f "$stamp" ]; then
+if ! prefix_ready; then
     make_prefix >"$log/wineboot.log" 2>&1 &
     boot=$!
 fi
@@ -98,7 +74,5 @@ for exe in "${tests[@]}"; do
 done
 
 # The prefix's server ends a few seconds after its last program; wait so that nothing outlives us.
-if [ -n "$wineserver" ]; then
-    "$wineserver" -w || true
-fi
+end_prefix
 exit $failed

@@ -3,6 +3,7 @@
 #include "devserviceprocess.h"
 #include "net/httpmanager.h"
 #include "state/globaldata.h"
+#include "testsettings.h"
 
 #include <QJsonDocument>
 #include <QRegularExpression>
@@ -101,13 +102,13 @@ private:
         return data.value(QStringLiteral("code")).toString();
     }
 
-    QSettings m_settings;
     std::unique_ptr<DevServiceProcess> m_service;
 
 private slots:
     void initTestCase()
     {
-        QStandardPaths::setTestModeEnabled(true);
+        // The application's identity as well: without an organisation Windows has no settings.
+        useTestSettings();
         QSettings().clear();
         m_service = std::make_unique<DevServiceProcess>(
             QStringList{QStringLiteral("--sms-interval"), QStringLiteral("0")});
@@ -192,9 +193,9 @@ private slots:
         // A new account comes with a few days of membership.
         QVERIFY(spies.membership.count() >= 1);
         QCOMPARE(spies.membership.constLast().at(0).toMap().value(QStringLiteral("is_vip")), QVariant(true));
-        QCOMPARE(m_settings.value(QStringLiteral("auth/token")).toString(), token);
-        QCOMPARE(m_settings.value(QStringLiteral("auth/device_secret")).toString(), secret);
-        QCOMPARE(m_settings.value(QStringLiteral("auth/phone")).toString(), phone);
+        QCOMPARE(QSettings().value(QStringLiteral("auth/token")).toString(), token);
+        QCOMPARE(QSettings().value(QStringLiteral("auth/device_secret")).toString(), secret);
+        QCOMPARE(QSettings().value(QStringLiteral("auth/phone")).toString(), phone);
 
         // The handed-out secret signs requests that the service accepts, for this device only.
         QSignalSpy answers(&http, &HttpManager::responseReady);
@@ -240,39 +241,39 @@ private slots:
         QVERIFY(spies.next(spies.authenticated));
 
         // The silent sign-in of the next start: the stored token and phone.
-        const QString storedToken = m_settings.value(QStringLiteral("auth/token")).toString();
+        const QString storedToken = QSettings().value(QStringLiteral("auth/token")).toString();
         api.refreshToken();
         QVERIFY(spies.next(spies.authenticated));
         QCOMPARE(spies.authenticated.constLast().at(0).toString(), QStringLiteral("refresh"));
         QCOMPARE(spies.authenticated.constLast().at(1).toString(), phone);
         QCOMPARE(spies.authenticated.constLast().at(2).toInt(), userId);
-        QCOMPARE(m_settings.value(QStringLiteral("auth/token")).toString(), storedToken);
+        QCOMPARE(QSettings().value(QStringLiteral("auth/token")).toString(), storedToken);
 
         // A token the service does not know is refused and kept for a later try.
-        m_settings.setValue(QStringLiteral("auth/token"), QStringLiteral("forged-token"));
+        QSettings().setValue(QStringLiteral("auth/token"), QStringLiteral("forged-token"));
         api.refreshToken();
         QCOMPARE(spies.nextFailure(), QStringLiteral("refresh|登录状态已失效，请重新登录"));
-        QCOMPARE(m_settings.value(QStringLiteral("auth/token")).toString(), QStringLiteral("forged-token"));
+        QCOMPARE(QSettings().value(QStringLiteral("auth/token")).toString(), QStringLiteral("forged-token"));
     }
 
     void autoLoginOffKeepsNothing()
     {
         Account account(m_service->baseUrl());
         auto &[http, api, spies] = account;
-        m_settings.setValue(QStringLiteral("auth/token"), QStringLiteral("t"));
+        QSettings().setValue(QStringLiteral("auth/token"), QStringLiteral("t"));
         QSignalSpy changed(&api, &AuthApi::autoLoginEnabledChanged);
         api.setAutoLoginEnabled(false);
         api.setAutoLoginEnabled(false);
         QCOMPARE(changed.count(), 1);
-        QVERIFY(!m_settings.contains(QStringLiteral("auth/token")));
-        QVERIFY(m_settings.contains(QStringLiteral("auth/device_id")));
+        QVERIFY(!QSettings().contains(QStringLiteral("auth/token")));
+        QVERIFY(QSettings().contains(QStringLiteral("auth/device_id")));
 
         api.loginPassword(QStringLiteral("13800138000"), QStringLiteral("nimbra123"));
         QVERIFY(spies.next(spies.authenticated));
         QVERIFY(spies.authenticated.constLast().at(2).toInt() > 0);
         QVERIFY(!spies.authenticated.constLast().at(3).toString().isEmpty());
         for (const char *key : {"auth/token", "auth/device_secret", "auth/phone"})
-            QVERIFY2(!m_settings.contains(QLatin1String(key)), key);
+            QVERIFY2(!QSettings().contains(QLatin1String(key)), key);
 
         // Nothing stored and auto-login off: the refresh sends nothing.
         api.refreshToken();
@@ -309,9 +310,9 @@ private slots:
         api.setAutoLoginEnabled(true);
         api.setHttpManager(&http);
         Spies spies(api);
-        m_settings.setValue(QStringLiteral("auth/token"), QStringLiteral("kept-token"));
-        m_settings.setValue(QStringLiteral("auth/device_secret"), QStringLiteral("kept-secret"));
-        m_settings.setValue(QStringLiteral("auth/phone"), QStringLiteral("13800138000"));
+        QSettings().setValue(QStringLiteral("auth/token"), QStringLiteral("kept-token"));
+        QSettings().setValue(QStringLiteral("auth/device_secret"), QStringLiteral("kept-secret"));
+        QSettings().setValue(QStringLiteral("auth/phone"), QStringLiteral("13800138000"));
 
         QSignalSpy traces(&http, &HttpManager::trace);
         api.refreshToken();
@@ -339,7 +340,7 @@ private slots:
         QCOMPARE(
             spies.authenticated.constFirst(),
             (QVariantList{"refresh", "13800138000", 88, QStringLiteral("fresh-secret"), QString(), 0, 4}));
-        QCOMPARE(m_settings.value(QStringLiteral("auth/token")).toString(), QStringLiteral("kept-token"));
+        QCOMPARE(QSettings().value(QStringLiteral("auth/token")).toString(), QStringLiteral("kept-token"));
         // No membership object, but an expiry field: the whole data map is the membership.
         QCOMPARE(spies.membership.count(), 1);
         QCOMPARE(spies.membership.constFirst().at(0).toMap(), data);
@@ -354,8 +355,8 @@ private slots:
         QCOMPARE(spies.membership.count(), 1);
         QCOMPARE(spies.failed.count(), 1);
         QCOMPARE(spies.failed.constFirst().at(0).toString(), QStringLiteral("refresh"));
-        QCOMPARE(m_settings.value(QStringLiteral("auth/token")).toString(), QStringLiteral("kept-token"));
-        QCOMPARE(m_settings.value(QStringLiteral("auth/device_secret")).toString(),
+        QCOMPARE(QSettings().value(QStringLiteral("auth/token")).toString(), QStringLiteral("kept-token"));
+        QCOMPARE(QSettings().value(QStringLiteral("auth/device_secret")).toString(),
                  QStringLiteral("fresh-secret"));
 
         // The real (failed) answers for those ids arrive later and are ignored: the entries are gone.

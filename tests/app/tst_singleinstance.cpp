@@ -1,4 +1,5 @@
-// A stranger's socket where this user's copies meet is never talked to: not at the name the hand-over
+// A later start hands over to the running copy through the channel (a named pipe on Windows); on Linux a
+// stranger's socket where this user's copies meet is never talked to: not at the name the hand-over
 // channel had in the shared temporary folder, nor in the user's runtime folder.
 #include "app/singleinstance.h"
 
@@ -6,10 +7,17 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
+#include <atomic>
+#include <memory>
+
+#ifndef Q_OS_WIN
 #include <unistd.h>
+#endif
 
 using nimbra::SingleInstance;
 
@@ -44,6 +52,41 @@ class TestSingleInstance : public QObject
     Q_OBJECT
 
 private slots:
+    // The later copy runs on a thread of its own, as its hand-over blocks while the running copy's
+    // loop answers.
+    void laterStartHandsOver()
+    {
+        QTemporaryDir data;
+        QVERIFY(data.isValid());
+        const QString lockPath = data.filePath(QStringLiteral("instance.lock"));
+        SingleInstance running(lockPath);
+        QString error;
+        QCOMPARE(running.claim(error), SingleInstance::Claim::Primary);
+        QVERIFY2(running.listen(error), qPrintable(error));
+        QSignalSpy activated(&running, &SingleInstance::activationRequested);
+
+        const auto laterCopy = [&lockPath](int timeoutMs) {
+            std::atomic<bool> handedOver = false;
+            std::unique_ptr<QThread> thread(QThread::create([&] {
+                SingleInstance later(lockPath);
+                QString laterError;
+                handedOver = later.claim(laterError) == SingleInstance::Claim::Secondary &&
+                             later.handOver(laterError, timeoutMs);
+            }));
+            thread->start();
+            while (!thread->wait(10))
+                QCoreApplication::processEvents();
+            return handedOver.load();
+        };
+        QVERIFY(laterCopy(5000));
+        QCOMPARE(activated.count(), 1);
+        // On its way out the running copy answers no more.
+        running.stopListening();
+        QVERIFY(!laterCopy(300));
+        QCOMPARE(activated.count(), 1);
+    }
+
+#ifndef Q_OS_WIN
     void strangerSocketIsNotTalkedTo_data()
     {
         QTest::addColumn<bool>("atOldName");
@@ -92,6 +135,7 @@ private slots:
         QFile::remove(planted);
         qunsetenv("XDG_RUNTIME_DIR");
     }
+#endif
 };
 
 QTEST_GUILESS_MAIN(TestSingleInstance)

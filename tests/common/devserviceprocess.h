@@ -21,11 +21,23 @@ public:
     {
         const QString portFile = m_dir.filePath(QStringLiteral("port"));
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_process.start(QStringLiteral("python3"),
-                        QStringList{QStringLiteral(NIMBRA_SOURCE_DIR "/tools/devservice/devservice.py"),
-                                    QStringLiteral("--port"), QStringLiteral("0"),
-                                    QStringLiteral("--port-file"), portFile, QStringLiteral("--quiet")} +
-                            extraArguments);
+#ifdef Q_OS_WIN
+        // Under wine the service is the build machine's python (NIMBRA_PYTHON), which sees the folder
+        // without its drive (see temporaryTemplate).
+        const QString program = qEnvironmentVariable("NIMBRA_PYTHON", QStringLiteral("python"));
+        const QString servicePortFile =
+            portFile.startsWith(QLatin1String("Z:/")) ? portFile.mid(2) : portFile;
+        const QStringList stopping{QStringLiteral("--stop-without-port-file")};
+#else
+        const QString program = QStringLiteral("python3");
+        const QString servicePortFile = portFile;
+        const QStringList stopping;
+#endif
+        m_process.start(
+            program, QStringList{QStringLiteral(NIMBRA_SOURCE_DIR "/tools/devservice/devservice.py"),
+                                 QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--port-file"),
+                                 servicePortFile, QStringLiteral("--quiet")} +
+                         stopping + extraArguments);
         m_process.waitForStarted(10000);
         QElapsedTimer timer;
         timer.start();
@@ -43,14 +55,27 @@ public:
     ~DevServiceProcess()
     {
         m_process.terminate();
+#ifdef Q_OS_WIN
+        // A host program started from wine takes no Windows signal: it ends once its port file is gone.
+        m_dir.remove();
+#endif
         if (!m_process.waitForFinished(5000))
             m_process.kill();
         m_process.waitForFinished(2000);
     }
 
-    bool isRunning() const { return m_port > 0 && m_process.state() == QProcess::Running; }
-    int port() const { return m_port; }
-    QString baseUrl() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_port); }
+    bool isRunning() const
+    {
+        return m_port > 0 && m_process.state() == QProcess::Running;
+    }
+    int port() const
+    {
+        return m_port;
+    }
+    QString baseUrl() const
+    {
+        return QStringLiteral("http://127.0.0.1:%1").arg(m_port);
+    }
 
     // The SMS code the service last "sent" to a phone, read back through its dev-only endpoint; empty
     // when there is none.
@@ -81,7 +106,18 @@ public:
     }
 
 private:
-    QTemporaryDir m_dir;
+    static QString temporaryTemplate()
+    {
+#ifdef Q_OS_WIN
+        // NIMBRA_DEVSERVICE_DIR: a folder of the build machine that the wine prefix shows as Z:.
+        if (const QString shared = qEnvironmentVariable("NIMBRA_DEVSERVICE_DIR"); !shared.isEmpty())
+            return QStringLiteral("Z:") + QDir::fromNativeSeparators(shared) +
+                   QStringLiteral("/devservice-XXXXXX");
+#endif
+        return QDir::tempPath() + QStringLiteral("/devservice-XXXXXX");
+    }
+
+    QTemporaryDir m_dir{temporaryTemplate()};
     QProcess m_process;
     int m_port = 0;
 };

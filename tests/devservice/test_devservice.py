@@ -298,6 +298,22 @@ class LifecycleTest(unittest.TestCase):
                     self.assertLess(time.monotonic() - started, 2.0)
                 conn.close()
 
+    def test_removed_port_file_stops_only_when_asked(self) -> None:
+        # Scripts read the port and remove the file; only a caller that cannot signal asks to stop so.
+        with tempfile.TemporaryDirectory() as tmp:
+            for extra, stops in (((), False), (("--stop-without-port-file",), True)):
+                proc, port, _ = start_service(Path(tmp), "--quiet", *extra)
+                next(Path(tmp).glob("port-*")).unlink()
+                with self.subTest(extra=extra):
+                    if stops:
+                        self.assertEqual(proc.wait(timeout=5), 0)
+                    else:
+                        time.sleep(1.2)
+                        session = {"guid": 1, "device_secret": "k", "device_id": "d"}
+                        self.assertEqual(post(port, "/__test/session", json.dumps(session).encode())[0], 200)
+                        self.assertIsNone(proc.poll())
+                stop_service(proc)
+
     @contextlib.contextmanager
     def service_with_session(self, *extra: str, prefix: str = ""):
         """A quiet service of its own with the session (guid 1, secret "k", device "d"); yields its port."""

@@ -234,7 +234,7 @@ private slots:
     void persistence()
     {
         const QString directory = GlobalData::dataDirectory();
-        QVERIFY(directory.contains(QStringLiteral(".qttest")));
+        QVERIFY(directory.contains(QStringLiteral("qttest")));
         QDir(directory).removeRecursively();
         const QString recentPath = directory + QStringLiteral("/recent_boosted_game.json");
         const QString routesPath = directory + QStringLiteral("/game_route_selections.json");

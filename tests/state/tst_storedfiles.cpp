@@ -16,10 +16,12 @@
 #include <QTest>
 
 #include <functional>
+#ifndef Q_OS_WIN
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 using nimbra::accel::RouteEntry;
 using nimbra::accel::RouteJournal;
@@ -42,11 +44,13 @@ bool logged(const QString &needle)
     return false;
 }
 
+#ifndef Q_OS_WIN
 int modeOf(const QString &path)
 {
     struct stat info = {};
     return stat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 07777) : -1;
 }
+#endif
 
 QByteArray readAll(const QString &path)
 {
@@ -54,14 +58,16 @@ QByteArray readAll(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-void writeRaw(const QString &path, const QByteArray &content, int mode = 0644)
+void writeRaw(const QString &path, const QByteArray &content, [[maybe_unused]] int mode = 0644)
 {
     QDir().mkpath(QFileInfo(path).path());
     QFile file(path);
     if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         file.write(content);
     file.close();
+#ifndef Q_OS_WIN
     chmod(QFile::encodeName(path).constData(), mode_t(mode));
+#endif
 }
 
 const RouteEntry kFirst{QStringLiteral("198.51.100.0"), QStringLiteral("255.255.255.0"),
@@ -81,6 +87,7 @@ struct StoredFileCase
     std::function<void()> save;
 };
 
+#ifndef Q_OS_WIN
 StoredFileCase storedFileCase(const QString &which, GlobalData &data)
 {
     if (which == QLatin1String("recent"))
@@ -96,6 +103,7 @@ StoredFileCase storedFileCase(const QString &which, GlobalData &data)
                 RouteJournal(path).save({kFirst, kSecond});
             }};
 }
+#endif
 
 } // namespace
 
@@ -117,6 +125,40 @@ private slots:
     }
     void cleanup() { qInstallMessageHandler(nullptr); }
 
+#ifdef Q_OS_WIN
+    // Where a real run keeps its files (no test mode): the data files and the runtime log in the
+    // user's local application data, the settings in the user's registry hive.
+    void windowsLocations()
+    {
+        QStandardPaths::setTestModeEnabled(false);
+        const auto restore = qScopeGuard([] { QStandardPaths::setTestModeEnabled(true); });
+        const QString local = QDir::fromNativeSeparators(qEnvironmentVariable("LOCALAPPDATA"));
+        QVERIFY(!local.isEmpty());
+        QCOMPARE(GlobalData::dataDirectory(), local + QStringLiteral("/Nimbra/Nimbra"));
+
+        nimbra::openRuntimeLog();
+        nimbra::closeRuntimeLog();
+        qInstallMessageHandler(capture);
+        const QString log = local + QStringLiteral("/Nimbra/Nimbra/runtime.log");
+        QVERIFY(readAll(log).contains(
+            QStringLiteral("[APP] 运行日志文件：%1").arg(QDir::toNativeSeparators(log)).toUtf8()));
+
+        QSettings settings;
+        QCOMPARE(settings.fileName(), QStringLiteral("\\HKEY_CURRENT_USER\\Software\\Nimbra\\Nimbra"));
+        // No file to set aside when it grows too large.
+        QCOMPARE(nimbra::storage::defaultSettingsPath(), QString());
+        QVERIFY(!nimbra::storage::setAsideOversizedSettings(nimbra::storage::defaultSettingsPath()));
+        settings.setValue(QStringLiteral("auth/phone"), QStringLiteral("13800138000"));
+        QVERIFY(nimbra::storage::saveSettings(settings));
+        QSettings registry(QStringLiteral("HKEY_CURRENT_USER\\Software\\Nimbra\\Nimbra"),
+                           QSettings::NativeFormat);
+        QCOMPARE(registry.value(QStringLiteral("auth/phone")).toString(), QStringLiteral("13800138000"));
+        settings.clear();
+        QFile::remove(log);
+    }
+#endif
+
+#ifndef Q_OS_WIN
     // Every file that holds the session or the user's history is 0600 in a 0700 folder, also when an
     // older one was 0644 and whatever writes it.
     void privateModes_data()
@@ -248,6 +290,7 @@ private slots:
         if (which == QLatin1String("routes"))
             QCOMPARE(data.savedGameRouteSelection(QStringLiteral("lol")), QString());
     }
+#endif
 
     // A stored file over the bound is not read: a warning, and the defaults.
     void oversizedFiles_data()
@@ -285,8 +328,10 @@ private slots:
         QCOMPARE(QFileInfo(dataPath(name)).size(), content.size());
     }
 
+#ifndef Q_OS_WIN
     // An oversized settings file is moved aside before anything parses it (or, where it cannot be
-    // moved, left alone and not used); either way the run starts with empty settings.
+    // moved, left alone and not used); either way the run starts with empty settings. (Windows keeps
+    // the settings in the registry.)
     void oversizedSettings_data()
     {
         QTest::addColumn<bool>("oversized");
@@ -340,6 +385,7 @@ private slots:
         if (!movable)
             QCOMPARE(readAll(path), content);
     }
+#endif
 
     // A damaged journal is reported, and the routes it still names are kept for the cleanup.
     void damagedJournal_data()
@@ -374,6 +420,7 @@ private slots:
         QCOMPARE(logged(QStringLiteral("W [Route] 路由记录已损坏")), warned);
     }
 
+#ifndef Q_OS_WIN
 private:
     // Only this thread moves to the new namespace, and it is the one that writes.
     bool enterPrivateMounts()
@@ -385,6 +432,7 @@ private:
     }
 
     bool m_privateMounts = false;
+#endif
 };
 
 QTEST_MAIN(TestStoredFiles)

@@ -31,6 +31,11 @@ def parse_args(argv: list[str] | None) -> argparse.Namespace:
     parser.add_argument("--port-file", help="write the bound port to this file once listening")
     parser.add_argument("--quiet", action="store_true", help="no per-request log lines")
     parser.add_argument(
+        "--stop-without-port-file",
+        action="store_true",
+        help="stop once the port file is removed (for a caller that cannot signal this process)",
+    )
+    parser.add_argument(
         "--skew-seconds",
         type=float,
         default=DEFAULT_SKEW_SECONDS,
@@ -139,10 +144,18 @@ def main(argv: list[str] | None = None) -> int:
 
     # A test that crashes never stops its service; leaving with the parent keeps none behind.
     parent = os.getppid()
+    port_file_written = threading.Event()
 
     def watch_parent() -> None:
         while not server.state.stopping.wait(0.5):
-            if os.getppid() != parent:
+            # Also when its port file is gone: a test removes it to stop a service it cannot signal
+            # (a Windows test under wine, whose host python it started).
+            gone = (
+                args.stop_without_port_file
+                and port_file_written.is_set()
+                and not os.path.exists(args.port_file)
+            )
+            if os.getppid() != parent or gone:
                 server.stop()
                 return
 
@@ -153,6 +166,7 @@ def main(argv: list[str] | None = None) -> int:
     try:
         if args.port_file:
             write_port_file(args.port_file, server.port)
+            port_file_written.set()
         print(f"devservice listening on http://{shown_host}:{server.port}{args.path_prefix.rstrip('/')}", flush=True)
         for line in server.announcements:
             print(line, flush=True)

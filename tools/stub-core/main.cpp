@@ -16,7 +16,9 @@
 #include <string>
 #include <thread>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/resource.h>
 #endif
 
@@ -239,6 +241,10 @@ ReadResult readConfig(const std::string &path, std::string &content, std::string
         setrlimit(RLIMIT_CORE, &none);
         std::signal(SIGSEGV, SIG_DFL);
         std::raise(SIGSEGV);
+#else
+        // As a crashing Go program ends on Windows: with the exception's code, no error dialog.
+        SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
+        TerminateProcess(GetCurrentProcess(), 0xC0000005u);
 #endif
         std::abort();
     }
