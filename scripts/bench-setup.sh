@@ -25,6 +25,8 @@ fi
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+# As an ordinary clone's folder: the helper's tests run the build's core as other users.
+chmod 755 "$work"
 git clone -q "$root" "$work/nimbra"
 cd "$work/nimbra"
 
