@@ -167,6 +167,7 @@ void AuthApi::refreshToken()
 void AuthApi::clearSession()
 {
     ++m_session;
+    m_deviceSecret.clear();
     removeStoredSession();
 }
 
@@ -274,9 +275,8 @@ void AuthApi::onSignedIn(const Reply &reply)
                               ? m_settings.value(GlobalData::instance()->settingsPhoneKey()).toString()
                               : reply.meta.phone;
     saveSession(phone, data);
+    m_deviceSecret = jsonString(data.value(QStringLiteral("device_secret")));
     emit authenticated(operation, phone, jsonInt(data.value(QStringLiteral("user_id"))),
-                       jsonString(data.value(QStringLiteral("device_secret"))),
-                       jsonString(data.value(QStringLiteral("token"))),
                        jsonInt(data.value(QStringLiteral("points"))),
                        jsonInt(data.value(QStringLiteral("vip_num"))));
     const QVariantMap membership = extractMembership(data);

@@ -26,6 +26,9 @@ public:
     void setBaseUrl(const QString &url);
     QString deviceId() const { return m_deviceId; }
     bool autoLoginEnabled() const;
+    // The signed-in session's signing key, for the clients app/ equips at sign-in; empty when signed
+    // out. Deliberately neither a property nor a signal argument: it never reaches the interface.
+    QString deviceSecret() const { return m_deviceSecret; }
 
     Q_INVOKABLE void sendCode(const QString &phone, const QString &scene);
     Q_INVOKABLE void sendResetCode(const QString &phone);
@@ -47,8 +50,8 @@ signals:
     void baseUrlChanged();
     void autoLoginEnabledChanged();
     void codeSent(const QString &scene);
-    void authenticated(const QString &operation, const QString &phone, int userId,
-                       const QString &deviceSecret, const QString &token, int points, int vipNum);
+    // A sign-in, registration or silent refresh succeeded; deviceSecret() holds the session's key.
+    void authenticated(const QString &operation, const QString &phone, int userId, int points, int vipNum);
     void membershipDataReady(const QVariantMap &membership);
     void passwordResetSucceeded(const QString &phone);
     void requestFailed(const QString &operation, const QString &message);
@@ -89,6 +92,7 @@ private:
 
     QSettings m_settings;
     QString m_deviceId;
+    QString m_deviceSecret;
     ServiceEndpoint m_endpoint;
     QHash<quint64, RequestMeta> m_pending;
     // Advanced by every sign-out; sign-in answers to requests of an earlier session are dropped.

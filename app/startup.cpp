@@ -1,24 +1,16 @@
 #include "app/startup.h"
 
-#include "accel/acceleratorapi.h"
-#include "accel/singboxmanager.h"
-#include "account/authapi.h"
-#include "app/accelerationsession.h"
 #include "app/qmldebuggerargs.h"
 #include "app/runtimelog.h"
 #include "app/singleinstance.h"
 #include "app/singletons.h"
 #include "app/windowfit.h"
 #include "app/wiring.h"
-#include "catalog/gamelistapi.h"
-#include "net/httpmanager.h"
 #include "net/serviceaddress.h"
 #include "platform/autostart.h"
 #include "platform/elevation.h"
 #include "platform/identity.h"
 #include "platform/termination.h"
-#include "purchase/qrcodegenerator.h"
-#include "purchase/rechargeapi.h"
 #include "state/globaldata.h"
 #include "state/preferences.h"
 #include "state/storedfiles.h"
@@ -33,7 +25,6 @@
 #include <QPointer>
 #include <QQmlApplicationEngine>
 #include <QQmlComponent>
-#include <QQmlContext>
 #include <QQuickWindow>
 #include <QSettings>
 #include <QSocketNotifier>
@@ -118,22 +109,11 @@ void raiseMainWindow(QQmlApplicationEngine &engine)
 
 } // namespace
 
-void publishBackend(QQmlApplicationEngine &engine, const Backend &backend, bool debuggerActive,
-                    bool debuggerRequested, WindowStart windowStart)
+void publishBackend(QQmlEngine &engine, const Backend &backend, bool debuggerActive, bool debuggerRequested,
+                    WindowStart windowStart)
 {
-    QQmlContext *context = engine.rootContext();
-    context->setContextProperty(QStringLiteral("globalData"), backend.data);
-    context->setContextProperty(QStringLiteral("passportApi"), backend.auth);
-    context->setContextProperty(QStringLiteral("gameListApi"), backend.gameList);
-    context->setContextProperty(QStringLiteral("acceleratorApi"), backend.accelerator);
-    context->setContextProperty(QStringLiteral("rechargeApi"), backend.recharge);
-    context->setContextProperty(QStringLiteral("httpManager"), backend.http);
-    context->setContextProperty(QStringLiteral("qrCodeGenerator"), backend.qrCode);
-    context->setContextProperty(QStringLiteral("singBoxManager"), backend.singBox);
-    context->setContextProperty(QStringLiteral("qmlDebuggerActive"), debuggerActive);
-    context->setContextProperty(QStringLiteral("qmlDebuggerRequested"), debuggerRequested);
-    setEngineSingletons(engine, backend.preferences, windowStart);
-    context->setContextProperty(QStringLiteral("accelerationSession"), backend.session);
+    GlobalData::setClipboardWriter(&copyToSystemClipboard);
+    setEngineSingletons(engine, backend, windowStart, debuggerActive, debuggerRequested);
 }
 
 std::unique_ptr<QQmlComponent> startLoadingMainDocument(QQmlApplicationEngine &engine)
@@ -296,17 +276,9 @@ int runApplication(int argc, char **argv)
     // The back-end objects, in creation order; they are destroyed in reverse order after the engine.
     // The service's address found above is the one every client uses.
     GlobalData *globalData = GlobalData::instance();
-    HttpManager httpManager(serviceAddress.url);
-    AuthApi authApi(serviceAddress.url);
-    GameListApi gameListApi(serviceAddress.url);
-    AcceleratorApi acceleratorApi(serviceAddress.url);
-    RechargeApi rechargeApi(serviceAddress.url);
-    QrCodeGenerator qrCodeGenerator;
-    SingBoxManager singBoxManager;
-    singBoxManager.setServiceUrl(serviceAddress.url);
-    Preferences preferences;
-    Backend backend{globalData,   &httpManager,     &authApi,        &gameListApi, &acceleratorApi,
-                    &rechargeApi, &qrCodeGenerator, &singBoxManager, &preferences};
+    BackendObjects objects(serviceAddress.url, globalData);
+    const Backend &backend = objects.backend;
+    Preferences &preferences = *objects.preferences;
 
     // Started hidden only where a tray can bring the window back; a desktop without one shows it.
     WindowStart windowStart{QSystemTrayIcon::isSystemTrayAvailable(), false, {}};
@@ -322,17 +294,10 @@ int runApplication(int argc, char **argv)
     QObject::connect(globalData, &GlobalData::accountChanged, &settings,
                      [&settings] { storage::saveSettings(settings); });
 
-    attachTransport(backend);
-    connectSessionHandOver(backend);
-    connectCatalogue(backend);
-    connectPurchaseData(backend);
-    AccelerationSession session(backend);
-    backend.session = &session;
-
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &app,
                      [] { qInfo().noquote() << QStringLiteral("[APP] 事件循环即将退出"); });
 
-    QTimer::singleShot(0, &app, [backend] { issueStartupRequests(backend); });
+    QTimer::singleShot(0, &app, [&backend] { issueStartupRequests(backend); });
 
     // The first text laid out would read it otherwise, after the loader thread is done.
     QFontDatabase::families();

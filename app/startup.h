@@ -6,6 +6,7 @@
 
 class QQmlApplicationEngine;
 class QQmlComponent;
+class QQmlEngine;
 
 namespace nimbra {
 
@@ -24,11 +25,10 @@ struct WindowStart
     QRect geometry;
 };
 
-// Publishes the back-end objects and the two debugger flags to the user interface under their context
-// property names, and the preferences and the window's start as the singletons Preferences and
-// WindowStart.
-void publishBackend(QQmlApplicationEngine &engine, const Backend &backend, bool debuggerActive,
-                    bool debuggerRequested, WindowStart windowStart = {});
+// Publishes the back-end objects and the two debugger flags to the user interface as the singleton App,
+// and the preferences and the window's start as the singletons Preferences and WindowStart.
+void publishBackend(QQmlEngine &engine, const Backend &backend, bool debuggerActive, bool debuggerRequested,
+                    WindowStart windowStart = {});
 
 // Starts loading the documents of Main in the engine's loader thread; the component keeps them until
 // Main is loaded.

@@ -3,14 +3,40 @@
 #include "accel/acceleratorapi.h"
 #include "accel/singboxmanager.h"
 #include "account/authapi.h"
+#include "app/accelerationsession.h"
 #include "catalog/gamelistapi.h"
 #include "net/httpmanager.h"
+#include "purchase/qrcodegenerator.h"
 #include "purchase/rechargeapi.h"
 #include "state/globaldata.h"
+#include "state/preferences.h"
 
 #include <QCoreApplication>
 
 namespace nimbra {
+
+BackendObjects::BackendObjects(const QString &serviceUrl, GlobalData *data)
+    : http(std::make_unique<HttpManager>(serviceUrl))
+    , auth(std::make_unique<AuthApi>(serviceUrl))
+    , gameList(std::make_unique<GameListApi>(serviceUrl))
+    , accelerator(std::make_unique<AcceleratorApi>(serviceUrl))
+    , recharge(std::make_unique<RechargeApi>(serviceUrl))
+    , qrCode(std::make_unique<QrCodeGenerator>())
+    , singBox(std::make_unique<SingBoxManager>())
+    , preferences(std::make_unique<Preferences>())
+    , backend{data,           http.get(),   auth.get(),    gameList.get(),   accelerator.get(),
+              recharge.get(), qrCode.get(), singBox.get(), preferences.get()}
+{
+    singBox->setServiceUrl(serviceUrl);
+    attachTransport(backend);
+    connectSessionHandOver(backend);
+    connectCatalogue(backend);
+    connectPurchaseData(backend);
+    session = std::make_unique<AccelerationSession>(backend);
+    backend.session = session.get();
+}
+
+BackendObjects::~BackendObjects() = default;
 
 void attachTransport(const Backend &backend)
 {
@@ -31,9 +57,9 @@ void connectSessionHandOver(const Backend &backend)
                      &SingBoxManager::shutdown);
     QObject::connect(auth, &AuthApi::authenticated, data,
                      [data, auth, accelerator, recharge](const QString &, const QString &phone, int userId,
-                                                         const QString &deviceSecret, const QString &,
                                                          int points, int vipNum) {
                          const qint64 guid = userId;
+                         const QString deviceSecret = auth->deviceSecret();
                          accelerator->setSession(guid, deviceSecret, auth->deviceId());
                          // Also installs the signing session in the shared transport.
                          recharge->setSession(guid, deviceSecret, auth->deviceId());

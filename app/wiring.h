@@ -1,5 +1,9 @@
 #pragma once
 
+#include <QString>
+
+#include <memory>
+
 class AccelerationSession;
 class AcceleratorApi;
 class AuthApi;
@@ -28,6 +32,29 @@ struct Backend
     Preferences *preferences = nullptr;
     // Made last, once the others are connected: it reacts to their signals after the wiring does.
     AccelerationSession *session = nullptr;
+};
+
+// The back-end objects made and connected as the program does it, against one service address (empty:
+// none). Start-up, the tests, the tools and the benchmarks all assemble the back end with it; the
+// state store is the caller's (the program's is GlobalData::instance()). The members are destroyed in
+// the reverse order of their making, the session first.
+struct BackendObjects
+{
+    BackendObjects(const QString &serviceUrl, GlobalData *data);
+    ~BackendObjects();
+    BackendObjects(const BackendObjects &) = delete;
+    BackendObjects &operator=(const BackendObjects &) = delete;
+
+    std::unique_ptr<HttpManager> http;
+    std::unique_ptr<AuthApi> auth;
+    std::unique_ptr<GameListApi> gameList;
+    std::unique_ptr<AcceleratorApi> accelerator;
+    std::unique_ptr<RechargeApi> recharge;
+    std::unique_ptr<QrCodeGenerator> qrCode;
+    std::unique_ptr<SingBoxManager> singBox;
+    std::unique_ptr<Preferences> preferences;
+    Backend backend;
+    std::unique_ptr<AccelerationSession> session;
 };
 
 // Hands the four service clients the one transport.

@@ -4,10 +4,8 @@
 #include "state/servermessages.h"
 #include "state/storedfiles.h"
 
-#include <QClipboard>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QGuiApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QStandardPaths>
@@ -85,15 +83,19 @@ QString GlobalData::translateServerMessage(const QString &message) const
     return nimbra::translateServerMessage(message);
 }
 
+namespace {
+// Set once by the application on the interface thread, before any document can copy.
+GlobalData::ClipboardWriter clipboardWriter = nullptr;
+} // namespace
+
+void GlobalData::setClipboardWriter(ClipboardWriter writer)
+{
+    clipboardWriter = writer;
+}
+
 bool GlobalData::copyToClipboard(const QString &text) const
 {
-    if (text.isEmpty())
-        return false;
-    QClipboard *clipboard = QGuiApplication::clipboard();
-    if (!clipboard)
-        return false;
-    clipboard->setText(text);
-    return true;
+    return !text.isEmpty() && clipboardWriter && clipboardWriter(text);
 }
 
 void GlobalData::setAuthenticated(const QString &phone, int userId, int points, int vipNum)

@@ -148,7 +148,12 @@ public:
     const QVariantList &leaderTeams() const { return m_leaderTeams; }
     const QVariantMap &leaderTeamDetail() const { return m_leaderTeamDetail; }
 
+    // Copies a text for the user through what the application installed (the desktop's clipboard is
+    // the interface process's, not the state store's): false for an empty text or with nothing
+    // installed.
     Q_INVOKABLE bool copyToClipboard(const QString &text) const;
+    using ClipboardWriter = bool (*)(const QString &text);
+    static void setClipboardWriter(ClipboardWriter writer);
     Q_INVOKABLE QString savedGameRouteSelection(const QString &gameId) const;
     Q_INVOKABLE void saveRecentBoostedGame(const QVariantMap &game);
     Q_INVOKABLE void saveGameRouteSelection(const QString &gameId, const QString &routeKey);

@@ -181,12 +181,6 @@ struct Client
     {
         singBox.setExecutablePath(stub);
         singBox.setDataDirectory(dataDirectory);
-        nimbra::attachTransport(backend);
-        nimbra::connectSessionHandOver(backend);
-        nimbra::connectCatalogue(backend);
-        nimbra::connectPurchaseData(backend);
-        sessionHolder = std::make_unique<AccelerationSession>(backend);
-        backend.session = sessionHolder.get();
         QObject::connect(&engine, &QQmlEngine::warnings, [](const QList<QQmlError> &warnings) {
             for (const QQmlError &warning : warnings)
                 fail(warning.toString());
@@ -198,18 +192,9 @@ struct Client
     ~Client() { singBox.shutdown(); }
 
     GlobalData data;
-    HttpManager http;
-    AuthApi auth;
-    GameListApi gameList;
-    AcceleratorApi accelerator;
-    RechargeApi recharge;
-    QrCodeGenerator qrCode;
-    SingBoxManager singBox;
-    Preferences preferences;
-    nimbra::Backend backend{&data,     &http,   &auth,    &gameList,   &accelerator,
-                            &recharge, &qrCode, &singBox, &preferences};
-    // Made after the connections, as the program makes it.
-    std::unique_ptr<AccelerationSession> sessionHolder;
+    nimbra::BackendObjects objects{QString(), &data};
+    const nimbra::Backend &backend = objects.backend;
+    SingBoxManager &singBox = *objects.singBox;
     QQmlApplicationEngine engine;
     QObject *window = nullptr;
 };

@@ -145,7 +145,7 @@ bool signIn(QQuickWindow *window, WiredBackend &wired)
     if (!waitFor(window, QStringLiteral("loggedIn"), kSignInTimeoutMs) ||
         !waitFor(window, QStringLiteral("nodes.length > 0 && !routesLoading && !routeConfigLoading"),
                  kSignInTimeoutMs) ||
-        !waitFor(window, QStringLiteral("Object.keys(globalData.preparedPurchaseData).length > 0"),
+        !waitFor(window, QStringLiteral("Object.keys(N.App.globalData.preparedPurchaseData).length > 0"),
                  kSignInTimeoutMs))
         return fail("signing in with the dev service's account failed");
     return true;

@@ -38,7 +38,7 @@ Window {
     property var preloaded: []
 
     // The acceleration session lives in C++; the window reads it and reacts to what concerns the interface.
-    readonly property N.AccelerationSession session: accelerationSession
+    readonly property N.AccelerationSession session: N.App.accelerationSession
     readonly property string gameId: session.gameId
     readonly property string server: session.server
     readonly property string line: session.line
@@ -63,25 +63,25 @@ Window {
     readonly property var pendingBoostGame: session.pendingBoostGame
     readonly property int reconnectAttempt: session.reconnectAttempt
 
-    readonly property bool loggedIn: globalData.loggedIn
-    readonly property string userPhone: globalData.userPhone
-    readonly property int userId: globalData.userId
-    readonly property int points: globalData.points
+    readonly property bool loggedIn: N.App.globalData.loggedIn
+    readonly property string userPhone: N.App.globalData.userPhone
+    readonly property int userId: N.App.globalData.userId
+    readonly property int points: N.App.globalData.points
     readonly property string userName: Session.maskUserName(userPhone)
-    readonly property int vipNum: Session.vipNumber(globalData.membership, globalData.authVipNum)
-    readonly property string vipType: RechargeLogic.membershipTypeText(globalData.membership)
-    readonly property string vipExpiryText: RechargeLogic.membershipExpiryText(globalData.membership)
-    readonly property var commonGames: globalData.commonGames
-    readonly property bool commonGamesLoaded: globalData.commonGamesLoaded
-    readonly property bool gameCatalogLoaded: globalData.gamePageLoaded
-    readonly property var games: gameCatalogLoaded ? globalData.games : commonGames
-    readonly property int gamePage: globalData.gamePage
-    readonly property int gamePageSize: globalData.gamePageSize
-    readonly property int gameTotal: globalData.gameTotal
-    readonly property int gameTotalPages: globalData.gameTotalPages
+    readonly property int vipNum: Session.vipNumber(N.App.globalData.membership, N.App.globalData.authVipNum)
+    readonly property string vipType: RechargeLogic.membershipTypeText(N.App.globalData.membership)
+    readonly property string vipExpiryText: RechargeLogic.membershipExpiryText(N.App.globalData.membership)
+    readonly property var commonGames: N.App.globalData.commonGames
+    readonly property bool commonGamesLoaded: N.App.globalData.commonGamesLoaded
+    readonly property bool gameCatalogLoaded: N.App.globalData.gamePageLoaded
+    readonly property var games: gameCatalogLoaded ? N.App.globalData.games : commonGames
+    readonly property int gamePage: N.App.globalData.gamePage
+    readonly property int gamePageSize: N.App.globalData.gamePageSize
+    readonly property int gameTotal: N.App.globalData.gameTotal
+    readonly property int gameTotalPages: N.App.globalData.gameTotalPages
     readonly property var allKnownGames: Session.allKnownGames(commonGames, games)
     readonly property var gamesById: Session.gamesById(allKnownGames)
-    readonly property var categories: Session.categories(globalData.gameCategories)
+    readonly property var categories: Session.categories(N.App.globalData.gameCategories)
     readonly property int displayedLatency: session.displayedLatency
 
     readonly property color ink: N.Theme.ink(dawn)
@@ -156,7 +156,7 @@ Window {
 
     Component.onCompleted: {
         perfLastTickMs = Date.now()
-        session.startUp(qmlDebuggerRequested, qmlDebuggerActive)
+        session.startUp(N.App.qmlDebuggerRequested, N.App.qmlDebuggerActive)
     }
 
     // What the session's flows change in the interface: a chosen game closes the menus and shows the
@@ -178,7 +178,7 @@ Window {
 
     // The settings page's switch decides whether the supervisor rebuilds a channel that dropped.
     Binding {
-        target: singBoxManager
+        target: N.App.singBoxManager
         property: "autoReconnect"
         value: window.reconnect
     }

@@ -143,7 +143,7 @@ private:
         if (!authenticated.wait(10000))
             return false;
         *userId = authenticated.constFirst().at(2).toInt();
-        *secret = authenticated.constFirst().at(3).toString();
+        *secret = auth.deviceSecret();
         http.setSession(*userId, *secret, auth.deviceId());
         api.setSession(*userId, *secret, auth.deviceId());
         return *userId > 0 && !secret->isEmpty();

@@ -596,7 +596,7 @@ private slots:
         auth.loginPassword(QStringLiteral("13800138000"), QStringLiteral("nimbra123"));
         QVERIFY(signedIn.wait(10000));
         const qint64 guid = signedIn.constFirst().at(2).toInt();
-        const QString secret = signedIn.constFirst().at(3).toString();
+        const QString secret = auth.deviceSecret();
         http.setSession(guid, secret, auth.deviceId());
         accelerator.setSession(guid, secret, auth.deviceId());
 

@@ -340,7 +340,7 @@ private slots:
                                               << "routeConfigLoading";
         QTest::newRow("config refused") << "refused config"
                                         << "<lastError>"
-                                        << "pendingBoostGame.id === '' && !singBoxManager.starting";
+                                        << "pendingBoostGame.id === '' && !N.App.singBoxManager.starting";
     }
 
     void buttonPreconditions()
@@ -650,8 +650,8 @@ private slots:
         c.session->stageSelection(c.session->selectedGame(), routes, routes.at(0).toMap());
         QCOMPARE(shownText(scene, "nodeText"), QStringLiteral("推荐节点：测试 · 慢线"));
         // A new mode measures the routes and chooses by it.
-        c.preferences.setMode(QStringLiteral("稳定优先"));
-        c.preferences.setMode(QStringLiteral("极速电竞"));
+        c.preferences->setMode(QStringLiteral("稳定优先"));
+        c.preferences->setMode(QStringLiteral("极速电竞"));
         QTRY_COMPARE_WITH_TIMEOUT(shownText(scene, "nodeText"), QStringLiteral("推荐节点：测试 · 快线"),
                                   10000);
         QVERIFY(c.text("toastText").startsWith(QStringLiteral("智能选路：测试 · 快线 · ")));
@@ -668,7 +668,7 @@ private slots:
         QVERIFY(click(window, scene, QStringLiteral("线路")));
         QTRY_VERIFY_WITH_TIMEOUT(near(rowFigures(scene).value(1), 40), 10000);
         QVERIFY(near(shownText(scene, "latencyText").section(QStringLiteral("  "), 1), 40));
-        c.preferences.setMode(QStringLiteral("智能匹配"));
+        c.preferences->setMode(QStringLiteral("智能匹配"));
         QVERIFY2(c.warnings.isEmpty(), qPrintable(c.warnings.join(QLatin1Char('\n'))));
     }
 
@@ -687,7 +687,7 @@ private slots:
         QVERIFY(c.readyToBoost());
         const QVariantList routes = testRoutes(c.session->selectedNode()).mid(0, 2);
         c.session->stageSelection(c.session->selectedGame(), routes, routes.at(0).toMap());
-        QVERIFY(c.preferences.smartRoute());
+        QVERIFY(c.preferences->smartRoute());
         QSignalSpy started(c.singBox.get(), &SingBoxManager::started);
         c.session->toggleAcceleration();
         QTRY_VERIFY_WITH_TIMEOUT(c.session->boosting(), 15000);
@@ -818,8 +818,8 @@ private slots:
         const QVariantList routes = testRoutes(c.session->selectedNode()).mid(0, 3);
         c.session->stageSelection(c.session->selectedGame(), routes, routes.at(0).toMap());
         front.plan("/api/user/points/node-lists", {FrontProxy::Answer::Hold});
-        c.preferences.setMode(QStringLiteral("稳定优先"));
-        c.preferences.setMode(QStringLiteral("极速电竞"));
+        c.preferences->setMode(QStringLiteral("稳定优先"));
+        c.preferences->setMode(QStringLiteral("极速电竞"));
         c.session->chooseGame(kLostArk);
         QTRY_COMPARE_WITH_TIMEOUT(front.held(), 1, 10000);
         // Long past the silent node's round.
@@ -831,7 +831,7 @@ private slots:
         // The new game's own route, once its list is in.
         QVERIFY(!c.session->selectedNode().isEmpty() &&
                 !c.session->line().startsWith(QStringLiteral("测试")));
-        c.preferences.setMode(QStringLiteral("智能匹配"));
+        c.preferences->setMode(QStringLiteral("智能匹配"));
         QVERIFY2(c.warnings.isEmpty(), qPrintable(c.warnings.join(QLatin1Char('\n'))));
     }
 
@@ -1075,7 +1075,7 @@ private slots:
             return QTest::qWaitFor(
                 [&c] {
                     return c.isTrue("loggedIn && pages.vipPage && pages.vipPage.preparedProducts.length > 0 "
-                                    "&& !rechargeApi.busy");
+                                    "&& !N.App.rechargeApi.busy");
                 },
                 10000);
         };

@@ -3,6 +3,7 @@
 #include "app/startup.h"
 #include "app/windowfit.h"
 #include "app/wiring.h"
+#include "state/globaldata.h"
 #include "state/preferences.h"
 
 #include <QPointer>
@@ -22,18 +23,22 @@ struct Seen
     std::unique_ptr<QQmlApplicationEngine> engine = std::make_unique<QQmlApplicationEngine>();
     std::unique_ptr<QObject> reader;
 
-    Seen(Preferences &preferences, nimbra::WindowStart start)
+    Seen(Preferences &preferences, nimbra::WindowStart start, GlobalData *data, bool debugger)
     {
         engine->addImportPath(QStringLiteral("qrc:/qt/qml"));
         nimbra::Backend backend;
         backend.preferences = &preferences;
-        nimbra::publishBackend(*engine, backend, false, false, start);
+        backend.data = data;
+        nimbra::publishBackend(*engine, backend, debugger, debugger, start);
         QQmlComponent component(engine.get());
         component.setData("import QtQml\nimport Nimbra\nQtObject {\n"
                           "    readonly property QtObject preferences: Preferences\n"
                           "    readonly property bool tray: WindowStart.trayAvailable\n"
                           "    readonly property bool hidden: WindowStart.startHidden\n"
-                          "    readonly property rect geometry: WindowStart.geometry\n}\n",
+                          "    readonly property rect geometry: WindowStart.geometry\n"
+                          "    readonly property QtObject data: App.globalData\n"
+                          "    readonly property QtObject session: App.accelerationSession\n"
+                          "    readonly property bool debuggerOn: App.qmlDebuggerActive\n}\n",
                           QUrl());
         reader.reset(component.create());
         if (!reader)
@@ -56,8 +61,12 @@ private slots:
         auto *second = new Preferences;
         const QPointer<Preferences> secondKept(second);
         const QRect placed(40, 30, 1100, 700);
-        auto inTray = std::make_unique<Seen>(first, nimbra::WindowStart{true, true, placed});
-        auto withoutTray = std::make_unique<Seen>(*second, nimbra::WindowStart{false, false, {}});
+        GlobalData firstData;
+        GlobalData secondData;
+        auto inTray =
+            std::make_unique<Seen>(first, nimbra::WindowStart{true, true, placed}, &firstData, true);
+        auto withoutTray =
+            std::make_unique<Seen>(*second, nimbra::WindowStart{false, false, {}}, &secondData, false);
         QVERIFY(inTray->reader && withoutTray->reader);
         QCOMPARE(inTray->reader->property("preferences").value<QObject *>(), &first);
         QCOMPARE(withoutTray->reader->property("preferences").value<QObject *>(), second);
@@ -66,6 +75,12 @@ private slots:
         QCOMPARE(inTray->reader->property("geometry").toRect(), placed);
         QCOMPARE(withoutTray->reader->property("tray"), QVariant(false));
         QCOMPARE(withoutTray->reader->property("hidden"), QVariant(false));
+        // The back-end objects the engine was given, and null for one it was not.
+        QCOMPARE(inTray->reader->property("data").value<QObject *>(), &firstData);
+        QCOMPARE(withoutTray->reader->property("data").value<QObject *>(), &secondData);
+        QCOMPARE(inTray->reader->property("session").value<QObject *>(), nullptr);
+        QCOMPARE(inTray->reader->property("debuggerOn"), QVariant(true));
+        QCOMPARE(withoutTray->reader->property("debuggerOn"), QVariant(false));
         // The preferences belong to app/, not to the engine that read them.
         withoutTray.reset();
         QVERIFY(secondKept);

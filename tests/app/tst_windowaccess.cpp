@@ -320,8 +320,8 @@ private slots:
         };
         const QStringList figures{
             QStringLiteral("当前游戏：") + w.session->selectedGame().value("name").toString(),
-            QStringLiteral("上传 ") + text("formatNetworkRate(singBoxManager.uploadBytesPerSecond)"),
-            QStringLiteral("下载 ") + text("formatNetworkRate(singBoxManager.downloadBytesPerSecond)"),
+            QStringLiteral("上传 ") + text("formatNetworkRate(N.App.singBoxManager.uploadBytesPerSecond)"),
+            QStringLiteral("下载 ") + text("formatNetworkRate(N.App.singBoxManager.downloadBytesPerSecond)"),
             QStringLiteral("未加速 · 加速引擎待命"),
             QStringLiteral("会员状态：") + (w.is("vipNum > 0")
                                                 ? QStringLiteral("VIP · 序号 ") + text("vipNum")

@@ -2,6 +2,7 @@
 // the three modes, the payment dialog's QR code read back from its rendered image, the status poll,
 // cancellation and the purchase history; a team leader's team joined by another account, and a group
 // followed until it forms.
+#include "app/startup.h"
 #include "devserviceprocess.h"
 #include "windowscript.h"
 #include "wiredbackend.h"
@@ -33,20 +34,18 @@ struct Page : WiredBackend
         : WiredBackend(baseUrl)
     {
         engine.addImportPath(QStringLiteral("qrc:/qt/qml"));
-        QQmlContext *context = engine.rootContext();
-        context->setContextProperty(QStringLiteral("globalData"), &data);
-        context->setContextProperty(QStringLiteral("rechargeApi"), recharge.get());
-        context->setContextProperty(QStringLiteral("qrCodeGenerator"), &qrCode);
+        nimbra::publishBackend(engine, backend, false, false);
         QObject::connect(&engine, &QQmlEngine::warnings, &engine, [this](const QList<QQmlError> &list) {
             for (const QQmlError &warning : list)
                 warnings << warning.toString();
         });
         QQmlComponent component(&engine);
-        component.setData("import Nimbra\n"
-                          "RechargeView { api: rechargeApi; dataStore: globalData; guid: globalData.userId;"
-                          " loggedIn: globalData.loggedIn; qrGenerator: qrCodeGenerator }",
-                          QUrl());
-        view = qobject_cast<QQuickItem *>(component.create(context));
+        component.setData(
+            "import Nimbra\n"
+            "RechargeView { api: App.rechargeApi; dataStore: App.globalData; guid: App.globalData.userId;"
+            " loggedIn: App.globalData.loggedIn; qrGenerator: App.qrCodeGenerator }",
+            QUrl());
+        view = qobject_cast<QQuickItem *>(component.create());
         if (!view) {
             qWarning("%s", qPrintable(component.errorString()));
             return;

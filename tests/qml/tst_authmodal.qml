@@ -25,8 +25,7 @@ Item {
         property var calls: []
 
         signal codeSent(string scene)
-        signal authenticated(string operation, string phone, int userId, string deviceSecret, string token,
-                             int points, int vipNum)
+        signal authenticated(string operation, string phone, int userId, int points, int vipNum)
         signal passwordResetSucceeded(string phone)
         signal requestFailed(string operation, string message)
 
@@ -219,16 +218,16 @@ Item {
             mouseClick(child(login, "registerLink"))
             compare(modal.currentView, "register")
             compare(child(modal, "registerView").phoneText, root.phone)
-            fakeApi.authenticated("refresh", root.phone, 7, "s", "t", 1, 2)
+            fakeApi.authenticated("refresh", root.phone, 7, 1, 2)
             verify(modal.requestPending)
             compare(loginSpy.count, 0)
-            fakeApi.authenticated("login_sms", root.phone, 7, "s", "t", 30, 2)
+            fakeApi.authenticated("login_sms", root.phone, 7, 30, 2)
             compare(loginSpy.count, 1)
             compare(Array.from(loginSpy.signalArguments[0]), [root.phone, 7, 30, 2])
             verify(!modal.requestPending)
             compare(modal.currentView, "register")
             // Nothing pending: a late or foreign answer is ignored.
-            fakeApi.authenticated("login_sms", root.phone, 7, "s", "t", 30, 2)
+            fakeApi.authenticated("login_sms", root.phone, 7, 30, 2)
             compare(loginSpy.count, 1)
             compare(registrationSpy.count, 0)
         }
@@ -237,7 +236,7 @@ Item {
             const modal = createModal()
             modal.registerMode = true
             modal.submitRegistration(root.phone, "1234", "abcdef", "abcdef", true)
-            fakeApi.authenticated("register", root.phone, 9, "s", "t", 0, 1)
+            fakeApi.authenticated("register", root.phone, 9, 0, 1)
             compare(registrationSpy.count, 1)
             compare(loginSpy.count, 0)
         }

@@ -1,9 +1,10 @@
 // Runs the tests/qml/tst_*.qml files against the compiled Nimbra module. Any QML engine warning fails
 // the run, so a binding error cannot hide behind passing assertions.
+#include "app/startup.h"
+#include "app/wiring.h"
 #include "purchase/qrcodegenerator.h"
 #include "state/globaldata.h"
 
-#include <QQmlContext>
 #include <QQmlEngine>
 #include <QStandardPaths>
 #include <QtQml/qqmlextensionplugin.h>
@@ -29,9 +30,11 @@ public slots:
         // Views read the service's fixed labels from the state store, as in the application.
         if (!m_data)
             m_data = std::make_unique<GlobalData>();
-        engine->rootContext()->setContextProperty(QStringLiteral("globalData"), m_data.get());
         // The payment dialog gets the generator from its page; tests hand it over the same way.
-        engine->rootContext()->setContextProperty(QStringLiteral("qrCodeGenerator"), &m_qr);
+        nimbra::Backend backend;
+        backend.data = m_data.get();
+        backend.qrCode = &m_qr;
+        nimbra::publishBackend(*engine, backend, false, false);
         connect(engine, &QQmlEngine::warnings, this, [](const QList<QQmlError> &warnings) {
             for (const QQmlError &warning : warnings)
                 std::fprintf(stderr, "QML engine warning: %s\n", qPrintable(warning.toString()));

@@ -1,7 +1,6 @@
 #include "state/globaldata.h"
 #include "testsettings.h"
 
-#include <QClipboard>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
@@ -161,14 +160,24 @@ private slots:
         QVERIFY(data->leaderTeamDetail().isEmpty());
     }
 
+    // The store only forwards to what the application installed; an empty text never reaches it.
     void clipboard()
     {
         const GlobalData *data = GlobalData::instance();
-        QGuiApplication::clipboard()->setText(QStringLiteral("before"));
+        static QStringList written;
+        static bool accepts = true;
+        GlobalData::setClipboardWriter(nullptr);
+        QVERIFY(!data->copyToClipboard(QStringLiteral("K7M2QX")));
+        GlobalData::setClipboardWriter([](const QString &text) {
+            written << text;
+            return accepts;
+        });
         QVERIFY(!data->copyToClipboard(QString()));
-        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("before"));
         QVERIFY(data->copyToClipboard(QStringLiteral("NB-2026-团队码")));
-        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("NB-2026-团队码"));
+        accepts = false;
+        QVERIFY(!data->copyToClipboard(QStringLiteral("K7M2QX")));
+        QCOMPARE(written, QStringList({QStringLiteral("NB-2026-团队码"), QStringLiteral("K7M2QX")}));
+        GlobalData::setClipboardWriter(nullptr);
     }
 
     void catalogueState()

@@ -2,14 +2,17 @@
 // one PNG per scene and theme. Scenes see the same context objects the application publishes, filled
 // from the service at NIMBRA_API_BASE_URL. With --window it renders the whole main window instead, in
 // a series of states (signed out, signed in, menus, dialogs, pages), composed as the program does.
+#include "accel/singboxmanager.h"
+#include "account/authapi.h"
+#include "app/accelerationsession.h"
 #include "app/startup.h"
 #include "app/wiring.h"
 #include "catalog/gamelistapi.h"
 #include "net/httpmanager.h"
 #include "purchase/qrcodegenerator.h"
+#include "purchase/rechargeapi.h"
 #include "state/globaldata.h"
 #include "windowscript.h"
-#include "wiredbackend.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -18,7 +21,6 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QQmlApplicationEngine>
-#include <QQmlContext>
 #include <QQmlEngine>
 #include <QQuickView>
 #include <QQuickWindow>
@@ -158,7 +160,8 @@ bool renderShots(QQuickWindow *window, AccelerationSession &session, const Windo
 // The whole application composed as the program does it (without the core running), Main loaded.
 int renderWindow(const QString &outputDir, int settleMs)
 {
-    WiredBackend wired(QString::fromUtf8(qgetenv("NIMBRA_API_BASE_URL")));
+    GlobalData data;
+    nimbra::BackendObjects wired(QString::fromUtf8(qgetenv("NIMBRA_API_BASE_URL")), &data);
     QQmlApplicationEngine engine;
     nimbra::publishBackend(engine, wired.backend, false, false);
     nimbra::loadMainDocument(engine);
@@ -167,7 +170,7 @@ int renderWindow(const QString &outputDir, int settleMs)
         return 1;
     // As in the program, the catalogues arrive once the window is up.
     wired.recharge->loadPublicPurchaseEntry();
-    if (!loadCatalogue(*wired.gameList, wired.data, 15000)) {
+    if (!loadCatalogue(*wired.gameList, data, 15000)) {
         std::fprintf(stderr, "no catalogue from %s\n", qPrintable(wired.gameList->baseUrl()));
         return 1;
     }
@@ -236,11 +239,10 @@ int main(int argc, char **argv)
     }
 
     QrCodeGenerator qrCodeGenerator;
+    backend.qrCode = &qrCodeGenerator;
     QQmlEngine engine;
     engine.addImportPath(QStringLiteral("qrc:/qt/qml"));
-    engine.rootContext()->setContextProperty(QStringLiteral("globalData"), &data);
-    engine.rootContext()->setContextProperty(QStringLiteral("gameListApi"), &gameList);
-    engine.rootContext()->setContextProperty(QStringLiteral("qrCodeGenerator"), &qrCodeGenerator);
+    nimbra::publishBackend(engine, backend, false, false);
 
     bool ok = true;
     const int settleMs = parser.value(QStringLiteral("settle")).toInt();

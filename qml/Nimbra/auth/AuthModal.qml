@@ -104,7 +104,7 @@ FocusScope {
     }
 
     function sendResetCode(phone) {
-        requestCode(phone, globalData.smsSceneReset, trimmed => api.sendResetCode(trimmed))
+        requestCode(phone, App.globalData.smsSceneReset, trimmed => api.sendResetCode(trimmed))
     }
 
     function startRequest(error, operation, send) {
@@ -122,19 +122,19 @@ FocusScope {
     function submitLogin(byPassword, phone, code, password, agreed) {
         const number = Validation.trimmed(phone)
         startRequest(Validation.loginError(byPassword, phone, code, password, agreed),
-                     byPassword ? globalData.operationLoginPassword : globalData.operationLoginSms,
+                     byPassword ? App.globalData.operationLoginPassword : App.globalData.operationLoginSms,
                      () => byPassword ? api.loginPassword(number, password, api.autoLoginEnabled)
                                       : api.verifySms(number, code, api.autoLoginEnabled))
     }
 
     function submitRegistration(phone, code, password, confirmation, agreed) {
         startRequest(Validation.registrationError(phone, code, password, confirmation, agreed),
-                     globalData.operationRegister,
+                     App.globalData.operationRegister,
                      () => api.registerAccount(Validation.trimmed(phone), code, password, confirmation, ""))
     }
 
     function submitForgotPassword(phone, code, password, confirmation) {
-        startRequest(Validation.resetError(phone, code, password, confirmation), globalData.operationResetPassword,
+        startRequest(Validation.resetError(phone, code, password, confirmation), App.globalData.operationResetPassword,
                      () => api.resetPassword(Validation.trimmed(phone), code, password, confirmation))
     }
 
@@ -239,9 +239,9 @@ FocusScope {
 
         function onCodeSent(scene) {
             modal.pendingCodeScene = ""
-            if (scene === globalData.smsSceneRegister)
+            if (scene === App.globalData.smsSceneRegister)
                 registerView.startCodeCooldown()
-            else if (scene === globalData.smsSceneReset)
+            else if (scene === App.globalData.smsSceneReset)
                 forgotView.startCodeCooldown()
             else
                 loginView.startCodeCooldown()
@@ -249,7 +249,7 @@ FocusScope {
         }
 
         function onPasswordResetSucceeded(phone) {
-            if (modal.pendingOperation !== globalData.operationResetPassword)
+            if (modal.pendingOperation !== App.globalData.operationResetPassword)
                 return
             modal.clearPending()
             modal.registerMode = false
@@ -266,18 +266,18 @@ FocusScope {
 
         // Matching by label, not by view: an answer still completes the dialog after a view switch,
         // and the silent start-up refresh (nothing pending) leaves it alone.
-        function onAuthenticated(operation, phone, userId, deviceSecret, token, points, vipNum) {
+        function onAuthenticated(operation, phone, userId, points, vipNum) {
             if (!modal.requestPending || operation !== modal.pendingOperation)
                 return
             modal.clearPending()
-            if (operation === globalData.operationRegister)
+            if (operation === App.globalData.operationRegister)
                 modal.registrationSucceeded(phone, userId, points, vipNum)
             else
                 modal.loginSucceeded(phone, userId, points, vipNum)
         }
 
         function onRequestFailed(operation, message) {
-            if (operation === globalData.operationSendCode || operation === globalData.operationSendResetCode) {
+            if (operation === App.globalData.operationSendCode || operation === App.globalData.operationSendResetCode) {
                 modal.pendingCodeScene = ""
             } else {
                 if (!modal.requestPending || operation !== modal.pendingOperation)
@@ -339,7 +339,7 @@ FocusScope {
         theme: modal
         onSubmit: (byPassword, phone, code, password, agreed) => modal.submitLogin(byPassword, phone, code,
                                                                                     password, agreed)
-        onSendCodeRequested: phone => modal.sendCode(phone, globalData.smsSceneLogin)
+        onSendCodeRequested: phone => modal.sendCode(phone, App.globalData.smsSceneLogin)
         onPasswordModeSelected: byPassword => modal.loginByPassword = byPassword
         onAutoLoginToggled: enabled => {
             if (modal.api)
@@ -367,7 +367,7 @@ FocusScope {
         theme: modal
         onSubmit: (phone, code, password, confirmation, agreed) => modal.submitRegistration(phone, code, password,
                                                                                             confirmation, agreed)
-        onSendCodeRequested: phone => modal.sendCode(phone, globalData.smsSceneRegister)
+        onSendCodeRequested: phone => modal.sendCode(phone, App.globalData.smsSceneRegister)
         onBackToLogin: modal.registerMode = false
     }
 

@@ -80,6 +80,9 @@ Item {
             }
         }
 
+        // The header, footer and delegate are components that reach the ids around them, which Qt
+        // 6.4's qmllint follows only in bound components.
+        // qmllint disable unqualified
         header: Column {
             width: grid.width
             spacing: 14
@@ -201,6 +204,7 @@ Item {
             selected: index === content.page.selectedPlanIndex
             onChosen: content.page.selectPlan(index)
         }
+        // qmllint enable unqualified
     }
 
     BottomBar {

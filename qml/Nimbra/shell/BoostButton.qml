@@ -9,7 +9,7 @@ Rectangle {
 
     required property var controller
     required property AccelerationSession session
-    readonly property bool starting: singBoxManager.starting
+    readonly property bool starting: App.singBoxManager.starting
     readonly property bool boosting: session.boosting
     readonly property string label: boosting ? "停止" : (starting ? "正在启动…" : "一键加速")
 

@@ -120,7 +120,7 @@ GlassCard {
 
             Text {
                 textFormat: Text.PlainText
-                text: "↑ " + card.controller.formatNetworkRate(singBoxManager.uploadBytesPerSecond)
+                text: "↑ " + card.controller.formatNetworkRate(App.singBoxManager.uploadBytesPerSecond)
                 Accessible.role: Accessible.StaticText
                 Accessible.name: "上传 " + text.slice(2)
                 color: card.controller.ink2
@@ -130,7 +130,7 @@ GlassCard {
 
             Text {
                 textFormat: Text.PlainText
-                text: "↓ " + card.controller.formatNetworkRate(singBoxManager.downloadBytesPerSecond)
+                text: "↓ " + card.controller.formatNetworkRate(App.singBoxManager.downloadBytesPerSecond)
                 Accessible.role: Accessible.StaticText
                 Accessible.name: "下载 " + text.slice(2)
                 color: card.controller.ink2
@@ -218,8 +218,7 @@ GlassCard {
                 anchors.leftMargin: 12
                 anchors.verticalCenter: parent.verticalCenter
                 checked: card.controller.dualNetwork
-                onColor: card.controller.neon
-                offColor: card.controller.ink4
+                lightMode: card.controller.dawn
                 interactive: false
             }
         }

@@ -29,7 +29,7 @@ Item {
         accent: page.controller.accent
         assetRoot: page.controller.assetRoot
         games: page.controller.commonGames
-        loading: !page.controller.commonGamesLoaded && gameListApi.busy
+        loading: !page.controller.commonGamesLoaded && App.gameListApi.busy
         emptyText: page.controller.commonGamesLoaded ? "暂无常用游戏" : "正在从服务器加载常用游戏…"
         currentGame: page.session.selectedGame
         recentGame: page.session.lastBoostedGame

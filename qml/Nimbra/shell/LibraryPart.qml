@@ -24,7 +24,7 @@ GameLibraryView {
     page: controller.gamePage
     totalPages: controller.gameTotalPages
     total: controller.gameTotal
-    busy: gameListApi.busy
+    busy: App.gameListApi.busy
     onGameSelected: game => part.controller.chooseGame(game)
-    onPageRequested: (page, category, keyword) => gameListApi.loadPage(page, category, keyword)
+    onPageRequested: (page, category, keyword) => App.gameListApi.loadPage(page, category, keyword)
 }

@@ -12,7 +12,7 @@ LogDialog {
     width: Math.min(760, area.width - 72)
     height: Math.min(560, area.height - 90)
     entries: controller.singBoxLogs
-    running: singBoxManager.running
+    running: App.singBoxManager.running
     latencyPoints: controller.session.latencyHistory
     lightMode: controller.dawn
     ink: controller.ink

@@ -9,12 +9,12 @@ RechargeView {
 
     required property var controller
 
-    api: rechargeApi
-    dataStore: globalData
+    api: App.rechargeApi
+    dataStore: App.globalData
     guid: controller.userId
     loggedIn: controller.loggedIn
     games: controller.allKnownGames
-    qrGenerator: qrCodeGenerator
+    qrGenerator: App.qrCodeGenerator
     lightMode: controller.dawn
     ink: controller.ink
     ink2: controller.ink2

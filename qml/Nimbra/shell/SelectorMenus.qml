@@ -25,6 +25,9 @@ Item {
         x: shown ? menus.navigation.popupX(menus.home.regionSelector) : 0
         y: shown ? menus.navigation.popupY(menus.home.regionSelector, height) : 0
         wanted: menus.controller.serverMenu
+        // Inline components reach the ids around them; Qt 6.4's qmllint follows that only in bound
+        // components, which FirstUse cannot make.
+        // qmllint disable unqualified
         sourceComponent: PopupMenu {
             width: 205
             height: 210
@@ -34,6 +37,7 @@ Item {
             current: menus.controller.server
             onChosen: row => menus.navigation.chooseServer(row.title)
         }
+        // qmllint enable unqualified
     }
 
     FirstUse {
@@ -42,6 +46,7 @@ Item {
         x: shown ? menus.navigation.popupX(menus.home.modeSelector) : 0
         y: shown ? menus.navigation.popupY(menus.home.modeSelector, height) : 0
         wanted: menus.controller.modeMenu
+        // qmllint disable unqualified
         sourceComponent: PopupMenu {
             width: 170
             height: 112
@@ -51,5 +56,6 @@ Item {
             current: menus.controller.mode
             onChosen: row => menus.navigation.chooseMode(row.title)
         }
+        // qmllint enable unqualified
     }
 }

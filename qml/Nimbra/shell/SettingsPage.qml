@@ -197,8 +197,6 @@ Item {
                             anchors.verticalCenter: parent.verticalCenter
                             label: preference.modelData.title
                             checked: page.controller[preference.modelData.key] === true
-                            onColor: page.controller.neon
-                            offColor: page.controller.ink4
                             lightMode: page.controller.dawn
                             onToggled: page.controller[preference.modelData.key] = !preferenceSwitch.checked
                         }

@@ -9,7 +9,7 @@ AuthModal {
 
     required property var controller
 
-    api: passportApi
+    api: App.passportApi
     lightMode: controller.dawn
     ink: controller.ink
     ink2: controller.ink2
@@ -37,13 +37,13 @@ AuthModal {
     Connections {
         property bool signedIn: false
 
-        target: globalData
-        Component.onCompleted: signedIn = globalData.loggedIn
+        target: App.globalData
+        Component.onCompleted: signedIn = App.globalData.loggedIn
 
         function onAccountChanged() {
-            if (signedIn && !globalData.loggedIn)
+            if (signedIn && !App.globalData.loggedIn)
                 part.forget()
-            signedIn = globalData.loggedIn
+            signedIn = App.globalData.loggedIn
         }
     }
 }

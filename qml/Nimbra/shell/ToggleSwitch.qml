@@ -7,8 +7,8 @@ Rectangle {
 
     property bool checked: false
     property string label: ""
-    property color onColor: Theme.neon(false)
-    property color offColor: Theme.ink4(false)
+    property color onColor: Theme.neon(lightMode)
+    property color offColor: Theme.ink4(lightMode)
     property bool interactive: true
     property bool lightMode: false
 

@@ -10,7 +10,7 @@ Platform.SystemTrayIcon {
 
     required property var controller
     readonly property bool windowShown: controller.visible && controller.visibility !== Window.Minimized
-    readonly property var menuState: WindowLogic.trayMenu(windowShown, controller.boosting, singBoxManager.starting,
+    readonly property var menuState: WindowLogic.trayMenu(windowShown, controller.boosting, App.singBoxManager.starting,
                                                       controller.currentGame.name, controller.line)
 
     // Shown once its icon is set: the icon must be there before the system gets it.

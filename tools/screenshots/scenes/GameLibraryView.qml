@@ -7,7 +7,7 @@ Rectangle {
     id: scene
 
     property bool lightMode: false
-    readonly property var games: globalData.games
+    readonly property var games: App.globalData.games
 
     width: 1218 + 48
     height: 716 + 40
@@ -20,11 +20,11 @@ Rectangle {
         height: 716
         lightMode: scene.lightMode
         games: scene.games
-        categories: ["全部"].concat(globalData.gameCategories.map(String).filter(c => c !== ""))
+        categories: ["全部"].concat(App.globalData.gameCategories.map(String).filter(c => c !== ""))
         selectedGameId: scene.games.length > 1 ? String(scene.games[1].id) : ""
-        page: globalData.gamePage
-        totalPages: globalData.gameTotalPages
-        total: globalData.gameTotal
-        busy: gameListApi.busy
+        page: App.globalData.gamePage
+        totalPages: App.globalData.gameTotalPages
+        total: App.globalData.gameTotal
+        busy: App.gameListApi.busy
     }
 }

@@ -7,7 +7,7 @@ Rectangle {
     id: scene
 
     property bool lightMode: false
-    readonly property var common: globalData.commonGames
+    readonly property var common: App.globalData.commonGames
 
     width: 348 + 48
     height: 716 + 40
@@ -22,7 +22,7 @@ Rectangle {
         games: scene.common
         recentGame: scene.common.length > 0 ? scene.common[0] : undefined
         selectedGameId: scene.common.length > 1 ? String(scene.common[1].id) : ""
-        loading: !globalData.commonGamesLoaded && gameListApi.busy
-        emptyText: globalData.commonGamesLoaded ? "暂无常用游戏" : "正在从服务器加载常用游戏…"
+        loading: !App.globalData.commonGamesLoaded && App.gameListApi.busy
+        emptyText: App.globalData.commonGamesLoaded ? "暂无常用游戏" : "正在从服务器加载常用游戏…"
     }
 }

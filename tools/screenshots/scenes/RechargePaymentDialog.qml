@@ -24,7 +24,7 @@ Rectangle {
             RechargePaymentDialog {
                 opened: true
                 lightMode: scene.lightMode
-                qrGenerator: qrCodeGenerator
+                qrGenerator: App.qrCodeGenerator
                 codeUrl: "weixin://wxpay/bizpayurl?pr=NbDev0042xq"
                 productName: "独享 IP · 上海电信 · 月卡"
                 amount: 39.9
@@ -42,7 +42,7 @@ Rectangle {
             RechargePaymentDialog {
                 opened: true
                 lightMode: scene.lightMode
-                qrGenerator: qrCodeGenerator
+                qrGenerator: App.qrCodeGenerator
                 codeUrl: "weixin://wxpay/bizpayurl?pr=NbDev0043zz"
                 productName: "拼团套餐 · 国服 · 5人"
                 amount: 12
@@ -59,7 +59,7 @@ Rectangle {
             RechargePaymentDialog {
                 opened: true
                 lightMode: scene.lightMode
-                qrGenerator: qrCodeGenerator
+                qrGenerator: App.qrCodeGenerator
                 orderId: 100044
                 amount: 12.05
                 remainingSeconds: 900

@@ -1,5 +1,7 @@
 // Copying a team code or share link must reach the desktop's clipboard, not only Qt's copy of it: a
-// second process, which does not own the selection, reads it back through the X server (Xvfb).
+// second process, which does not own the selection, reads it back through the X server (Xvfb). The
+// state store copies through the writer the application installs.
+#include "app/singletons.h"
 #include "state/globaldata.h"
 
 #include <QClipboard>
@@ -21,6 +23,8 @@ class TestClipboard : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase() { GlobalData::setClipboardWriter(&nimbra::copyToSystemClipboard); }
+
     void copiedTextReachesAnotherProcess_data()
     {
         QTest::addColumn<QString>("text");
