@@ -12,8 +12,6 @@ Window {
 
     readonly property int designWidth: 1360
     readonly property int designHeight: 836
-    readonly property int designPageWidth: 1218
-    readonly property int designPageHeight: 716
     readonly property string assetRoot: "qrc:/assets"
     readonly property bool expandedLayout: visibility === Window.Maximized || visibility === Window.FullScreen
     readonly property real fitScale: Math.min(width / designWidth, height / designHeight)
@@ -33,7 +31,6 @@ Window {
     property bool smartRoute: N.Preferences.smartRoute
     property bool reconnect: N.Preferences.reconnect
     property bool autoStart: N.Preferences.autoStart
-    property real vipLoaderStartedMs: 0
     // Components of the parts made on first use, loaded after the first frame (below).
     property var preloaded: []
 
@@ -51,23 +48,19 @@ Window {
     readonly property string routeError: session.routeError
     readonly property var nodes: session.nodes
     readonly property var selectedNode: session.selectedNode
-    readonly property int boostSeconds: session.boostSeconds
     readonly property string toastText: session.toastText
     readonly property bool toastWarning: session.toastWarning
     readonly property var singBoxLogs: session.singBoxLogs
-    readonly property string clockText: session.clockText
     property real perfLastTickMs: 0
     readonly property var selectedGame: session.selectedGame
     readonly property var currentGame: session.selectedGame
     readonly property var lastBoostedGame: session.lastBoostedGame
     readonly property var pendingBoostGame: session.pendingBoostGame
-    readonly property int reconnectAttempt: session.reconnectAttempt
 
     readonly property bool loggedIn: N.App.globalData.loggedIn
-    readonly property string userPhone: N.App.globalData.userPhone
     readonly property int userId: N.App.globalData.userId
     readonly property int points: N.App.globalData.points
-    readonly property string userName: Session.maskUserName(userPhone)
+    readonly property string userName: Session.maskUserName(N.App.globalData.userPhone)
     readonly property int vipNum: Session.vipNumber(N.App.globalData.membership, N.App.globalData.authVipNum)
     readonly property string vipType: RechargeLogic.membershipTypeText(N.App.globalData.membership)
     readonly property string vipExpiryText: RechargeLogic.membershipExpiryText(N.App.globalData.membership)
@@ -75,14 +68,8 @@ Window {
     readonly property bool commonGamesLoaded: N.App.globalData.commonGamesLoaded
     readonly property bool gameCatalogLoaded: N.App.globalData.gamePageLoaded
     readonly property var games: gameCatalogLoaded ? N.App.globalData.games : commonGames
-    readonly property int gamePage: N.App.globalData.gamePage
-    readonly property int gamePageSize: N.App.globalData.gamePageSize
-    readonly property int gameTotal: N.App.globalData.gameTotal
-    readonly property int gameTotalPages: N.App.globalData.gameTotalPages
     readonly property var allKnownGames: Session.allKnownGames(commonGames, games)
-    readonly property var gamesById: Session.gamesById(allKnownGames)
     readonly property var categories: Session.categories(N.App.globalData.gameCategories)
-    readonly property int displayedLatency: session.displayedLatency
 
     readonly property color ink: N.Theme.ink(dawn)
     readonly property color ink2: N.Theme.ink2(dawn)
@@ -93,8 +80,6 @@ Window {
     readonly property color neon: N.Theme.neon(dawn)
     readonly property color cardFill: N.Theme.cardFill(dawn)
     readonly property color edge: N.Theme.edge(dawn)
-    readonly property color darkBg: N.Theme.darkBg(dawn)
-    readonly property color panelBg: N.Theme.panelBg(dawn)
     readonly property color panelInner: N.Theme.panelInner(dawn)
 
     readonly property bool modalOpen: nodeDialog || logDialog || loginDialog
@@ -122,32 +107,17 @@ Window {
     function requestGameDetail(game, reason) { session.requestGameDetail(game, reason) }
     function requestRoutes(reason) { session.requestRoutes(reason) }
     function requestNodeConfig(node, reason) { session.requestNodeConfig(node, reason) }
-    function ensureSelectedGame() { session.ensureSelectedGame() }
     function measureRoutes(reason) { session.measureRoutes(reason) }
     function toggleAcceleration() { session.toggleAcceleration() }
     function signOut() { session.signOut() }
     function selectedRouteConfig() { return session.selectedRouteConfig }
-    function routeGamePayload() { return session.routeGamePayload() }
-    function gameFor(id) { return gamesById[String(id)] || allKnownGames[0] || GameLogic.emptyGame() }
-    function matchesGame(g, query) { return GameLogic.matchesGame(g, query) }
     function gameIcon(game) { return GameLogic.imageSource(game, assetRoot, "icon") }
-    function gameBackground(game) { return GameLogic.imageSource(game, assetRoot, "background") }
     function gameIpList(game) { return Session.gameIpList(game) }
-    function nodeKind(node) { return Session.nodeKind(node) }
-    function nodeKindLabel(node) { return Session.nodeKindLabel(node) }
-    function nodeTypeLabel(node) { return Session.nodeTypeLabel(node) }
-    function nodeDetailLabel(node) { return Session.nodeDetailLabel(node) }
-    function nodeKindColor(node) { return Session.nodeKindColor(node, neon, primary) }
-    function nodeKindIcon(node) { return Session.nodeKindIcon(node) }
-    function nodeRequestKey(node) { return Session.nodeRequestKey(node) }
     function nodeStableKey(node) { return Session.nodeStableKey(node) }
-    function nodeRequestable(node) { return Session.nodeRequestable(node) }
     function formatNetworkRate(bytesPerSecond) { return Session.formatNetworkRate(bytesPerSecond) }
-    function vipLoaderStatus() { return pages.vipLoaderStatus }
 
     function messageText(value) { return value === undefined || value === null ? "" : String(value) }
     function toast(message, warning) { session.toast(messageText(message), warning === true) }
-    function appendSingBoxLog(message, error) { session.appendSingBoxLog(messageText(message), error === true) }
     function appendAppLog(message, error, forwardToConsole) {
         session.appendAppLog(messageText(message), error === true, forwardToConsole !== false)
     }
@@ -194,7 +164,7 @@ Window {
             const gap = now - window.perfLastTickMs
             if (window.perfLastTickMs > 0 && gap >= interval + 200)
                 window.appendAppLog("[PERF] UI事件循环停顿 gap=" + gap + "ms tab=" + window.tab + " accountMenu="
-                                    + window.accountMenu + " vipLoader=" + window.vipLoaderStatus(), true, false)
+                                    + window.accountMenu + " vipLoader=" + pages.vipLoaderStatus, true, false)
             window.perfLastTickMs = now
         }
     }
@@ -313,7 +283,15 @@ Window {
                 id: rail
 
                 height: parent.height - statusBar.height
-                controller: window
+                dawn: window.dawn
+                assetRoot: window.assetRoot
+                tab: window.tab
+                tabIndex: window.tabIndex
+                loggedIn: window.loggedIn
+                userName: window.userName
+                onTabRequested: (name, index) => navigation.selectTab(name, index)
+                onMembershipRequested: navigation.openMembership()
+                onAccountMenuRequested: anchorItem => navigation.toggleAccountMenu(anchorItem, "rail-avatar")
             }
 
             TitleBar {
@@ -321,7 +299,18 @@ Window {
 
                 anchors.left: rail.right
                 anchors.right: parent.right
-                controller: window
+                dawn: window.dawn
+                assetRoot: window.assetRoot
+                loggedIn: window.loggedIn
+                userName: window.userName
+                vipNum: window.vipNum
+                expandedLayout: window.expandedLayout
+                onMoveRequested: window.startSystemMove()
+                onMaximizeToggled: window.toggleMaximized()
+                onMinimizeRequested: window.showMinimized()
+                onCloseRequested: window.close()
+                onLogRequested: navigation.openLogDialog()
+                onAccountMenuRequested: anchorItem => navigation.toggleAccountMenu(anchorItem, "title-account")
             }
 
             // The pages: right of the rail, between the title and the status bar.
@@ -333,6 +322,17 @@ Window {
                 width: parent.width - x - 24
                 height: parent.height - y - statusBar.height - 24
                 controller: window
+                session: window.session
+                tab: window.tab
+                dawn: window.dawn
+                assetRoot: window.assetRoot
+                fitScale: window.fitScale
+                smartRoute: window.smartRoute
+                reconnect: window.reconnect
+                autoStart: window.autoStart
+                onLibraryRequested: navigation.selectTab("games", 1)
+                onDawnChosen: dawn => window.dawn = dawn
+                onPreferenceToggled: (key, on) => window[key] = on
             }
 
             StatusBar {
@@ -379,6 +379,7 @@ Window {
 
     ResizeEdges {
         anchors.fill: parent
-        controller: window
+        visible: !window.expandedLayout
+        hostWindow: window
     }
 }

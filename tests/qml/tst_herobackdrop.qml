@@ -14,18 +14,17 @@ Item {
         id: host
 
         property var currentGame: null
-        readonly property string gameId: currentGame ? currentGame.id : ""
-        property bool dawn: false
-        property real fitScale: 1
-
-        function gameBackground(game) { return "qrc:/assets/bgs/" + game.id + ".jpg" }
     }
 
     HeroBackdrop {
         id: backdrop
 
         anchors.fill: parent
-        controller: host
+        dawn: false
+        gameId: host.currentGame ? host.currentGame.id : ""
+        game: host.currentGame
+        assetRoot: "qrc:/assets"
+        fitScale: 1
     }
 
     TestCase {

@@ -71,7 +71,7 @@ Item {
             amount: 78
             orderId: 42
             remainingSeconds: 125
-            qrGenerator: qrCodeGenerator
+            qrGenerator: App.qrCodeGenerator
         }
     }
 
@@ -92,14 +92,12 @@ Item {
 
         function test_textSurfaceIgnoresPage_data() {
             const rows = []
-            const controller = light => ({ dawn: light, ink: Theme.ink(light), ink3: Theme.ink3(light),
-                                           primary: Theme.primary(light) })
             for (const light of [false, true]) {
                 const theme = light ? "light " : "dark "
                 rows.push({ tag: theme + "account menu", component: accountMenu, light: light,
                             properties: { lightMode: light }, texts: ["accountText", "statusText"] })
                 rows.push({ tag: theme + "region menu", component: regionMenu, light: light,
-                            properties: { controller: controller(light) }, texts: [] })
+                            properties: { lightMode: light }, texts: [] })
                 rows.push({ tag: theme + "payment dialog", component: paymentDialog, light: light,
                             properties: { lightMode: light }, texts: ["amountText", "orderText", "statusText"] })
                 rows.push({ tag: theme + "log dialog", component: logDialog, light: light,

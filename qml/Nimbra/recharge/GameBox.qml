@@ -71,7 +71,7 @@ Column {
         visible: box.open
         width: Math.min(box.width, 360)
         height: Math.min(220, box.rows.length * 33 + 12)
-        controller: box.theme
+        lightMode: box.theme.lightMode
         accessibleName: "加速游戏"
         rows: box.rows
         current: box.chosenOption ? String(box.chosenOption.text) : ""

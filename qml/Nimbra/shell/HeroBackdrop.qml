@@ -1,6 +1,7 @@
 pragma ComponentBehavior: Bound
 
 import QtQuick
+import "../games/GameListLogic.js" as GameLogic
 
 // The hero card's per-game backgrounds, decoded at the size the card shows them. The current game's
 // picture is decoded when it is chosen; the pictures of the games shown just before stay decoded
@@ -9,13 +10,20 @@ import QtQuick
 Item {
     id: backdrop
 
-    required property var controller
-    readonly property real shownOpacity: controller.dawn ? 0.72 : 0.45
-    readonly property string currentId: String(controller.gameId)
+    required property bool dawn
+    // The chosen game's id, and the record the window has for it (which can lag behind the id while
+    // the record is looked up): its background is shown once the two agree.
+    required property string gameId
+    required property var game
+    required property string assetRoot
+    // The window's scale of the design, for decoding at the size shown.
+    required property real fitScale
+    readonly property real shownOpacity: dawn ? 0.72 : 0.45
+    readonly property string currentId: gameId
     // Decoded bytes kept for pictures other than the current one.
     property real budgetBytes: 8 * 1024 * 1024
     // Device pixels of the card, rounded up to a step so that a resize by a few pixels decodes nothing.
-    readonly property real decodeScale: Math.max(1, controller.fitScale || 1) * (Screen.devicePixelRatio || 1)
+    readonly property real decodeScale: Math.max(1, fitScale || 1) * (Screen.devicePixelRatio || 1)
     readonly property int decodeWidth: Math.ceil(width * decodeScale / 128) * 128
     readonly property int decodeHeight: Math.ceil(height * decodeScale / 128) * 128
     // Fixed slots, so that a picture stays with its image item while it is kept: each null or
@@ -46,7 +54,6 @@ Item {
     // other slots past the budget, the longest unseen first; a picture not yet decoded counts at the size
     // it will have. A slot that keeps its picture keeps its decoded image.
     function keepCurrent() {
-        const game = controller.currentGame
         if (!game || String(game.id) !== currentId || width <= 0)
             return
         const next = slots.slice()
@@ -56,7 +63,7 @@ Item {
         if (at < 0)
             at = next.reduce((oldest, slot, i) => slot.used < next[oldest].used ? i : oldest, 0)
         useCount += 1
-        next[at] = { gameId: currentId, picture: String(controller.gameBackground(game)), used: useCount }
+        next[at] = { gameId: currentId, picture: String(GameLogic.imageSource(game, assetRoot, "background")), used: useCount }
         const others = next.map((slot, i) => i).filter(i => i !== at && next[i])
         others.sort((a, b) => next[b].used - next[a].used)
         const estimate = decodeWidth * decodeHeight * 4
@@ -74,11 +81,7 @@ Item {
     onWidthChanged: keepCurrent()
     Component.onCompleted: keepCurrent()
 
-    Connections {
-        target: backdrop.controller
-
-        function onCurrentGameChanged() { backdrop.keepCurrent() }
-    }
+    onGameChanged: keepCurrent()
 
     Repeater {
         id: pictures

@@ -1,3 +1,5 @@
+pragma ComponentBehavior: Bound
+
 import QtQuick
 import Nimbra
 import "../Fonts.js" as Fonts
@@ -7,11 +9,17 @@ import "../Fonts.js" as Fonts
 Item {
     id: page
 
+    // For the control card, until it takes typed objects too.
     required property var controller
     required property AccelerationSession session
+    required property bool dawn
+    required property string assetRoot
+    required property real fitScale
     readonly property alias regionSelector: control.regionSelector
     readonly property alias modeSelector: control.modeSelector
     readonly property alias backdrop: backdropItem
+
+    signal libraryRequested()
 
     GameListView {
         id: gameList
@@ -20,22 +28,16 @@ Item {
         height: parent.height
         enabled: !page.session.boosting
         opacity: page.session.boosting ? 0.68 : 1
-        lightMode: page.controller.dawn
-        ink: page.controller.ink
-        ink2: page.controller.ink2
-        ink3: page.controller.ink3
-        ink4: page.controller.ink4
-        primary: page.controller.primary
-        accent: page.controller.accent
-        assetRoot: page.controller.assetRoot
-        games: page.controller.commonGames
-        loading: !page.controller.commonGamesLoaded && App.gameListApi.busy
-        emptyText: page.controller.commonGamesLoaded ? "暂无常用游戏" : "正在从服务器加载常用游戏…"
+        lightMode: page.dawn
+        assetRoot: page.assetRoot
+        games: App.globalData.commonGames
+        loading: !App.globalData.commonGamesLoaded && App.gameListApi.busy
+        emptyText: App.globalData.commonGamesLoaded ? "暂无常用游戏" : "正在从服务器加载常用游戏…"
         currentGame: page.session.selectedGame
         recentGame: page.session.lastBoostedGame
         selectedGameId: page.session.gameId
         onGameSelected: game => page.session.chooseGame(game)
-        onLibraryRequested: page.controller.selectTab("games", 1)
+        onLibraryRequested: page.libraryRequested()
     }
 
     GlassCard {
@@ -45,7 +47,7 @@ Item {
         anchors.leftMargin: 18
         anchors.right: parent.right
         height: parent.height
-        lightMode: page.controller.dawn
+        lightMode: page.dawn
 
         HeroBackdrop {
             id: backdropItem
@@ -55,7 +57,11 @@ Item {
             anchors.fill: parent
             anchors.margins: Math.ceil(hero.radius * (1 - Math.SQRT1_2))
             clip: true
-            controller: page.controller
+            dawn: page.dawn
+            gameId: page.session.gameId
+            game: page.session.selectedGame
+            assetRoot: page.assetRoot
+            fitScale: page.fitScale
         }
 
         // Keeps the chips and the control card legible over bright pictures.
@@ -63,7 +69,7 @@ Item {
             anchors.fill: backdropItem
             gradient: Gradient {
                 GradientStop { position: 0; color: "transparent" }
-                GradientStop { position: 1; color: Qt.alpha(page.controller.darkBg, 0.7) }
+                GradientStop { position: 1; color: Qt.alpha(Theme.darkBg(page.dawn), 0.7) }
             }
         }
 
@@ -89,8 +95,8 @@ Item {
                     width: chipRow.implicitWidth + 24
                     height: 32
                     radius: 16
-                    color: Theme.chipFill(page.controller.dawn)
-                    border.color: page.controller.edge
+                    color: Theme.chipFill(page.dawn)
+                    border.color: Theme.edge(page.dawn)
 
                     Row {
                         id: chipRow
@@ -103,14 +109,14 @@ Item {
                             width: 16
                             height: 16
                             name: chip.modelData.icon
-                            color: page.controller.neon
+                            color: Theme.neon(page.dawn)
                         }
 
                         Text {
                             anchors.verticalCenter: parent.verticalCenter
                             textFormat: Text.PlainText
                             text: chip.modelData.text
-                            color: page.controller.ink
+                            color: Theme.ink(page.dawn)
                             font.family: Fonts.ui()
                             font.pixelSize: 13
                         }

@@ -1,30 +1,25 @@
 import QtQuick
 import Nimbra
+import "../SessionLogic.js" as Session
 
-// The game library as the window shows it: the window's catalogue in, the chosen game and page
-// requests out. Made from its address when its tab opens, so its documents are not loaded at start.
+// The game library as the window shows it: the catalogue from the state store in, the chosen game
+// and page requests out. Made from its address when its tab opens, so its documents are not loaded at
+// start; the theme is read from the preferences, as the window's follows them.
 GameLibraryView {
     id: part
 
-    required property var controller
+    required property AccelerationSession session
 
-    enabled: !controller.boosting
-    opacity: controller.boosting ? 0.68 : 1
-    lightMode: controller.dawn
-    ink: controller.ink
-    ink2: controller.ink2
-    ink3: controller.ink3
-    ink4: controller.ink4
-    primary: controller.primary
-    accent: controller.accent
-    assetRoot: controller.assetRoot
-    games: controller.games
-    categories: controller.categories
-    selectedGameId: controller.gameId
-    page: controller.gamePage
-    totalPages: controller.gameTotalPages
-    total: controller.gameTotal
+    enabled: !session.boosting
+    opacity: session.boosting ? 0.68 : 1
+    lightMode: Preferences.dawn
+    games: App.globalData.gamePageLoaded ? App.globalData.games : App.globalData.commonGames
+    categories: Session.categories(App.globalData.gameCategories)
+    selectedGameId: session.gameId
+    page: App.globalData.gamePage
+    totalPages: App.globalData.gameTotalPages
+    total: App.globalData.gameTotal
     busy: App.gameListApi.busy
-    onGameSelected: game => part.controller.chooseGame(game)
+    onGameSelected: game => part.session.chooseGame(game)
     onPageRequested: (page, category, keyword) => App.gameListApi.loadPage(page, category, keyword)
 }

@@ -7,7 +7,23 @@ import Nimbra
 Item {
     id: area
 
+    // For the membership page and the home page's control card, until they take typed objects too.
     required property var controller
+    required property AccelerationSession session
+    required property string tab
+    required property bool dawn
+    required property string assetRoot
+    required property real fitScale
+    // The switches of the settings page.
+    required property bool smartRoute
+    required property bool reconnect
+    required property bool autoStart
+    readonly property size designPage: Qt.size(1218, 716)
+    property real vipLoaderStartedMs: 0
+
+    signal libraryRequested()
+    signal dawnChosen(bool dawn)
+    signal preferenceToggled(string key, bool on)
     readonly property alias home: homePage
     readonly property int vipLoaderStatus: vipLoader.status
     readonly property alias vipPage: vipLoader.item
@@ -20,9 +36,13 @@ Item {
         id: homePage
 
         anchors.fill: parent
-        visible: area.controller.tab === "home"
+        visible: area.tab === "home"
         controller: area.controller
-        session: area.controller.session
+        session: area.session
+        dawn: area.dawn
+        assetRoot: area.assetRoot
+        fitScale: area.fitScale
+        onLibraryRequested: area.libraryRequested()
     }
 
     Loader {
@@ -30,12 +50,12 @@ Item {
 
         // Found by name by the start-up benchmark, which times it.
         objectName: "libraryLoader"
-        width: area.controller.designPageWidth
-        height: area.controller.designPageHeight
-        active: area.controller.tab === "games"
+        width: area.designPage.width
+        height: area.designPage.height
+        active: area.tab === "games"
         asynchronous: true
         // By address: the page's documents are loaded when the tab first opens, not at start.
-        Component.onCompleted: setSource(area.libraryDocument, { controller: area.controller })
+        Component.onCompleted: setSource(area.libraryDocument, { session: area.session })
     }
 
     // The membership page, made afresh each time its tab opens: leaving the tab ends its dialogs and
@@ -46,20 +66,20 @@ Item {
         // Found by name by the benchmark and the screenshots.
         objectName: "vipLoader"
         anchors.fill: parent
-        active: area.controller.tab === "vip"
+        active: area.tab === "vip"
         asynchronous: true
         Component.onCompleted: setSource(area.membershipDocument, { controller: area.controller })
         onActiveChanged: {
             if (!active)
                 return
-            area.controller.vipLoaderStartedMs = Date.now()
-            area.controller.appendAppLog("[PERF] 会员页 Loader 开始", false, false)
+            area.vipLoaderStartedMs = Date.now()
+            area.session.appendAppLog("[PERF] 会员页 Loader 开始", false, false)
         }
         onStatusChanged: {
             if (status === Loader.Ready || status === Loader.Error)
-                area.controller.appendAppLog("[PERF] 会员页 Loader status=" + status + " elapsed="
-                                             + (Date.now() - area.controller.vipLoaderStartedMs) + "ms",
-                                             status === Loader.Error, false)
+                area.session.appendAppLog("[PERF] 会员页 Loader status=" + status + " elapsed="
+                                          + (Date.now() - area.vipLoaderStartedMs) + "ms",
+                                          status === Loader.Error, false)
         }
     }
 
@@ -67,8 +87,24 @@ Item {
         id: settingsPage
 
         anchors.fill: parent
-        wanted: area.controller.tab === "settings"
+        wanted: area.tab === "settings"
         document: Qt.resolvedUrl("SettingsPage.qml")
-        properties: ({ controller: area.controller })
+        // Bound, not copied: the page is made once and kept.
+        properties: ({
+            dawn: Qt.binding(() => area.dawn),
+            assetRoot: area.assetRoot,
+            smartRoute: Qt.binding(() => area.smartRoute),
+            reconnect: Qt.binding(() => area.reconnect),
+            autoStart: Qt.binding(() => area.autoStart)
+        })
+    }
+
+    // What the settings page asks for (it exists only once first shown).
+    Connections {
+        target: settingsPage.item
+        ignoreUnknownSignals: true
+
+        function onDawnChosen(dawn) { area.dawnChosen(dawn) }
+        function onPreferenceToggled(key, on) { area.preferenceToggled(key, on) }
     }
 }

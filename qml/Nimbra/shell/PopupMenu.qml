@@ -8,14 +8,12 @@ import "../Fonts.js" as Fonts
 GlassCard {
     id: menu
 
-    required property var controller
     property string accessibleName: ""
     property var rows: []
     property string current: ""
 
     signal chosen(var row)
 
-    lightMode: controller.dawn
     darkSurface: Theme.popupSurface(false)
     lightSurface: Theme.popupSurface(true)
     radius: 14
@@ -47,8 +45,8 @@ GlassCard {
             width: ListView.view.width
             height: 33
             radius: 9
-            color: rowArea.containsMouse || rowArea.activeFocus ? Qt.alpha(menu.controller.primary, 0.16)
-                                                               : (selected ? Qt.alpha(menu.controller.primary, 0.08)
+            color: rowArea.containsMouse || rowArea.activeFocus ? Qt.alpha(Theme.primary(menu.lightMode), 0.16)
+                                                               : (selected ? Qt.alpha(Theme.primary(menu.lightMode), 0.08)
                                                                            : "transparent")
 
             function focusRow() {
@@ -61,7 +59,7 @@ GlassCard {
                 width: parent.width - detailText.implicitWidth - 32
                 textFormat: Text.PlainText
                 text: row.modelData.title
-                color: Theme.text(row.selected ? menu.controller.primary : menu.controller.ink)
+                color: Theme.text(row.selected ? Theme.primary(menu.lightMode) : Theme.ink(menu.lightMode))
                 elide: Text.ElideRight
                 font.family: Fonts.ui()
                 font.pixelSize: 13
@@ -76,7 +74,7 @@ GlassCard {
                 anchors.verticalCenter: parent.verticalCenter
                 textFormat: Text.PlainText
                 text: row.modelData.detail
-                color: menu.controller.ink3
+                color: Theme.ink3(menu.lightMode)
                 font.family: Fonts.ui()
                 font.pixelSize: Theme.textSize(11)
             }
@@ -86,8 +84,7 @@ GlassCard {
 
                 anchors.fill: parent
                 label: row.modelData.title
-                lightMode: menu.controller.dawn
-                focusInset: 1
+                            focusInset: 1
                 focusRadius: 8
                 role: Accessible.MenuItem
                 onActivated: menu.chosen(row.modelData)

@@ -7,10 +7,8 @@ import QtQuick
 Item {
     id: edges
 
-    required property var controller
+    required property Window hostWindow
     readonly property int grip: 6
-
-    visible: !controller.expandedLayout
 
     Repeater {
         model: [
@@ -38,7 +36,7 @@ Item {
             width: atLeft || atRight ? (atTop || atBottom ? corner : edges.grip) : edges.width
             height: atTop || atBottom ? (atLeft || atRight ? corner : edges.grip) : edges.height
             cursorShape: modelData.shape
-            onPressed: edges.controller.startSystemResize(modelData.edges)
+            onPressed: edges.hostWindow.startSystemResize(modelData.edges)
         }
     }
 }

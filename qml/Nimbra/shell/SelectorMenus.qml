@@ -31,7 +31,7 @@ Item {
         sourceComponent: PopupMenu {
             width: 205
             height: 210
-            controller: menus.controller
+            lightMode: menus.controller.dawn
             accessibleName: "区服"
             rows: menus.navigation.regionRows(menus.controller.currentGame)
             current: menus.controller.server
@@ -50,7 +50,7 @@ Item {
         sourceComponent: PopupMenu {
             width: 170
             height: 112
-            controller: menus.controller
+            lightMode: menus.controller.dawn
             accessibleName: "模式"
             rows: menus.navigation.modeRows
             current: menus.controller.mode

@@ -8,11 +8,19 @@ import "../Fonts.js" as Fonts
 Item {
     id: page
 
-    required property var controller
+    required property bool dawn
+    required property string assetRoot
+    // The switches' states, keyed as the preferences are: smartRoute, reconnect, autoStart.
+    required property bool smartRoute
+    required property bool reconnect
+    required property bool autoStart
+
+    signal dawnChosen(bool dawn)
+    signal preferenceToggled(string key, bool on)
 
     component Heading: Text {
         textFormat: Text.PlainText
-        color: page.controller.ink
+        color: Theme.ink(page.dawn)
         font.family: Fonts.ui()
         font.pixelSize: 16
         font.bold: true
@@ -29,7 +37,7 @@ Item {
         GlassCard {
             width: parent.width
             height: 112
-            lightMode: page.controller.dawn
+            lightMode: page.dawn
 
             Column {
                 x: 22
@@ -40,7 +48,7 @@ Item {
                 Text {
                     textFormat: Text.PlainText
                     text: "外观模式"
-                    color: page.controller.ink
+                    color: Theme.ink(page.dawn)
                     font.family: Fonts.ui()
                     font.pixelSize: 14
                     font.bold: true
@@ -50,7 +58,7 @@ Item {
                     width: parent.width
                     textFormat: Text.PlainText
                     text: "全站颜色、玻璃浓度与光效由同一组种子令牌驱动，切换即刻生效。"
-                    color: page.controller.ink3
+                    color: Theme.ink3(page.dawn)
                     wrapMode: Text.Wrap
                     font.family: Fonts.ui()
                     font.pixelSize: Theme.textSize(12)
@@ -73,15 +81,15 @@ Item {
                         id: choice
 
                         required property var modelData
-                        readonly property bool selected: page.controller.dawn === modelData.dawn
+                        readonly property bool selected: page.dawn === modelData.dawn
 
                         width: 140
                         height: 56
                         radius: 14
-                        color: selected ? Qt.alpha(page.controller.primary, 0.14) : page.controller.panelInner
+                        color: selected ? Qt.alpha(Theme.primary(page.dawn), 0.14) : Theme.panelInner(page.dawn)
                         border.width: selected || choiceArea.activeFocus ? 2 : 1
-                        border.color: selected || choiceArea.activeFocus ? page.controller.primary
-                                                                         : page.controller.ink4
+                        border.color: selected || choiceArea.activeFocus ? Theme.primary(page.dawn)
+                                                                         : Theme.ink4(page.dawn)
 
                         Row {
                             anchors.centerIn: parent
@@ -99,7 +107,7 @@ Item {
                                 anchors.verticalCenter: parent.verticalCenter
                                 textFormat: Text.PlainText
                                 text: choice.modelData.label
-                                color: page.controller.ink
+                                color: Theme.ink(page.dawn)
                                 font.family: Fonts.ui()
                                 font.pixelSize: 14
                                 font.bold: choice.selected
@@ -111,12 +119,12 @@ Item {
 
                             anchors.fill: parent
                             label: choice.modelData.label
-                            lightMode: page.controller.dawn
+                            lightMode: page.dawn
                             focusRadius: 17
                             role: Accessible.RadioButton
                             Accessible.checkable: true
                             Accessible.checked: choice.selected
-                            onActivated: page.controller.dawn = choice.modelData.dawn
+                            onActivated: page.dawnChosen(choice.modelData.dawn)
                         }
                     }
                 }
@@ -130,7 +138,7 @@ Item {
         GlassCard {
             width: parent.width
             height: preferences.height + 16
-            lightMode: page.controller.dawn
+            lightMode: page.dawn
 
             Column {
                 id: preferences
@@ -162,7 +170,7 @@ Item {
                             width: parent.width - 44
                             height: 1
                             visible: preference.index > 0
-                            color: page.controller.ink4
+                            color: Theme.ink4(page.dawn)
                             opacity: 0.5
                         }
 
@@ -174,7 +182,7 @@ Item {
                             Text {
                                 textFormat: Text.PlainText
                                 text: preference.modelData.title
-                                color: page.controller.ink
+                                color: Theme.ink(page.dawn)
                                 font.family: Fonts.ui()
                                 font.pixelSize: 14
                                 font.bold: true
@@ -183,7 +191,7 @@ Item {
                             Text {
                                 textFormat: Text.PlainText
                                 text: preference.modelData.text
-                                color: page.controller.ink3
+                                color: Theme.ink3(page.dawn)
                                 font.family: Fonts.ui()
                                 font.pixelSize: Theme.textSize(12)
                             }
@@ -196,9 +204,9 @@ Item {
                             anchors.rightMargin: 22
                             anchors.verticalCenter: parent.verticalCenter
                             label: preference.modelData.title
-                            checked: page.controller[preference.modelData.key] === true
-                            lightMode: page.controller.dawn
-                            onToggled: page.controller[preference.modelData.key] = !preferenceSwitch.checked
+                            checked: page[preference.modelData.key] === true
+                            lightMode: page.dawn
+                            onToggled: page.preferenceToggled(preference.modelData.key, !preferenceSwitch.checked)
                         }
                     }
                 }
@@ -212,7 +220,7 @@ Item {
         GlassCard {
             width: parent.width
             height: 88
-            lightMode: page.controller.dawn
+            lightMode: page.dawn
 
             Image {
                 id: logo
@@ -221,7 +229,7 @@ Item {
                 anchors.verticalCenter: parent.verticalCenter
                 width: 44
                 height: 44
-                source: page.controller.assetRoot + "/logo.png"
+                source: page.assetRoot + "/logo.png"
                 sourceSize.width: 88
                 sourceSize.height: 88
             }
@@ -235,7 +243,7 @@ Item {
                 Text {
                     textFormat: Text.PlainText
                     text: "Nimbra加速器"
-                    color: page.controller.ink
+                    color: Theme.ink(page.dawn)
                     font.family: Fonts.ui()
                     font.pixelSize: 15
                     font.bold: true
@@ -244,7 +252,7 @@ Item {
                 Text {
                     textFormat: Text.PlainText
                     text: WindowStart.systemName + " 版 v" + WindowStart.version + " · 检查更新"
-                    color: page.controller.ink3
+                    color: Theme.ink3(page.dawn)
                     font.family: Fonts.ui()
                     font.pixelSize: Theme.textSize(12)
                 }

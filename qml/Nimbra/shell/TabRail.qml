@@ -8,17 +8,26 @@ import "../Fonts.js" as Fonts
 Rectangle {
     id: rail
 
-    required property var controller
+    required property bool dawn
+    required property string assetRoot
+    required property string tab
+    required property int tabIndex
+    required property bool loggedIn
+    required property string userName
     readonly property alias avatar: avatarCircle
 
+    signal tabRequested(string name, int index)
+    signal membershipRequested()
+    signal accountMenuRequested(Item anchorItem)
+
     width: 94
-    color: controller.panelInner
+    color: Theme.panelInner(rail.dawn)
 
     Rectangle {
         anchors.right: parent.right
         width: 1
         height: parent.height
-        color: rail.controller.ink4
+        color: Theme.ink4(rail.dawn)
         opacity: 0.5
     }
 
@@ -27,7 +36,7 @@ Rectangle {
         y: 16
         width: 42
         height: 42
-        source: rail.controller.assetRoot + "/logo.png"
+        source: rail.assetRoot + "/logo.png"
         sourceSize.width: 84
         sourceSize.height: 84
         smooth: true
@@ -40,12 +49,12 @@ Rectangle {
 
         objectName: "tabHighlight"
         anchors.horizontalCenter: parent.horizontalCenter
-        y: 76 + rail.controller.tabIndex * 68
+        y: 76 + rail.tabIndex * 68
         width: 72
         height: 64
         radius: 16
-        color: Qt.alpha(rail.controller.primary, rail.controller.dawn ? 0.16 : 0.2)
-        border.color: Qt.alpha(rail.controller.primary, 0.45)
+        color: Qt.alpha(Theme.primary(rail.dawn), rail.dawn ? 0.16 : 0.2)
+        border.color: Qt.alpha(Theme.primary(rail.dawn), 0.45)
 
         Behavior on y {
             NumberAnimation {
@@ -68,8 +77,8 @@ Rectangle {
 
             required property var modelData
             required property int index
-            readonly property bool selected: rail.controller.tab === modelData.tab
-            readonly property color tint: selected ? rail.controller.primary : rail.controller.ink3
+            readonly property bool selected: rail.tab === modelData.tab
+            readonly property color tint: selected ? Theme.primary(rail.dawn) : Theme.ink3(rail.dawn)
 
             anchors.horizontalCenter: parent.horizontalCenter
             y: 76 + index * 68
@@ -82,7 +91,7 @@ Rectangle {
                 width: 22
                 height: 22
                 name: tabItem.modelData.icon
-                color: tabArea.containsMouse && !tabItem.selected ? rail.controller.ink : tabItem.tint
+                color: tabArea.containsMouse && !tabItem.selected ? Theme.ink(rail.dawn) : tabItem.tint
             }
 
             Text {
@@ -90,7 +99,7 @@ Rectangle {
                 y: 38
                 textFormat: Text.PlainText
                 text: tabItem.modelData.label
-                color: tabItem.selected || tabArea.containsMouse ? rail.controller.ink : rail.controller.ink3
+                color: tabItem.selected || tabArea.containsMouse ? Theme.ink(rail.dawn) : Theme.ink3(rail.dawn)
                 font.family: Fonts.ui()
                 font.pixelSize: Theme.textSize(12)
                 font.bold: tabItem.selected
@@ -101,15 +110,15 @@ Rectangle {
 
                 anchors.fill: parent
                 label: tabItem.modelData.label
-                lightMode: rail.controller.dawn
+                lightMode: rail.dawn
                 focusRadius: 19
                 role: Accessible.PageTab
                 Accessible.selected: tabItem.selected
                 onActivated: {
                     if (tabItem.modelData.tab === "vip")
-                        rail.controller.openMembership()
+                        rail.membershipRequested()
                     else
-                        rail.controller.selectTab(tabItem.modelData.tab, tabItem.index)
+                        rail.tabRequested(tabItem.modelData.tab, tabItem.index)
                 }
             }
         }
@@ -126,17 +135,17 @@ Rectangle {
         height: 34
         radius: 17
         gradient: Gradient {
-            GradientStop { position: 0; color: rail.controller.primary }
-            GradientStop { position: 1; color: rail.controller.accent }
+            GradientStop { position: 0; color: Theme.primary(rail.dawn) }
+            GradientStop { position: 1; color: Theme.accent(rail.dawn) }
         }
-        border.width: rail.controller.loggedIn ? 3 : 0
+        border.width: rail.loggedIn ? 3 : 0
         border.color: Theme.gold
 
         Text {
             anchors.centerIn: parent
             // The product mark stands in for a name while nobody is signed in.
             textFormat: Text.PlainText
-            text: rail.controller.loggedIn ? rail.controller.userName.charAt(0) : "N"
+            text: rail.loggedIn ? rail.userName.charAt(0) : "N"
             color: Theme.brightInk
             font.family: Fonts.latin()
             font.pixelSize: 14
@@ -146,10 +155,10 @@ Rectangle {
         ClickArea {
             anchors.fill: parent
             // Named for what it does: the account menu, or the sign-in while nobody is signed in.
-            label: rail.controller.loggedIn ? "账户菜单" : "登录"
-            lightMode: rail.controller.dawn
+            label: rail.loggedIn ? "账户菜单" : "登录"
+            lightMode: rail.dawn
             focusRadius: 20
-            onActivated: rail.controller.toggleAccountMenu(avatarCircle, "rail-avatar")
+            onActivated: rail.accountMenuRequested(avatarCircle)
         }
     }
 }

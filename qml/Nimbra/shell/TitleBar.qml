@@ -7,16 +7,29 @@ import "../Fonts.js" as Fonts
 Item {
     id: bar
 
-    required property var controller
+    required property bool dawn
+    required property string assetRoot
+    required property bool loggedIn
+    required property string userName
+    required property int vipNum
+    // Maximised or full screen: the corners are square.
+    required property bool expandedLayout
     readonly property alias accountChip: chip
+
+    signal moveRequested()
+    signal maximizeToggled()
+    signal minimizeRequested()
+    signal closeRequested()
+    signal logRequested()
+    signal accountMenuRequested(Item anchorItem)
 
     height: 46
 
     MouseArea {
         anchors.fill: parent
         anchors.rightMargin: 390
-        onPressed: bar.controller.startSystemMove()
-        onDoubleClicked: bar.controller.toggleMaximized()
+        onPressed: bar.moveRequested()
+        onDoubleClicked: bar.maximizeToggled()
     }
 
     Row {
@@ -28,7 +41,7 @@ Item {
             width: 26
             height: 26
             anchors.verticalCenter: parent.verticalCenter
-            source: bar.controller.assetRoot + "/logo.png"
+            source: bar.assetRoot + "/logo.png"
             sourceSize.width: 52
             sourceSize.height: 52
             smooth: true
@@ -40,7 +53,7 @@ Item {
             anchors.verticalCenter: parent.verticalCenter
             textFormat: Text.PlainText
             text: "Nimbra加速器"
-            color: bar.controller.ink
+            color: Theme.ink(bar.dawn)
             font.family: Fonts.ui()
             font.pixelSize: 15
             font.bold: true
@@ -51,8 +64,8 @@ Item {
             width: versionText.implicitWidth + 16
             height: 20
             radius: 10
-            color: bar.controller.panelInner
-            border.color: bar.controller.ink4
+            color: Theme.panelInner(bar.dawn)
+            border.color: Theme.ink4(bar.dawn)
 
             Text {
                 id: versionText
@@ -60,7 +73,7 @@ Item {
                 anchors.centerIn: parent
                 textFormat: Text.PlainText
                 text: WindowStart.systemName + " 版 · v" + WindowStart.version
-                color: bar.controller.ink3
+                color: Theme.ink3(bar.dawn)
                 font.family: Fonts.ui()
                 font.pixelSize: Theme.textSize(11)
             }
@@ -75,14 +88,14 @@ Item {
         Rectangle {
             id: chip
 
-            readonly property bool showVip: bar.controller.loggedIn && bar.controller.vipNum > 0
+            readonly property bool showVip: bar.loggedIn && bar.vipNum > 0
 
             anchors.verticalCenter: parent.verticalCenter
             width: 165
             height: 30
             radius: 15
-            color: chipArea.containsMouse ? Qt.alpha(bar.controller.primary, 0.14) : bar.controller.panelInner
-            border.color: chipArea.activeFocus ? bar.controller.primary : bar.controller.ink4
+            color: chipArea.containsMouse ? Qt.alpha(Theme.primary(bar.dawn), 0.14) : Theme.panelInner(bar.dawn)
+            border.color: chipArea.activeFocus ? Theme.primary(bar.dawn) : Theme.ink4(bar.dawn)
 
             Rectangle {
                 id: chipAvatar
@@ -93,15 +106,15 @@ Item {
                 height: 22
                 radius: 11
                 gradient: Gradient {
-                    GradientStop { position: 0; color: bar.controller.primary }
-                    GradientStop { position: 1; color: bar.controller.accent }
+                    GradientStop { position: 0; color: Theme.primary(bar.dawn) }
+                    GradientStop { position: 1; color: Theme.accent(bar.dawn) }
                 }
 
                 Text {
                     anchors.centerIn: parent
-                    visible: bar.controller.loggedIn
+                    visible: bar.loggedIn
                     textFormat: Text.PlainText
-                    text: bar.controller.userName.charAt(0)
+                    text: bar.userName.charAt(0)
                     color: Theme.brightInk
                     font.family: Fonts.latin()
                     font.pixelSize: 14
@@ -112,7 +125,7 @@ Item {
                     anchors.centerIn: parent
                     width: 14
                     height: 14
-                    visible: !bar.controller.loggedIn
+                    visible: !bar.loggedIn
                     name: "user"
                     color: "#ffffff"
                 }
@@ -125,8 +138,8 @@ Item {
                 anchors.rightMargin: 8
                 anchors.verticalCenter: parent.verticalCenter
                 textFormat: Text.PlainText
-                text: bar.controller.loggedIn ? bar.controller.userName : "未登录"
-                color: bar.controller.ink
+                text: bar.loggedIn ? bar.userName : "未登录"
+                color: Theme.ink(bar.dawn)
                 elide: Text.ElideRight
                 font.family: Fonts.ui()
                 font.pixelSize: Theme.textSize(12)
@@ -159,10 +172,10 @@ Item {
                 id: chipArea
 
                 anchors.fill: parent
-                label: bar.controller.loggedIn ? "账户菜单 · " + bar.controller.userName : "登录"
-                lightMode: bar.controller.dawn
+                label: bar.loggedIn ? "账户菜单 · " + bar.userName : "登录"
+                lightMode: bar.dawn
                 focusRadius: 18
-                onActivated: bar.controller.toggleAccountMenu(chip, "title-account")
+                onActivated: bar.accountMenuRequested(chip)
             }
         }
 
@@ -174,28 +187,28 @@ Item {
         WindowButton {
             iconName: "history"
             label: "运行日志"
-            lightMode: bar.controller.dawn
-            iconColor: bar.controller.ink2
-            hoverFill: bar.controller.panelInner
-            onActivated: bar.controller.openLogDialog()
+            lightMode: bar.dawn
+            iconColor: Theme.ink2(bar.dawn)
+            hoverFill: Theme.panelInner(bar.dawn)
+            onActivated: bar.logRequested()
         }
 
         WindowButton {
             iconName: "min"
             label: "最小化"
-            lightMode: bar.controller.dawn
-            iconColor: bar.controller.ink2
-            hoverFill: bar.controller.panelInner
-            onActivated: bar.controller.showMinimized()
+            lightMode: bar.dawn
+            iconColor: Theme.ink2(bar.dawn)
+            hoverFill: Theme.panelInner(bar.dawn)
+            onActivated: bar.minimizeRequested()
         }
 
         WindowButton {
             iconName: "max"
             label: "最大化"
-            lightMode: bar.controller.dawn
-            iconColor: bar.controller.ink2
-            hoverFill: bar.controller.panelInner
-            onActivated: bar.controller.toggleMaximized()
+            lightMode: bar.dawn
+            iconColor: Theme.ink2(bar.dawn)
+            hoverFill: Theme.panelInner(bar.dawn)
+            onActivated: bar.maximizeToggled()
         }
 
         WindowButton {
@@ -203,12 +216,12 @@ Item {
 
             iconName: "close"
             label: "关闭"
-            lightMode: bar.controller.dawn
-            iconColor: hovered ? "#ffffff" : bar.controller.ink2
+            lightMode: bar.dawn
+            iconColor: hovered ? "#ffffff" : Theme.ink2(bar.dawn)
             hoverFill: "#e81123"
             pressedFill: "#bd1020"
-            cornerRadius: bar.controller.expandedLayout ? 0 : 14
-            onActivated: bar.controller.close()
+            cornerRadius: bar.expandedLayout ? 0 : 14
+            onActivated: bar.closeRequested()
         }
     }
 }
