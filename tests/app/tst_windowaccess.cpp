@@ -135,6 +135,21 @@ void walk(QAccessibleInterface *face, QList<Entry> &entries, QStringList &unname
     }
 }
 
+// The shown element of the accessibility tree under face with the role and name, or null.
+QAccessibleInterface *findShown(QAccessibleInterface *face, QAccessible::Role role, const QString &name)
+{
+    for (int i = 0; face && i < face->childCount(); ++i) {
+        QAccessibleInterface *child = face->child(i);
+        if (!child || child->state().invisible)
+            continue;
+        if (child->role() == role && child->text(QAccessible::Name) == name)
+            return child;
+        if (QAccessibleInterface *found = findShown(child, role, name))
+            return found;
+    }
+    return nullptr;
+}
+
 const Entry *find(const QList<Entry> &entries, QAccessible::Role role, const QString &name)
 {
     for (const Entry &entry : entries) {
@@ -202,6 +217,46 @@ private slots:
             const QRect shown(entry->rect.topLeft(), entry->rect.size() * scale);
             QVERIFY2(screen.contains(shown), qPrintable(name));
         }
+    }
+
+    // A choice on the settings page reaches the window and the stored preferences, and the page
+    // shows it; each starts from the other value.
+    void settingsChoices_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("role");
+        QTest::addColumn<QString>("preference");
+        QTest::addColumn<bool>("wanted");
+        QTest::newRow("light theme") << QStringLiteral("晨曦") << int(QAccessible::RadioButton) << "dawn"
+                                     << true;
+        QTest::newRow("dark theme") << QStringLiteral("夜航") << int(QAccessible::RadioButton) << "dawn"
+                                    << false;
+        QTest::newRow("smart route off")
+            << QStringLiteral("智能选路") << int(QAccessible::CheckBox) << "smartRoute" << false;
+        QTest::newRow("reconnect on")
+            << QStringLiteral("断线自动重连") << int(QAccessible::CheckBox) << "reconnect" << true;
+    }
+
+    void settingsChoices()
+    {
+        QFETCH(QString, name);
+        QFETCH(int, role);
+        QFETCH(QString, preference);
+        QFETCH(bool, wanted);
+        Window w(m_service->baseUrl(), QRect());
+        QVERIFY(w.ready());
+        const QByteArray key = preference.toLatin1();
+        QVERIFY(w.preferences->setProperty(key.constData(), !wanted));
+        QVERIFY(w.is(QByteArray((wanted ? "!" : "") + key).constData()));
+        windowscript::evaluate(w.window, QStringLiteral("selectTab('settings', 3)"));
+        const auto control = [&w, &name, role] {
+            return findShown(QAccessible::queryAccessibleInterface(w.window), QAccessible::Role(role), name);
+        };
+        QTRY_VERIFY(control());
+        control()->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        QTRY_COMPARE(w.preferences->property(key.constData()).toBool(), wanted);
+        QCOMPARE(w.is(key.constData()), wanted);
+        QTRY_COMPARE(bool(control()->state().checked), role == QAccessible::CheckBox ? wanted : true);
     }
 
     // Once the window is up, every part made later has been loaded in the background from a document
