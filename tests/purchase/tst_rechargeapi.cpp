@@ -267,8 +267,8 @@ private:
         if (!authenticated.wait(10000))
             return false;
         const QVariantList signedIn = authenticated.constFirst();
-        api.setSession(signedIn.at(2).toInt(), signedIn.at(3).toString(), auth.deviceId());
-        m_deviceSecret = signedIn.at(3).toString();
+        m_deviceSecret = auth.deviceSecret();
+        api.setSession(signedIn.at(2).toInt(), m_deviceSecret, auth.deviceId());
         return signedIn.at(2).toInt() == kGuid;
     }
 
