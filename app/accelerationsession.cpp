@@ -175,12 +175,11 @@ void AccelerationSession::setBoosting(bool value)
         return;
     m_boosting = value;
     emit boostingChanged();
-    emit figuresChanged();
-    emit latencyHistoryChanged();
+    // The chart shows the rounds of this acceleration only.
+    m_history.clear();
     if (m_boosting) {
         m_idleTimer.stop();
         m_boostTimer.start();
-        m_points.clear();
         m_probeTimer.start();
         measure({m_selectedNode}, false);
     } else {
@@ -216,24 +215,26 @@ void AccelerationSession::setRouteError(const QString &value)
 
 void AccelerationSession::setNodes(const QVariantList &value)
 {
-    if (assign(m_nodes, value))
-        emit nodesChanged();
+    if (!assign(m_nodes, value))
+        return;
+    m_routes.setRoutes(m_nodes);
+    emit nodesChanged();
 }
 
 void AccelerationSession::setSelectedNode(const QVariantMap &value)
 {
     if (!assign(m_selectedNode, value))
         return;
+    m_routes.setSelected(m_selectedNode);
     // The loss and the chart are the selected route's own.
     const QString key = nodeStableKey(m_selectedNode);
     if (key != m_samplesKey) {
         m_samplesKey = key;
         m_samples.clear();
-        m_points.clear();
-        emit latencyHistoryChanged();
+        m_history.clear();
     }
     emit selectedNodeChanged();
-    emit figuresChanged();
+    updateFigures();
 }
 
 void AccelerationSession::setSelectedGame(const QVariantMap &value)
@@ -241,7 +242,6 @@ void AccelerationSession::setSelectedGame(const QVariantMap &value)
     if (!assign(m_selectedGame, value))
         return;
     emit selectedGameChanged();
-    emit figuresChanged();
 }
 
 void AccelerationSession::setPendingBoostGame(const QVariantMap &value)
@@ -256,48 +256,25 @@ void AccelerationSession::setReconnectAttempt(int value)
         emit reconnectAttemptChanged();
 }
 
-void AccelerationSession::setLogs(const QVariantList &value)
-{
-    m_logs = value;
-    emit singBoxLogsChanged();
-}
-
-int AccelerationSession::displayedLatency() const
+void AccelerationSession::updateFigures()
 {
     const auto round = m_rounds.constFind(nodeStableKey(m_selectedNode));
-    if (round == m_rounds.cend() || !round->answered())
-        return -1;
-    return std::max(1, static_cast<int>(std::lround(round->medianMs)));
-}
-
-QString AccelerationSession::latencyText() const
-{
-    const auto round = m_rounds.constFind(nodeStableKey(m_selectedNode));
-    if (round != m_rounds.cend() && !round->answered())
-        return QStringLiteral("超时");
-    return sessionrules::latencyText(displayedLatency());
-}
-
-QString AccelerationSession::lossText() const
-{
+    const bool measured = round != m_rounds.cend();
+    const int latency =
+        measured && round->answered() ? std::max(1, static_cast<int>(std::lround(round->medianMs))) : -1;
+    const QString latencyText =
+        measured && !round->answered() ? QStringLiteral("超时") : sessionrules::latencyText(latency);
+    if (latency != m_displayedLatency || latencyText != m_latencyText) {
+        m_displayedLatency = latency;
+        m_latencyText = latencyText;
+        emit latencyChanged();
+    }
     QList<double> samples;
     samples.reserve(m_samples.size());
     for (const Sample &sample : m_samples)
         samples.append(sample.ms);
-    return sessionrules::lossText(recentLoss(samples));
-}
-
-QVariantList AccelerationSession::latencyHistory() const
-{
-    QVariantList points;
-    if (!m_boosting || m_points.isEmpty())
-        return points;
-    const qint64 newest = m_points.constLast().atMs;
-    for (const RoundPoint &point : m_points)
-        points.append(QVariantMap{{QStringLiteral("age"), static_cast<double>(newest - point.atMs) / 1000.0},
-                                  {QStringLiteral("ms"), point.medianMs},
-                                  {QStringLiteral("loss"), point.loss}});
-    return points;
+    if (assign(m_lossText, sessionrules::lossText(recentLoss(samples))))
+        emit lossChanged();
 }
 
 QString AccelerationSession::selectedRouteConfig() const
@@ -346,10 +323,7 @@ void AccelerationSession::toast(const QString &message, bool warning)
 
 void AccelerationSession::appendSingBoxLog(const QString &message, bool error)
 {
-    const QVariantList next = runlog::appendLines(
-        m_logs, message, [error](const QString &) { return error; }, timeText());
-    if (next.size() != m_logs.size() || !message.isEmpty())
-        setLogs(next);
+    m_runLog.append(message, error, timeText());
 }
 
 void AccelerationSession::appendAppLog(const QString &message, bool error, bool forwardToConsole)
@@ -359,23 +333,19 @@ void AccelerationSession::appendAppLog(const QString &message, bool error, bool 
     appendSingBoxLog(message, error);
 }
 
-QString AccelerationSession::logText() const
-{
-    return runlog::text(m_logs);
-}
-
 void AccelerationSession::clearSingBoxLogs()
 {
-    setLogs({});
+    m_runLog.clear();
 }
 
 void AccelerationSession::copySingBoxLogs()
 {
-    if (m_logs.isEmpty()) {
+    m_runLog.flush();
+    if (m_runLog.count() == 0) {
         toast(QStringLiteral("暂无日志可复制"), true);
         return;
     }
-    if (m_data->copyToClipboard(runlog::text(m_logs)))
+    if (m_data->copyToClipboard(m_runLog.text()))
         toast(QStringLiteral("已复制全部日志"));
     else
         toast(QStringLiteral("日志复制失败"), true);
@@ -383,10 +353,7 @@ void AccelerationSession::copySingBoxLogs()
 
 void AccelerationSession::onOutput(const QString &text)
 {
-    const QVariantList next =
-        runlog::appendLines(m_logs, runlog::stripAnsi(text), runlog::isCoreErrorLine, timeText());
-    if (next.size() != m_logs.size() || !text.isEmpty())
-        setLogs(next);
+    m_runLog.queueLines(runlog::stripAnsi(text), runlog::isCoreErrorLine, timeText());
 }
 
 // --- timers -----------------------------------------------------------------------------------------
@@ -790,9 +757,8 @@ void AccelerationSession::onRoutes(const QVariantList &routes, const QString &lo
     // Figures of another list mean nothing for this one.
     cancelMeasurements();
     m_rounds.clear();
-    m_routeFigures.clear();
-    emit routeFiguresChanged();
-    emit figuresChanged();
+    m_routes.clearFigures();
+    updateFigures();
     measure(routes, m_preferences && m_preferences->smartRoute());
     const QString chosenKey = found ? nodeStableKey(choice) : QString();
     const QString restored = !chosenKey.isEmpty() && chosenKey == preferred
@@ -841,7 +807,7 @@ void AccelerationSession::onNodeConfig(const QVariantMap &config, const QString 
     if (!m_moveTarget.isEmpty() && !m_moveRestarting && nodeMatchesConfig(m_moveTarget, nodeId)) {
         m_moveTarget.insert(QStringLiteral("config"), config);
         completeMove();
-    } else if (isCurrentSelection && !m_boosting && !m_routeFigures.isEmpty())
+    } else if (isCurrentSelection && !m_boosting && m_routes.hasFigures())
         // The configuration may name the node's port that the route list did not.
         measure({m_selectedNode}, false);
 }
@@ -889,9 +855,8 @@ void AccelerationSession::onAccount()
     setLine(QStringLiteral("登录后加载线路"));
     cancelMeasurements();
     m_rounds.clear();
-    m_routeFigures.clear();
-    emit routeFiguresChanged();
-    emit figuresChanged();
+    m_routes.clearFigures();
+    updateFigures();
 }
 
 void AccelerationSession::onCoreStarted()
@@ -1021,12 +986,12 @@ void AccelerationSession::measure(const QVariantList &routes, bool choose)
             continue;
         const ProbeAddress address = probeAddress(route);
         if (address.udpOnly) {
-            setRouteFigure(key, {{QStringLiteral("text"), QStringLiteral("UDP 节点")}});
+            m_routes.setFigure(key, {QStringLiteral("UDP 节点"), QString(), false});
             continue;
         }
         if (address.host.isEmpty() || address.port == 0) {
             if (!m_rounds.contains(key))
-                setRouteFigure(key, {{QStringLiteral("text"), QStringLiteral("—")}});
+                m_routes.setFigure(key, {});
             continue;
         }
         targets.append({key, address.host, address.port, key == selectedKey});
@@ -1034,19 +999,10 @@ void AccelerationSession::measure(const QVariantList &routes, bool choose)
             m_choiceKeys.insert(key);
         // A figure already shown stays until the new one arrives.
         if (!m_rounds.contains(key))
-            setRouteFigure(key, {{QStringLiteral("text"), QStringLiteral("测速中…")},
-                                 {QStringLiteral("measuring"), true}});
+            m_routes.setFigure(key, {QStringLiteral("测速中…"), QString(), true});
     }
     if (!targets.isEmpty())
         prober()->measure(targets);
-}
-
-void AccelerationSession::setRouteFigure(const QString &key, const QVariantMap &figure)
-{
-    if (m_routeFigures.value(key).toMap() == figure)
-        return;
-    m_routeFigures.insert(key, figure);
-    emit routeFiguresChanged();
 }
 
 void AccelerationSession::onRound(const nimbra::accel::ProbeRound &round)
@@ -1057,13 +1013,12 @@ void AccelerationSession::onRound(const nimbra::accel::ProbeRound &round)
     if (!listed)
         return;
     m_rounds.insert(round.key, round);
-    setRouteFigure(
-        round.key,
-        {{QStringLiteral("text"),
-          round.answered() ? sessionrules::latencyText(round.medianMs) : QStringLiteral("超时")},
-         {QStringLiteral("lossText"), round.loss > 0 && round.answered()
-                                          ? QStringLiteral("丢包 %1%").arg(std::lround(round.loss * 100))
-                                          : QString()}});
+    m_routes.setFigure(round.key,
+                       {round.answered() ? sessionrules::latencyText(round.medianMs) : QStringLiteral("超时"),
+                        round.loss > 0 && round.answered()
+                            ? QStringLiteral("丢包 %1%").arg(std::lround(round.loss * 100))
+                            : QString(),
+                        false});
     const bool selected = round.key == nodeStableKey(m_selectedNode);
     if (selected)
         recordSelectedRound(round);
@@ -1071,7 +1026,7 @@ void AccelerationSession::onRound(const nimbra::accel::ProbeRound &round)
         chooseMeasuredRoute();
     if (selected && m_boosting)
         considerMove();
-    emit figuresChanged();
+    updateFigures();
 }
 
 void AccelerationSession::recordSelectedRound(const nimbra::accel::ProbeRound &round)
@@ -1083,10 +1038,7 @@ void AccelerationSession::recordSelectedRound(const nimbra::accel::ProbeRound &r
     while (m_samples.size() > kLossWindowProbes && now - m_samples.constFirst().atMs > kMoveWindowMs)
         m_samples.removeFirst();
     if (m_boosting) {
-        m_points.append({now, round.medianMs, round.loss});
-        while (now - m_points.constFirst().atMs > 60000)
-            m_points.removeFirst();
-        emit latencyHistoryChanged();
+        m_history.append(now, round.medianMs, round.loss);
     }
 }
 
@@ -1246,15 +1198,7 @@ void AccelerationSession::cancelMeasurements()
         m_prober->cancelAll();
     m_choiceKeys.clear();
     // A figure that was being measured would otherwise read "测速中…" until the next round.
-    bool changed = false;
-    for (auto it = m_routeFigures.begin(); it != m_routeFigures.end(); ++it) {
-        if (it.value().toMap().value(QStringLiteral("measuring")).toBool()) {
-            it.value() = QVariantMap{{QStringLiteral("text"), QStringLiteral("—")}};
-            changed = true;
-        }
-    }
-    if (changed)
-        emit routeFiguresChanged();
+    m_routes.endMeasuring();
 }
 
 void AccelerationSession::onPreferences()

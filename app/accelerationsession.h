@@ -1,6 +1,9 @@
 #pragma once
 
 #include "accel/latencyprober.h"
+#include "app/latencyhistorymodel.h"
+#include "app/routelistmodel.h"
+#include "app/runlogmodel.h"
 #include "app/sessionrules.h"
 
 #include <QHash>
@@ -54,19 +57,17 @@ class AccelerationSession : public QObject
     Q_PROPERTY(int reconnectAttempt READ reconnectAttempt NOTIFY reconnectAttemptChanged)
     Q_PROPERTY(int boostSeconds READ boostSeconds NOTIFY boostSecondsChanged)
     // The selected route's measured latency in ms, -1 until measured; as text, "—" until then.
-    Q_PROPERTY(int displayedLatency READ displayedLatency NOTIFY figuresChanged)
-    Q_PROPERTY(QString latencyText READ latencyText NOTIFY figuresChanged)
+    Q_PROPERTY(int displayedLatency READ displayedLatency NOTIFY latencyChanged)
+    Q_PROPERTY(QString latencyText READ latencyText NOTIFY latencyChanged)
     // Loss over the selected route's last 30 probes, "—" before the first.
-    Q_PROPERTY(QString lossText READ lossText NOTIFY figuresChanged)
-    // The rounds of the last 60 s while boosting: maps of age (s before the newest), ms (-1: none
-    // answered) and loss (0..1), oldest first.
-    Q_PROPERTY(QVariantList latencyHistory READ latencyHistory NOTIFY latencyHistoryChanged)
-    // Per route (by its stable key): text ("23 ms", "测速中…", "超时", "UDP 节点" or "—"), lossText
-    // ("" unless some probes were lost) and measuring.
-    Q_PROPERTY(QVariantMap routeFigures READ routeFigures NOTIFY routeFiguresChanged)
+    Q_PROPERTY(QString lossText READ lossText NOTIFY lossChanged)
+    // The selected route's rounds of the last 60 s while boosting, oldest first.
+    Q_PROPERTY(LatencyHistoryModel *latencyHistory READ latencyHistory CONSTANT)
+    // The current game's routes with their kinds, measured figures and the selection.
+    Q_PROPERTY(RouteListModel *routes READ routes CONSTANT)
     Q_PROPERTY(QString toastText READ toastText NOTIFY toastChanged)
     Q_PROPERTY(bool toastWarning READ toastWarning NOTIFY toastChanged)
-    Q_PROPERTY(QVariantList singBoxLogs READ singBoxLogs NOTIFY singBoxLogsChanged)
+    Q_PROPERTY(RunLogModel *runLog READ runLog CONSTANT)
     Q_PROPERTY(QString clockText READ clockText NOTIFY clockTextChanged)
     Q_PROPERTY(QString selectedRouteConfig READ selectedRouteConfig NOTIFY selectedNodeChanged)
 
@@ -88,14 +89,14 @@ public:
     QVariantMap pendingBoostGame() const { return m_pendingBoostGame; }
     int reconnectAttempt() const { return m_reconnectAttempt; }
     int boostSeconds() const { return m_boostSeconds; }
-    int displayedLatency() const;
-    QString latencyText() const;
-    QString lossText() const;
-    QVariantList latencyHistory() const;
-    QVariantMap routeFigures() const { return m_routeFigures; }
+    int displayedLatency() const { return m_displayedLatency; }
+    QString latencyText() const { return m_latencyText; }
+    QString lossText() const { return m_lossText; }
+    LatencyHistoryModel *latencyHistory() { return &m_history; }
+    RouteListModel *routes() { return &m_routes; }
     QString toastText() const { return m_toastText; }
     bool toastWarning() const { return m_toastWarning; }
-    QVariantList singBoxLogs() const { return m_logs; }
+    RunLogModel *runLog() { return &m_runLog; }
     QString clockText() const { return m_clockText; }
     QString selectedRouteConfig() const;
 
@@ -130,7 +131,6 @@ public:
     Q_INVOKABLE void appendAppLog(const QString &message, bool error = false, bool forwardToConsole = true);
     Q_INVOKABLE void clearSingBoxLogs();
     Q_INVOKABLE void copySingBoxLogs();
-    Q_INVOKABLE QString logText() const;
 
 signals:
     void gameIdChanged();
@@ -147,14 +147,11 @@ signals:
     void lastBoostedGameChanged();
     void pendingBoostGameChanged();
     void reconnectAttemptChanged();
-    void figuresChanged();
-    // Apart from the figures: the duration ticks every second, the chart changes with a round, and
-    // neither should make the other's views evaluate again.
+    // Each only when its text changes: a round a second mostly leaves them as they are.
+    void latencyChanged();
+    void lossChanged();
     void boostSecondsChanged();
-    void latencyHistoryChanged();
-    void routeFiguresChanged();
     void toastChanged();
-    void singBoxLogsChanged();
     void clockTextChanged();
 
     // For the interface: a game was chosen (menus close, the home page shows), a route was chosen (its
@@ -178,7 +175,8 @@ private:
     void setSelectedGame(const QVariantMap &value);
     void setPendingBoostGame(const QVariantMap &value);
     void setReconnectAttempt(int value);
-    void setLogs(const QVariantList &value);
+    // The selected route's latency and loss recomputed; their signals only for what changed.
+    void updateFigures();
 
     bool coreBusy() const;
     QVariantList allKnownGames() const;
@@ -205,7 +203,6 @@ private:
     nimbra::accel::LatencyProber *prober();
     void measure(const QVariantList &routes, bool choose);
     void onRound(const nimbra::accel::ProbeRound &round);
-    void setRouteFigure(const QString &key, const QVariantMap &figure);
     void recordSelectedRound(const nimbra::accel::ProbeRound &round);
     QList<sessionrules::Measured> measuredRoutes() const;
     void chooseMeasuredRoute();
@@ -256,17 +253,14 @@ private:
         qint64 atMs;
         double ms;
     };
-    struct RoundPoint
-    {
-        qint64 atMs;
-        double medianMs;
-        double loss;
-    };
     QHash<QString, nimbra::accel::ProbeRound> m_rounds;
-    QVariantMap m_routeFigures;
+    RouteListModel m_routes;
     QString m_samplesKey;
     QList<Sample> m_samples;
-    QList<RoundPoint> m_points;
+    LatencyHistoryModel m_history;
+    int m_displayedLatency = -1;
+    QString m_latencyText = sessionrules::latencyText(-1);
+    QString m_lossText = sessionrules::lossText(-1);
     // Routes measured for a choice: the choice is made once their rounds are all in.
     QSet<QString> m_choiceKeys;
     // The game the route list belongs to: a choice is made only from the current game's list.
@@ -282,7 +276,7 @@ private:
     qint64 m_lastMoveMs = -1;
     QString m_toastText;
     bool m_toastWarning = false;
-    QVariantList m_logs;
+    RunLogModel m_runLog;
     QString m_clockText;
     bool m_routesQueued = false;
 

@@ -54,7 +54,6 @@ Window {
     readonly property int boostSeconds: session.boostSeconds
     readonly property string toastText: session.toastText
     readonly property bool toastWarning: session.toastWarning
-    readonly property var singBoxLogs: session.singBoxLogs
     readonly property string clockText: session.clockText
     property real perfLastTickMs: 0
     readonly property var selectedGame: session.selectedGame
@@ -132,16 +131,6 @@ Window {
     function matchesGame(g, query) { return GameLogic.matchesGame(g, query) }
     function gameIcon(game) { return GameLogic.imageSource(game, assetRoot, "icon") }
     function gameBackground(game) { return GameLogic.imageSource(game, assetRoot, "background") }
-    function gameIpList(game) { return Session.gameIpList(game) }
-    function nodeKind(node) { return Session.nodeKind(node) }
-    function nodeKindLabel(node) { return Session.nodeKindLabel(node) }
-    function nodeTypeLabel(node) { return Session.nodeTypeLabel(node) }
-    function nodeDetailLabel(node) { return Session.nodeDetailLabel(node) }
-    function nodeKindColor(node) { return Session.nodeKindColor(node, neon, primary) }
-    function nodeKindIcon(node) { return Session.nodeKindIcon(node) }
-    function nodeRequestKey(node) { return Session.nodeRequestKey(node) }
-    function nodeStableKey(node) { return Session.nodeStableKey(node) }
-    function nodeRequestable(node) { return Session.nodeRequestable(node) }
     function formatNetworkRate(bytesPerSecond) { return Session.formatNetworkRate(bytesPerSecond) }
     function vipLoaderStatus() { return pages.vipLoaderStatus }
 
