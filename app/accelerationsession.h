@@ -1,8 +1,7 @@
 #pragma once
 
-#include "accel/latencyprober.h"
-#include "app/latencyhistorymodel.h"
 #include "app/routelistmodel.h"
+#include "app/routemeasurement.h"
 #include "app/runlogmodel.h"
 #include "app/sessionrules.h"
 
@@ -16,7 +15,6 @@
 #include <QtQml/qqmlregistration.h>
 
 #include <functional>
-#include <memory>
 
 class AcceleratorApi;
 class AuthApi;
@@ -56,13 +54,8 @@ class AccelerationSession : public QObject
     Q_PROPERTY(QVariantMap pendingBoostGame READ pendingBoostGame NOTIFY pendingBoostGameChanged)
     Q_PROPERTY(int reconnectAttempt READ reconnectAttempt NOTIFY reconnectAttemptChanged)
     Q_PROPERTY(int boostSeconds READ boostSeconds NOTIFY boostSecondsChanged)
-    // The selected route's measured latency in ms, -1 until measured; as text, "—" until then.
-    Q_PROPERTY(int displayedLatency READ displayedLatency NOTIFY latencyChanged)
-    Q_PROPERTY(QString latencyText READ latencyText NOTIFY latencyChanged)
-    // Loss over the selected route's last 30 probes, "—" before the first.
-    Q_PROPERTY(QString lossText READ lossText NOTIFY lossChanged)
-    // The selected route's rounds of the last 60 s while boosting, oldest first.
-    Q_PROPERTY(LatencyHistoryModel *latencyHistory READ latencyHistory CONSTANT)
+    // The routes' measured figures: the selected route's latency, loss and latency history.
+    Q_PROPERTY(RouteMeasurement *measurement READ measurement CONSTANT)
     // The current game's routes with their kinds, measured figures and the selection.
     Q_PROPERTY(RouteListModel *routes READ routes CONSTANT)
     Q_PROPERTY(QString toastText READ toastText NOTIFY toastChanged)
@@ -89,10 +82,7 @@ public:
     QVariantMap pendingBoostGame() const { return m_pendingBoostGame; }
     int reconnectAttempt() const { return m_reconnectAttempt; }
     int boostSeconds() const { return m_boostSeconds; }
-    int displayedLatency() const { return m_displayedLatency; }
-    QString latencyText() const { return m_latencyText; }
-    QString lossText() const { return m_lossText; }
-    LatencyHistoryModel *latencyHistory() { return &m_history; }
+    RouteMeasurement *measurement() { return &m_measurement; }
     RouteListModel *routes() { return &m_routes; }
     QString toastText() const { return m_toastText; }
     bool toastWarning() const { return m_toastWarning; }
@@ -100,10 +90,10 @@ public:
     QString clockText() const { return m_clockText; }
     QString selectedRouteConfig() const;
 
-    // The prober the figures come from (not owned); by default the session makes its own on first use.
-    void setProber(nimbra::accel::LatencyProber *prober);
+    // The prober the figures come from (not owned); by default the measurement makes its own on first use.
+    void setProber(nimbra::accel::LatencyProber *prober) { m_measurement.setProber(prober); }
     // Milliseconds of a steady clock; tests drive the move rule with their own.
-    void setClock(std::function<qint64()> clock) { m_clock = std::move(clock); }
+    void setClock(std::function<qint64()> clock) { m_measurement.setClock(std::move(clock)); }
 
     // Staging a state directly, for tests and the screenshot tool; the interface never calls these.
     void stageSelection(const QVariantMap &game, const QVariantList &nodes, const QVariantMap &node);
@@ -147,9 +137,6 @@ signals:
     void lastBoostedGameChanged();
     void pendingBoostGameChanged();
     void reconnectAttemptChanged();
-    // Each only when its text changes: a round a second mostly leaves them as they are.
-    void latencyChanged();
-    void lossChanged();
     void boostSecondsChanged();
     void toastChanged();
     void clockTextChanged();
@@ -175,8 +162,6 @@ private:
     void setSelectedGame(const QVariantMap &value);
     void setPendingBoostGame(const QVariantMap &value);
     void setReconnectAttempt(int value);
-    // The selected route's latency and loss recomputed; their signals only for what changed.
-    void updateFigures();
 
     bool coreBusy() const;
     QVariantList allKnownGames() const;
@@ -200,11 +185,8 @@ private:
     void updateClock();
     void tickBoost();
 
-    nimbra::accel::LatencyProber *prober();
     void measure(const QVariantList &routes, bool choose);
     void onRound(const nimbra::accel::ProbeRound &round);
-    void recordSelectedRound(const nimbra::accel::ProbeRound &round);
-    QList<sessionrules::Measured> measuredRoutes() const;
     void chooseMeasuredRoute();
     void considerMove();
     void moveTo(const QVariantMap &route);
@@ -246,21 +228,9 @@ private:
     // The automatic reconnect under way (0: none), so the start it ends in reads as a recovery.
     int m_reconnectAttempt = 0;
     int m_boostSeconds = 0;
-    // Measured figures. The last round of each route by stable key; the selected route's probes (for
-    // the loss) and rounds (for the chart and the move rule), kept while they are recent.
-    struct Sample
-    {
-        qint64 atMs;
-        double ms;
-    };
-    QHash<QString, nimbra::accel::ProbeRound> m_rounds;
+    // The routes as the views list them, and their measured figures.
     RouteListModel m_routes;
-    QString m_samplesKey;
-    QList<Sample> m_samples;
-    LatencyHistoryModel m_history;
-    int m_displayedLatency = -1;
-    QString m_latencyText = sessionrules::latencyText(-1);
-    QString m_lossText = sessionrules::lossText(-1);
+    RouteMeasurement m_measurement{m_routes};
     // Routes measured for a choice: the choice is made once their rounds are all in.
     QSet<QString> m_choiceKeys;
     // The game the route list belongs to: a choice is made only from the current game's list.
@@ -280,10 +250,6 @@ private:
     QString m_clockText;
     bool m_routesQueued = false;
 
-    std::function<qint64()> m_clock;
-    nimbra::accel::LatencyProber *m_prober = nullptr;
-    std::unique_ptr<nimbra::accel::LatencyProber> m_ownProber;
-    QMetaObject::Connection m_proberConnection;
     QTimer m_toastTimer;
     QTimer m_clockTimer;
     QTimer m_idleTimer;

@@ -10,6 +10,8 @@
 #include <QVariant>
 #include <QVariantMap>
 
+#include <algorithm>
+
 // A route's kind, read from the words of its record (its group, source, type, name and note).
 struct RouteKind
 {
@@ -102,6 +104,11 @@ public:
     QSortFilterProxyModel *offered() { return &m_offered; }
     QSortFilterProxyModel *overflow() { return &m_overflow; }
     Q_INVOKABLE RouteItem at(int row) const { return m_items.value(row); }
+    bool lists(const QString &key) const
+    {
+        return std::any_of(m_items.cbegin(), m_items.cend(),
+                           [&key](const RouteItem &item) { return item.key == key; });
+    }
 
     // A new list, or the same routes with new records (a configuration arrived): then the rows stay.
     Q_INVOKABLE void setRoutes(const QVariantList &records);

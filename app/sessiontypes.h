@@ -6,6 +6,7 @@
 
 #include "app/latencyhistorymodel.h"
 #include "app/routelistmodel.h"
+#include "app/routemeasurement.h"
 #include "app/runlogmodel.h"
 
 #include <QtQml/qqmlregistration.h>
@@ -50,4 +51,12 @@ struct RouteItemType
     Q_GADGET
     QML_FOREIGN(RouteItem)
     QML_VALUE_TYPE(routeItem)
+};
+
+struct RouteMeasurementType
+{
+    Q_GADGET
+    QML_FOREIGN(RouteMeasurement)
+    QML_NAMED_ELEMENT(RouteMeasurement)
+    QML_UNCREATABLE("The session measures the routes.")
 };

@@ -81,7 +81,7 @@ Window {
     readonly property var allKnownGames: Session.allKnownGames(commonGames, games)
     readonly property var gamesById: Session.gamesById(allKnownGames)
     readonly property var categories: Session.categories(globalData.gameCategories)
-    readonly property int displayedLatency: session.displayedLatency
+    readonly property int displayedLatency: session.measurement.displayedLatency
 
     readonly property color ink: N.Theme.ink(dawn)
     readonly property color ink2: N.Theme.ink2(dawn)

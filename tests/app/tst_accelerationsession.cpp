@@ -3,6 +3,7 @@
 // configuration text.
 #include "app/latencyhistorymodel.h"
 #include "app/routelistmodel.h"
+#include "app/routemeasurement.h"
 #include "app/runlogmodel.h"
 #include "app/sessionrules.h"
 
@@ -294,6 +295,54 @@ private slots:
         QCOMPARE(resets.count(), 1);
         routes.clearFigures();
         QCOMPARE(routes.at(count - 2).latencyText, QStringLiteral("—"));
+    }
+
+    // The selected route's figures notify only when their text changes, not with every round.
+    void measuredFigures_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QList<double>>("medians");
+        QTest::addColumn<QString>("latency");
+        QTest::addColumn<QString>("loss");
+        QTest::addColumn<int>("latencySignals");
+
+        QTest::newRow("the same figure again") << "r1" << QList<double>{20, 20.2, 19.9} << "20 ms"
+                                               << "0.0%" << 1;
+        QTest::newRow("a new figure") << "r1" << QList<double>{20, 30} << "30 ms"
+                                      << "0.0%" << 2;
+        QTest::newRow("no answer") << "r1" << QList<double>{20, -1} << "超时"
+                                   << "50.0%" << 2;
+        QTest::newRow("a route not listed") << "gone" << QList<double>{20} << "—"
+                                            << "—" << 0;
+    }
+
+    void measuredFigures()
+    {
+        QFETCH(QString, key);
+        QFETCH(QList<double>, medians);
+        QFETCH(QString, latency);
+        QFETCH(QString, loss);
+        QFETCH(int, latencySignals);
+        RouteListModel routes;
+        routes.setRoutes({QVariantMap{{"id", "r1"}}});
+        RouteMeasurement measurement(routes);
+        nimbra::accel::LatencyProber prober;
+        measurement.setProber(&prober);
+        measurement.select(key);
+        measurement.setRecording(true);
+        QSignalSpy latencySpy(&measurement, &RouteMeasurement::latencyChanged);
+        for (const double ms : medians) {
+            nimbra::accel::ProbeRound round;
+            round.key = key;
+            round.samplesMs = {ms};
+            round.medianMs = ms;
+            round.loss = ms < 0 ? 1 : 0;
+            emit prober.roundFinished(round);
+        }
+        QCOMPARE(measurement.latencyText(), latency);
+        QCOMPARE(measurement.lossText(), loss);
+        QCOMPARE(latencySpy.count(), latencySignals);
+        QCOMPARE(measurement.history()->count(), latencySignals == 0 ? 0 : static_cast<int>(medians.size()));
     }
 
     void coreErrorLine_data()

@@ -693,7 +693,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(c.session->boosting(), 15000);
 
         // The log dialog charts the rounds while the core runs.
-        QTRY_VERIFY_WITH_TIMEOUT(c.session->latencyHistory()->count() >= 2, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(c.session->measurement()->history()->count() >= 2, 10000);
         c.eval(QStringLiteral("openLogDialog()"));
         QVERIFY(
             findShown(qobject_cast<QQuickWindow *>(c.window)->contentItem(), QStringLiteral("latencyChart")));

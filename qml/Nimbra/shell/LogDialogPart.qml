@@ -13,7 +13,7 @@ LogDialog {
     height: Math.min(560, area.height - 90)
     log: controller.session.runLog
     running: singBoxManager.running
-    history: controller.session.latencyHistory
+    history: controller.session.measurement.history
     lightMode: controller.dawn
     ink: controller.ink
     ink2: controller.ink2
