@@ -75,11 +75,6 @@ AccelerationSession::AccelerationSession(const nimbra::Backend &backend, QObject
     , m_selectedGame(emptyGame())
     , m_lastBoostedGame(emptyGame())
     , m_pendingBoostGame(emptyGame())
-    , m_clock([] {
-        return std::chrono::duration_cast<std::chrono::milliseconds>(
-                   std::chrono::steady_clock::now().time_since_epoch())
-            .count();
-    })
 {
     const auto trace = [this](const QString &message) {
         appendAppLog(message, false, false);
@@ -92,6 +87,7 @@ AccelerationSession::AccelerationSession(const nimbra::Backend &backend, QObject
                                  QStringLiteral(" message=") + message,
                              true);
             });
+    connect(&m_measurement, &RouteMeasurement::roundMeasured, this, &AccelerationSession::onRound);
     connect(m_gameList, &GameListApi::detailLoaded, this, &AccelerationSession::onDetail);
     connect(m_gameList, &GameListApi::requestFailed, this, &AccelerationSession::onDetailFailed);
     connect(m_accelerator, &AcceleratorApi::trace, this, trace);
@@ -175,12 +171,11 @@ void AccelerationSession::setBoosting(bool value)
         return;
     m_boosting = value;
     emit boostingChanged();
-    emit figuresChanged();
-    emit latencyHistoryChanged();
+    // The chart shows the rounds of this acceleration only.
+    m_measurement.setRecording(m_boosting);
     if (m_boosting) {
         m_idleTimer.stop();
         m_boostTimer.start();
-        m_points.clear();
         m_probeTimer.start();
         measure({m_selectedNode}, false);
     } else {
@@ -216,24 +211,20 @@ void AccelerationSession::setRouteError(const QString &value)
 
 void AccelerationSession::setNodes(const QVariantList &value)
 {
-    if (assign(m_nodes, value))
-        emit nodesChanged();
+    if (!assign(m_nodes, value))
+        return;
+    m_routes.setRoutes(m_nodes);
+    emit nodesChanged();
 }
 
 void AccelerationSession::setSelectedNode(const QVariantMap &value)
 {
     if (!assign(m_selectedNode, value))
         return;
+    m_routes.setSelected(m_selectedNode);
     // The loss and the chart are the selected route's own.
-    const QString key = nodeStableKey(m_selectedNode);
-    if (key != m_samplesKey) {
-        m_samplesKey = key;
-        m_samples.clear();
-        m_points.clear();
-        emit latencyHistoryChanged();
-    }
+    m_measurement.select(nodeStableKey(m_selectedNode));
     emit selectedNodeChanged();
-    emit figuresChanged();
 }
 
 void AccelerationSession::setSelectedGame(const QVariantMap &value)
@@ -241,7 +232,6 @@ void AccelerationSession::setSelectedGame(const QVariantMap &value)
     if (!assign(m_selectedGame, value))
         return;
     emit selectedGameChanged();
-    emit figuresChanged();
 }
 
 void AccelerationSession::setPendingBoostGame(const QVariantMap &value)
@@ -254,50 +244,6 @@ void AccelerationSession::setReconnectAttempt(int value)
 {
     if (assign(m_reconnectAttempt, value))
         emit reconnectAttemptChanged();
-}
-
-void AccelerationSession::setLogs(const QVariantList &value)
-{
-    m_logs = value;
-    emit singBoxLogsChanged();
-}
-
-int AccelerationSession::displayedLatency() const
-{
-    const auto round = m_rounds.constFind(nodeStableKey(m_selectedNode));
-    if (round == m_rounds.cend() || !round->answered())
-        return -1;
-    return std::max(1, static_cast<int>(std::lround(round->medianMs)));
-}
-
-QString AccelerationSession::latencyText() const
-{
-    const auto round = m_rounds.constFind(nodeStableKey(m_selectedNode));
-    if (round != m_rounds.cend() && !round->answered())
-        return QStringLiteral("超时");
-    return sessionrules::latencyText(displayedLatency());
-}
-
-QString AccelerationSession::lossText() const
-{
-    QList<double> samples;
-    samples.reserve(m_samples.size());
-    for (const Sample &sample : m_samples)
-        samples.append(sample.ms);
-    return sessionrules::lossText(recentLoss(samples));
-}
-
-QVariantList AccelerationSession::latencyHistory() const
-{
-    QVariantList points;
-    if (!m_boosting || m_points.isEmpty())
-        return points;
-    const qint64 newest = m_points.constLast().atMs;
-    for (const RoundPoint &point : m_points)
-        points.append(QVariantMap{{QStringLiteral("age"), static_cast<double>(newest - point.atMs) / 1000.0},
-                                  {QStringLiteral("ms"), point.medianMs},
-                                  {QStringLiteral("loss"), point.loss}});
-    return points;
 }
 
 QString AccelerationSession::selectedRouteConfig() const
@@ -346,10 +292,7 @@ void AccelerationSession::toast(const QString &message, bool warning)
 
 void AccelerationSession::appendSingBoxLog(const QString &message, bool error)
 {
-    const QVariantList next = runlog::appendLines(
-        m_logs, message, [error](const QString &) { return error; }, timeText());
-    if (next.size() != m_logs.size() || !message.isEmpty())
-        setLogs(next);
+    m_runLog.append(message, error, timeText());
 }
 
 void AccelerationSession::appendAppLog(const QString &message, bool error, bool forwardToConsole)
@@ -359,23 +302,19 @@ void AccelerationSession::appendAppLog(const QString &message, bool error, bool 
     appendSingBoxLog(message, error);
 }
 
-QString AccelerationSession::logText() const
-{
-    return runlog::text(m_logs);
-}
-
 void AccelerationSession::clearSingBoxLogs()
 {
-    setLogs({});
+    m_runLog.clear();
 }
 
 void AccelerationSession::copySingBoxLogs()
 {
-    if (m_logs.isEmpty()) {
+    m_runLog.flush();
+    if (m_runLog.count() == 0) {
         toast(QStringLiteral("暂无日志可复制"), true);
         return;
     }
-    if (m_data->copyToClipboard(runlog::text(m_logs)))
+    if (m_data->copyToClipboard(m_runLog.text()))
         toast(QStringLiteral("已复制全部日志"));
     else
         toast(QStringLiteral("日志复制失败"), true);
@@ -383,10 +322,7 @@ void AccelerationSession::copySingBoxLogs()
 
 void AccelerationSession::onOutput(const QString &text)
 {
-    const QVariantList next =
-        runlog::appendLines(m_logs, runlog::stripAnsi(text), runlog::isCoreErrorLine, timeText());
-    if (next.size() != m_logs.size() || !text.isEmpty())
-        setLogs(next);
+    m_runLog.queueLines(runlog::stripAnsi(text), runlog::isCoreErrorLine, timeText());
 }
 
 // --- timers -----------------------------------------------------------------------------------------
@@ -788,11 +724,8 @@ void AccelerationSession::onRoutes(const QVariantList &routes, const QString &lo
     if (found && nodeRequestable(choice) && selectedRouteConfig().isEmpty())
         requestNodeConfig(m_selectedNode, QStringLiteral("route-list-default"));
     // Figures of another list mean nothing for this one.
-    cancelMeasurements();
-    m_rounds.clear();
-    m_routeFigures.clear();
-    emit routeFiguresChanged();
-    emit figuresChanged();
+    m_choiceKeys.clear();
+    m_measurement.forget();
     measure(routes, m_preferences && m_preferences->smartRoute());
     const QString chosenKey = found ? nodeStableKey(choice) : QString();
     const QString restored = !chosenKey.isEmpty() && chosenKey == preferred
@@ -841,7 +774,7 @@ void AccelerationSession::onNodeConfig(const QVariantMap &config, const QString 
     if (!m_moveTarget.isEmpty() && !m_moveRestarting && nodeMatchesConfig(m_moveTarget, nodeId)) {
         m_moveTarget.insert(QStringLiteral("config"), config);
         completeMove();
-    } else if (isCurrentSelection && !m_boosting && !m_routeFigures.isEmpty())
+    } else if (isCurrentSelection && !m_boosting && m_routes.hasFigures())
         // The configuration may name the node's port that the route list did not.
         measure({m_selectedNode}, false);
 }
@@ -887,11 +820,8 @@ void AccelerationSession::onAccount()
     setNodes({});
     setSelectedNode({});
     setLine(QStringLiteral("登录后加载线路"));
-    cancelMeasurements();
-    m_rounds.clear();
-    m_routeFigures.clear();
-    emit routeFiguresChanged();
-    emit figuresChanged();
+    m_choiceKeys.clear();
+    m_measurement.forget();
 }
 
 void AccelerationSession::onCoreStarted()
@@ -976,24 +906,6 @@ void AccelerationSession::onProcessError(const QString &message)
 
 // --- measured figures and the route choice ----------------------------------------------------------
 
-void AccelerationSession::setProber(nimbra::accel::LatencyProber *prober)
-{
-    disconnect(m_proberConnection);
-    m_prober = prober;
-    if (m_prober)
-        m_proberConnection = connect(m_prober, &nimbra::accel::LatencyProber::roundFinished, this,
-                                     &AccelerationSession::onRound);
-}
-
-nimbra::accel::LatencyProber *AccelerationSession::prober()
-{
-    if (!m_prober) {
-        m_ownProber = std::make_unique<nimbra::accel::LatencyProber>();
-        setProber(m_ownProber.get());
-    }
-    return m_prober;
-}
-
 void AccelerationSession::measureRoutes(const QString &reason)
 {
     if (m_nodes.isEmpty())
@@ -1009,104 +921,19 @@ void AccelerationSession::measure(const QVariantList &routes, bool choose)
 {
     if (!m_data->loggedIn())
         return;
-    QList<nimbra::accel::ProbeTarget> targets;
+    const QSet<QString> keys = m_measurement.measure(routes, nodeStableKey(m_selectedNode));
     if (choose)
-        m_choiceKeys.clear();
-    // The selected route is the one the core carries (or will): its figure comes first.
-    const QString selectedKey = nodeStableKey(m_selectedNode);
-    for (const QVariant &value : routes) {
-        const QVariantMap route = plain(value).toMap();
-        const QString key = nodeStableKey(route);
-        if (key.isEmpty() || isTrue(route.value(QStringLiteral("full"))))
-            continue;
-        const ProbeAddress address = probeAddress(route);
-        if (address.udpOnly) {
-            setRouteFigure(key, {{QStringLiteral("text"), QStringLiteral("UDP 节点")}});
-            continue;
-        }
-        if (address.host.isEmpty() || address.port == 0) {
-            if (!m_rounds.contains(key))
-                setRouteFigure(key, {{QStringLiteral("text"), QStringLiteral("—")}});
-            continue;
-        }
-        targets.append({key, address.host, address.port, key == selectedKey});
-        if (choose)
-            m_choiceKeys.insert(key);
-        // A figure already shown stays until the new one arrives.
-        if (!m_rounds.contains(key))
-            setRouteFigure(key, {{QStringLiteral("text"), QStringLiteral("测速中…")},
-                                 {QStringLiteral("measuring"), true}});
-    }
-    if (!targets.isEmpty())
-        prober()->measure(targets);
+        m_choiceKeys = keys;
 }
 
-void AccelerationSession::setRouteFigure(const QString &key, const QVariantMap &figure)
-{
-    if (m_routeFigures.value(key).toMap() == figure)
-        return;
-    m_routeFigures.insert(key, figure);
-    emit routeFiguresChanged();
-}
-
+// A listed route's round is in: the choice waiting for it, and the move rule for the route in use.
 void AccelerationSession::onRound(const nimbra::accel::ProbeRound &round)
 {
-    const bool listed = std::any_of(m_nodes.cbegin(), m_nodes.cend(), [&round](const QVariant &route) {
-        return nodeStableKey(plain(route).toMap()) == round.key;
-    });
-    if (!listed)
-        return;
-    m_rounds.insert(round.key, round);
-    setRouteFigure(
-        round.key,
-        {{QStringLiteral("text"),
-          round.answered() ? sessionrules::latencyText(round.medianMs) : QStringLiteral("超时")},
-         {QStringLiteral("lossText"), round.loss > 0 && round.answered()
-                                          ? QStringLiteral("丢包 %1%").arg(std::lround(round.loss * 100))
-                                          : QString()}});
     const bool selected = round.key == nodeStableKey(m_selectedNode);
-    if (selected)
-        recordSelectedRound(round);
     if (m_choiceKeys.remove(round.key) && m_choiceKeys.isEmpty())
         chooseMeasuredRoute();
     if (selected && m_boosting)
         considerMove();
-    emit figuresChanged();
-}
-
-void AccelerationSession::recordSelectedRound(const nimbra::accel::ProbeRound &round)
-{
-    const qint64 now = m_clock();
-    for (double ms : round.samplesMs)
-        m_samples.append({now, ms});
-    // Enough for both the loss of the last 30 probes and the move rule's last 30 s.
-    while (m_samples.size() > kLossWindowProbes && now - m_samples.constFirst().atMs > kMoveWindowMs)
-        m_samples.removeFirst();
-    if (m_boosting) {
-        m_points.append({now, round.medianMs, round.loss});
-        while (now - m_points.constFirst().atMs > 60000)
-            m_points.removeFirst();
-        emit latencyHistoryChanged();
-    }
-}
-
-QList<sessionrules::Measured> AccelerationSession::measuredRoutes() const
-{
-    QList<Measured> list;
-    list.reserve(m_nodes.size());
-    for (const QVariant &value : m_nodes) {
-        const QVariantMap route = plain(value).toMap();
-        Measured measured;
-        measured.full = isTrue(route.value(QStringLiteral("full")));
-        const auto round = m_rounds.constFind(nodeStableKey(route));
-        if (round != m_rounds.cend()) {
-            measured.medianMs = round->medianMs;
-            measured.jitterMs = round->jitterMs;
-            measured.loss = round->loss;
-        }
-        list.append(measured);
-    }
-    return list;
 }
 
 namespace {
@@ -1138,7 +965,7 @@ void AccelerationSession::chooseMeasuredRoute()
     if (!m_preferences || !m_preferences->smartRoute() || m_boosting || m_singBox->starting() ||
         m_nodesGameId != m_gameId)
         return;
-    const QList<Measured> routes = measuredRoutes();
+    const QList<Measured> routes = m_measurement.measured(m_nodes);
     const int current = indexOfKey(m_nodes, nodeStableKey(m_selectedNode));
     const int best = chooseRoute(routes, routeMode(m_preferences->mode()), current);
     if (best < 0) {
@@ -1164,22 +991,14 @@ void AccelerationSession::considerMove()
 {
     if (!m_preferences || !m_preferences->smartRoute() || !m_moveTarget.isEmpty())
         return;
-    const qint64 now = m_clock();
-    int lost = 0;
-    int count = 0;
-    for (const Sample &sample : std::as_const(m_samples)) {
-        if (now - sample.atMs > kMoveWindowMs)
-            continue;
-        ++count;
-        lost += sample.ms < 0 ? 1 : 0;
-    }
-    const double windowLoss = count > 0 ? static_cast<double>(lost) / count : 0;
-    const bool answered = m_rounds.value(nodeStableKey(m_selectedNode)).answered();
+    const qint64 now = m_measurement.now();
+    const double windowLoss = m_measurement.windowLoss();
+    const bool answered = m_measurement.round(nodeStableKey(m_selectedNode)).answered();
     if (!routeFailing(windowLoss, answered) || !moveAllowed(m_lastMoveMs, now))
         return;
     const int current = indexOfKey(m_nodes, nodeStableKey(m_selectedNode));
-    const int target =
-        moveTarget(measuredRoutes(), current, answered ? windowLoss : 1.0, routeMode(m_preferences->mode()));
+    const int target = moveTarget(m_measurement.measured(m_nodes), current, answered ? windowLoss : 1.0,
+                                  routeMode(m_preferences->mode()));
     if (target < 0)
         return;
     m_lastMoveMs = now;
@@ -1242,19 +1061,8 @@ void AccelerationSession::failMove(const QString &reason)
 
 void AccelerationSession::cancelMeasurements()
 {
-    if (m_prober)
-        m_prober->cancelAll();
     m_choiceKeys.clear();
-    // A figure that was being measured would otherwise read "测速中…" until the next round.
-    bool changed = false;
-    for (auto it = m_routeFigures.begin(); it != m_routeFigures.end(); ++it) {
-        if (it.value().toMap().value(QStringLiteral("measuring")).toBool()) {
-            it.value() = QVariantMap{{QStringLiteral("text"), QStringLiteral("—")}};
-            changed = true;
-        }
-    }
-    if (changed)
-        emit routeFiguresChanged();
+    m_measurement.cancel();
 }
 
 void AccelerationSession::onPreferences()

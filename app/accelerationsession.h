@@ -1,6 +1,8 @@
 #pragma once
 
-#include "accel/latencyprober.h"
+#include "app/routelistmodel.h"
+#include "app/routemeasurement.h"
+#include "app/runlogmodel.h"
 #include "app/sessionrules.h"
 
 #include <QHash>
@@ -13,7 +15,6 @@
 #include <QtQml/qqmlregistration.h>
 
 #include <functional>
-#include <memory>
 
 class AcceleratorApi;
 class AuthApi;
@@ -53,20 +54,13 @@ class AccelerationSession : public QObject
     Q_PROPERTY(QVariantMap pendingBoostGame READ pendingBoostGame NOTIFY pendingBoostGameChanged)
     Q_PROPERTY(int reconnectAttempt READ reconnectAttempt NOTIFY reconnectAttemptChanged)
     Q_PROPERTY(int boostSeconds READ boostSeconds NOTIFY boostSecondsChanged)
-    // The selected route's measured latency in ms, -1 until measured; as text, "—" until then.
-    Q_PROPERTY(int displayedLatency READ displayedLatency NOTIFY figuresChanged)
-    Q_PROPERTY(QString latencyText READ latencyText NOTIFY figuresChanged)
-    // Loss over the selected route's last 30 probes, "—" before the first.
-    Q_PROPERTY(QString lossText READ lossText NOTIFY figuresChanged)
-    // The rounds of the last 60 s while boosting: maps of age (s before the newest), ms (-1: none
-    // answered) and loss (0..1), oldest first.
-    Q_PROPERTY(QVariantList latencyHistory READ latencyHistory NOTIFY latencyHistoryChanged)
-    // Per route (by its stable key): text ("23 ms", "测速中…", "超时", "UDP 节点" or "—"), lossText
-    // ("" unless some probes were lost) and measuring.
-    Q_PROPERTY(QVariantMap routeFigures READ routeFigures NOTIFY routeFiguresChanged)
+    // The routes' measured figures: the selected route's latency, loss and latency history.
+    Q_PROPERTY(RouteMeasurement *measurement READ measurement CONSTANT)
+    // The current game's routes with their kinds, measured figures and the selection.
+    Q_PROPERTY(RouteListModel *routes READ routes CONSTANT)
     Q_PROPERTY(QString toastText READ toastText NOTIFY toastChanged)
     Q_PROPERTY(bool toastWarning READ toastWarning NOTIFY toastChanged)
-    Q_PROPERTY(QVariantList singBoxLogs READ singBoxLogs NOTIFY singBoxLogsChanged)
+    Q_PROPERTY(RunLogModel *runLog READ runLog CONSTANT)
     Q_PROPERTY(QString clockText READ clockText NOTIFY clockTextChanged)
     Q_PROPERTY(QString selectedRouteConfig READ selectedRouteConfig NOTIFY selectedNodeChanged)
 
@@ -88,21 +82,18 @@ public:
     QVariantMap pendingBoostGame() const { return m_pendingBoostGame; }
     int reconnectAttempt() const { return m_reconnectAttempt; }
     int boostSeconds() const { return m_boostSeconds; }
-    int displayedLatency() const;
-    QString latencyText() const;
-    QString lossText() const;
-    QVariantList latencyHistory() const;
-    QVariantMap routeFigures() const { return m_routeFigures; }
+    RouteMeasurement *measurement() { return &m_measurement; }
+    RouteListModel *routes() { return &m_routes; }
     QString toastText() const { return m_toastText; }
     bool toastWarning() const { return m_toastWarning; }
-    QVariantList singBoxLogs() const { return m_logs; }
+    RunLogModel *runLog() { return &m_runLog; }
     QString clockText() const { return m_clockText; }
     QString selectedRouteConfig() const;
 
-    // The prober the figures come from (not owned); by default the session makes its own on first use.
-    void setProber(nimbra::accel::LatencyProber *prober);
+    // The prober the figures come from (not owned); by default the measurement makes its own on first use.
+    void setProber(nimbra::accel::LatencyProber *prober) { m_measurement.setProber(prober); }
     // Milliseconds of a steady clock; tests drive the move rule with their own.
-    void setClock(std::function<qint64()> clock) { m_clock = std::move(clock); }
+    void setClock(std::function<qint64()> clock) { m_measurement.setClock(std::move(clock)); }
 
     // Staging a state directly, for tests and the screenshot tool; the interface never calls these.
     void stageSelection(const QVariantMap &game, const QVariantList &nodes, const QVariantMap &node);
@@ -130,7 +121,6 @@ public:
     Q_INVOKABLE void appendAppLog(const QString &message, bool error = false, bool forwardToConsole = true);
     Q_INVOKABLE void clearSingBoxLogs();
     Q_INVOKABLE void copySingBoxLogs();
-    Q_INVOKABLE QString logText() const;
 
 signals:
     void gameIdChanged();
@@ -147,14 +137,8 @@ signals:
     void lastBoostedGameChanged();
     void pendingBoostGameChanged();
     void reconnectAttemptChanged();
-    void figuresChanged();
-    // Apart from the figures: the duration ticks every second, the chart changes with a round, and
-    // neither should make the other's views evaluate again.
     void boostSecondsChanged();
-    void latencyHistoryChanged();
-    void routeFiguresChanged();
     void toastChanged();
-    void singBoxLogsChanged();
     void clockTextChanged();
 
     // For the interface: a game was chosen (menus close, the home page shows), a route was chosen (its
@@ -178,7 +162,6 @@ private:
     void setSelectedGame(const QVariantMap &value);
     void setPendingBoostGame(const QVariantMap &value);
     void setReconnectAttempt(int value);
-    void setLogs(const QVariantList &value);
 
     bool coreBusy() const;
     QVariantList allKnownGames() const;
@@ -202,12 +185,8 @@ private:
     void updateClock();
     void tickBoost();
 
-    nimbra::accel::LatencyProber *prober();
     void measure(const QVariantList &routes, bool choose);
     void onRound(const nimbra::accel::ProbeRound &round);
-    void setRouteFigure(const QString &key, const QVariantMap &figure);
-    void recordSelectedRound(const nimbra::accel::ProbeRound &round);
-    QList<sessionrules::Measured> measuredRoutes() const;
     void chooseMeasuredRoute();
     void considerMove();
     void moveTo(const QVariantMap &route);
@@ -249,24 +228,9 @@ private:
     // The automatic reconnect under way (0: none), so the start it ends in reads as a recovery.
     int m_reconnectAttempt = 0;
     int m_boostSeconds = 0;
-    // Measured figures. The last round of each route by stable key; the selected route's probes (for
-    // the loss) and rounds (for the chart and the move rule), kept while they are recent.
-    struct Sample
-    {
-        qint64 atMs;
-        double ms;
-    };
-    struct RoundPoint
-    {
-        qint64 atMs;
-        double medianMs;
-        double loss;
-    };
-    QHash<QString, nimbra::accel::ProbeRound> m_rounds;
-    QVariantMap m_routeFigures;
-    QString m_samplesKey;
-    QList<Sample> m_samples;
-    QList<RoundPoint> m_points;
+    // The routes as the views list them, and their measured figures.
+    RouteListModel m_routes;
+    RouteMeasurement m_measurement{m_routes};
     // Routes measured for a choice: the choice is made once their rounds are all in.
     QSet<QString> m_choiceKeys;
     // The game the route list belongs to: a choice is made only from the current game's list.
@@ -282,14 +246,10 @@ private:
     qint64 m_lastMoveMs = -1;
     QString m_toastText;
     bool m_toastWarning = false;
-    QVariantList m_logs;
+    RunLogModel m_runLog;
     QString m_clockText;
     bool m_routesQueued = false;
 
-    std::function<qint64()> m_clock;
-    nimbra::accel::LatencyProber *m_prober = nullptr;
-    std::unique_ptr<nimbra::accel::LatencyProber> m_ownProber;
-    QMetaObject::Connection m_proberConnection;
     QTimer m_toastTimer;
     QTimer m_clockTimer;
     QTimer m_idleTimer;

@@ -13,51 +13,6 @@
 
 namespace runlog {
 
-QVariantList trimmed(const QVariantList &entries)
-{
-    if (entries.size() <= kMaxEntries)
-        return entries;
-    QVariantList important;
-    QVariantList others;
-    for (const QVariant &entry : entries)
-        (entry.toMap().value(QStringLiteral("important")).toBool() ? important : others).append(entry);
-    QVariantList kept = important.mid(std::max<qsizetype>(0, important.size() - kMaxImportantEntries));
-    kept += others.mid(std::max<qsizetype>(0, others.size() - (kMaxEntries - kept.size())));
-    return kept;
-}
-
-QVariantList appendLines(const QVariantList &entries, const QString &message,
-                         const std::function<bool(const QString &)> &isError, const QString &time)
-{
-    static const QRegularExpression lineBreak(QStringLiteral("\r?\n"));
-    QVariantList added;
-    for (const QString &line : message.split(lineBreak)) {
-        if (line.isEmpty())
-            continue;
-        added.append(QVariantMap{{QStringLiteral("time"), time},
-                                 {QStringLiteral("text"), line},
-                                 {QStringLiteral("error"), isError(line)},
-                                 {QStringLiteral("important"), line.contains(QLatin1String("[GameIP]"))}});
-    }
-    if (added.isEmpty())
-        return entries;
-    return trimmed(entries + added);
-}
-
-QString text(const QVariantList &entries)
-{
-    QStringList lines;
-    lines.reserve(entries.size());
-    for (const QVariant &value : entries) {
-        const QVariantMap entry = value.toMap();
-        lines << QLatin1Char('[') + entry.value(QStringLiteral("time")).toString() + QStringLiteral("] ") +
-                     (entry.value(QStringLiteral("error")).toBool() ? QStringLiteral("[ERROR] ")
-                                                                    : QString()) +
-                     entry.value(QStringLiteral("text")).toString();
-    }
-    return lines.join(QLatin1Char('\n'));
-}
-
 QString stripAnsi(const QString &text)
 {
     static const QRegularExpression colour(QStringLiteral("\x1b\\[[0-9;]*m"));

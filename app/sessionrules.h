@@ -10,19 +10,9 @@
 #include <functional>
 #include <initializer_list>
 
-// The run log's rules, plain functions of their arguments. An entry is a map of time, text, error and
-// important (a game-address line, kept longest).
+// How the core's output reads in the run log (RunLogModel keeps the lines).
 namespace runlog {
 
-inline constexpr int kMaxEntries = 300;
-inline constexpr int kMaxImportantEntries = 20;
-
-// Within the cap: the last important entries (at most 20) first, then the last others.
-QVariantList trimmed(const QVariantList &entries);
-// The message's non-empty lines appended, then trimmed; isError decides per line.
-QVariantList appendLines(const QVariantList &entries, const QString &message,
-                         const std::function<bool(const QString &)> &isError, const QString &time);
-QString text(const QVariantList &entries);
 QString stripAnsi(const QString &text);
 bool isCoreErrorLine(const QString &line);
 

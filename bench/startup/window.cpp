@@ -127,7 +127,9 @@ bool measureTabSwitches(QQuickWindow *window, int count)
         spin(kPauseMs);
     }
     const QStringList lines =
-        evaluate(window, QStringLiteral("singBoxLogs.map(entry => entry.text)")).toStringList();
+        evaluate(window, QStringLiteral("Array.from({ length: session.runLog.count }, (_, i) => "
+                                        "session.runLog.entry(i).text)"))
+            .toStringList();
     const std::vector<double> toLibrary = nextEventMs(lines, QStringLiteral("games"));
     const std::vector<double> toHome = nextEventMs(lines, QStringLiteral("home"));
     if (toLibrary.empty() || toHome.empty())

@@ -50,7 +50,6 @@ Window {
     readonly property var selectedNode: session.selectedNode
     readonly property string toastText: session.toastText
     readonly property bool toastWarning: session.toastWarning
-    readonly property var singBoxLogs: session.singBoxLogs
     property real perfLastTickMs: 0
     readonly property var selectedGame: session.selectedGame
     readonly property var currentGame: session.selectedGame
@@ -112,8 +111,6 @@ Window {
     function signOut() { session.signOut() }
     function selectedRouteConfig() { return session.selectedRouteConfig }
     function gameIcon(game) { return GameLogic.imageSource(game, assetRoot, "icon") }
-    function gameIpList(game) { return Session.gameIpList(game) }
-    function nodeStableKey(node) { return Session.nodeStableKey(node) }
     function formatNetworkRate(bytesPerSecond) { return Session.formatNetworkRate(bytesPerSecond) }
 
     function messageText(value) { return value === undefined || value === null ? "" : String(value) }

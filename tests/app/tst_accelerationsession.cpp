@@ -1,30 +1,26 @@
-// The session's rules that tst_controller does not reach through the window: the run log's cap and
-// error lines, the route choice after a reload and by measured figures, the configuration text.
+// The session's rules that tst_controller does not reach through the window: the run log's and the
+// latency history's rows, error lines, the route choice after a reload and by measured figures, the
+// configuration text.
+#include "app/latencyhistorymodel.h"
+#include "app/routelistmodel.h"
+#include "app/routemeasurement.h"
+#include "app/runlogmodel.h"
 #include "app/sessionrules.h"
 
+#include <QAbstractItemModelTester>
+#include <QSignalSpy>
 #include <QTest>
 
 namespace {
 
-QVariantList entries(int count, int importantEvery)
+// count lines in one batch; every importantEvery-th (from the first) is a game-address line.
+QString lines(int count, int importantEvery)
 {
-    QVariantList list;
+    QStringList list;
     for (int i = 0; i < count; ++i)
-        list << QVariantMap{{"time", "00:00:00"},
-                            {"text", QStringLiteral("line %1").arg(i)},
-                            {"error", false},
-                            {"important", i % importantEvery == 0}};
-    return list;
-}
-
-QString textAt(const QVariantList &list, int index)
-{
-    return list.at(index).toMap().value("text").toString();
-}
-
-bool never(const QString &)
-{
-    return false;
+        list << (i % importantEvery == 0 ? QStringLiteral("[GameIP] line %1") : QStringLiteral("line %1"))
+                    .arg(i);
+    return list.join(QLatin1Char('\n'));
 }
 
 constexpr qint64 kNow = 1000000;
@@ -54,51 +50,299 @@ class TestAccelerationSession : public QObject
     Q_OBJECT
 
 private slots:
-    void logCap()
+    // Rows leave and move, never a reset, so the dialog keeps the delegates of the lines that stay; the
+    // tester checks every change the model announces against its rows.
+    void logRows_data()
     {
-        // Up to the cap nothing is dropped; past it the oldest plain entry goes.
-        const QVariantList at = runlog::appendLines(entries(298, 1000), "a\r\nb\n\n", never, "12:00:00");
-        QCOMPARE(at.size(), 300);
-        QCOMPARE(textAt(at, 0), QStringLiteral("line 0"));
-        QCOMPARE(textAt(at, 299), QStringLiteral("b"));
-        const QVariantList past = runlog::appendLines(at, "c", never, "t");
-        QCOMPARE(past.size(), 300);
-        // "line 0" is important and stays first; the oldest plain one, "line 1", goes.
-        QCOMPARE(textAt(past, 0), QStringLiteral("line 0"));
-        QCOMPARE(textAt(past, 1), QStringLiteral("line 2"));
-        QCOMPARE(textAt(past, 299), QStringLiteral("c"));
-        QCOMPARE(runlog::appendLines(at, "\n\r\n", never, "t"), at);
+        QTest::addColumn<int>("filled");
+        QTest::addColumn<int>("importantEvery");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<int>("count");
+        // "row=text" for the rows checked; -1 is the last one.
+        QTest::addColumn<QStringList>("expected");
 
-        // 30 important entries among 400: the last 20 lead, then the last 280 others in order.
-        const QVariantList trimmed = runlog::trimmed(entries(400, 13));
-        QCOMPARE(trimmed.size(), 300);
-        for (int i = 0; i < 20; ++i)
-            QVERIFY(trimmed.at(i).toMap().value("important").toBool());
-        QCOMPARE(textAt(trimmed, 0), QStringLiteral("line %1").arg(13 * 11));
-        QCOMPARE(textAt(trimmed, 19), QStringLiteral("line 390"));
-        QVERIFY(!trimmed.at(20).toMap().value("important").toBool());
-        QCOMPARE(textAt(trimmed, 299), QStringLiteral("line 399"));
+        QTest::newRow("up to the cap") << 297 << 1000 << "a\r\nb\n\n"
+                                       << 299 << QStringList{"0=[GameIP] line 0", "1=line 1", "-1=b"};
+        QTest::newRow("past the cap: oldest plain line leaves")
+            << 300 << 1000 << "c" << 300 << QStringList{"0=[GameIP] line 0", "1=line 2", "-1=c"};
+        QTest::newRow("blank lines only") << 300 << 1000 << "\n\r\n"
+                                          << 300 << QStringList{"1=line 1", "-1=line 299"};
+        QTest::newRow("an address line past the cap joins the lead")
+            << 300 << 1000 << "[GameIP] new\nd" << 300
+            << QStringList{"0=[GameIP] line 0", "1=[GameIP] new", "2=line 3", "-1=d"};
+        QTest::newRow("the last 20 address lines lead")
+            << 400 << 13 << "" << 300
+            << QStringList{"0=[GameIP] line 143", "19=[GameIP] line 390", "20=line 97", "-1=line 399"};
+        QTest::newRow("few address lines: all kept")
+            << 310 << 200 << "" << 300 << QStringList{"1=[GameIP] line 200", "2=line 11", "-1=line 309"};
+    }
 
-        // Few important entries: all are kept, the others fill up to 300.
-        const QVariantList few = runlog::trimmed(entries(310, 200));
-        QCOMPARE(few.size(), 300);
-        QCOMPARE(textAt(few, 1), QStringLiteral("line 200"));
-        QCOMPARE(textAt(few, 2), QStringLiteral("line 11"));
+    void logRows()
+    {
+        QFETCH(int, filled);
+        QFETCH(int, importantEvery);
+        QFETCH(QString, message);
+        QFETCH(int, count);
+        QFETCH(QStringList, expected);
+        RunLogModel log;
+        QAbstractItemModelTester tester(&log, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QSignalSpy resets(&log, &QAbstractItemModel::modelReset);
+        log.append(lines(filled, importantEvery), false, "12:00:00");
+        log.append(message, false, "12:00:01");
+        QCOMPARE(log.count(), count);
+        QCOMPARE(resets.count(), 0);
+        for (const QString &check : expected) {
+            const int row = check.section(QLatin1Char('='), 0, 0).toInt();
+            const QString text = check.section(QLatin1Char('='), 1);
+            const QModelIndex index = log.index(row < 0 ? log.count() + row : row);
+            QCOMPARE(index.data(RunLogModel::TextRole).toString(), text);
+            QCOMPARE(index.data(RunLogModel::ImportantRole).toBool(), text.startsWith("[GameIP]"));
+        }
+        log.clear();
+        QCOMPARE(log.count(), 0);
     }
 
     void logLines()
     {
+        RunLogModel log;
         const QString text = runlog::stripAnsi("\x1b[36mINFO\x1b[0m ok\nERROR [GameIP] x\n");
-        const QVariantList list = runlog::appendLines({}, text, runlog::isCoreErrorLine, "t");
-        QCOMPARE(list.size(), 2);
-        QCOMPARE(textAt(list, 0), QStringLiteral("INFO ok"));
-        QCOMPARE(list.at(0).toMap().value("important").toBool(), false);
-        QCOMPARE(list.at(1).toMap().value("important").toBool(), true);
-        QCOMPARE(list.at(0).toMap().value("error").toBool(), false);
-        QCOMPARE(list.at(1).toMap().value("error").toBool(), true);
-        QCOMPARE(runlog::text({QVariantMap{{"time", "01:02:03"}, {"text", "a"}, {"error", true}},
-                               QVariantMap{{"time", "t"}, {"text", "b"}, {"error", false}}}),
-                 QStringLiteral("[01:02:03] [ERROR] a\n[t] b"));
+        log.appendLines(text, runlog::isCoreErrorLine, "t");
+        QCOMPARE(log.count(), 2);
+        QCOMPARE(log.entry(0), (RunLogEntry{"t", "INFO ok", false, false}));
+        QCOMPARE(log.entry(1), (RunLogEntry{"t", "ERROR [GameIP] x", true, true}));
+        log.clear();
+        log.append("a", true, "01:02:03");
+        log.append("b", false, "t");
+        QCOMPARE(log.text(), QStringLiteral("[01:02:03] [ERROR] a\n[t] b"));
+
+        // Queued lines become rows by the timer, or before a line appended at once.
+        log.clear();
+        log.queueLines("q1\nq2", runlog::isCoreErrorLine, "t");
+        QCOMPARE(log.count(), 0);
+        log.append("a", false, "t");
+        QCOMPARE(log.entry(0).text, QStringLiteral("q1"));
+        QCOMPARE(log.entry(2).text, QStringLiteral("a"));
+        log.queueLines(lines(400, 1000), runlog::isCoreErrorLine, "t");
+        QTRY_COMPARE(log.count(), 300);
+        QCOMPARE(log.entry(0).text, QStringLiteral("[GameIP] line 0"));
+        QCOMPARE(log.entry(1).text, QStringLiteral("line 101"));
+        QCOMPARE(log.entry(299).text, QStringLiteral("line 399"));
+    }
+
+    void latencyHistory_data()
+    {
+        QTest::addColumn<QList<qint64>>("times");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<double>("oldestSeconds");
+        QTest::addColumn<double>("peakMs");
+
+        QTest::newRow("within the span") << QList<qint64>{1000, 2000, 3000} << 3 << 1.0 << 30.0;
+        QTest::newRow("exactly the span") << QList<qint64>{1000, 61000} << 2 << 1.0 << 10.0;
+        QTest::newRow("older rounds leave") << QList<qint64>{1000, 2000, 30000, 62001} << 2 << 30.0 << 40.0;
+        QTest::newRow("a gap leaves all but the newest")
+            << QList<qint64>{0, 1000, 500000} << 1 << 500.0 << 30.0;
+    }
+
+    // Round i answers in 10 * (i + 1) ms, the second round none at all.
+    void latencyHistory()
+    {
+        QFETCH(QList<qint64>, times);
+        QFETCH(int, count);
+        QFETCH(double, oldestSeconds);
+        QFETCH(double, peakMs);
+        LatencyHistoryModel history;
+        QAbstractItemModelTester tester(&history, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QSignalSpy resets(&history, &QAbstractItemModel::modelReset);
+        for (int i = 0; i < times.size(); ++i)
+            history.append(times.at(i), i == 1 ? -1 : 10.0 * (i + 1), i == 1 ? 1 : 0);
+        QCOMPARE(history.count(), count);
+        QCOMPARE(history.point(0).seconds, oldestSeconds);
+        QCOMPARE(history.point(count - 1).seconds, static_cast<double>(times.constLast()) / 1000);
+        QCOMPARE(history.peakMs(), peakMs);
+        QCOMPARE(resets.count(), 0);
+    }
+
+    void routeValue_data()
+    {
+        QTest::addColumn<QVariantMap>("record");
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("detail");
+        QTest::addColumn<QString>("icon");
+
+        QTest::newRow("shared group")
+            << QVariantMap{{"source_group", "shared_list"}, {"name", "a"}} << "shared"
+            << "可用线路"
+            << "globe";
+        QTest::newRow("shared isp") << QVariantMap{{"source", "shared"}, {"note", "isp 直连"}} << "isp"
+                                    << "运营商 · isp 直连"
+                                    << "bolt";
+        QTest::newRow("home before idc")
+            << QVariantMap{{"source_group", "idc_list"}, {"name", "HOME_LIST x"}} << "native"
+            << "原生住宅 · 可用线路"
+            << "shield";
+        QTest::newRow("own group") << QVariantMap{{"source_group", "idc_vip"}, {"note", "尊享机房"}} << "idc"
+                                   << "IDC 专线 · 尊享机房"
+                                   << "link";
+        QTest::newRow("chinese words") << QVariantMap{{"type_name", "运营商专线"}} << "isp"
+                                       << "运营商 · 可用线路"
+                                       << "bolt";
+        QTest::newRow("plain") << QVariantMap{{"name", "华东 · 上海电信 BGP-3"}, {"note", "电信"}}
+                               << "standard"
+                               << "专线节点 · 电信"
+                               << "globe";
+        QTest::newRow("blank note") << QVariantMap{{"note", "  "}, {"type", QVariant()}} << "standard"
+                                    << "专线节点 · 可用线路"
+                                    << "globe";
+    }
+
+    void routeValue()
+    {
+        QFETCH(QVariantMap, record);
+        QFETCH(QString, kind);
+        QFETCH(QString, detail);
+        QFETCH(QString, icon);
+        const RouteItem route(record);
+        QCOMPARE(route.kind, kind);
+        QCOMPARE(route.detail, detail);
+        QCOMPARE(route.icon, icon);
+        QCOMPARE(route.typeLabel, kind == "shared" ? QStringLiteral("共享节点") : QStringLiteral("独享节点"));
+    }
+
+    void routeSelection_data()
+    {
+        QTest::addColumn<QVariantMap>("route");
+        QTest::addColumn<QVariantMap>("chosen");
+        QTest::addColumn<bool>("selected");
+
+        QTest::newRow("same id") << QVariantMap{{"id", "a"}, {"name", "x"}}
+                                 << QVariantMap{{"id", "a"}, {"name", "y"}} << true;
+        QTest::newRow("number and text") << QVariantMap{{"id", 5}} << QVariantMap{{"id", "5"}} << true;
+        QTest::newRow("node_id when id is blank")
+            << QVariantMap{{"id", " "}, {"node_id", "n"}} << QVariantMap{{"node_id", "n"}} << true;
+        QTest::newRow("route_id before key")
+            << QVariantMap{{"route_id", "r"}, {"key", "k"}} << QVariantMap{{"key", "k"}} << false;
+        QTest::newRow("name only") << QVariantMap{{"name", "华东 1"}} << QVariantMap{{"name", "华东 1"}}
+                                   << true;
+        QTest::newRow("endpoint is not a row key")
+            << QVariantMap{{"web_url", "w"}} << QVariantMap{{"web_url", "w"}} << false;
+        QTest::newRow("nothing selected") << QVariantMap{{"id", "a"}} << QVariantMap{} << false;
+    }
+
+    void routeSelection()
+    {
+        QFETCH(QVariantMap, route);
+        QFETCH(QVariantMap, chosen);
+        QFETCH(bool, selected);
+        RouteListModel routes;
+        routes.setSelected(chosen);
+        routes.setRoutes({route});
+        QCOMPARE(routes.at(0).selected, selected);
+        routes.setSelected({});
+        routes.setSelected(chosen);
+        QCOMPARE(routes.at(0).selected, selected);
+    }
+
+    // The first seven are offered, the rest listed apart; a configuration arriving for a listed route
+    // and its figures change rows in place, only another list resets them.
+    void routeRows_data()
+    {
+        QTest::addColumn<int>("count");
+        QTest::addColumn<int>("offered");
+        QTest::addColumn<int>("overflow");
+
+        QTest::newRow("none") << 0 << 0 << 0;
+        QTest::newRow("seven") << 7 << 7 << 0;
+        QTest::newRow("ten") << 10 << 7 << 3;
+    }
+
+    void routeRows()
+    {
+        QFETCH(int, count);
+        QFETCH(int, offered);
+        QFETCH(int, overflow);
+        RouteListModel routes;
+        QAbstractItemModelTester tester(&routes, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QAbstractItemModelTester offeredTester(routes.offered(),
+                                               QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QVariantList records;
+        for (int i = 1; i <= count; ++i)
+            records << QVariantMap{{"id", QStringLiteral("r%1").arg(i)}};
+        routes.setRoutes(records);
+        QCOMPARE(routes.offered()->rowCount(), offered);
+        QCOMPARE(routes.overflow()->rowCount(), overflow);
+        QCOMPARE(routes.overflowCount(), overflow);
+        if (count == 0)
+            return;
+        const QString last = QStringLiteral("r%1").arg(count);
+        QCOMPARE(
+            routes.overflow()->index(overflow - 1, 0).data(RouteListModel::RouteRole).value<RouteItem>().key,
+            overflow > 0 ? last : QString());
+
+        QSignalSpy resets(&routes, &QAbstractItemModel::modelReset);
+        QSignalSpy changes(&routes, &QAbstractItemModel::dataChanged);
+        routes.showFigure(last, "23 ms", "丢包 20%");
+        QVariantMap configured = records.constLast().toMap();
+        configured.insert("config", QVariantMap{{"server", "198.51.100.7"}});
+        records.last() = configured;
+        routes.setRoutes(records);
+        QCOMPARE(resets.count(), 0);
+        QCOMPARE(changes.count(), 2);
+        QCOMPARE(routes.at(count - 1).record, configured);
+        QCOMPARE(routes.at(count - 1).latencyText, QStringLiteral("23 ms"));
+        QCOMPARE(routes.at(count - 1).lossText, QStringLiteral("丢包 20%"));
+
+        routes.setRoutes(records.mid(1));
+        QCOMPARE(resets.count(), 1);
+        routes.clearFigures();
+        QCOMPARE(routes.at(count - 2).latencyText, QStringLiteral("—"));
+    }
+
+    // The selected route's figures notify only when their text changes, not with every round.
+    void measuredFigures_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QList<double>>("medians");
+        QTest::addColumn<QString>("latency");
+        QTest::addColumn<QString>("loss");
+        QTest::addColumn<int>("latencySignals");
+
+        QTest::newRow("the same figure again") << "r1" << QList<double>{20, 20.2, 19.9} << "20 ms"
+                                               << "0.0%" << 1;
+        QTest::newRow("a new figure") << "r1" << QList<double>{20, 30} << "30 ms"
+                                      << "0.0%" << 2;
+        QTest::newRow("no answer") << "r1" << QList<double>{20, -1} << "超时"
+                                   << "50.0%" << 2;
+        QTest::newRow("a route not listed") << "gone" << QList<double>{20} << "—"
+                                            << "—" << 0;
+    }
+
+    void measuredFigures()
+    {
+        QFETCH(QString, key);
+        QFETCH(QList<double>, medians);
+        QFETCH(QString, latency);
+        QFETCH(QString, loss);
+        QFETCH(int, latencySignals);
+        RouteListModel routes;
+        routes.setRoutes({QVariantMap{{"id", "r1"}}});
+        RouteMeasurement measurement(routes);
+        nimbra::accel::LatencyProber prober;
+        measurement.setProber(&prober);
+        measurement.select(key);
+        measurement.setRecording(true);
+        QSignalSpy latencySpy(&measurement, &RouteMeasurement::latencyChanged);
+        for (const double ms : medians) {
+            nimbra::accel::ProbeRound round;
+            round.key = key;
+            round.samplesMs = {ms};
+            round.medianMs = ms;
+            round.loss = ms < 0 ? 1 : 0;
+            emit prober.roundFinished(round);
+        }
+        QCOMPARE(measurement.latencyText(), latency);
+        QCOMPARE(measurement.lossText(), loss);
+        QCOMPARE(latencySpy.count(), latencySignals);
+        QCOMPARE(measurement.history()->count(), latencySignals == 0 ? 0 : static_cast<int>(medians.size()));
     }
 
     void coreErrorLine_data()

@@ -96,10 +96,9 @@ struct Client : WiredBackend
     bool isTrue(const QString &expression) const { return eval(expression).toBool(); }
     bool logHas(const QString &part) const
     {
-        const QVariantList entries = session->singBoxLogs();
-        return std::any_of(entries.cbegin(), entries.cend(), [&part](const QVariant &entry) {
-            return entry.toMap().value("text").toString().contains(part);
-        });
+        const QList<RunLogEntry> &entries = session->runLog()->entries();
+        return std::any_of(entries.cbegin(), entries.cend(),
+                           [&part](const RunLogEntry &entry) { return entry.text.contains(part); });
     }
 
     bool signIn()
@@ -246,8 +245,8 @@ private slots:
         QCOMPARE(s.lastBoostedGame().value("name").toString(), QStringLiteral("剑网3"));
         QVERIFY(c.logHas(QStringLiteral("[UI] 已恢复最近加速游戏：剑网3")));
         QVERIFY(s.gameDetailLoading());
-        QTRY_VERIFY_WITH_TIMEOUT(c.isTrue("gameIpList(currentGame).length > 0") && !s.gameDetailLoading(),
-                                 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            !sessionrules::gameIpList(s.selectedGame()).isEmpty() && !s.gameDetailLoading(), 10000);
         QCOMPARE(s.line(), QStringLiteral("等待线路"));
 
         // Signing in loads the routes; the first free one is chosen and its configuration fetched.
@@ -262,7 +261,7 @@ private slots:
         QCOMPARE(s.line(), QStringLiteral("正在加载线路"));
         QVERIFY(c.settled());
         QCOMPARE(s.line(), QStringLiteral("韩国 · 首尔 IPLC-1"));
-        QVERIFY(c.isTrue("gameIpList(currentGame).length > 0") && !s.selectedRouteConfig().isEmpty());
+        QVERIFY(!sessionrules::gameIpList(s.selectedGame()).isEmpty() && !s.selectedRouteConfig().isEmpty());
 
         // A route list for a game no longer chosen is dropped.
         QSignalSpy routes(c.accelerator.get(), &AcceleratorApi::routesLoaded);
@@ -290,7 +289,7 @@ private slots:
         s.chooseGame(blackDesert);
         QVERIFY(c.settled());
         QCOMPARE(s.line(), QStringLiteral("线路均已满"));
-        QVERIFY(s.nodes().size() == 2 && c.isTrue("nodeStableKey(selectedNode) === ''"));
+        QVERIFY(s.nodes().size() == 2 && sessionrules::nodeStableKey(s.selectedNode()).isEmpty());
 
         // A route whose node_id differs from its id still gets its configuration.
         QVariantMap aion = game("", "永恒之塔", "com.ncsoft.aion", "国服");
@@ -304,7 +303,8 @@ private slots:
         // Sign-out empties the routes.
         s.signOut();
         QCOMPARE(s.toastText(), QStringLiteral("已退出登录，加速通道已关闭"));
-        QVERIFY(!c.data.loggedIn() && s.nodes().isEmpty() && c.isTrue("nodeStableKey(selectedNode) === ''"));
+        QVERIFY(!c.data.loggedIn() && s.nodes().isEmpty() &&
+                sessionrules::nodeStableKey(s.selectedNode()).isEmpty());
         QCOMPARE(s.line(), QStringLiteral("登录后加载线路"));
         QVERIFY2(c.warnings.isEmpty(), qPrintable(c.warnings.join(QLatin1Char('\n'))));
     }
@@ -334,7 +334,7 @@ private slots:
                                    << "routesLoading";
         QTest::newRow("route without address") << "route without address"
                                                << "当前线路没有可用节点地址，请重新获取线路"
-                                               << "singBoxLogs[singBoxLogs.length - 1].error";
+                                               << "session.runLog.entry(session.runLog.count - 1).error";
         QTest::newRow("route without config") << "route without config"
                                               << "正在获取线路配置，请稍候"
                                               << "routeConfigLoading";
@@ -693,7 +693,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(c.session->boosting(), 15000);
 
         // The log dialog charts the rounds while the core runs.
-        QTRY_VERIFY_WITH_TIMEOUT(c.session->latencyHistory().size() >= 2, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(c.session->measurement()->history()->count() >= 2, 10000);
         c.eval(QStringLiteral("openLogDialog()"));
         QVERIFY(
             findShown(qobject_cast<QQuickWindow *>(c.window)->contentItem(), QStringLiteral("latencyChart")));
@@ -768,8 +768,7 @@ private slots:
         c.session->toggleAcceleration();
         QTRY_VERIFY_WITH_TIMEOUT(c.session->boosting(), 15000);
         const QString fastKey = sessionrules::nodeStableKey(fast);
-        QTRY_VERIFY_WITH_TIMEOUT(
-            c.session->routeFigures().value(fastKey).toMap().value("text").toString().endsWith(" ms"), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(c.session->routes()->figure(fastKey).text.endsWith(" ms"), 10000);
 
         const QByteArray configPath("/api/user/node/config");
         const int asked = front.requests(configPath);

@@ -1,5 +1,6 @@
 import QtQuick
 import QtTest
+import Nimbra
 import "qrc:/qt/qml/Nimbra/shell"
 
 Item {
@@ -11,7 +12,9 @@ Item {
     Component {
         id: routeComponent
 
-        RouteDialog {}
+        RouteDialog {
+            routes: RouteListModel {}
+        }
     }
 
     Component {
@@ -20,6 +23,8 @@ Item {
         LogDialog {
             width: 760
             height: 400
+            log: RunLogModel {}
+            history: LatencyHistoryModel {}
         }
     }
 
@@ -55,8 +60,9 @@ Item {
         }
 
         function test_routeRows() {
-            const dialog = create(routeComponent, { nodes: eightRoutes(), selectedNode: { id: "r2" }, loggedIn: true },
-                                  "routeChosen")
+            const dialog = create(routeComponent, { loggedIn: true }, "routeChosen")
+            dialog.routes.setRoutes(eightRoutes())
+            dialog.routes.setSelected({ id: "r2" })
             waitForRendering(dialog)
             verify(findChild(dialog, "routeRow6"))
             verify(!findChild(dialog, "routeRow7"))
@@ -64,13 +70,13 @@ Item {
             verify(!findChild(dialog, "routeAction").visible)
 
             const eighth = findChild(dialog, "fullRow0")
-            compare(eighth.modelData.id, "r8")
+            compare(eighth.route.record.id, "r8")
             compare(eighth.opacity, 0.52)
             compare(findChild(eighth, "routeChoice").text, "不可选择")
             compare(findChild(eighth, "routeLoad").text, "8/10")
             compare(findChild(findChild(dialog, "routeRow1"), "routeChoice").text, "已选择")
             compare(findChild(findChild(dialog, "routeRow2"), "routeChoice").text, "选择")
-            dialog.selectedNode = { id: "r8" }
+            dialog.routes.setSelected({ id: "r8" })
             verify(eighth.selected)
             compare(findChild(eighth, "routeChoice").text, "不可选择")
 
@@ -128,12 +134,9 @@ Item {
             compare(spy.count, 1)
         }
 
-        function entries(from, count) {
-            const list = []
+        function append(log, from, count) {
             for (let i = from; i < from + count; ++i)
-                list.push({ time: "12:00:00", text: "第 " + i + " 行 " + "x".repeat(i % 90), error: i % 7 === 0,
-                            important: false })
-            return list
+                log.append("第 " + i + " 行 " + "x".repeat(i % 90), i % 7 === 0, "12:00:00")
         }
 
         function test_logFollowsEnd() {
@@ -142,17 +145,18 @@ Item {
             verify(findChild(dialog, "emptyText").visible)
 
             dialog.visible = false
-            dialog.entries = entries(0, 120)
+            append(dialog.log, 0, 120)
             dialog.visible = true
             tryVerify(() => list.atYEnd && list.contentY > 0)
 
             list.positionViewAtBeginning()
-            dialog.entries = dialog.entries.concat(entries(120, 5))
+            append(dialog.log, 120, 180)
             tryVerify(() => list.atYEnd)
 
             // At the cap the length stays the same while new lines replace old ones.
             list.positionViewAtBeginning()
-            dialog.entries = dialog.entries.slice(5).concat(entries(125, 5))
+            append(dialog.log, 300, 5)
+            compare(list.count, 300)
             tryVerify(() => list.atYEnd)
 
             mouseClick(findChild(dialog, "clearButton"))

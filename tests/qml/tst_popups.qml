@@ -83,6 +83,8 @@ Item {
             y: 60
             width: 760
             height: 400
+            log: RunLogModel {}
+            history: LatencyHistoryModel {}
         }
     }
 

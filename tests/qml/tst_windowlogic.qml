@@ -1,5 +1,6 @@
 import QtQuick
 import QtTest
+import Nimbra
 import "qrc:/qt/qml/Nimbra/shell/WindowLogic.js" as WindowLogic
 
 TestCase {
@@ -57,47 +58,14 @@ TestCase {
                 data.result)
     }
 
-    function routes(count) {
-        const list = []
-        for (let i = 1; i <= count; ++i)
-            list.push({ id: "r" + i })
-        return list
+    // The route value the session's list makes of a record.
+    RouteListModel {
+        id: routeList
     }
 
-    function test_splitRoutes_data() {
-        return [
-            { tag: "none", nodes: null, shown: [], overflow: [] },
-            { tag: "seven", nodes: routes(7), shown: ["r1", "r2", "r3", "r4", "r5", "r6", "r7"], overflow: [] },
-            { tag: "eight", nodes: routes(8), shown: ["r1", "r2", "r3", "r4", "r5", "r6", "r7"], overflow: ["r8"] },
-            { tag: "ten", nodes: routes(10), shown: ["r1", "r2", "r3", "r4", "r5", "r6", "r7"],
-              overflow: ["r8", "r9", "r10"] }
-        ]
-    }
-
-    function test_splitRoutes(data) {
-        const split = WindowLogic.splitRoutes(data.nodes)
-        compare(split.shown.map(route => route.id), data.shown)
-        compare(split.overflow.map(route => route.id), data.overflow)
-    }
-
-    function test_rowMatching_data() {
-        return [
-            { tag: "same id", route: { id: "a", name: "x" }, selected: { id: "a", name: "y" }, key: "a", match: true },
-            { tag: "number and text", route: { id: 5 }, selected: { id: "5" }, key: "5", match: true },
-            { tag: "node_id when id is blank", route: { id: " ", node_id: "n" }, selected: { node_id: "n" }, key: "n",
-              match: true },
-            { tag: "route_id before key", route: { route_id: "r", key: "k" }, selected: { key: "k" }, key: "r",
-              match: false },
-            { tag: "name only", route: { name: "华东 1" }, selected: { name: "华东 1" }, key: "华东 1", match: true },
-            { tag: "endpoint is not a row key", route: { web_url: "w" }, selected: { web_url: "w" }, key: "",
-              match: false },
-            { tag: "nothing selected", route: { id: "a" }, selected: ({}), key: "a", match: false }
-        ]
-    }
-
-    function test_rowMatching(data) {
-        compare(WindowLogic.routeRowKey(data.route), data.key)
-        compare(WindowLogic.isSelectedRoute(data.route, data.selected), data.match)
+    function routeValue(record) {
+        routeList.setRoutes([record])
+        return routeList.at(0)
     }
 
     function test_rowTexts_data() {
@@ -116,7 +84,7 @@ TestCase {
     }
 
     function test_rowTexts(data) {
-        const texts = WindowLogic.routeRowTexts(data.route, data.full, data.selected)
+        const texts = WindowLogic.routeRowTexts(routeValue(data.route), data.full, data.selected)
         compare(texts.detail, data.detail)
         compare(texts.choice, data.choice)
         compare(texts.load, data.load)

@@ -94,7 +94,7 @@ GlassCard {
             Text {
                 objectName: "cardLatency"
                 textFormat: Text.PlainText
-                text: card.session.latencyText
+                text: card.session.measurement.latencyText
                 Accessible.role: Accessible.StaticText
                 Accessible.name: latencyCaption.text + " " + text
                 color: card.controller.ink

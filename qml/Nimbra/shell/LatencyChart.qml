@@ -8,16 +8,11 @@ import "../Fonts.js" as Fonts
 Item {
     id: chart
 
-    // Maps of age (s before the newest round), ms (-1: no answer) and loss (0..1), oldest first.
-    property var points: []
+    required property LatencyHistoryModel history
+    readonly property int rounds: history.added
     required property var theme
     readonly property real span: 60
-    readonly property real topMs: {
-        let top = 20
-        for (let i = 0; i < points.length; ++i)
-            top = Math.max(top, points[i].ms)
-        return Math.ceil(top * 1.25 / 10) * 10
-    }
+    readonly property real topMs: Math.ceil(Math.max(20, history.peakMs) * 1.25 / 10) * 10
 
     implicitHeight: 64
 
@@ -57,38 +52,41 @@ Item {
             ctx.moveTo(0, height - 0.5)
             ctx.lineTo(width, height - 0.5)
             ctx.stroke()
-            const points = chart.points
-            const x = age => width * (1 - age / chart.span)
+            const history = chart.history
+            const count = history.count
+            const newest = count > 0 ? history.point(count - 1).seconds : 0
+            const x = seconds => width * (1 - (newest - seconds) / chart.span)
             const y = ms => height - 4 - (height - 8) * Math.min(1, ms / chart.topMs)
             ctx.strokeStyle = chart.theme.neon
             ctx.lineWidth = 1.6
             ctx.beginPath()
             let drawing = false
-            for (let i = 0; i < points.length; ++i) {
-                const p = points[i]
+            const lossy = []
+            for (let i = 0; i < count; ++i) {
+                const p = history.point(i)
+                if (p.loss > 0)
+                    lossy.push(p)
                 if (p.ms < 0) {
                     drawing = false
                     continue
                 }
                 if (drawing)
-                    ctx.lineTo(x(p.age), y(p.ms))
+                    ctx.lineTo(x(p.seconds), y(p.ms))
                 else
-                    ctx.moveTo(x(p.age), y(p.ms))
+                    ctx.moveTo(x(p.seconds), y(p.ms))
                 drawing = true
             }
             ctx.stroke()
             ctx.fillStyle = chart.theme.accent
-            for (let j = 0; j < points.length; ++j) {
-                const q = points[j]
-                if (q.loss <= 0)
-                    continue
+            for (const q of lossy) {
                 const h = q.ms < 0 ? height : Math.max(3, height * q.loss)
-                ctx.fillRect(x(q.age) - 1.5, height - h, 3, h)
+                ctx.fillRect(x(q.seconds) - 1.5, height - h, 3, h)
             }
         }
     }
 
-    onPointsChanged: canvas.requestPaint()
+    // A round arrived: the line moves left by one round.
+    onRoundsChanged: canvas.requestPaint()
     onWidthChanged: canvas.requestPaint()
     onHeightChanged: canvas.requestPaint()
 }

@@ -10,10 +10,11 @@ import "../Fonts.js" as Fonts
 FocusScope {
     id: dialog
 
-    property var entries: []
+    required property RunLogModel log
+    readonly property int added: log.added
     property bool running: false
     // The measured latency of the last 60 s, shown above the log while acceleration runs.
-    property var latencyPoints: []
+    required property LatencyHistoryModel history
 
     property bool lightMode: false
     property color ink: Theme.ink(lightMode)
@@ -24,10 +25,6 @@ FocusScope {
     property color accent: Theme.accent(lightMode)
     property color neon: Theme.neon(lightMode)
     property color edge: Theme.edge(lightMode)
-
-    // The last entry seen: the log is capped, so at the cap new lines replace old ones and the
-    // length alone does not tell that something arrived.
-    property var lastEntry: null
 
     signal copyRequested()
     signal clearRequested()
@@ -41,12 +38,9 @@ FocusScope {
         if (visible)
             followTimer.restart()
     }
-    onEntriesChanged: {
-        const list = entries || []
-        const last = list.length > 0 ? list[list.length - 1] : null
-        const arrived = last !== null && last !== lastEntry
-        lastEntry = last
-        if (arrived && visible)
+    // New lines arrived (at the cap as many old ones left).
+    onAddedChanged: {
+        if (visible)
             followTimer.restart()
     }
 
@@ -99,8 +93,8 @@ FocusScope {
         y: header.height
         width: parent.width - 48
         height: visible ? implicitHeight : 0
-        visible: dialog.running && dialog.latencyPoints.length > 0
-        points: dialog.latencyPoints
+        visible: dialog.running && dialog.history.count > 0
+        history: dialog.history
         theme: dialog
     }
 
@@ -133,19 +127,22 @@ FocusScope {
             anchors.fill: parent
             anchors.margins: 8
             clip: true
-            model: dialog.entries
+            model: dialog.log
+            reuseItems: true
             boundsBehavior: Flickable.StopAtBounds
             ScrollBar.vertical: ScrollBar {}
 
             delegate: Rectangle {
                 id: entry
 
-                required property var modelData
+                required property string time
+                required property string text
+                required property bool error
 
                 width: ListView.view.width
                 height: Math.max(timeText.implicitHeight, messageText.implicitHeight) + 8
                 radius: 6
-                color: modelData.error ? Qt.alpha(dialog.accent, 0.1) : "transparent"
+                color: error ? Qt.alpha(dialog.accent, 0.1) : "transparent"
 
                 Text {
                     id: timeText
@@ -154,7 +151,7 @@ FocusScope {
                     y: 4
                     width: 64
                     textFormat: Text.PlainText
-                    text: String(entry.modelData.time || "")
+                    text: entry.time
                     color: dialog.ink3
                     font.family: Fonts.latin()
                     font.pixelSize: Theme.textSize(12)
@@ -168,9 +165,9 @@ FocusScope {
                     anchors.rightMargin: 12
                     y: 4
                     textFormat: Text.PlainText
-                    text: String(entry.modelData.text || "")
+                    text: entry.text
                     wrapMode: Text.Wrap
-                    color: Theme.text(entry.modelData.error ? dialog.accent : dialog.ink2)
+                    color: Theme.text(entry.error ? dialog.accent : dialog.ink2)
                     font.family: Fonts.ui()
                     font.pixelSize: Theme.textSize(12)
                 }

@@ -11,9 +11,9 @@ LogDialog {
 
     width: Math.min(760, area.width - 72)
     height: Math.min(560, area.height - 90)
-    entries: controller.singBoxLogs
+    log: controller.session.runLog
     running: App.singBoxManager.running
-    latencyPoints: controller.session.latencyHistory
+    history: controller.session.measurement.history
     lightMode: controller.dawn
     ink: controller.ink
     ink2: controller.ink2

@@ -4,20 +4,17 @@ import QtQuick
 import Nimbra
 import QtQuick.Controls.Basic
 import "../Fonts.js" as Fonts
-import "WindowLogic.js" as WindowLogic
 
 // The route choice for the current game: the first seven routes the service returned, then the rest
 // as full ones. The window owns the list and the choice; this only shows them and reports clicks.
 FocusScope {
     id: dialog
 
-    property var nodes: []
-    property var selectedNode: ({})
+    // With their figures and the selection.
+    required property RouteListModel routes
     property bool loading: false
     property string routeError: ""
     property bool loggedIn: false
-    // Measured figures by the route's stable key (the session's routeFigures).
-    property var figures: ({})
 
     property bool lightMode: false
     property color ink: Theme.ink(lightMode)
@@ -29,8 +26,7 @@ FocusScope {
     property color neon: Theme.neon(lightMode)
     property color edge: Theme.edge(lightMode)
 
-    readonly property var routes: WindowLogic.splitRoutes(nodes)
-    readonly property bool empty: routes.shown.length === 0
+    readonly property bool empty: routes.count === 0
     property int focusedRow: 0
 
     signal routeChosen(var route)
@@ -266,16 +262,14 @@ FocusScope {
                 width: routeList.width
 
                 Repeater {
-                    model: dialog.routes.shown
+                    model: dialog.routes.offered
 
                     delegate: RouteRow {
                         id: shownRow
 
                         width: rows.width
                         theme: dialog
-                        selectedNode: dialog.selectedNode
-                        figures: dialog.figures
-                        onActivated: route => dialog.routeChosen(route)
+                        onActivated: record => dialog.routeChosen(record)
                         onStepRequested: step => dialog.moveFocus(shownRow, step)
                         onActiveFocusChanged: {
                             if (activeFocus)
@@ -286,7 +280,7 @@ FocusScope {
 
                 Text {
                     objectName: "fullHeading"
-                    visible: dialog.routes.overflow.length > 0
+                    visible: dialog.routes.overflowCount > 0
                     height: 34
                     leftPadding: 4
                     verticalAlignment: Text.AlignBottom
@@ -307,9 +301,7 @@ FocusScope {
                         width: rows.width
                         theme: dialog
                         full: true
-                        selectedNode: dialog.selectedNode
-                        figures: dialog.figures
-                        onActivated: route => dialog.routeChosen(route)
+                        onActivated: record => dialog.routeChosen(record)
                         onStepRequested: step => dialog.moveFocus(fullRow, step)
                         onActiveFocusChanged: {
                             if (activeFocus)

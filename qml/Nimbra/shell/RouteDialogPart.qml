@@ -11,12 +11,10 @@ RouteDialog {
     objectName: "routeDialog"
     width: 500
     height: 620
-    nodes: controller.nodes
-    selectedNode: controller.selectedNode
+    routes: controller.session.routes
     loading: controller.routesLoading
     routeError: controller.routeError
     loggedIn: controller.loggedIn
-    figures: controller.session.routeFigures
     lightMode: controller.dawn
     ink: controller.ink
     ink2: controller.ink2

@@ -1,7 +1,6 @@
 import QtQuick
 import Nimbra
 import "../Fonts.js" as Fonts
-import "../SessionLogic.js" as Session
 import "WindowLogic.js" as WindowLogic
 
 // One route of the route dialog: kind icon, name, type badge, detail line and the choice column.
@@ -9,24 +8,25 @@ import "WindowLogic.js" as WindowLogic
 Item {
     id: row
 
-    required property var modelData
+    required property routeItem route
     required property int index
     required property var theme
     property bool full: false
-    property var selectedNode: ({})
-    property var figures: ({})
-    // This route's measured figure: its text and, when probes were lost, the loss.
-    readonly property var figure: figures[Session.nodeStableKey(modelData)] || ({ text: "—" })
 
     // A route listed as full can still be the chosen one (a remembered choice past the seventh row):
     // it is marked, so the dialog never hides the route in use.
-    readonly property bool selected: WindowLogic.isSelectedRoute(modelData, selectedNode)
-    readonly property var texts: WindowLogic.routeRowTexts(modelData, full, selected)
-    readonly property color kindColor: Session.nodeKindColor(modelData, theme.neon, theme.primary)
-    // The figure the row shows; a screen reader hears it with the rest of the row.
-    readonly property string latencyText: String(figure.text || "—") + (figure.lossText ? " · " + figure.lossText : "")
+    readonly property bool selected: route.selected
+    readonly property var texts: WindowLogic.routeRowTexts(route, full, selected)
+    readonly property color kindColor: route.kind === "native" ? theme.neon
+                                       : route.kind === "shared" ? theme.primary
+                                       : route.kind === "idc" ? "#a879ff"
+                                       : route.kind === "isp" ? "#ffb14d" : "#49d8ff"
+    // The figure the row shows (with the loss when probes were lost); a screen reader hears it with
+    // the rest of the row.
+    readonly property string latencyText: route.latencyText + (route.lossText ? " · " + route.lossText : "")
 
-    signal activated(var route)
+    // The route's record, as the session takes it back.
+    signal activated(var record)
     // The arrow keys: -1 for the row above, 1 for the one below.
     signal stepRequested(int step)
 
@@ -35,13 +35,13 @@ Item {
     opacity: full ? 0.52 : 1
     activeFocusOnTab: true
     Accessible.role: Accessible.ListItem
-    Accessible.name: WindowLogic.routeAccessibleName(modelData, texts, latencyText, full)
+    Accessible.name: WindowLogic.routeAccessibleName(route, texts, latencyText, full)
     Accessible.description: texts.detail + " · " + texts.choice
     Accessible.selected: selected
-    Accessible.onPressAction: activated(modelData)
-    Keys.onReturnPressed: activated(modelData)
-    Keys.onEnterPressed: activated(modelData)
-    Keys.onSpacePressed: activated(modelData)
+    Accessible.onPressAction: activated(route.record)
+    Keys.onReturnPressed: activated(route.record)
+    Keys.onEnterPressed: activated(route.record)
+    Keys.onSpacePressed: activated(route.record)
     Keys.onUpPressed: stepRequested(-1)
     Keys.onDownPressed: stepRequested(1)
 
@@ -72,7 +72,7 @@ Item {
             anchors.centerIn: parent
             width: 20
             height: 20
-            name: Session.nodeKindIcon(row.modelData)
+            name: row.route.icon
             color: row.kindColor
         }
     }
@@ -94,7 +94,7 @@ Item {
 
                 width: Math.min(implicitWidth, parent.width - badge.width - latency.width - 2 * parent.spacing)
                 textFormat: Text.PlainText
-                text: String(row.modelData && row.modelData.name ? row.modelData.name : "")
+                text: row.route.name
                 color: row.theme.ink
                 elide: Text.ElideRight
                 font.family: Fonts.ui()
@@ -116,7 +116,7 @@ Item {
 
                     anchors.centerIn: parent
                     textFormat: Text.PlainText
-                    text: Session.nodeTypeLabel(row.modelData)
+                    text: row.route.typeLabel
                     // The kind colours are bright; on the light surface the small text needs more weight.
                     color: Theme.text(row.theme.lightMode ? Qt.darker(row.kindColor, 1.45) : row.kindColor)
                     font.family: Fonts.ui()
@@ -131,7 +131,7 @@ Item {
                 anchors.verticalCenter: nameText.verticalCenter
                 textFormat: Text.PlainText
                 text: row.latencyText
-                color: row.figure.text === "超时" || row.figure.lossText ? Theme.text(row.theme.accent) : row.theme.ink2
+                color: row.route.latencyText === "超时" || row.route.lossText ? Theme.text(row.theme.accent) : row.theme.ink2
                 font.family: Fonts.ui()
                 font.pixelSize: Theme.textSize(12)
             }
@@ -194,6 +194,6 @@ Item {
         anchors.fill: parent
         hoverEnabled: true
         cursorShape: Qt.PointingHandCursor
-        onClicked: row.activated(row.modelData)
+        onClicked: row.activated(row.route.record)
     }
 }

@@ -74,7 +74,7 @@ Item {
             textFormat: Text.PlainText
             Accessible.role: Accessible.StaticText
             Accessible.name: text
-            text: (bar.boosting ? "连接延时  " : "未连接延时  ") + bar.session.latencyText
+            text: (bar.boosting ? "连接延时  " : "未连接延时  ") + bar.session.measurement.latencyText
             color: bar.controller.ink3
             font.family: Fonts.ui()
             font.pixelSize: Theme.textSize(12)
@@ -85,7 +85,7 @@ Item {
             Accessible.role: Accessible.StaticText
             Accessible.name: text
             objectName: "lossText"
-            text: "丢包  " + bar.session.lossText
+            text: "丢包  " + bar.session.measurement.lossText
             color: bar.controller.ink3
             font.family: Fonts.ui()
             font.pixelSize: Theme.textSize(12)

@@ -1,5 +1,4 @@
 .pragma library
-.import "../SessionLogic.js" as Session
 
 // Pure placement and listing rules of the main window's pop-ups and dialogs. Coordinates are in the
 // scene's design space; the window passes the anchor's geometry and the status bar's top edge.
@@ -7,7 +6,6 @@
 const popupGap = 8
 const frameInset = 8
 const railMenuGap = 10
-const shownRouteCount = 7
 
 // Below the anchor when the pop-up then ends above the status bar, else above it; never above y = 8.
 function popupY(anchorY, anchorHeight, popupHeight, statusBarTop) {
@@ -46,48 +44,25 @@ function toggledAccountMenu(open, openSource, openAnchor, source, anchor) {
     return !(open && openSource === source && openAnchor === anchor)
 }
 
-// The routes as plain arrays; the back end may hand over list objects that only carry a length.
-function toArray(list) {
-    const result = []
-    const count = list && typeof list.length === "number" ? list.length : 0
-    for (let i = 0; i < count; ++i)
-        result.push(list[i])
-    return result
-}
-
-// The first seven routes are offered; the rest are listed as full, whatever their own flag says.
-function splitRoutes(nodes) {
-    const all = toArray(nodes)
-    return { shown: all.slice(0, shownRouteCount), overflow: all.slice(shownRouteCount) }
-}
-
-function routeRowKey(route) {
-    return Session.firstText(route, ["id", "node_id", "route_id", "key", "name"])
-}
-
-function isSelectedRoute(route, selectedNode) {
-    const key = routeRowKey(route)
-    return key !== "" && key === routeRowKey(selectedNode)
-}
-
 function count(value) {
     const number = Number(value)
     return isFinite(number) && number > 0 ? Math.round(number) : 0
 }
 
-// The texts of one route row: its detail line, the choice label and the load figure below it.
+// The texts of one route row (a route value of the session's route list): its detail line, the
+// choice label and the load figure below it.
 function routeRowTexts(route, full, selected) {
     const cap = count(route ? route.cap : 0)
     const load = cap > 0 ? count(route.cur) + "/" + cap : ""
     if (full) {
         return {
-            detail: Session.nodeKind(route) === "shared" ? "线路已满" : Session.nodeKindLabel(route) + " · 线路已满",
+            detail: route.kind === "shared" ? "线路已满" : route.kindLabel + " · 线路已满",
             choice: "不可选择",
             load: load !== "" ? load : "满载"
         }
     }
     return {
-        detail: Session.nodeDetailLabel(route),
+        detail: route.detail,
         choice: selected ? "已选择" : "选择",
         load: load !== "" ? load : "可用"
     }
@@ -96,9 +71,9 @@ function routeRowTexts(route, full, selected) {
 // What a screen reader hears for a route row: the route, its region when the record names one apart
 // from the name, the detail line, the latency shown, and whether it is full or chosen.
 function routeAccessibleName(route, texts, latencyText, full) {
-    const name = Session.firstText(route, ["name"])
-    const region = Session.firstText(route, ["region", "area", "location"])
-    const state = full || (route && route.full === true) ? "已满" : texts.choice
+    const name = route.name
+    const region = route.region
+    const state = full || route.full ? "已满" : texts.choice
     return [name, name.indexOf(region) >= 0 ? "" : region, texts.detail, latencyText, state]
         .filter(part => part !== "").join("，")
 }

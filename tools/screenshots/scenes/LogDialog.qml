@@ -1,4 +1,5 @@
 import QtQuick
+import Nimbra
 import "qrc:/qt/qml/Nimbra/shell"
 
 // The run log at its largest (760 × 560) while the core runs: its latency chart, HTTP lines, an
@@ -24,13 +25,17 @@ Rectangle {
         height: 560
         lightMode: scene.lightMode
         running: true
+        log: RunLogModel {}
+        history: LatencyHistoryModel {}
         // A minute of rounds every 2 s: a steady line, a lossy stretch and one round with no answer.
-        latencyPoints: Array.from({ length: 30 }, (_, i) => ({
-            age: 58 - 2 * i,
-            ms: i === 17 ? -1 : 34 + (i % 5) * 3 + (i > 12 && i < 20 ? 25 : 0),
-            loss: i > 12 && i < 20 ? 0.2 : 0
-        }))
-        entries: [
+        Component.onCompleted: {
+            for (let i = 0; i < 30; ++i)
+                history.append(2000 * i, i === 17 ? -1 : 34 + (i % 5) * 3 + (i > 12 && i < 20 ? 25 : 0),
+                               i > 12 && i < 20 ? 0.2 : 0)
+            for (const entry of entries)
+                log.append(entry.text, entry.error, entry.time)
+        }
+        readonly property var entries: [
             { time: "21:04:11", text: "[UI] 主界面初始化完成", error: false, important: false },
             { time: "21:04:11", text: "[HTTP] POST /api/user/gamelist/common status=200 elapsed=38ms", error: false,
               important: false },

@@ -1,4 +1,5 @@
 import QtQuick
+import Nimbra
 import "qrc:/qt/qml/Nimbra/shell"
 
 // The route dialog over the dimming mask: ten routes of every kind with the second chosen (left),
@@ -8,7 +9,7 @@ Rectangle {
     id: scene
 
     property bool lightMode: false
-    readonly property var routes: [
+    readonly property var records: [
         { id: "n1", name: "华东 · 上海电信 BGP-3", source_group: "native_list", note: "上海住宅 IP", cur: 12, cap: 50 },
         { id: "n2", name: "华南 · 广州移动 IDC", source_group: "idc_list", note: "广州机房", cur: 31, cap: 60 },
         { id: "n3", name: "华北 · 北京联通", source_group: "isp_list", note: "联通直连" },
@@ -20,14 +21,25 @@ Rectangle {
         { id: "n9", name: "日本 · 东京住宅", source_group: "home_list", full: true },
         { id: "n10", name: "韩国 · 首尔机房", source_group: "idc_list", cur: 60, cap: 60 }
     ]
-    // Figures in each state a row can show.
-    readonly property var figures: ({
-        n1: { text: "23 ms" },
-        n2: { text: "41 ms", lossText: "丢包 20%" },
-        n3: { text: "测速中…", measuring: true },
-        n4: { text: "超时" },
-        n5: { text: "UDP 节点" }
-    })
+
+    RouteListModel {
+        id: listed
+    }
+
+    RouteListModel {
+        id: failed
+    }
+
+    // The second route chosen; figures in each state a row can show.
+    Component.onCompleted: {
+        listed.setRoutes(records)
+        listed.setSelected(records[1])
+        listed.showFigure("n1", "23 ms")
+        listed.showFigure("n2", "41 ms", "丢包 20%")
+        listed.showFigure("n3", "测速中…")
+        listed.showFigure("n4", "超时")
+        listed.showFigure("n5", "UDP 节点")
+    }
 
     function scrollToEnd(item) {
         if (item.objectName === "routeList") {
@@ -61,9 +73,7 @@ Rectangle {
 
         RouteDialog {
             lightMode: scene.lightMode
-            nodes: scene.routes
-            selectedNode: scene.routes[1]
-            figures: scene.figures
+            routes: listed
             loggedIn: true
         }
 
@@ -71,14 +81,13 @@ Rectangle {
             id: scrolled
 
             lightMode: scene.lightMode
-            nodes: scene.routes
-            selectedNode: scene.routes[1]
-            figures: scene.figures
+            routes: listed
             loggedIn: true
         }
 
         RouteDialog {
             lightMode: scene.lightMode
+            routes: failed
             routeError: "线路加载失败"
             loggedIn: true
         }
