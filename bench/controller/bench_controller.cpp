@@ -212,7 +212,7 @@ public:
     {
         const QVariantMap route{{QStringLiteral("id"), QStringLiteral("bench-route")},
                                 {QStringLiteral("name"), QStringLiteral("bench")}};
-        AccelerationSession &session = *client.sessionHolder;
+        AccelerationSession &session = *client.objects.session;
         session.setProber(&m_prober);
         session.stageSelection({{QStringLiteral("id"), QStringLiteral("bench")}}, {route}, route);
         session.stageBoosting(true);
@@ -229,7 +229,7 @@ public:
         });
         m_rounds.start();
     }
-    ~OpenDialog() { m_client.sessionHolder->setProber(nullptr); }
+    ~OpenDialog() { m_client.objects.session->setProber(nullptr); }
     // Whether the dialog's chart is on screen (looked up once it exists).
     bool chartShown()
     {
@@ -248,7 +248,7 @@ private:
 
 qsizetype runLogSize(const Client &client)
 {
-    return client.sessionHolder->runLog()->count();
+    return client.objects.session->runLog()->count();
 }
 
 bool enterPrivateNetwork()
