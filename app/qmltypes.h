@@ -5,6 +5,7 @@
 
 #include "app/accelerationsession.h"
 #include "app/singletons.h"
+#include "purchase/rechargeapi.h"
 #include "state/preferences.h"
 
 #include <QQmlEngine>
@@ -17,6 +18,22 @@ struct AccelerationSessionType
     QML_FOREIGN(AccelerationSession)
     QML_NAMED_ELEMENT(AccelerationSession)
     QML_UNCREATABLE("The application creates the session.")
+};
+
+struct RechargeApiType
+{
+    Q_GADGET
+    QML_FOREIGN(RechargeApi)
+    QML_NAMED_ELEMENT(RechargeApi)
+    QML_UNCREATABLE("The application creates the purchase client.")
+};
+
+struct PaymentOrderType
+{
+    Q_GADGET
+    QML_FOREIGN(PaymentOrder)
+    QML_NAMED_ELEMENT(PaymentOrder)
+    QML_UNCREATABLE("The purchase client makes its payment.")
 };
 
 struct PreferencesSingleton

@@ -39,8 +39,19 @@ private slots:
         row("id as text", "{'order_id': '42', 'id': 7}", "order_id", 42);
         row("id under id", "{'id': 7}", "order_id", 7);
         row("id not a number", "{'order_id': 'x'}", "order_id", 0);
-        row("price in amount", "{'amount': {'order_price': '30.5'}, 'pay_amount': 9}", "order_price", 30.5);
-        row("price after null", "{'amount': 12, 'pay_amount': null, 'price': 8}", "order_price", 8.0);
+        row("price in amount", "{'amount': {'order_price': '30.5'}, 'pay_amount': 9}", "price_fen", 3050LL);
+        row("price after null", "{'amount': 12, 'pay_amount': null, 'price': 8}", "price_fen", 800LL);
+        row("price to the nearest fen", "{'price': 19.99}", "price_fen", 1999LL);
+        row("price shown whole", "{'price': 30}", "price_text", QStringLiteral("30"));
+        row("price shown to the jiao", "{'price': '30.50'}", "price_text", QStringLiteral("30.5"));
+        row("price shown to the fen", "{'price': 12.05}", "price_text", QStringLiteral("12.05"));
+        row("status in any case", "{'payment_status': 'PAID'}", "payment_status_text",
+            QStringLiteral("已支付"));
+        row("status without words", "{'payment_status': 'on_hold'}", "payment_status_text",
+            QStringLiteral("处理中"));
+        row("status in words", "{'payment_status': '退款中'}", "payment_status_text",
+            QStringLiteral("退款中"));
+        row("no status", "{}", "payment_status_text", QStringLiteral("未知状态"));
         row("name from plan", "{'plan_name': '月卡', 'title': 'x'}", "product_name", QStringLiteral("月卡"));
         row("type lowered", "{'order_type': 'Group_Node'}", "product_type", QStringLiteral("group_node"));
         row("group by type", "{'order_type': 'Group_Node'}", "is_group", true);
@@ -80,8 +91,8 @@ private slots:
         row("expiry of wechat", "{'expire_at': 0, 'wechat': {'expire_at': 1700000000}}", "expire_at",
             1700000000LL);
         row("own expiry first", "{'expire_at': 5, 'wechat': {'expire_at': 9}}", "expire_at", 5LL);
-        row("price as text", "{'amount': {'order_price': '19.9'}}", "order_price", 19.9);
-        row("bare amount is no price", "{'amount': 19.9}", "order_price", 0.0);
+        row("price as text", "{'amount': {'order_price': '19.9'}}", "price_fen", 1990LL);
+        row("bare amount is no price", "{'amount': 19.9}", "price_fen", 0LL);
         row("code trimmed", "{'wechat': {'code_url': ' weixin://x '}}", "code_url",
             QStringLiteral("weixin://x"));
     }
@@ -103,9 +114,10 @@ private slots:
         const auto row = [](const char *tag, const char *json, const char *key, const QVariant &expected) {
             QTest::newRow(tag) << object(json) << QString::fromLatin1(key) << expected;
         };
-        row("order amount first", "{'amount': {'order_price': 27.9}, 'price': 30}", "price", 27.9);
-        row("member price as text", "{'member_price': '19.9'}", "price", 19.9);
-        row("seat price map", "{'seat_price': {'price': 17}}", "price", 17.0);
+        row("order amount first", "{'amount': {'order_price': 27.9}, 'price': 30}", "price_fen", 2790LL);
+        row("member price as text", "{'member_price': '19.9'}", "price_fen", 1990LL);
+        row("seat price map", "{'seat_price': {'price': 17}}", "price_fen", 1700LL);
+        row("seat price shown", "{'seat_price': {'price': 17}}", "price_text", QStringLiteral("17"));
         row("size as capacity", "{'capacity': 5}", "member_count", 5LL);
         row("size as max", "{'member_count': 0, 'max_members': 8}", "member_count", 8LL);
         row("size as team size", "{'team_size': '10'}", "member_count", 10LL);
@@ -230,7 +242,7 @@ private slots:
         for (auto it = empty.constBegin(); it != empty.constEnd(); ++it)
             QCOMPARE(full.value(it.key()).typeId(), it.value().typeId());
         QCOMPARE(empty.value("order_id").typeId(), QMetaType::LongLong);
-        QCOMPARE(empty.value("order_price").typeId(), QMetaType::Double);
+        QCOMPARE(empty.value("price_fen").typeId(), QMetaType::LongLong);
         QCOMPARE(empty.value("payment_status").typeId(), QMetaType::QString);
 
         const QVariantList orders = normalizeOrders(QJsonArray{7, QJsonValue(), object("{'id': 3}")});

@@ -12,11 +12,10 @@ GlassCard {
     required property var page
 
     readonly property bool hasProduct: page.currentProduct !== null
-    readonly property real total: page.selectedPrice()
     readonly property string totalText: {
         if (page.leaderMethod)
-            return page.leaderTeamPrice() > 0 ? "¥" + RechargeLogic.money(total) : "—"
-        return hasProduct ? "¥" + RechargeLogic.money(total) : "—"
+            return page.leaderTeamPrice() > 0 ? "¥" + page.selectedPriceText() : "—"
+        return hasProduct ? "¥" + page.selectedPriceText() : "—"
     }
     readonly property string caption: {
         if (page.leaderMethod)

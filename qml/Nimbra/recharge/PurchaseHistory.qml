@@ -161,7 +161,7 @@ FocusScope {
                     anchors.rightMargin: 22
                     anchors.verticalCenter: parent.verticalCenter
                     textFormat: Text.PlainText
-                    text: "¥" + RechargeLogic.money(row.modelData.order_price)
+                    text: "¥" + row.modelData.price_text
                     color: history.page.ink
                     font.family: Fonts.latin()
                     font.pixelSize: 16
@@ -177,7 +177,7 @@ FocusScope {
                     width: 60
                     horizontalAlignment: Text.AlignRight
                     textFormat: Text.PlainText
-                    text: RechargeLogic.paymentStatusText(row.modelData.payment_status)
+                    text: row.modelData.payment_status_text
                     color: Theme.text(row.modelData.payment_status === "paid" ? history.page.neon : history.page.ink2)
                     font.family: Fonts.ui()
                     font.pixelSize: Theme.textSize(12)

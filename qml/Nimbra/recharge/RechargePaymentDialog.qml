@@ -4,8 +4,9 @@ import "../Fonts.js" as Fonts
 import "../shell"
 import "RechargeLogic.js" as RechargeLogic
 
-// The WeChat payment of one order: its QR code, amount, countdown and status. The page owns the
-// order, the countdown and the polling; this only shows them and reports the buttons.
+// The WeChat payment of one order: its QR code, amount, countdown and status. The purchase client's
+// PaymentOrder owns the order, the countdown and the polling; this only shows them and reports the
+// buttons.
 FocusScope {
     id: dialog
 
@@ -23,8 +24,9 @@ FocusScope {
     property string codeUrl: ""
     property string qrImageSource: ""
     property string productName: "会员订单"
-    property real amount: 0
-    property int orderId: 0
+    // The amount as shown (PaymentOrder.amountText).
+    property string amountText: "0"
+    property real orderId: 0
     property int remainingSeconds: 0
     property string statusText: "等待扫码"
     property bool canCancel: false
@@ -130,7 +132,7 @@ FocusScope {
                 width: parent.width
                 horizontalAlignment: Text.AlignHCenter
                 textFormat: Text.PlainText
-                text: "¥" + RechargeLogic.money(dialog.amount)
+                text: "¥" + dialog.amountText
                 color: Theme.text(dialog.accent)
                 font.family: Fonts.latin()
                 font.pixelSize: 28
