@@ -2,6 +2,7 @@
 
 #include "net/httpmanager.h"
 #include "net/requestenvelope.h"
+#include "purchase/membershiptexts.h"
 #include "purchase/purchaserecords.h"
 #include "purchase/purchaserequests.h"
 #include "state/globaldata.h"
@@ -208,6 +209,26 @@ bool RechargeApi::loadGroupDetailFor(const QVariantMap &order, qint64 orderId)
         return false;
     loadGroupDetail(m_sessionGuid, query);
     return true;
+}
+
+QString RechargeApi::membershipTypeText(const QVariantMap &membership) const
+{
+    return nimbra::purchase::membershipTypeText(membership);
+}
+
+QString RechargeApi::membershipExpiryText(const QVariantMap &membership) const
+{
+    return nimbra::purchase::membershipExpiryText(membership);
+}
+
+QString RechargeApi::membershipTitle(const QVariantMap &membership) const
+{
+    return nimbra::purchase::membershipTitle(membership);
+}
+
+QString RechargeApi::membershipDescription(const QVariantMap &membership, bool loggedIn) const
+{
+    return nimbra::purchase::membershipDescription(membership, loggedIn);
 }
 
 void RechargeApi::loadPublicPurchaseEntry()

@@ -57,6 +57,11 @@ public:
     // The group detail of an order record (its team, group or code, else `orderId`); false, and nothing
     // sent, when there is nothing to ask for.
     Q_INVOKABLE bool loadGroupDetailFor(const QVariantMap &order, qint64 orderId);
+    // The texts of a membership record (membershiptexts.h), for the screens that show one.
+    Q_INVOKABLE QString membershipTypeText(const QVariantMap &membership) const;
+    Q_INVOKABLE QString membershipExpiryText(const QVariantMap &membership) const;
+    Q_INVOKABLE QString membershipTitle(const QVariantMap &membership) const;
+    Q_INVOKABLE QString membershipDescription(const QVariantMap &membership, bool loggedIn) const;
     Q_INVOKABLE void setSession(qint64 guid, const QString &deviceSecret, const QString &deviceId);
     Q_INVOKABLE void clearSession();
 

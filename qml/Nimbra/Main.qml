@@ -4,7 +4,6 @@ import Nimbra as N
 import QtQuick.Window
 import "SessionLogic.js" as Session
 import "games/GameListLogic.js" as GameLogic
-import "recharge/RechargeLogic.js" as RechargeLogic
 import "shell"
 
 Window {
@@ -69,8 +68,8 @@ Window {
     readonly property int points: globalData.points
     readonly property string userName: Session.maskUserName(userPhone)
     readonly property int vipNum: Session.vipNumber(globalData.membership, globalData.authVipNum)
-    readonly property string vipType: RechargeLogic.membershipTypeText(globalData.membership)
-    readonly property string vipExpiryText: RechargeLogic.membershipExpiryText(globalData.membership)
+    readonly property string vipType: rechargeApi.membershipTypeText(globalData.membership)
+    readonly property string vipExpiryText: rechargeApi.membershipExpiryText(globalData.membership)
     readonly property var commonGames: globalData.commonGames
     readonly property bool commonGamesLoaded: globalData.commonGamesLoaded
     readonly property bool gameCatalogLoaded: globalData.gamePageLoaded

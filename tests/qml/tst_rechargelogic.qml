@@ -6,93 +6,6 @@ import "qrc:/qt/qml/Nimbra/recharge/PurchaseLogic.js" as Purchase
 TestCase {
     name: "RechargeLogic"
 
-    function localDate(seconds) {
-        const d = new Date(seconds * 1000)
-        return d.getFullYear() + "-" + (d.getMonth() < 9 ? "0" : "") + (d.getMonth() + 1) + "-"
-            + (d.getDate() < 10 ? "0" : "") + d.getDate()
-    }
-
-    function test_typeText() {
-        compare(RechargeLogic.membershipTypeText({ vip_num: 3, vip_type: "SHARED" }), "共享会员")
-        compare(RechargeLogic.membershipTypeText({ is_vip: true, vip_type: " Private! " }), "独享会员")
-        compare(RechargeLogic.membershipTypeText({ active: true, plan_type: "拼 团" }), "拼团会员")
-        compare(RechargeLogic.membershipTypeText({ status: "enabled", type: "Monthly" }), "月卡会员")
-        compare(RechargeLogic.membershipTypeText({ vipNum: 1, plan_name: "季卡" }), "季卡会员")
-        compare(RechargeLogic.membershipTypeText({ is_vip: true, product_name: "Annual" }), "年卡会员")
-        compare(RechargeLogic.membershipTypeText({ is_vip: true, member_type: "永久" }), "终身会员")
-        // The first truthy key wins; unknown names come back stripped and lower-cased.
-        compare(RechargeLogic.membershipTypeText({ is_vip: true, vip_type: "", member_type: "Gold-Plus 2" }), "goldplus2")
-        compare(RechargeLogic.membershipTypeText({ is_vip: true }), "尊享会员")
-        compare(RechargeLogic.membershipTypeText({ is_vip: true, vip_type: "★" }), "尊享会员")
-        // Not a member: no type at all.
-        compare(RechargeLogic.membershipTypeText({ vip_num: 0, is_vip: false, vip_type: "shared" }), "")
-        compare(RechargeLogic.membershipTypeText({ vip_num: "0", status: "expired", vip_type: "shared" }), "")
-        compare(RechargeLogic.membershipTypeText(null), "")
-        compare(RechargeLogic.membershipTypeText(undefined), "")
-    }
-
-    function test_expiryText() {
-        const expiry = 1798675200 // 2027-01-01 00:00 UTC
-        compare(RechargeLogic.membershipExpiryText({ is_vip: true, vip_expire_at: expiry }), localDate(expiry) + " 到期")
-        compare(RechargeLogic.membershipExpiryText({ vip_num: 2, expire_at: expiry, remaining_days: 0 }),
-                localDate(expiry) + " 到期 · 剩余 0 天")
-        compare(RechargeLogic.membershipExpiryText({ is_vip: true, end_time: expiry, left_days: 5 }),
-                localDate(expiry) + " 到期 · 剩余 5 天")
-        // remaining_days wins over left_days whenever it is present.
-        compare(RechargeLogic.membershipExpiryText({ is_vip: true, valid_until: expiry, remaining_days: 3, left_days: 9 }),
-                localDate(expiry) + " 到期 · 剩余 3 天")
-        compare(RechargeLogic.membershipExpiryText({ is_vip: true, vip_expire_at: 0, expired_at: expiry }),
-                localDate(expiry) + " 到期")
-        compare(RechargeLogic.membershipExpiryText({ is_vip: true, expire_time: String(expiry) }), localDate(expiry) + " 到期")
-
-        compare(RechargeLogic.membershipExpiryText({ is_vip: true, lifetime: true }), "永久有效")
-        compare(RechargeLogic.membershipExpiryText({ is_vip: true, status: "permanent" }), "永久有效")
-        compare(RechargeLogic.membershipExpiryText({ vip_num: 1, status: "lifetime", vip_expire_at: -5 }), "永久有效")
-        compare(RechargeLogic.membershipExpiryText({ active: true, status: "active", is_permanent: true }), "永久有效")
-        compare(RechargeLogic.membershipExpiryText({ is_vip: true, permanent: "yes" }), "到期时间未知")
-        compare(RechargeLogic.membershipExpiryText({ is_vip: true }), "到期时间未知")
-        compare(RechargeLogic.membershipExpiryText({ is_vip: true, vip_expire_at: "soon" }), "到期时间未知")
-
-        compare(RechargeLogic.membershipExpiryText({ is_vip: false, vip_expire_at: expiry }), "未开通")
-        compare(RechargeLogic.membershipExpiryText({}), "未开通")
-        compare(RechargeLogic.membershipExpiryText(null), "未开通")
-    }
-
-    function test_formatDate() {
-        const day = 1798675200
-        compare(RechargeLogic.formatDate(day), localDate(day))
-        compare(RechargeLogic.formatDate(String(day)), localDate(day))
-        for (const value of [0, -1, "soon", null, undefined])
-            compare(RechargeLogic.formatDate(value), "未开通")
-    }
-
-    function test_membershipHeadline_data() {
-        const expiry = 1798675200
-        return [
-            { tag: "signed out", m: { is_vip: true }, loggedIn: false, title: "尊享会员 · 生效中",
-              description: "登录后可同步订单与加速配置" },
-            { tag: "not a member", m: { vip_num: 0 }, loggedIn: true, title: "尊享双链路加速 IP",
-              description: "选择适合你的购买方式，微信扫码即可开通" },
-            { tag: "no membership", m: null, loggedIn: true, title: "尊享双链路加速 IP",
-              description: "选择适合你的购买方式，微信扫码即可开通" },
-            { tag: "permanent", m: { status: "lifetime" }, loggedIn: true, title: "尊享双链路加速 IP",
-              description: "选择适合你的购买方式，微信扫码即可开通" },
-            { tag: "lifetime member", m: { vipNum: 1, lifetime: true }, loggedIn: true, title: "尊享会员 · 生效中",
-              description: "永久有效" },
-            { tag: "unknown expiry", m: { active: true, expire_at: "soon" }, loggedIn: true, title: "尊享会员 · 生效中",
-              description: "会员已开通 · 到期时间未知" },
-            { tag: "expiry and days", m: { status: "enabled", vip_expire_at: expiry, remaining_days: 0, left_days: 4 },
-              loggedIn: true, title: "尊享会员 · 生效中", description: localDate(expiry) + " 到期 · 剩余 0 天" },
-            { tag: "left days", m: { is_vip: true, expire_at: expiry, left_days: 4 }, loggedIn: true,
-              title: "尊享会员 · 生效中", description: localDate(expiry) + " 到期 · 剩余 4 天" }
-        ]
-    }
-
-    function test_membershipHeadline(data) {
-        compare(RechargeLogic.membershipTitle(data.m), data.title)
-        compare(RechargeLogic.membershipDescription(data.m, data.loggedIn), data.description)
-    }
-
     // Plans arrive prepared (tst_purchasepreparation covers the service's names): read as they are.
     function test_planTexts() {
         const plan = { name: "月卡", description: "限时", unit: "/季", flag: "热卖", priceFen: 2600,
@@ -112,8 +25,6 @@ TestCase {
         compare(RechargeLogic.productPriceText(null, "home"), "0")
         compare(RechargeLogic.productBenefits(plan, "shared"), plan.benefits)
         compare(RechargeLogic.productBenefits(null, "shared"), [])
-        compare(RechargeLogic.listValue({ a: "text", b: [1, 2] }, ["a", "b"]), [1, 2])
-        compare(RechargeLogic.listValue(null, ["a"]), [])
     }
 
     function test_orderDetailRows_data() {

@@ -4,7 +4,6 @@ import QtQuick
 import Nimbra
 import "../Fonts.js" as Fonts
 import "../shell"
-import "RechargeLogic.js" as RechargeLogic
 
 // The membership summary at the top of the page: what the account holds, the history and renewal
 // buttons, and what every plan includes.
@@ -53,7 +52,7 @@ GlassCard {
                 objectName: "membershipTitle"
                 anchors.verticalCenter: parent.verticalCenter
                 textFormat: Text.PlainText
-                text: RechargeLogic.membershipTitle(hero.page.membership)
+                text: hero.page.api.membershipTitle(hero.page.membership)
                 Accessible.role: Accessible.StaticText
                 Accessible.name: text
                 color: hero.page.ink
@@ -68,7 +67,7 @@ GlassCard {
             width: parent.width
             elide: Text.ElideRight
             textFormat: Text.PlainText
-            text: RechargeLogic.membershipDescription(hero.page.membership, hero.page.loggedIn)
+            text: hero.page.api.membershipDescription(hero.page.membership, hero.page.loggedIn)
             Accessible.role: Accessible.StaticText
             Accessible.name: text
             color: hero.page.ink2

@@ -118,11 +118,11 @@ Item {
     }
 
     function applyPrepared(prepared) {
-        preparedProducts = RechargeLogic.listValue(prepared, ["products"])
-        preparedIpOptions = RechargeLogic.listValue(prepared, ["ipOptions"])
-        preparedRegionOptions = RechargeLogic.listValue(prepared, ["regionOptions"])
-        preparedTeamOptions = RechargeLogic.listValue(prepared, ["teamOptions"])
-        preparedGameOptions = RechargeLogic.listValue(prepared, ["gameOptions"])
+        preparedProducts = RechargeLogic.asList(prepared.products)
+        preparedIpOptions = RechargeLogic.asList(prepared.ipOptions)
+        preparedRegionOptions = RechargeLogic.asList(prepared.regionOptions)
+        preparedTeamOptions = RechargeLogic.asList(prepared.teamOptions)
+        preparedGameOptions = RechargeLogic.asList(prepared.gameOptions)
         if (selectedPlanIndex >= preparedProducts.length)
             selectedPlanIndex = 0
         Qt.callLater(syncDefaultSelections)
