@@ -5,6 +5,7 @@
 
 #include "app/accelerationsession.h"
 #include "app/singletons.h"
+#include "purchase/qrcodegenerator.h"
 #include "purchase/rechargeapi.h"
 #include "state/preferences.h"
 
@@ -34,6 +35,14 @@ struct PaymentOrderType
     QML_FOREIGN(PaymentOrder)
     QML_NAMED_ELEMENT(PaymentOrder)
     QML_UNCREATABLE("The purchase client makes its payment.")
+};
+
+struct QrCodeGeneratorType
+{
+    Q_GADGET
+    QML_FOREIGN(QrCodeGenerator)
+    QML_NAMED_ELEMENT(QrCodeGenerator)
+    QML_UNCREATABLE("The application makes the QR code generator.")
 };
 
 struct PreferencesSingleton

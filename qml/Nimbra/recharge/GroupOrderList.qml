@@ -10,7 +10,7 @@ import "RechargeLogic.js" as RechargeLogic
 Item {
     id: list
 
-    required property var theme
+    required property ThemedScope theme
     property var orders: []
     property int selectedOrderId: 0
 

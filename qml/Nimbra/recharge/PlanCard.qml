@@ -11,7 +11,7 @@ import "RechargeLogic.js" as RechargeLogic
 Rectangle {
     id: card
 
-    required property var theme
+    required property ThemedScope theme
     property var product: ({})
     property string mode: "shared"
     property string ipType: ""

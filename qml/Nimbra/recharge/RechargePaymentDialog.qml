@@ -7,19 +7,10 @@ import "RechargeLogic.js" as RechargeLogic
 // The WeChat payment of one order: its QR code, amount, countdown and status. The purchase client's
 // PaymentOrder owns the order, the countdown and the polling; this only shows them and reports the
 // buttons.
-FocusScope {
+ThemedScope {
     id: dialog
 
     property bool opened: false
-
-    property bool lightMode: false
-    property color ink: Theme.ink(lightMode)
-    property color ink2: Theme.ink2(lightMode)
-    property color ink3: Theme.ink3(lightMode)
-    property color ink4: Theme.ink4(lightMode)
-    property color primary: Theme.primary(lightMode)
-    property color accent: Theme.accent(lightMode)
-    property color edge: Theme.edge(lightMode)
 
     property string codeUrl: ""
     property string qrImageSource: ""
@@ -31,8 +22,7 @@ FocusScope {
     property string statusText: "等待扫码"
     property bool canCancel: false
 
-    // The page's QR code generator (toDataUrl(text, pixelSize, quietZone)).
-    required property var qrGenerator
+    required property QrCodeGenerator qrGenerator
 
     readonly property bool timeLeft: remainingSeconds > 0
     readonly property color live: Theme.neon(lightMode)

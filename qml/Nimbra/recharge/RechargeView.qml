@@ -8,7 +8,7 @@ import "PurchaseLogic.js" as Purchase
 // The membership page: the membership summary, the three purchase modes with their plans and options,
 // the order checks and the purchase history. The order and its payment are the purchase client's
 // PaymentOrder, which outlives the page; the lists the page shows come prepared from the state store.
-Item {
+ThemedScope {
     id: view
 
     property RechargeApi api: null
@@ -17,18 +17,8 @@ Item {
     property bool loggedIn: false
     property var games: []
     // The QR image maker handed to the payment dialog.
-    property var qrGenerator: null
+    property QrCodeGenerator qrGenerator: null
 
-    property bool lightMode: false
-    property color ink: Theme.ink(lightMode)
-    property color ink2: Theme.ink2(lightMode)
-    property color ink3: Theme.ink3(lightMode)
-    property color ink4: Theme.ink4(lightMode)
-    property color primary: Theme.primary(lightMode)
-    property color accent: Theme.accent(lightMode)
-    property color neon: Theme.neon(lightMode)
-    property color cardFill: Theme.cardFill(lightMode)
-    property color edge: Theme.edge(lightMode)
     // The shell's menus read the theme flag under this name.
     readonly property bool dawn: lightMode
     readonly property alias groupFlow: groups
