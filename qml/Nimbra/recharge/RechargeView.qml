@@ -73,6 +73,20 @@ ThemedScope {
         ? Purchase.privateRegionOptions(currentProducts, selectedIpType, regionOptions) : regionOptions
     readonly property var gameSelectorOptions: gameOptions.length > 0 ? gameOptions : normalizedGames(games)
     readonly property bool leaderMethod: purchaseMode === "group" && groupMethod === "leader"
+    // What the pay bar shows: the choice and its total ("—" without a price).
+    readonly property string selectionCaption: {
+        if (leaderMethod)
+            return leaderTeamPrice() > 0 ? "已选团长团席位" : "请先查询拼团"
+        if (!currentProduct)
+            return "请选择套餐"
+        const flag = RechargeLogic.productFlag(currentProduct)
+        return flag !== "" ? flag : "已选 " + RechargeLogic.productName(currentProduct, purchaseMode)
+    }
+    readonly property string totalText: {
+        if (leaderMethod)
+            return leaderTeamPrice() > 0 ? "¥" + selectedPriceText() : "—"
+        return currentProduct ? "¥" + selectedPriceText() : "—"
+    }
 
     signal toastRequested(string message, bool warning)
     signal loginRequested()
