@@ -30,7 +30,7 @@ public:
     bool busy() const { return m_busyCount > 0; }
     PaymentOrder *payment() const { return m_payment; }
     // The signed-in user of the current session; 0 when none.
-    qint64 sessionGuid() const { return m_sessionGuid; }
+    Q_INVOKABLE qint64 sessionGuid() const { return m_sessionGuid; }
 
     Q_INVOKABLE void loadPublicPurchaseEntry();
     Q_INVOKABLE void loadPurchaseEntry(qint64 guid);

@@ -132,7 +132,18 @@ Item {
             GroupOptionCard {
                 visible: content.groupMode && !content.page.leaderMethod
                 width: parent.width
-                page: content.page
+                theme: content.page
+                ipOptions: content.page.ipOptions
+                teamOptions: content.page.teamOptions
+                gameOptions: content.page.gameSelectorOptions
+                ipType: content.page.selectedIpType
+                teamSize: content.page.selectedTeamSize
+                gameId: content.page.selectedGameId
+                onIpTypeChosen: value => content.page.selectGroupIpType(value)
+                onTeamSizeChosen: value => content.page.selectTeamSize(value)
+                onGameChosen: value => content.page.selectGame(value)
+                onMyGroupsRequested: content.page.openMyGroups()
+                onLeaderCenterRequested: content.page.openLeaderCenter()
             }
 
             LeaderJoinPanel {

@@ -393,8 +393,14 @@ ThemedScope {
 
     PurchaseHistory {
         anchors.fill: parent
-        page: view
+        theme: view
+        api: view.api
+        orders: view.orders
+        creating: view.orderCreating
         visible: view.ordersOpened
+        onCloseRequested: view.ordersOpened = false
+        onContinueRequested: order => view.continuePayment(order)
+        onGroupDetailRequested: order => view.refreshGroupDetail(order)
     }
 
     GroupFlow {
