@@ -71,7 +71,12 @@ void PaymentOrder::create(const QString &kind, const QVariantMap &payload, const
     const Create call = calls.value(kind);
     if (!call || m_creating)
         return;
+    // Nothing of the last purchase stands for this one.
     m_creating = true;
+    m_orderId = 0;
+    m_codeUrl.clear();
+    m_expireAt = 0;
+    m_statusText = kWaiting;
     m_productName = productName.isEmpty() ? kDefaultProduct : productName;
     m_amountFen = std::max<qint64>(0, expectedFen);
     m_expectedFen = m_amountFen;
