@@ -1091,10 +1091,11 @@ private slots:
             c.eval(QStringLiteral("pages.vipPage.agreed = true"));
             return click(window, scene, QStringLiteral("payButton"));
         };
-        const QString nothingOpen = QStringLiteral(
-            "!pages.vipPage.payment.opened && !pages.vipPage.orderCreating && !pages.vipPage.groupDetailOpened"
-            " && !pages.vipPage.leaderOpened && pages.vipPage.payment.orderId === 0"
-            " && pages.vipPage.payment.codeUrl === ''");
+        const QString nothingOpen =
+            QStringLiteral("!pages.vipPage.payment.opened && !pages.vipPage.orderCreating && "
+                           "!pages.vipPage.groupDetailOpened"
+                           " && !pages.vipPage.leaderOpened && pages.vipPage.payment.orderId === 0"
+                           " && pages.vipPage.payment.codeUrl === ''");
 
         QVERIFY(c.signIn());
         QVERIFY(click(window, scene, QStringLiteral("会员")));
