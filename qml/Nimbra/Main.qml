@@ -175,6 +175,14 @@ Window {
         function onSigningOut() { window.accountMenu = false }
     }
 
+    // A payment outlives the membership page: while the page is not shown, its outcome is told here.
+    Connections {
+        target: rechargeApi.payment
+        enabled: !pages.vipPage
+
+        function onNotice(message, warning) { window.toast(message, warning) }
+    }
+
     // The settings page's switch decides whether the supervisor rebuilds a channel that dropped.
     Binding {
         target: singBoxManager
