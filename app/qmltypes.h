@@ -5,6 +5,8 @@
 
 #include "app/accelerationsession.h"
 #include "app/singletons.h"
+#include "purchase/qrcodegenerator.h"
+#include "purchase/rechargeapi.h"
 #include "state/preferences.h"
 
 #include <QQmlEngine>
@@ -50,6 +52,14 @@ struct RechargeApiType
     QML_FOREIGN(RechargeApi)
     QML_NAMED_ELEMENT(RechargeApi)
     QML_UNCREATABLE("The application creates the service clients.")
+};
+
+struct PaymentOrderType
+{
+    Q_GADGET
+    QML_FOREIGN(PaymentOrder)
+    QML_NAMED_ELEMENT(PaymentOrder)
+    QML_UNCREATABLE("The purchase client makes its payment.")
 };
 
 struct QrCodeGeneratorType

@@ -1,6 +1,9 @@
 #include "purchase/purchaserecords.h"
+#include "state/purchasemoney.h"
 
+#include <QHash>
 #include <QLocale>
+#include <QRegularExpression>
 
 namespace nimbra::purchase {
 
@@ -81,7 +84,7 @@ QJsonObject groupOf(const QJsonObject &order)
     return {};
 }
 
-double priceOf(const QJsonObject &order)
+qint64 priceFenOf(const QJsonObject &order)
 {
     const QJsonValue amount = order.value(QLatin1String("amount"));
     const QJsonValue candidates[] = {amount.isObject() ? amount.toObject().value(QLatin1String("order_price"))
@@ -91,7 +94,7 @@ double priceOf(const QJsonObject &order)
                                      order.value(QLatin1String("price"))};
     for (const QJsonValue &candidate : candidates) {
         if (isSet(candidate))
-            return numberOf(candidate);
+            return fenFromYuan(numberOf(candidate));
     }
     return 0;
 }
@@ -106,18 +109,18 @@ qint64 firstPositive(const QJsonObject &object, std::initializer_list<const char
     return 0;
 }
 
-double seatPriceOf(const QJsonObject &team)
+qint64 seatPriceFenOf(const QJsonObject &team)
 {
-    const double price = priceOf(team);
+    const qint64 price = priceFenOf(team);
     if (price > 0)
         return price;
     for (const char *key : {"amount", "member_price", "seat_price"}) {
         const QJsonValue value = team.value(QLatin1String(key));
         const QJsonObject map = value.toObject();
-        const double candidate = !value.isObject() ? numberOf(value)
-                                 : map.contains(QLatin1String("order_price"))
-                                     ? numberOf(map.value(QLatin1String("order_price")))
-                                     : numberOf(map.value(QLatin1String("price")));
+        const qint64 candidate = fenFromYuan(!value.isObject() ? numberOf(value)
+                                             : map.contains(QLatin1String("order_price"))
+                                                 ? numberOf(map.value(QLatin1String("order_price")))
+                                                 : numberOf(map.value(QLatin1String("price"))));
         if (candidate > 0)
             return candidate;
     }
@@ -211,6 +214,7 @@ QVariantMap normalizeOrder(const QJsonObject &order)
                          isSet(order.value(QLatin1String("group_status"))) ||
                          isSet(order.value(QLatin1String("team_code")));
 
+    const qint64 priceFen = priceFenOf(order);
     return {
         {QStringLiteral("order_id"), orderId},
         {QStringLiteral("order_no"), textOf(order.value(QLatin1String("order_no")))},
@@ -222,8 +226,11 @@ QVariantMap normalizeOrder(const QJsonObject &order)
         {QStringLiteral("product_type"), productType},
         {QStringLiteral("product_name"), firstText(order, {"product_name", "plan_name", "title"})},
         {QStringLiteral("game_name"), firstText(order, {"game_name", "game_title"})},
-        {QStringLiteral("order_price"), priceOf(order)},
+        {QStringLiteral("price_fen"), priceFen},
+        {QStringLiteral("price_text"), moneyText(priceFen)},
         {QStringLiteral("payment_status"), textOf(order.value(QLatin1String("payment_status")))},
+        {QStringLiteral("payment_status_text"),
+         paymentStatusText(textOf(order.value(QLatin1String("payment_status"))))},
         {QStringLiteral("order_status"), textOf(order.value(QLatin1String("order_status")))},
         {QStringLiteral("status"), textOf(order.value(QLatin1String("status")))},
         {QStringLiteral("status_text"), textOf(order.value(QLatin1String("status_text")))},
@@ -240,6 +247,30 @@ QVariantMap normalizeOrder(const QJsonObject &order)
         {QStringLiteral("team_type"), textOf(order.value(QLatin1String("team_type")))},
         {QStringLiteral("group_status"), textOf(order.value(QLatin1String("group_status")))},
     };
+}
+
+QString paymentStatusText(const QString &status)
+{
+    static const QHash<QString, const char *> texts{{QStringLiteral("paid"), "已支付"},
+                                                    {QStringLiteral("completed"), "已支付"},
+                                                    {QStringLiteral("success"), "已支付"},
+                                                    {QStringLiteral("pending"), "待支付"},
+                                                    {QStringLiteral("pending_payment"), "待支付"},
+                                                    {QStringLiteral("unpaid"), "待支付"},
+                                                    {QStringLiteral("closed"), "已关闭"},
+                                                    {QStringLiteral("cancelled"), "已关闭"},
+                                                    {QStringLiteral("canceled"), "已关闭"},
+                                                    {QStringLiteral("expired"), "已过期"},
+                                                    {QStringLiteral("refunded"), "已退款"},
+                                                    {QStringLiteral("failed"), "支付失败"},
+                                                    {QStringLiteral("exception"), "支付异常"}};
+    const QString code = status.trimmed();
+    if (code.isEmpty())
+        return QStringLiteral("未知状态");
+    if (const char *text = texts.value(code.toLower()))
+        return QString::fromUtf8(text);
+    static const QRegularExpression chinese(QStringLiteral("[\\x{4e00}-\\x{9fa5}]"));
+    return chinese.match(code).hasMatch() ? code : QStringLiteral("处理中");
 }
 
 QVariantList normalizeOrders(const QJsonArray &orders)
@@ -261,8 +292,9 @@ QVariantMap normalizePayment(const QJsonObject &payment)
     return {
         {QStringLiteral("order_id"), integerOf(payment.value(QLatin1String("order_id")))},
         {QStringLiteral("expire_at"), expireAt},
-        {QStringLiteral("order_price"),
-         numberOf(payment.value(QLatin1String("amount")).toObject().value(QLatin1String("order_price")))},
+        {QStringLiteral("price_fen"),
+         fenFromYuan(numberOf(
+             payment.value(QLatin1String("amount")).toObject().value(QLatin1String("order_price"))))},
         {QStringLiteral("payment_status"), textOf(payment.value(QLatin1String("payment_status")))},
         {QStringLiteral("code_url"), textOf(wechat.value(QLatin1String("code_url")))},
     };
@@ -291,6 +323,7 @@ QVariantMap normalizeTeam(const QJsonObject &team)
     qint64 groupId = integerOf(team.value(QLatin1String("group_id")));
     if (groupId <= 0)
         groupId = integerOf(team.value(QLatin1String("id")));
+    const qint64 seatPrice = seatPriceFenOf(team);
     const std::pair<const char *, QVariant> fixed[] = {
         {"team_id", integerOf(team.value(QLatin1String("team_id")))},
         {"group_id", groupId},
@@ -298,7 +331,8 @@ QVariantMap normalizeTeam(const QJsonObject &team)
          firstPositive(team, {"member_count", "capacity", "max_members", "required_members", "team_size"})},
         {"paid_member_count", firstPositive(team, {"paid_member_count", "paid_members", "current_members",
                                                    "joined_count", "member_count_current"})},
-        {"price", seatPriceOf(team)},
+        {"price_fen", seatPrice},
+        {"price_text", moneyText(seatPrice)},
         {"team_code", textOf(team.value(QLatin1String("team_code")))},
         {"name", firstText(team, {"name", "title"})},
         {"node_type_name", firstText(team, {"node_type_name", "node_name", "node_type_key"})},

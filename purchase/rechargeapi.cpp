@@ -2,15 +2,15 @@
 
 #include "net/httpmanager.h"
 #include "net/requestenvelope.h"
+#include "purchase/membershiptexts.h"
 #include "purchase/purchaserecords.h"
+#include "purchase/purchaserequests.h"
 #include "state/globaldata.h"
 
 #include <QDateTime>
 #include <QDebug>
 #include <QJsonArray>
 #include <QJsonDocument>
-
-#include <chrono>
 
 namespace {
 
@@ -148,7 +148,11 @@ void logOnly(const QString &message)
 RechargeApi::RechargeApi(const QString &baseUrl, QObject *parent)
     : QObject(parent)
     , m_endpoint(baseUrl)
-{}
+{
+    // Made after the members it reads, and connected before anyone else: a page that reacts to the
+    // same signals finds the payment already updated.
+    m_payment = new PaymentOrder(this);
+}
 
 void RechargeApi::setHttpManager(HttpManager *manager)
 {
@@ -164,8 +168,10 @@ void RechargeApi::setBaseUrl(const QString &url)
 
 void RechargeApi::setSession(qint64 guid, const QString &deviceSecret, const QString &deviceId)
 {
-    if (guid != m_sessionGuid)
+    if (guid != m_sessionGuid) {
         ++m_session;
+        m_payment->end();
+    }
     m_sessionGuid = guid;
     m_deviceSecret = deviceSecret.trimmed();
     m_deviceId = deviceId.trimmed();
@@ -177,6 +183,7 @@ void RechargeApi::setSession(qint64 guid, const QString &deviceSecret, const QSt
 void RechargeApi::clearSession()
 {
     ++m_session;
+    m_payment->end();
     m_sessionGuid = 0;
     m_deviceSecret.clear();
     m_deviceId.clear();
@@ -185,9 +192,43 @@ void RechargeApi::clearSession()
     emit sessionChanged();
 }
 
-double RechargeApi::monotonicSeconds() const
+bool RechargeApi::createLeaderTeamFor(const QVariantMap &entry, const QString &line, const QString &region,
+                                      int size)
 {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+    const QVariantMap body = nimbra::purchase::teamCreateBody(entry, line, region, size);
+    if (body.isEmpty())
+        return false;
+    createLeaderTeam(m_sessionGuid, body);
+    return true;
+}
+
+bool RechargeApi::loadGroupDetailFor(const QVariantMap &order, qint64 orderId)
+{
+    const QVariantMap query = nimbra::purchase::groupDetailQuery(order, orderId);
+    if (query.isEmpty())
+        return false;
+    loadGroupDetail(m_sessionGuid, query);
+    return true;
+}
+
+QString RechargeApi::membershipTypeText(const QVariantMap &membership) const
+{
+    return nimbra::purchase::membershipTypeText(membership);
+}
+
+QString RechargeApi::membershipExpiryText(const QVariantMap &membership) const
+{
+    return nimbra::purchase::membershipExpiryText(membership);
+}
+
+QString RechargeApi::membershipTitle(const QVariantMap &membership) const
+{
+    return nimbra::purchase::membershipTitle(membership);
+}
+
+QString RechargeApi::membershipDescription(const QVariantMap &membership, bool loggedIn) const
+{
+    return nimbra::purchase::membershipDescription(membership, loggedIn);
 }
 
 void RechargeApi::loadPublicPurchaseEntry()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "net/serviceendpoint.h"
+#include "purchase/paymentorder.h"
 #include <QHash>
 #include <QJsonObject>
 
@@ -17,6 +18,8 @@ class RechargeApi : public QObject
     Q_OBJECT
     Q_PROPERTY(QString baseUrl READ baseUrl WRITE setBaseUrl NOTIFY baseUrlChanged)
     Q_PROPERTY(bool busy READ busy NOTIFY busyChanged)
+    // The purchase in progress; it lives as long as the client and ends with each session.
+    Q_PROPERTY(PaymentOrder *payment READ payment CONSTANT)
 
 public:
     explicit RechargeApi(const QString &baseUrl = {}, QObject *parent = nullptr);
@@ -25,6 +28,9 @@ public:
     QString baseUrl() const { return m_endpoint.baseUrl(); }
     void setBaseUrl(const QString &url);
     bool busy() const { return m_busyCount > 0; }
+    PaymentOrder *payment() const { return m_payment; }
+    // The signed-in user of the current session; 0 when none.
+    Q_INVOKABLE qint64 sessionGuid() const { return m_sessionGuid; }
 
     Q_INVOKABLE void loadPublicPurchaseEntry();
     Q_INVOKABLE void loadPurchaseEntry(qint64 guid);
@@ -44,11 +50,20 @@ public:
     Q_INVOKABLE void loadLeaderTeams(qint64 guid, int page = 1, int pageSize = 20);
     Q_INVOKABLE void loadLeaderTeamDetail(qint64 guid, const QString &teamCode, qint64 teamId = 0);
     Q_INVOKABLE void createLeaderJoinOrder(qint64 guid, const QVariantMap &selection);
+    // A new team of the leader entry's line, region and size for the signed-in leader; false, and
+    // nothing sent, when the combination has no purchasable price item.
+    Q_INVOKABLE bool createLeaderTeamFor(const QVariantMap &entry, const QString &line, const QString &region,
+                                         int size);
+    // The group detail of an order record (its team, group or code, else `orderId`); false, and nothing
+    // sent, when there is nothing to ask for.
+    Q_INVOKABLE bool loadGroupDetailFor(const QVariantMap &order, qint64 orderId);
+    // The texts of a membership record (membershiptexts.h), for the screens that show one.
+    Q_INVOKABLE QString membershipTypeText(const QVariantMap &membership) const;
+    Q_INVOKABLE QString membershipExpiryText(const QVariantMap &membership) const;
+    Q_INVOKABLE QString membershipTitle(const QVariantMap &membership) const;
+    Q_INVOKABLE QString membershipDescription(const QVariantMap &membership, bool loggedIn) const;
     Q_INVOKABLE void setSession(qint64 guid, const QString &deviceSecret, const QString &deviceId);
     Q_INVOKABLE void clearSession();
-    // Seconds on the system's monotonic clock, from an arbitrary origin. Payment countdowns carry the
-    // service's time forward with it: the wall clock can be set back or ahead while a code is shown.
-    Q_INVOKABLE double monotonicSeconds() const;
 
 signals:
     void trace(const QString &message);
@@ -112,6 +127,7 @@ private:
     QString m_deviceSecret;
     qint64 m_sessionGuid = 0;
     int m_busyCount = 0;
+    PaymentOrder *m_payment = nullptr;
     ServiceEndpoint m_endpoint;
     struct Pending
     {

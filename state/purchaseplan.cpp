@@ -1,4 +1,5 @@
 #include "purchaseplan.h"
+#include "purchasemoney.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -136,7 +137,7 @@ QString modeFallback(Mode mode, const char *shared, const char *privateText, con
     return QString::fromUtf8(shared);
 }
 
-// Price per IP type: price_by_ip wins over prices for the same type.
+// Price in fen per IP type: price_by_ip wins over prices for the same type.
 QVariantMap pricesByIp(const QVariantMap &product)
 {
     QVariantMap prices;
@@ -144,22 +145,30 @@ QVariantMap pricesByIp(const QVariantMap &product)
         const QVariantMap map = product.value(QString::fromLatin1(source)).toMap();
         for (auto it = map.constBegin(); it != map.constEnd(); ++it) {
             if (isSet(it.value()))
-                prices.insert(it.key(), looseNumber(it.value()));
+                prices.insert(it.key(), fenFromYuan(looseNumber(it.value())));
         }
     }
     return prices;
 }
 
-double plainPrice(const QVariantMap &product)
+QVariantMap priceTexts(const QVariantMap &prices)
+{
+    QVariantMap texts;
+    for (auto it = prices.constBegin(); it != prices.constEnd(); ++it)
+        texts.insert(it.key(), moneyText(it.value().toLongLong()));
+    return texts;
+}
+
+qint64 plainPrice(const QVariantMap &product)
 {
     const QVariantMap amount = product.value("amount").toMap();
     const QVariantMap info = product.value("price_info").toMap();
     for (const QVariant &value :
          {amount.value("order_price"), info.value("order_price"), info.value("price")}) {
         if (isSet(value))
-            return looseNumber(value);
+            return fenFromYuan(looseNumber(value));
     }
-    return looseNumber(firstSet(product, kPriceKeys));
+    return fenFromYuan(looseNumber(firstSet(product, kPriceKeys)));
 }
 
 class Benefits
@@ -347,6 +356,8 @@ QString periodUnit(double days)
 
 QVariantMap preparePlan(const QVariantMap &product, Mode mode)
 {
+    const qint64 price = plainPrice(product);
+    const QVariantMap byIp = pricesByIp(product);
     QString name = firstText(product, kNameKeys);
     if (name.isEmpty())
         name = modeFallback(mode, "共享套餐", "独享 IP 套餐", "拼团套餐");
@@ -377,8 +388,10 @@ QVariantMap preparePlan(const QVariantMap &product, Mode mode)
         {"flag", firstText(product, kFlagKeys)},
         {"available", !isFalse(enabled) && !isFalse(available)},
         {"unavailableText", ownDescription.isEmpty() ? QStringLiteral("当前商品暂不可购买") : ownDescription},
-        {"price", plainPrice(product)},
-        {"pricesByIp", pricesByIp(product)},
+        {"priceFen", price},
+        {"priceText", moneyText(price)},
+        {"pricesByIp", byIp},
+        {"priceTextsByIp", priceTexts(byIp)},
         {"benefits", benefits(product, mode)},
         {"memberCount", looseNumber(firstSet(product, kMemberCountKeys))},
         {"nodeType", nodeType},

@@ -13,8 +13,9 @@ namespace nimbra::purchase {
 inline constexpr int kMaxBenefits = 6;
 inline constexpr int kBenefitDepthLimit = 8;
 
-// {name, description, unit, flag, unavailableText: text; available: bool; price: number (the price
-// without an IP type); pricesByIp: {ip type: number}; benefits: [{title, detail}] (at most kMaxBenefits);
+// {name, description, unit, flag, unavailableText: text; available: bool; priceFen: whole fen (the
+// price without an IP type), priceText: it as shown; pricesByIp: {ip type: fen}, priceTextsByIp:
+// {ip type: text}; benefits: [{title, detail}] (at most kMaxBenefits);
 // memberCount: number (0: none); nodeType (node type key, else id), ipType (nodeType, else ip_type),
 // region (region key, else id), regionName: text; ids: the node type and region ids and keys it holds;
 // payload: the order request; raw: the product as the service sent it}.

@@ -4,7 +4,6 @@ import Nimbra as N
 import QtQuick.Window
 import "SessionLogic.js" as Session
 import "games/GameListLogic.js" as GameLogic
-import "recharge/RechargeLogic.js" as RechargeLogic
 import "shell"
 
 Window {
@@ -61,8 +60,8 @@ Window {
     readonly property int points: N.App.globalData.points
     readonly property string userName: Session.maskUserName(N.App.globalData.userPhone)
     readonly property int vipNum: Session.vipNumber(N.App.globalData.membership, N.App.globalData.authVipNum)
-    readonly property string vipType: RechargeLogic.membershipTypeText(N.App.globalData.membership)
-    readonly property string vipExpiryText: RechargeLogic.membershipExpiryText(N.App.globalData.membership)
+    readonly property string vipType: N.App.rechargeApi.membershipTypeText(N.App.globalData.membership)
+    readonly property string vipExpiryText: N.App.rechargeApi.membershipExpiryText(N.App.globalData.membership)
     readonly property var commonGames: N.App.globalData.commonGames
     readonly property bool commonGamesLoaded: N.App.globalData.commonGamesLoaded
     readonly property bool gameCatalogLoaded: N.App.globalData.gamePageLoaded
@@ -141,6 +140,14 @@ Window {
         function onNodeChosen() { window.nodeDialog = false }
         function onSignInRequired() { window.loginDialog = true }
         function onSigningOut() { window.accountMenu = false }
+    }
+
+    // A payment outlives the membership page: while the page is not shown, its outcome is told here.
+    Connections {
+        target: N.App.rechargeApi.payment
+        enabled: !pages.vipPage
+
+        function onNotice(message, warning) { window.toast(message, warning) }
     }
 
     // The settings page's switch decides whether the supervisor rebuilds a channel that dropped.

@@ -1031,7 +1031,7 @@ private slots:
         QCOMPARE(c.text("pages.vipPage.currentProduct.name"), QStringLiteral("原生住宅 IP · 日本东京"));
         QVERIFY(click(window, scene, QStringLiteral("agreement")));
         QVERIFY(click(window, scene, QStringLiteral("立即支付")));
-        QTRY_VERIFY_WITH_TIMEOUT(c.isTrue("pages.vipPage.paymentOpened"), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(c.isTrue("pages.vipPage.payment.opened"), 10000);
         QTRY_VERIFY(findShown(scene, QStringLiteral("paymentQrImage"))->property("status").toInt() == 1);
 
         QTemporaryDir dir;
@@ -1040,17 +1040,20 @@ private slots:
         QProcess zbar;
         zbar.start(QStringLiteral("zbarimg"), {QStringLiteral("--raw"), QStringLiteral("-q"), shot});
         QVERIFY(zbar.waitForFinished(10000));
-        const QString codeUrl = c.text("pages.vipPage.paymentCodeUrl");
+        const QString codeUrl = c.text("pages.vipPage.payment.codeUrl");
         QVERIFY(codeUrl.startsWith(QStringLiteral("weixin://")));
         QCOMPARE(QString::fromUtf8(zbar.readAllStandardOutput()).trimmed(), codeUrl);
 
-        const qint64 orderId = c.eval(QStringLiteral("pages.vipPage.paymentOrderId")).toLongLong();
+        // Paid while another tab is shown: the payment went on without its page and says so.
+        const qint64 orderId = c.eval(QStringLiteral("pages.vipPage.payment.orderId")).toLongLong();
+        c.eval(QStringLiteral("selectTab('home', 0)"));
+        QTRY_VERIFY(c.isTrue("!pages.vipPage && rechargeApi.payment.opened"));
         QCOMPARE(m_service->post(QStringLiteral("/__dev/pay"), QJsonObject{{"order_id", orderId}})
                      .value(QStringLiteral("code"))
                      .toInt(),
                  1);
         QTRY_COMPARE_WITH_TIMEOUT(c.text("toastText"), QStringLiteral("支付成功，会员权益已更新"), 6000);
-        QVERIFY(c.isTrue("!pages.vipPage.paymentOpened"));
+        QVERIFY(c.isTrue("!rechargeApi.payment.opened"));
         QVERIFY(click(window, scene, QStringLiteral("railAvatar")));
         QVERIFY(findShown(scene, QStringLiteral("会员类型：独享会员")));
         QVERIFY(c.text("vipExpiryText") != expiryBefore);
@@ -1090,17 +1093,18 @@ private slots:
             c.eval(QStringLiteral("pages.vipPage.agreed = true"));
             return click(window, scene, QStringLiteral("payButton"));
         };
-        const QString nothingOpen = QStringLiteral(
-            "!pages.vipPage.paymentOpened && !pages.vipPage.orderCreating && !pages.vipPage.groupDetailOpened"
-            " && !pages.vipPage.leaderOpened && pages.vipPage.paymentOrderId === 0"
-            " && pages.vipPage.paymentCodeUrl === ''");
+        const QString nothingOpen =
+            QStringLiteral("!pages.vipPage.payment.opened && !pages.vipPage.orderCreating && "
+                           "!pages.vipPage.groupDetailOpened"
+                           " && !pages.vipPage.leaderOpened && pages.vipPage.payment.orderId === 0"
+                           " && pages.vipPage.payment.codeUrl === ''");
 
         QVERIFY(c.signIn());
         QVERIFY(click(window, scene, QStringLiteral("会员")));
         QVERIFY(ready());
         QVERIFY(pay());
-        QTRY_VERIFY_WITH_TIMEOUT(c.isTrue("pages.vipPage.paymentOpened"), 10000);
-        const qint64 first = c.eval(QStringLiteral("pages.vipPage.paymentOrderId")).toLongLong();
+        QTRY_VERIFY_WITH_TIMEOUT(c.isTrue("pages.vipPage.payment.opened"), 10000);
+        const qint64 first = c.eval(QStringLiteral("pages.vipPage.payment.orderId")).toLongLong();
         c.eval(QStringLiteral("pages.vipPage.openMyGroups(); pages.vipPage.openLeaderCenter()"));
         QVERIFY(signOut());
         QVERIFY(c.isTrue(nothingOpen));
@@ -1124,8 +1128,8 @@ private slots:
         QVERIFY(c.isTrue(nothingOpen));
         QVERIFY(findShown(scene, QStringLiteral("立即支付")));
         QVERIFY(pay());
-        QTRY_VERIFY_WITH_TIMEOUT(c.isTrue("pages.vipPage.paymentOpened"), 10000);
-        QVERIFY(c.eval(QStringLiteral("pages.vipPage.paymentOrderId")).toLongLong() != first);
+        QTRY_VERIFY_WITH_TIMEOUT(c.isTrue("pages.vipPage.payment.opened"), 10000);
+        QVERIFY(c.eval(QStringLiteral("pages.vipPage.payment.orderId")).toLongLong() != first);
         QVERIFY2(c.warnings.isEmpty(), qPrintable(c.warnings.join(QLatin1Char('\n'))));
     }
 };

@@ -1,6 +1,11 @@
-// Orders in the shapes the purchase service sends, brought into the one shape the screens read.
+// Orders in the shapes the purchase service sends, brought into the one shape the screens read; the
+// requests built from what the screens hold; the texts of a membership record.
 #include "purchase/purchaserecords.h"
 
+#include "purchase/membershiptexts.h"
+#include "purchase/purchaserequests.h"
+
+#include <QDateTime>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QTest>
@@ -19,6 +24,21 @@ QJsonObject object(const char *json)
 {
     return QJsonDocument::fromJson(QByteArray(json).replace('\'', '"')).object();
 }
+
+const char *const kLeaderEntry =
+    "{'node_types': [{'value': '1', 'node_type_id': 1, 'regions': [{'value': '1', 'region_id': 1, "
+    "'region_key': 'guofu'}]}, {'value': '2', 'node_type_id': 2, 'regions': [{'value': '2', 'region_id': 2, "
+    "'region_key': 'hanfu'}, {'value': '1', 'region_id': 1, 'region_key': 'guofu'}]}], "
+    "'price_map': {'2_guofu_5': {'product_id': 41009}, '2_hanfu_5': {'product_id': 0}, '1_guofu_10': {}}}";
+
+const char *const kPrivatePlans =
+    "[{'nodeType': 'home', 'region': 'sh', 'ids': {'region_id': 1, 'node_type_id': 11}}, "
+    "{'nodeType': 'idc', 'region': 'sh', 'ids': {'node_type_key': 'idc', 'region_key': 'sh', 'region_id': 2, "
+    "'node_type_id': 12}}]";
+
+// 2027-01-01 00:00 UTC, as the local date the texts show.
+constexpr qint64 kExpiry = 1798675200;
+const QString kDay = QDateTime::fromSecsSinceEpoch(kExpiry).toString(QStringLiteral("yyyy-MM-dd"));
 
 } // namespace
 
@@ -39,8 +59,19 @@ private slots:
         row("id as text", "{'order_id': '42', 'id': 7}", "order_id", 42);
         row("id under id", "{'id': 7}", "order_id", 7);
         row("id not a number", "{'order_id': 'x'}", "order_id", 0);
-        row("price in amount", "{'amount': {'order_price': '30.5'}, 'pay_amount': 9}", "order_price", 30.5);
-        row("price after null", "{'amount': 12, 'pay_amount': null, 'price': 8}", "order_price", 8.0);
+        row("price in amount", "{'amount': {'order_price': '30.5'}, 'pay_amount': 9}", "price_fen", 3050LL);
+        row("price after null", "{'amount': 12, 'pay_amount': null, 'price': 8}", "price_fen", 800LL);
+        row("price to the nearest fen", "{'price': 19.99}", "price_fen", 1999LL);
+        row("price shown whole", "{'price': 30}", "price_text", QStringLiteral("30"));
+        row("price shown to the jiao", "{'price': '30.50'}", "price_text", QStringLiteral("30.5"));
+        row("price shown to the fen", "{'price': 12.05}", "price_text", QStringLiteral("12.05"));
+        row("status in any case", "{'payment_status': 'PAID'}", "payment_status_text",
+            QStringLiteral("已支付"));
+        row("status without words", "{'payment_status': 'on_hold'}", "payment_status_text",
+            QStringLiteral("处理中"));
+        row("status in words", "{'payment_status': '退款中'}", "payment_status_text",
+            QStringLiteral("退款中"));
+        row("no status", "{}", "payment_status_text", QStringLiteral("未知状态"));
         row("name from plan", "{'plan_name': '月卡', 'title': 'x'}", "product_name", QStringLiteral("月卡"));
         row("type lowered", "{'order_type': 'Group_Node'}", "product_type", QStringLiteral("group_node"));
         row("group by type", "{'order_type': 'Group_Node'}", "is_group", true);
@@ -80,8 +111,8 @@ private slots:
         row("expiry of wechat", "{'expire_at': 0, 'wechat': {'expire_at': 1700000000}}", "expire_at",
             1700000000LL);
         row("own expiry first", "{'expire_at': 5, 'wechat': {'expire_at': 9}}", "expire_at", 5LL);
-        row("price as text", "{'amount': {'order_price': '19.9'}}", "order_price", 19.9);
-        row("bare amount is no price", "{'amount': 19.9}", "order_price", 0.0);
+        row("price as text", "{'amount': {'order_price': '19.9'}}", "price_fen", 1990LL);
+        row("bare amount is no price", "{'amount': 19.9}", "price_fen", 0LL);
         row("code trimmed", "{'wechat': {'code_url': ' weixin://x '}}", "code_url",
             QStringLiteral("weixin://x"));
     }
@@ -103,9 +134,10 @@ private slots:
         const auto row = [](const char *tag, const char *json, const char *key, const QVariant &expected) {
             QTest::newRow(tag) << object(json) << QString::fromLatin1(key) << expected;
         };
-        row("order amount first", "{'amount': {'order_price': 27.9}, 'price': 30}", "price", 27.9);
-        row("member price as text", "{'member_price': '19.9'}", "price", 19.9);
-        row("seat price map", "{'seat_price': {'price': 17}}", "price", 17.0);
+        row("order amount first", "{'amount': {'order_price': 27.9}, 'price': 30}", "price_fen", 2790LL);
+        row("member price as text", "{'member_price': '19.9'}", "price_fen", 1990LL);
+        row("seat price map", "{'seat_price': {'price': 17}}", "price_fen", 1700LL);
+        row("seat price shown", "{'seat_price': {'price': 17}}", "price_text", QStringLiteral("17"));
         row("size as capacity", "{'capacity': 5}", "member_count", 5LL);
         row("size as max", "{'member_count': 0, 'max_members': 8}", "member_count", 8LL);
         row("size as team size", "{'team_size': '10'}", "member_count", 10LL);
@@ -230,12 +262,177 @@ private slots:
         for (auto it = empty.constBegin(); it != empty.constEnd(); ++it)
             QCOMPARE(full.value(it.key()).typeId(), it.value().typeId());
         QCOMPARE(empty.value("order_id").typeId(), QMetaType::LongLong);
-        QCOMPARE(empty.value("order_price").typeId(), QMetaType::Double);
+        QCOMPARE(empty.value("price_fen").typeId(), QMetaType::LongLong);
         QCOMPARE(empty.value("payment_status").typeId(), QMetaType::QString);
 
         const QVariantList orders = normalizeOrders(QJsonArray{7, QJsonValue(), object("{'id': 3}")});
         QCOMPARE(orders.size(), 1);
         QCOMPARE(orders.constFirst().toMap().value("order_id"), QVariant(3LL));
+    }
+
+    void body_data()
+    {
+        QTest::addColumn<QString>("request");
+        QTest::addColumn<QJsonObject>("input");
+        QTest::addColumn<QJsonObject>("expected");
+        const auto row = [](const char *tag, const char *request, const QByteArray &input,
+                            const char *expected) {
+            QTest::newRow(tag) << QString::fromLatin1(request) << object(input.constData())
+                               << object(expected);
+        };
+        const QByteArray privateChoice =
+            "{'mode': 'private', 'plan': {'payload': {'product_id': 3, 'region_id': 0}}, "
+            "'selection': {'ipType': 'idc', 'region': 'sh', 'products': " +
+            QByteArray(kPrivatePlans) +
+            ", 'ipOptions': [{'value': 'idc', 'ids': {'node_type_id': 99, "
+            "'node_type_key': 'idc'}}], 'regionOptions': [{'value': 'sh', 'ids': "
+            "{'region_id': 1, 'region_key': 'sh'}}]}}";
+        // The plan under the chosen node type decides the region id, not the first region option.
+        row("private plan's ids first", "plan", privateChoice,
+            "{'product_id': 3, 'ip_type': 'idc', 'region': 'sh', 'node_type_id': 12, 'node_type_key': 'idc', "
+            "'region_id': 2, 'region_key': 'sh'}");
+        row("private options' ids", "plan",
+            QByteArray(privateChoice).replace("'nodeType': 'idc'", "'nodeType': 'x'"),
+            "{'product_id': 3, 'ip_type': 'idc', 'region': 'sh', 'node_type_id': 99, 'node_type_key': 'idc', "
+            "'region_id': 1, 'region_key': 'sh'}");
+        row("plan without payload", "plan", "{'mode': 'shared', 'plan': {'name': '月卡'}, 'selection': {}}",
+            "{}");
+        row("group game", "plan",
+            "{'mode': 'group', 'plan': {'payload': {'product_id': 1, 'node_type_id': '3', 'game_id': 1}}, "
+            "'selection': {'ipType': 'home', 'teamSize': 5, 'gameId': 'com.a.b', 'gameOption': "
+            "{'packageName': "
+            "'com.a.b', 'gameId': 77}}}",
+            "{'product_id': 1, 'node_type_id': 3, 'game_id': 77, 'ip_type': 'home', 'member_count': 5, "
+            "'package_name': 'com.a.b'}");
+        row("group game id only", "plan",
+            "{'mode': 'group', 'plan': {'payload': {'product_id': 1, 'node_type_id': 'home'}}, 'selection': "
+            "{'teamSize': 0, 'gameId': '9', 'gameOption': {'packageName': '', 'gameId': 9}}}",
+            "{'product_id': 1, 'node_type_id': 'home', 'game_id': 9}");
+        row("group package as id", "plan",
+            "{'mode': 'group', 'plan': {'payload': {'game_id': 4}}, 'selection': {'gameId': 'com.x.y'}}",
+            "{'package_name': 'com.x.y'}");
+        row("seat drops the payload's game", "seat",
+            "{'team': {'join_payload': {'team_id': 7, 'product_id': 41001, 'game_id': 5001}}, 'code': "
+            "'K7M2QX', "
+            "'game': 'com.valve.cs2'}",
+            "{'team_id': 7, 'product_id': 41001, 'team_code': 'K7M2QX', 'package_name': 'com.valve.cs2'}");
+        row("seat without payload", "seat", "{'team': {}, 'code': 'K7M2QX', 'game': 'com.valve.cs2'}",
+            "{'team_code': 'K7M2QX', 'package_name': 'com.valve.cs2'}");
+        row("team of a price item", "team", "{'line': '2', 'region': '1', 'size': 5}",
+            "{'product_id': 41009, 'node_type_id': 2, 'country_id': 1, 'member_count': 5}");
+        row("team of product id 0", "team", "{'line': '2', 'region': '2', 'size': 5}", "{}");
+        row("team of an item without product", "team", "{'line': '1', 'region': '1', 'size': 10}", "{}");
+        row("team without price item", "team", "{'line': '2', 'region': '1', 'size': 10}", "{}");
+        row("team of another line's region", "team", "{'line': '1', 'region': '2', 'size': 5}", "{}");
+        row("team without size", "team", "{'line': '2', 'region': '1', 'size': 0}", "{}");
+        row("query by team first", "query",
+            "{'order': {'order_id': 1, 'team_id': 5, 'group_id': 12, 'team_code': 'AB'}, 'id': 1}",
+            "{'team_id': 5}");
+        row("query by group", "query",
+            "{'order': {'team_id': 0, 'group_id': 12, 'team_code': 'AB'}, 'id': 1}", "{'group_id': 12}");
+        row("query by code", "query", "{'order': {'team_code': ' K7M2QX '}, 'id': 1}",
+            "{'team_code': 'K7M2QX'}");
+        row("query by order", "query", "{'order': {'team_id': 0, 'team_code': ''}, 'id': 26000001}",
+            "{'order_id': 26000001}");
+        row("nothing to query", "query", "{'order': {}, 'id': 0}", "{}");
+    }
+
+    void body()
+    {
+        QFETCH(QString, request);
+        QFETCH(QJsonObject, input);
+        QFETCH(QJsonObject, expected);
+        const QVariantMap in = input.toVariantMap();
+        QVariantMap body;
+        if (request == QLatin1String("plan"))
+            body = nimbra::purchase::planOrderBody(in.value("mode").toString(), in.value("plan").toMap(),
+                                                   in.value("selection").toMap());
+        else if (request == QLatin1String("seat"))
+            body = nimbra::purchase::seatOrderBody(in.value("team").toMap(), in.value("code").toString(),
+                                                   in.value("game").toString());
+        else if (request == QLatin1String("team"))
+            body = nimbra::purchase::teamCreateBody(object(kLeaderEntry).toVariantMap(),
+                                                    in.value("line").toString(),
+                                                    in.value("region").toString(), in.value("size").toInt());
+        else
+            body = nimbra::purchase::groupDetailQuery(in.value("order").toMap(), in.value("id").toLongLong());
+        QCOMPARE(QJsonObject::fromVariantMap(body), expected);
+    }
+
+    void typeText_data()
+    {
+        QTest::addColumn<QVariantMap>("membership");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("vip_num, capitals")
+            << object("{'vip_num': 3, 'vip_type': 'SHARED'}").toVariantMap() << "共享会员";
+        QTest::newRow("punctuation") << object("{'is_vip': true, 'vip_type': ' Private! '}").toVariantMap()
+                                     << "独享会员";
+        QTest::newRow("spaced CJK") << object("{'active': true, 'plan_type': '拼 团'}").toVariantMap()
+                                    << "拼团会员";
+        QTest::newRow("status enabled")
+            << object("{'status': 'enabled', 'type': 'Monthly'}").toVariantMap() << "月卡会员";
+        QTest::newRow("vipNum") << object("{'vipNum': 1, 'plan_name': '季卡'}").toVariantMap() << "季卡会员";
+        QTest::newRow("vip_num as text")
+            << object("{'vip_num': '2', 'product_name': 'Annual'}").toVariantMap() << "年卡会员";
+        QTest::newRow("first truthy key")
+            << object("{'is_vip': true, 'vip_type': '', 'member_type': 'Gold-Plus 2'}").toVariantMap()
+            << "goldplus2";
+        QTest::newRow("no name") << object("{'is_vip': true}").toVariantMap() << "尊享会员";
+        QTest::newRow("nothing left of the name")
+            << object("{'is_vip': true, 'vip_type': '★'}").toVariantMap() << "尊享会员";
+        QTest::newRow("vip_num 0 wins over vipNum")
+            << object("{'vip_num': 0, 'vipNum': 4, 'vip_type': 'shared'}").toVariantMap() << "";
+        QTest::newRow("expired")
+            << object("{'vip_num': '0', 'status': 'expired', 'vip_type': 'shared'}").toVariantMap() << "";
+        QTest::newRow("none") << QVariantMap() << "";
+    }
+    void typeText()
+    {
+        QFETCH(QVariantMap, membership);
+        QFETCH(QString, expected);
+        QCOMPARE(nimbra::purchase::membershipTypeText(membership), expected);
+    }
+
+    void expiryText_data()
+    {
+        QTest::addColumn<QVariantMap>("membership");
+        QTest::addColumn<QString>("expiry");
+        QTest::addColumn<QString>("description");
+        const QString at = kDay + QStringLiteral(" 到期");
+        const auto row = [](const char *tag, const QByteArray &json, const QString &expiry,
+                            const QString &description) {
+            QTest::newRow(tag) << object(json.constData()).toVariantMap() << expiry << description;
+        };
+        const QByteArray day = QByteArray::number(kExpiry);
+        row("date", "{'is_vip': true, 'vip_expire_at': " + day + "}", at, at);
+        row("zero days left", "{'vip_num': 2, 'expire_at': " + day + ", 'remaining_days': 0, 'left_days': 4}",
+            at + " · 剩余 0 天", at + " · 剩余 0 天");
+        row("left days", "{'is_vip': true, 'expire_at': " + day + ", 'left_days': 5}", at + " · 剩余 5 天",
+            at + " · 剩余 5 天");
+        row("later key, as text", "{'is_vip': true, 'vip_expire_at': 0, 'expire_time': '" + day + "'}", at,
+            "会员已开通 · 到期时间未知");
+        row("lifetime", "{'is_vip': true, 'lifetime': true}", "永久有效", "永久有效");
+        row("permanent status", "{'vip_num': 1, 'status': 'lifetime', 'vip_expire_at': -5}", "永久有效",
+            "永久有效");
+        row("permanent only when true", "{'is_vip': true, 'permanent': 'yes'}", "到期时间未知",
+            "会员已开通 · 到期时间未知");
+        row("unreadable expiry", "{'active': true, 'vip_expire_at': 'soon'}", "到期时间未知",
+            "会员已开通 · 到期时间未知");
+        row("not a member", "{'is_vip': false, 'vip_expire_at': " + day + "}", "未开通",
+            "选择适合你的购买方式，微信扫码即可开通");
+    }
+    void expiryText()
+    {
+        QFETCH(QVariantMap, membership);
+        QFETCH(QString, expiry);
+        QFETCH(QString, description);
+        QCOMPARE(nimbra::purchase::membershipExpiryText(membership), expiry);
+        QCOMPARE(nimbra::purchase::membershipDescription(membership, true), description);
+        QCOMPARE(nimbra::purchase::membershipDescription(membership, false),
+                 QStringLiteral("登录后可同步订单与加速配置"));
+        QCOMPARE(nimbra::purchase::membershipTitle(membership), expiry == QStringLiteral("未开通")
+                                                                    ? QStringLiteral("尊享双链路加速 IP")
+                                                                    : QStringLiteral("尊享会员 · 生效中"));
     }
 };
 

@@ -4,6 +4,7 @@
 // followed until it forms.
 #include "app/startup.h"
 #include "devserviceprocess.h"
+#include "purchase/paymentorder.h"
 #include "windowscript.h"
 #include "wiredbackend.h"
 
@@ -139,7 +140,7 @@ struct Page : WiredBackend
     {
         run(QStringLiteral("agreed = true"));
         return click(QStringLiteral("payButton")) &&
-               QTest::qWaitFor([this] { return isTrue(QStringLiteral("paymentOpened")); }, 10000);
+               QTest::qWaitFor([this] { return isTrue(QStringLiteral("payment.opened")); }, 10000);
     }
 
     // What zbarimg reads from the dialog's QR image as it is rendered.
@@ -247,14 +248,14 @@ private slots:
         p.run(choose.section(QLatin1Char(';'), 0, 0));
         p.run(choose.section(QLatin1Char(';'), 1));
         const qint64 expiryBefore = p.data.membership().value(QStringLiteral("vip_expire_at")).toLongLong();
-        const double price = p.eval(QStringLiteral("selectedPrice()")).toDouble();
+        const qint64 price = p.eval(QStringLiteral("selectedPrice()")).toLongLong();
 
         QVERIFY(p.payAndWaitForDialog());
         QCOMPARE(p.created->size(), 1);
         const QVariantMap order = p.created->at(0).at(1).toMap();
         for (auto it = ordered.cbegin(); it != ordered.cend(); ++it)
             QCOMPARE(order.value(it.key()).toString(), it.value().toString());
-        QCOMPARE(order.value(QStringLiteral("order_price")).toDouble(), price);
+        QCOMPARE(order.value(QStringLiteral("price_fen")).toLongLong(), price);
         const QString codeUrl = p.paymentReady->at(0).at(1).toString();
         QVERIFY(codeUrl.startsWith(QStringLiteral("weixin://")));
         QCOMPARE(p.decodeShownQrCode(), codeUrl);
@@ -264,9 +265,9 @@ private slots:
             m_service->post(QStringLiteral("/__dev/pay"),
                             QJsonObject{{"order_id", order.value(QStringLiteral("order_id")).toLongLong()}});
         QCOMPARE(paid.value(QStringLiteral("code")).toInt(), 1);
-        QTRY_VERIFY_WITH_TIMEOUT(!p.isTrue(QStringLiteral("paymentOpened")), 6000);
+        QTRY_VERIFY_WITH_TIMEOUT(!p.isTrue(QStringLiteral("payment.opened")), 6000);
         QVERIFY(p.toasted(paidToast));
-        QCOMPARE(p.eval(QStringLiteral("paymentStatusText")).toString(), QStringLiteral("已支付"));
+        QCOMPARE(p.eval(QStringLiteral("payment.statusText")).toString(), QStringLiteral("已支付"));
         QVERIFY(p.data.membership().value(QStringLiteral("vip_expire_at")).toLongLong() > expiryBefore);
     }
 
@@ -334,20 +335,20 @@ private slots:
         QVERIFY(p.payAndWaitForDialog());
         QVERIFY(p.click(QStringLiteral("取消订单")));
         QTRY_COMPARE_WITH_TIMEOUT(p.toastCount(QStringLiteral("订单已取消")), 1, 5000);
-        QVERIFY(!p.isTrue(QStringLiteral("paymentOpened")));
+        QVERIFY(!p.isTrue(QStringLiteral("payment.opened")));
 
         QVERIFY(p.payAndWaitForDialog());
-        const qint64 id = p.eval(QStringLiteral("paymentOrderId")).toLongLong();
-        const QString code = p.eval(QStringLiteral("paymentCodeUrl")).toString();
+        const qint64 id = p.eval(QStringLiteral("payment.orderId")).toLongLong();
+        const QString code = p.eval(QStringLiteral("payment.codeUrl")).toString();
         QVERIFY(p.click(QStringLiteral("关闭窗口")));
-        QVERIFY(!p.isTrue(QStringLiteral("paymentOpened")));
+        QVERIFY(!p.isTrue(QStringLiteral("payment.opened")));
         QVERIFY(p.click(QStringLiteral("historyButton")));
         const QString row = QStringLiteral("orders.some(o => o.order_id === %1 && %2)").arg(id);
         QTRY_VERIFY_WITH_TIMEOUT(p.isTrue(row.arg(QStringLiteral("o.can_pay"))), 5000);
         QVERIFY(p.click(QStringLiteral("继续支付 %1").arg(id)));
-        QTRY_VERIFY_WITH_TIMEOUT(p.isTrue(QStringLiteral("paymentOpened")), 5000);
-        QCOMPARE(p.eval(QStringLiteral("paymentOrderId")).toLongLong(), id);
-        QCOMPARE(p.eval(QStringLiteral("paymentCodeUrl")).toString(), code);
+        QTRY_VERIFY_WITH_TIMEOUT(p.isTrue(QStringLiteral("payment.opened")), 5000);
+        QCOMPARE(p.eval(QStringLiteral("payment.orderId")).toLongLong(), id);
+        QCOMPARE(p.eval(QStringLiteral("payment.codeUrl")).toString(), code);
         QVERIFY(p.click(QStringLiteral("关闭窗口")));
 
         const auto available = [this](bool on) {
@@ -374,18 +375,18 @@ private slots:
         Page &p = page();
         p.run(QStringLiteral(
             "dataStore.setPreparedPurchaseData({ shared: { products: [{ name: '共享会员 · 月卡',"
-            " price: 25, payload: { product_id: 102 } }] } }); selectMode('shared')"));
-        QCOMPARE(p.eval(QStringLiteral("selectedPrice()")).toDouble(), 25.0);
+            " priceFen: 2500, priceText: '25', payload: { product_id: 102 } }] } }); selectMode('shared')"));
+        QCOMPARE(p.eval(QStringLiteral("selectedPrice()")).toLongLong(), 2500);
         p.run(QStringLiteral("agreed = true"));
         QVERIFY(p.click(QStringLiteral("payButton")));
         QTRY_COMPARE_WITH_TIMEOUT(p.created->size(), 1, 5000);
         QVERIFY(p.toasted(QStringLiteral(
             "订单金额不一致：所选 ¥25，服务器创建 ¥30。已停止支付，请在订单历史中取消该订单")));
-        QVERIFY(!p.isTrue(QStringLiteral("paymentOpened || orderCreating")));
+        QVERIFY(!p.isTrue(QStringLiteral("payment.opened || orderCreating")));
         QTest::qWait(300);
         QCOMPARE(p.sent(QStringLiteral("pc_pay")), 0);
         QCOMPARE(p.paymentReady->size(), 0);
-        QCOMPARE(p.eval(QStringLiteral("paymentCodeUrl")).toString(), QString());
+        QCOMPARE(p.eval(QStringLiteral("payment.codeUrl")).toString(), QString());
     }
 
     // A refused order creation ends the creating state, so the pay button works again, and its message
@@ -393,85 +394,65 @@ private slots:
     void refusedOrderEndsCreating_data()
     {
         QTest::addColumn<QString>("create");
-        QTest::newRow("plan") << "api.createSharedOrder(guid, { product_id: 999999 })";
-        QTest::newRow("leader seat")
-            << "api.createLeaderJoinOrder(guid, { team_code: 'NOSUCH', package_name: "
-               "'com.tencent.lol' })";
+        QTest::newRow("plan") << "payment.create('shared', { product_id: 999999 }, '', 0)";
+        QTest::newRow("leader seat") << "payment.create('leader_join', { team_code: 'NOSUCH', package_name: "
+                                        "'com.tencent.lol' }, '', 0)";
     }
     void refusedOrderEndsCreating()
     {
         QFETCH(QString, create);
         Page &p = page();
-        p.run(QStringLiteral("orderCreating = true; ") + create);
+        p.run(create);
         QTRY_VERIFY_WITH_TIMEOUT(!p.isTrue(QStringLiteral("orderCreating")), 5000);
         const QString message = p.eval(QStringLiteral("errorMessage")).toString();
         QVERIFY(!message.isEmpty());
         QVERIFY(p.toasted(message));
     }
 
-    // The one-second tick queries on every third remaining second, but not while the client is busy;
-    // the next query then follows three seconds later.
+    // A poll that finds the client busy is skipped; the next one follows three seconds later.
     void busyClientSkipsPollTick()
     {
         Page &p = page();
+        PaymentOrder *payment = p.recharge->payment();
+        qint64 now = 0;
+        payment->setClock([&now] { return now; });
+        payment->setTickInterval(24 * 3600 * 1000);
         p.run(QStringLiteral("selectMode('shared')"));
         QVERIFY(p.payAndWaitForDialog());
-        QObject *flow = p.view->findChild<QObject *>(QStringLiteral("paymentFlow"));
-        QObject *timer = p.view->findChild<QObject *>(QStringLiteral("paymentTimer"));
-        QVERIFY(flow && timer);
-        timer->setProperty("running", false);
         QTRY_VERIFY(!p.isTrue(QStringLiteral("loading")));
-        // The clock reading at which 300 s remain (the offset: the service's clock minus the monotonic one).
-        const double start =
-            p.eval(QStringLiteral("paymentExpireAt - paymentServerOffset - 300.5")).toDouble();
         const int before = p.sent(QStringLiteral("pay_status"));
-        const auto tick = [flow](double now) {
-            QMetaObject::invokeMethod(flow, "tick", Q_ARG(QVariant, now));
-        };
 
         p.eval(QStringLiteral("api.loadOrders(guid, 1, 20)"));
         QVERIFY(p.isTrue(QStringLiteral("loading")));
-        tick(start);
-        QCOMPARE(p.eval(QStringLiteral("paymentRemainingSeconds")).toInt(), 300);
+        now += 3000;
+        payment->tick();
         QCOMPARE(p.sent(QStringLiteral("pay_status")), before);
         QTRY_VERIFY(!p.isTrue(QStringLiteral("loading")));
-        tick(start + 1);
-        tick(start + 2);
-        QCOMPARE(p.sent(QStringLiteral("pay_status")), before);
-        tick(start + 3);
-        QCOMPARE(p.eval(QStringLiteral("paymentRemainingSeconds")).toInt(), 297);
+        for (int second = 0; second < 3; ++second) {
+            QCOMPARE(p.sent(QStringLiteral("pay_status")), before);
+            now += 1000;
+            payment->tick();
+        }
         QCOMPARE(p.sent(QStringLiteral("pay_status")), before + 1);
+        payment->setTickInterval(1000);
     }
 
-    // The countdown carries the service's time of the payment answer forward on the monotonic clock: a
-    // wall clock set an hour ahead neither shortens it nor closes the dialog; the time running out does.
-    void countdownKeepsToMonotonicClock()
+    // The payment belongs to the purchase client: leaving the tab (the page goes) neither stops the
+    // poll nor loses the order, and the page made again shows where it stands.
+    void paymentOutlivesThePage()
     {
         Page &p = page();
-        QObject *flow = p.view->findChild<QObject *>(QStringLiteral("paymentFlow"));
-        QVERIFY(flow);
-        const auto onFlow = [flow](const QString &script) {
-            windowscript::evaluate(flow, script);
-        };
-        onFlow(QStringLiteral(
-            "clock = { now: 5000, monotonic: () => clock.now, wall: () => Date.now() / 1000 }"));
         p.run(QStringLiteral("selectMode('shared')"));
         QVERIFY(p.payAndWaitForDialog());
-        p.view->findChild<QObject *>(QStringLiteral("paymentTimer"))->setProperty("running", false);
-        const QVariantList ready = p.paymentReady->constLast();
-        const qint64 left =
-            ready.at(0).toMap().value(QStringLiteral("expire_at")).toLongLong() - ready.at(2).toLongLong();
-        QVERIFY(left > 120);
-        QCOMPARE(p.eval(QStringLiteral("paymentRemainingSeconds")).toLongLong(), left);
-
-        onFlow(QStringLiteral(
-            "clock.wall = () => Date.now() / 1000 + 3600; clock.now += 60; tick(nowSeconds())"));
-        QVERIFY(p.isTrue(QStringLiteral("paymentOpened")));
-        QCOMPARE(p.eval(QStringLiteral("paymentRemainingSeconds")).toLongLong(), left - 60);
-        QVERIFY(!p.toasted(QStringLiteral("订单已过期，请重新下单")));
-        onFlow(QStringLiteral("clock.now += %1; tick(nowSeconds())").arg(left));
-        QVERIFY(!p.isTrue(QStringLiteral("paymentOpened")));
-        QVERIFY(p.toasted(QStringLiteral("订单已过期，请重新下单")));
+        const qint64 id = p.eval(QStringLiteral("payment.orderId")).toLongLong();
+        delete p.view;
+        p.view = nullptr;
+        PaymentOrder *payment = p.recharge->payment();
+        QVERIFY(payment->opened());
+        m_service->post(QStringLiteral("/__dev/pay"), QJsonObject{{"order_id", id}});
+        QTRY_VERIFY_WITH_TIMEOUT(!payment->opened(), 8000);
+        QCOMPARE(payment->orderId(), id);
+        QCOMPARE(payment->statusText(), QStringLiteral("已支付"));
     }
 
     // A leader opens a team in the leader centre; another account looks its code up in lower case,
@@ -505,18 +486,18 @@ private slots:
         QVERIFY(member.shows(QStringLiteral("leaderJoinPanel"), QStringLiteral("复制团码 ") + code));
         member.run(
             QStringLiteral("leaderGameId = leaderTeam.available_games.find(g => g.available).package_name"));
-        const double price = member.eval(QStringLiteral("selectedPrice()")).toDouble();
+        const qint64 price = member.eval(QStringLiteral("selectedPrice()")).toLongLong();
         QVERIFY(price > 0);
 
         QVERIFY(member.payAndWaitForDialog());
         QCOMPARE(member.created->at(0).at(0).toString(), QStringLiteral("leader_join"));
         const QVariantMap order = member.created->at(0).at(1).toMap();
         QCOMPARE(order.value(QStringLiteral("team_code")).toString(), code);
-        QCOMPARE(order.value(QStringLiteral("order_price")).toDouble(), price);
+        QCOMPARE(order.value(QStringLiteral("price_fen")).toLongLong(), price);
         QCOMPARE(member.decodeShownQrCode(), member.paymentReady->at(0).at(1).toString());
         m_service->post(QStringLiteral("/__dev/pay"),
                         QJsonObject{{"order_id", order.value(QStringLiteral("order_id")).toLongLong()}});
-        QTRY_VERIFY_WITH_TIMEOUT(!member.isTrue(QStringLiteral("paymentOpened")), 6000);
+        QTRY_VERIFY_WITH_TIMEOUT(!member.isTrue(QStringLiteral("payment.opened")), 6000);
         QVERIFY(member.toasted(QStringLiteral("支付成功，正在刷新拼团状态")));
         QCOMPARE(member.warnings, QStringList());
 
@@ -539,7 +520,7 @@ private slots:
         p.run(QStringLiteral(
             "selectPlan(currentProducts.findIndex(p => p.payload.product_key === '1_rifu_5'))"));
         QVERIFY(p.payAndWaitForDialog());
-        const qint64 id = p.eval(QStringLiteral("paymentOrderId")).toLongLong();
+        const qint64 id = p.eval(QStringLiteral("payment.orderId")).toLongLong();
         m_service->post(QStringLiteral("/__dev/pay"), QJsonObject{{"order_id", id}});
         QTRY_VERIFY_WITH_TIMEOUT(p.isTrue(QStringLiteral("groupDetailOpened && !groupDetailLoading")), 6000);
         QCOMPARE(p.eval(QStringLiteral("groupDetailOrderId")).toLongLong(), id);

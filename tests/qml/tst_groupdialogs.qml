@@ -14,6 +14,16 @@ Item {
 
         property bool busy: false
         property var calls: []
+        // Seats are the payment's to order (their body is built in C++, tst_purchaserequests):
+        // [code, game, product name, expected fen].
+        property QtObject payment: QtObject {
+            property int orderId: 0
+
+            function createSeatOrder(team, code, game, name, fen) {
+                fakeApi.calls.push(["join", code, game, name, fen])
+                return {}
+            }
+        }
 
         signal leaderTeamCreated(var team, real serverTime)
         signal leaderTeamDetailLoaded(var team, real serverTime)
@@ -21,24 +31,25 @@ Item {
         signal groupDetailLoaded(var group, real serverTime)
         signal requestFailed(string operation, string message)
 
-        function loadGroupDetail(guid, query) {
-            calls.push(["group", query])
+        // The request is built in C++ (tst_purchaserequests): here only what the page asks for.
+        function loadGroupDetailFor(order, orderId) {
+            calls.push(["group", orderId])
+            return orderId > 0
         }
 
         function loadOrders(guid, page, pageSize) {
             calls.push(["orders", page, pageSize])
         }
 
-        function createLeaderTeam(guid, payload) {
-            calls.push(["create", guid, payload])
+        property bool teamOffered: true
+
+        function createLeaderTeamFor(entry, line, region, size) {
+            calls.push(["create", line, region, size])
+            return teamOffered
         }
 
         function loadLeaderTeamDetail(guid, code, teamId) {
             calls.push(["detail", guid, code, teamId])
-        }
-
-        function createLeaderJoinOrder(guid, payload) {
-            calls.push(["join", guid, payload])
         }
 
         function loadLeaderTeams(guid, page, pageSize) {
@@ -94,17 +105,13 @@ Item {
             property var orders: fakeStore.orders
             property var leaderTeam: fakeStore.leaderTeamDetail
             property var currentGroup: fakeStore.groupDetail
-            property int paymentOrderId: 0
+            property var payment: fakeApi.payment
             property string leaderTeamCode: ""
             property string leaderGameId: ""
             property bool leaderOpened: false
             property bool groupDetailOpened: false
             property bool groupDetailLoading: false
             property int groupDetailOrderId: 0
-            property bool orderCreating: false
-            property string paymentProductName: ""
-            property real paymentAmount: 0
-            property real expectedPaymentAmount: 0
 
             signal toastRequested(string message, bool warning)
             signal loginRequested()
@@ -173,12 +180,12 @@ Item {
             compare([dialog.section, dialog.selectedLine, dialog.selectedRegion, dialog.selectedSize],
                     ["create", "2", "1", 5])
             mouseClick(findChild(dialog, "createTeamButton"))
-            compare(fakeApi.calls, [["teams", 1, 20],
-                                ["create", 10001, { product_id: 41009, node_type_id: 2, country_id: 1, member_count: 5 }]])
+            compare(fakeApi.calls, [["teams", 1, 20], ["create", "2", "1", 5]])
 
+            fakeApi.teamOffered = false
             dialog.selectedSize = 10
             dialog.createTeam()
-            compare(fakeApi.calls.length, 2)
+            fakeApi.teamOffered = true
             compare(lastToast(), ["请选择有效的线路、人数和地区组合", true])
 
             fakeApi.leaderTeamCreated({ team_code: "NEW234" }, 0)
@@ -206,8 +213,7 @@ Item {
             compare(lastToast(), ["请选择可用游戏", true])
             dialog.selectedGameId = "com.valve.cs2"
             mouseClick(findChild(dialog, "buySeatButton"))
-            compare(fakeApi.calls[2], ["join", 10001, { team_id: 7001, product_id: 41009, team_code: "K7M2QX",
-                                                    package_name: "com.valve.cs2" }])
+            compare(fakeApi.calls[2], ["join", "K7M2QX", "com.valve.cs2", "团长团席位", 0])
         }
 
         function test_copyTeamCode_data() {
@@ -261,17 +267,14 @@ Item {
             f.createLeaderSeatOrder()
             compare(lastToast(), ["请输入团码并查询拼团", true])
 
-            fakeStore.leaderTeamDetail = { team_code: "K7M2QX", name: "团长团 · 5人团", price: 27.9,
+            fakeStore.leaderTeamDetail = { team_code: "K7M2QX", name: "团长团 · 5人团", price_fen: 2790,
                                            join_payload: { team_id: 7001, product_id: 41009, game_id: 5001 } }
-            compare(f.leaderTeamPrice(), 27.9)
+            compare(f.leaderTeamPrice(), 2790)
             f.createLeaderSeatOrder()
             compare(lastToast(), ["请选择要加速的游戏", true])
             p.leaderGameId = "com.valve.cs2"
             f.createLeaderSeatOrder()
-            const payload = { team_id: 7001, product_id: 41009, team_code: "K7M2QX", package_name: "com.valve.cs2" }
-            compare(fakeApi.calls[1], ["join", 10002, payload])
-            compare([p.orderCreating, p.paymentProductName, p.paymentAmount, p.expectedPaymentAmount],
-                    [true, "团长团 · 5人团", 27.9, 27.9])
+            compare(fakeApi.calls[1], ["join", "K7M2QX", "com.valve.cs2", "团长团 · 5人团", 2790])
 
             // Another code whose lookup has not answered: the old team is no longer the one shown.
             f.queryLeaderTeam("zzzz99")
@@ -287,7 +290,7 @@ Item {
             const f = findChild(p, "flow")
             const timer = findChild(f, "codeTimer")
             f.openMyGroups()
-            compare(fakeApi.calls, [["orders", 1, 20], ["group", { team_id: 9 }]])
+            compare(fakeApi.calls, [["orders", 1, 20], ["group", 26000031]])
             compare([p.groupDetailOpened, p.groupDetailLoading, p.groupDetailOrderId], [true, true, 26000031])
             verify(!timer.running)
 
@@ -301,7 +304,7 @@ Item {
             compare(fakeApi.calls.length, 2)
             fakeApi.busy = false
             timer.triggered()
-            compare(fakeApi.calls[2], ["group", { team_id: 9 }])
+            compare(fakeApi.calls[2], ["group", 26000031])
             verify(!timer.running) // loading again
             fakeStore.groupDetail = { team: { team_type: "leader", team_code: "K7M2QX" } }
             fakeApi.groupDetailLoaded(fakeStore.groupDetail, 0)
@@ -324,7 +327,7 @@ Item {
             fakeStore.orders = [{ order_id: 0 }, { order_id: 26000001, product_type: "shared" }]
             fakeApi.ordersLoaded(fakeStore.orders, 1, 20, 2, false, 0)
             tryCompare(p, "groupDetailOrderId", 26000001)
-            compare(fakeApi.calls[1], ["group", { order_id: 26000001 }])
+            compare(fakeApi.calls[1], ["group", 26000001])
         }
 
         function test_joinPanel() {

@@ -29,26 +29,6 @@ TestCase {
         compare(GroupLogic.teamReady({ team_code: "k7m2qx" }, row.code), row.normalized === "K7M2QX")
     }
 
-    function test_seatPayload_data() {
-        return [
-            { tag: "join payload with game_id",
-              team: { join_payload: { team_id: 7, product_id: 41001, game_id: 5001 } },
-              expected: { team_id: 7, product_id: 41001, team_code: "K7M2QX", package_name: "com.valve.cs2" } },
-            { tag: "no payload", team: { join_payload: {} },
-              expected: { team_code: "K7M2QX", package_name: "com.valve.cs2" } },
-            { tag: "no team", team: undefined, expected: { team_code: "K7M2QX", package_name: "com.valve.cs2" } }
-        ]
-    }
-
-    function test_seatPayload(row) {
-        const payload = GroupLogic.seatPayload(row.team, "K7M2QX", "com.valve.cs2")
-        compare(payload, row.expected)
-        verify(!("game_id" in payload))
-        // The team's own record is not changed by the copy.
-        if (row.team && row.team.join_payload && row.team.join_payload.game_id)
-            compare(row.team.join_payload.game_id, 5001)
-    }
-
     readonly property var leaderEntry: ({
         is_leader: true,
         node_types: [
@@ -61,23 +41,6 @@ TestCase {
         member_counts: [{ value: "5", text: "5" }, { value: "10", text: "10" }],
         price_map: { "2_guofu_5": { product_id: 41009 }, "2_hanfu_5": { product_id: 0 }, "1_guofu_10": {} }
     })
-
-    function test_createTeamPayload_data() {
-        return [
-            { tag: "2_guofu_5", line: "2", region: "1", size: 5,
-              payload: { product_id: 41009, node_type_id: 2, country_id: 1, member_count: 5 } },
-            { tag: "product id 0", line: "2", region: "2", size: 5, payload: null },
-            { tag: "item without product", line: "1", region: "1", size: 10, payload: null },
-            { tag: "no price item", line: "2", region: "1", size: 10, payload: null },
-            { tag: "region of another line", line: "1", region: "2", size: 5, payload: null },
-            { tag: "no size", line: "2", region: "1", size: 0, payload: null },
-            { tag: "unknown line", line: "9", region: "1", size: 5, payload: null }
-        ]
-    }
-
-    function test_createTeamPayload(row) {
-        compare(GroupLogic.createTeamPayload(leaderEntry, row.line, row.region, row.size), row.payload)
-    }
 
     function test_entrySelection_data() {
         return [
@@ -96,25 +59,6 @@ TestCase {
 
     function test_entrySelection(row) {
         compare(GroupLogic.entrySelection(row.entry, row.current), row.expected)
-    }
-
-    function test_groupQuery_data() {
-        return [
-            { tag: "order id alone", order: { order_id: 26000001, team_id: 0, group_id: 0, team_code: "" },
-              id: 26000001, query: { order_id: 26000001 } },
-            { tag: "team id first", order: { order_id: 1, team_id: 5, group_id: 12, team_code: "AB" }, id: 1,
-              query: { team_id: 5 } },
-            { tag: "group id", order: { order_id: 1, team_id: 0, group_id: 12, team_code: "AB" }, id: 1,
-              query: { group_id: 12 } },
-            { tag: "code", order: { order_id: 1, team_id: 0, group_id: 0, team_code: "K7M2QX" }, id: 1,
-              query: { team_code: "K7M2QX" } },
-            { tag: "nothing", order: { order_id: 0, team_id: 0, group_id: 0, team_code: "" }, id: 0, query: {} },
-            { tag: "null order", order: null, id: 3, query: { order_id: 3 } }
-        ]
-    }
-
-    function test_groupQuery(row) {
-        compare(GroupLogic.groupQuery(row.order, row.id), row.query)
     }
 
     function test_orderSelection() {

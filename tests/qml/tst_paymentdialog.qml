@@ -47,7 +47,7 @@ Item {
         readonly property string codeUrl: "weixin://wxpay/bizpayurl?pr=Nimbra42"
 
         function create(properties) {
-            const base = { opened: true, qrGenerator: App.qrCodeGenerator, orderId: 42, amount: 30.5,
+            const base = { opened: true, qrGenerator: App.qrCodeGenerator, orderId: 42, amountText: "30.5",
                            remainingSeconds: 125, canCancel: true }
             for (const key in properties)
                 base[key] = properties[key]

@@ -68,7 +68,7 @@ Item {
         RechargePaymentDialog {
             opened: true
             productName: "季卡"
-            amount: 78
+            amountText: "78"
             orderId: 42
             remainingSeconds: 125
             qrGenerator: App.qrCodeGenerator

@@ -421,14 +421,17 @@ private slots:
         row("flag", "{'tag': '热卖', 'promotion': ''}", shared, "flag", "热卖");
         row("unavailable", "{'available': false, 'description': '售罄'}", shared, "available", false);
         row("unavailable text", "{'enabled': false}", shared, "unavailableText", "当前商品暂不可购买");
-        row("prices by IP type", all, shared, "pricesByIp", object("{'home': 49, 'idc': 38}"));
-        row("order amount", all, shared, "price", 30.0);
-        row("price info", "{'price_info': {'order_price': 29, 'price': 28}, 'price': 26}", shared, "price",
-            29.0);
-        row("price info price", "{'price_info': {'price': 28}, 'price': 26}", shared, "price", 28.0);
-        row("user price first", "{'price': 26, 'user_price': '19.9'}", shared, "price", 19.9);
-        row("plain amount", "{'amount': 15}", shared, "price", 15.0);
-        row("not numeric", "{'price': 'free'}", shared, "price", 0.0);
+        row("prices by IP type", all, shared, "pricesByIp", object("{'home': 4900, 'idc': 3800}"));
+        row("prices by IP type shown", "{'prices': {'home': 48.5}}", shared, "priceTextsByIp",
+            object("{'home': '48.5'}"));
+        row("order amount", all, shared, "priceFen", 3000LL);
+        row("price info", "{'price_info': {'order_price': 29, 'price': 28}, 'price': 26}", shared, "priceFen",
+            2900LL);
+        row("price info price", "{'price_info': {'price': 28}, 'price': 26}", shared, "priceFen", 2800LL);
+        row("user price first", "{'price': 26, 'user_price': '19.9'}", shared, "priceFen", 1990LL);
+        row("user price shown", "{'price': 26, 'user_price': '19.9'}", shared, "priceText", "19.9");
+        row("plain amount", "{'amount': 15}", shared, "priceFen", 1500LL);
+        row("not numeric", "{'price': 'free'}", shared, "priceFen", 0LL);
         row("team size", "{'member_count': '', 'team_size': '5'}", group, "memberCount", 5.0);
         row("node type id", "{'node_type_key': '', 'node_type_id': 7}", group, "nodeType", "7");
         row("IP type", "{'ip_type': 'home'}", group, "ipType", "home");

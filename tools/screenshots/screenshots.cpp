@@ -109,7 +109,9 @@ const WindowShot kSignedInShots[] = {
     {"account-menu-chip", "toggleAccountMenu(titleBar.accountChip, 'title-account')"},
     {"route-dialog", "openRouteDialog()"},
     {"log-dialog", "openLogDialog()"},
-    {"vip-shared", "selectTab('vip', 2); if (pages.vipPage) pages.vipPage.selectMode('shared')"},
+    // The payment of the last theme's shots outlives the page: its code is put away first.
+    {"vip-shared", "rechargeApi.payment.close(); selectTab('vip', 2); if (pages.vipPage) "
+                   "pages.vipPage.selectMode('shared')"},
     {"vip-private", "pages.vipPage.selectMode('private')"},
     {"vip-group", "pages.vipPage.selectMode('group'); pages.vipPage.selectGame('com.tencent.lol')"},
     {"vip-group-leader", "pages.vipPage.groupMethod = 'leader'"},

@@ -3,42 +3,36 @@ import Nimbra
 import "../Fonts.js" as Fonts
 import "../auth"
 import "../shell"
-import "RechargeLogic.js" as RechargeLogic
 
 // The bar under the plans: the agreement, the payment method, the total and the pay button.
 GlassCard {
     id: bar
 
-    required property var page
+    required property ThemedScope theme
+    // What is chosen and what it costs, as shown ("—" without a price).
+    property string caption: ""
+    property string totalText: "—"
+    property bool agreed: false
+    property bool loggedIn: false
+    // An order is being created: the button waits.
+    property bool creating: false
+    readonly property string payLabel: creating ? "正在创建订单…" : (loggedIn ? "立即支付" : "立即登录")
 
-    readonly property bool hasProduct: page.currentProduct !== null
-    readonly property real total: page.selectedPrice()
-    readonly property string totalText: {
-        if (page.leaderMethod)
-            return page.leaderTeamPrice() > 0 ? "¥" + RechargeLogic.money(total) : "—"
-        return hasProduct ? "¥" + RechargeLogic.money(total) : "—"
-    }
-    readonly property string caption: {
-        if (page.leaderMethod)
-            return page.leaderTeamPrice() > 0 ? "已选团长团席位" : "请先查询拼团"
-        if (!hasProduct)
-            return "请选择套餐"
-        const flag = RechargeLogic.productFlag(page.currentProduct)
-        return flag !== "" ? flag : "已选 " + RechargeLogic.productName(page.currentProduct, page.purchaseMode)
-    }
-    readonly property string payLabel: page.orderCreating ? "正在创建订单…" : (page.loggedIn ? "立即支付" : "立即登录")
+    signal agreementToggled(bool checked)
+    signal payRequested()
+    signal loginRequested()
 
     height: 76
-    lightMode: page.lightMode
+    lightMode: theme.lightMode
 
     AuthCheckBox {
         objectName: "agreement"
         x: 24
         anchors.verticalCenter: parent.verticalCenter
-        theme: bar.page
+        theme: bar.theme
         text: "开通前请确认《服务协议》与《购买须知》"
-        checked: bar.page.agreed
-        onToggled: checked => bar.page.agreed = checked
+        checked: bar.agreed
+        onToggled: checked => bar.agreementToggled(checked)
     }
 
     Row {
@@ -54,7 +48,7 @@ GlassCard {
             Text {
                 textFormat: Text.PlainText
                 text: "支付方式"
-                color: bar.page.ink3
+                color: bar.theme.ink3
                 font.family: Fonts.ui()
                 font.pixelSize: Theme.textSize(11)
             }
@@ -62,7 +56,7 @@ GlassCard {
             Text {
                 textFormat: Text.PlainText
                 text: "微信支付"
-                color: Theme.text(bar.page.neon)
+                color: Theme.text(bar.theme.neon)
                 font.family: Fonts.ui()
                 font.pixelSize: 14
                 font.bold: true
@@ -80,7 +74,7 @@ GlassCard {
                 text: bar.totalText
                 Accessible.role: Accessible.StaticText
                 Accessible.name: "合计 " + text
-                color: bar.page.ink
+                color: bar.theme.ink
                 font.family: Fonts.latin()
                 font.pixelSize: 24
                 font.bold: true
@@ -93,7 +87,7 @@ GlassCard {
                 elide: Text.ElideRight
                 textFormat: Text.PlainText
                 text: bar.caption
-                color: bar.page.ink3
+                color: bar.theme.ink3
                 font.family: Fonts.ui()
                 font.pixelSize: Theme.textSize(11)
             }
@@ -109,13 +103,13 @@ GlassCard {
         width: 168
         height: 48
         radius: 14
-        opacity: bar.page.orderCreating ? 0.72 : 1
+        opacity: bar.creating ? 0.72 : 1
         border.width: payArea.activeFocus ? 2 : 0
-        border.color: bar.page.ink
+        border.color: bar.theme.ink
         gradient: Gradient {
             orientation: Gradient.Horizontal
-            GradientStop { position: 0; color: Theme.payStart(bar.page.lightMode) }
-            GradientStop { position: 1; color: Theme.payEnd(bar.page.lightMode) }
+            GradientStop { position: 0; color: Theme.payStart(bar.theme.lightMode) }
+            GradientStop { position: 1; color: Theme.payEnd(bar.theme.lightMode) }
         }
         scale: payArea.pressed ? 0.97 : 1
 
@@ -135,12 +129,12 @@ GlassCard {
             objectName: "payButton"
             anchors.fill: parent
             label: bar.payLabel
-            lightMode: bar.page.lightMode === true
+            lightMode: bar.theme.lightMode
             onActivated: {
-                if (bar.page.loggedIn)
-                    bar.page.startPayment()
+                if (bar.loggedIn)
+                    bar.payRequested()
                 else
-                    bar.page.loginRequested()
+                    bar.loginRequested()
             }
         }
     }

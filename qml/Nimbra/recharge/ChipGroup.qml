@@ -8,7 +8,7 @@ import "../Fonts.js" as Fonts
 Column {
     id: group
 
-    required property var theme
+    required property ThemedScope theme
     property string caption: ""
     property var choices: []
     property string selectedValue: ""

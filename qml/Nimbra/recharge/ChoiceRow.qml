@@ -10,7 +10,7 @@ import "../shell"
 Row {
     id: row
 
-    required property var theme
+    required property ThemedScope theme
     // {key, title, subtitle} per tile.
     property var choices: []
     property string current: ""

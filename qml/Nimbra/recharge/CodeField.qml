@@ -6,7 +6,7 @@ import "../Fonts.js" as Fonts
 Rectangle {
     id: field
 
-    required property var theme
+    required property ThemedScope theme
     property alias text: input.text
     property string placeholder: "请输入团码"
 

@@ -9,7 +9,7 @@ import "../shell"
 Column {
     id: box
 
-    required property var theme
+    required property ThemedScope theme
     // {value, text} per game.
     property var options: []
     property string current: ""

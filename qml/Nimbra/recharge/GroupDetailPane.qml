@@ -12,7 +12,7 @@ import "RechargeLogic.js" as RechargeLogic
 Item {
     id: pane
 
-    required property var theme
+    required property ThemedScope theme
     property var group: ({})
     property var order: ({})
     property bool loading: false

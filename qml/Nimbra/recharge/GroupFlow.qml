@@ -37,9 +37,13 @@ Item {
         api.loadLeaderTeamDetail(page.guid, normalized, GroupLogic.ownTeamId(page.dataStore.leaderTeams, normalized))
     }
 
-    // The seat price once the team in the code field has been looked up; 0 before.
+    // The seat price in fen once the team in the code field has been looked up; 0 before.
     function leaderTeamPrice() {
         return leaderTeamReady ? GroupLogic.teamPrice(page.leaderTeam) : 0
+    }
+
+    function leaderTeamPriceText() {
+        return leaderTeamReady ? RechargeLogic.textOf(page.leaderTeam.price_text) : ""
     }
 
     function createLeaderSeatOrder() {
@@ -54,13 +58,10 @@ Item {
             page.toast("请选择要加速的游戏", true)
             return
         }
-        const payload = GroupLogic.seatPayload(team, code, page.leaderGameId)
-        page.orderCreating = true
-        page.paymentProductName = RechargeLogic.textOf(RechargeLogic.member(team, "name")) || "团长团席位"
-        page.paymentAmount = page.selectedPrice()
-        page.expectedPaymentAmount = page.paymentAmount
+        const payload = page.payment.createSeatOrder(team, code, page.leaderGameId,
+                                                     RechargeLogic.textOf(RechargeLogic.member(team, "name")) || "团长团席位",
+                                                     page.selectedPrice())
         page.trace("[Recharge] creating leader seat order; payload=" + JSON.stringify(payload))
-        api.createLeaderJoinOrder(page.guid, payload)
     }
 
     function openLeaderCenter() {
@@ -106,17 +107,14 @@ Item {
         let target = order
         if (RechargeLogic.orderId(order) <= 0 && page.groupDetailOrderId > 0)
             target = selectedGroupOrder()
-        const id = RechargeLogic.orderId(target) || page.paymentOrderId || page.groupDetailOrderId
+        const id = RechargeLogic.orderId(target) || page.payment.orderId || page.groupDetailOrderId
         page.groupDetailOrderId = id
         page.groupDetailOpened = true
         page.groupDetailLoading = true
-        const query = GroupLogic.groupQuery(target, id)
-        if (Object.keys(query).length === 0) {
+        if (!api.loadGroupDetailFor(target, id)) {
             page.groupDetailLoading = false
             page.toast("暂时无法确定要查询的拼团订单", true)
-            return
         }
-        api.loadGroupDetail(page.guid, query)
     }
 
     // The group detail picks an order by itself while none is selected, on the next turn.
@@ -172,6 +170,12 @@ Item {
 
         function onOrdersLoaded() {
             flow.autoSelect(true)
+        }
+
+        // The seat's payment takes over from the leader centre.
+        function onOrderCreated(kind) {
+            if (kind === "leader_join")
+                flow.page.leaderOpened = false
         }
 
         // Only the page's own requests: the client also looks up the first paid group order after

@@ -1,8 +1,8 @@
 .pragma library
 .import "RechargeLogic.js" as RechargeLogic
 
-// Pure rules of group buying: team codes, seat and team payloads, which group a detail query names,
-// and the counts and texts of the join panel, the leader centre and the group detail. Teams and their
+// Pure rules of group buying: team codes and the counts and texts of the join panel, the leader centre
+// and the group detail (the requests are built in C++, purchase/purchaserequests). Teams and their
 // members arrive in one shape (RechargeApi brings them into it); the readers still tolerate a missing
 // map.
 
@@ -55,27 +55,13 @@ function teamReady(team, code) {
     return isMap(team) && normalizedCode(team.team_code) !== "" && normalizedCode(team.team_code) === normalizedCode(code)
 }
 
-// The order body of a seat: the team's own join (else order) payload with the code and the game. The
-// game goes by package name only; a game_id from the payload would contradict the chosen game.
-function seatPayload(team, code, gameId) {
-    const t = isMap(team) ? team : {}
-    const source = isMap(t.join_payload) ? t.join_payload : {}
-    const payload = {}
-    for (const key in source)
-        payload[key] = source[key]
-    payload.team_code = code
-    payload.package_name = gameId
-    delete payload.game_id
-    return payload
-}
-
-// The seat price the page shows and expects the order to match.
+// The seat price in fen the page shows and expects the order to match.
 function teamPrice(team) {
-    return isMap(team) ? num(team.price) : 0
+    return isMap(team) ? num(team.price_fen) : 0
 }
 
 // ---------------------------------------------------------------------------
-// Leader centre: options, the create payload
+// Leader centre: options
 
 // The entry's choices arrive as {value, text, ...} (RechargeApi brings them into that shape).
 function options(items) {
@@ -110,26 +96,6 @@ function entrySelection(entry, current) {
     const size = num(c.size) > 0 ? num(c.size) : (sizes.length > 0 ? num(sizes[0].value) : 0)
     const section = e.is_leader !== true && text(c.section) === "create" ? "join" : text(c.section)
     return { section: section, line: line, region: region, size: size }
-}
-
-function priceKey(nodeTypeId, regionKey, size) {
-    return num(nodeTypeId) + "_" + text(regionKey) + "_" + num(size)
-}
-
-// The create-team body for the chosen line, region and size, or null when the combination has no
-// purchasable price item.
-function createTeamPayload(entry, line, region, size) {
-    const e = isMap(entry) ? entry : {}
-    const lineItem = findOption(e.node_types, line)
-    const regionItem = findOption(lineRegions(e, line), region)
-    if (!isMap(lineItem) || !isMap(regionItem) || num(size) <= 0)
-        return null
-    const prices = isMap(e.price_map) ? e.price_map : {}
-    const item = prices[priceKey(lineItem.node_type_id, regionItem.region_key, size)]
-    if (!isMap(item) || num(item.product_id) <= 0)
-        return null
-    return { product_id: num(item.product_id), node_type_id: num(lineItem.node_type_id),
-             country_id: num(regionItem.region_id), member_count: num(size) }
 }
 
 // ---------------------------------------------------------------------------
@@ -245,18 +211,6 @@ function joinStatusText(team) {
 
 function orderGroup(order) {
     return isMap(order) && isMap(order.group) ? order.group : {}
-}
-
-// What the service is asked for: the most specific key the order carries.
-function groupQuery(order, orderId) {
-    const o = isMap(order) ? order : {}
-    if (num(o.team_id) > 0)
-        return { team_id: num(o.team_id) }
-    if (num(o.group_id) > 0)
-        return { group_id: num(o.group_id) }
-    if (text(o.team_code) !== "")
-        return { team_code: text(o.team_code) }
-    return num(orderId) > 0 ? { order_id: num(orderId) } : {}
 }
 
 function findOrder(orders, id) {

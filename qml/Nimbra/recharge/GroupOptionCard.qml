@@ -10,10 +10,22 @@ import "../shell"
 GlassCard {
     id: card
 
-    required property var page
+    required property ThemedScope theme
+    property var ipOptions: []
+    property var teamOptions: []
+    property var gameOptions: []
+    property string ipType: ""
+    property int teamSize: 0
+    property string gameId: ""
+
+    signal ipTypeChosen(string value)
+    signal teamSizeChosen(string value)
+    signal gameChosen(string value)
+    signal myGroupsRequested()
+    signal leaderCenterRequested()
 
     height: column.implicitHeight + 40
-    lightMode: page.lightMode
+    lightMode: theme.lightMode
 
     Column {
         id: column
@@ -26,24 +38,24 @@ GlassCard {
         OptionChips {
             objectName: "groupIpChips"
             width: parent.width
-            theme: card.page
+            theme: card.theme
             caption: "独享 IP 类型"
             hint: "团内独享静态 IP · 一人一址"
-            options: card.page.ipOptions
-            current: card.page.selectedIpType
-            onChosen: value => card.page.selectGroupIpType(value)
+            options: card.ipOptions
+            current: card.ipType
+            onChosen: value => card.ipTypeChosen(value)
         }
 
         OptionChips {
             objectName: "teamSizeChips"
             width: parent.width
-            theme: card.page
+            theme: card.theme
             caption: "团人数"
             hint: "选择适合你的拼团人数"
-            options: card.page.teamOptions
-            current: String(card.page.selectedTeamSize)
+            options: card.teamOptions
+            current: String(card.teamSize)
             suffix: "人"
-            onChosen: value => card.page.selectTeamSize(value)
+            onChosen: value => card.teamSizeChosen(value)
         }
 
         Item {
@@ -64,7 +76,7 @@ GlassCard {
 
                         textFormat: Text.PlainText
                         text: "加速游戏"
-                        color: card.page.ink
+                        color: card.theme.ink
                         font.family: Fonts.ui()
                         font.pixelSize: 14
                         font.bold: true
@@ -74,7 +86,7 @@ GlassCard {
                         anchors.baseline: gameCaption.baseline
                         textFormat: Text.PlainText
                         text: "每个游戏独占一个专属坑位"
-                        color: card.page.ink3
+                        color: card.theme.ink3
                         font.family: Fonts.ui()
                         font.pixelSize: Theme.textSize(12)
                     }
@@ -82,10 +94,10 @@ GlassCard {
 
                 GameBox {
                     width: parent.width
-                    theme: card.page
-                    options: card.page.gameSelectorOptions
-                    current: card.page.selectedGameId
-                    onChosen: value => card.page.selectGame(value)
+                    theme: card.theme
+                    options: card.gameOptions
+                    current: card.gameId
+                    onChosen: value => card.gameChosen(value)
                 }
             }
 
@@ -98,17 +110,17 @@ GlassCard {
 
                 DialogButton {
                     implicitHeight: 36
-                    theme: card.page
+                    theme: card.theme
                     text: "我的拼团"
-                    onActivated: card.page.openMyGroups()
+                    onActivated: card.myGroupsRequested()
                 }
 
                 DialogButton {
                     implicitHeight: 36
-                    theme: card.page
+                    theme: card.theme
                     text: "团长中心"
-                    tint: card.page.accent
-                    onActivated: card.page.openLeaderCenter()
+                    tint: card.theme.accent
+                    onActivated: card.leaderCenterRequested()
                 }
             }
         }
@@ -124,7 +136,7 @@ GlassCard {
                 Text {
                     textFormat: Text.PlainText
                     text: "一游一坑"
-                    color: card.page.ink
+                    color: card.theme.ink
                     font.family: Fonts.ui()
                     font.pixelSize: 13
                     font.bold: true
@@ -133,33 +145,33 @@ GlassCard {
                 Text {
                     textFormat: Text.PlainText
                     text: "独享拼团"
-                    color: card.page.ink3
+                    color: card.theme.ink3
                     font.family: Fonts.ui()
                     font.pixelSize: Theme.textSize(11)
                 }
             }
 
             Repeater {
-                model: card.page.selectedTeamSize > 0 ? card.page.selectedTeamSize : 10
+                model: card.teamSize > 0 ? card.teamSize : 10
 
                 delegate: Rectangle {
                     id: seat
 
                     required property int index
-                    readonly property bool mine: index === 0 && card.page.selectedGameId !== ""
+                    readonly property bool mine: index === 0 && card.gameId !== ""
 
                     anchors.verticalCenter: parent.verticalCenter
                     width: 32
                     height: 32
                     radius: 16
-                    color: mine ? card.page.primary : Qt.alpha(card.page.ink, 0.05)
-                    border.color: mine ? card.page.primary : card.page.ink4
+                    color: mine ? card.theme.primary : Qt.alpha(card.theme.ink, 0.05)
+                    border.color: mine ? card.theme.primary : card.theme.ink4
 
                     Text {
                         anchors.centerIn: parent
                         textFormat: Text.PlainText
                         text: seat.index + 1
-                        color: seat.mine ? "#ffffff" : card.page.ink3
+                        color: seat.mine ? "#ffffff" : card.theme.ink3
                         font.family: Fonts.latin()
                         font.pixelSize: Theme.textSize(12)
                         font.bold: true

@@ -10,7 +10,7 @@ import "RechargeLogic.js" as RechargeLogic
 Item {
     id: list
 
-    required property var theme
+    required property ThemedScope theme
     property var orders: []
     property int selectedOrderId: 0
 
@@ -110,8 +110,7 @@ Item {
 
                 Text {
                     textFormat: Text.PlainText
-                    text: RechargeLogic.paymentStatusText(row.modelData.payment_status) + " · ¥"
-                          + RechargeLogic.money(row.modelData.order_price)
+                    text: row.modelData.payment_status_text + " · ¥" + row.modelData.price_text
                     color: list.theme.ink2
                     font.family: Fonts.ui()
                     font.pixelSize: Theme.textSize(12)

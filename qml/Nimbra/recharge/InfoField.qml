@@ -6,7 +6,7 @@ import "../Fonts.js" as Fonts
 Column {
     id: field
 
-    required property var theme
+    required property ThemedScope theme
     property string caption: ""
     property string value: ""
 

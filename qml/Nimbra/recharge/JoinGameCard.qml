@@ -7,7 +7,7 @@ import "GroupLogic.js" as GroupLogic
 GlassCard {
     id: card
 
-    required property var theme
+    required property ThemedScope theme
     property var games: []
     property string selectedGameId: ""
     property int paidCount: 0

@@ -7,7 +7,7 @@ import "../Fonts.js" as Fonts
 GlassCard {
     id: card
 
-    required property var theme
+    required property ThemedScope theme
     property bool ready: false
     property bool busy: false
 

@@ -11,7 +11,7 @@ import "RechargeLogic.js" as RechargeLogic
 GlassCard {
     id: card
 
-    required property var theme
+    required property ThemedScope theme
     property var team: ({})
 
     readonly property string code: RechargeLogic.textOf(team.team_code)

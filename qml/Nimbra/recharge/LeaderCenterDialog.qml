@@ -62,12 +62,8 @@ ModalFrame {
             toastRequested("当前账号暂未开通团长资格", true)
             return
         }
-        const payload = GroupLogic.createTeamPayload(entry, selectedLine, selectedRegion, selectedSize)
-        if (!payload) {
+        if (!api.createLeaderTeamFor(entry, selectedLine, selectedRegion, selectedSize))
             toastRequested("请选择有效的线路、人数和地区组合", true)
-            return
-        }
-        api.createLeaderTeam(guid, payload)
     }
 
     function copyTeamCode(code) {
@@ -101,7 +97,8 @@ ModalFrame {
             toastRequested("请选择可用游戏", true)
             return
         }
-        api.createLeaderJoinOrder(guid, GroupLogic.seatPayload(team, RechargeLogic.textOf(team.team_code), selectedGameId))
+        api.payment.createSeatOrder(team, RechargeLogic.textOf(team.team_code), selectedGameId,
+                                    RechargeLogic.textOf(team.name) || "团长团席位", GroupLogic.teamPrice(team))
     }
 
     title: "团长中心"

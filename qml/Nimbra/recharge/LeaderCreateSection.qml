@@ -8,7 +8,7 @@ import "GroupLogic.js" as GroupLogic
 Column {
     id: section
 
-    required property var theme
+    required property ThemedScope theme
     property var entry: ({})
     property bool isLeader: false
     property bool busy: false

@@ -8,7 +8,7 @@ import "RechargeLogic.js" as RechargeLogic
 Column {
     id: section
 
-    required property var theme
+    required property ThemedScope theme
     property var team: ({})
     property bool found: false
     property string selectedGameId: ""

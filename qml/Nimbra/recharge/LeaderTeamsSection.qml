@@ -12,7 +12,7 @@ import "RechargeLogic.js" as RechargeLogic
 Item {
     id: section
 
-    required property var theme
+    required property ThemedScope theme
     property var teams: []
     property string selectedTeamCode: ""
 

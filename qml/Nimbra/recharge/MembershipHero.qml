@@ -4,22 +4,28 @@ import QtQuick
 import Nimbra
 import "../Fonts.js" as Fonts
 import "../shell"
-import "RechargeLogic.js" as RechargeLogic
 
 // The membership summary at the top of the page: what the account holds, the history and renewal
 // buttons, and what every plan includes.
 GlassCard {
     id: hero
 
-    required property var page
+    required property ThemedScope theme
+    // The membership's headline and the line below it (RechargeApi's membership texts).
+    property string title: ""
+    property string description: ""
+    property bool loggedIn: false
+
+    signal ordersRequested()
+    signal renewRequested()
 
     height: 132
-    lightMode: page.lightMode
+    lightMode: theme.lightMode
     gradient: Gradient {
         orientation: Gradient.Horizontal
-        GradientStop { position: 0; color: Qt.alpha(hero.page.primary, hero.page.lightMode ? 0.16 : 0.2) }
-        GradientStop { position: 0.7; color: hero.page.cardFill }
-        GradientStop { position: 1; color: Qt.alpha(Theme.gold, hero.page.lightMode ? 0.22 : 0.12) }
+        GradientStop { position: 0; color: Qt.alpha(hero.theme.primary, hero.theme.lightMode ? 0.16 : 0.2) }
+        GradientStop { position: 0.7; color: hero.theme.cardFill }
+        GradientStop { position: 1; color: Qt.alpha(Theme.gold, hero.theme.lightMode ? 0.22 : 0.12) }
     }
 
     Column {
@@ -53,10 +59,10 @@ GlassCard {
                 objectName: "membershipTitle"
                 anchors.verticalCenter: parent.verticalCenter
                 textFormat: Text.PlainText
-                text: RechargeLogic.membershipTitle(hero.page.membership)
+                text: hero.title
                 Accessible.role: Accessible.StaticText
                 Accessible.name: text
-                color: hero.page.ink
+                color: hero.theme.ink
                 font.family: Fonts.ui()
                 font.pixelSize: 21
                 font.bold: true
@@ -68,10 +74,10 @@ GlassCard {
             width: parent.width
             elide: Text.ElideRight
             textFormat: Text.PlainText
-            text: RechargeLogic.membershipDescription(hero.page.membership, hero.page.loggedIn)
+            text: hero.description
             Accessible.role: Accessible.StaticText
             Accessible.name: text
-            color: hero.page.ink2
+            color: hero.theme.ink2
             font.family: Fonts.ui()
             font.pixelSize: 13
         }
@@ -91,8 +97,8 @@ GlassCard {
                     width: chipText.implicitWidth + 26
                     height: 24
                     radius: 12
-                    color: Qt.alpha(hero.page.ink, 0.06)
-                    border.color: hero.page.ink4
+                    color: Qt.alpha(hero.theme.ink, 0.06)
+                    border.color: hero.theme.ink4
 
                     Row {
                         anchors.centerIn: parent
@@ -103,7 +109,7 @@ GlassCard {
                             width: 11
                             height: 11
                             name: "check"
-                            color: hero.page.neon
+                            color: hero.theme.neon
                             strokeWidth: 2.4
                         }
 
@@ -113,7 +119,7 @@ GlassCard {
                             anchors.verticalCenter: parent.verticalCenter
                             textFormat: Text.PlainText
                             text: chip.modelData
-                            color: hero.page.ink2
+                            color: hero.theme.ink2
                             font.family: Fonts.ui()
                             font.pixelSize: Theme.textSize(11)
                         }
@@ -134,18 +140,18 @@ GlassCard {
         DialogButton {
             objectName: "historyButton"
             implicitHeight: 36
-            theme: hero.page
+            theme: hero.theme
             text: "订单历史"
-            tint: hero.page.ink
-            onActivated: hero.page.openOrders()
+            tint: hero.theme.ink
+            onActivated: hero.ordersRequested()
         }
 
         DialogButton {
             objectName: "renewButton"
             implicitHeight: 36
-            theme: hero.page
-            text: hero.page.loggedIn ? "立即续费" : "立即登录"
-            onActivated: hero.page.renewOrSignIn()
+            theme: hero.theme
+            text: hero.loggedIn ? "立即续费" : "立即登录"
+            onActivated: hero.renewRequested()
         }
     }
 }

@@ -10,7 +10,7 @@ import "../shell"
 Column {
     id: block
 
-    required property var theme
+    required property ThemedScope theme
     property string caption: ""
     property string hint: ""
     property var options: []

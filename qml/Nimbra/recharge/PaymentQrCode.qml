@@ -7,7 +7,7 @@ import "../Fonts.js" as Fonts
 Rectangle {
     id: frame
 
-    required property var theme
+    required property ThemedScope theme
     property string codeUrl: ""
     property string source: ""
 

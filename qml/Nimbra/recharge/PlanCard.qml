@@ -11,14 +11,14 @@ import "RechargeLogic.js" as RechargeLogic
 Rectangle {
     id: card
 
-    required property var theme
+    required property ThemedScope theme
     property var product: ({})
     property string mode: "shared"
     property string ipType: ""
     property bool selected: false
 
     readonly property bool available: !!product && product.available !== false
-    readonly property real price: RechargeLogic.productPrice(product, ipType)
+    readonly property string priceText: RechargeLogic.productPriceText(product, ipType)
     readonly property string flag: RechargeLogic.productFlag(product)
     readonly property var benefits: RechargeLogic.productBenefits(product, mode)
 
@@ -140,7 +140,7 @@ Rectangle {
             id: priceText
 
             textFormat: Text.PlainText
-            text: "¥" + RechargeLogic.money(card.price)
+            text: "¥" + card.priceText
             Accessible.role: Accessible.StaticText
             Accessible.name: text + RechargeLogic.productUnit(card.product, card.mode)
             color: card.theme.ink
@@ -166,7 +166,7 @@ Rectangle {
         anchors.bottom: parent.bottom
         anchors.bottomMargin: 20
         textFormat: Text.PlainText
-        text: "合计 ¥" + RechargeLogic.money(card.price)
+        text: "合计 ¥" + card.priceText
         Accessible.role: Accessible.StaticText
         Accessible.name: text
         color: card.theme.ink3
@@ -180,7 +180,7 @@ Rectangle {
         anchors.fill: parent
         enabled: card.available
         // The plan and what it costs, as the card shows them.
-        label: RechargeLogic.productName(card.product, card.mode) + "，¥" + RechargeLogic.money(card.price)
+        label: RechargeLogic.productName(card.product, card.mode) + "，¥" + card.priceText
                + RechargeLogic.productUnit(card.product, card.mode)
         lightMode: card.theme.lightMode === true
         focusRadius: 19

@@ -5,10 +5,17 @@ import Nimbra
 GlassCard {
     id: card
 
-    required property var page
+    required property ThemedScope theme
+    property var ipOptions: []
+    property var regionOptions: []
+    property string ipType: ""
+    property string region: ""
+
+    signal ipTypeChosen(string value)
+    signal regionChosen(string value)
 
     height: column.implicitHeight + 40
-    lightMode: page.lightMode
+    lightMode: theme.lightMode
 
     Column {
         id: column
@@ -21,23 +28,23 @@ GlassCard {
         OptionChips {
             objectName: "ipTypeChips"
             width: parent.width
-            theme: card.page
+            theme: card.theme
             caption: "IP 类型"
             hint: "原生住宅 IP 更适合对 IP 质量要求高的游戏"
-            options: card.page.ipOptions
-            current: card.page.selectedIpType
-            onChosen: value => card.page.selectPrivateIpType(value)
+            options: card.ipOptions
+            current: card.ipType
+            onChosen: value => card.ipTypeChosen(value)
         }
 
         OptionChips {
             objectName: "regionChips"
             width: parent.width
-            theme: card.page
+            theme: card.theme
             caption: "加速区服"
             hint: "选定区服后全程独享同一节点出口"
-            options: card.page.availablePrivateRegionOptions
-            current: card.page.selectedRegion
-            onChosen: value => card.page.selectPrivateRegion(value)
+            options: card.regionOptions
+            current: card.region
+            onChosen: value => card.regionChosen(value)
         }
     }
 }

@@ -12,26 +12,36 @@ import "RechargeLogic.js" as RechargeLogic
 FocusScope {
     id: history
 
-    required property var page
+    required property ThemedScope theme
+    required property RechargeApi api
+    // The orders the client last loaded (order records).
+    property var orders: []
+    // An order is being created: "继续支付" waits.
+    property bool creating: false
     // The order whose detail the panel shows in place of the list; null shows the list.
     property var detail: null
     property int requestedDetailId: 0
 
+    signal closeRequested()
+    signal continueRequested(var order)
+    // A group order's detail is the group dialog's.
+    signal groupDetailRequested(var order)
+
     function continuePayment(order) {
-        page.continuePayment(order)
+        continueRequested(order)
     }
 
     function cancelOrder(order) {
-        page.api.cancelOrder(page.guid, RechargeLogic.orderId(order))
+        api.cancelOrder(api.sessionGuid(), RechargeLogic.orderId(order))
     }
 
     function showDetail(order) {
         if (RechargeLogic.isGroupOrder(order)) {
-            page.ordersOpened = false
-            page.refreshGroupDetail(order)
+            closeRequested()
+            groupDetailRequested(order)
         } else {
             requestedDetailId = RechargeLogic.orderId(order)
-            page.api.loadOrderDetail(page.guid, requestedDetailId)
+            api.loadOrderDetail(api.sessionGuid(), requestedDetailId)
         }
     }
 
@@ -41,7 +51,7 @@ FocusScope {
         if (detail !== null)
             detail = null
         else
-            page.ordersOpened = false
+            closeRequested()
     }
     onVisibleChanged: {
         detail = null
@@ -52,18 +62,18 @@ FocusScope {
     Rectangle {
         anchors.fill: parent
         radius: 18
-        color: Theme.scrim(history.page.lightMode)
+        color: Theme.scrim(history.theme.lightMode)
 
         MouseArea {
             anchors.fill: parent
             acceptedButtons: Qt.AllButtons
             onWheel: wheel => wheel.accepted = true
-            onClicked: history.page.ordersOpened = false
+            onClicked: history.closeRequested()
         }
     }
 
     Connections {
-        target: history.page.api
+        target: history.api
 
         // Only this list asks for an order's detail; it shows the one last asked for.
         function onOrderDetailLoaded(order) {
@@ -78,16 +88,16 @@ FocusScope {
         anchors.centerIn: parent
         width: Math.min(760, parent.width - 80)
         height: Math.min(580, parent.height - 60)
-        theme: history.page
+        theme: history.theme
 
         DialogHeader {
             id: header
 
             width: parent.width
-            theme: history.page
+            theme: history.theme
             title: "购买记录"
             subtitle: "待支付订单可继续获取微信二维码"
-            onCloseRequested: history.page.ordersOpened = false
+            onCloseRequested: history.closeRequested()
         }
 
         Text {
@@ -95,7 +105,7 @@ FocusScope {
             anchors.centerIn: parent
             textFormat: Text.PlainText
             text: "暂无购买记录"
-            color: history.page.ink3
+            color: history.theme.ink3
             font.family: Fonts.ui()
             font.pixelSize: 14
         }
@@ -113,7 +123,7 @@ FocusScope {
             clip: true
             spacing: 8
             boundsBehavior: Flickable.StopAtBounds
-            model: history.page.orders
+            model: history.orders
             ScrollBar.vertical: ScrollBar {}
 
             delegate: Rectangle {
@@ -127,8 +137,8 @@ FocusScope {
                 width: ListView.view.width
                 height: 64
                 radius: 12
-                color: Qt.alpha(history.page.ink, 0.04)
-                border.color: history.page.ink4
+                color: Qt.alpha(history.theme.ink, 0.04)
+                border.color: history.theme.ink4
 
                 Column {
                     x: 16
@@ -141,7 +151,7 @@ FocusScope {
                         elide: Text.ElideRight
                         textFormat: Text.PlainText
                         text: row.modelData.product_name || "会员订单"
-                        color: history.page.ink
+                        color: history.theme.ink
                         font.family: Fonts.ui()
                         font.pixelSize: 14
                         font.bold: true
@@ -150,7 +160,7 @@ FocusScope {
                     Text {
                         textFormat: Text.PlainText
                         text: "订单号：" + row.orderId
-                        color: history.page.ink3
+                        color: history.theme.ink3
                         font.family: Fonts.ui()
                         font.pixelSize: Theme.textSize(12)
                     }
@@ -161,8 +171,8 @@ FocusScope {
                     anchors.rightMargin: 22
                     anchors.verticalCenter: parent.verticalCenter
                     textFormat: Text.PlainText
-                    text: "¥" + RechargeLogic.money(row.modelData.order_price)
-                    color: history.page.ink
+                    text: "¥" + row.modelData.price_text
+                    color: history.theme.ink
                     font.family: Fonts.latin()
                     font.pixelSize: 16
                     font.bold: true
@@ -177,8 +187,8 @@ FocusScope {
                     width: 60
                     horizontalAlignment: Text.AlignRight
                     textFormat: Text.PlainText
-                    text: RechargeLogic.paymentStatusText(row.modelData.payment_status)
-                    color: Theme.text(row.modelData.payment_status === "paid" ? history.page.neon : history.page.ink2)
+                    text: row.modelData.payment_status_text
+                    color: Theme.text(row.modelData.payment_status === "paid" ? history.theme.neon : history.theme.ink2)
                     font.family: Fonts.ui()
                     font.pixelSize: Theme.textSize(12)
                 }
@@ -190,12 +200,12 @@ FocusScope {
                     anchors.rightMargin: 14
                     anchors.verticalCenter: parent.verticalCenter
                     implicitWidth: 92
-                    theme: history.page
+                    theme: history.theme
                     text: row.action
                     accessibleName: row.action + " " + row.orderId
-                    tint: row.modelData.can_cancel && !row.modelData.can_pay ? history.page.accent
-                                                                            : history.page.primary
-                    enabled: !history.page.orderCreating
+                    tint: row.modelData.can_cancel && !row.modelData.can_pay ? history.theme.accent
+                                                                            : history.theme.primary
+                    enabled: !history.creating
                     opacity: enabled ? 1 : 0.5
                     onActivated: {
                         if (!enabled)
@@ -224,7 +234,7 @@ FocusScope {
             Text {
                 textFormat: Text.PlainText
                 text: "订单详情"
-                color: history.page.ink
+                color: history.theme.ink
                 font.family: Fonts.ui()
                 font.pixelSize: 15
                 font.bold: true
@@ -245,7 +255,7 @@ FocusScope {
                         width: 84
                         textFormat: Text.PlainText
                         text: parent.modelData.label
-                        color: history.page.ink3
+                        color: history.theme.ink3
                         font.family: Fonts.ui()
                         font.pixelSize: 13
                     }
@@ -256,7 +266,7 @@ FocusScope {
                         wrapMode: Text.Wrap
                         textFormat: Text.PlainText
                         text: parent.modelData.value
-                        color: history.page.ink
+                        color: history.theme.ink
                         font.family: Fonts.ui()
                         font.pixelSize: 13
                     }
@@ -265,7 +275,7 @@ FocusScope {
 
             DialogButton {
                 objectName: "detailBackButton"
-                theme: history.page
+                theme: history.theme
                 text: "返回列表"
                 onActivated: history.detail = null
             }

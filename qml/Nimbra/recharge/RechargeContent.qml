@@ -90,7 +90,13 @@ Item {
 
             MembershipHero {
                 width: parent.width
-                page: content.page
+                theme: content.page
+                title: content.page.api ? content.page.api.membershipTitle(content.page.membership) : ""
+                description: content.page.api
+                             ? content.page.api.membershipDescription(content.page.membership, content.page.loggedIn) : ""
+                loggedIn: content.page.loggedIn
+                onOrdersRequested: content.page.openOrders()
+                onRenewRequested: content.page.renewOrSignIn()
             }
 
             ChoiceRow {
@@ -117,13 +123,30 @@ Item {
             PrivateOptionCard {
                 visible: content.page.purchaseMode === "private"
                 width: parent.width
-                page: content.page
+                theme: content.page
+                ipOptions: content.page.ipOptions
+                regionOptions: content.page.availablePrivateRegionOptions
+                ipType: content.page.selectedIpType
+                region: content.page.selectedRegion
+                onIpTypeChosen: value => content.page.selectPrivateIpType(value)
+                onRegionChosen: value => content.page.selectPrivateRegion(value)
             }
 
             GroupOptionCard {
                 visible: content.groupMode && !content.page.leaderMethod
                 width: parent.width
-                page: content.page
+                theme: content.page
+                ipOptions: content.page.ipOptions
+                teamOptions: content.page.teamOptions
+                gameOptions: content.page.gameSelectorOptions
+                ipType: content.page.selectedIpType
+                teamSize: content.page.selectedTeamSize
+                gameId: content.page.selectedGameId
+                onIpTypeChosen: value => content.page.selectGroupIpType(value)
+                onTeamSizeChosen: value => content.page.selectTeamSize(value)
+                onGameChosen: value => content.page.selectGame(value)
+                onMyGroupsRequested: content.page.openMyGroups()
+                onLeaderCenterRequested: content.page.openLeaderCenter()
             }
 
             LeaderJoinPanel {
@@ -213,6 +236,14 @@ Item {
         anchors.left: parent.left
         anchors.right: parent.right
         anchors.bottom: parent.bottom
-        page: content.page
+        theme: content.page
+        caption: content.page.selectionCaption
+        totalText: content.page.totalText
+        agreed: content.page.agreed
+        loggedIn: content.page.loggedIn
+        creating: content.page.orderCreating
+        onAgreementToggled: checked => content.page.agreed = checked
+        onPayRequested: content.page.startPayment()
+        onLoginRequested: content.page.loginRequested()
     }
 }

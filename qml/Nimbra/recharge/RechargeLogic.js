@@ -50,10 +50,6 @@ function number(value, fallback) {
     return isFinite(f) ? f : 0
 }
 
-function money(value) {
-    return number(value, 0).toFixed(2).replace(/\.00$/, "").replace(/(\.\d)0$/, "$1")
-}
-
 function twoDigits(n) {
     return n < 10 ? "0" + n : String(n)
 }
@@ -72,107 +68,6 @@ function formatDateTime(unixSeconds) {
     return localDate(seconds) + " " + twoDigits(date.getHours()) + ":" + twoDigits(date.getMinutes())
 }
 
-function formatDate(unixSeconds) {
-    const seconds = number(unixSeconds, 0)
-    return seconds > 0 ? localDate(seconds) : "未开通"
-}
-
-// The first of keys whose value is an array or array-like, else an empty list.
-function listValue(object, keys) {
-    if (!isMap(object) || !Array.isArray(keys))
-        return []
-    for (let i = 0; i < keys.length; ++i) {
-        const value = object[keys[i]]
-        // A string has a length too, but is no list of rows.
-        if (Array.isArray(value) || (isMap(value) && typeof value.length === "number"))
-            return value
-    }
-    return []
-}
-
-// --- Membership -----------------------------------------------------------------------------------
-
-function isActiveMembership(m) {
-    if (!isMap(m))
-        return false
-    const vipNum = number(m.vip_num !== undefined ? m.vip_num : m.vipNum, 0)
-    return m.is_vip === true || m.active === true || vipNum > 0 || m.status === "active" || m.status === "enabled"
-}
-
-function firstTruthy(m, keys) {
-    for (let i = 0; i < keys.length; ++i) {
-        if (m[keys[i]])
-            return m[keys[i]]
-    }
-    return undefined
-}
-
-function isPermanent(m) {
-    return m.permanent === true || m.is_permanent === true || m.lifetime === true
-        || m.status === "lifetime" || m.status === "permanent"
-}
-
-function remainingDays(m) {
-    return (m.remaining_days !== undefined && m.remaining_days !== null) ? m.remaining_days : m.left_days
-}
-
-function expiryWithDays(expiry, days) {
-    let text = localDate(expiry) + " 到期"
-    if (days !== undefined && days !== null)
-        text += " · 剩余 " + days + " 天"
-    return text
-}
-
-function membershipTitle(m) {
-    return isActiveMembership(m) ? "尊享会员 · 生效中" : "尊享双链路加速 IP"
-}
-
-function membershipDescription(m, loggedIn) {
-    if (!loggedIn)
-        return "登录后可同步订单与加速配置"
-    if (!isActiveMembership(m))
-        return "选择适合你的购买方式，微信扫码即可开通"
-    // An unreadable expiry is no date: it would otherwise render as "NaN-NaN-NaN".
-    const expiry = number(m.vip_expire_at || m.expire_at, 0)
-    if (expiry <= 0)
-        return isPermanent(m) ? "永久有效" : "会员已开通 · 到期时间未知"
-    return expiryWithDays(expiry, remainingDays(m))
-}
-
-function membershipExpiryText(m) {
-    if (!isActiveMembership(m))
-        return "未开通"
-    const expiry = number(firstTruthy(m, ["vip_expire_at", "expire_at", "end_time", "valid_until", "expire_time",
-                                          "expired_at"]), 0)
-    if (expiry <= 0)
-        return isPermanent(m) ? "永久有效" : "到期时间未知"
-    return expiryWithDays(expiry, remainingDays(m))
-}
-
-const typeNames = [
-    [["shared", "共享"], "共享会员"],
-    [["private", "独享"], "独享会员"],
-    [["group", "拼团", "团购"], "拼团会员"],
-    [["month", "月卡", "monthly"], "月卡会员"],
-    [["quarter", "季卡"], "季卡会员"],
-    [["year", "年卡", "annual"], "年卡会员"],
-    [["lifetime", "终身", "永久"], "终身会员"]
-]
-
-function membershipTypeText(m) {
-    if (!isActiveMembership(m))
-        return ""
-    const value = firstTruthy(m, ["vip_type", "member_type", "plan_type", "type", "plan_name", "product_name"])
-    const raw = (value === undefined ? "" : String(value)).toLowerCase().replace(/[^a-z0-9\u4e00-\u9fa5]/g, "")
-    if (raw === "")
-        return "尊享会员"
-    for (let i = 0; i < typeNames.length; ++i) {
-        if (typeNames[i][0].indexOf(raw) >= 0)
-            return typeNames[i][1]
-    }
-    return raw
-}
-
 // --- Products -------------------------------------------------------------------------------------
 
 // A plan arrives prepared (state/purchaseplan): its texts, prices and benefits are read as they are.
@@ -187,12 +82,21 @@ function productDescription(p, mode) {
     return isMap(p) ? textOf(p.description) : ""
 }
 
+// A plan's price in fen for an IP type (its own price when the type has none), and as shown.
 function productPrice(p, ipType) {
     if (!isMap(p))
         return 0
     const ip = textOf(ipType)
     const prices = p.pricesByIp
-    return number(isMap(prices) && hasOwn(prices, ip) ? prices[ip] : p.price, 0)
+    return number(isMap(prices) && hasOwn(prices, ip) ? prices[ip] : p.priceFen, 0)
+}
+
+function productPriceText(p, ipType) {
+    if (!isMap(p))
+        return "0"
+    const ip = textOf(ipType)
+    const texts = p.priceTextsByIp
+    return textOf(isMap(texts) && hasOwn(texts, ip) ? texts[ip] : p.priceText) || "0"
 }
 
 function productUnit(p, mode) {
@@ -209,27 +113,11 @@ function productBenefits(p, mode) {
 
 // --- Orders ---------------------------------------------------------------------------------------
 
-const statusTexts = {
-    "paid": "已支付",
-    "completed": "已支付",
-    "success": "已支付",
-    "pending": "待支付",
-    "pending_payment": "待支付",
-    "unpaid": "待支付",
-    "closed": "已关闭",
-    "cancelled": "已关闭",
-    "canceled": "已关闭",
-    "expired": "已过期",
-    "refunded": "已退款",
-    "failed": "支付失败",
-    "exception": "支付异常"
-}
-
 const reportedStatuses = {}
 
-// What a state the screens have no wording for reads as. A service code never reaches the screen:
-// it shows a neutral text and goes to the log (once per value); a text already written for people
-// (Chinese) is shown as it is.
+// What a team or member state the screens have no wording for reads as. A service code never reaches
+// the screen: it shows a neutral text and goes to the log (once per value); a text already written for
+// people (Chinese) is shown as it is.
 function unnamedStatusText(raw) {
     if (/[\u4e00-\u9fa5]/.test(raw))
         return raw
@@ -238,16 +126,6 @@ function unnamedStatusText(raw) {
         console.info("[Recharge] 未识别的状态 " + raw)
     }
     return "处理中"
-}
-
-// The wording of a state from a table of {code: text}, codes compared in lower case.
-function statusText(raw, texts) {
-    const key = textOf(raw).toLowerCase()
-    return hasOwn(texts, key) ? texts[key] : unnamedStatusText(textOf(raw))
-}
-
-function paymentStatusText(s) {
-    return textOf(s) === "" ? "未知状态" : statusText(s, statusTexts)
 }
 
 // The id of an order as RechargeApi hands it over; 0 for none (or no order).
@@ -260,17 +138,16 @@ function orderId(o) {
 function orderDetailRows(order) {
     if (!isMap(order))
         return []
-    const status = textOf(order.payment_status)
     const rows = [
         { label: "订单号", value: textOf(order.order_no) || String(orderId(order)) },
         { label: "套餐", value: textOf(order.product_name) || "会员订单" },
-        { label: "金额", value: "¥" + money(order.order_price) },
+        { label: "金额", value: "¥" + textOf(order.price_text) },
         { label: "下单时间", value: formatDateTime(order.created_at) },
-        { label: "状态", value: paymentStatusText(status) }
+        { label: "状态", value: textOf(order.payment_status_text) }
     ]
     if (number(order.paid_at, 0) > 0)
         rows.splice(4, 0, { label: "支付时间", value: formatDateTime(order.paid_at) })
-    else if (statusTexts[status.toLowerCase()] === "待支付" && number(order.expire_at, 0) > 0)
+    else if (order.payment_status_text === "待支付" && number(order.expire_at, 0) > 0)
         rows.splice(4, 0, { label: "支付截止", value: formatDateTime(order.expire_at) })
     return rows
 }
@@ -283,42 +160,11 @@ function groupOrders(orders) {
     return asList(orders).filter(isGroupOrder)
 }
 
-// --- Payment --------------------------------------------------------------------------------------
-
-// The service's clock minus the local one, in whole seconds; 0 when the service gave no time.
-function serverOffset(serverTime, nowSeconds) {
-    const server = number(serverTime, 0)
-    return server > 0 ? Math.round(server - number(nowSeconds, 0)) : 0
-}
-
-function remainingSeconds(expireAt, offset, nowSeconds) {
-    const expiry = number(expireAt, 0)
-    if (expiry <= 0)
-        return 0
-    return Math.max(0, Math.floor(expiry - (number(nowSeconds, 0) + number(offset, 0))))
-}
-
-// Amounts differ when both are known and apart by more than half a cent (beyond float noise).
-function amountMismatch(expected, actual) {
-    const e = number(expected, 0)
-    const a = number(actual, 0)
-    return e > 0 && a > 0 && Math.abs(e - a) > 0.005 + 1e-9
-}
-
-// The poll asks every third second of the countdown, and never on top of another request.
-function shouldQueryStatus(opened, orderId, remaining, busy) {
-    const left = number(remaining, 0)
-    return opened === true && number(orderId, 0) > 0 && left > 0 && left % 3 === 0 && !busy
-}
+// --- Payment ---------------------------------------------------------------------------------------
 
 function countdownText(remaining) {
     const left = Math.floor(number(remaining, 0))
     if (left <= 0)
         return "订单支付时间已结束"
     return "请在 " + Math.floor(left / 60) + " 分 " + (left % 60) + " 秒内完成支付"
-}
-
-function mismatchMessage(expected, created) {
-    return "订单金额不一致：所选 ¥" + money(expected) + "，服务器创建 ¥" + money(created)
-        + "。已停止支付，请在订单历史中取消该订单"
 }

@@ -4,33 +4,25 @@ import "../Fonts.js" as Fonts
 import "../shell"
 import "RechargeLogic.js" as RechargeLogic
 
-// The WeChat payment of one order: its QR code, amount, countdown and status. The page owns the
-// order, the countdown and the polling; this only shows them and reports the buttons.
-FocusScope {
+// The WeChat payment of one order: its QR code, amount, countdown and status. The purchase client's
+// PaymentOrder owns the order, the countdown and the polling; this only shows them and reports the
+// buttons.
+ThemedScope {
     id: dialog
 
     property bool opened: false
 
-    property bool lightMode: false
-    property color ink: Theme.ink(lightMode)
-    property color ink2: Theme.ink2(lightMode)
-    property color ink3: Theme.ink3(lightMode)
-    property color ink4: Theme.ink4(lightMode)
-    property color primary: Theme.primary(lightMode)
-    property color accent: Theme.accent(lightMode)
-    property color edge: Theme.edge(lightMode)
-
     property string codeUrl: ""
     property string qrImageSource: ""
     property string productName: "会员订单"
-    property real amount: 0
-    property int orderId: 0
+    // The amount as shown (PaymentOrder.amountText).
+    property string amountText: "0"
+    property real orderId: 0
     property int remainingSeconds: 0
     property string statusText: "等待扫码"
     property bool canCancel: false
 
-    // The page's QR code generator (toDataUrl(text, pixelSize, quietZone)).
-    required property var qrGenerator
+    required property QrCodeGenerator qrGenerator
 
     readonly property bool timeLeft: remainingSeconds > 0
     readonly property color live: Theme.neon(lightMode)
@@ -130,7 +122,7 @@ FocusScope {
                 width: parent.width
                 horizontalAlignment: Text.AlignHCenter
                 textFormat: Text.PlainText
-                text: "¥" + RechargeLogic.money(dialog.amount)
+                text: "¥" + dialog.amountText
                 color: Theme.text(dialog.accent)
                 font.family: Fonts.latin()
                 font.pixelSize: 28

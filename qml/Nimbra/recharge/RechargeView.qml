@@ -6,29 +6,19 @@ import "RechargeLogic.js" as RechargeLogic
 import "PurchaseLogic.js" as Purchase
 
 // The membership page: the membership summary, the three purchase modes with their plans and options,
-// the order checks and the purchase history. The payment of a created order runs in PaymentFlow; the
-// lists the page shows come prepared from the state store.
-Item {
+// the order checks and the purchase history. The order and its payment are the purchase client's
+// PaymentOrder, which outlives the page; the lists the page shows come prepared from the state store.
+ThemedScope {
     id: view
 
-    property var api: null
+    property RechargeApi api: null
     property var dataStore: null
     property int guid: 0
     property bool loggedIn: false
     property var games: []
     // The QR image maker handed to the payment dialog.
-    property var qrGenerator: null
+    property QrCodeGenerator qrGenerator: null
 
-    property bool lightMode: false
-    property color ink: Theme.ink(lightMode)
-    property color ink2: Theme.ink2(lightMode)
-    property color ink3: Theme.ink3(lightMode)
-    property color ink4: Theme.ink4(lightMode)
-    property color primary: Theme.primary(lightMode)
-    property color accent: Theme.accent(lightMode)
-    property color neon: Theme.neon(lightMode)
-    property color cardFill: Theme.cardFill(lightMode)
-    property color edge: Theme.edge(lightMode)
     // The shell's menus read the theme flag under this name.
     readonly property bool dawn: lightMode
     readonly property alias groupFlow: groups
@@ -50,7 +40,6 @@ Item {
     property int selectedTeamSize: 0
     property string selectedGameId: ""
     property bool agreed: false
-    property bool orderCreating: false
     property string errorMessage: ""
     property bool ordersOpened: false
 
@@ -62,17 +51,8 @@ Item {
     property bool groupDetailLoading: false
     property int groupDetailOrderId: 0
 
-    // The payment in progress (PaymentFlow runs it).
-    property bool paymentOpened: false
-    property int paymentOrderId: 0
-    property string paymentCodeUrl: ""
-    property string paymentProductName: "会员订单"
-    property real paymentAmount: 0
-    property real expectedPaymentAmount: 0
-    property int paymentRemainingSeconds: 0
-    property real paymentExpireAt: 0
-    property real paymentServerOffset: 0
-    property string paymentStatusText: "等待扫码"
+    readonly property PaymentOrder payment: api ? api.payment : null
+    readonly property bool orderCreating: payment ? payment.creating : false
 
     property var preparedProducts: []
     property var preparedIpOptions: []
@@ -93,6 +73,20 @@ Item {
         ? Purchase.privateRegionOptions(currentProducts, selectedIpType, regionOptions) : regionOptions
     readonly property var gameSelectorOptions: gameOptions.length > 0 ? gameOptions : normalizedGames(games)
     readonly property bool leaderMethod: purchaseMode === "group" && groupMethod === "leader"
+    // What the pay bar shows: the choice and its total ("—" without a price).
+    readonly property string selectionCaption: {
+        if (leaderMethod)
+            return leaderTeamPrice() > 0 ? "已选团长团席位" : "请先查询拼团"
+        if (!currentProduct)
+            return "请选择套餐"
+        const flag = RechargeLogic.productFlag(currentProduct)
+        return flag !== "" ? flag : "已选 " + RechargeLogic.productName(currentProduct, purchaseMode)
+    }
+    readonly property string totalText: {
+        if (leaderMethod)
+            return leaderTeamPrice() > 0 ? "¥" + selectedPriceText() : "—"
+        return currentProduct ? "¥" + selectedPriceText() : "—"
+    }
 
     signal toastRequested(string message, bool warning)
     signal loginRequested()
@@ -128,11 +122,11 @@ Item {
     }
 
     function applyPrepared(prepared) {
-        preparedProducts = RechargeLogic.listValue(prepared, ["products"])
-        preparedIpOptions = RechargeLogic.listValue(prepared, ["ipOptions"])
-        preparedRegionOptions = RechargeLogic.listValue(prepared, ["regionOptions"])
-        preparedTeamOptions = RechargeLogic.listValue(prepared, ["teamOptions"])
-        preparedGameOptions = RechargeLogic.listValue(prepared, ["gameOptions"])
+        preparedProducts = RechargeLogic.asList(prepared.products)
+        preparedIpOptions = RechargeLogic.asList(prepared.ipOptions)
+        preparedRegionOptions = RechargeLogic.asList(prepared.regionOptions)
+        preparedTeamOptions = RechargeLogic.asList(prepared.teamOptions)
+        preparedGameOptions = RechargeLogic.asList(prepared.gameOptions)
         if (selectedPlanIndex >= preparedProducts.length)
             selectedPlanIndex = 0
         Qt.callLater(syncDefaultSelections)
@@ -242,6 +236,7 @@ Item {
             loginRequested()
     }
 
+    // The price chosen, in fen, and as shown.
     function selectedPrice() {
         if (leaderMethod) {
             const teamPrice = leaderTeamPrice()
@@ -251,21 +246,18 @@ Item {
         return RechargeLogic.productPrice(currentProduct, selectedIpType)
     }
 
-    // Order creation.
-    function productPayload(product) {
-        const payload = Purchase.basePayload(product)
-        if (Object.keys(payload).length === 0)
-            return payload
-        if (purchaseMode === "private")
-            return Purchase.withPrivateSelection(payload, { ipType: selectedIpType, ipOptions: ipOptions,
-                                                         region: selectedRegion, regionOptions: regionOptions,
-                                                         products: currentProducts })
-        if (purchaseMode === "group") {
-            const game = gameSelectorOptions.find(option => String(option.value) === selectedGameId)
-            return Purchase.withGroupSelection(payload, { ipType: selectedIpType, teamSize: selectedTeamSize,
-                                                       gameOption: game || null, gameId: selectedGameId })
-        }
-        return payload
+    function selectedPriceText() {
+        if (leaderMethod && leaderTeamPrice() > 0)
+            return groups.leaderTeamPriceText()
+        return RechargeLogic.productPriceText(currentProduct, selectedIpType)
+    }
+
+    // The choices an order of the current mode is made with (PaymentOrder.createPlanOrder).
+    function orderSelection() {
+        const game = gameSelectorOptions.find(option => String(option.value) === selectedGameId)
+        return { ipType: selectedIpType, ipOptions: ipOptions, region: selectedRegion, regionOptions: regionOptions,
+                 products: currentProducts, teamSize: selectedTeamSize, gameOption: game || null,
+                 gameId: selectedGameId }
     }
 
     function startPayment() {
@@ -305,27 +297,18 @@ Item {
         }
         if (orderCreating)
             return
-        const payload = productPayload(product)
+        const payload = payment.createPlanOrder(purchaseMode, product, orderSelection(),
+                                                RechargeLogic.productName(product, purchaseMode), selectedPrice())
         if (Object.keys(payload).length === 0) {
             toast("该套餐缺少下单标识，已停止创建订单，请联系服务端检查购买入口数据", true)
             return
         }
-        orderCreating = true
-        paymentProductName = RechargeLogic.productName(product, purchaseMode)
-        paymentAmount = selectedPrice()
-        expectedPaymentAmount = paymentAmount
         trace("[Recharge] creating " + purchaseMode + " order; product keys=" + Object.keys(product.raw || product).join(","))
         trace("[Recharge] order payload=" + JSON.stringify(payload))
-        if (purchaseMode === "private")
-            api.createPrivateOrder(guid, payload)
-        else if (purchaseMode === "group")
-            api.createGroupOrder(guid, payload)
-        else
-            api.createSharedOrder(guid, payload)
     }
 
     function continuePayment(order) {
-        payment.continueOrder(order)
+        payment.resume(order)
     }
 
     // Group buying and team leaders: GroupFlow runs them.
@@ -351,7 +334,7 @@ Item {
 
     // Failures the payment flow does not take are the page's: a toast, and the text of an empty plan list.
     function handleFailure(operation, message) {
-        if (operation === "public_purchase_entry" || payment.handleFailure(operation, message))
+        if (operation === "public_purchase_entry" || payment.takesFailure(operation, message))
             return
         if (operation === "group_detail")
             groupDetailLoading = false
@@ -359,11 +342,10 @@ Item {
         toast(message, true)
     }
 
-    // A sign-out or another account: nothing of the old session stays open, polls or waits for its
-    // order (the client drops the answers to the old session's requests).
+    // A sign-out or another account: nothing of the old session stays open or polls (the client ends
+    // the payment and drops the answers to the old session's requests).
     function endSession() {
         ordersOpened = false
-        payment.endSession()
         groups.endSession()
     }
 
@@ -393,11 +375,15 @@ Item {
         }
     }
 
-    PaymentFlow {
-        id: payment
+    Connections {
+        target: view.payment
 
-        objectName: "paymentFlow"
-        page: view
+        function onNotice(message, warning) {
+            view.toast(message, warning)
+        }
+        function onGroupOrderPaid(order) {
+            view.refreshGroupDetail(order)
+        }
     }
 
     RechargeContent {
@@ -407,8 +393,14 @@ Item {
 
     PurchaseHistory {
         anchors.fill: parent
-        page: view
+        theme: view
+        api: view.api
+        orders: view.orders
+        creating: view.orderCreating
         visible: view.ordersOpened
+        onCloseRequested: view.ordersOpened = false
+        onContinueRequested: order => view.continuePayment(order)
+        onGroupDetailRequested: order => view.refreshGroupDetail(order)
     }
 
     GroupFlow {
@@ -422,7 +414,7 @@ Item {
     RechargePaymentDialog {
         objectName: "paymentDialog"
         qrGenerator: view.qrGenerator
-        opened: view.paymentOpened
+        opened: view.payment.opened
         lightMode: view.lightMode
         ink: view.ink
         ink2: view.ink2
@@ -431,15 +423,15 @@ Item {
         primary: view.primary
         accent: view.accent
         edge: view.edge
-        codeUrl: view.paymentCodeUrl
-        productName: view.paymentProductName
-        amount: view.paymentAmount
-        orderId: view.paymentOrderId
-        remainingSeconds: view.paymentRemainingSeconds
-        statusText: view.paymentStatusText
-        canCancel: view.paymentOrderId > 0
-        onCloseRequested: view.paymentOpened = false
-        onCancelRequested: view.api.cancelOrder(view.guid, view.paymentOrderId)
-        onRefreshRequested: view.api.queryPayStatus(view.guid, view.paymentOrderId)
+        codeUrl: view.payment.codeUrl
+        productName: view.payment.productName
+        amountText: view.payment.amountText
+        orderId: view.payment.orderId
+        remainingSeconds: view.payment.remainingSeconds
+        statusText: view.payment.statusText
+        canCancel: view.payment.canCancel
+        onCloseRequested: view.payment.close()
+        onCancelRequested: view.payment.cancel()
+        onRefreshRequested: view.payment.refresh()
     }
 }

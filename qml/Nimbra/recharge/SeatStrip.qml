@@ -8,7 +8,7 @@ import "../Fonts.js" as Fonts
 Column {
     id: strip
 
-    required property var theme
+    required property ThemedScope theme
     property var states: []
     property string caption: ""
 

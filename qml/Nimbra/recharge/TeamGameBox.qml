@@ -10,7 +10,7 @@ import "../Fonts.js" as Fonts
 ComboBox {
     id: box
 
-    required property var theme
+    required property ThemedScope theme
     property var choices: []
     property string selectedValue: ""
     property string placeholder: "请选择游戏"

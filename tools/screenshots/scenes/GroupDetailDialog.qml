@@ -10,11 +10,11 @@ Rectangle {
 
     readonly property var orders: [
         { order_id: 26000061, product_name: "数据中心 IP · 国服 · 5人拼团", payment_status: "paid",
-          order_price: 19.9, group_id: 7002 },
+          price_text: "19.9", payment_status_text: "已支付", group_id: 7002 },
         { order_id: 26000048, product_name: "原生住宅 IP · 韩服 · 10人拼团", payment_status: "paid",
-          order_price: 22.9, group_id: 7003 },
+          price_text: "22.9", payment_status_text: "已支付", group_id: 7003 },
         { order_id: 26000031, product_name: "家庭宽带 IP · 日服 · 5人团长团席位", payment_status: "paid",
-          order_price: 23.9, team_type: "leader", group: { team_type: "leader", team_code: "" } }
+          price_text: "23.9", payment_status_text: "已支付", team_type: "leader", group: { team_type: "leader", team_code: "" } }
     ]
     // A paid member as RechargeApi hands it over.
     function member(nickname, game, statusText) {

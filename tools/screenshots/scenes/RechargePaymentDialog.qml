@@ -27,7 +27,7 @@ Rectangle {
                 qrGenerator: App.qrCodeGenerator
                 codeUrl: "weixin://wxpay/bizpayurl?pr=NbDev0042xq"
                 productName: "独享 IP · 上海电信 · 月卡"
-                amount: 39.9
+                amountText: "39.9"
                 orderId: 100042
                 remainingSeconds: 598
                 statusText: "等待微信扫码"
@@ -45,7 +45,7 @@ Rectangle {
                 qrGenerator: App.qrCodeGenerator
                 codeUrl: "weixin://wxpay/bizpayurl?pr=NbDev0043zz"
                 productName: "拼团套餐 · 国服 · 5人"
-                amount: 12
+                amountText: "12"
                 orderId: 100043
                 statusText: "待支付"
                 canCancel: true
@@ -61,7 +61,7 @@ Rectangle {
                 lightMode: scene.lightMode
                 qrGenerator: App.qrCodeGenerator
                 orderId: 100044
-                amount: 12.05
+                amountText: "12.05"
                 remainingSeconds: 900
                 statusText: "正在获取微信二维码"
             }
