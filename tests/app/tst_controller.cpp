@@ -1047,13 +1047,13 @@ private slots:
         // Paid while another tab is shown: the payment went on without its page and says so.
         const qint64 orderId = c.eval(QStringLiteral("pages.vipPage.payment.orderId")).toLongLong();
         c.eval(QStringLiteral("selectTab('home', 0)"));
-        QTRY_VERIFY(c.isTrue("!pages.vipPage && rechargeApi.payment.opened"));
+        QTRY_VERIFY(c.isTrue("!pages.vipPage && N.App.rechargeApi.payment.opened"));
         QCOMPARE(m_service->post(QStringLiteral("/__dev/pay"), QJsonObject{{"order_id", orderId}})
                      .value(QStringLiteral("code"))
                      .toInt(),
                  1);
         QTRY_COMPARE_WITH_TIMEOUT(c.text("toastText"), QStringLiteral("支付成功，会员权益已更新"), 6000);
-        QVERIFY(c.isTrue("!rechargeApi.payment.opened"));
+        QVERIFY(c.isTrue("!N.App.rechargeApi.payment.opened"));
         QVERIFY(click(window, scene, QStringLiteral("railAvatar")));
         QVERIFY(findShown(scene, QStringLiteral("会员类型：独享会员")));
         QVERIFY(c.text("vipExpiryText") != expiryBefore);

@@ -110,7 +110,7 @@ const WindowShot kSignedInShots[] = {
     {"route-dialog", "openRouteDialog()"},
     {"log-dialog", "openLogDialog()"},
     // The payment of the last theme's shots outlives the page: its code is put away first.
-    {"vip-shared", "rechargeApi.payment.close(); selectTab('vip', 2); if (pages.vipPage) "
+    {"vip-shared", "N.App.rechargeApi.payment.close(); selectTab('vip', 2); if (pages.vipPage) "
                    "pages.vipPage.selectMode('shared')"},
     {"vip-private", "pages.vipPage.selectMode('private')"},
     {"vip-group", "pages.vipPage.selectMode('group'); pages.vipPage.selectGame('com.tencent.lol')"},
