@@ -1,44 +1,45 @@
 import QtQuick
+import QtQuick.Shapes
 import Nimbra
 import "IconPaths.js" as IconPaths
 
-// A vector icon drawn on a 24 × 24 design grid and scaled to the item, so it stays sharp at any size.
-Canvas {
+// A vector icon drawn on a 24 × 24 design grid and scaled to the item. It is drawn into a
+// multisampled layer of the item's size in device pixels, so its edges are smooth and sharp at any
+// size and pixel ratio.
+Item {
     id: icon
 
     property string name: ""
     property color color: Theme.ink(false)
     property real strokeWidth: 1.7
 
+    readonly property var glyph: IconPaths.glyph(name)
+
     implicitWidth: 24
     implicitHeight: 24
-    antialiasing: true
+    layer.enabled: visible && glyph.path !== ""
+    layer.samples: 4
+    layer.smooth: true
 
-    onNameChanged: requestPaint()
-    onColorChanged: requestPaint()
-    onStrokeWidthChanged: requestPaint()
-    onWidthChanged: requestPaint()
-    onHeightChanged: requestPaint()
+    Shape {
+        width: 24
+        height: 24
+        visible: icon.glyph.path !== ""
+        transform: Scale {
+            xScale: icon.width / 24
+            yScale: icon.height / 24
+        }
 
-    onPaint: {
-        const ctx = getContext("2d")
-        ctx.reset()
-        ctx.clearRect(0, 0, width, height)
-        const painter = IconPaths.painters[name]
-        if (!painter || width <= 0 || height <= 0)
-            return
-        ctx.save()
-        ctx.scale(width / 24, height / 24)
-        ctx.strokeStyle = icon.color
-        ctx.fillStyle = icon.color
-        ctx.lineWidth = strokeWidth
-        ctx.lineCap = "round"
-        ctx.lineJoin = "round"
-        ctx.beginPath()
-        if (painter(ctx) === "fill")
-            ctx.fill()
-        else
-            ctx.stroke()
-        ctx.restore()
+        ShapePath {
+            fillColor: icon.glyph.fill ? icon.color : "transparent"
+            strokeColor: icon.glyph.fill ? "transparent" : icon.color
+            strokeWidth: icon.glyph.fill ? -1 : icon.strokeWidth
+            capStyle: ShapePath.RoundCap
+            joinStyle: ShapePath.RoundJoin
+
+            PathSvg {
+                path: icon.glyph.path
+            }
+        }
     }
 }
