@@ -1,32 +1,33 @@
 import QtQuick
+import QtQuick.Templates as T
 import Nimbra
 import "../Fonts.js" as Fonts
 
 // A check box with its label; a click or Space flips it and reports the new state.
-Item {
+T.AbstractButton {
     id: box
 
     required property var theme
-    property bool checked: false
-    property string text: ""
 
     signal toggled(bool checked)
 
-    function toggle() {
+    function flip() {
         checked = !checked
         toggled(checked)
     }
 
     implicitWidth: mark.width + 7 + label.implicitWidth
     implicitHeight: 18
-    activeFocusOnTab: true
+    hoverEnabled: true
+    focusPolicy: Qt.TabFocus
     Accessible.role: Accessible.CheckBox
-    Accessible.name: text
+    // Qt gives a button its own role when accessibility comes on; a check box stays one.
+    Accessible.onRoleChanged: Accessible.role = Accessible.CheckBox
     Accessible.checkable: true
     Accessible.checked: checked
-    Accessible.onPressAction: toggle()
-    Accessible.onToggleAction: toggle()
-    Keys.onSpacePressed: toggle()
+    Accessible.onPressAction: flip()
+    Accessible.onToggleAction: flip()
+    onClicked: flip()
 
     Rectangle {
         id: mark
@@ -62,9 +63,7 @@ Item {
         font.pixelSize: Theme.textSize(12)
     }
 
-    MouseArea {
-        anchors.fill: parent
+    HoverHandler {
         cursorShape: Qt.PointingHandCursor
-        onClicked: box.toggle()
     }
 }
