@@ -49,7 +49,7 @@ Item {
         }
     }
 
-    // As the window shows it: in a modal pop-up.
+    // As the window shows it: in a pop-up.
     Component {
         id: modalComponent
 
@@ -62,9 +62,8 @@ Item {
 
             anchors.fill: parent
 
-            ModalPopup {
+            DialogPopup {
                 wanted: host.open
-                onCloseRequested: host.open = false
 
                 AuthModal {
                     id: modal

@@ -51,9 +51,8 @@ Item {
 
             anchors.fill: parent
 
-            ModalPopup {
+            DialogPopup {
                 wanted: host.open
-                onCloseRequested: host.open = false
 
                 RouteDialog {
                     id: dialog
@@ -77,9 +76,8 @@ Item {
 
             anchors.fill: parent
 
-            ModalPopup {
+            DialogPopup {
                 wanted: host.open
-                onCloseRequested: host.open = false
 
                 LogDialog {
                     id: dialog
@@ -235,8 +233,8 @@ Item {
             return [
                 { tag: "route dialog, Shift+Tab, Esc", component: hostedRoute, back: [Qt.Key_Tab, Qt.ShiftModifier],
                   close: "escape", closes: true },
-                { tag: "log dialog, Backtab, click outside", component: hostedLog,
-                  back: [Qt.Key_Backtab, Qt.ShiftModifier], close: "outside", closes: true },
+                { tag: "log dialog, Backtab, Esc", component: hostedLog, back: [Qt.Key_Backtab, Qt.ShiftModifier],
+                  close: "escape", closes: true },
                 { tag: "purchase dialog, Shift+Tab, Esc", component: hostedFrame, back: [Qt.Key_Tab, Qt.ShiftModifier],
                   close: "escape", closes: true },
                 { tag: "purchase dialog, click outside", component: hostedFrame, back: [Qt.Key_Backtab, Qt.ShiftModifier],

@@ -1,10 +1,10 @@
 import QtQuick
-import QtQuick.Templates as T
 import Nimbra
 import "../shell"
 
-// A dialog of the purchase page: it dims the page behind a modal pop-up and shows its card in the
-// middle under the shared header, with Tab kept inside it. Content goes below the header.
+// A dialog of the purchase page: it covers the page with a dimming mask that takes every click, and
+// shows its card in a pop-up in the middle under the shared header, with Tab kept inside it. Content
+// goes below the header.
 ThemedScope {
     id: frame
 
@@ -21,13 +21,16 @@ ThemedScope {
     Rectangle {
         anchors.fill: parent
         color: Theme.scrim(frame.lightMode)
+
+        MouseArea {
+            anchors.fill: parent
+            acceptedButtons: Qt.AllButtons
+            onWheel: wheel => wheel.accepted = true
+        }
     }
 
-    ModalPopup {
+    DialogPopup {
         wanted: frame.visible
-        // Only the close button and Esc close it: a stray click must not lose an order in progress.
-        closePolicy: T.Popup.NoAutoClose
-        onCloseRequested: frame.closeRequested()
 
         PopupCard {
             width: Math.min(frame.cardWidth, frame.width - 32)

@@ -1,12 +1,10 @@
-pragma ComponentBehavior: Bound
-
 import QtQuick
 import Nimbra
 import "WindowLogic.js" as WindowLogic
 
 // The account menu and the modal dialogs over their dimming mask. The window says which is open and
-// hears when one asks to close; each dialog is a modal pop-up, which keeps Tab and Shift+Tab inside it
-// and gives the keyboard back to the page when it closes.
+// hears when one asks to close; each dialog is shown in a pop-up, which keeps Tab and Shift+Tab
+// inside it and gives the keyboard back to the page when it closes.
 Item {
     id: dialogs
 
@@ -73,16 +71,30 @@ Item {
         }
     }
 
-    // The mask only dims: a click outside a dialog reaches the dialog's pop-up, which asks to close.
+    // A click on the mask closes the route dialog when it falls outside it, else the sign-in or log
+    // dialog; clicks on a dialog itself never reach it.
     Rectangle {
         anchors.fill: parent
         visible: dialogs.routeOpen || dialogs.logOpen || dialogs.signInOpen
         color: Theme.scrim(dialogs.lightMode)
+
+        MouseArea {
+            anchors.fill: parent
+            acceptedButtons: Qt.AllButtons
+            onWheel: wheel => wheel.accepted = true
+            onClicked: {
+                if (dialogs.routeOpen) {
+                    dialogs.routeCloseRequested()
+                } else {
+                    dialogs.signInCloseRequested()
+                    dialogs.logCloseRequested()
+                }
+            }
+        }
     }
 
-    ModalPopup {
+    DialogPopup {
         wanted: dialogs.routeOpen
-        onCloseRequested: dialogs.routeCloseRequested()
 
         FirstUse {
             id: routeDialog
@@ -93,9 +105,8 @@ Item {
         }
     }
 
-    ModalPopup {
+    DialogPopup {
         wanted: dialogs.logOpen
-        onCloseRequested: dialogs.logCloseRequested()
 
         FirstUse {
             id: logDialog
@@ -106,9 +117,8 @@ Item {
         }
     }
 
-    ModalPopup {
+    DialogPopup {
         wanted: dialogs.signInOpen
-        onCloseRequested: dialogs.signInCloseRequested()
 
         FirstUse {
             id: authModal

@@ -1,19 +1,18 @@
 import QtQuick
 import QtQuick.Templates as T
 
-// Where a dialog is shown: a modal pop-up over the page, centred on the item it is declared in. As a
+// Where a dialog is shown: a pop-up centred on the item it is declared in, open while `wanted`. As a
 // pop-up it is a tab fence, so Tab and Shift+Tab go round the dialog's own controls and never reach
-// the page behind it. It opens while `wanted`; a click outside it asks for it to be closed.
-// Once it closes, the page's control that had the keyboard last gets it back. Qt shows pop-ups on the
-// window's overlay, outside the scaled scene, so it takes the scale of the items it is declared in.
+// the page behind it; once it closes, the page's control that had the keyboard last gets it back. The
+// page's own mask under it takes the clicks outside, so the rest of the window (the title bar, the
+// resize edges) behaves as before. Qt shows pop-ups on the window's overlay, outside the scaled
+// scene, so it takes the scale of the items it is declared in.
 T.Popup {
     id: popup
 
     required property bool wanted
     // The page's control that had the keyboard last; it gets it back when the dialog closes.
     property Item returnFocus: null
-
-    signal closeRequested()
 
     function inPopup(item) {
         for (let at = item; at; at = at.parent) {
@@ -38,13 +37,12 @@ T.Popup {
             item.forceActiveFocus(Qt.OtherFocusReason)
     }
 
-    modal: true
-    dim: false
+    modal: false
     focus: true
     padding: 0
     background: null
-    // The page shows its own mask; Esc reaches the dialog's keys (or the window's shortcut) instead.
-    closePolicy: T.Popup.CloseOnReleaseOutside
+    // The mask and the dialog's own close button and Esc close it, as the page decides.
+    closePolicy: T.Popup.NoAutoClose
     transformOrigin: T.Popup.TopLeft
     scale: {
         let product = 1
@@ -66,11 +64,7 @@ T.Popup {
         if (wanted)
             open()
     }
-    onClosed: {
-        if (wanted)
-            closeRequested()
-        focusReturn.restart()
-    }
+    onClosed: focusReturn.restart()
 
     // Once the page's controls are shown again.
     Timer {
