@@ -14,6 +14,7 @@ T.AbstractButton {
     implicitHeight: 46
     hoverEnabled: true
     focusPolicy: Qt.TabFocus
+    Accessible.name: text
     Accessible.onPressAction: activated()
     Keys.onReturnPressed: activated()
     Keys.onEnterPressed: activated()
@@ -31,9 +32,8 @@ T.AbstractButton {
         }
     }
 
-    contentItem: Text {
-        horizontalAlignment: Text.AlignHCenter
-        verticalAlignment: Text.AlignVCenter
+    Text {
+        anchors.centerIn: parent
         textFormat: Text.PlainText
         text: button.text
         color: Theme.onPrimary(button.theme.lightMode)

@@ -4,7 +4,7 @@ import Nimbra
 import "../Fonts.js" as Fonts
 
 // A check box with its label; a click or Space flips it and reports the new state.
-T.AbstractButton {
+T.CheckBox {
     id: box
 
     required property var theme
@@ -12,7 +12,7 @@ T.AbstractButton {
     signal toggled(bool checked)
 
     function flip() {
-        checked = !checked
+        toggle()
         toggled(checked)
     }
 
@@ -20,14 +20,11 @@ T.AbstractButton {
     implicitHeight: 18
     hoverEnabled: true
     focusPolicy: Qt.TabFocus
-    Accessible.role: Accessible.CheckBox
-    // Qt gives a button its own role when accessibility comes on; a check box stays one.
-    Accessible.onRoleChanged: Accessible.role = Accessible.CheckBox
-    Accessible.checkable: true
-    Accessible.checked: checked
+    Accessible.name: text
     Accessible.onPressAction: flip()
     Accessible.onToggleAction: flip()
-    onClicked: flip()
+    // The click has flipped it already.
+    onClicked: toggled(checked)
 
     Rectangle {
         id: mark

@@ -1,10 +1,8 @@
 import QtQuick
-import QtQuick.Templates as T
 import Nimbra
 import "../Fonts.js" as Fonts
 
 // A text link such as "没有账号？立即注册": the lead in a quiet colour, the action in the link colour.
-// The button over it is a little larger than the text, so the link is easy to hit.
 Text {
     id: link
 
@@ -20,28 +18,22 @@ Text {
     color: theme.ink3
     font.family: Fonts.ui()
     font.pixelSize: Theme.textSize(12)
-    font.underline: button.hovered || button.activeFocus
-    // The button names the link.
-    Accessible.ignored: true
+    font.underline: area.containsMouse || activeFocus
+    activeFocusOnTab: true
+    Accessible.role: Accessible.Link
+    Accessible.name: label
+    Accessible.onPressAction: activated()
+    Keys.onReturnPressed: activated()
+    Keys.onEnterPressed: activated()
+    Keys.onSpacePressed: activated()
 
-    T.AbstractButton {
-        id: button
+    MouseArea {
+        id: area
 
         anchors.fill: parent
         anchors.margins: -4
         hoverEnabled: true
-        focusPolicy: Qt.TabFocus
-        Accessible.role: Accessible.Link
-        // Qt gives a button its own role when accessibility comes on; a link stays one.
-        Accessible.onRoleChanged: Accessible.role = Accessible.Link
-        Accessible.name: link.label
-        Accessible.onPressAction: link.activated()
-        Keys.onReturnPressed: link.activated()
-        Keys.onEnterPressed: link.activated()
+        cursorShape: Qt.PointingHandCursor
         onClicked: link.activated()
-
-        HoverHandler {
-            cursorShape: Qt.PointingHandCursor
-        }
     }
 }

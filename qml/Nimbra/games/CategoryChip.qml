@@ -26,6 +26,7 @@ T.AbstractButton {
     text: category
     hoverEnabled: true
     focusPolicy: Qt.NoFocus
+    Accessible.name: category
     Accessible.checkable: true
     Accessible.checked: selected
     Accessible.onPressAction: activated(category)
@@ -40,9 +41,8 @@ T.AbstractButton {
         border.color: chip.activeFocus ? chip.primary : chip.ink4
     }
 
-    contentItem: Text {
-        horizontalAlignment: Text.AlignHCenter
-        verticalAlignment: Text.AlignVCenter
+    Text {
+        anchors.centerIn: parent
         textFormat: Text.PlainText
         text: chip.category
         color: chip.selected ? "#ffffff" : chip.ink2

@@ -26,6 +26,7 @@ T.AbstractButton {
     opacity: active ? 1 : 0.45
     hoverEnabled: true
     focusPolicy: active ? Qt.TabFocus : Qt.NoFocus
+    Accessible.name: text
     Accessible.onPressAction: activate()
     Keys.onReturnPressed: activate()
     Keys.onEnterPressed: activate()
@@ -38,9 +39,8 @@ T.AbstractButton {
         border.color: button.active && button.activeFocus ? button.primary : button.ink4
     }
 
-    contentItem: Text {
-        horizontalAlignment: Text.AlignHCenter
-        verticalAlignment: Text.AlignVCenter
+    Text {
+        anchors.centerIn: parent
         textFormat: Text.PlainText
         text: button.text
         color: button.active ? button.ink : button.ink3

@@ -18,6 +18,7 @@ T.AbstractButton {
     opacity: enabled ? 1 : 0.4
     hoverEnabled: true
     focusPolicy: Qt.TabFocus
+    Accessible.name: text
     Accessible.checkable: true
     Accessible.checked: selected
     Accessible.onPressAction: activated()

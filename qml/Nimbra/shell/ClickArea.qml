@@ -1,12 +1,10 @@
 import QtQuick
-import QtQuick.Templates as T
 import Nimbra
 
-// The clickable part of the window's own controls: a button with no look of its own, laid over what
-// it makes clickable. A click, Enter or Space when focused and the accessibility press action all end
-// in activated(). The visible label doubles as the accessible name. It shows the focus ring round the
-// area it covers.
-T.AbstractButton {
+// The clickable part of the window's own controls: mouse, Enter/Space when focused and the
+// accessibility press action all end in activated(). The visible label doubles as the accessible name.
+// It shows the focus ring round the area it covers.
+MouseArea {
     id: area
 
     property string label: ""
@@ -14,7 +12,6 @@ T.AbstractButton {
     property alias lightMode: ring.lightMode
     property alias focusRadius: ring.cornerRadius
     property alias focusInset: ring.inset
-    readonly property bool containsMouse: hovered
 
     signal activated()
 
@@ -24,23 +21,16 @@ T.AbstractButton {
     }
 
     hoverEnabled: true
-    // Tab gives it the keyboard, a click does not: the ring marks keyboard use only.
-    focusPolicy: Qt.TabFocus
+    cursorShape: enabled ? Qt.PointingHandCursor : Qt.ArrowCursor
+    activeFocusOnTab: true
     Accessible.role: role
-    // Qt gives a button its own role when accessibility comes on; the role asked for here stays.
-    Accessible.onRoleChanged: {
-        if (Accessible.role !== role)
-            Accessible.role = role
-    }
     Accessible.name: label
+    Accessible.focusable: true
     Accessible.onPressAction: activate()
     Keys.onReturnPressed: activate()
     Keys.onEnterPressed: activate()
+    Keys.onSpacePressed: activate()
     onClicked: activate()
-
-    HoverHandler {
-        cursorShape: area.enabled ? Qt.PointingHandCursor : Qt.ArrowCursor
-    }
 
     FocusRing {
         id: ring
