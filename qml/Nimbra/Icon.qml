@@ -17,28 +17,37 @@ Item {
 
     implicitWidth: 24
     implicitHeight: 24
-    layer.enabled: visible && glyph.path !== ""
-    layer.samples: 4
-    layer.smooth: true
 
-    Shape {
-        width: 24
-        height: 24
+    // The paths are drawn opaque and the layer takes the colour's alpha: where strokes cross, a
+    // see-through colour stays as light as elsewhere.
+    Item {
+        anchors.fill: parent
         visible: icon.glyph.path !== ""
-        transform: Scale {
-            xScale: icon.width / 24
-            yScale: icon.height / 24
-        }
+        opacity: icon.color.a
+        layer.enabled: visible
+        layer.samples: 4
+        layer.smooth: true
 
-        ShapePath {
-            fillColor: icon.glyph.fill ? icon.color : "transparent"
-            strokeColor: icon.glyph.fill ? "transparent" : icon.color
-            strokeWidth: icon.glyph.fill ? -1 : icon.strokeWidth
-            capStyle: ShapePath.RoundCap
-            joinStyle: ShapePath.RoundJoin
+        Shape {
+            width: 24
+            height: 24
+            transform: Scale {
+                xScale: icon.width / 24
+                yScale: icon.height / 24
+            }
 
-            PathSvg {
-                path: icon.glyph.path
+            ShapePath {
+                readonly property color ink: Qt.rgba(icon.color.r, icon.color.g, icon.color.b, 1)
+
+                fillColor: icon.glyph.fill ? ink : "transparent"
+                strokeColor: icon.glyph.fill ? "transparent" : ink
+                strokeWidth: icon.glyph.fill ? -1 : icon.strokeWidth
+                capStyle: ShapePath.RoundCap
+                joinStyle: ShapePath.RoundJoin
+
+                PathSvg {
+                    path: icon.glyph.path
+                }
             }
         }
     }
