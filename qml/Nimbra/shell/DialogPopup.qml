@@ -13,6 +13,8 @@ T.Popup {
     required property bool wanted
     // The page's control that had the keyboard last; it gets it back when the dialog closes.
     property Item returnFocus: null
+    // Where the keyboard goes back to when the dialog opens from another one.
+    property Item fallbackFocus: null
 
     function inPopup(item) {
         for (let at = item; at; at = at.parent) {
@@ -58,7 +60,11 @@ T.Popup {
     x: parent ? Math.round((parent.width - width) / 2) : 0
     y: parent ? Math.round((parent.height - height) / 2) : 0
 
-    onAboutToShow: remember(parent ? parent.Window.activeFocusItem : null)
+    onAboutToShow: {
+        remember(parent ? parent.Window.activeFocusItem : null)
+        if (!returnFocus)
+            returnFocus = fallbackFocus
+    }
     onWantedChanged: wanted ? open() : close()
     Component.onCompleted: {
         if (wanted)

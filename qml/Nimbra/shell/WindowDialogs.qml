@@ -23,16 +23,36 @@ Item {
     property int points: 0
     // What the route, log and sign-in parts are made with.
     property var partProperties: ({})
+    // The page's control that had the keyboard last: a dialog opened from another gives it back.
+    property Item pageFocus: null
     // Each is made on its first opening; null until then.
-    readonly property var signIn: authModal.item
+    readonly property var signIn: authModal.item ? (authModal.item as DialogHost).item : null
     // What the dialogs are made from, for loading in the background after the first frame.
-    readonly property var laterDocuments: [routeDialog.document, authModal.document, logDialog.document]
+    readonly property var laterDocuments: [Qt.resolvedUrl("DialogHost.qml"), Qt.resolvedUrl("RouteDialogPart.qml"),
+                                           Qt.resolvedUrl("SignInPart.qml"), Qt.resolvedUrl("LogDialogPart.qml")]
 
     signal routeCloseRequested()
     signal logCloseRequested()
     signal signInCloseRequested()
     signal accountMenuCloseRequested()
     signal signOutRequested()
+
+    // The page is what the dialogs' parent holds; the dialogs themselves are shown elsewhere.
+    Connections {
+        target: dialogs.Window.window
+
+        function onActiveFocusItemChanged() {
+            const item = dialogs.Window.activeFocusItem
+            if (!item || !item.activeFocusOnTab)
+                return
+            for (let at = item.parent; at; at = at.parent) {
+                if (at === dialogs.parent) {
+                    dialogs.pageFocus = item
+                    return
+                }
+            }
+        }
+    }
 
     // A click anywhere else closes the account menu and still reaches the control underneath.
     MouseArea {
@@ -93,39 +113,34 @@ Item {
         }
     }
 
-    DialogPopup {
+    // Each dialog in its pop-up, made with its part on its first opening.
+    FirstUse {
+        id: routeDialog
+
+        anchors.fill: parent
         wanted: dialogs.routeOpen
-
-        FirstUse {
-            id: routeDialog
-
-            wanted: dialogs.routeOpen
-            document: Qt.resolvedUrl("RouteDialogPart.qml")
-            properties: dialogs.partProperties
-        }
+        document: Qt.resolvedUrl("DialogHost.qml")
+        properties: ({ part: Qt.resolvedUrl("RouteDialogPart.qml"), partProperties: dialogs.partProperties,
+                       dialogs: dialogs })
     }
 
-    DialogPopup {
+    FirstUse {
+        id: logDialog
+
+        anchors.fill: parent
         wanted: dialogs.logOpen
-
-        FirstUse {
-            id: logDialog
-
-            wanted: dialogs.logOpen
-            document: Qt.resolvedUrl("LogDialogPart.qml")
-            properties: Object.assign({ area: dialogs }, dialogs.partProperties)
-        }
+        document: Qt.resolvedUrl("DialogHost.qml")
+        properties: ({ part: Qt.resolvedUrl("LogDialogPart.qml"),
+                       partProperties: Object.assign({ area: dialogs }, dialogs.partProperties), dialogs: dialogs })
     }
 
-    DialogPopup {
+    FirstUse {
+        id: authModal
+
+        anchors.fill: parent
         wanted: dialogs.signInOpen
-
-        FirstUse {
-            id: authModal
-
-            wanted: dialogs.signInOpen
-            document: Qt.resolvedUrl("SignInPart.qml")
-            properties: dialogs.partProperties
-        }
+        document: Qt.resolvedUrl("DialogHost.qml")
+        properties: ({ part: Qt.resolvedUrl("SignInPart.qml"), partProperties: dialogs.partProperties,
+                       dialogs: dialogs })
     }
 }
