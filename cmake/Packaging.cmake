@@ -71,7 +71,8 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # maintainer scripts, and the interface's font.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "qml6-module-qtquick, qml6-module-qtquick-controls, qml6-module-qtquick-templates, \
-qml6-module-qtquick-window, qml6-module-qtqml, qml6-module-qtqml-workerscript, qml6-module-qt-labs-platform, \
+qml6-module-qtquick-window, qml6-module-qtquick-shapes, qml6-module-qtqml, qml6-module-qtqml-workerscript, \
+qml6-module-qt-labs-platform, \
 libcap2-bin, passwd, fonts-noto-cjk")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${PROJECT_SOURCE_DIR}/packaging/linux/postinst

@@ -15,7 +15,7 @@ packages=(
   qt6-qpa-plugins libgl-dev
   qml6-module-qtqml qml6-module-qtqml-workerscript qml6-module-qtquick
   qml6-module-qtquick-controls qml6-module-qtquick-templates qml6-module-qtquick-window
-  qml6-module-qtquick-layouts qml6-module-qt-labs-platform
+  qml6-module-qtquick-layouts qml6-module-qtquick-shapes qml6-module-qt-labs-platform
   fonts-noto-cjk python3 libcap2-bin
 )
 # A machine without a display runs the app under Xvfb and takes a screenshot of it.

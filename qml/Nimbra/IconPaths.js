@@ -1,198 +1,74 @@
 .pragma library
 
-// The icons' paths on a 24 x 24 grid, shared by every icon: each painter adds its paths to a 2D context
-// and says whether they are filled or stroked.
+// The icons on a 24 x 24 grid, shared by every icon: each is one SVG path, filled or stroked.
 
-function circle(ctx, x, y, r) {
-    ctx.moveTo(x + r, y)
-    ctx.arc(x, y, r, 0, Math.PI * 2, false)
+function circle(x, y, r) {
+    return `M${x + r} ${y} A${r} ${r} 0 1 1 ${x - r} ${y} A${r} ${r} 0 1 1 ${x + r} ${y} Z`
 }
 
-function polyline(ctx, points) {
-    ctx.moveTo(points[0], points[1])
-    for (let i = 2; i < points.length; i += 2)
-        ctx.lineTo(points[i], points[i + 1])
+function roundedRect(x, y, w, h, r) {
+    return `M${x + r} ${y} H${x + w - r} A${r} ${r} 0 0 1 ${x + w} ${y + r} V${y + h - r}`
+         + ` A${r} ${r} 0 0 1 ${x + w - r} ${y + h} H${x + r} A${r} ${r} 0 0 1 ${x} ${y + h - r} V${y + r}`
+         + ` A${r} ${r} 0 0 1 ${x + r} ${y} Z`
 }
 
-function polygon(ctx, points) {
-    polyline(ctx, points)
-    ctx.closePath()
-}
-
-const painters = {
-    bolt: ctx => {
-        polygon(ctx, [13, 2, 5, 13.5, 10.5, 13.5, 9.5, 22, 17.5, 10.5, 12, 10.5])
-        return "fill"
-    },
-    game: ctx => {
-        ctx.roundedRect(2.5, 6.5, 19, 12, 3.5, 3.5)
-        polyline(ctx, [7, 10.3, 7, 14.7])
-        polyline(ctx, [4.8, 12.5, 9.2, 12.5])
-        circle(ctx, 15.5, 11.2, 0.6)
-        circle(ctx, 18, 13.8, 0.6)
-        return "stroke"
-    },
-    crown: ctx => {
-        polygon(ctx, [3, 8.5, 7.5, 11.5, 12, 5, 16.5, 11.5, 21, 8.5, 19.4, 19, 4.6, 19])
-        return "fill"
-    },
-    gear: ctx => {
-        circle(ctx, 12, 12, 3.2)
-        circle(ctx, 12, 12, 7.2)
-        for (let i = 0; i < 8; ++i) {
-            const a = i * Math.PI / 4
-            polyline(ctx, [12 + 7.2 * Math.cos(a), 12 + 7.2 * Math.sin(a),
-                           12 + 9.2 * Math.cos(a), 12 + 9.2 * Math.sin(a)])
-        }
-        return "stroke"
-    },
-    search: ctx => {
-        circle(ctx, 11, 11, 7)
-        polyline(ctx, [16.2, 16.2, 20, 20])
-        return "stroke"
-    },
-    user: ctx => {
-        circle(ctx, 12, 8.5, 3.5)
-        ctx.moveTo(5, 20)
-        ctx.arc(12, 20, 7, Math.PI, Math.PI * 2, false)
-        return "stroke"
-    },
-    bell: ctx => {
-        ctx.moveTo(4, 17)
-        ctx.quadraticCurveTo(6, 15, 6, 11)
-        ctx.arc(12, 11, 6, Math.PI, Math.PI * 2, false)
-        ctx.quadraticCurveTo(18, 15, 20, 17)
-        ctx.closePath()
-        ctx.moveTo(12 + 2 * Math.cos(Math.PI / 6), 20 + 2 * Math.sin(Math.PI / 6))
-        ctx.arc(12, 20, 2, Math.PI / 6, Math.PI * 5 / 6, false)
-        return "stroke"
-    },
-    chevron: ctx => {
-        polyline(ctx, [6, 9, 12, 15, 18, 9])
-        return "stroke"
-    },
-    check: ctx => {
-        polyline(ctx, [5, 12.5, 9.5, 17, 19, 7.5])
-        return "stroke"
-    },
-    close: ctx => {
-        polyline(ctx, [6, 6, 18, 18])
-        polyline(ctx, [18, 6, 6, 18])
-        return "stroke"
-    },
-    min: ctx => {
-        ctx.rect(2, 11, 20, 1.2)
-        return "fill"
-    },
-    max: ctx => {
-        ctx.rect(4, 4, 16, 16)
-        return "stroke"
-    },
-    history: ctx => {
-        circle(ctx, 12, 12, 8.5)
-        polyline(ctx, [12, 7.5, 12, 12, 15, 14])
-        return "stroke"
-    },
-    link: ctx => {
-        // Each half-circle opens towards the other along the diagonal, with short legs, and a
-        // line joins the two links.
-        const d = 4 * Math.SQRT1_2
-        ctx.moveTo(15.5 + d - 1.8, 8.5 + d + 1.8)
-        ctx.lineTo(15.5 + d, 8.5 + d)
-        ctx.arc(15.5, 8.5, 4, Math.PI / 4, -Math.PI * 3 / 4, true)
-        ctx.lineTo(15.5 - d - 1.8, 8.5 - d + 1.8)
-        ctx.moveTo(8.5 - d + 1.8, 15.5 - d - 1.8)
-        ctx.lineTo(8.5 - d, 15.5 - d)
-        ctx.arc(8.5, 15.5, 4, -Math.PI * 3 / 4, Math.PI / 4, true)
-        ctx.lineTo(8.5 + d + 1.8, 15.5 + d - 1.8)
-        polyline(ctx, [9.8, 14.2, 14.2, 9.8])
-        return "stroke"
-    },
-    pin: ctx => {
-        ctx.moveTo(12, 21)
-        ctx.bezierCurveTo(12, 21, 5, 14.5, 5, 10)
-        ctx.arc(12, 10, 7, Math.PI, Math.PI * 2, false)
-        ctx.bezierCurveTo(19, 14.5, 12, 21, 12, 21)
-        ctx.closePath()
-        circle(ctx, 12, 10, 2.5)
-        return "stroke"
-    },
-    headset: ctx => {
-        ctx.moveTo(4, 15)
-        ctx.lineTo(4, 13)
-        ctx.arc(12, 13, 8, Math.PI, Math.PI * 2, false)
-        ctx.lineTo(20, 15)
-        ctx.roundedRect(3, 13.5, 4, 6.5, 1.5, 1.5)
-        ctx.roundedRect(17, 13.5, 4, 6.5, 1.5, 1.5)
-        return "stroke"
-    },
-    sparkle: ctx => {
-        ctx.moveTo(12, 3)
-        ctx.quadraticCurveTo(13, 9, 19, 10)
-        ctx.quadraticCurveTo(13, 11, 12, 17)
-        ctx.quadraticCurveTo(11, 11, 5, 10)
-        ctx.quadraticCurveTo(11, 9, 12, 3)
-        ctx.closePath()
-        return "stroke"
-    },
-    globe: ctx => {
-        circle(ctx, 12, 12, 8.5)
-        polyline(ctx, [3.5, 12, 20.5, 12])
-        ctx.ellipse(12 - 3.2, 12 - 8.5, 6.4, 17)
-        return "stroke"
-    },
-    stop: ctx => {
-        ctx.roundedRect(6, 6, 12, 12, 2, 2)
-        return "fill"
-    },
-    phone: ctx => {
-        ctx.roundedRect(7, 3.5, 10, 17, 2.5, 2.5)
-        polyline(ctx, [10.5, 6.2, 13.5, 6.2])
-        return "stroke"
-    },
-    shield: ctx => {
-        ctx.moveTo(12, 3)
-        ctx.lineTo(19, 6)
-        ctx.lineTo(19, 11)
-        ctx.bezierCurveTo(19, 15.5, 16, 19, 12, 21)
-        ctx.bezierCurveTo(8, 19, 5, 15.5, 5, 11)
-        ctx.lineTo(5, 6)
-        ctx.closePath()
-        return "stroke"
-    },
-    lock: ctx => {
-        ctx.roundedRect(4.5, 10.5, 15, 9.5, 2, 2)
-        ctx.moveTo(8, 10.5)
-        ctx.lineTo(8, 7.5)
-        ctx.arc(12, 7.5, 4, Math.PI, Math.PI * 2, false)
-        ctx.lineTo(16, 10.5)
-        return "stroke"
-    },
-    chat: ctx => {
-        ctx.moveTo(7, 17)
-        ctx.lineTo(4.5, 20)
-        ctx.lineTo(4.5, 16.3)
-        ctx.quadraticCurveTo(3.5, 15.5, 3.5, 14)
-        ctx.lineTo(3.5, 7.5)
-        ctx.quadraticCurveTo(3.5, 4.5, 6.5, 4.5)
-        ctx.lineTo(17.5, 4.5)
-        ctx.quadraticCurveTo(20.5, 4.5, 20.5, 7.5)
-        ctx.lineTo(20.5, 14)
-        ctx.quadraticCurveTo(20.5, 17, 17.5, 17)
-        ctx.closePath()
-        circle(ctx, 9.5, 10.8, 0.6)
-        circle(ctx, 14.5, 10.8, 0.6)
-        return "stroke"
-    },
-    arrow: ctx => {
-        polyline(ctx, [5, 12, 19, 12])
-        polyline(ctx, [13, 6, 19, 12, 13, 18])
-        return "stroke"
-    },
-    warning: ctx => {
-        polygon(ctx, [12, 3.5, 21.5, 20, 2.5, 20])
-        polyline(ctx, [12, 9.5, 12, 14])
-        circle(ctx, 12, 17, 0.6)
-        return "stroke"
+function spokes() {
+    let path = ""
+    for (let i = 0; i < 8; ++i) {
+        const a = i * Math.PI / 4
+        path += ` M${12 + 7.2 * Math.cos(a)} ${12 + 7.2 * Math.sin(a)} L${12 + 9.2 * Math.cos(a)} ${12 + 9.2 * Math.sin(a)}`
     }
+    return path
+}
+
+function filled(path) {
+    return { fill: true, path: path }
+}
+
+function stroked(...parts) {
+    return { fill: false, path: parts.join(" ") }
+}
+
+// The half-circles of "link" open towards each other along the diagonal, with short legs.
+const linkEnd = 4 * Math.SQRT1_2
+
+const glyphs = {
+    bolt: filled("M13 2 L5 13.5 L10.5 13.5 L9.5 22 L17.5 10.5 L12 10.5 Z"),
+    game: stroked(roundedRect(2.5, 6.5, 19, 12, 3.5), "M7 10.3 V14.7 M4.8 12.5 H9.2", circle(15.5, 11.2, 0.6),
+                  circle(18, 13.8, 0.6)),
+    crown: filled("M3 8.5 L7.5 11.5 L12 5 L16.5 11.5 L21 8.5 L19.4 19 L4.6 19 Z"),
+    gear: stroked(circle(12, 12, 3.2), circle(12, 12, 7.2), spokes()),
+    search: stroked(circle(11, 11, 7), "M16.2 16.2 L20 20"),
+    user: stroked(circle(12, 8.5, 3.5), "M5 20 A7 7 0 0 1 19 20"),
+    bell: stroked("M4 17 Q6 15 6 11 A6 6 0 0 1 18 11 Q18 15 20 17 Z",
+                  `M${12 + Math.sqrt(3)} 21 A2 2 0 0 1 ${12 - Math.sqrt(3)} 21`),
+    chevron: stroked("M6 9 L12 15 L18 9"),
+    check: stroked("M5 12.5 L9.5 17 L19 7.5"),
+    close: stroked("M6 6 L18 18 M18 6 L6 18"),
+    min: filled("M2 11 H22 V12.2 H2 Z"),
+    max: stroked("M4 4 H20 V20 H4 Z"),
+    history: stroked(circle(12, 12, 8.5), "M12 7.5 L12 12 L15 14"),
+    link: stroked(`M${15.5 + linkEnd - 1.8} ${8.5 + linkEnd + 1.8} L${15.5 + linkEnd} ${8.5 + linkEnd}`
+                  + ` A4 4 0 0 0 ${15.5 - linkEnd} ${8.5 - linkEnd} L${15.5 - linkEnd - 1.8} ${8.5 - linkEnd + 1.8}`,
+                  `M${8.5 - linkEnd + 1.8} ${15.5 - linkEnd - 1.8} L${8.5 - linkEnd} ${15.5 - linkEnd}`
+                  + ` A4 4 0 0 0 ${8.5 + linkEnd} ${15.5 + linkEnd} L${8.5 + linkEnd + 1.8} ${15.5 + linkEnd - 1.8}`,
+                  "M9.8 14.2 L14.2 9.8"),
+    pin: stroked("M12 21 C12 21 5 14.5 5 10 A7 7 0 0 1 19 10 C19 14.5 12 21 12 21 Z", circle(12, 10, 2.5)),
+    headset: stroked("M4 15 L4 13 A8 8 0 0 1 20 13 L20 15", roundedRect(3, 13.5, 4, 6.5, 1.5),
+                     roundedRect(17, 13.5, 4, 6.5, 1.5)),
+    sparkle: stroked("M12 3 Q13 9 19 10 Q13 11 12 17 Q11 11 5 10 Q11 9 12 3 Z"),
+    globe: stroked(circle(12, 12, 8.5), "M3.5 12 H20.5", "M15.2 12 A3.2 8.5 0 1 1 8.8 12 A3.2 8.5 0 1 1 15.2 12"),
+    stop: filled(roundedRect(6, 6, 12, 12, 2)),
+    phone: stroked(roundedRect(7, 3.5, 10, 17, 2.5), "M10.5 6.2 H13.5"),
+    shield: stroked("M12 3 L19 6 L19 11 C19 15.5 16 19 12 21 C8 19 5 15.5 5 11 L5 6 Z"),
+    lock: stroked(roundedRect(4.5, 10.5, 15, 9.5, 2), "M8 10.5 L8 7.5 A4 4 0 0 1 16 7.5 L16 10.5"),
+    chat: stroked("M7 17 L4.5 20 L4.5 16.3 Q3.5 15.5 3.5 14 L3.5 7.5 Q3.5 4.5 6.5 4.5 L17.5 4.5"
+                  + " Q20.5 4.5 20.5 7.5 L20.5 14 Q20.5 17 17.5 17 Z", circle(9.5, 10.8, 0.6), circle(14.5, 10.8, 0.6)),
+    arrow: stroked("M5 12 L19 12 M13 6 L19 12 L13 18"),
+    warning: stroked("M12 3.5 L21.5 20 L2.5 20 Z M12 9.5 L12 14", circle(12, 17, 0.6))
+}
+
+// A name not listed draws nothing.
+function glyph(name) {
+    return glyphs[name] || { fill: false, path: "" }
 }

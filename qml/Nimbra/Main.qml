@@ -359,8 +359,25 @@ Window {
                 id: dialogs
 
                 anchors.fill: parent
-                controller: window
                 statusBarTop: statusBar.y
+                lightMode: window.dawn
+                routeOpen: window.nodeDialog
+                logOpen: window.logDialog
+                signInOpen: window.loginDialog
+                accountMenuOpen: window.accountMenu
+                accountMenuAnchor: window.accountMenuAnchor
+                accountMenuSource: window.accountMenuSource
+                userName: window.userName
+                vipNum: window.vipNum
+                vipType: window.vipType
+                vipExpiryText: window.vipExpiryText
+                points: window.points
+                partProperties: ({ controller: window })
+                onRouteCloseRequested: window.nodeDialog = false
+                onLogCloseRequested: window.logDialog = false
+                onSignInCloseRequested: window.loginDialog = false
+                onAccountMenuCloseRequested: window.accountMenu = false
+                onSignOutRequested: window.signOut()
             }
 
             Toast {

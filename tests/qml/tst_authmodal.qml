@@ -1,6 +1,7 @@
 import QtQuick
 import QtTest
 import Nimbra
+import "qrc:/qt/qml/Nimbra/shell"
 
 Item {
     id: root
@@ -12,6 +13,8 @@ Item {
 
     // Something behind the mask that Tab must not reach while the dialog is open.
     Rectangle {
+        id: pageControl
+
         width: 10
         height: 10
         activeFocusOnTab: true
@@ -45,11 +48,28 @@ Item {
         }
     }
 
+    // As the window shows it: in a pop-up.
     Component {
         id: modalComponent
 
-        AuthModal {
-            anchors.centerIn: parent
+        Item {
+            id: host
+
+            property var api: null
+            property bool open: true
+            readonly property AuthModal modal: modal
+
+            anchors.fill: parent
+
+            DialogPopup {
+                wanted: host.open
+
+                AuthModal {
+                    id: modal
+
+                    api: host.api
+                }
+            }
         }
     }
 
@@ -60,14 +80,17 @@ Item {
     SignalSpy { id: closedSpy; signalName: "closed" }
 
     TestCase {
+        property Item modalHost: null
+
         name: "AuthModal"
         when: windowShown
 
         function createModal(withApi) {
             fakeApi.calls = []
             fakeApi.autoLoginEnabled = true
-            const modal = createTemporaryObject(modalComponent, root, withApi === false ? {} : { api: fakeApi })
-            verify(modal)
+            modalHost = createTemporaryObject(modalComponent, root, withApi === false ? {} : { api: fakeApi })
+            verify(modalHost)
+            const modal = modalHost.modal
             for (const spy of [toastSpy, loginSpy, registrationSpy, resetSpy, closedSpy]) {
                 spy.clear()
                 spy.target = modal
@@ -195,15 +218,51 @@ Item {
             child(login, "codeField").focusInput()
             keyClick(Qt.Key_Enter)
             compare(fakeApi.calls, [["verifySms", root.phone, "4321", true]])
-            // Tab wraps inside the dialog, both ways.
-            const closeButton = child(modal, "closeButton")
-            child(login, "registerLink").forceActiveFocus()
-            keyClick(Qt.Key_Tab)
-            tryVerify(() => closeButton.activeFocus)
-            keyClick(Qt.Key_Tab)
-            tryVerify(() => child(login, "smsModeTab").activeFocus)
-            keyClick(Qt.Key_Backtab)
-            tryVerify(() => closeButton.activeFocus)
+        }
+
+        function test_tabRound_data() {
+            return [
+                { tag: "sms login, Shift+Tab", view: "login", back: [Qt.Key_Tab, Qt.ShiftModifier] },
+                { tag: "password login, Backtab", view: "password", back: [Qt.Key_Backtab, Qt.ShiftModifier] },
+                { tag: "register, Shift+Tab", view: "register", back: [Qt.Key_Tab, Qt.ShiftModifier] },
+                { tag: "forgot, Shift+Tab", view: "forgot", back: [Qt.Key_Tab, Qt.ShiftModifier] }
+            ]
+        }
+
+        // From a field, Tab goes round the shown view's fields, buttons and links and the close button,
+        // and Shift+Tab the same round backwards; neither reaches the page behind the dialog.
+        function test_tabRound(data) {
+            const modal = createModal()
+            modal.setLoginMode(data.view === "password")
+            modal.registerMode = data.view === "register"
+            modal.forgotMode = data.view === "forgot"
+            const view = child(modal, data.view === "password" ? "loginView" : data.view + "View")
+            tryVerify(() => child(view, "phoneField").inputFocus)
+            const focused = () => root.Window.activeFocusItem
+            const start = focused()
+            const round = []
+            do {
+                keyClick(Qt.Key_Tab)
+                verify(modal.holds(focused()) && focused().visible, "Tab reached " + focused())
+                round.push(focused())
+            } while (focused() !== start && round.length < 40)
+            compare(focused(), start)
+            verify(round.indexOf(child(modal, "closeButton")) >= 0, "the close button is in the round")
+            for (let i = round.length - 2; i >= -1; --i) {
+                keyClick(data.back[0], data.back[1])
+                compare(focused(), i >= 0 ? round[i] : start)
+            }
+        }
+
+        // Esc asks to hide the dialog; hidden, it gives the page's control the keyboard back.
+        function test_escapeReturnsFocus() {
+            pageControl.forceActiveFocus()
+            const modal = createModal()
+            tryVerify(() => child(child(modal, "loginView"), "phoneField").inputFocus)
+            keyClick(Qt.Key_Escape)
+            compare(closedSpy.count, 1)
+            modalHost.open = false
+            tryVerify(() => pageControl.activeFocus)
         }
 
         // Matching is by operation label: the answer completes the dialog after a view switch, and the

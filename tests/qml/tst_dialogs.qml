@@ -1,7 +1,9 @@
 import QtQuick
+import QtQuick.Templates as T
 import QtTest
 import Nimbra
 import "qrc:/qt/qml/Nimbra/shell"
+import "qrc:/qt/qml/Nimbra/recharge"
 
 Item {
     id: root
@@ -32,6 +34,98 @@ Item {
         id: menuComponent
 
         AccountMenu {}
+    }
+
+    // A control of the page behind the dialogs: it gets the keyboard back when a dialog closes.
+    Rectangle {
+        id: pageButton
+
+        width: 20
+        height: 20
+        activeFocusOnTab: true
+    }
+
+    // Each dialog as the window or the purchase page shows it, open until it asks to close.
+    Component {
+        id: hostedRoute
+
+        Item {
+            id: host
+
+            property bool open: true
+
+            anchors.fill: parent
+
+            DialogPopup {
+                wanted: host.open
+
+                RouteDialog {
+                    id: dialog
+
+                    routes: RouteListModel {}
+                    loggedIn: true
+                    Component.onCompleted: {
+                        routes.setRoutes([{ id: "a", name: "线路 A" }, { id: "b", name: "线路 B" }])
+                        routes.setSelected({ id: "a" })
+                    }
+                    onCloseRequested: host.open = false
+                }
+            }
+        }
+    }
+
+    Component {
+        id: hostedLog
+
+        Item {
+            id: host
+
+            property bool open: true
+
+            anchors.fill: parent
+
+            DialogPopup {
+                wanted: host.open
+
+                LogDialog {
+                    id: dialog
+
+                    width: 600
+                    height: 400
+                    log: RunLogModel {}
+                    history: LatencyHistoryModel {}
+                    Component.onCompleted: log.append("一行", false, "12:00:00")
+                    onCloseRequested: host.open = false
+                }
+            }
+        }
+    }
+
+    Component {
+        id: hostedFrame
+
+        Item {
+            id: host
+
+            property bool open: true
+
+            anchors.fill: parent
+
+            ModalFrame {
+                id: dialog
+
+                visible: host.open
+                title: "我的拼团"
+                cardWidth: 500
+                cardHeight: 300
+                onCloseRequested: host.open = false
+
+                Row {
+                    OptionChip { theme: dialog; text: "月卡" }
+                    OptionChip { theme: dialog; text: "季卡" }
+                }
+            }
+        }
     }
 
     SignalSpy {
@@ -132,6 +226,68 @@ Item {
             dialog.forceActiveFocus()
             keyClick(Qt.Key_Escape)
             compare(spy.count, 1)
+        }
+
+        function holds(box, item) {
+            for (let at = item; at; at = at.parent) {
+                if (at === box)
+                    return true
+            }
+            return false
+        }
+
+        function focused() {
+            return root.Window.activeFocusItem
+        }
+
+        function test_focusStaysInside_data() {
+            return [
+                { tag: "route dialog, Shift+Tab, Esc", component: hostedRoute, back: [Qt.Key_Tab, Qt.ShiftModifier],
+                  close: "escape", closes: true },
+                { tag: "log dialog, Backtab, Esc", component: hostedLog, back: [Qt.Key_Backtab, Qt.ShiftModifier],
+                  close: "escape", closes: true },
+                { tag: "purchase dialog, Shift+Tab, Esc", component: hostedFrame, back: [Qt.Key_Tab, Qt.ShiftModifier],
+                  close: "escape", closes: true },
+                { tag: "purchase dialog, click outside", component: hostedFrame, back: [Qt.Key_Backtab, Qt.ShiftModifier],
+                  close: "outside", closes: false }
+            ]
+        }
+
+        // Tab goes round the dialog's controls and Shift+Tab the same round backwards, never reaching
+        // the page; once the dialog closes, the page's control has the keyboard again.
+        function test_focusStaysInside(data) {
+            pageButton.forceActiveFocus()
+            const host = createTemporaryObject(data.component, root)
+            verify(host)
+            // The dialog is shown on the window's overlay, outside the page.
+            const inDialog = item => item !== null && holds(root.T.Overlay.overlay, item)
+            tryVerify(() => inDialog(focused()), 1000, "the dialog takes the keyboard")
+            keyClick(Qt.Key_Tab)
+            const start = focused()
+            const round = []
+            do {
+                keyClick(Qt.Key_Tab)
+                verify(inDialog(focused()), "Tab reached " + focused())
+                round.push(focused())
+            } while (focused() !== start && round.length < 40)
+            compare(focused(), start)
+            verify(round.length >= 2, "controls in the round: " + round.length)
+            for (let i = round.length - 2; i >= -1; --i) {
+                keyClick(data.back[0], data.back[1])
+                compare(focused(), i >= 0 ? round[i] : start)
+            }
+
+            if (data.close === "escape")
+                keyClick(Qt.Key_Escape)
+            else
+                mouseClick(root, 2, root.height - 2)
+            if (!data.closes) {
+                wait(50)
+                verify(host.open && inDialog(focused()))
+                return
+            }
+            verify(!host.open)
+            tryVerify(() => pageButton.activeFocus)
         }
 
         function append(log, from, count) {

@@ -2,6 +2,7 @@ import QtQuick
 import QtTest
 import Nimbra
 import "qrc:/qt/qml/Nimbra/shell"
+import "qrc:/qt/qml/Nimbra/recharge"
 
 // Pop-ups are opaque: what lies under a pop-up's text looks the same whether the page behind it is
 // full of text or empty.
@@ -88,6 +89,18 @@ Item {
         }
     }
 
+    // A purchase dialog: its card is shown in a pop-up over the page's mask.
+    Component {
+        id: purchaseDialog
+
+        ModalFrame {
+            title: "我的拼团"
+            subtitle: "查看普通拼团的成员席位和成团进度"
+            cardWidth: 600
+            cardHeight: 300
+        }
+    }
+
     TestCase {
         name: "OpaquePopups"
         when: windowShown
@@ -104,6 +117,8 @@ Item {
                             properties: { lightMode: light }, texts: ["amountText", "orderText", "statusText"] })
                 rows.push({ tag: theme + "log dialog", component: logDialog, light: light,
                             properties: { lightMode: light }, texts: ["emptyText", "subtitle"] })
+                rows.push({ tag: theme + "purchase dialog", component: purchaseDialog, light: light,
+                            properties: { lightMode: light }, texts: ["subtitle"] })
             }
             return rows
         }

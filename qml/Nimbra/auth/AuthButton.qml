@@ -1,33 +1,36 @@
 import QtQuick
+import QtQuick.Templates as T
 import Nimbra
 import "../Fonts.js" as Fonts
 
 // The submit button of a sign-in form.
-Rectangle {
+T.AbstractButton {
     id: button
 
     required property var theme
-    property string text: ""
 
     signal activated()
 
     implicitHeight: 46
-    radius: 12
-    border.width: activeFocus ? 2 : 0
-    border.color: Qt.lighter(theme.primary, 1.4)
-    gradient: Gradient {
-        orientation: Gradient.Horizontal
-        // Hover deepens the far end: a lighter near end would wash out the label.
-        GradientStop { position: 0; color: Qt.lighter(button.theme.primary, 1.08) }
-        GradientStop { position: 1; color: Qt.darker(button.theme.primary, area.containsMouse ? 1.35 : 1.25) }
-    }
-    activeFocusOnTab: true
-    Accessible.role: Accessible.Button
+    hoverEnabled: true
+    focusPolicy: Qt.TabFocus
     Accessible.name: text
     Accessible.onPressAction: activated()
     Keys.onReturnPressed: activated()
     Keys.onEnterPressed: activated()
-    Keys.onSpacePressed: activated()
+    onClicked: activated()
+
+    background: Rectangle {
+        radius: 12
+        border.width: button.activeFocus ? 2 : 0
+        border.color: Qt.lighter(button.theme.primary, 1.4)
+        gradient: Gradient {
+            orientation: Gradient.Horizontal
+            // Hover deepens the far end: a lighter near end would wash out the label.
+            GradientStop { position: 0; color: Qt.lighter(button.theme.primary, 1.08) }
+            GradientStop { position: 1; color: Qt.darker(button.theme.primary, button.hovered ? 1.35 : 1.25) }
+        }
+    }
 
     Text {
         anchors.centerIn: parent
@@ -39,12 +42,7 @@ Rectangle {
         font.bold: true
     }
 
-    MouseArea {
-        id: area
-
-        anchors.fill: parent
-        hoverEnabled: true
+    HoverHandler {
         cursorShape: Qt.PointingHandCursor
-        onClicked: button.activated()
     }
 }

@@ -1,32 +1,30 @@
 import QtQuick
+import QtQuick.Templates as T
 import Nimbra
 import "../Fonts.js" as Fonts
 
 // A check box with its label; a click or Space flips it and reports the new state.
-Item {
+T.CheckBox {
     id: box
 
     required property var theme
-    property bool checked: false
-    property string text: ""
 
     signal toggled(bool checked)
 
-    function toggle() {
-        checked = !checked
+    function flip() {
+        toggle()
         toggled(checked)
     }
 
     implicitWidth: mark.width + 7 + label.implicitWidth
     implicitHeight: 18
-    activeFocusOnTab: true
-    Accessible.role: Accessible.CheckBox
+    hoverEnabled: true
+    focusPolicy: Qt.TabFocus
     Accessible.name: text
-    Accessible.checkable: true
-    Accessible.checked: checked
-    Accessible.onPressAction: toggle()
-    Accessible.onToggleAction: toggle()
-    Keys.onSpacePressed: toggle()
+    Accessible.onPressAction: flip()
+    Accessible.onToggleAction: flip()
+    // The click has flipped it already.
+    onClicked: toggled(checked)
 
     Rectangle {
         id: mark
@@ -62,9 +60,7 @@ Item {
         font.pixelSize: Theme.textSize(12)
     }
 
-    MouseArea {
-        anchors.fill: parent
+    HoverHandler {
         cursorShape: Qt.PointingHandCursor
-        onClicked: box.toggle()
     }
 }

@@ -1,4 +1,5 @@
 import QtQuick
+import QtQuick.Templates as T
 import Nimbra
 import "../Fonts.js" as Fonts
 import "AuthValidation.js" as Validation
@@ -157,26 +158,6 @@ FocusScope {
         return false
     }
 
-    // Tab stays inside the dialog: the window behind the mask is out of reach while it is open. Tab
-    // moves along a focus chain that runs through the whole window, so a step out of the dialog is
-    // turned into a wrap to its other end.
-    function keepFocusInside(left, entered) {
-        if (!visible || !left || !entered || !holds(left) || holds(entered))
-            return
-        const forward = left.nextItemInFocusChain(true) === entered
-        if (!forward && left.nextItemInFocusChain(false) !== entered)
-            return
-        let next = entered
-        for (let guard = 0; next && !holds(next) && guard < 1000; ++guard)
-            next = next.nextItemInFocusChain(forward)
-        // Not from within the focus change itself, which would override it.
-        if (next && holds(next)) {
-            refocus.target = next
-            refocus.reason = forward ? Qt.TabFocusReason : Qt.BacktabFocusReason
-            refocus.restart()
-        }
-    }
-
     width: 400
     height: currentView === "register" ? 448 : currentView === "forgot" ? 430 : loginByPassword ? 438 : 420
     Accessible.role: Accessible.Dialog
@@ -199,32 +180,6 @@ FocusScope {
         focusTimer.restart()
     }
     onCurrentViewChanged: focusTimer.restart()
-
-    Connections {
-        property Item lastFocus: null
-
-        target: modal.Window.window
-        ignoreUnknownSignals: true
-
-        function onActiveFocusItemChanged() {
-            const entered = modal.Window.activeFocusItem
-            modal.keepFocusInside(lastFocus, entered)
-            lastFocus = modal.Window.activeFocusItem
-        }
-    }
-
-    Timer {
-        id: refocus
-
-        property Item target: null
-        property int reason: Qt.TabFocusReason
-
-        interval: 0
-        onTriggered: {
-            if (target)
-                target.forceActiveFocus(reason)
-        }
-    }
 
     Timer {
         id: focusTimer
@@ -390,27 +345,29 @@ FocusScope {
         }
     }
 
-    Rectangle {
+    T.AbstractButton {
         id: closeButton
+
+        function close() {
+            modal.reset()
+            modal.closed()
+        }
 
         objectName: "closeButton"
         x: parent.width - width - 14
         y: 14
         width: 30
         height: 30
-        radius: 10
-        color: closeArea.containsMouse || activeFocus ? Qt.alpha(modal.ink, 0.1) : "transparent"
-        activeFocusOnTab: true
-        Accessible.role: Accessible.Button
+        focusPolicy: Qt.TabFocus
+        hoverEnabled: true
         Accessible.name: "关闭"
-        Accessible.onPressAction: closeButton.close()
         Keys.onReturnPressed: close()
         Keys.onEnterPressed: close()
-        Keys.onSpacePressed: close()
+        onClicked: close()
 
-        function close() {
-            modal.reset()
-            modal.closed()
+        background: Rectangle {
+            radius: 10
+            color: closeButton.hovered || closeButton.activeFocus ? Qt.alpha(modal.ink, 0.1) : "transparent"
         }
 
         Icon {
@@ -421,13 +378,8 @@ FocusScope {
             color: modal.ink2
         }
 
-        MouseArea {
-            id: closeArea
-
-            anchors.fill: parent
-            hoverEnabled: true
+        HoverHandler {
             cursorShape: Qt.PointingHandCursor
-            onClicked: closeButton.close()
         }
     }
 }

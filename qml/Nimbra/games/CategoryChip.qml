@@ -1,10 +1,11 @@
 import QtQuick
+import QtQuick.Templates as T
 import Nimbra
 import "../Fonts.js" as Fonts
 import "GameListLogic.js" as Logic
 
 // One category filter of the library; the row it sits in gives it the keyboard focus.
-Rectangle {
+T.AbstractButton {
     id: chip
 
     required property var modelData
@@ -22,18 +23,23 @@ Rectangle {
 
     width: Logic.chipWidth(category)
     height: 30
-    radius: 15
-    color: selected ? primary : (area.containsMouse ? Qt.alpha(primary, 0.12) : "transparent")
-    border.width: selected ? 0 : 1
-    border.color: activeFocus ? primary : ink4
-    Accessible.role: Accessible.Button
+    text: category
+    hoverEnabled: true
+    focusPolicy: Qt.NoFocus
     Accessible.name: category
     Accessible.checkable: true
     Accessible.checked: selected
     Accessible.onPressAction: activated(category)
     Keys.onReturnPressed: activated(category)
     Keys.onEnterPressed: activated(category)
-    Keys.onSpacePressed: activated(category)
+    onClicked: activated(category)
+
+    background: Rectangle {
+        radius: 15
+        color: chip.selected ? chip.primary : (chip.hovered ? Qt.alpha(chip.primary, 0.12) : "transparent")
+        border.width: chip.selected ? 0 : 1
+        border.color: chip.activeFocus ? chip.primary : chip.ink4
+    }
 
     Text {
         anchors.centerIn: parent
@@ -45,13 +51,8 @@ Rectangle {
         font.bold: chip.selected
     }
 
-    MouseArea {
-        id: area
-
-        anchors.fill: parent
-        hoverEnabled: true
+    HoverHandler {
         cursorShape: Qt.PointingHandCursor
-        onClicked: chip.activated(chip.category)
     }
 
     // Inside: the chip row clips its chips.

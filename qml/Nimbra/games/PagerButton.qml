@@ -1,9 +1,10 @@
 import QtQuick
+import QtQuick.Templates as T
 import Nimbra
 import "../Fonts.js" as Fonts
 
 // "上一页" / "下一页": inactive buttons ignore clicks and keys.
-Rectangle {
+T.AbstractButton {
     id: button
 
     property bool lightMode: false
@@ -11,7 +12,6 @@ Rectangle {
     property color ink3: Theme.ink3(lightMode)
     property color ink4: Theme.ink4(lightMode)
     property color primary: Theme.primary(lightMode)
-    property string text: ""
     property bool active: true
 
     signal activated()
@@ -23,18 +23,21 @@ Rectangle {
 
     width: 84
     height: 34
-    radius: 10
-    color: active && area.containsMouse ? Qt.alpha(primary, 0.14) : "transparent"
-    border.width: 1
-    border.color: active && activeFocus ? primary : ink4
     opacity: active ? 1 : 0.45
-    activeFocusOnTab: active
-    Accessible.role: Accessible.Button
+    hoverEnabled: true
+    focusPolicy: active ? Qt.TabFocus : Qt.NoFocus
     Accessible.name: text
     Accessible.onPressAction: activate()
     Keys.onReturnPressed: activate()
     Keys.onEnterPressed: activate()
-    Keys.onSpacePressed: activate()
+    onClicked: activate()
+
+    background: Rectangle {
+        radius: 10
+        color: button.active && button.hovered ? Qt.alpha(button.primary, 0.14) : "transparent"
+        border.width: 1
+        border.color: button.active && button.activeFocus ? button.primary : button.ink4
+    }
 
     Text {
         anchors.centerIn: parent
@@ -45,13 +48,8 @@ Rectangle {
         font.pixelSize: 13
     }
 
-    MouseArea {
-        id: area
-
-        anchors.fill: parent
-        hoverEnabled: true
+    HoverHandler {
         cursorShape: button.active ? Qt.PointingHandCursor : Qt.ArrowCursor
-        onClicked: button.activate()
     }
 
     FocusRing {

@@ -3,7 +3,8 @@ import Nimbra
 import "../shell"
 
 // A dialog of the purchase page: it covers the page with a dimming mask that takes every click, and
-// shows its card in the middle under the shared header. Content goes below the header.
+// shows its card in a pop-up in the middle under the shared header, with Tab kept inside it. Content
+// goes below the header.
 ThemedScope {
     id: frame
 
@@ -16,13 +17,6 @@ ThemedScope {
     signal closeRequested()
 
     anchors.fill: parent
-    Accessible.role: Accessible.Dialog
-    Accessible.name: title
-    Keys.onEscapePressed: closeRequested()
-    onVisibleChanged: {
-        if (visible)
-            forceActiveFocus()
-    }
 
     Rectangle {
         anchors.fill: parent
@@ -35,33 +29,40 @@ ThemedScope {
         }
     }
 
-    PopupCard {
-        anchors.centerIn: parent
-        width: Math.min(frame.cardWidth, frame.width - 32)
-        height: Math.min(frame.cardHeight, frame.height - 32)
-        theme: frame
+    DialogPopup {
+        wanted: frame.visible
 
-        DialogHeader {
-            id: header
-
-            width: parent.width
+        PopupCard {
+            width: Math.min(frame.cardWidth, frame.width - 32)
+            height: Math.min(frame.cardHeight, frame.height - 32)
             theme: frame
-            title: frame.title
-            subtitle: frame.subtitle
-            onCloseRequested: frame.closeRequested()
-        }
+            focus: true
+            Accessible.role: Accessible.Dialog
+            Accessible.name: frame.title
+            Keys.onEscapePressed: frame.closeRequested()
 
-        Item {
-            id: body
+            DialogHeader {
+                id: header
 
-            anchors.top: header.bottom
-            anchors.topMargin: 6
-            anchors.bottom: parent.bottom
-            anchors.left: parent.left
-            anchors.right: parent.right
-            anchors.leftMargin: 24
-            anchors.rightMargin: 24
-            anchors.bottomMargin: 20
+                width: parent.width
+                theme: frame
+                title: frame.title
+                subtitle: frame.subtitle
+                onCloseRequested: frame.closeRequested()
+            }
+
+            Item {
+                id: body
+
+                anchors.top: header.bottom
+                anchors.topMargin: 6
+                anchors.bottom: parent.bottom
+                anchors.left: parent.left
+                anchors.right: parent.right
+                anchors.leftMargin: 24
+                anchors.rightMargin: 24
+                anchors.bottomMargin: 20
+            }
         }
     }
 }

@@ -1,34 +1,38 @@
 import QtQuick
+import QtQuick.Templates as T
 import Nimbra
 import "../Fonts.js" as Fonts
 
 // A choice among options (a line, a size, a region, a game, a section); dimmed and inert when the
 // option cannot be chosen.
-Rectangle {
+T.AbstractButton {
     id: chip
 
     required property var theme
-    property string text: ""
     property bool selected: false
 
     signal activated()
 
     implicitWidth: label.implicitWidth + 28
     implicitHeight: 32
-    radius: 16
     opacity: enabled ? 1 : 0.4
-    color: selected ? Qt.alpha(theme.primary, 0.18) : (area.containsMouse ? Qt.alpha(theme.ink, 0.06) : "transparent")
-    border.width: 1
-    border.color: selected || activeFocus ? theme.primary : theme.ink4
-    activeFocusOnTab: enabled
-    Accessible.role: Accessible.Button
+    hoverEnabled: true
+    focusPolicy: Qt.TabFocus
     Accessible.name: text
     Accessible.checkable: true
     Accessible.checked: selected
     Accessible.onPressAction: activated()
     Keys.onReturnPressed: activated()
     Keys.onEnterPressed: activated()
-    Keys.onSpacePressed: activated()
+    onClicked: activated()
+
+    background: Rectangle {
+        radius: 16
+        color: chip.selected ? Qt.alpha(chip.theme.primary, 0.18)
+                             : (chip.hovered ? Qt.alpha(chip.theme.ink, 0.06) : "transparent")
+        border.width: 1
+        border.color: chip.selected || chip.activeFocus ? chip.theme.primary : chip.theme.ink4
+    }
 
     Text {
         id: label
@@ -42,12 +46,7 @@ Rectangle {
         font.bold: chip.selected
     }
 
-    MouseArea {
-        id: area
-
-        anchors.fill: parent
-        hoverEnabled: true
+    HoverHandler {
         cursorShape: Qt.PointingHandCursor
-        onClicked: chip.activated()
     }
 }

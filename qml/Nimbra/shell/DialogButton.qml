@@ -1,14 +1,14 @@
 import QtQuick
+import QtQuick.Templates as T
 import Nimbra
 import "../Fonts.js" as Fonts
 
 // A button of the dialogs and the account menu: a tinted text button, or with no text a square icon
 // button named by accessibleName.
-Rectangle {
+T.AbstractButton {
     id: button
 
     required property var theme
-    property string text: ""
     property string iconName: ""
     property string accessibleName: text
     property color tint: theme.primary
@@ -19,18 +19,21 @@ Rectangle {
 
     implicitWidth: iconOnly ? 32 : label.implicitWidth + 28
     implicitHeight: iconOnly ? 32 : 30
-    radius: 10
-    color: iconOnly ? (area.containsMouse ? Qt.alpha(theme.ink, 0.08) : "transparent")
-                    : Qt.alpha(tint, area.pressed ? 0.24 : (area.containsMouse ? 0.16 : 0.08))
-    border.width: iconOnly && !activeFocus ? 0 : 1
-    border.color: activeFocus ? theme.primary : Qt.alpha(tint, 0.35)
-    activeFocusOnTab: true
-    Accessible.role: Accessible.Button
+    hoverEnabled: true
+    focusPolicy: Qt.TabFocus
     Accessible.name: accessibleName
     Accessible.onPressAction: activated()
     Keys.onReturnPressed: activated()
     Keys.onEnterPressed: activated()
-    Keys.onSpacePressed: activated()
+    onClicked: activated()
+
+    background: Rectangle {
+        radius: 10
+        color: button.iconOnly ? (button.hovered ? Qt.alpha(button.theme.ink, 0.08) : "transparent")
+                               : Qt.alpha(button.tint, button.pressed ? 0.24 : (button.hovered ? 0.16 : 0.08))
+        border.width: button.iconOnly && !button.activeFocus ? 0 : 1
+        border.color: button.activeFocus ? button.theme.primary : Qt.alpha(button.tint, 0.35)
+    }
 
     Icon {
         visible: button.iconOnly
@@ -38,7 +41,7 @@ Rectangle {
         width: 16
         height: 16
         name: button.iconName
-        color: area.containsMouse ? button.theme.ink : button.theme.ink2
+        color: button.hovered ? button.theme.ink : button.theme.ink2
     }
 
     Text {
@@ -59,12 +62,7 @@ Rectangle {
         cornerRadius: 13
     }
 
-    MouseArea {
-        id: area
-
-        anchors.fill: parent
-        hoverEnabled: true
+    HoverHandler {
         cursorShape: Qt.PointingHandCursor
-        onClicked: button.activated()
     }
 }
