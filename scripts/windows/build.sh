@@ -5,8 +5,8 @@
 # to /var/cache/nimbra/qt-mingw-6.4.2 on first use; its CMake files expect that place). Debian's own
 # Qt 6.4.2 provides moc and rcc. Exits 77 (skipped) with the reason when something is missing;
 # NIMBRA_QT_MINGW_DIR names another folder holding the SDK's tarball. Arguments: targets to build, or
-# --check to only say whether it can build (0, or 77 with the reason), or --unpack to only put the SDK
-# in place.
+# --check to only say whether it can build (0, or 77 with the reason), --check-client the same for the
+# client, or --unpack to only put the SDK in place.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 build=${NIMBRA_BUILD_DIR:-$root/build}/windows
@@ -27,6 +27,13 @@ command -v cmake >/dev/null || skip "cmake not found"
 command -v ninja >/dev/null || skip "ninja not found (package ninja-build)"
 [ -x /usr/lib/qt6/libexec/moc ] || skip "Debian's Qt host tools not found (package qt6-base-dev-tools)"
 [ "${1:-}" != --check ] || exit 0
+if [ "${1:-}" = --check-client ]; then
+    [ -f "$sdk/lib/cmake/Qt6QuickControls2/Qt6QuickControls2Config.cmake" ] ||
+        skip "the SDK in $sdk has no Qt Quick (scripts/windows/qt.sh adds it)"
+    [ -x /usr/lib/qt6/libexec/qmlcachegen ] ||
+        skip "Debian's Qt Quick host tools not found (package qt6-declarative-dev-tools)"
+    exit 0
+fi
 
 # Unpacked once, when the SDK is not there yet: an SDK already in place is used as it is, as Qt Quick may
 # have been added to it since (see its README). Unpacked beside its place and moved in, under a lock,
