@@ -139,6 +139,12 @@ void SingBoxWorker::pollCore()
     if (!ended)
         return;
     m_pollTimer->stop();
+    // Ending it is how a stop asks a core to go here: that end is the clean exit it is elsewhere, not a
+    // crash with the kill's exit code.
+    if (std::exchange(m_endRequested, false) && m_core.crashed()) {
+        handleFinished(0, QProcess::NormalExit);
+        return;
+    }
     handleFinished(static_cast<int>(m_core.exitCode()),
                    m_core.crashed() ? QProcess::CrashExit : QProcess::NormalExit);
 }
@@ -151,6 +157,7 @@ bool SingBoxWorker::coreRunning() const
 void SingBoxWorker::terminateCore()
 {
     // A console core without a window has no polite way to be asked to end.
+    m_endRequested = true;
     m_core.kill();
 }
 
@@ -339,6 +346,7 @@ void SingBoxWorker::runStart(const StartRequest &request)
         reportStartFailure(generation, QStringLiteral("nimbra-server 启动失败：") + error);
         return;
     }
+    m_endRequested = false;
     m_pollTimer->start();
     m_startTimeoutTimer->start();
     const auto served = pipe.serve(bytesView(config), [this] { return m_core.running(); });

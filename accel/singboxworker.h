@@ -133,6 +133,8 @@ private:
 #ifdef Q_OS_WIN
     nimbra::platform::ChildProcess m_core;
     QTimer *m_pollTimer = nullptr;
+    // The core was ended because a stop asked for it (terminateCore).
+    bool m_endRequested = false;
 #else
     QProcess *m_process = nullptr;
 #endif

@@ -3,6 +3,7 @@
 # hicolor icons drawn from the logo, and the documents. The core is the build's data/nimbra-server:
 # the stub unless NIMBRA_CORE_EXECUTABLE names a real sing-box (tools/stub-core/CMakeLists.txt).
 if(WIN32)
+    include(${PROJECT_SOURCE_DIR}/packaging/windows/install.cmake)
     return()
 endif()
 

@@ -28,7 +28,7 @@ test)
   packages+=(clang-format qml6-module-qttest iproute2 util-linux dpkg-dev file xdotool)
   packages+=(zbar-tools) # zbarimg reads the QR codes back in tests
   if [ "${NIMBRA_WITH_WINE:-1}" = 1 ]; then
-    packages+=(mingw-w64 wine64)
+    packages+=(mingw-w64 wine64 nsis)
   fi
   ;;
 *)

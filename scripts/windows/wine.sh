@@ -2,7 +2,8 @@
 # scripts/windows/test.sh): finds wine, and makes a private prefix without a display.
 #   find_wine || skip "..."     sets $wine and $wineserver
 #   use_prefix DIR              exports WINEPREFIX=DIR and the quiet settings
-#   make_prefix                 (re)creates the prefix; slow the first time, run it in the background
+#   make_prefix [x11]           (re)creates the prefix; slow the first time, run it in the background;
+#                               with x11 its windows go to $DISPLAY instead of nowhere
 
 find_wine() {
     # Debian's wine64 package puts its loader outside PATH; the wine package adds the wrappers.
@@ -31,7 +32,9 @@ make_prefix() {
     rm -rf "$WINEPREFIX"
     "$wine" wineboot -i || return 1
     # Windows without a display: wine's null graphics driver instead of X11.
-    "$wine" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f || return 1
+    if [ "${1:-}" != x11 ]; then
+        "$wine" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f || return 1
+    fi
     # The desktop started during the boot keeps its driver until the prefix's server ends.
     if [ -n "$wineserver" ]; then "$wineserver" -w; fi
     touch "$WINEPREFIX/.nimbra-ready"
