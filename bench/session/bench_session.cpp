@@ -196,7 +196,7 @@ bool idleRedraws(App &app, int seconds)
         return false;
     windowscript::spin(3000);
     const Idle boosting = idleFor(seconds);
-    windowscript::evaluate(app.window, QStringLiteral("openLogDialog()"));
+    windowscript::evaluate(app.window, QStringLiteral("navigation.openLogDialog()"));
     windowscript::spin(2000);
     const Idle withLog = idleFor(seconds);
     windowscript::evaluate(app.window, QStringLiteral("logDialog = false"));

@@ -9,17 +9,26 @@ import "../Fonts.js" as Fonts
 Item {
     id: page
 
-    // For the control card, until it takes typed objects too.
-    required property var controller
     required property AccelerationSession session
     required property bool dawn
     required property string assetRoot
     required property real fitScale
+    // The control card's plain values: the user's choices and which of its menus or dialogs is open.
+    required property string mode
+    required property bool dualNetwork
+    required property bool serverMenuOpen
+    required property bool routeDialogOpen
+    required property bool modeMenuOpen
+    required property bool selectorsActive
     readonly property alias regionSelector: control.regionSelector
     readonly property alias modeSelector: control.modeSelector
     readonly property alias backdrop: backdropItem
 
     signal libraryRequested()
+    signal serverMenuRequested()
+    signal routeDialogRequested()
+    signal modeMenuRequested()
+    signal dualNetworkToggled()
 
     GameListView {
         id: gameList
@@ -132,8 +141,19 @@ Item {
             width: parent.width - 40
             anchors.bottom: parent.bottom
             anchors.bottomMargin: 20
-            controller: page.controller
             session: page.session
+            dawn: page.dawn
+            assetRoot: page.assetRoot
+            mode: page.mode
+            dualNetwork: page.dualNetwork
+            serverMenuOpen: page.serverMenuOpen
+            routeDialogOpen: page.routeDialogOpen
+            modeMenuOpen: page.modeMenuOpen
+            selectorsActive: page.selectorsActive
+            onServerMenuRequested: page.serverMenuRequested()
+            onRouteDialogRequested: page.routeDialogRequested()
+            onModeMenuRequested: page.modeMenuRequested()
+            onDualNetworkToggled: page.dualNetworkToggled()
         }
     }
 }
