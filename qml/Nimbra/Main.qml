@@ -78,7 +78,7 @@ Window {
 
     // The session's interface: the flows run in AccelerationSession (C++), display helpers in SessionLogic.
     function chooseNode(node) { session.chooseNode(node) }
-    function setServer(name) { session.setServer(name) }
+    function setServer(name) { session.choice.setServer(name) }
     function requestRoutes(reason) { session.requestRoutes(reason) }
     function measureRoutes(reason) { session.measureRoutes(reason) }
     function signOut() { session.signOut() }
@@ -332,8 +332,8 @@ Window {
                 dawn: window.dawn
                 serverMenuOpen: window.serverMenu
                 modeMenuOpen: window.modeMenu
-                game: window.session.selectedGame
-                server: window.session.server
+                game: window.session.choice.selectedGame
+                server: window.session.choice.server
                 mode: window.mode
                 onDismissed: {
                     window.serverMenu = false

@@ -240,13 +240,13 @@ private slots:
         QVERIFY(c.window);
         // The recent game comes back and its detail (the address list) is asked for.
         AccelerationSession &s = *c.session;
-        QCOMPARE(s.gameId(), QStringLiteral("jx3"));
-        QCOMPARE(s.server(), QStringLiteral("国服"));
-        QCOMPARE(s.lastBoostedGame().value("name").toString(), QStringLiteral("剑网3"));
+        QCOMPARE(s.choice()->gameId(), QStringLiteral("jx3"));
+        QCOMPARE(s.choice()->server(), QStringLiteral("国服"));
+        QCOMPARE(s.choice()->lastBoostedGame().value("name").toString(), QStringLiteral("剑网3"));
         QVERIFY(c.logHas(QStringLiteral("[UI] 已恢复最近加速游戏：剑网3")));
         QVERIFY(s.gameDetailLoading());
         QTRY_VERIFY_WITH_TIMEOUT(
-            !sessionrules::gameIpList(s.selectedGame()).isEmpty() && !s.gameDetailLoading(), 10000);
+            !sessionrules::gameIpList(s.choice()->selectedGame()).isEmpty() && !s.gameDetailLoading(), 10000);
         QCOMPARE(s.line(), QStringLiteral("等待线路"));
 
         // Signing in loads the routes; the first free one is chosen and its configuration fetched.
@@ -261,7 +261,8 @@ private slots:
         QCOMPARE(s.line(), QStringLiteral("正在加载线路"));
         QVERIFY(c.settled());
         QCOMPARE(s.line(), QStringLiteral("韩国 · 首尔 IPLC-1"));
-        QVERIFY(!sessionrules::gameIpList(s.selectedGame()).isEmpty() && !s.selectedRouteConfig().isEmpty());
+        QVERIFY(!sessionrules::gameIpList(s.choice()->selectedGame()).isEmpty() &&
+                !s.selectedRouteConfig().isEmpty());
 
         // A route list for a game no longer chosen is dropped.
         QSignalSpy routes(c.accelerator.get(), &AcceleratorApi::routesLoaded);
@@ -362,7 +363,7 @@ private slots:
         }
         Client &c = *m_signedIn;
         AccelerationSession &s = *c.session;
-        const QVariantMap game = s.selectedGame();
+        const QVariantMap game = s.choice()->selectedGame();
         const QVariantList nodes = s.nodes();
         const QVariantMap node = s.selectedNode();
         // A request on its way (its answer is not awaited before the press), or a staged selection.
@@ -598,7 +599,7 @@ private slots:
         QQuickItem *list = findShown(scene, QStringLiteral("gameList"));
         QTRY_VERIFY(list && list->property("count").toInt() > 1);
         QVERIFY(click(window, list, QStringLiteral("永劫无间")));
-        QCOMPARE(c.text("session.gameId"), QStringLiteral("yj"));
+        QCOMPARE(c.text("session.choice.gameId"), QStringLiteral("yj"));
         QVERIFY(c.settled());
         QVERIFY(click(window, scene, QStringLiteral("线路")));
         QVERIFY(c.isTrue("nodeDialog"));
@@ -615,7 +616,7 @@ private slots:
             QVERIFY(click(window, scene, QStringLiteral("一键加速")));
             QTRY_VERIFY_WITH_TIMEOUT(findShown(scene, QStringLiteral("停止")), 15000);
             QCOMPARE(findShown(scene, QStringLiteral("statusText"))->property("text").toString(),
-                     QStringLiteral("加速中 · 永劫无间 · ") + c.text("session.server"));
+                     QStringLiteral("加速中 · 永劫无间 · ") + c.text("session.choice.server"));
             QVERIFY(!ownRoutes().isEmpty());
             QVERIFY(click(window, scene, QStringLiteral("停止")));
             QTRY_VERIFY_WITH_TIMEOUT(findShown(scene, QStringLiteral("一键加速")), 10000);
@@ -648,7 +649,7 @@ private slots:
         QQuickItem *scene = window->contentItem();
         QVERIFY(c.readyToBoost());
         const QVariantList routes = testRoutes(c.session->selectedNode());
-        c.session->stageSelection(c.session->selectedGame(), routes, routes.at(0).toMap());
+        c.session->stageSelection(c.session->choice()->selectedGame(), routes, routes.at(0).toMap());
         QCOMPARE(shownText(scene, "nodeText"), QStringLiteral("推荐节点：测试 · 慢线"));
         // A new mode measures the routes and chooses by it.
         c.preferences->setMode(QStringLiteral("稳定优先"));
@@ -687,7 +688,7 @@ private slots:
         c.session->setClock([&now] { return now; });
         QVERIFY(c.readyToBoost());
         const QVariantList routes = testRoutes(c.session->selectedNode()).mid(0, 2);
-        c.session->stageSelection(c.session->selectedGame(), routes, routes.at(0).toMap());
+        c.session->stageSelection(c.session->choice()->selectedGame(), routes, routes.at(0).toMap());
         QVERIFY(c.preferences->smartRoute());
         QSignalSpy started(c.singBox.get(), &SingBoxManager::started);
         c.session->toggleAcceleration();
@@ -764,7 +765,7 @@ private slots:
         fast.insert("server_port", outbound.value("server_port"));
         fast.insert("name", QStringLiteral("测试 · 快线"));
         const QVariantList routes{testRoutes(c.session->selectedNode()).at(0), fast};
-        c.session->stageSelection(c.session->selectedGame(), routes, routes.at(0).toMap());
+        c.session->stageSelection(c.session->choice()->selectedGame(), routes, routes.at(0).toMap());
         QSignalSpy started(c.singBox.get(), &SingBoxManager::started);
         c.session->toggleAcceleration();
         QTRY_VERIFY_WITH_TIMEOUT(c.session->boosting(), 15000);
@@ -816,7 +817,7 @@ private slots:
         Client c(front.baseUrl());
         QVERIFY(c.readyToBoost());
         const QVariantList routes = testRoutes(c.session->selectedNode()).mid(0, 3);
-        c.session->stageSelection(c.session->selectedGame(), routes, routes.at(0).toMap());
+        c.session->stageSelection(c.session->choice()->selectedGame(), routes, routes.at(0).toMap());
         front.plan("/api/user/points/node-lists", {FrontProxy::Answer::Hold});
         c.preferences->setMode(QStringLiteral("稳定优先"));
         c.preferences->setMode(QStringLiteral("极速电竞"));
@@ -1006,7 +1007,7 @@ private slots:
         // Chosen, the game's name reaches the home page: the common list, the status line, the selector.
         QVERIFY(c.settled());
         QVERIFY(click(window, grid, title));
-        QTRY_COMPARE_WITH_TIMEOUT(c.text("session.gameId"), QStringLiteral("10099"), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(c.text("session.choice.gameId"), QStringLiteral("10099"), 10000);
         QVERIFY(c.settled());
         problem = markupProblem(scene, title, 3);
         QVERIFY2(problem.isEmpty(), qPrintable(problem));

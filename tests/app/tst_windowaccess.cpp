@@ -340,7 +340,7 @@ private slots:
         for (const char key : {'c', 's', '2'})
             QTest::keyClick(w.window, key);
         QTest::keyClick(w.window, Qt::Key_Return);
-        QTRY_COMPARE(w.session->selectedGame().value("name").toString(), QStringLiteral("CS2"));
+        QTRY_COMPARE(w.session->choice()->selectedGame().value("name").toString(), QStringLiteral("CS2"));
     }
 
     // Every interactive element has a name and the figures are readable as text. The list is printed
@@ -353,8 +353,9 @@ private slots:
         w.gameList->loadCommon();
         QTRY_VERIFY_WITH_TIMEOUT(w.data.commonGamesLoaded(), 10000);
         // The region shown is one the chosen game lists, not the start-up placeholder.
-        QVERIFY2(w.session->selectedGame().value("servers").toStringList().contains(w.session->server()),
-                 qPrintable(w.session->server()));
+        QVERIFY2(w.session->choice()->selectedGame().value("servers").toStringList().contains(
+                     w.session->choice()->server()),
+                 qPrintable(w.session->choice()->server()));
         windowscript::evaluate(w.window, QStringLiteral("navigation.toggleAccountMenu(null, 'rail-avatar')"));
         QVERIFY(w.is("accountMenu"));
         QList<Entry> entries;
@@ -375,7 +376,7 @@ private slots:
             return windowscript::evaluate(w.window, QString::fromUtf8(script)).toString();
         };
         const QStringList figures{
-            QStringLiteral("当前游戏：") + w.session->selectedGame().value("name").toString(),
+            QStringLiteral("当前游戏：") + w.session->choice()->selectedGame().value("name").toString(),
             QStringLiteral("上传 ") +
                 text("Session.formatNetworkRate(N.App.singBoxManager.uploadBytesPerSecond)"),
             QStringLiteral("下载 ") +

@@ -20,7 +20,7 @@ GlassCard {
     required property bool routeDialogOpen
     required property bool modeMenuOpen
     required property bool selectorsActive
-    readonly property var game: session.selectedGame
+    readonly property var game: session.choice.selectedGame
     readonly property alias regionSelector: region
     readonly property alias modeSelector: modeBox
 
@@ -187,7 +187,7 @@ GlassCard {
             dawn: card.dawn
             boosting: card.session.boosting
             caption: "区服"
-            value: card.session.server
+            value: card.session.choice.server
             open: card.serverMenuOpen
         }
 
@@ -258,7 +258,7 @@ GlassCard {
             height: region.height
             lightMode: card.dawn
             focusRadius: 15
-            label: "区服 " + card.session.server
+            label: "区服 " + card.session.choice.server
             onActivated: card.serverMenuRequested()
         }
 

@@ -42,9 +42,9 @@ Item {
         games: App.globalData.commonGames
         loading: !App.globalData.commonGamesLoaded && App.gameListApi.busy
         emptyText: App.globalData.commonGamesLoaded ? "暂无常用游戏" : "正在从服务器加载常用游戏…"
-        currentGame: page.session.selectedGame
-        recentGame: page.session.lastBoostedGame
-        selectedGameId: page.session.gameId
+        currentGame: page.session.choice.selectedGame
+        recentGame: page.session.choice.lastBoostedGame
+        selectedGameId: page.session.choice.gameId
         onGameSelected: game => page.session.chooseGame(game)
         onLibraryRequested: page.libraryRequested()
     }
@@ -67,8 +67,8 @@ Item {
             anchors.margins: Math.ceil(hero.radius * (1 - Math.SQRT1_2))
             clip: true
             dawn: page.dawn
-            gameId: page.session.gameId
-            game: page.session.selectedGame
+            gameId: page.session.choice.gameId
+            game: page.session.choice.selectedGame
             assetRoot: page.assetRoot
             fitScale: page.fitScale
         }

@@ -9,7 +9,7 @@ Item {
     required property bool dawn
     required property AccelerationSession session
     readonly property bool boosting: session.boosting
-    readonly property var game: session.selectedGame
+    readonly property var game: session.choice.selectedGame
     readonly property var node: session.selectedNode
 
     height: 30
@@ -41,7 +41,7 @@ Item {
             Accessible.role: Accessible.StaticText
             Accessible.name: text
             text: bar.boosting ? "加速中 · " + String(bar.game.name || "") + " · "
-                                 + bar.session.server
+                                 + bar.session.choice.server
                                : "未加速 · 加速引擎待命"
             color: Theme.text(bar.boosting ? Theme.neon(bar.dawn) : Theme.ink3(bar.dawn))
             font.family: Fonts.ui()

@@ -12,7 +12,7 @@ Platform.SystemTrayIcon {
     required property Window window
     required property AccelerationSession session
     required property string assetRoot
-    readonly property var game: session.selectedGame
+    readonly property var game: session.choice.selectedGame
     readonly property bool windowShown: window.visible && window.visibility !== Window.Minimized
     readonly property var menuState: WindowLogic.trayMenu(windowShown, session.boosting, App.singBoxManager.starting,
                                                       game.name, session.line)
