@@ -72,8 +72,7 @@ AccelerationSession::AccelerationSession(const nimbra::Backend &backend, QObject
     , m_recharge(backend.recharge)
     , m_singBox(backend.singBox)
     , m_preferences(backend.preferences)
-    , m_selectedGame(emptyGame())
-    , m_lastBoostedGame(emptyGame())
+    , m_choice(backend.data)
     , m_pendingBoostGame(emptyGame())
 {
     const auto trace = [this](const QString &message) {
@@ -147,18 +146,6 @@ AccelerationSession::AccelerationSession(const nimbra::Backend &backend, QObject
 
 // --- properties -------------------------------------------------------------------------------------
 
-void AccelerationSession::setGameId(const QString &value)
-{
-    if (assign(m_gameId, value))
-        emit gameIdChanged();
-}
-
-void AccelerationSession::setServerText(const QString &value)
-{
-    if (assign(m_server, value))
-        emit serverChanged();
-}
-
 void AccelerationSession::setLine(const QString &value)
 {
     if (assign(m_line, value))
@@ -227,13 +214,6 @@ void AccelerationSession::setSelectedNode(const QVariantMap &value)
     emit selectedNodeChanged();
 }
 
-void AccelerationSession::setSelectedGame(const QVariantMap &value)
-{
-    if (!assign(m_selectedGame, value))
-        return;
-    emit selectedGameChanged();
-}
-
 void AccelerationSession::setPendingBoostGame(const QVariantMap &value)
 {
     if (assign(m_pendingBoostGame, value))
@@ -251,31 +231,15 @@ QString AccelerationSession::selectedRouteConfig() const
     return routeConfigText(m_selectedNode);
 }
 
-QVariantMap AccelerationSession::routeGamePayload() const
-{
-    const QVariantMap &game = m_selectedGame;
-    const auto text = [](const QVariant &value) {
-        return isBlank(value) ? QString() : textOf(value);
-    };
-    const QVariant id = game.value(QStringLiteral("id"));
-    const QVariant packageName = game.value(QStringLiteral("package_name"));
-    const QVariant country = game.value(QStringLiteral("country"));
-    return {{QStringLiteral("id"), text(!isBlank(id) ? id : QVariant(m_gameId))},
-            {QStringLiteral("package_name"),
-             text(truthy(packageName) ? packageName : game.value(QStringLiteral("packageName")))},
-            {QStringLiteral("country"), text(!isBlank(country) ? country : QVariant(m_server))},
-            {QStringLiteral("server"), text(m_server)}};
-}
-
 void AccelerationSession::stageSelection(const QVariantMap &game, const QVariantList &nodes,
                                          const QVariantMap &node)
 {
     setRoutesLoading(false);
     setRouteConfigLoading(false);
     setGameDetailLoading(false);
-    setSelectedGame(game);
+    m_choice.setSelectedGame(game);
     setNodes(nodes);
-    m_nodesGameId = m_gameId;
+    m_nodesGameId = m_choice.gameId();
     setSelectedNode(node);
 }
 
@@ -346,18 +310,8 @@ void AccelerationSession::tickBoost()
 
 void AccelerationSession::startUp(bool debuggerRequested, bool debuggerActive)
 {
-    const QVariantMap recent = m_data->recentBoostedGame();
-    const bool hasRecent = !isBlank(recent.value(QStringLiteral("id")));
-    if (hasRecent) {
-        setGameId(textOf(recent.value(QStringLiteral("id"))).trimmed());
-        const QVariantList servers = recent.value(QStringLiteral("servers")).toList();
-        setServerText(!isBlank(recent.value(QStringLiteral("country")))
-                          ? textOf(recent.value(QStringLiteral("country")))
-                          : (!servers.isEmpty() ? textOf(servers.first()) : QStringLiteral("艾欧尼亚")));
-        setSelectedGame(recent);
-        m_lastBoostedGame = recent;
-        emit lastBoostedGameChanged();
-    }
+    const bool hasRecent = m_choice.restoreRecent();
+    const QVariantMap recent = m_choice.lastBoostedGame();
     appendAppLog(QStringLiteral("[UI] 主界面初始化完成"));
     if (hasRecent) {
         appendAppLog(QStringLiteral("[UI] 已恢复最近加速游戏：") +
@@ -375,7 +329,7 @@ void AccelerationSession::requestGameDetail(const QVariantMap &game, const QStri
     const QString packageName = gamePackageName(game);
     QString country = firstText(game, {"country"});
     if (country.isEmpty())
-        country = m_server.trimmed();
+        country = m_choice.server().trimmed();
     if (packageName.isEmpty() || country.isEmpty()) {
         setGameDetailLoading(false);
         return;
@@ -404,49 +358,16 @@ bool AccelerationSession::coreBusy() const
     return m_boosting || m_singBox->running() || m_singBox->starting();
 }
 
-// Known games: the common ones, then the library page, the first record of an id winning.
-QVariantList AccelerationSession::allKnownGames() const
-{
-    QSet<QString> seen;
-    QVariantList result;
-    const QVariantList &common = m_data->commonGames();
-    const QVariantList page = m_data->gamePageLoaded() ? m_data->games() : common;
-    for (const QVariantList *list : {&common, &page}) {
-        for (const QVariant &game : *list) {
-            const QString id = textOf(game.toMap().value(QStringLiteral("id")));
-            if (seen.contains(id))
-                continue;
-            seen.insert(id);
-            result.append(game);
-        }
-    }
-    return result;
-}
-
-QVariantMap AccelerationSession::gameFor(const QString &id) const
-{
-    const QVariantList known = allKnownGames();
-    for (const QVariant &game : known) {
-        if (textOf(game.toMap().value(QStringLiteral("id"))) == id)
-            return game.toMap();
-    }
-    return known.isEmpty() ? emptyGame() : known.first().toMap();
-}
-
 void AccelerationSession::chooseGame(const QVariant &gameOrId)
 {
     if (coreBusy()) {
         toast(QStringLiteral("请先停止当前加速，再切换游戏"), true);
         return;
     }
-    const QVariant value = plain(gameOrId);
-    const QVariantMap record =
-        value.metaType() == QMetaType::fromType<QVariantMap>() ? value.toMap() : gameFor(textOf(value));
+    const QVariantMap record = m_choice.recordFor(gameOrId);
     if (isBlank(record.value(QStringLiteral("id"))))
         return;
-    setSelectedGame(record);
-    setGameId(textOf(record.value(QStringLiteral("id"))));
-    setServerText(gameRegion(record));
+    m_choice.choose(record);
     setLine(QStringLiteral("正在加载线路"));
     setSelectedNode({});
     // A configuration still on its way belongs to the previous game and will be dropped; so are the
@@ -458,50 +379,14 @@ void AccelerationSession::chooseGame(const QVariant &gameOrId)
     if (m_data->loggedIn())
         requestRoutes(QStringLiteral("game-changed"));
     toast(QStringLiteral("已切换：") + textOf(record.value(QStringLiteral("name"))) + QStringLiteral(" · ") +
-          m_server);
-}
-
-void AccelerationSession::setServer(const QString &name)
-{
-    setServerText(name);
+          m_choice.server());
 }
 
 void AccelerationSession::ensureSelectedGame()
 {
-    const QVariantList known = allKnownGames();
-    if (known.isEmpty())
+    if (!m_choice.followKnownGames())
         return;
-    QVariantMap record;
-    bool found = false;
-    for (const QVariant &game : known) {
-        // The last record of an id, as a map keyed by id keeps it.
-        if (textOf(game.toMap().value(QStringLiteral("id"))) == m_gameId) {
-            record = game.toMap();
-            found = true;
-        }
-    }
-    if (!found) {
-        if (textOf(m_selectedGame.value(QStringLiteral("id"))) == m_gameId) {
-            record = m_selectedGame;
-        } else {
-            record = known.first().toMap();
-            setGameId(textOf(record.value(QStringLiteral("id"))));
-            setServerText(gameRegion(record));
-        }
-    }
-    // A new catalogue page brings the game back without the addresses its detail added; the detail is
-    // not asked for again, so keep the ones already known.
-    const QVariantMap current = m_selectedGame;
-    if (record != current &&
-        textOf(current.value(QStringLiteral("id"))) == textOf(record.value(QStringLiteral("id"))) &&
-        gameIpList(record).isEmpty() && !gameIpList(current).isEmpty()) {
-        record.insert(QStringLiteral("ip_list"), current.value(QStringLiteral("ip_list")));
-        record.insert(QStringLiteral("ipList"), current.value(QStringLiteral("ipList")));
-    }
-    // The start-up region belongs to no game in particular; the record says which ones this game has.
-    setServerText(regionWithin(record, m_server));
-    setSelectedGame(record);
-    requestGameDetail(record, QStringLiteral("game-selected"));
+    requestGameDetail(m_choice.selectedGame(), QStringLiteral("game-selected"));
     if (m_data->loggedIn() && m_nodes.isEmpty() && !m_routesLoading && !m_routesQueued) {
         m_routesQueued = true;
         QMetaObject::invokeMethod(
@@ -523,7 +408,7 @@ void AccelerationSession::requestRoutes(const QString &reason)
         setLine(QStringLiteral("登录后加载线路"));
         return;
     }
-    const QString id = firstText(m_selectedGame, {"id"});
+    const QString id = firstText(m_choice.selectedGame(), {"id"});
     if (id.isEmpty())
         return;
     setRoutesLoading(true);
@@ -532,7 +417,7 @@ void AccelerationSession::requestRoutes(const QString &reason)
                      (reason.isEmpty() ? QStringLiteral("unknown") : reason) + QStringLiteral(" gameId=") +
                      id,
                  false, false);
-    m_accelerator->loadRoutes(m_data->userId(), routeGamePayload());
+    m_accelerator->loadRoutes(m_data->userId(), m_choice.routePayload());
 }
 
 void AccelerationSession::chooseNode(const QVariantMap &node)
@@ -545,7 +430,7 @@ void AccelerationSession::chooseNode(const QVariantMap &node)
     setLine(nodeName(node));
     const QString key = nodeStableKey(node);
     if (!key.isEmpty())
-        m_data->saveGameRouteSelection(m_gameId, key);
+        m_data->saveGameRouteSelection(m_choice.gameId(), key);
     emit nodeChosen();
     requestNodeConfig(m_selectedNode, QStringLiteral("node-selected"));
     toast(QStringLiteral("已切换节点：") + m_line);
@@ -570,7 +455,7 @@ void AccelerationSession::sendConfigRequest(const QVariantMap &node, const QStri
                      (reason.isEmpty() ? QStringLiteral("unknown") : reason) + QStringLiteral(" nodeId=") +
                      nodeRequestKey(node),
                  false, false);
-    m_accelerator->loadNodeConfig(m_data->userId(), routeGamePayload(), node);
+    m_accelerator->loadNodeConfig(m_data->userId(), m_choice.routePayload(), node);
 }
 
 void AccelerationSession::toggleAcceleration()
@@ -597,8 +482,8 @@ void AccelerationSession::toggleAcceleration()
         toast(QStringLiteral("正在获取线路配置，请稍候"), true);
     } else if (m_gameDetailLoading) {
         toast(QStringLiteral("正在获取游戏 IP 列表，请稍候"), true);
-    } else if (gameIpList(m_selectedGame).isEmpty()) {
-        requestGameDetail(m_selectedGame, QStringLiteral("start-without-ip-list"));
+    } else if (gameIpList(m_choice.selectedGame()).isEmpty()) {
+        requestGameDetail(m_choice.selectedGame(), QStringLiteral("start-without-ip-list"));
         toast(QStringLiteral("当前游戏还没有可用 IP 列表"), true);
     } else if (m_nodes.isEmpty()) {
         requestRoutes(QStringLiteral("start-without-routes"));
@@ -623,15 +508,15 @@ void AccelerationSession::requestMissingConfig()
 
 void AccelerationSession::startCore()
 {
-    const QStringList ips = gameIpList(m_selectedGame);
-    appendAppLog(QStringLiteral("[GameIP] 执行Route package=") + gamePackageName(m_selectedGame) +
+    const QStringList ips = gameIpList(m_choice.selectedGame());
+    appendAppLog(QStringLiteral("[GameIP] 执行Route package=") + gamePackageName(m_choice.selectedGame()) +
                  QStringLiteral(" count=") + QString::number(ips.size()) + QStringLiteral(" ips=") +
                  ips.join(QStringLiteral(", ")));
     QVariantList list;
     for (const QString &ip : ips)
         list << ip;
     m_singBox->setRouteIpList(list);
-    setPendingBoostGame(m_selectedGame);
+    setPendingBoostGame(m_choice.selectedGame());
     setReconnectAttempt(0);
     if (!m_singBox->prepareRuntimeConfig(selectedRouteConfig().toUtf8()) || !m_singBox->start()) {
         setPendingBoostGame(emptyGame());
@@ -664,16 +549,16 @@ void AccelerationSession::onDetail(const QVariantMap &detail)
     const qsizetype ipCount = truthy(ips) ? plain(ips).toList().size() : 0;
     if (!packageName.isEmpty() && !country.isEmpty())
         m_loadedDetailKeys.insert(detailKey(packageName, country));
-    const QVariantMap current = m_selectedGame;
+    const QVariantMap current = m_choice.selectedGame();
     QString currentCountry = firstText(current, {"country"});
     if (currentCountry.isEmpty())
-        currentCountry = m_server.trimmed();
+        currentCountry = m_choice.server().trimmed();
     if (packageName == gamePackageName(current) && country == currentCountry) {
         QVariantMap merged = current;
         for (auto it = detail.cbegin(); it != detail.cend(); ++it)
             merged.insert(it.key(), it.value());
-        setServerText(regionWithin(merged, m_server));
-        setSelectedGame(merged);
+        m_choice.setServer(regionWithin(merged, m_choice.server()));
+        m_choice.setSelectedGame(merged);
     }
     if (detailKey(packageName, country) == m_gameDetailKey)
         setGameDetailLoading(false);
@@ -700,9 +585,9 @@ void AccelerationSession::onDetailFailed(const QString &operation, const QString
 
 void AccelerationSession::onRoutes(const QVariantList &routes, const QString &loadedGameId)
 {
-    if (loadedGameId != m_gameId) {
+    if (loadedGameId != m_choice.gameId()) {
         appendAppLog(QStringLiteral("[UI] 忽略过期线路回调 gameId=") + loadedGameId +
-                         QStringLiteral(" current=") + m_gameId,
+                         QStringLiteral(" current=") + m_choice.gameId(),
                      false, false);
         return;
     }
@@ -741,7 +626,7 @@ void AccelerationSession::onRoutes(const QVariantList &routes, const QString &lo
 void AccelerationSession::onNodeConfig(const QVariantMap &config, const QString &loadedGameId,
                                        const QString &nodeId)
 {
-    if (!m_data->loggedIn() || loadedGameId != m_gameId)
+    if (!m_data->loggedIn() || loadedGameId != m_choice.gameId())
         return;
     const bool isCurrentSelection = nodeMatchesConfig(m_selectedNode, nodeId);
     if (isCurrentSelection)
@@ -826,10 +711,10 @@ void AccelerationSession::onAccount()
 
 void AccelerationSession::onCoreStarted()
 {
-    const QVariantMap game =
-        !isBlank(m_pendingBoostGame.value(QStringLiteral("id"))) ? m_pendingBoostGame : m_selectedGame;
-    m_lastBoostedGame = game;
-    emit lastBoostedGameChanged();
+    const QVariantMap game = !isBlank(m_pendingBoostGame.value(QStringLiteral("id")))
+                                 ? m_pendingBoostGame
+                                 : m_choice.selectedGame();
+    m_choice.setLastBoostedGame(game);
     if (!isBlank(game.value(QStringLiteral("id"))))
         m_data->saveRecentBoostedGame(game);
     setPendingBoostGame(emptyGame());
@@ -963,7 +848,7 @@ QString figureText(const Measured &route)
 void AccelerationSession::chooseMeasuredRoute()
 {
     if (!m_preferences || !m_preferences->smartRoute() || m_boosting || m_singBox->starting() ||
-        m_nodesGameId != m_gameId)
+        m_nodesGameId != m_choice.gameId())
         return;
     const QList<Measured> routes = m_measurement.measured(m_nodes);
     const int current = indexOfKey(m_nodes, nodeStableKey(m_selectedNode));
@@ -1035,7 +920,7 @@ void AccelerationSession::completeMove()
         return;
     }
     m_moveRestarting = true;
-    setPendingBoostGame(m_lastBoostedGame);
+    setPendingBoostGame(m_choice.lastBoostedGame());
     if (!m_singBox->restart())
         abandonMove();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/gamechoice.h"
 #include "app/routelistmodel.h"
 #include "app/routemeasurement.h"
 #include "app/runlogmodel.h"
@@ -29,8 +30,8 @@ namespace nimbra {
 struct Backend;
 }
 
-// The acceleration session: the chosen game, its routes and configuration, the start button with its
-// checks, the core's events, the run log, the toast and the figures the window shows. It runs on the
+// The acceleration session: the game choice (GameChoice), its routes and configuration, the start button with
+// its checks, the core's events, the run log, the toast and the figures the window shows. It runs on the
 // interface's thread and talks to the back-end objects directly; the window binds to its properties and
 // reacts to the signals that concern only the interface (which menu or dialog is open).
 class AccelerationSession : public QObject
@@ -39,8 +40,8 @@ class AccelerationSession : public QObject
     QML_ELEMENT
     QML_UNCREATABLE("The application creates the session.")
 
-    Q_PROPERTY(QString gameId READ gameId NOTIFY gameIdChanged)
-    Q_PROPERTY(QString server READ server NOTIFY serverChanged)
+    // The game and region accelerated, and the game last accelerated.
+    Q_PROPERTY(GameChoice *choice READ choice CONSTANT)
     Q_PROPERTY(QString line READ line NOTIFY lineChanged)
     Q_PROPERTY(bool boosting READ boosting NOTIFY boostingChanged)
     Q_PROPERTY(bool routesLoading READ routesLoading NOTIFY routesLoadingChanged)
@@ -49,8 +50,6 @@ class AccelerationSession : public QObject
     Q_PROPERTY(QString routeError READ routeError NOTIFY routeErrorChanged)
     Q_PROPERTY(QVariantList nodes READ nodes NOTIFY nodesChanged)
     Q_PROPERTY(QVariantMap selectedNode READ selectedNode NOTIFY selectedNodeChanged)
-    Q_PROPERTY(QVariantMap selectedGame READ selectedGame NOTIFY selectedGameChanged)
-    Q_PROPERTY(QVariantMap lastBoostedGame READ lastBoostedGame NOTIFY lastBoostedGameChanged)
     Q_PROPERTY(QVariantMap pendingBoostGame READ pendingBoostGame NOTIFY pendingBoostGameChanged)
     Q_PROPERTY(int reconnectAttempt READ reconnectAttempt NOTIFY reconnectAttemptChanged)
     Q_PROPERTY(int boostSeconds READ boostSeconds NOTIFY boostSecondsChanged)
@@ -67,8 +66,7 @@ class AccelerationSession : public QObject
 public:
     explicit AccelerationSession(const nimbra::Backend &backend, QObject *parent = nullptr);
 
-    QString gameId() const { return m_gameId; }
-    QString server() const { return m_server; }
+    GameChoice *choice() { return &m_choice; }
     QString line() const { return m_line; }
     bool boosting() const { return m_boosting; }
     bool routesLoading() const { return m_routesLoading; }
@@ -77,8 +75,6 @@ public:
     QString routeError() const { return m_routeError; }
     QVariantList nodes() const { return m_nodes; }
     QVariantMap selectedNode() const { return m_selectedNode; }
-    QVariantMap selectedGame() const { return m_selectedGame; }
-    QVariantMap lastBoostedGame() const { return m_lastBoostedGame; }
     QVariantMap pendingBoostGame() const { return m_pendingBoostGame; }
     int reconnectAttempt() const { return m_reconnectAttempt; }
     int boostSeconds() const { return m_boostSeconds; }
@@ -103,7 +99,6 @@ public:
     Q_INVOKABLE void startUp(bool debuggerRequested, bool debuggerActive);
     // A game record, or a game's id from the known lists.
     Q_INVOKABLE void chooseGame(const QVariant &gameOrId);
-    Q_INVOKABLE void setServer(const QString &name);
     Q_INVOKABLE void chooseNode(const QVariantMap &node);
     Q_INVOKABLE void requestGameDetail(const QVariantMap &game, const QString &reason);
     Q_INVOKABLE void requestRoutes(const QString &reason);
@@ -114,7 +109,6 @@ public:
     // The start button: cancels a start in progress, else the first check that applies decides.
     Q_INVOKABLE void toggleAcceleration();
     Q_INVOKABLE void signOut();
-    Q_INVOKABLE QVariantMap routeGamePayload() const;
 
     Q_INVOKABLE void toast(const QString &message, bool warning = false);
     Q_INVOKABLE void appendSingBoxLog(const QString &message, bool error = false);
@@ -123,8 +117,6 @@ public:
     Q_INVOKABLE void copySingBoxLogs();
 
 signals:
-    void gameIdChanged();
-    void serverChanged();
     void lineChanged();
     void boostingChanged();
     void routesLoadingChanged();
@@ -133,8 +125,6 @@ signals:
     void routeErrorChanged();
     void nodesChanged();
     void selectedNodeChanged();
-    void selectedGameChanged();
-    void lastBoostedGameChanged();
     void pendingBoostGameChanged();
     void reconnectAttemptChanged();
     void boostSecondsChanged();
@@ -149,8 +139,6 @@ signals:
     void signingOut();
 
 private:
-    void setGameId(const QString &value);
-    void setServerText(const QString &value);
     void setLine(const QString &value);
     void setBoosting(bool value);
     void setRoutesLoading(bool value);
@@ -159,13 +147,10 @@ private:
     void setRouteError(const QString &value);
     void setNodes(const QVariantList &value);
     void setSelectedNode(const QVariantMap &value);
-    void setSelectedGame(const QVariantMap &value);
     void setPendingBoostGame(const QVariantMap &value);
     void setReconnectAttempt(int value);
 
     bool coreBusy() const;
-    QVariantList allKnownGames() const;
-    QVariantMap gameFor(const QString &id) const;
     void requestMissingConfig();
     void startCore();
 
@@ -209,8 +194,8 @@ private:
     SingBoxManager *m_singBox;
     Preferences *m_preferences;
 
-    QString m_gameId = QStringLiteral("lol");
-    QString m_server = QStringLiteral("艾欧尼亚");
+    GameChoice m_choice;
+
     QString m_line = QStringLiteral("等待线路");
     bool m_boosting = false;
     bool m_routesLoading = false;
@@ -222,8 +207,6 @@ private:
     QString m_routeError;
     QVariantList m_nodes;
     QVariantMap m_selectedNode;
-    QVariantMap m_selectedGame;
-    QVariantMap m_lastBoostedGame;
     QVariantMap m_pendingBoostGame;
     // The automatic reconnect under way (0: none), so the start it ends in reads as a recovery.
     int m_reconnectAttempt = 0;

@@ -4,6 +4,7 @@
 // documents can declare them (`required property RunLogModel log`). The models can be made in QML
 // too, for the tests and the screenshot scenes.
 
+#include "app/gamechoice.h"
 #include "app/latencyhistorymodel.h"
 #include "app/routelistmodel.h"
 #include "app/routemeasurement.h"
@@ -59,4 +60,12 @@ struct RouteMeasurementType
     QML_FOREIGN(RouteMeasurement)
     QML_NAMED_ELEMENT(RouteMeasurement)
     QML_UNCREATABLE("The session measures the routes.")
+};
+
+struct GameChoiceType
+{
+    Q_GADGET
+    QML_FOREIGN(GameChoice)
+    QML_NAMED_ELEMENT(GameChoice)
+    QML_UNCREATABLE("The session owns the game choice.")
 };

@@ -161,7 +161,7 @@ bool startBoosting(App &app)
     QVariantMap jx3{
         {"id", "jx3"}, {"name", "剑网3"}, {"package_name", "com.kingsoft.jx3"}, {"country", "国服"}};
     jx3.insert("ip_list", QVariantList{"198.18.6.10"});
-    if (app.session->gameId() != QLatin1String("jx3")) {
+    if (app.session->choice()->gameId() != QLatin1String("jx3")) {
         app.session->chooseGame(jx3);
         if (!app.settled())
             return fail("the game's routes did not load");
@@ -196,7 +196,7 @@ bool idleRedraws(App &app, int seconds)
         return false;
     windowscript::spin(3000);
     const Idle boosting = idleFor(seconds);
-    windowscript::evaluate(app.window, QStringLiteral("openLogDialog()"));
+    windowscript::evaluate(app.window, QStringLiteral("navigation.openLogDialog()"));
     windowscript::spin(2000);
     const Idle withLog = idleFor(seconds);
     windowscript::evaluate(app.window, QStringLiteral("logDialog = false"));
@@ -246,7 +246,7 @@ bool measurementUnderLoad(App &app, int seconds)
                          if (round.key == QLatin1String("B") && round.answered() && firstOfB < 0)
                              firstOfB = clock.elapsed();
                      });
-    app.session->stageSelection(app.session->selectedGame(), routes, routes.first().toMap());
+    app.session->stageSelection(app.session->choice()->selectedGame(), routes, routes.first().toMap());
     app.session->measureRoutes(QStringLiteral("bench"));
     if (!startBoosting(app))
         return false;

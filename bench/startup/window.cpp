@@ -117,13 +117,13 @@ bool measureTabSwitches(QQuickWindow *window, int count)
     std::vector<double> loaderMs;
     for (int i = 0; i < count; ++i) {
         const double ms = loaderReadyMs(
-            loader, [window] { evaluate(window, QStringLiteral("selectTab('games', 1)")); },
+            loader, [window] { evaluate(window, QStringLiteral("navigation.selectTab('games', 1)")); },
             kLoaderTimeoutMs);
         if (ms < 0)
             return fail("the game library did not load");
         loaderMs.push_back(ms);
         spin(kPauseMs);
-        evaluate(window, QStringLiteral("selectTab('home', 0)"));
+        evaluate(window, QStringLiteral("navigation.selectTab('home', 0)"));
         spin(kPauseMs);
     }
     const QStringList lines =
@@ -145,7 +145,7 @@ bool signIn(QQuickWindow *window, WiredBackend &wired)
     // The dev service's account, with the purchase entry the membership page shows.
     wired.auth->loginPassword(QStringLiteral("13800138000"), QStringLiteral("nimbra123"));
     if (!waitFor(window, QStringLiteral("loggedIn"), kSignInTimeoutMs) ||
-        !waitFor(window, QStringLiteral("nodes.length > 0 && !routesLoading && !routeConfigLoading"),
+        !waitFor(window, QStringLiteral("nodes.length > 0 && !routesLoading && !session.routeConfigLoading"),
                  kSignInTimeoutMs) ||
         !waitFor(window, QStringLiteral("Object.keys(N.App.globalData.preparedPurchaseData).length > 0"),
                  kSignInTimeoutMs))
@@ -180,7 +180,7 @@ bool measureMembership(QQuickWindow *window, int count)
             loader,
             [window, &clock] {
                 clock.start();
-                evaluate(window, QStringLiteral("selectTab('vip', 2)"));
+                evaluate(window, QStringLiteral("navigation.selectTab('vip', 2)"));
             },
             kLoaderTimeoutMs);
         QElapsedTimer wait;
@@ -193,7 +193,7 @@ bool measureMembership(QQuickWindow *window, int count)
         loaderMs.push_back(ms);
         framesMs.push_back(frameMs);
         spin(kPauseMs);
-        evaluate(window, QStringLiteral("selectTab('home', 0)"));
+        evaluate(window, QStringLiteral("navigation.selectTab('home', 0)"));
         spin(kPauseMs);
     }
     report("vip_loader_ms", median(loaderMs));
@@ -203,9 +203,9 @@ bool measureMembership(QQuickWindow *window, int count)
 
 bool idleSignedIn(QQuickWindow *window, int idleSeconds)
 {
-    evaluate(window, QStringLiteral("selectTab('home', 0)"));
+    evaluate(window, QStringLiteral("navigation.selectTab('home', 0)"));
     spin(kIdleSettleMs);
-    if (evaluate(window, QStringLiteral("boosting")).toBool())
+    if (evaluate(window, QStringLiteral("session.boosting")).toBool())
         return fail("the window is boosting");
     std::printf("idle_begin\n");
     std::fflush(stdout);

@@ -3,7 +3,6 @@ import QtQuick
 import Nimbra as N
 import QtQuick.Window
 import "SessionLogic.js" as Session
-import "games/GameListLogic.js" as GameLogic
 import "shell"
 
 Window {
@@ -35,39 +34,20 @@ Window {
 
     // The acceleration session lives in C++; the window reads it and reacts to what concerns the interface.
     readonly property N.AccelerationSession session: N.App.accelerationSession
-    readonly property string gameId: session.gameId
-    readonly property string server: session.server
     readonly property string line: session.line
     property string mode: N.Preferences.mode
     property bool dualNetwork: N.Preferences.dualNetwork
-    readonly property bool boosting: session.boosting
     readonly property bool routesLoading: session.routesLoading
-    readonly property bool routeConfigLoading: session.routeConfigLoading
-    readonly property bool gameDetailLoading: session.gameDetailLoading
     readonly property string routeError: session.routeError
     readonly property var nodes: session.nodes
-    readonly property var selectedNode: session.selectedNode
-    readonly property string toastText: session.toastText
-    readonly property bool toastWarning: session.toastWarning
     property real perfLastTickMs: 0
-    readonly property var selectedGame: session.selectedGame
-    readonly property var currentGame: session.selectedGame
-    readonly property var lastBoostedGame: session.lastBoostedGame
-    readonly property var pendingBoostGame: session.pendingBoostGame
 
     readonly property bool loggedIn: N.App.globalData.loggedIn
-    readonly property int userId: N.App.globalData.userId
     readonly property int points: N.App.globalData.points
     readonly property string userName: Session.maskUserName(N.App.globalData.userPhone)
     readonly property int vipNum: Session.vipNumber(N.App.globalData.membership, N.App.globalData.authVipNum)
     readonly property string vipType: N.App.rechargeApi.membershipTypeText(N.App.globalData.membership)
     readonly property string vipExpiryText: N.App.rechargeApi.membershipExpiryText(N.App.globalData.membership)
-    readonly property var commonGames: N.App.globalData.commonGames
-    readonly property bool commonGamesLoaded: N.App.globalData.commonGamesLoaded
-    readonly property bool gameCatalogLoaded: N.App.globalData.gamePageLoaded
-    readonly property var games: gameCatalogLoaded ? N.App.globalData.games : commonGames
-    readonly property var allKnownGames: Session.allKnownGames(commonGames, games)
-    readonly property var categories: Session.categories(N.App.globalData.gameCategories)
 
     readonly property color ink: N.Theme.ink(dawn)
     readonly property color ink2: N.Theme.ink2(dawn)
@@ -76,9 +56,7 @@ Window {
     readonly property color primary: N.Theme.primary(dawn)
     readonly property color accent: N.Theme.accent(dawn)
     readonly property color neon: N.Theme.neon(dawn)
-    readonly property color cardFill: N.Theme.cardFill(dawn)
     readonly property color edge: N.Theme.edge(dawn)
-    readonly property color panelInner: N.Theme.panelInner(dawn)
 
     readonly property bool modalOpen: nodeDialog || logDialog || loginDialog
 
@@ -99,18 +77,11 @@ Window {
     flags: Qt.FramelessWindowHint | Qt.Window
 
     // The session's interface: the flows run in AccelerationSession (C++), display helpers in SessionLogic.
-    function chooseGame(gameOrId) { session.chooseGame(gameOrId) }
     function chooseNode(node) { session.chooseNode(node) }
-    function setServer(name) { session.setServer(name) }
-    function requestGameDetail(game, reason) { session.requestGameDetail(game, reason) }
+    function setServer(name) { session.choice.setServer(name) }
     function requestRoutes(reason) { session.requestRoutes(reason) }
-    function requestNodeConfig(node, reason) { session.requestNodeConfig(node, reason) }
     function measureRoutes(reason) { session.measureRoutes(reason) }
-    function toggleAcceleration() { session.toggleAcceleration() }
     function signOut() { session.signOut() }
-    function selectedRouteConfig() { return session.selectedRouteConfig }
-    function gameIcon(game) { return GameLogic.imageSource(game, assetRoot, "icon") }
-    function formatNetworkRate(bytesPerSecond) { return Session.formatNetworkRate(bytesPerSecond) }
 
     function messageText(value) { return value === undefined || value === null ? "" : String(value) }
     function toast(message, warning) { session.toast(messageText(message), warning === true) }
@@ -188,7 +159,11 @@ Window {
     // so that the tray's module is not even loaded where there is none.
     Loader {
         active: N.WindowStart.trayAvailable
-        Component.onCompleted: setSource(Qt.resolvedUrl("shell/TrayIcon.qml"), { controller: window })
+        Component.onCompleted: setSource(Qt.resolvedUrl("shell/TrayIcon.qml"), {
+            window: window,
+            session: window.session,
+            assetRoot: window.assetRoot
+        })
     }
 
     // What is made on first use is loaded in the background once the first frame is out, so that it
@@ -213,16 +188,8 @@ Window {
     }
 
     // Navigation: the rules live in WindowNavigation.
-    function selectTab(name, index) { navigation.selectTab(name, index) }
-    function openMembership() { navigation.openMembership() }
     function openLogin() { navigation.openLogin() }
-    function toggleAccountMenu(anchorItem, source) { navigation.toggleAccountMenu(anchorItem, source) }
     function popupY(anchorItem, popupHeight) { return navigation.popupY(anchorItem, popupHeight) }
-    function toggleServerMenu() { navigation.toggleServerMenu() }
-    function toggleModeMenu() { navigation.toggleModeMenu() }
-    function toggleDualNetwork() { navigation.toggleDualNetwork() }
-    function openRouteDialog() { navigation.openRouteDialog() }
-    function openLogDialog() { navigation.openLogDialog() }
 
     onAccountMenuChanged: appendAppLog("[PERF] 用户中心 visible=" + accountMenu, false, false)
 
@@ -325,7 +292,6 @@ Window {
                 y: titleBar.height + 20
                 width: parent.width - x - 24
                 height: parent.height - y - statusBar.height - 24
-                controller: window
                 session: window.session
                 tab: window.tab
                 dawn: window.dawn
@@ -334,7 +300,18 @@ Window {
                 smartRoute: window.smartRoute
                 reconnect: window.reconnect
                 autoStart: window.autoStart
+                mode: window.mode
+                dualNetwork: window.dualNetwork
+                serverMenuOpen: window.serverMenu
+                routeDialogOpen: window.nodeDialog
+                modeMenuOpen: window.modeMenu
+                selectorsActive: window.tab === "home" && !window.modalOpen
                 onLibraryRequested: navigation.selectTab("games", 1)
+                onLoginRequested: navigation.openLogin()
+                onServerMenuRequested: navigation.toggleServerMenu()
+                onRouteDialogRequested: navigation.openRouteDialog()
+                onModeMenuRequested: navigation.toggleModeMenu()
+                onDualNetworkToggled: navigation.toggleDualNetwork()
                 onDawnChosen: dawn => window.dawn = dawn
                 onPreferenceToggled: (key, on) => window[key] = on
             }
@@ -344,15 +321,24 @@ Window {
 
                 anchors.bottom: parent.bottom
                 width: parent.width
-                controller: window
+                dawn: window.dawn
                 session: window.session
             }
 
             SelectorMenus {
                 anchors.fill: parent
-                controller: window
                 navigation: navigation
                 home: pages.home
+                dawn: window.dawn
+                serverMenuOpen: window.serverMenu
+                modeMenuOpen: window.modeMenu
+                game: window.session.choice.selectedGame
+                server: window.session.choice.server
+                mode: window.mode
+                onDismissed: {
+                    window.serverMenu = false
+                    window.modeMenu = false
+                }
             }
 
             WindowDialogs {
@@ -384,7 +370,8 @@ Window {
                 anchors.horizontalCenter: parent.horizontalCenter
                 anchors.bottom: statusBar.top
                 anchors.bottomMargin: 22
-                controller: window
+                session: window.session
+                dawn: window.dawn
             }
         }
 

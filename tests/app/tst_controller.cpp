@@ -240,13 +240,13 @@ private slots:
         QVERIFY(c.window);
         // The recent game comes back and its detail (the address list) is asked for.
         AccelerationSession &s = *c.session;
-        QCOMPARE(s.gameId(), QStringLiteral("jx3"));
-        QCOMPARE(s.server(), QStringLiteral("国服"));
-        QCOMPARE(s.lastBoostedGame().value("name").toString(), QStringLiteral("剑网3"));
+        QCOMPARE(s.choice()->gameId(), QStringLiteral("jx3"));
+        QCOMPARE(s.choice()->server(), QStringLiteral("国服"));
+        QCOMPARE(s.choice()->lastBoostedGame().value("name").toString(), QStringLiteral("剑网3"));
         QVERIFY(c.logHas(QStringLiteral("[UI] 已恢复最近加速游戏：剑网3")));
         QVERIFY(s.gameDetailLoading());
         QTRY_VERIFY_WITH_TIMEOUT(
-            !sessionrules::gameIpList(s.selectedGame()).isEmpty() && !s.gameDetailLoading(), 10000);
+            !sessionrules::gameIpList(s.choice()->selectedGame()).isEmpty() && !s.gameDetailLoading(), 10000);
         QCOMPARE(s.line(), QStringLiteral("等待线路"));
 
         // Signing in loads the routes; the first free one is chosen and its configuration fetched.
@@ -261,7 +261,8 @@ private slots:
         QCOMPARE(s.line(), QStringLiteral("正在加载线路"));
         QVERIFY(c.settled());
         QCOMPARE(s.line(), QStringLiteral("韩国 · 首尔 IPLC-1"));
-        QVERIFY(!sessionrules::gameIpList(s.selectedGame()).isEmpty() && !s.selectedRouteConfig().isEmpty());
+        QVERIFY(!sessionrules::gameIpList(s.choice()->selectedGame()).isEmpty() &&
+                !s.selectedRouteConfig().isEmpty());
 
         // A route list for a game no longer chosen is dropped.
         QSignalSpy routes(c.accelerator.get(), &AcceleratorApi::routesLoaded);
@@ -328,7 +329,7 @@ private slots:
                                         << "true";
         QTest::newRow("no addresses") << "game without addresses"
                                       << "当前游戏还没有可用 IP 列表"
-                                      << "gameDetailLoading";
+                                      << "session.gameDetailLoading";
         QTest::newRow("no routes") << "no routes"
                                    << "暂无实时线路，请稍候重试"
                                    << "routesLoading";
@@ -337,10 +338,11 @@ private slots:
                                                << "session.runLog.entry(session.runLog.count - 1).error";
         QTest::newRow("route without config") << "route without config"
                                               << "正在获取线路配置，请稍候"
-                                              << "routeConfigLoading";
-        QTest::newRow("config refused") << "refused config"
-                                        << "<lastError>"
-                                        << "pendingBoostGame.id === '' && !N.App.singBoxManager.starting";
+                                              << "session.routeConfigLoading";
+        QTest::newRow("config refused")
+            << "refused config"
+            << "<lastError>"
+            << "session.pendingBoostGame.id === '' && !N.App.singBoxManager.starting";
     }
 
     void buttonPreconditions()
@@ -361,7 +363,7 @@ private slots:
         }
         Client &c = *m_signedIn;
         AccelerationSession &s = *c.session;
-        const QVariantMap game = s.selectedGame();
+        const QVariantMap game = s.choice()->selectedGame();
         const QVariantList nodes = s.nodes();
         const QVariantMap node = s.selectedNode();
         // A request on its way (its answer is not awaited before the press), or a staged selection.
@@ -521,7 +523,7 @@ private slots:
                 "!dawn && smartRoute && reconnect && !autoStart && mode === '智能匹配' && !dualNetwork"));
             c.eval(QStringLiteral("dawn = true, smartRoute = false, reconnect = false, mode = '极速电竞', "
                                   "dualNetwork = true, autoStart = true"));
-            QCOMPARE(c.text("toastText"), QStringLiteral("已开启开机自启动，登录后将静默启动到托盘"));
+            QCOMPARE(c.text("session.toastText"), QStringLiteral("已开启开机自启动，登录后将静默启动到托盘"));
             QVERIFY(QFile::exists(entry));
             QVERIFY2(c.warnings.isEmpty(), qPrintable(c.warnings.join(QLatin1Char('\n'))));
         }
@@ -531,7 +533,7 @@ private slots:
                 "dawn && !smartRoute && !reconnect && autoStart && mode === '极速电竞' && dualNetwork"));
             QVERIFY(!c.singBox->autoReconnect());
             c.eval(QStringLiteral("autoStart = false"));
-            QCOMPARE(c.text("toastText"), QStringLiteral("已关闭开机自启动"));
+            QCOMPARE(c.text("session.toastText"), QStringLiteral("已关闭开机自启动"));
             QVERIFY(!QFile::exists(entry));
             // Refused by the system (a file stands where the folder should be): the switch goes back.
             QFile blocker(config.filePath(QStringLiteral("blocker")));
@@ -539,7 +541,7 @@ private slots:
             qputenv("XDG_CONFIG_HOME", blocker.fileName().toUtf8());
             c.eval(QStringLiteral("autoStart = true"));
             QVERIFY(c.isTrue("!autoStart"));
-            QVERIFY(c.text("toastText").startsWith(QStringLiteral("开机自启动设置失败：")));
+            QVERIFY(c.text("session.toastText").startsWith(QStringLiteral("开机自启动设置失败：")));
             QVERIFY2(c.warnings.isEmpty(), qPrintable(c.warnings.join(QLatin1Char('\n'))));
         }
         // A stored value that is none of ours is not taken.
@@ -583,7 +585,7 @@ private slots:
                      .toString(),
                  phone);
         QVERIFY(click(window, login, QStringLiteral("获取验证码")));
-        QTRY_COMPARE_WITH_TIMEOUT(c.text("toastText"), QStringLiteral("验证码已发送"), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(c.text("session.toastText"), QStringLiteral("验证码已发送"), 10000);
         const QString code = m_service->latestSmsCode(phone);
         QVERIFY(!code.isEmpty());
         QVERIFY(click(window, findShown(login, QStringLiteral("codeField")), QStringLiteral("input")));
@@ -591,13 +593,13 @@ private slots:
         QVERIFY(click(window, login, QStringLiteral("agreeBox")));
         QTest::keyClick(window, Qt::Key_Return);
         QTRY_VERIFY_WITH_TIMEOUT(c.isTrue("loggedIn && !loginDialog"), 10000);
-        QCOMPARE(c.text("toastText"), QStringLiteral("登录成功，欢迎回来，138****8000"));
+        QCOMPARE(c.text("session.toastText"), QStringLiteral("登录成功，欢迎回来，138****8000"));
 
         // A game from the common list, then a route from the dialog the route selector opens.
         QQuickItem *list = findShown(scene, QStringLiteral("gameList"));
         QTRY_VERIFY(list && list->property("count").toInt() > 1);
         QVERIFY(click(window, list, QStringLiteral("永劫无间")));
-        QCOMPARE(c.text("gameId"), QStringLiteral("yj"));
+        QCOMPARE(c.text("session.choice.gameId"), QStringLiteral("yj"));
         QVERIFY(c.settled());
         QVERIFY(click(window, scene, QStringLiteral("线路")));
         QVERIFY(c.isTrue("nodeDialog"));
@@ -614,19 +616,19 @@ private slots:
             QVERIFY(click(window, scene, QStringLiteral("一键加速")));
             QTRY_VERIFY_WITH_TIMEOUT(findShown(scene, QStringLiteral("停止")), 15000);
             QCOMPARE(findShown(scene, QStringLiteral("statusText"))->property("text").toString(),
-                     QStringLiteral("加速中 · 永劫无间 · ") + c.text("server"));
+                     QStringLiteral("加速中 · 永劫无间 · ") + c.text("session.choice.server"));
             QVERIFY(!ownRoutes().isEmpty());
             QVERIFY(click(window, scene, QStringLiteral("停止")));
             QTRY_VERIFY_WITH_TIMEOUT(findShown(scene, QStringLiteral("一键加速")), 10000);
             QTRY_VERIFY_WITH_TIMEOUT(ownRoutes().isEmpty(), 3000);
             // Signing out while boosting leaves neither the core nor its routes behind.
             QVERIFY(click(window, scene, QStringLiteral("一键加速")));
-            QTRY_VERIFY_WITH_TIMEOUT(c.isTrue("boosting") && !ownRoutes().isEmpty(), 15000);
+            QTRY_VERIFY_WITH_TIMEOUT(c.isTrue("session.boosting") && !ownRoutes().isEmpty(), 15000);
         }
         QVERIFY(click(window, scene, QStringLiteral("railAvatar")));
         QVERIFY(c.isTrue("accountMenu"));
         QVERIFY(click(window, scene, QStringLiteral("退出登录")));
-        QVERIFY(c.isTrue("!loggedIn && !accountMenu && !boosting"));
+        QVERIFY(c.isTrue("!loggedIn && !accountMenu && !session.boosting"));
         QTRY_VERIFY_WITH_TIMEOUT(!c.singBox->running() && !c.singBox->starting(), 10000);
         QTRY_VERIFY_WITH_TIMEOUT(ownRoutes().isEmpty(), 3000);
         QVERIFY2(c.warnings.isEmpty(), qPrintable(c.warnings.join(QLatin1Char('\n'))));
@@ -647,14 +649,14 @@ private slots:
         QQuickItem *scene = window->contentItem();
         QVERIFY(c.readyToBoost());
         const QVariantList routes = testRoutes(c.session->selectedNode());
-        c.session->stageSelection(c.session->selectedGame(), routes, routes.at(0).toMap());
+        c.session->stageSelection(c.session->choice()->selectedGame(), routes, routes.at(0).toMap());
         QCOMPARE(shownText(scene, "nodeText"), QStringLiteral("推荐节点：测试 · 慢线"));
         // A new mode measures the routes and chooses by it.
         c.preferences->setMode(QStringLiteral("稳定优先"));
         c.preferences->setMode(QStringLiteral("极速电竞"));
         QTRY_COMPARE_WITH_TIMEOUT(shownText(scene, "nodeText"), QStringLiteral("推荐节点：测试 · 快线"),
                                   10000);
-        QVERIFY(c.text("toastText").startsWith(QStringLiteral("智能选路：测试 · 快线 · ")));
+        QVERIFY(c.text("session.toastText").startsWith(QStringLiteral("智能选路：测试 · 快线 · ")));
         QVERIFY(near(shownText(scene, "latencyText").section(QStringLiteral("  "), 1), 15));
 
         QVERIFY(click(window, scene, QStringLiteral("线路")));
@@ -686,7 +688,7 @@ private slots:
         c.session->setClock([&now] { return now; });
         QVERIFY(c.readyToBoost());
         const QVariantList routes = testRoutes(c.session->selectedNode()).mid(0, 2);
-        c.session->stageSelection(c.session->selectedGame(), routes, routes.at(0).toMap());
+        c.session->stageSelection(c.session->choice()->selectedGame(), routes, routes.at(0).toMap());
         QVERIFY(c.preferences->smartRoute());
         QSignalSpy started(c.singBox.get(), &SingBoxManager::started);
         c.session->toggleAcceleration();
@@ -694,7 +696,7 @@ private slots:
 
         // The log dialog charts the rounds while the core runs.
         QTRY_VERIFY_WITH_TIMEOUT(c.session->measurement()->history()->count() >= 2, 10000);
-        c.eval(QStringLiteral("openLogDialog()"));
+        c.eval(QStringLiteral("navigation.openLogDialog()"));
         QVERIFY(
             findShown(qobject_cast<QQuickWindow *>(c.window)->contentItem(), QStringLiteral("latencyChart")));
         c.eval(QStringLiteral("logDialog = false"));
@@ -763,7 +765,7 @@ private slots:
         fast.insert("server_port", outbound.value("server_port"));
         fast.insert("name", QStringLiteral("测试 · 快线"));
         const QVariantList routes{testRoutes(c.session->selectedNode()).at(0), fast};
-        c.session->stageSelection(c.session->selectedGame(), routes, routes.at(0).toMap());
+        c.session->stageSelection(c.session->choice()->selectedGame(), routes, routes.at(0).toMap());
         QSignalSpy started(c.singBox.get(), &SingBoxManager::started);
         c.session->toggleAcceleration();
         QTRY_VERIFY_WITH_TIMEOUT(c.session->boosting(), 15000);
@@ -815,7 +817,7 @@ private slots:
         Client c(front.baseUrl());
         QVERIFY(c.readyToBoost());
         const QVariantList routes = testRoutes(c.session->selectedNode()).mid(0, 3);
-        c.session->stageSelection(c.session->selectedGame(), routes, routes.at(0).toMap());
+        c.session->stageSelection(c.session->choice()->selectedGame(), routes, routes.at(0).toMap());
         front.plan("/api/user/points/node-lists", {FrontProxy::Answer::Hold});
         c.preferences->setMode(QStringLiteral("稳定优先"));
         c.preferences->setMode(QStringLiteral("极速电竞"));
@@ -954,7 +956,7 @@ private slots:
         QVERIFY(click(window, scene, QStringLiteral("closeButton")));
         QVERIFY(c.isTrue("!loginDialog"));
         signInWith(QStringLiteral("wrong123"));
-        QTRY_COMPARE_WITH_TIMEOUT(c.text("toastText"), QStringLiteral("手机号或密码错误"), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(c.text("session.toastText"), QStringLiteral("手机号或密码错误"), 10000);
 
         front.releaseHeld();
         QTRY_VERIFY_WITH_TIMEOUT(!c.http->busy(), 10000);
@@ -977,8 +979,11 @@ private slots:
         QQuickItem *scene = window->contentItem();
         c.gameList->loadCommon();
         c.gameList->loadPage(1, QString(), QString());
-        QTRY_VERIFY_WITH_TIMEOUT(c.data.commonGamesLoaded() && c.isTrue("categories.length > 400"), 10000);
-        const QString title = c.text("commonGames[0].name");
+        QTRY_VERIFY_WITH_TIMEOUT(
+            c.data.commonGamesLoaded() &&
+                c.isTrue("Session.categories(N.App.globalData.gameCategories).length > 400"),
+            10000);
+        const QString title = c.text("N.App.globalData.commonGames[0].name");
         QVERIFY2(title.contains(QStringLiteral("<img src=")), qPrintable(title));
 
         QVERIFY(click(window, scene, QStringLiteral("游戏库")));
@@ -1002,7 +1007,7 @@ private slots:
         // Chosen, the game's name reaches the home page: the common list, the status line, the selector.
         QVERIFY(c.settled());
         QVERIFY(click(window, grid, title));
-        QTRY_COMPARE_WITH_TIMEOUT(c.text("gameId"), QStringLiteral("10099"), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(c.text("session.choice.gameId"), QStringLiteral("10099"), 10000);
         QVERIFY(c.settled());
         problem = markupProblem(scene, title, 3);
         QVERIFY2(problem.isEmpty(), qPrintable(problem));
@@ -1046,13 +1051,14 @@ private slots:
 
         // Paid while another tab is shown: the payment went on without its page and says so.
         const qint64 orderId = c.eval(QStringLiteral("pages.vipPage.payment.orderId")).toLongLong();
-        c.eval(QStringLiteral("selectTab('home', 0)"));
+        c.eval(QStringLiteral("navigation.selectTab('home', 0)"));
         QTRY_VERIFY(c.isTrue("!pages.vipPage && N.App.rechargeApi.payment.opened"));
         QCOMPARE(m_service->post(QStringLiteral("/__dev/pay"), QJsonObject{{"order_id", orderId}})
                      .value(QStringLiteral("code"))
                      .toInt(),
                  1);
-        QTRY_COMPARE_WITH_TIMEOUT(c.text("toastText"), QStringLiteral("支付成功，会员权益已更新"), 6000);
+        QTRY_COMPARE_WITH_TIMEOUT(c.text("session.toastText"), QStringLiteral("支付成功，会员权益已更新"),
+                                  6000);
         QVERIFY(c.isTrue("!N.App.rechargeApi.payment.opened"));
         QVERIFY(click(window, scene, QStringLiteral("railAvatar")));
         QVERIFY(findShown(scene, QStringLiteral("会员类型：独享会员")));

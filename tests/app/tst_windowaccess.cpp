@@ -248,7 +248,7 @@ private slots:
         const QByteArray key = preference.toLatin1();
         QVERIFY(w.preferences->setProperty(key.constData(), !wanted));
         QVERIFY(w.is(QByteArray((wanted ? "!" : "") + key).constData()));
-        windowscript::evaluate(w.window, QStringLiteral("selectTab('settings', 3)"));
+        windowscript::evaluate(w.window, QStringLiteral("navigation.selectTab('settings', 3)"));
         const auto control = [&w, &name, role] {
             return findShown(QAccessible::queryAccessibleInterface(w.window), QAccessible::Role(role), name);
         };
@@ -340,7 +340,7 @@ private slots:
         for (const char key : {'c', 's', '2'})
             QTest::keyClick(w.window, key);
         QTest::keyClick(w.window, Qt::Key_Return);
-        QTRY_COMPARE(w.session->selectedGame().value("name").toString(), QStringLiteral("CS2"));
+        QTRY_COMPARE(w.session->choice()->selectedGame().value("name").toString(), QStringLiteral("CS2"));
     }
 
     // Every interactive element has a name and the figures are readable as text. The list is printed
@@ -353,14 +353,16 @@ private slots:
         w.gameList->loadCommon();
         QTRY_VERIFY_WITH_TIMEOUT(w.data.commonGamesLoaded(), 10000);
         // The region shown is one the chosen game lists, not the start-up placeholder.
-        QVERIFY2(w.session->selectedGame().value("servers").toStringList().contains(w.session->server()),
-                 qPrintable(w.session->server()));
-        windowscript::evaluate(w.window, QStringLiteral("toggleAccountMenu(null, 'rail-avatar')"));
+        QVERIFY2(w.session->choice()->selectedGame().value("servers").toStringList().contains(
+                     w.session->choice()->server()),
+                 qPrintable(w.session->choice()->server()));
+        windowscript::evaluate(w.window, QStringLiteral("navigation.toggleAccountMenu(null, 'rail-avatar')"));
         QVERIFY(w.is("accountMenu"));
         QList<Entry> entries;
         QStringList unnamed;
         walk(QAccessible::queryAccessibleInterface(w.window), entries, unnamed);
-        windowscript::evaluate(w.window, QStringLiteral("accountMenu = false; selectTab('vip', 2)"));
+        windowscript::evaluate(w.window,
+                               QStringLiteral("accountMenu = false; navigation.selectTab('vip', 2)"));
         QVERIFY(windowscript::waitFor(
             w.window, QStringLiteral("pages.vipPage && pages.vipPage.preparedProducts.length > 0"), 10000));
         QList<Entry> vip;
@@ -374,9 +376,11 @@ private slots:
             return windowscript::evaluate(w.window, QString::fromUtf8(script)).toString();
         };
         const QStringList figures{
-            QStringLiteral("当前游戏：") + w.session->selectedGame().value("name").toString(),
-            QStringLiteral("上传 ") + text("formatNetworkRate(N.App.singBoxManager.uploadBytesPerSecond)"),
-            QStringLiteral("下载 ") + text("formatNetworkRate(N.App.singBoxManager.downloadBytesPerSecond)"),
+            QStringLiteral("当前游戏：") + w.session->choice()->selectedGame().value("name").toString(),
+            QStringLiteral("上传 ") +
+                text("Session.formatNetworkRate(N.App.singBoxManager.uploadBytesPerSecond)"),
+            QStringLiteral("下载 ") +
+                text("Session.formatNetworkRate(N.App.singBoxManager.downloadBytesPerSecond)"),
             QStringLiteral("未加速 · 加速引擎待命"),
             QStringLiteral("会员状态：") + (w.is("vipNum > 0")
                                                 ? QStringLiteral("VIP · 序号 ") + text("vipNum")

@@ -54,8 +54,11 @@ inline HomePictures homePictures(QObject *window)
 {
     return {evaluate(window, QStringLiteral("pages.home.backdrop.decodedCount")).toInt(),
             evaluate(window, QStringLiteral("pages.home.backdrop.decodedBytes")).toDouble(),
-            evaluate(window, QStringLiteral("commonGames.length")).toInt(),
-            evaluate(window, QStringLiteral("allKnownGames.length")).toInt()};
+            evaluate(window, QStringLiteral("N.App.globalData.commonGames.length")).toInt(),
+            evaluate(window,
+                     QStringLiteral("Session.allKnownGames(N.App.globalData.commonGames, "
+                                    "N.App.globalData.gamePageLoaded ? N.App.globalData.games : []).length"))
+                .toInt()};
 }
 
 // Waits until the common games are in and none of the hero backdrop's pictures is still loading (a
@@ -63,7 +66,7 @@ inline HomePictures homePictures(QObject *window)
 inline bool waitForHomePictures(QObject *window, int timeoutMs)
 {
     return waitFor(window,
-                   QStringLiteral("commonGames.length > 0 && !Array.prototype.some.call("
+                   QStringLiteral("N.App.globalData.commonGames.length > 0 && !Array.prototype.some.call("
                                   "pages.home.backdrop.children, item => item.status === Image.Loading)"),
                    timeoutMs);
 }

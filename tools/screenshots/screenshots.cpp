@@ -85,32 +85,33 @@ struct WindowShot
 };
 
 const WindowShot kSignedOutShots[] = {
-    {"home-signed-out", "selectTab('home', 0)"},
-    {"region-menu", "toggleServerMenu()"},
-    {"mode-menu", "toggleModeMenu()"},
-    {"route-dialog-signed-out", "openRouteDialog()"},
-    {"library", "selectTab('games', 1)"},
-    {"settings", "selectTab('settings', 3)"},
-    {"toast", "selectTab('home', 0); toast('已切换区服：艾欧尼亚')", true},
+    {"home-signed-out", "navigation.selectTab('home', 0)"},
+    {"region-menu", "navigation.toggleServerMenu()"},
+    {"mode-menu", "navigation.toggleModeMenu()"},
+    {"route-dialog-signed-out", "navigation.openRouteDialog()"},
+    {"library", "navigation.selectTab('games', 1)"},
+    {"settings", "navigation.selectTab('settings', 3)"},
+    {"toast", "navigation.selectTab('home', 0); toast('已切换区服：艾欧尼亚')", true},
     {"toast-warning", "toast('请先登录后再开始加速', true)", true},
     {"sign-in", "openLogin(); dialogs.signIn.reset()"},
     {"sign-in-password", "openLogin(); dialogs.signIn.reset(); dialogs.signIn.setLoginMode(true)"},
     {"register", "openLogin(); dialogs.signIn.reset(); dialogs.signIn.registerMode = true"},
     // The membership page is made when its tab opens; the shots after the first change its mode.
-    {"vip-shared-signed-out", "selectTab('vip', 2); if (pages.vipPage) pages.vipPage.selectMode('shared')"},
+    {"vip-shared-signed-out",
+     "navigation.selectTab('vip', 2); if (pages.vipPage) pages.vipPage.selectMode('shared')"},
     {"vip-private-signed-out", "pages.vipPage.selectMode('private')"},
     {"vip-group-signed-out", "pages.vipPage.selectMode('group')"},
 };
 
 const WindowShot kSignedInShots[] = {
-    {"home-signed-in", "selectTab('home', 0)"},
-    {"boosting", "boosting", false, true},
-    {"account-menu-avatar", "toggleAccountMenu(rail.avatar, 'rail-avatar')"},
-    {"account-menu-chip", "toggleAccountMenu(titleBar.accountChip, 'title-account')"},
-    {"route-dialog", "openRouteDialog()"},
-    {"log-dialog", "openLogDialog()"},
+    {"home-signed-in", "navigation.selectTab('home', 0)"},
+    {"boosting", "session.boosting", false, true},
+    {"account-menu-avatar", "navigation.toggleAccountMenu(rail.avatar, 'rail-avatar')"},
+    {"account-menu-chip", "navigation.toggleAccountMenu(titleBar.accountChip, 'title-account')"},
+    {"route-dialog", "navigation.openRouteDialog()"},
+    {"log-dialog", "navigation.openLogDialog()"},
     // The payment of the last theme's shots outlives the page: its code is put away first.
-    {"vip-shared", "N.App.rechargeApi.payment.close(); selectTab('vip', 2); if (pages.vipPage) "
+    {"vip-shared", "N.App.rechargeApi.payment.close(); navigation.selectTab('vip', 2); if (pages.vipPage) "
                    "pages.vipPage.selectMode('shared')"},
     {"vip-private", "pages.vipPage.selectMode('private')"},
     {"vip-group", "pages.vipPage.selectMode('group'); pages.vipPage.selectGame('com.tencent.lol')"},
@@ -185,7 +186,7 @@ int renderWindow(const QString &outputDir, int settleMs)
 
     wired.auth->loginPassword(QStringLiteral("13800138000"), QStringLiteral("nimbra123"));
     if (!waitFor(window, QStringLiteral("loggedIn"), 10000) ||
-        !waitFor(window, QStringLiteral("nodes.length > 0 && !routesLoading && !routeConfigLoading"),
+        !waitFor(window, QStringLiteral("nodes.length > 0 && !routesLoading && !session.routeConfigLoading"),
                  10000)) {
         std::fprintf(stderr, "signing in with the dev service's account failed:\n%s\n",
                      qPrintable(evaluate(window, QStringLiteral("session.logText()")).toString()));

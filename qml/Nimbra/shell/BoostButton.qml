@@ -7,7 +7,7 @@ import "../Fonts.js" as Fonts
 Rectangle {
     id: button
 
-    required property var controller
+    required property bool dawn
     required property AccelerationSession session
     readonly property bool starting: App.singBoxManager.starting
     readonly property bool boosting: session.boosting
@@ -21,11 +21,11 @@ Rectangle {
         orientation: Gradient.Horizontal
         GradientStop {
             position: 0
-            color: button.boosting ? Theme.stopStart : Theme.boostStart(button.controller.dawn)
+            color: button.boosting ? Theme.stopStart : Theme.boostStart(button.dawn)
         }
         GradientStop {
             position: 1
-            color: button.boosting ? Theme.stopEnd : Theme.boostEnd(button.controller.dawn)
+            color: button.boosting ? Theme.stopEnd : Theme.boostEnd(button.dawn)
         }
     }
     scale: area.pressed ? 0.97 : 1
@@ -65,7 +65,7 @@ Rectangle {
         objectName: "boostButton"
         anchors.fill: parent
         label: button.label
-        lightMode: button.controller.dawn
+        lightMode: button.dawn
         focusRadius: 21
         onActivated: button.session.toggleAcceleration()
     }

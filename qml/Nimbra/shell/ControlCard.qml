@@ -1,20 +1,36 @@
 import QtQuick
 import Nimbra
 import "../Fonts.js" as Fonts
+import "../SessionLogic.js" as Session
+import "../games/GameListLogic.js" as GameLogic
 
 // The bottom of the hero: the current game, the live figures, the acceleration button and, below a
 // divider, the selector row with the hit layer that takes its clicks.
 GlassCard {
     id: card
 
-    required property var controller
     required property AccelerationSession session
-    readonly property var game: session.selectedGame
+    required property bool dawn
+    required property string assetRoot
+    required property string mode
+    required property bool dualNetwork
+    // Which of the selectors' menus or dialogs is open, and whether the selectors take clicks at all
+    // (only on the home page with no dialog over it).
+    required property bool serverMenuOpen
+    required property bool routeDialogOpen
+    required property bool modeMenuOpen
+    required property bool selectorsActive
+    readonly property var game: session.choice.selectedGame
     readonly property alias regionSelector: region
     readonly property alias modeSelector: modeBox
 
+    signal serverMenuRequested()
+    signal routeDialogRequested()
+    signal modeMenuRequested()
+    signal dualNetworkToggled()
+
     height: 150
-    lightMode: controller.dawn
+    lightMode: dawn
     darkSurface: Theme.controlFill(false)
     lightSurface: Theme.controlFill(true)
 
@@ -26,7 +42,7 @@ GlassCard {
         large: true
         label: String(card.game.en || "GAME")
         hue: Number(card.game.hue) || 0
-        imageSource: card.controller.gameIcon(card.game)
+        imageSource: GameLogic.imageSource(card.game, card.assetRoot, "icon")
     }
 
     Column {
@@ -45,7 +61,7 @@ GlassCard {
                 text: String(card.game.name || card.game.title || "")
                 Accessible.role: Accessible.StaticText
                 Accessible.name: "当前游戏：" + text
-                color: card.controller.ink
+                color: Theme.ink(card.dawn)
                 width: Math.min(implicitWidth, 160)
                 elide: Text.ElideRight
                 font.family: Fonts.ui()
@@ -59,13 +75,13 @@ GlassCard {
                 width: 36
                 height: 18
                 radius: 9
-                color: Qt.alpha(card.controller.accent, 0.18)
+                color: Qt.alpha(Theme.accent(card.dawn), 0.18)
 
                 Text {
                     anchors.centerIn: parent
                     textFormat: Text.PlainText
                     text: "热门"
-                    color: Theme.text(card.controller.accent)
+                    color: Theme.text(Theme.accent(card.dawn))
                     font.family: Fonts.ui()
                     font.pixelSize: Theme.textSize(11)
                 }
@@ -76,7 +92,7 @@ GlassCard {
             width: parent.width
             textFormat: Text.PlainText
             text: String(card.game.vendor || "")
-            color: card.controller.ink3
+            color: Theme.ink3(card.dawn)
             elide: Text.ElideRight
             font.family: Fonts.ui()
             font.pixelSize: Theme.textSize(12)
@@ -97,7 +113,7 @@ GlassCard {
                 text: card.session.measurement.latencyText
                 Accessible.role: Accessible.StaticText
                 Accessible.name: latencyCaption.text + " " + text
-                color: card.controller.ink
+                color: Theme.ink(card.dawn)
                 font.family: Fonts.latin()
                 font.pixelSize: 22
                 font.bold: true
@@ -108,7 +124,7 @@ GlassCard {
 
                 textFormat: Text.PlainText
                 text: card.session.boosting ? "连接延时" : "未连接延时"
-                color: Theme.text(card.session.boosting ? card.controller.neon : card.controller.accent)
+                color: Theme.text(card.session.boosting ? Theme.neon(card.dawn) : Theme.accent(card.dawn))
                 font.family: Fonts.ui()
                 font.pixelSize: Theme.textSize(11)
             }
@@ -120,20 +136,20 @@ GlassCard {
 
             Text {
                 textFormat: Text.PlainText
-                text: "↑ " + card.controller.formatNetworkRate(App.singBoxManager.uploadBytesPerSecond)
+                text: "↑ " + Session.formatNetworkRate(App.singBoxManager.uploadBytesPerSecond)
                 Accessible.role: Accessible.StaticText
                 Accessible.name: "上传 " + text.slice(2)
-                color: card.controller.ink2
+                color: Theme.ink2(card.dawn)
                 font.family: Fonts.latin()
                 font.pixelSize: 13
             }
 
             Text {
                 textFormat: Text.PlainText
-                text: "↓ " + card.controller.formatNetworkRate(App.singBoxManager.downloadBytesPerSecond)
+                text: "↓ " + Session.formatNetworkRate(App.singBoxManager.downloadBytesPerSecond)
                 Accessible.role: Accessible.StaticText
                 Accessible.name: "下载 " + text.slice(2)
-                color: card.controller.ink2
+                color: Theme.ink2(card.dawn)
                 font.family: Fonts.latin()
                 font.pixelSize: 13
             }
@@ -144,7 +160,7 @@ GlassCard {
         anchors.right: parent.right
         anchors.rightMargin: 20
         y: 14
-        controller: card.controller
+        dawn: card.dawn
         session: card.session
     }
 
@@ -153,7 +169,7 @@ GlassCard {
         y: 90
         width: parent.width - 40
         height: 1
-        color: card.controller.ink4
+        color: Theme.ink4(card.dawn)
         opacity: 0.6
     }
 
@@ -168,30 +184,33 @@ GlassCard {
             id: region
 
             width: 183
-            controller: card.controller
+            dawn: card.dawn
+            boosting: card.session.boosting
             caption: "区服"
-            value: card.session.server
-            open: card.controller.serverMenu
+            value: card.session.choice.server
+            open: card.serverMenuOpen
         }
 
         Selector {
             id: route
 
             width: 205
-            controller: card.controller
+            dawn: card.dawn
+            boosting: card.session.boosting
             caption: "线路"
             value: card.session.line
-            open: card.controller.nodeDialog
+            open: card.routeDialogOpen
         }
 
         Selector {
             id: modeBox
 
             width: 170
-            controller: card.controller
+            dawn: card.dawn
+            boosting: card.session.boosting
             caption: "模式"
-            value: card.controller.mode
-            open: card.controller.modeMenu
+            value: card.mode
+            open: card.modeMenuOpen
         }
 
         Item {
@@ -206,7 +225,7 @@ GlassCard {
                 anchors.verticalCenter: parent.verticalCenter
                 textFormat: Text.PlainText
                 text: "双网防丢包"
-                color: card.controller.ink2
+                color: Theme.ink2(card.dawn)
                 font.family: Fonts.ui()
                 font.pixelSize: 13
             }
@@ -217,8 +236,8 @@ GlassCard {
                 anchors.left: dualLabel.right
                 anchors.leftMargin: 12
                 anchors.verticalCenter: parent.verticalCenter
-                checked: card.controller.dualNetwork
-                lightMode: card.controller.dawn
+                checked: card.dualNetwork
+                lightMode: card.dawn
                 interactive: false
             }
         }
@@ -231,36 +250,36 @@ GlassCard {
         y: selectors.y
         width: selectors.width
         height: selectors.height
-        visible: card.controller.tab === "home" && !card.session.boosting && !card.controller.modalOpen
+        visible: card.selectorsActive && !card.session.boosting
 
         ClickArea {
             x: region.x
             width: region.width
             height: region.height
-            lightMode: card.controller.dawn
+            lightMode: card.dawn
             focusRadius: 15
-            label: "区服 " + card.session.server
-            onActivated: card.controller.toggleServerMenu()
+            label: "区服 " + card.session.choice.server
+            onActivated: card.serverMenuRequested()
         }
 
         ClickArea {
             x: route.x
             width: route.width
             height: route.height
-            lightMode: card.controller.dawn
+            lightMode: card.dawn
             focusRadius: 15
             label: "线路 " + card.session.line
-            onActivated: card.controller.openRouteDialog()
+            onActivated: card.routeDialogRequested()
         }
 
         ClickArea {
             x: modeBox.x
             width: modeBox.width
             height: modeBox.height
-            lightMode: card.controller.dawn
+            lightMode: card.dawn
             focusRadius: 15
-            label: "模式 " + card.controller.mode
-            onActivated: card.controller.toggleModeMenu()
+            label: "模式 " + card.mode
+            onActivated: card.modeMenuRequested()
         }
 
         ClickArea {
@@ -268,11 +287,11 @@ GlassCard {
             width: dualSwitch.parent.width
             height: 40
             label: "双网防丢包"
-            lightMode: card.controller.dawn
+            lightMode: card.dawn
             role: Accessible.CheckBox
             Accessible.checkable: true
-            Accessible.checked: card.controller.dualNetwork
-            onActivated: card.controller.toggleDualNetwork()
+            Accessible.checked: card.dualNetwork
+            onActivated: card.dualNetworkToggled()
         }
     }
 }

@@ -9,17 +9,26 @@ import "../Fonts.js" as Fonts
 Item {
     id: page
 
-    // For the control card, until it takes typed objects too.
-    required property var controller
     required property AccelerationSession session
     required property bool dawn
     required property string assetRoot
     required property real fitScale
+    // The control card's plain values: the user's choices and which of its menus or dialogs is open.
+    required property string mode
+    required property bool dualNetwork
+    required property bool serverMenuOpen
+    required property bool routeDialogOpen
+    required property bool modeMenuOpen
+    required property bool selectorsActive
     readonly property alias regionSelector: control.regionSelector
     readonly property alias modeSelector: control.modeSelector
     readonly property alias backdrop: backdropItem
 
     signal libraryRequested()
+    signal serverMenuRequested()
+    signal routeDialogRequested()
+    signal modeMenuRequested()
+    signal dualNetworkToggled()
 
     GameListView {
         id: gameList
@@ -33,9 +42,9 @@ Item {
         games: App.globalData.commonGames
         loading: !App.globalData.commonGamesLoaded && App.gameListApi.busy
         emptyText: App.globalData.commonGamesLoaded ? "暂无常用游戏" : "正在从服务器加载常用游戏…"
-        currentGame: page.session.selectedGame
-        recentGame: page.session.lastBoostedGame
-        selectedGameId: page.session.gameId
+        currentGame: page.session.choice.selectedGame
+        recentGame: page.session.choice.lastBoostedGame
+        selectedGameId: page.session.choice.gameId
         onGameSelected: game => page.session.chooseGame(game)
         onLibraryRequested: page.libraryRequested()
     }
@@ -58,8 +67,8 @@ Item {
             anchors.margins: Math.ceil(hero.radius * (1 - Math.SQRT1_2))
             clip: true
             dawn: page.dawn
-            gameId: page.session.gameId
-            game: page.session.selectedGame
+            gameId: page.session.choice.gameId
+            game: page.session.choice.selectedGame
             assetRoot: page.assetRoot
             fitScale: page.fitScale
         }
@@ -132,8 +141,19 @@ Item {
             width: parent.width - 40
             anchors.bottom: parent.bottom
             anchors.bottomMargin: 20
-            controller: page.controller
             session: page.session
+            dawn: page.dawn
+            assetRoot: page.assetRoot
+            mode: page.mode
+            dualNetwork: page.dualNetwork
+            serverMenuOpen: page.serverMenuOpen
+            routeDialogOpen: page.routeDialogOpen
+            modeMenuOpen: page.modeMenuOpen
+            selectorsActive: page.selectorsActive
+            onServerMenuRequested: page.serverMenuRequested()
+            onRouteDialogRequested: page.routeDialogRequested()
+            onModeMenuRequested: page.modeMenuRequested()
+            onDualNetworkToggled: page.dualNetworkToggled()
         }
     }
 }

@@ -15,7 +15,7 @@ GameLibraryView {
     lightMode: Preferences.dawn
     games: App.globalData.gamePageLoaded ? App.globalData.games : App.globalData.commonGames
     categories: Session.categories(App.globalData.gameCategories)
-    selectedGameId: session.gameId
+    selectedGameId: session.choice.gameId
     page: App.globalData.gamePage
     totalPages: App.globalData.gameTotalPages
     total: App.globalData.gameTotal

@@ -7,8 +7,6 @@ import Nimbra
 Item {
     id: area
 
-    // For the membership page and the home page's control card, until they take typed objects too.
-    required property var controller
     required property AccelerationSession session
     required property string tab
     required property bool dawn
@@ -18,12 +16,24 @@ Item {
     required property bool smartRoute
     required property bool reconnect
     required property bool autoStart
+    // The control card's plain values: the user's choices and which of its menus or dialogs is open.
+    required property string mode
+    required property bool dualNetwork
+    required property bool serverMenuOpen
+    required property bool routeDialogOpen
+    required property bool modeMenuOpen
+    required property bool selectorsActive
     readonly property size designPage: Qt.size(1218, 716)
     property real vipLoaderStartedMs: 0
 
     signal libraryRequested()
     signal dawnChosen(bool dawn)
     signal preferenceToggled(string key, bool on)
+    signal loginRequested()
+    signal serverMenuRequested()
+    signal routeDialogRequested()
+    signal modeMenuRequested()
+    signal dualNetworkToggled()
     readonly property alias home: homePage
     readonly property int vipLoaderStatus: vipLoader.status
     readonly property alias vipPage: vipLoader.item
@@ -37,12 +47,21 @@ Item {
 
         anchors.fill: parent
         visible: area.tab === "home"
-        controller: area.controller
         session: area.session
         dawn: area.dawn
         assetRoot: area.assetRoot
         fitScale: area.fitScale
+        mode: area.mode
+        dualNetwork: area.dualNetwork
+        serverMenuOpen: area.serverMenuOpen
+        routeDialogOpen: area.routeDialogOpen
+        modeMenuOpen: area.modeMenuOpen
+        selectorsActive: area.selectorsActive
         onLibraryRequested: area.libraryRequested()
+        onServerMenuRequested: area.serverMenuRequested()
+        onRouteDialogRequested: area.routeDialogRequested()
+        onModeMenuRequested: area.modeMenuRequested()
+        onDualNetworkToggled: area.dualNetworkToggled()
     }
 
     Loader {
@@ -68,7 +87,10 @@ Item {
         anchors.fill: parent
         active: area.tab === "vip"
         asynchronous: true
-        Component.onCompleted: setSource(area.membershipDocument, { controller: area.controller })
+        Component.onCompleted: setSource(area.membershipDocument, {
+            session: area.session,
+            dawn: Qt.binding(() => area.dawn)
+        })
         onActiveChanged: {
             if (!active)
                 return
@@ -81,6 +103,14 @@ Item {
                                           + (Date.now() - area.vipLoaderStartedMs) + "ms",
                                           status === Loader.Error, false)
         }
+    }
+
+    // What the membership page asks for while it is shown.
+    Connections {
+        target: vipLoader.item
+        ignoreUnknownSignals: true
+
+        function onLoginRequested() { area.loginRequested() }
     }
 
     FirstUse {

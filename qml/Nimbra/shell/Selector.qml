@@ -7,16 +7,17 @@ import "../Fonts.js" as Fonts
 Rectangle {
     id: selector
 
-    required property var controller
+    required property bool dawn
+    required property bool boosting
     property string caption: ""
     property string value: ""
     property bool open: false
 
     height: 40
     radius: 12
-    color: selector.controller.panelInner
-    border.color: open ? selector.controller.primary : selector.controller.ink4
-    opacity: selector.controller.boosting ? 0.55 : 1
+    color: Theme.panelInner(selector.dawn)
+    border.color: open ? Theme.primary(selector.dawn) : Theme.ink4(selector.dawn)
+    opacity: selector.boosting ? 0.55 : 1
 
     Text {
         id: captionText
@@ -25,7 +26,7 @@ Rectangle {
         anchors.verticalCenter: parent.verticalCenter
         textFormat: Text.PlainText
         text: selector.caption
-        color: selector.controller.ink3
+        color: Theme.ink3(selector.dawn)
         font.family: Fonts.ui()
         font.pixelSize: Theme.textSize(12)
     }
@@ -38,7 +39,7 @@ Rectangle {
         anchors.verticalCenter: parent.verticalCenter
         textFormat: Text.PlainText
         text: selector.value
-        color: selector.controller.ink
+        color: Theme.ink(selector.dawn)
         elide: Text.ElideRight
         font.family: Fonts.ui()
         font.pixelSize: 13
@@ -54,7 +55,7 @@ Rectangle {
         width: 14
         height: 14
         name: "chevron"
-        color: selector.controller.ink3
+        color: Theme.ink3(selector.dawn)
         rotation: selector.open ? 180 : 0
     }
 }

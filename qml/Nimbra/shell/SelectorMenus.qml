@@ -5,18 +5,24 @@ import QtQuick
 Item {
     id: menus
 
-    required property var controller
-    required property var navigation
-    required property var home
+    required property WindowNavigation navigation
+    required property HomePage home
+    required property bool dawn
+    required property bool serverMenuOpen
+    required property bool modeMenuOpen
+    // What the menus mark as chosen and, for the regions, whose regions they are.
+    required property var game
+    required property string server
+    required property string mode
+
+    // A click outside the open menu.
+    signal dismissed()
 
     // Any click outside an open region or mode menu closes both.
     MouseArea {
         anchors.fill: parent
-        visible: menus.controller.serverMenu || menus.controller.modeMenu
-        onClicked: {
-            menus.controller.serverMenu = false
-            menus.controller.modeMenu = false
-        }
+        visible: menus.serverMenuOpen || menus.modeMenuOpen
+        onClicked: menus.dismissed()
     }
 
     FirstUse {
@@ -24,17 +30,17 @@ Item {
 
         x: shown ? menus.navigation.popupX(menus.home.regionSelector) : 0
         y: shown ? menus.navigation.popupY(menus.home.regionSelector, height) : 0
-        wanted: menus.controller.serverMenu
+        wanted: menus.serverMenuOpen
         // Inline components reach the ids around them; Qt 6.4's qmllint follows that only in bound
         // components, which FirstUse cannot make.
         // qmllint disable unqualified
         sourceComponent: PopupMenu {
             width: 205
             height: 210
-            lightMode: menus.controller.dawn
+            lightMode: menus.dawn
             accessibleName: "区服"
-            rows: menus.navigation.regionRows(menus.controller.currentGame)
-            current: menus.controller.server
+            rows: menus.navigation.regionRows(menus.game)
+            current: menus.server
             onChosen: row => menus.navigation.chooseServer(row.title)
         }
         // qmllint enable unqualified
@@ -45,15 +51,15 @@ Item {
 
         x: shown ? menus.navigation.popupX(menus.home.modeSelector) : 0
         y: shown ? menus.navigation.popupY(menus.home.modeSelector, height) : 0
-        wanted: menus.controller.modeMenu
+        wanted: menus.modeMenuOpen
         // qmllint disable unqualified
         sourceComponent: PopupMenu {
             width: 170
             height: 112
-            lightMode: menus.controller.dawn
+            lightMode: menus.dawn
             accessibleName: "模式"
             rows: menus.navigation.modeRows
-            current: menus.controller.mode
+            current: menus.mode
             onChosen: row => menus.navigation.chooseMode(row.title)
         }
         // qmllint enable unqualified

@@ -6,10 +6,10 @@ import "../Fonts.js" as Fonts
 Item {
     id: bar
 
-    required property var controller
+    required property bool dawn
     required property AccelerationSession session
     readonly property bool boosting: session.boosting
-    readonly property var game: session.selectedGame
+    readonly property var game: session.choice.selectedGame
     readonly property var node: session.selectedNode
 
     height: 30
@@ -17,7 +17,7 @@ Item {
     Rectangle {
         width: parent.width
         height: 1
-        color: bar.controller.ink4
+        color: Theme.ink4(bar.dawn)
         opacity: 0.5
     }
 
@@ -31,7 +31,7 @@ Item {
             width: 14
             height: 14
             name: "sparkle"
-            color: bar.boosting ? bar.controller.neon : bar.controller.ink3
+            color: bar.boosting ? Theme.neon(bar.dawn) : Theme.ink3(bar.dawn)
         }
 
         Text {
@@ -41,9 +41,9 @@ Item {
             Accessible.role: Accessible.StaticText
             Accessible.name: text
             text: bar.boosting ? "加速中 · " + String(bar.game.name || "") + " · "
-                                 + bar.session.server
+                                 + bar.session.choice.server
                                : "未加速 · 加速引擎待命"
-            color: Theme.text(bar.boosting ? bar.controller.neon : bar.controller.ink3)
+            color: Theme.text(bar.boosting ? Theme.neon(bar.dawn) : Theme.ink3(bar.dawn))
             font.family: Fonts.ui()
             font.pixelSize: Theme.textSize(12)
         }
@@ -58,7 +58,7 @@ Item {
         Accessible.name: text
         // The selected route's own name.
         text: (bar.boosting ? "专线节点：" : "推荐节点：") + (String(bar.node.name || "") || "—")
-        color: bar.controller.ink3
+        color: Theme.ink3(bar.dawn)
         font.family: Fonts.ui()
         font.pixelSize: Theme.textSize(12)
     }
@@ -75,7 +75,7 @@ Item {
             Accessible.role: Accessible.StaticText
             Accessible.name: text
             text: (bar.boosting ? "连接延时  " : "未连接延时  ") + bar.session.measurement.latencyText
-            color: bar.controller.ink3
+            color: Theme.ink3(bar.dawn)
             font.family: Fonts.ui()
             font.pixelSize: Theme.textSize(12)
         }
@@ -86,7 +86,7 @@ Item {
             Accessible.name: text
             objectName: "lossText"
             text: "丢包  " + bar.session.measurement.lossText
-            color: bar.controller.ink3
+            color: Theme.ink3(bar.dawn)
             font.family: Fonts.ui()
             font.pixelSize: Theme.textSize(12)
         }
@@ -96,7 +96,7 @@ Item {
             Accessible.role: Accessible.StaticText
             Accessible.name: text
             text: bar.session.clockText
-            color: bar.controller.ink2
+            color: Theme.ink2(bar.dawn)
             font.family: Fonts.latin()
             font.pixelSize: Theme.textSize(12)
         }

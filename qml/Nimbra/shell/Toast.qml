@@ -6,16 +6,18 @@ import "../Fonts.js" as Fonts
 Rectangle {
     id: toast
 
-    required property var controller
-    readonly property string text: controller.toastText
+    required property AccelerationSession session
+    required property bool dawn
+    readonly property string text: session.toastText
+    readonly property bool warning: session.toastWarning
 
     width: Math.max(220, message.implicitWidth + 72)
     height: 44
     radius: 22
     visible: text !== ""
-    color: Theme.toastFill(controller.dawn)
+    color: Theme.toastFill(dawn)
     // A warning must not read as a success: its own glyph and an accent rim.
-    border.color: controller.toastWarning ? controller.accent : controller.edge
+    border.color: warning ? Theme.accent(dawn) : Theme.edge(dawn)
     Accessible.role: Accessible.AlertMessage
     Accessible.name: text
 
@@ -27,8 +29,8 @@ Rectangle {
             anchors.verticalCenter: parent.verticalCenter
             width: 18
             height: 18
-            name: toast.controller.toastWarning ? "warning" : "check"
-            color: toast.controller.toastWarning ? toast.controller.accent : toast.controller.neon
+            name: toast.warning ? "warning" : "check"
+            color: toast.warning ? Theme.accent(toast.dawn) : Theme.neon(toast.dawn)
             strokeWidth: 2
         }
 
@@ -38,7 +40,7 @@ Rectangle {
             anchors.verticalCenter: parent.verticalCenter
             textFormat: Text.PlainText
             text: toast.text
-            color: toast.controller.ink
+            color: Theme.ink(toast.dawn)
             font.family: Fonts.ui()
             font.pixelSize: 14
         }

@@ -1,4 +1,5 @@
 import QtQuick
+import Nimbra
 import Qt.labs.platform as Platform
 import "WindowLogic.js" as WindowLogic
 
@@ -8,33 +9,36 @@ import "WindowLogic.js" as WindowLogic
 Platform.SystemTrayIcon {
     id: tray
 
-    required property var controller
-    readonly property bool windowShown: controller.visible && controller.visibility !== Window.Minimized
-    readonly property var menuState: WindowLogic.trayMenu(windowShown, controller.boosting, App.singBoxManager.starting,
-                                                      controller.currentGame.name, controller.line)
+    required property Window window
+    required property AccelerationSession session
+    required property string assetRoot
+    readonly property var game: session.choice.selectedGame
+    readonly property bool windowShown: window.visible && window.visibility !== Window.Minimized
+    readonly property var menuState: WindowLogic.trayMenu(windowShown, session.boosting, App.singBoxManager.starting,
+                                                      game.name, session.line)
 
     // Shown once its icon is set: the icon must be there before the system gets it.
     property bool ready: false
 
     function showWindow() {
-        if (controller.visibility === Window.Minimized)
-            controller.showNormal()
+        if (window.visibility === Window.Minimized)
+            window.showNormal()
         else
-            controller.show()
-        controller.raise()
-        controller.requestActivate()
+            window.show()
+        window.raise()
+        window.requestActivate()
     }
 
     function mirrorToast() {
-        const c = tray.controller
-        if (!tray.windowShown && tray.supportsMessages && c.toastText !== "")
-            tray.showMessage("Nimbra加速器", c.toastText,
-                             c.toastWarning ? Platform.SystemTrayIcon.Warning : Platform.SystemTrayIcon.Information,
+        const s = tray.session
+        if (!tray.windowShown && tray.supportsMessages && s.toastText !== "")
+            tray.showMessage("Nimbra加速器", s.toastText,
+                             s.toastWarning ? Platform.SystemTrayIcon.Warning : Platform.SystemTrayIcon.Information,
                              4000)
     }
 
     visible: ready && available
-    icon.source: controller.assetRoot + "/" + menuState.icon
+    icon.source: assetRoot + "/" + menuState.icon
     tooltip: menuState.tooltip
 
     onActivated: reason => {
@@ -47,7 +51,7 @@ Platform.SystemTrayIcon {
             text: tray.menuState.windowText
             onTriggered: {
                 if (tray.windowShown)
-                    tray.controller.hide()
+                    tray.window.hide()
                 else
                     tray.showWindow()
             }
@@ -64,9 +68,9 @@ Platform.SystemTrayIcon {
             text: tray.menuState.boostText
             onTriggered: {
                 // Signing in happens in the window.
-                if (!tray.controller.loggedIn)
+                if (!App.globalData.loggedIn)
                     tray.showWindow()
-                tray.controller.toggleAcceleration()
+                tray.session.toggleAcceleration()
             }
         }
 
@@ -80,12 +84,12 @@ Platform.SystemTrayIcon {
 
     Component.onCompleted: {
         ready = true
-        tray.controller.appendAppLog("[UI] 系统托盘 available=" + tray.available, false, false)
+        tray.session.appendAppLog("[UI] 系统托盘 available=" + tray.available, false, false)
     }
 
     property Connections toasts: Connections {
-        target: tray.controller
+        target: tray.session
 
-        function onToastTextChanged() { tray.mirrorToast() }
+        function onToastChanged() { tray.mirrorToast() }
     }
 }
