@@ -79,7 +79,19 @@ struct Page : WiredBackend
     bool shows(const QString &name, const QString &text) const
     {
         QQuickItem *item = find(name);
-        return item && find(text, item);
+        if (!item)
+            return false;
+        if (find(text, item))
+            return true;
+        // A dialog's card is shown in a pop-up, which is not among the dialog's items.
+        for (const QObject *popup : item->findChildren<QObject *>()) {
+            auto *content = popup->inherits("QQuickPopup")
+                                ? popup->property("contentItem").value<QQuickItem *>()
+                                : nullptr;
+            if (content && find(text, content))
+                return true;
+        }
+        return false;
     }
     // Runs a script, then lets the page's next-turn work (default selections, traces) happen.
     void run(const QString &script)
@@ -103,10 +115,11 @@ struct Page : WiredBackend
                                     .size());
     }
 
-    // The shown item of our own making whose objectName, text or accessible name is the given one.
+    // The shown item of our own making whose objectName, text or accessible name is the given one. The
+    // whole window is searched: the page's dialogs are pop-ups, shown on the window's overlay.
     QQuickItem *find(const QString &name, QQuickItem *root = nullptr) const
     {
-        root = root ? root : view;
+        root = root ? root : window.contentItem();
         QQuickItem *found = nullptr;
         for (QQuickItem *child : root->childItems()) {
             if (QQuickItem *inner = find(name, child))
