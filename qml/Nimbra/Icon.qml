@@ -3,9 +3,10 @@ import QtQuick.Shapes
 import Nimbra
 import "IconPaths.js" as IconPaths
 
-// A vector icon drawn on a 24 × 24 design grid and scaled to the item. It is drawn into a
+// A vector icon drawn on a 24 × 24 design grid and scaled to the item. On the GPU it is drawn into a
 // multisampled layer of the item's size in device pixels, so its edges are smooth and sharp at any
-// size and pixel ratio.
+// size and pixel ratio. The software renderer draws paths antialiased on its own and repaints every
+// layer on every frame, so there the icon is drawn straight into the window.
 Item {
     id: icon
 
@@ -18,13 +19,16 @@ Item {
     implicitWidth: 24
     implicitHeight: 24
 
-    // The paths are drawn opaque and the layer takes the colour's alpha: where strokes cross, a
-    // see-through colour stays as light as elsewhere.
+    readonly property bool layered: GraphicsInfo.api !== GraphicsInfo.Software
+
+    // In a layer the paths are drawn opaque and the layer takes the colour's alpha: where strokes
+    // cross, a see-through colour stays as light as elsewhere. Without one, the painter strokes a
+    // path as one outline, so the colour's own alpha does the same.
     Item {
         anchors.fill: parent
         visible: icon.glyph.path !== ""
-        opacity: icon.color.a
-        layer.enabled: visible
+        opacity: icon.layered ? icon.color.a : 1
+        layer.enabled: visible && icon.layered
         layer.samples: 4
         layer.smooth: true
 
@@ -37,7 +41,8 @@ Item {
             }
 
             ShapePath {
-                readonly property color ink: Qt.rgba(icon.color.r, icon.color.g, icon.color.b, 1)
+                readonly property color ink: Qt.rgba(icon.color.r, icon.color.g, icon.color.b,
+                                                     icon.layered ? 1 : icon.color.a)
 
                 fillColor: icon.glyph.fill ? ink : "transparent"
                 strokeColor: icon.glyph.fill ? "transparent" : ink
