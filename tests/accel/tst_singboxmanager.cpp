@@ -306,7 +306,8 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(stubProcesses(), 1, 10000);
         session.manager.stop();
         QVERIFY(!session.manager.starting());
-        QTRY_COMPARE_WITH_TIMEOUT(stubProcesses(), 0, 10000);
+        // Wine lists an ended process for a while longer on a busy machine.
+        QTRY_COMPARE_WITH_TIMEOUT(stubProcesses(), 0, 30000);
         // Long past the check's own end: a run it let through would have been reported by now.
         QVERIFY(!session.started.wait(2000));
         QCOMPARE(session.failed.count(), 0);
