@@ -140,7 +140,7 @@ bool fail(const char *what)
 bool signInThroughTheForm(App &app)
 {
     QQuickItem *scene = app.window->contentItem();
-    if (!click(app.window, scene, QStringLiteral("会员")) || !app.is("loginDialog", 5000))
+    if (!click(app.window, scene, QStringLiteral("会员")) || !app.is("navigation.loginDialog", 5000))
         return fail("the sign-in dialog did not open");
     QQuickItem *login = findShown(scene, QStringLiteral("loginView"));
     if (!login || !click(app.window, login, QStringLiteral("passwordModeTab")) ||
@@ -153,7 +153,8 @@ bool signInThroughTheForm(App &app)
     if (!click(app.window, login, QStringLiteral("agreeBox")))
         return fail("no agreement box");
     QTest::keyClick(app.window, Qt::Key_Return);
-    return app.is("loggedIn && !loginDialog", 10000) && app.settled() ? true : fail("the sign-in failed");
+    return app.is("loggedIn && !navigation.loginDialog", 10000) && app.settled() ? true
+                                                                                 : fail("the sign-in failed");
 }
 
 bool startBoosting(App &app)
@@ -199,7 +200,7 @@ bool idleRedraws(App &app, int seconds)
     windowscript::evaluate(app.window, QStringLiteral("navigation.openLogDialog()"));
     windowscript::spin(2000);
     const Idle withLog = idleFor(seconds);
-    windowscript::evaluate(app.window, QStringLiteral("logDialog = false"));
+    windowscript::evaluate(app.window, QStringLiteral("navigation.logDialog = false"));
     app.session->toggleAcceleration();
     if (!QTest::qWaitFor([&app] { return !app.session->boosting() && !app.singBox->running(); }, 10000))
         return fail("the core did not stop");

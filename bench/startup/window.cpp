@@ -113,7 +113,7 @@ bool measureTabSwitches(QQuickWindow *window, int count)
     QObject *loader = pages ? pages->findChild<QObject *>(QStringLiteral("libraryLoader")) : nullptr;
     if (!loader)
         return fail("the game library's loader was not found");
-    evaluate(window, QStringLiteral("clearSingBoxLogs()"));
+    evaluate(window, QStringLiteral("session.clearSingBoxLogs()"));
     std::vector<double> loaderMs;
     for (int i = 0; i < count; ++i) {
         const double ms = loaderReadyMs(

@@ -16,16 +16,6 @@ Window {
 
     // The user's stored choices; StoredPreferences writes every change back.
     property bool dawn: N.Preferences.dawn
-    property string tab: "home"
-    property int tabIndex: 0
-    property bool nodeDialog: false
-    property bool loginDialog: false
-    property bool accountMenu: false
-    property bool logDialog: false
-    property bool serverMenu: false
-    property bool modeMenu: false
-    property string accountMenuSource: "title-account"
-    property var accountMenuAnchor: null
     property bool smartRoute: N.Preferences.smartRoute
     property bool reconnect: N.Preferences.reconnect
     property bool autoStart: N.Preferences.autoStart
@@ -34,31 +24,13 @@ Window {
 
     // The acceleration session lives in C++; the window reads it and reacts to what concerns the interface.
     readonly property N.AccelerationSession session: N.App.accelerationSession
-    readonly property string line: session.line
     property string mode: N.Preferences.mode
     property bool dualNetwork: N.Preferences.dualNetwork
-    readonly property bool routesLoading: session.routesLoading
-    readonly property string routeError: session.routeError
-    readonly property var nodes: session.nodes
     property real perfLastTickMs: 0
 
     readonly property bool loggedIn: N.App.globalData.loggedIn
-    readonly property int points: N.App.globalData.points
     readonly property string userName: Session.maskUserName(N.App.globalData.userPhone)
     readonly property int vipNum: Session.vipNumber(N.App.globalData.membership, N.App.globalData.authVipNum)
-    readonly property string vipType: N.App.rechargeApi.membershipTypeText(N.App.globalData.membership)
-    readonly property string vipExpiryText: N.App.rechargeApi.membershipExpiryText(N.App.globalData.membership)
-
-    readonly property color ink: N.Theme.ink(dawn)
-    readonly property color ink2: N.Theme.ink2(dawn)
-    readonly property color ink3: N.Theme.ink3(dawn)
-    readonly property color ink4: N.Theme.ink4(dawn)
-    readonly property color primary: N.Theme.primary(dawn)
-    readonly property color accent: N.Theme.accent(dawn)
-    readonly property color neon: N.Theme.neon(dawn)
-    readonly property color edge: N.Theme.edge(dawn)
-
-    readonly property bool modalOpen: nodeDialog || logDialog || loginDialog
 
     // Where the window opens: the remembered place fitted to the screen (WindowStart), else the design.
     readonly property var startGeometry: N.WindowStart.geometry
@@ -76,21 +48,6 @@ Window {
     color: "transparent"
     flags: Qt.FramelessWindowHint | Qt.Window
 
-    // The session's interface: the flows run in AccelerationSession (C++), display helpers in SessionLogic.
-    function chooseNode(node) { session.chooseNode(node) }
-    function setServer(name) { session.choice.setServer(name) }
-    function requestRoutes(reason) { session.requestRoutes(reason) }
-    function measureRoutes(reason) { session.measureRoutes(reason) }
-    function signOut() { session.signOut() }
-
-    function messageText(value) { return value === undefined || value === null ? "" : String(value) }
-    function toast(message, warning) { session.toast(messageText(message), warning === true) }
-    function appendAppLog(message, error, forwardToConsole) {
-        session.appendAppLog(messageText(message), error === true, forwardToConsole !== false)
-    }
-    function clearSingBoxLogs() { session.clearSingBoxLogs() }
-    function copySingBoxLogs() { session.copySingBoxLogs() }
-
     Component.onCompleted: {
         perfLastTickMs = Date.now()
         session.startUp(N.App.qmlDebuggerRequested, N.App.qmlDebuggerActive)
@@ -102,15 +59,15 @@ Window {
         target: window.session
 
         function onGameChosen() {
-            window.serverMenu = false
-            window.modeMenu = false
-            window.nodeDialog = false
-            window.tab = "home"
-            window.tabIndex = 0
+            navigation.serverMenu = false
+            navigation.modeMenu = false
+            navigation.nodeDialog = false
+            navigation.tab = "home"
+            navigation.tabIndex = 0
         }
-        function onNodeChosen() { window.nodeDialog = false }
-        function onSignInRequired() { window.loginDialog = true }
-        function onSigningOut() { window.accountMenu = false }
+        function onNodeChosen() { navigation.nodeDialog = false }
+        function onSignInRequired() { navigation.loginDialog = true }
+        function onSigningOut() { navigation.accountMenu = false }
     }
 
     // A payment outlives the membership page: while the page is not shown, its outcome is told here.
@@ -118,7 +75,7 @@ Window {
         target: N.App.rechargeApi.payment
         enabled: !pages.vipPage
 
-        function onNotice(message, warning) { window.toast(message, warning) }
+        function onNotice(message, warning) { window.session.toast(message, warning) }
     }
 
     // The settings page's switch decides whether the supervisor rebuilds a channel that dropped.
@@ -138,15 +95,24 @@ Window {
             const now = Date.now()
             const gap = now - window.perfLastTickMs
             if (window.perfLastTickMs > 0 && gap >= interval + 200)
-                window.appendAppLog("[PERF] UI事件循环停顿 gap=" + gap + "ms tab=" + window.tab + " accountMenu="
-                                    + window.accountMenu + " vipLoader=" + pages.vipLoaderStatus, true, false)
+                window.session.appendAppLog("[PERF] UI事件循环停顿 gap=" + gap + "ms tab=" + navigation.tab
+                                            + " accountMenu=" + navigation.accountMenu + " vipLoader="
+                                            + pages.vipLoaderStatus, true, false)
             window.perfLastTickMs = now
         }
     }
 
     StoredPreferences {
-        controller: window
+        id: preferences
+
+        dawn: window.dawn
+        smartRoute: window.smartRoute
+        reconnect: window.reconnect
+        mode: window.mode
+        dualNetwork: window.dualNetwork
+        session: window.session
     }
+    onAutoStartChanged: autoStart = preferences.applyAutoStart(autoStart)
 
     // Small text grows as the window shrinks the scene, so it never reads below 10 px on screen.
     Binding {
@@ -187,24 +153,29 @@ Window {
             window.showMaximized()
     }
 
-    // Navigation: the rules live in WindowNavigation.
-    function openLogin() { navigation.openLogin() }
-    function popupY(anchorItem, popupHeight) { return navigation.popupY(anchorItem, popupHeight) }
-
-    onAccountMenuChanged: appendAppLog("[PERF] 用户中心 visible=" + accountMenu, false, false)
-
+    // The tab, the menus and the dialogs open: the rules live in WindowNavigation.
     WindowNavigation {
         id: navigation
 
-        controller: window
         scene: scene
         statusBarTop: scene.height - statusBar.height
+        loggedIn: window.loggedIn
+        routesKnown: window.session.nodes.length > 0
+        routesLoading: window.session.routesLoading
+        dualNetwork: window.dualNetwork
+        onLogLine: (text, forwardToConsole) => window.session.appendAppLog(text, false, forwardToConsole)
+        onToastRequested: text => window.session.toast(text)
+        onRoutesWanted: reason => window.session.requestRoutes(reason)
+        onMeasurementWanted: reason => window.session.measureRoutes(reason)
+        onServerChosen: name => window.session.choice.setServer(name)
+        onModeChosen: name => window.mode = name
+        onDualNetworkChosen: on => window.dualNetwork = on
     }
 
     Shortcut {
         sequence: "Esc"
         context: Qt.WindowShortcut
-        enabled: window.modalOpen || window.accountMenu || window.serverMenu || window.modeMenu
+        enabled: navigation.modalOpen || navigation.accountMenu || navigation.serverMenu || navigation.modeMenu
         onActivated: navigation.closeTopmost()
     }
 
@@ -236,7 +207,7 @@ Window {
                 radius: width / 2
                 x: -220
                 y: -300
-                color: window.primary
+                color: N.Theme.primary(window.dawn)
                 opacity: 0.07
             }
 
@@ -246,7 +217,7 @@ Window {
                 radius: width / 2
                 x: parent.width - 380
                 y: parent.height - 360
-                color: window.accent
+                color: N.Theme.accent(window.dawn)
                 opacity: 0.06
             }
 
@@ -256,8 +227,8 @@ Window {
                 height: parent.height - statusBar.height
                 dawn: window.dawn
                 assetRoot: window.assetRoot
-                tab: window.tab
-                tabIndex: window.tabIndex
+                tab: navigation.tab
+                tabIndex: navigation.tabIndex
                 loggedIn: window.loggedIn
                 userName: window.userName
                 onTabRequested: (name, index) => navigation.selectTab(name, index)
@@ -293,7 +264,7 @@ Window {
                 width: parent.width - x - 24
                 height: parent.height - y - statusBar.height - 24
                 session: window.session
-                tab: window.tab
+                tab: navigation.tab
                 dawn: window.dawn
                 assetRoot: window.assetRoot
                 fitScale: window.fitScale
@@ -302,10 +273,10 @@ Window {
                 autoStart: window.autoStart
                 mode: window.mode
                 dualNetwork: window.dualNetwork
-                serverMenuOpen: window.serverMenu
-                routeDialogOpen: window.nodeDialog
-                modeMenuOpen: window.modeMenu
-                selectorsActive: window.tab === "home" && !window.modalOpen
+                serverMenuOpen: navigation.serverMenu
+                routeDialogOpen: navigation.nodeDialog
+                modeMenuOpen: navigation.modeMenu
+                selectorsActive: navigation.tab === "home" && !navigation.modalOpen
                 onLibraryRequested: navigation.selectTab("games", 1)
                 onLoginRequested: navigation.openLogin()
                 onServerMenuRequested: navigation.toggleServerMenu()
@@ -330,14 +301,14 @@ Window {
                 navigation: navigation
                 home: pages.home
                 dawn: window.dawn
-                serverMenuOpen: window.serverMenu
-                modeMenuOpen: window.modeMenu
+                serverMenuOpen: navigation.serverMenu
+                modeMenuOpen: navigation.modeMenu
                 game: window.session.choice.selectedGame
                 server: window.session.choice.server
                 mode: window.mode
                 onDismissed: {
-                    window.serverMenu = false
-                    window.modeMenu = false
+                    navigation.serverMenu = false
+                    navigation.modeMenu = false
                 }
             }
 
@@ -347,23 +318,27 @@ Window {
                 anchors.fill: parent
                 statusBarTop: statusBar.y
                 lightMode: window.dawn
-                routeOpen: window.nodeDialog
-                logOpen: window.logDialog
-                signInOpen: window.loginDialog
-                accountMenuOpen: window.accountMenu
-                accountMenuAnchor: window.accountMenuAnchor
-                accountMenuSource: window.accountMenuSource
+                routeOpen: navigation.nodeDialog
+                logOpen: navigation.logDialog
+                signInOpen: navigation.loginDialog
+                accountMenuOpen: navigation.accountMenu
+                accountMenuAnchor: navigation.accountMenuAnchor
+                accountMenuSource: navigation.accountMenuSource
                 userName: window.userName
                 vipNum: window.vipNum
-                vipType: window.vipType
-                vipExpiryText: window.vipExpiryText
-                points: window.points
-                partProperties: ({ controller: window })
-                onRouteCloseRequested: window.nodeDialog = false
-                onLogCloseRequested: window.logDialog = false
-                onSignInCloseRequested: window.loginDialog = false
-                onAccountMenuCloseRequested: window.accountMenu = false
-                onSignOutRequested: window.signOut()
+                vipType: N.App.rechargeApi.membershipTypeText(N.App.globalData.membership)
+                vipExpiryText: N.App.rechargeApi.membershipExpiryText(N.App.globalData.membership)
+                points: N.App.globalData.points
+                session: window.session
+                onRouteCloseRequested: navigation.nodeDialog = false
+                onLogCloseRequested: navigation.logDialog = false
+                onSignInCloseRequested: navigation.loginDialog = false
+                onAccountMenuCloseRequested: navigation.accountMenu = false
+                onSignOutRequested: window.session.signOut()
+                onSignInRequested: {
+                    navigation.nodeDialog = false
+                    navigation.openLogin()
+                }
             }
 
             Toast {
@@ -381,7 +356,7 @@ Window {
             radius: frame.radius
             color: "transparent"
             border.width: window.expandedLayout ? 0 : 1
-            border.color: window.edge
+            border.color: N.Theme.edge(window.dawn)
         }
     }
 

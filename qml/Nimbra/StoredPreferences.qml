@@ -2,37 +2,37 @@ import QtQuick
 // Qualified, as in Main: an unqualified import of the own module hides its internal documents.
 import Nimbra as N
 
-// Keeps the window's stored choices and the store in step: the window's properties start from the
-// store (Main binds them), and each change the user makes is written back. Start at login is the
-// system's autostart entry: switching it writes or removes the entry, and a refusal puts the switch
-// back to what is there.
+// Keeps the window's stored choices and the store in step: the window's choices start from the store
+// (Main binds them) and come in here, and each change the user makes is written back. Start at login
+// is the system's autostart entry: switching it writes or removes the entry, and after a refusal the
+// switch goes back to what is there.
 QtObject {
     id: stored
 
-    required property var controller
+    required property bool dawn
+    required property bool smartRoute
+    required property bool reconnect
+    required property string mode
+    required property bool dualNetwork
+    // Where the outcome of switching start at login is told.
+    required property N.AccelerationSession session
 
-    function applyAutoStart() {
-        const c = stored.controller
-        const wanted = c.autoStart
+    onDawnChanged: N.Preferences.dawn = dawn
+    onSmartRouteChanged: N.Preferences.smartRoute = smartRoute
+    onReconnectChanged: N.Preferences.reconnect = reconnect
+    onModeChanged: N.Preferences.mode = mode
+    onDualNetworkChanged: N.Preferences.dualNetwork = dualNetwork
+
+    // Returns what start at login now is, for the switch to show.
+    function applyAutoStart(wanted: bool): bool {
         if (wanted === N.Preferences.autoStart)
-            return
+            return wanted
         if (N.Preferences.setAutoStart(wanted)) {
-            c.toast(wanted ? "已开启开机自启动，登录后将静默启动到托盘" : "已关闭开机自启动")
-            return
+            stored.session.toast(wanted ? "已开启开机自启动，登录后将静默启动到托盘" : "已关闭开机自启动")
+            return wanted
         }
-        c.appendAppLog("[UI] 开机自启动设置失败 error=" + N.Preferences.lastError, true)
-        c.toast("开机自启动设置失败：" + N.Preferences.lastError, true)
-        c.autoStart = N.Preferences.autoStart
-    }
-
-    property Connections changes: Connections {
-        target: stored.controller
-
-        function onDawnChanged() { N.Preferences.dawn = stored.controller.dawn }
-        function onSmartRouteChanged() { N.Preferences.smartRoute = stored.controller.smartRoute }
-        function onReconnectChanged() { N.Preferences.reconnect = stored.controller.reconnect }
-        function onModeChanged() { N.Preferences.mode = stored.controller.mode }
-        function onDualNetworkChanged() { N.Preferences.dualNetwork = stored.controller.dualNetwork }
-        function onAutoStartChanged() { stored.applyAutoStart() }
+        stored.session.appendAppLog("[UI] 开机自启动设置失败 error=" + N.Preferences.lastError, true)
+        stored.session.toast("开机自启动设置失败：" + N.Preferences.lastError, true)
+        return N.Preferences.autoStart
     }
 }

@@ -317,7 +317,7 @@ private slots:
         QTest::addColumn<QString>("after");
         QTest::newRow("signed out") << ""
                                     << "请先登录后再开始加速"
-                                    << "loginDialog";
+                                    << "navigation.loginDialog";
         QTest::newRow("routes loading") << "routes request"
                                         << "正在加载实时线路，请稍候"
                                         << "true";
@@ -332,7 +332,7 @@ private slots:
                                       << "session.gameDetailLoading";
         QTest::newRow("no routes") << "no routes"
                                    << "暂无实时线路，请稍候重试"
-                                   << "routesLoading";
+                                   << "session.routesLoading";
         QTest::newRow("route without address") << "route without address"
                                                << "当前线路没有可用节点地址，请重新获取线路"
                                                << "session.runLog.entry(session.runLog.count - 1).error";
@@ -569,7 +569,7 @@ private slots:
 
         // Signed out, the membership tab opens the sign-in dialog instead.
         QVERIFY(click(window, scene, QStringLiteral("会员")));
-        QVERIFY(c.isTrue("loginDialog && tab === 'home'"));
+        QVERIFY(c.isTrue("navigation.loginDialog && navigation.tab === 'home'"));
         QQuickItem *login = findShown(scene, QStringLiteral("loginView"));
         QVERIFY(login);
         const QString phone = QStringLiteral("13800138000");
@@ -577,9 +577,9 @@ private slots:
         typeText(window, phone);
         // Esc hides the dialog as the mask does: what was typed is still there when it comes back.
         QTest::keyClick(window, Qt::Key_Escape);
-        QVERIFY(c.isTrue("!loginDialog"));
+        QVERIFY(c.isTrue("!navigation.loginDialog"));
         QVERIFY(click(window, scene, QStringLiteral("会员")));
-        QVERIFY(c.isTrue("loginDialog"));
+        QVERIFY(c.isTrue("navigation.loginDialog"));
         QCOMPARE(findShown(findShown(login, QStringLiteral("phoneField")), QStringLiteral("input"))
                      ->property("text")
                      .toString(),
@@ -592,7 +592,7 @@ private slots:
         typeText(window, code);
         QVERIFY(click(window, login, QStringLiteral("agreeBox")));
         QTest::keyClick(window, Qt::Key_Return);
-        QTRY_VERIFY_WITH_TIMEOUT(c.isTrue("loggedIn && !loginDialog"), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(c.isTrue("loggedIn && !navigation.loginDialog"), 10000);
         QCOMPARE(c.text("session.toastText"), QStringLiteral("登录成功，欢迎回来，138****8000"));
 
         // A game from the common list, then a route from the dialog the route selector opens.
@@ -602,12 +602,12 @@ private slots:
         QCOMPARE(c.text("session.choice.gameId"), QStringLiteral("yj"));
         QVERIFY(c.settled());
         QVERIFY(click(window, scene, QStringLiteral("线路")));
-        QVERIFY(c.isTrue("nodeDialog"));
+        QVERIFY(c.isTrue("navigation.nodeDialog"));
         // The first route: the dev service gives this game a second one the core cannot run.
-        const QString route = c.text("nodes[0].name");
+        const QString route = c.text("session.nodes[0].name");
         QVERIFY(click(window, findShown(scene, QStringLiteral("routeRow0")), route));
-        QVERIFY(c.isTrue("!nodeDialog"));
-        QCOMPARE(c.text("line"), route);
+        QVERIFY(c.isTrue("!navigation.nodeDialog"));
+        QCOMPARE(c.text("session.line"), route);
         QVERIFY(c.settled());
 
         if (!g_inPrivateNetwork) {
@@ -626,9 +626,9 @@ private slots:
             QTRY_VERIFY_WITH_TIMEOUT(c.isTrue("session.boosting") && !ownRoutes().isEmpty(), 15000);
         }
         QVERIFY(click(window, scene, QStringLiteral("railAvatar")));
-        QVERIFY(c.isTrue("accountMenu"));
+        QVERIFY(c.isTrue("navigation.accountMenu"));
         QVERIFY(click(window, scene, QStringLiteral("退出登录")));
-        QVERIFY(c.isTrue("!loggedIn && !accountMenu && !session.boosting"));
+        QVERIFY(c.isTrue("!loggedIn && !navigation.accountMenu && !session.boosting"));
         QTRY_VERIFY_WITH_TIMEOUT(!c.singBox->running() && !c.singBox->starting(), 10000);
         QTRY_VERIFY_WITH_TIMEOUT(ownRoutes().isEmpty(), 3000);
         QVERIFY2(c.warnings.isEmpty(), qPrintable(c.warnings.join(QLatin1Char('\n'))));
@@ -699,7 +699,7 @@ private slots:
         c.eval(QStringLiteral("navigation.openLogDialog()"));
         QVERIFY(
             findShown(qobject_cast<QQuickWindow *>(c.window)->contentItem(), QStringLiteral("latencyChart")));
-        c.eval(QStringLiteral("logDialog = false"));
+        c.eval(QStringLiteral("navigation.logDialog = false"));
 
         nodes.setNode(QStringLiteral("10.77.0.15"), 20, 60);
         QVERIFY(started.wait(15000));
@@ -860,7 +860,7 @@ private slots:
         typeText(window, QStringLiteral("nimbra123"));
         // Hidden by Esc: the number stays for the next attempt, the password does not.
         QTest::keyClick(window, Qt::Key_Escape);
-        QVERIFY(c.isTrue("!loginDialog"));
+        QVERIFY(c.isTrue("!navigation.loginDialog"));
         QVERIFY(click(window, scene, QStringLiteral("会员")));
         QCOMPARE(field("phoneField")->property("text").toString(), QStringLiteral("13800138000"));
         QCOMPARE(field("passwordField")->property("text").toString(), QString());
@@ -868,7 +868,7 @@ private slots:
         typeText(window, QStringLiteral("nimbra123"));
         QVERIFY(click(window, login, QStringLiteral("agreeBox")));
         QTest::keyClick(window, Qt::Key_Return);
-        QTRY_VERIFY_WITH_TIMEOUT(c.isTrue("loggedIn && !loginDialog"), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(c.isTrue("loggedIn && !navigation.loginDialog"), 10000);
         QVERIFY(QTest::qWaitFor([&c] { return !c.http->busy(); }, 10000));
 
         const QByteArray signInPath("/passport/sms/login");
@@ -884,7 +884,7 @@ private slots:
         QVERIFY(click(window, scene, QStringLiteral("退出登录")));
         QVERIFY(c.isTrue("!loggedIn"));
         QVERIFY(click(window, scene, QStringLiteral("会员")));
-        QVERIFY(c.isTrue("loginDialog"));
+        QVERIFY(c.isTrue("navigation.loginDialog"));
         QCOMPARE(field("phoneField")->property("text").toString(), QString());
         QVERIFY(!findShown(login, QStringLiteral("passwordField")));
         QVERIFY2(c.warnings.isEmpty(), qPrintable(c.warnings.join(QLatin1Char('\n'))));
@@ -954,13 +954,13 @@ private slots:
         signInWith(QStringLiteral("nimbra123"));
         QTRY_COMPARE_WITH_TIMEOUT(front.held(), 1, 10000);
         QVERIFY(click(window, scene, QStringLiteral("closeButton")));
-        QVERIFY(c.isTrue("!loginDialog"));
+        QVERIFY(c.isTrue("!navigation.loginDialog"));
         signInWith(QStringLiteral("wrong123"));
         QTRY_COMPARE_WITH_TIMEOUT(c.text("session.toastText"), QStringLiteral("手机号或密码错误"), 10000);
 
         front.releaseHeld();
         QTRY_VERIFY_WITH_TIMEOUT(!c.http->busy(), 10000);
-        QVERIFY(c.isTrue("!loggedIn && loginDialog"));
+        QVERIFY(c.isTrue("!loggedIn && navigation.loginDialog"));
         QVERIFY(findShown(findShown(scene, QStringLiteral("loginView")), QStringLiteral("passwordField")));
         QVERIFY2(c.warnings.isEmpty(), qPrintable(c.warnings.join(QLatin1Char('\n'))));
     }
@@ -1024,7 +1024,7 @@ private slots:
         QVERIFY(window && QTest::qWaitForWindowExposed(window));
         QQuickItem *scene = window->contentItem();
         QVERIFY(c.signIn());
-        const QString expiryBefore = c.text("vipExpiryText");
+        const QString expiryBefore = c.text("dialogs.vipExpiryText");
 
         QVERIFY(click(window, scene, QStringLiteral("会员")));
         QTRY_VERIFY_WITH_TIMEOUT(c.isTrue("pages.vipPage && pages.vipPage.preparedProducts.length > 0"),
@@ -1062,8 +1062,8 @@ private slots:
         QVERIFY(c.isTrue("!N.App.rechargeApi.payment.opened"));
         QVERIFY(click(window, scene, QStringLiteral("railAvatar")));
         QVERIFY(findShown(scene, QStringLiteral("会员类型：独享会员")));
-        QVERIFY(c.text("vipExpiryText") != expiryBefore);
-        QVERIFY(findShown(scene, QStringLiteral("有效期：") + c.text("vipExpiryText")));
+        QVERIFY(c.text("dialogs.vipExpiryText") != expiryBefore);
+        QVERIFY(findShown(scene, QStringLiteral("有效期：") + c.text("dialogs.vipExpiryText")));
         QVERIFY2(c.warnings.isEmpty(), qPrintable(c.warnings.join(QLatin1Char('\n'))));
     }
 

@@ -286,12 +286,12 @@ private slots:
                  qPrintable(passed.join(QLatin1Char('|'))));
 
         QTest::keyClick(w.window, Qt::Key_Return);
-        QVERIFY(w.is("nodeDialog && !loggedIn"));
+        QVERIFY(w.is("navigation.nodeDialog && !loggedIn"));
         QTRY_COMPARE(w.focusedName(), QStringLiteral("登录"));
         QTest::keyClick(w.window, Qt::Key_Return);
-        QVERIFY(w.is("loginDialog && !nodeDialog"));
+        QVERIFY(w.is("navigation.loginDialog && !navigation.nodeDialog"));
         QTest::keyClick(w.window, Qt::Key_Escape);
-        QVERIFY(w.is("!loginDialog"));
+        QVERIFY(w.is("!navigation.loginDialog"));
 
         QVERIFY(w.signIn());
         w.session->chooseGame(QVariantMap{
@@ -299,7 +299,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(w.session->nodes().size() > 2 && !w.session->routesLoading(), 10000);
         QTRY_VERIFY(w.focusedName().startsWith(QStringLiteral("线路")));
         QTest::keyClick(w.window, Qt::Key_Return);
-        QVERIFY(w.is("nodeDialog"));
+        QVERIFY(w.is("navigation.nodeDialog"));
         QQuickItem *dialog = findItem(w.window->contentItem(), QStringLiteral("routeDialog"));
         QVERIFY(dialog);
         // The chosen route has the focus; its name tells route, detail and state.
@@ -322,15 +322,15 @@ private slots:
         const QString third = w.session->nodes().at(2).toMap().value("name").toString();
         QVERIFY2(w.focusedName().startsWith(third), qPrintable(w.focusedName()));
         QTest::keyClick(w.window, Qt::Key_Return);
-        QVERIFY(w.is("!nodeDialog"));
+        QVERIFY(w.is("!navigation.nodeDialog"));
         QCOMPARE(w.session->line(), third);
         QTRY_COMPARE(w.focusedName(), QStringLiteral("线路 ") + third);
 
         // Esc closes the dialog as well.
         QTest::keyClick(w.window, Qt::Key_Return);
-        QVERIFY(w.is("nodeDialog"));
+        QVERIFY(w.is("navigation.nodeDialog"));
         QTest::keyClick(w.window, Qt::Key_Escape);
-        QVERIFY(w.is("!nodeDialog"));
+        QVERIFY(w.is("!navigation.nodeDialog"));
         QCOMPARE(w.session->line(), third);
 
         // Enter in the search takes the one game it leaves.
@@ -357,12 +357,12 @@ private slots:
                      w.session->choice()->server()),
                  qPrintable(w.session->choice()->server()));
         windowscript::evaluate(w.window, QStringLiteral("navigation.toggleAccountMenu(null, 'rail-avatar')"));
-        QVERIFY(w.is("accountMenu"));
+        QVERIFY(w.is("navigation.accountMenu"));
         QList<Entry> entries;
         QStringList unnamed;
         walk(QAccessible::queryAccessibleInterface(w.window), entries, unnamed);
-        windowscript::evaluate(w.window,
-                               QStringLiteral("accountMenu = false; navigation.selectTab('vip', 2)"));
+        windowscript::evaluate(
+            w.window, QStringLiteral("navigation.accountMenu = false; navigation.selectTab('vip', 2)"));
         QVERIFY(windowscript::waitFor(
             w.window, QStringLiteral("pages.vipPage && pages.vipPage.preparedProducts.length > 0"), 10000));
         QList<Entry> vip;
@@ -385,8 +385,9 @@ private slots:
             QStringLiteral("会员状态：") + (w.is("vipNum > 0")
                                                 ? QStringLiteral("VIP · 序号 ") + text("vipNum")
                                                 : QStringLiteral("普通用户")),
-            QStringLiteral("有效期：") +
-                (text("vipExpiryText").isEmpty() ? QStringLiteral("—") : text("vipExpiryText")),
+            QStringLiteral("有效期：") + (text("dialogs.vipExpiryText").isEmpty()
+                                              ? QStringLiteral("—")
+                                              : text("dialogs.vipExpiryText")),
             QStringLiteral("合计 ") +
                 findItem(w.window->contentItem(), QStringLiteral("totalText"))->property("text").toString()};
         for (const QString &figure : figures)

@@ -2,7 +2,7 @@ import QtQuick
 import QtTest
 import "qrc:/qt/qml/Nimbra/shell"
 
-// The main window's navigation rules against a stand-in for the window's presentation state.
+// The main window's navigation rules: what is open after each step and what is reported.
 Item {
     id: root
 
@@ -10,28 +10,10 @@ Item {
     height: 836
 
     QtObject {
-        id: window
+        id: heard
 
-        property bool loggedIn: true
-        property string tab: "home"
-        property int tabIndex: 0
-        property bool nodeDialog: false
-        property bool loginDialog: false
-        property bool accountMenu: false
-        property bool logDialog: false
-        property bool serverMenu: false
-        property bool modeMenu: false
-        property string accountMenuSource: "title-account"
-        property var accountMenuAnchor: null
-        property var nodes: []
-        property bool routesLoading: false
         property var routeRequests: []
         property var logLines: []
-
-        function appendAppLog(message) { logLines = logLines.concat([message]) }
-        function requestRoutes(reason) { routeRequests = routeRequests.concat([reason]) }
-        function measureRoutes(reason) { routeRequests = routeRequests.concat(["measure " + reason]) }
-        function toast() {}
     }
 
     Item { id: avatar; x: 30; y: 770; width: 34; height: 34 }
@@ -41,9 +23,15 @@ Item {
     WindowNavigation {
         id: navigation
 
-        controller: window
         scene: root
         statusBarTop: 806
+        loggedIn: true
+        routesKnown: false
+        routesLoading: false
+        dualNetwork: false
+        onLogLine: text => heard.logLines = heard.logLines.concat([text])
+        onRoutesWanted: reason => heard.routeRequests = heard.routeRequests.concat([reason])
+        onMeasurementWanted: reason => heard.routeRequests = heard.routeRequests.concat(["measure " + reason])
     }
 
     TestCase {
@@ -51,28 +39,28 @@ Item {
         when: windowShown
 
         function init() {
-            window.loggedIn = true
-            window.accountMenu = window.serverMenu = window.modeMenu = false
-            window.nodeDialog = window.logDialog = window.loginDialog = false
-            window.accountMenuAnchor = null
-            window.logLines = []
-            window.routeRequests = []
+            navigation.loggedIn = true
+            navigation.accountMenu = navigation.serverMenu = navigation.modeMenu = false
+            navigation.nodeDialog = navigation.logDialog = navigation.loginDialog = false
+            navigation.accountMenuAnchor = null
+            heard.logLines = []
+            heard.routeRequests = []
         }
 
         function test_accountMenuMovesBetweenAnchors() {
             navigation.toggleAccountMenu(avatar, "rail-avatar")
-            verify(window.accountMenu)
-            compare(window.accountMenuSource, "rail-avatar")
+            verify(navigation.accountMenu)
+            compare(navigation.accountMenuSource, "rail-avatar")
             // The chip takes the open menu over instead of closing it.
             navigation.toggleAccountMenu(chip, "title-account")
-            verify(window.accountMenu)
-            compare(window.accountMenuAnchor, chip)
+            verify(navigation.accountMenu)
+            compare(navigation.accountMenuAnchor, chip)
             navigation.toggleAccountMenu(chip, "title-account")
-            verify(!window.accountMenu)
+            verify(!navigation.accountMenu)
             // Without a source the chip's is meant.
             navigation.toggleAccountMenu(chip, "")
-            compare(window.accountMenuSource, "title-account")
-            verify(window.logLines.indexOf("[UI] 用户中心点击 source=rail-avatar loggedIn=true before=false") >= 0)
+            compare(navigation.accountMenuSource, "title-account")
+            verify(heard.logLines.indexOf("[UI] 用户中心点击 source=rail-avatar loggedIn=true before=false") >= 0)
         }
 
         function test_signedOutOpensSignIn_data() {
@@ -85,67 +73,67 @@ Item {
         }
 
         function test_signedOutOpensSignIn(data) {
-            window.loggedIn = false
-            window.logDialog = true
-            window.tab = "home"
+            navigation.loggedIn = false
+            navigation.logDialog = true
+            navigation.tab = "home"
             data.open()
-            verify(window.loginDialog)
-            verify(!window.logDialog && !window.accountMenu)
-            compare(window.tab, "home")
-            verify(window.logLines.indexOf(data.line) >= 0)
+            verify(navigation.loginDialog)
+            verify(!navigation.logDialog && !navigation.accountMenu)
+            compare(navigation.tab, "home")
+            verify(heard.logLines.indexOf(data.line) >= 0)
         }
 
         function test_selectTabClosesMenus() {
-            window.accountMenu = window.serverMenu = true
+            navigation.accountMenu = navigation.serverMenu = true
             navigation.selectTab("settings", 3)
-            compare(window.tab, "settings")
-            compare(window.tabIndex, 3)
-            verify(!window.accountMenu && !window.serverMenu && !window.modeMenu)
-            tryVerify(() => window.logLines.some(l => l.indexOf("[PERF] 页面切换 tab=settings next-event=") === 0))
+            compare(navigation.tab, "settings")
+            compare(navigation.tabIndex, 3)
+            verify(!navigation.accountMenu && !navigation.serverMenu && !navigation.modeMenu)
+            tryVerify(() => heard.logLines.some(l => l.indexOf("[PERF] 页面切换 tab=settings next-event=") === 0))
             navigation.openMembership()
-            compare(window.tab, "vip")
+            compare(navigation.tab, "vip")
         }
 
         // Esc closes the topmost thing open, one at a time; the sign-in dialog just hides.
         function test_escapeOrder() {
-            window.serverMenu = window.loginDialog = window.nodeDialog = window.logDialog = true
+            navigation.serverMenu = navigation.loginDialog = navigation.nodeDialog = navigation.logDialog = true
             const steps = [["logDialog"], ["logDialog", "nodeDialog"], ["logDialog", "nodeDialog", "loginDialog"],
                            ["logDialog", "nodeDialog", "loginDialog", "serverMenu"]]
             for (const closed of steps) {
                 navigation.closeTopmost()
                 for (const name of ["logDialog", "nodeDialog", "loginDialog", "serverMenu"])
-                    compare(window[name], closed.indexOf(name) < 0, name + " after closing " + closed)
+                    compare(navigation[name], closed.indexOf(name) < 0, name + " after closing " + closed)
             }
         }
 
         function test_menusExcludeEachOther() {
-            window.accountMenu = true
+            navigation.accountMenu = true
             navigation.toggleServerMenu()
-            verify(window.serverMenu && !window.accountMenu)
+            verify(navigation.serverMenu && !navigation.accountMenu)
             navigation.toggleModeMenu()
-            verify(window.modeMenu && !window.serverMenu)
+            verify(navigation.modeMenu && !navigation.serverMenu)
             navigation.toggleModeMenu()
-            verify(!window.modeMenu)
+            verify(!navigation.modeMenu)
         }
 
         function test_routeSelector_data() {
             return [
-                { tag: "no routes", loggedIn: true, nodes: [], loading: false, requests: ["line-selector"] },
-                { tag: "loading", loggedIn: true, nodes: [], loading: true, requests: [] },
-                { tag: "routes known", loggedIn: true, nodes: [{ id: 1 }], loading: false,
+                { tag: "no routes", loggedIn: true, known: false, loading: false, requests: ["line-selector"] },
+                { tag: "loading", loggedIn: true, known: false, loading: true, requests: [] },
+                { tag: "routes known", loggedIn: true, known: true, loading: false,
                   requests: ["measure node-dialog"] },
-                { tag: "signed out", loggedIn: false, nodes: [], loading: false, requests: [] }
+                { tag: "signed out", loggedIn: false, known: false, loading: false, requests: [] }
             ]
         }
 
         function test_routeSelector(data) {
-            window.loggedIn = data.loggedIn
-            window.nodes = data.nodes
-            window.routesLoading = data.loading
-            window.modeMenu = true
+            navigation.loggedIn = data.loggedIn
+            navigation.routesKnown = data.known
+            navigation.routesLoading = data.loading
+            navigation.modeMenu = true
             navigation.openRouteDialog()
-            verify(window.nodeDialog && !window.modeMenu)
-            compare(window.routeRequests, data.requests)
+            verify(navigation.nodeDialog && !navigation.modeMenu)
+            compare(heard.routeRequests, data.requests)
         }
 
         // A region is not measured: its row carries no figure.

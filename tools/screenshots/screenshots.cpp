@@ -91,11 +91,11 @@ const WindowShot kSignedOutShots[] = {
     {"route-dialog-signed-out", "navigation.openRouteDialog()"},
     {"library", "navigation.selectTab('games', 1)"},
     {"settings", "navigation.selectTab('settings', 3)"},
-    {"toast", "navigation.selectTab('home', 0); toast('已切换区服：艾欧尼亚')", true},
-    {"toast-warning", "toast('请先登录后再开始加速', true)", true},
-    {"sign-in", "openLogin(); dialogs.signIn.reset()"},
-    {"sign-in-password", "openLogin(); dialogs.signIn.reset(); dialogs.signIn.setLoginMode(true)"},
-    {"register", "openLogin(); dialogs.signIn.reset(); dialogs.signIn.registerMode = true"},
+    {"toast", "navigation.selectTab('home', 0); session.toast('已切换区服：艾欧尼亚')", true},
+    {"toast-warning", "session.toast('请先登录后再开始加速', true)", true},
+    {"sign-in", "navigation.openLogin(); dialogs.signIn.reset()"},
+    {"sign-in-password", "navigation.openLogin(); dialogs.signIn.reset(); dialogs.signIn.setLoginMode(true)"},
+    {"register", "navigation.openLogin(); dialogs.signIn.reset(); dialogs.signIn.registerMode = true"},
     // The membership page is made when its tab opens; the shots after the first change its mode.
     {"vip-shared-signed-out",
      "navigation.selectTab('vip', 2); if (pages.vipPage) pages.vipPage.selectMode('shared')"},
@@ -123,9 +123,9 @@ const WindowShot kSignedInShots[] = {
      "pages.vipPage.ordersOpened = false; pages.vipPage.agreed = true; pages.vipPage.startPayment()"},
 };
 
-const char *const kCloseAll =
-    "nodeDialog = false; logDialog = false; loginDialog = false; accountMenu = false; "
-    "serverMenu = false; modeMenu = false";
+const char *const kCloseAll = "navigation.nodeDialog = false; navigation.logDialog = false; "
+                              "navigation.loginDialog = false; navigation.accountMenu = false; "
+                              "navigation.serverMenu = false; navigation.modeMenu = false";
 
 template<std::size_t N>
 bool renderShots(QQuickWindow *window, AccelerationSession &session, const WindowShot (&shots)[N],
@@ -140,7 +140,7 @@ bool renderShots(QQuickWindow *window, AccelerationSession &session, const Windo
             evaluate(window, QString::fromUtf8(shot.script));
             spin(settleMs);
             if (!shot.keepToast) {
-                evaluate(window, QStringLiteral("toast('')"));
+                evaluate(window, QStringLiteral("session.toast('')"));
                 spin(50);
             }
             const QString file =
@@ -186,15 +186,18 @@ int renderWindow(const QString &outputDir, int settleMs)
 
     wired.auth->loginPassword(QStringLiteral("13800138000"), QStringLiteral("nimbra123"));
     if (!waitFor(window, QStringLiteral("loggedIn"), 10000) ||
-        !waitFor(window, QStringLiteral("nodes.length > 0 && !routesLoading && !session.routeConfigLoading"),
+        !waitFor(window,
+                 QStringLiteral(
+                     "session.nodes.length > 0 && !session.routesLoading && !session.routeConfigLoading"),
                  10000)) {
         std::fprintf(stderr, "signing in with the dev service's account failed:\n%s\n",
                      qPrintable(evaluate(window, QStringLiteral("session.logText()")).toString()));
         return 1;
     }
-    evaluate(window,
-             QStringLiteral(
-                 "for (let i = 0; i < 14; ++i) appendAppLog('[UI] 截图用日志行 ' + i, i === 3, false)"));
+    evaluate(
+        window,
+        QStringLiteral(
+            "for (let i = 0; i < 14; ++i) session.appendAppLog('[UI] 截图用日志行 ' + i, i === 3, false)"));
     ok = renderShots(window, *wired.session, kSignedInShots, outputDir, settleMs) && ok;
     wired.singBox->shutdown();
     return ok ? 0 : 1;

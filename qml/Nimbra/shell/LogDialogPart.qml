@@ -6,26 +6,16 @@ import Nimbra
 LogDialog {
     id: part
 
-    required property var controller
+    required property AccelerationSession session
     required property Item area
 
     width: Math.min(760, area.width - 72)
     height: Math.min(560, area.height - 90)
-    log: controller.session.runLog
+    log: session.runLog
     running: App.singBoxManager.running
-    history: controller.session.measurement.history
-    lightMode: controller.dawn
-    ink: controller.ink
-    ink2: controller.ink2
-    ink3: controller.ink3
-    ink4: controller.ink4
-    primary: controller.primary
-    accent: controller.accent
-    neon: controller.neon
-    edge: controller.edge
-    onCopyRequested: part.controller.copySingBoxLogs()
-    onClearRequested: part.controller.clearSingBoxLogs()
-    onCloseRequested: part.controller.logDialog = false
+    history: session.measurement.history
+    onCopyRequested: part.session.copySingBoxLogs()
+    onClearRequested: part.session.clearSingBoxLogs()
     onVisibleChanged: {
         if (visible)
             forceActiveFocus()

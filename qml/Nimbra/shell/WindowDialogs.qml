@@ -21,12 +21,14 @@ Item {
     property string vipType: ""
     property string vipExpiryText: ""
     property int points: 0
-    // What the route, log and sign-in parts are made with.
-    property var partProperties: ({})
+    // What the route, log and sign-in dialogs show and report to.
+    required property AccelerationSession session
     // The page's control that had the keyboard last: a dialog opened from another gives it back.
     property Item pageFocus: null
     // Each is made on its first opening; null until then.
     readonly property var signIn: authModal.item ? (authModal.item as DialogHost).item : null
+    readonly property var route: routeDialog.item ? (routeDialog.item as DialogHost).item : null
+    readonly property var log: logDialog.item ? (logDialog.item as DialogHost).item : null
     // What the dialogs are made from, for loading in the background after the first frame.
     readonly property var laterDocuments: [Qt.resolvedUrl("DialogHost.qml"), Qt.resolvedUrl("RouteDialogPart.qml"),
                                            Qt.resolvedUrl("SignInPart.qml"), Qt.resolvedUrl("LogDialogPart.qml")]
@@ -36,6 +38,8 @@ Item {
     signal signInCloseRequested()
     signal accountMenuCloseRequested()
     signal signOutRequested()
+    // The route dialog's sign-in link: that dialog closes and the sign-in opens.
+    signal signInRequested()
 
     // The page is what the dialogs' parent holds; the dialogs themselves are shown elsewhere.
     Connections {
@@ -124,8 +128,8 @@ Item {
         anchors.fill: parent
         wanted: dialogs.routeOpen
         document: Qt.resolvedUrl("DialogHost.qml")
-        properties: ({ part: Qt.resolvedUrl("RouteDialogPart.qml"), partProperties: dialogs.partProperties,
-                       dialogs: dialogs })
+        properties: ({ part: Qt.resolvedUrl("RouteDialogPart.qml"), dialogs: dialogs,
+                       partProperties: { session: dialogs.session, lightMode: dialogs.lightMode } })
     }
 
     FirstUse {
@@ -135,7 +139,8 @@ Item {
         wanted: dialogs.logOpen
         document: Qt.resolvedUrl("DialogHost.qml")
         properties: ({ part: Qt.resolvedUrl("LogDialogPart.qml"),
-                       partProperties: Object.assign({ area: dialogs }, dialogs.partProperties), dialogs: dialogs })
+                       partProperties: { session: dialogs.session, lightMode: dialogs.lightMode, area: dialogs },
+                       dialogs: dialogs })
     }
 
     FirstUse {
@@ -144,7 +149,41 @@ Item {
         anchors.fill: parent
         wanted: dialogs.signInOpen
         document: Qt.resolvedUrl("DialogHost.qml")
-        properties: ({ part: Qt.resolvedUrl("SignInPart.qml"), partProperties: dialogs.partProperties,
-                       dialogs: dialogs })
+        properties: ({ part: Qt.resolvedUrl("SignInPart.qml"), dialogs: dialogs,
+                       partProperties: { session: dialogs.session, lightMode: dialogs.lightMode } })
+    }
+
+    // The dialogs are made with the light mode of their first opening and follow it from then on.
+    Binding {
+        target: dialogs.route
+        property: "lightMode"
+        value: dialogs.lightMode
+    }
+    Binding {
+        target: dialogs.log
+        property: "lightMode"
+        value: dialogs.lightMode
+    }
+    Binding {
+        target: dialogs.signIn
+        property: "lightMode"
+        value: dialogs.lightMode
+    }
+
+    Connections {
+        target: dialogs.route
+
+        function onCloseRequested() { dialogs.routeCloseRequested() }
+        function onSignInRequested() { dialogs.signInRequested() }
+    }
+    Connections {
+        target: dialogs.log
+
+        function onCloseRequested() { dialogs.logCloseRequested() }
+    }
+    Connections {
+        target: dialogs.signIn
+
+        function onClosed() { dialogs.signInCloseRequested() }
     }
 }

@@ -1,15 +1,31 @@
 import QtQuick
 import "WindowLogic.js" as WindowLogic
 
-// Navigation of the main window: tabs, the menus, the dialogs and where pop-ups go. It works on the
-// window's presentation properties.
+// Navigation of the main window: the tab, the menus, the dialogs and where pop-ups go. It holds which
+// of them is open; what the user chose on the way and the lines for the log are reported as signals.
 QtObject {
     id: navigation
 
-    required property var controller
+    required property bool loggedIn
+    // The chosen game's routes as far as opening the route selector needs them.
+    required property bool routesKnown
+    required property bool routesLoading
+    required property bool dualNetwork
     // The scene the pop-ups are placed in and the status bar's top edge in it.
     required property Item scene
     required property real statusBarTop
+
+    property string tab: "home"
+    property int tabIndex: 0
+    property bool nodeDialog: false
+    property bool loginDialog: false
+    property bool logDialog: false
+    property bool accountMenu: false
+    property bool serverMenu: false
+    property bool modeMenu: false
+    property string accountMenuSource: "title-account"
+    property Item accountMenuAnchor: null
+    readonly property bool modalOpen: nodeDialog || logDialog || loginDialog
 
     readonly property var modeRows: [
         { title: "智能匹配", detail: "推荐" },
@@ -17,31 +33,39 @@ QtObject {
         { title: "极速电竞", detail: "低延迟优先" }
     ]
 
+    // A line for the run log; `forwardToConsole` false keeps timing lines off the console.
+    signal logLine(string text, bool forwardToConsole)
+    signal toastRequested(string text)
+    signal routesWanted(string reason)
+    signal measurementWanted(string reason)
+    signal serverChosen(string name)
+    signal modeChosen(string name)
+    signal dualNetworkChosen(bool on)
+
+    onAccountMenuChanged: navigation.logLine("[PERF] 用户中心 visible=" + accountMenu, false)
+
     function perfLater(started, text) {
-        const c = navigation.controller
-        Qt.callLater(() => c.appendAppLog(text(Date.now() - started), false, false))
+        const report = navigation.logLine
+        Qt.callLater(() => report(text(Date.now() - started), false))
     }
 
     function closeMenus() {
-        const c = navigation.controller
-        c.accountMenu = false
-        c.serverMenu = false
-        c.modeMenu = false
+        navigation.accountMenu = false
+        navigation.serverMenu = false
+        navigation.modeMenu = false
     }
 
     function selectTab(name, index) {
-        const c = navigation.controller
         const started = Date.now()
-        c.tab = name
-        c.tabIndex = index
+        navigation.tab = name
+        navigation.tabIndex = index
         closeMenus()
         perfLater(started, ms => "[PERF] 页面切换 tab=" + name + " next-event=" + ms + "ms")
     }
 
     function openMembership() {
-        const c = navigation.controller
-        if (!c.loggedIn) {
-            c.appendAppLog("[UI] 未登录，点击会员入口，打开登录窗口")
+        if (!navigation.loggedIn) {
+            navigation.logLine("[UI] 未登录，点击会员入口，打开登录窗口", true)
             openLogin()
         } else {
             selectTab("vip", 2)
@@ -49,33 +73,33 @@ QtObject {
     }
 
     function openLogin() {
-        const c = navigation.controller
-        c.accountMenu = false
-        c.logDialog = false
-        c.loginDialog = true
+        navigation.accountMenu = false
+        navigation.logDialog = false
+        navigation.loginDialog = true
     }
 
     function toggleAccountMenu(anchorItem, source) {
-        const c = navigation.controller
         const started = Date.now()
-        c.appendAppLog("[UI] 用户中心点击 source=" + source + " loggedIn=" + c.loggedIn + " before=" + c.accountMenu)
-        if (!c.loggedIn) {
-            c.appendAppLog("[UI] 未登录，打开登录窗口")
+        navigation.logLine("[UI] 用户中心点击 source=" + source + " loggedIn=" + navigation.loggedIn + " before="
+                           + navigation.accountMenu, true)
+        if (!navigation.loggedIn) {
+            navigation.logLine("[UI] 未登录，打开登录窗口", true)
             openLogin()
             return
         }
         const from = source || "title-account"
-        if (!WindowLogic.toggledAccountMenu(c.accountMenu, c.accountMenuSource, c.accountMenuAnchor, from, anchorItem)) {
-            c.accountMenu = false
+        if (!WindowLogic.toggledAccountMenu(navigation.accountMenu, navigation.accountMenuSource,
+                                            navigation.accountMenuAnchor, from, anchorItem)) {
+            navigation.accountMenu = false
         } else {
-            c.accountMenuSource = from
-            c.accountMenuAnchor = anchorItem
-            c.serverMenu = false
-            c.modeMenu = false
-            c.accountMenu = true
+            navigation.accountMenuSource = from
+            navigation.accountMenuAnchor = anchorItem
+            navigation.serverMenu = false
+            navigation.modeMenu = false
+            navigation.accountMenu = true
         }
-        const state = c.accountMenu
-        c.appendAppLog("[UI] 用户中心状态 accountMenu=" + state)
+        const state = navigation.accountMenu
+        navigation.logLine("[UI] 用户中心状态 accountMenu=" + state, true)
         perfLater(started, ms => "[PERF] 用户中心 click-to-next-event=" + ms + "ms visible=" + state)
     }
 
@@ -91,17 +115,15 @@ QtObject {
     }
 
     function toggleServerMenu() {
-        const c = navigation.controller
-        const open = !c.serverMenu
+        const open = !navigation.serverMenu
         closeMenus()
-        c.serverMenu = open
+        navigation.serverMenu = open
     }
 
     function toggleModeMenu() {
-        const c = navigation.controller
-        const open = !c.modeMenu
+        const open = !navigation.modeMenu
         closeMenus()
-        c.modeMenu = open
+        navigation.modeMenu = open
     }
 
     // A region is the game's, not a node: there is nothing measured to show beside it.
@@ -114,53 +136,48 @@ QtObject {
     }
 
     function chooseServer(name) {
-        const c = navigation.controller
-        c.setServer(name)
-        c.serverMenu = false
-        c.toast("已切换区服：" + name)
+        navigation.serverChosen(name)
+        serverMenu = false
+        navigation.toastRequested("已切换区服：" + name)
     }
 
     function chooseMode(name) {
-        const c = navigation.controller
-        c.mode = name
-        c.modeMenu = false
-        c.toast("加速模式：" + name)
+        navigation.modeChosen(name)
+        modeMenu = false
+        navigation.toastRequested("加速模式：" + name)
     }
 
     function toggleDualNetwork() {
-        const c = navigation.controller
-        c.dualNetwork = !c.dualNetwork
+        const on = !dualNetwork
+        navigation.dualNetworkChosen(on)
         // The switch is kept for a dual-path mode the core does not offer yet: it changes no connection.
-        c.toast("双网防丢包已" + (c.dualNetwork ? "开启 · 当前仅保存此设置，连接不变" : "关闭"))
+        navigation.toastRequested("双网防丢包已" + (on ? "开启 · 当前仅保存此设置，连接不变" : "关闭"))
     }
 
     // The route selector: signed in with no routes yet (and none on their way), ask for them too.
     function openRouteDialog() {
-        const c = navigation.controller
         closeMenus()
-        c.nodeDialog = true
-        if (c.loggedIn && c.nodes.length === 0 && !c.routesLoading)
-            c.requestRoutes("line-selector")
-        else if (c.loggedIn && !c.routesLoading)
-            c.measureRoutes("node-dialog")
+        navigation.nodeDialog = true
+        if (loggedIn && !routesKnown && !routesLoading)
+            navigation.routesWanted("line-selector")
+        else if (loggedIn && !routesLoading)
+            navigation.measurementWanted("node-dialog")
     }
 
     function openLogDialog() {
-        const c = navigation.controller
-        c.accountMenu = false
-        c.logDialog = true
+        navigation.accountMenu = false
+        navigation.logDialog = true
     }
 
     // Esc: the topmost open dialog or menu closes. The sign-in dialog keeps its fields, as with a
     // click on the mask.
     function closeTopmost() {
-        const c = navigation.controller
-        if (c.logDialog)
-            c.logDialog = false
-        else if (c.nodeDialog)
-            c.nodeDialog = false
-        else if (c.loginDialog)
-            c.loginDialog = false
+        if (navigation.logDialog)
+            navigation.logDialog = false
+        else if (navigation.nodeDialog)
+            navigation.nodeDialog = false
+        else if (navigation.loginDialog)
+            navigation.loginDialog = false
         else
             closeMenus()
     }
