@@ -76,7 +76,9 @@ xvfb_pid=$!
 wait_until 10 test -s "$out/display" || fail "Xvfb did not start (xvfb.log)"
 DISPLAY=:$(cat "$out/display")
 export DISPLAY
-make_prefix x11 >"$out/wineboot.log" 2>&1 || fail "the wine prefix could not be made (wineboot.log)"
+# On a busy machine wineboot has once failed to load kernel32.dll in a new prefix; a second try works.
+make_prefix x11 >"$out/wineboot.log" 2>&1 || make_prefix x11 >>"$out/wineboot.log" 2>&1 ||
+    fail "the wine prefix could not be made (wineboot.log)"
 
 installer=$(ls "$build"/Nimbra-Setup-*.exe)
 programs=$WINEPREFIX/drive_c/Program\ Files/Nimbra
