@@ -23,6 +23,7 @@
 
 #include "common/countoption.h"
 #include "common/quietlog.h"
+#include "windowscript.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -216,7 +217,7 @@ public:
         session.setProber(&m_prober);
         session.stageSelection({{QStringLiteral("id"), QStringLiteral("bench")}}, {route}, route);
         session.stageBoosting(true);
-        client.window->setProperty("logDialog", true);
+        windowscript::evaluate(client.window, QStringLiteral("navigation.logDialog = true"));
         m_rounds.setInterval(1000);
         QObject::connect(&m_rounds, &QTimer::timeout, [this] {
             nimbra::accel::ProbeRound round;

@@ -145,7 +145,9 @@ bool signIn(QQuickWindow *window, WiredBackend &wired)
     // The dev service's account, with the purchase entry the membership page shows.
     wired.auth->loginPassword(QStringLiteral("13800138000"), QStringLiteral("nimbra123"));
     if (!waitFor(window, QStringLiteral("loggedIn"), kSignInTimeoutMs) ||
-        !waitFor(window, QStringLiteral("nodes.length > 0 && !routesLoading && !session.routeConfigLoading"),
+        !waitFor(window,
+                 QStringLiteral(
+                     "session.nodes.length > 0 && !session.routesLoading && !session.routeConfigLoading"),
                  kSignInTimeoutMs) ||
         !waitFor(window, QStringLiteral("Object.keys(N.App.globalData.preparedPurchaseData).length > 0"),
                  kSignInTimeoutMs))
