@@ -229,6 +229,13 @@ public:
             emit m_prober.roundFinished(round);
         });
         m_rounds.start();
+        // The dialog is made on its first opening, over many frames; what is measured is the dialog
+        // shown, not its making.
+        QElapsedTimer made;
+        made.start();
+        while (!chartShown() && made.elapsed() < 10000)
+            windowscript::spin(50);
+        windowscript::spin(2000);
     }
     ~OpenDialog() { m_client.objects.session->setProber(nullptr); }
     // Whether the dialog's chart is on screen (looked up once it exists).
