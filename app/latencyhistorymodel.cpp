@@ -42,6 +42,47 @@ double LatencyHistoryModel::peakMs() const
     return peak;
 }
 
+double LatencyHistoryModel::xOf(const LatencyPoint &point, double width) const
+{
+    const double span = static_cast<double>(kSpanMs) / 1000.0;
+    return width * (1 - (m_points.constLast().seconds - point.seconds) / span);
+}
+
+QString LatencyHistoryModel::linePath(double width, double height, double topMs) const
+{
+    QString path;
+    bool drawing = false;
+    for (const LatencyPoint &point : m_points) {
+        if (point.ms < 0 || topMs <= 0) {
+            drawing = false;
+            continue;
+        }
+        const double y = height - 4 - (height - 8) * std::min(1.0, point.ms / topMs);
+        path += QStringLiteral("%1%2 %3 ")
+                    .arg(drawing ? QLatin1Char('L') : QLatin1Char('M'))
+                    .arg(xOf(point, width), 0, 'f', 1)
+                    .arg(y, 0, 'f', 1);
+        drawing = true;
+    }
+    return path.trimmed();
+}
+
+QString LatencyHistoryModel::lossPath(double width, double height) const
+{
+    QString path;
+    for (const LatencyPoint &point : m_points) {
+        if (point.loss <= 0)
+            continue;
+        const double bar = point.ms < 0 ? height : std::max(3.0, height * point.loss);
+        const double left = xOf(point, width) - 1.5;
+        path += QStringLiteral("M%1 %2 h3 v%3 h-3 Z ")
+                    .arg(left, 0, 'f', 1)
+                    .arg(height - bar, 0, 'f', 1)
+                    .arg(bar, 0, 'f', 1);
+    }
+    return path.trimmed();
+}
+
 void LatencyHistoryModel::append(qint64 atMs, double medianMs, double loss)
 {
     const qint64 oldest = atMs - kSpanMs;

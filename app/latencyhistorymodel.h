@@ -51,6 +51,13 @@ public:
     double peakMs() const;
     Q_INVOKABLE LatencyPoint point(int row) const { return m_points.value(row); }
 
+    // The chart's drawing as SVG path data for a width x height box, newest round at the right edge and
+    // topMs at the top: the line through the answered rounds (a round with no answer breaks it), and a
+    // bar from the bottom for each round with lost probes (the full height: no answer at all). Made here
+    // once a round, so the chart repaints a path instead of running script for every point.
+    Q_INVOKABLE QString linePath(double width, double height, double topMs) const;
+    Q_INVOKABLE QString lossPath(double width, double height) const;
+
     // A round at atMs; rounds more than the span before it leave.
     Q_INVOKABLE void append(qint64 atMs, double medianMs, double loss);
     Q_INVOKABLE void clear();
@@ -59,6 +66,8 @@ signals:
     void countChanged();
 
 private:
+    double xOf(const LatencyPoint &point, double width) const;
+
     QList<LatencyPoint> m_points;
     int m_added = 0;
 };

@@ -45,9 +45,9 @@ public:
 
     static constexpr int kMaxEntries = 300;
     static constexpr int kMaxImportantEntries = 20;
-    // Queued lines become rows at most this often: an open view then redraws its lines a few times a
-    // second, not with every batch of a chatty core.
-    static constexpr int kQueueMs = 500;
+    // Queued lines become rows at most this often: an open view then lays out and redraws its lines
+    // once a second, not with every batch of a chatty core.
+    static constexpr int kQueueMs = 1000;
 
     explicit RunLogModel(QObject *parent = nullptr);
 

@@ -135,12 +135,16 @@ private slots:
         QTest::addColumn<int>("count");
         QTest::addColumn<double>("oldestSeconds");
         QTest::addColumn<double>("peakMs");
+        // The chart's drawing: pieces of line (a round with no answer breaks it) and loss bars.
+        QTest::addColumn<int>("pieces");
+        QTest::addColumn<int>("bars");
 
-        QTest::newRow("within the span") << QList<qint64>{1000, 2000, 3000} << 3 << 1.0 << 30.0;
-        QTest::newRow("exactly the span") << QList<qint64>{1000, 61000} << 2 << 1.0 << 10.0;
-        QTest::newRow("older rounds leave") << QList<qint64>{1000, 2000, 30000, 62001} << 2 << 30.0 << 40.0;
+        QTest::newRow("within the span") << QList<qint64>{1000, 2000, 3000} << 3 << 1.0 << 30.0 << 2 << 1;
+        QTest::newRow("exactly the span") << QList<qint64>{1000, 61000} << 2 << 1.0 << 10.0 << 1 << 1;
+        QTest::newRow("older rounds leave")
+            << QList<qint64>{1000, 2000, 30000, 62001} << 2 << 30.0 << 40.0 << 1 << 0;
         QTest::newRow("a gap leaves all but the newest")
-            << QList<qint64>{0, 1000, 500000} << 1 << 500.0 << 30.0;
+            << QList<qint64>{0, 1000, 500000} << 1 << 500.0 << 30.0 << 1 << 0;
     }
 
     // Round i answers in 10 * (i + 1) ms, the second round none at all.
@@ -160,6 +164,14 @@ private slots:
         QCOMPARE(history.point(count - 1).seconds, static_cast<double>(times.constLast()) / 1000);
         QCOMPARE(history.peakMs(), peakMs);
         QCOMPARE(resets.count(), 0);
+        QFETCH(int, pieces);
+        QFETCH(int, bars);
+        const QString line = history.linePath(600, 64, 100);
+        QCOMPARE(line.count(QLatin1Char('M')), pieces);
+        QCOMPARE(history.lossPath(600, 64).count(QLatin1Char('Z')), bars);
+        // The newest answered round is at the right edge.
+        if (history.point(count - 1).ms >= 0)
+            QVERIFY(line.contains(QStringLiteral("600.0 ")));
     }
 
     void routeValue_data()

@@ -38,13 +38,14 @@ FocusScope {
         if (visible)
             followTimer.restart()
     }
-    // New lines arrived (at the cap as many old ones left).
+    // New lines arrived (at the cap as many old ones left): the list has taken them already, so it
+    // moves in the same turn and the frame shows the end at once.
     onAddedChanged: {
         if (visible)
-            followTimer.restart()
+            logList.positionViewAtEnd()
     }
 
-    // Waits a turn, so the list has taken the new entries before it moves.
+    // On showing, waits a turn, so the list has laid out its entries before it moves.
     Timer {
         id: followTimer
 
