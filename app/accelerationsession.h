@@ -96,13 +96,13 @@ private:
     AuthApi *m_auth;
     RechargeApi *m_recharge;
 
-    // Made in this order: each takes the ones before it.
+    // Made in this order: each takes the ones before it, and the log outlives all that write to it.
+    RunLogModel m_runLog;
     GameChoice m_choice;
     RouteListModel m_routes;
     RouteMeasurement m_measurement{m_routes};
     RouteSource m_routeSource;
     AccelerationController m_controller;
-    RunLogModel m_runLog;
 
     QString m_toastText;
     bool m_toastWarning = false;
