@@ -191,7 +191,7 @@ int renderWindow(const QString &outputDir, int settleMs)
                                 "&& !session.routeSource.routeConfigLoading"),
                  10000)) {
         std::fprintf(stderr, "signing in with the dev service's account failed:\n%s\n",
-                     qPrintable(evaluate(window, QStringLiteral("session.logText()")).toString()));
+                     qPrintable(evaluate(window, QStringLiteral("session.runLog.text()")).toString()));
         return 1;
     }
     evaluate(
