@@ -127,4 +127,14 @@ QStringList gameIpList(const QVariantMap &game);
 QString detailKey(const QString &packageName, const QString &country);
 QString gamePackageName(const QVariantMap &game);
 
+// Stores value; true when it changed, so the caller emits the change.
+template<class T>
+bool assign(T &field, const T &value)
+{
+    if (field == value)
+        return false;
+    field = value;
+    return true;
+}
+
 } // namespace sessionrules

@@ -4,10 +4,12 @@
 // documents can declare them (`required property RunLogModel log`). The models can be made in QML
 // too, for the tests and the screenshot scenes.
 
+#include "app/accelerationcontroller.h"
 #include "app/gamechoice.h"
 #include "app/latencyhistorymodel.h"
 #include "app/routelistmodel.h"
 #include "app/routemeasurement.h"
+#include "app/routesource.h"
 #include "app/runlogmodel.h"
 
 #include <QtQml/qqmlregistration.h>
@@ -68,4 +70,20 @@ struct GameChoiceType
     QML_FOREIGN(GameChoice)
     QML_NAMED_ELEMENT(GameChoice)
     QML_UNCREATABLE("The session owns the game choice.")
+};
+
+struct RouteSourceType
+{
+    Q_GADGET
+    QML_FOREIGN(RouteSource)
+    QML_NAMED_ELEMENT(RouteSource)
+    QML_UNCREATABLE("The session owns the route source.")
+};
+
+struct AccelerationControllerType
+{
+    Q_GADGET
+    QML_FOREIGN(AccelerationController)
+    QML_NAMED_ELEMENT(AccelerationController)
+    QML_UNCREATABLE("The session owns the acceleration controller.")
 };

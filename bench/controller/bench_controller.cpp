@@ -211,8 +211,9 @@ public:
                                 {QStringLiteral("name"), QStringLiteral("bench")}};
         AccelerationSession &session = *client.objects.session;
         session.setProber(&m_prober);
-        session.stageSelection({{QStringLiteral("id"), QStringLiteral("bench")}}, {route}, route);
-        session.stageBoosting(true);
+        session.routeSource()->stageSelection({{QStringLiteral("id"), QStringLiteral("bench")}}, {route},
+                                              route);
+        session.controller()->stageBoosting(true);
         windowscript::evaluate(client.window, QStringLiteral("navigation.logDialog = true"));
         m_rounds.setInterval(1000);
         QObject::connect(&m_rounds, &QTimer::timeout, [this] {

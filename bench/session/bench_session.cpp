@@ -167,8 +167,8 @@ bool startBoosting(App &app)
         if (!app.settled())
             return fail("the game's routes did not load");
     }
-    app.session->toggleAcceleration();
-    return QTest::qWaitFor([&app] { return app.session->boosting(); }, 20000)
+    app.session->controller()->toggleAcceleration();
+    return QTest::qWaitFor([&app] { return app.session->controller()->boosting(); }, 20000)
                ? true
                : fail("the core did not start");
 }
@@ -201,8 +201,9 @@ bool idleRedraws(App &app, int seconds)
     windowscript::spin(2000);
     const Idle withLog = idleFor(seconds);
     windowscript::evaluate(app.window, QStringLiteral("navigation.logDialog = false"));
-    app.session->toggleAcceleration();
-    if (!QTest::qWaitFor([&app] { return !app.session->boosting() && !app.singBox->running(); }, 10000))
+    app.session->controller()->toggleAcceleration();
+    if (!QTest::qWaitFor([&app] { return !app.session->controller()->boosting() && !app.singBox->running(); },
+                         10000))
         return fail("the core did not stop");
 
     printIdle("signed_out", signedOut, seconds);
@@ -229,7 +230,7 @@ bool measurementUnderLoad(App &app, int seconds)
         return fail(qPrintable(nodes.error()));
     auto prober = std::make_unique<nimbra::accel::LatencyProber>();
     app.session->setProber(prober.get());
-    const QVariant config = app.session->selectedNode().value("config");
+    const QVariant config = app.session->routeSource()->selectedNode().value("config");
     QVariantList routes{route("A", "10.79.0.10", config)};
     for (int i = 0; i < kSilentRoutes; ++i)
         routes << route(QStringLiteral("silent-%1").arg(i),
@@ -247,8 +248,9 @@ bool measurementUnderLoad(App &app, int seconds)
                          if (round.key == QLatin1String("B") && round.answered() && firstOfB < 0)
                              firstOfB = clock.elapsed();
                      });
-    app.session->stageSelection(app.session->choice()->selectedGame(), routes, routes.first().toMap());
-    app.session->measureRoutes(QStringLiteral("bench"));
+    app.session->routeSource()->stageSelection(app.session->choice()->selectedGame(), routes,
+                                               routes.first().toMap());
+    app.session->controller()->measureRoutes(QStringLiteral("bench"));
     if (!startBoosting(app))
         return false;
     const qint64 boostedAt = clock.elapsed();
@@ -267,7 +269,8 @@ bool measurementUnderLoad(App &app, int seconds)
     const qint64 deadAt = clock.elapsed();
     nodes.setNode(QStringLiteral("10.79.0.10"), 40, 100);
     const bool moved = QTest::qWaitFor(
-        [&app] { return app.session->line() == QLatin1String("B") && app.singBox->running(); }, 60000);
+        [&app] { return app.session->routeSource()->line() == QLatin1String("B") && app.singBox->running(); },
+        60000);
     const qint64 movedAfter = clock.elapsed() - deadAt;
 
     // Quitting while a name is being looked up: the core and its routes, then the prober.

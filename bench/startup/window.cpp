@@ -146,8 +146,8 @@ bool signIn(QQuickWindow *window, WiredBackend &wired)
     wired.auth->loginPassword(QStringLiteral("13800138000"), QStringLiteral("nimbra123"));
     if (!waitFor(window, QStringLiteral("loggedIn"), kSignInTimeoutMs) ||
         !waitFor(window,
-                 QStringLiteral(
-                     "session.nodes.length > 0 && !session.routesLoading && !session.routeConfigLoading"),
+                 QStringLiteral("session.routeSource.nodes.length > 0 && !session.routeSource.routesLoading "
+                                "&& !session.routeSource.routeConfigLoading"),
                  kSignInTimeoutMs) ||
         !waitFor(window, QStringLiteral("Object.keys(N.App.globalData.preparedPurchaseData).length > 0"),
                  kSignInTimeoutMs))
@@ -207,7 +207,7 @@ bool idleSignedIn(QQuickWindow *window, int idleSeconds)
 {
     evaluate(window, QStringLiteral("navigation.selectTab('home', 0)"));
     spin(kIdleSettleMs);
-    if (evaluate(window, QStringLiteral("session.boosting")).toBool())
+    if (evaluate(window, QStringLiteral("session.controller.boosting")).toBool())
         return fail("the window is boosting");
     std::printf("idle_begin\n");
     std::fflush(stdout);

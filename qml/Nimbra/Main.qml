@@ -65,9 +65,19 @@ Window {
             navigation.tab = "home"
             navigation.tabIndex = 0
         }
-        function onNodeChosen() { navigation.nodeDialog = false }
-        function onSignInRequired() { navigation.loginDialog = true }
         function onSigningOut() { navigation.accountMenu = false }
+    }
+
+    Connections {
+        target: window.session.routeSource
+
+        function onNodeChosen() { navigation.nodeDialog = false }
+    }
+
+    Connections {
+        target: window.session.controller
+
+        function onSignInRequired() { navigation.loginDialog = true }
     }
 
     // A payment outlives the membership page: while the page is not shown, its outcome is told here.
@@ -160,13 +170,13 @@ Window {
         scene: scene
         statusBarTop: scene.height - statusBar.height
         loggedIn: window.loggedIn
-        routesKnown: window.session.nodes.length > 0
-        routesLoading: window.session.routesLoading
+        routesKnown: window.session.routeSource.nodes.length > 0
+        routesLoading: window.session.routeSource.routesLoading
         dualNetwork: window.dualNetwork
         onLogLine: (text, forwardToConsole) => window.session.appendAppLog(text, false, forwardToConsole)
         onToastRequested: text => window.session.toast(text)
-        onRoutesWanted: reason => window.session.requestRoutes(reason)
-        onMeasurementWanted: reason => window.session.measureRoutes(reason)
+        onRoutesWanted: reason => window.session.routeSource.requestRoutes(reason)
+        onMeasurementWanted: reason => window.session.controller.measureRoutes(reason)
         onServerChosen: name => window.session.choice.setServer(name)
         onModeChosen: name => window.mode = name
         onDualNetworkChosen: on => window.dualNetwork = on

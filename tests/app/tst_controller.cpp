@@ -244,44 +244,47 @@ private slots:
         QCOMPARE(s.choice()->server(), QStringLiteral("国服"));
         QCOMPARE(s.choice()->lastBoostedGame().value("name").toString(), QStringLiteral("剑网3"));
         QVERIFY(c.logHas(QStringLiteral("[UI] 已恢复最近加速游戏：剑网3")));
-        QVERIFY(s.gameDetailLoading());
-        QTRY_VERIFY_WITH_TIMEOUT(
-            !sessionrules::gameIpList(s.choice()->selectedGame()).isEmpty() && !s.gameDetailLoading(), 10000);
-        QCOMPARE(s.line(), QStringLiteral("等待线路"));
+        QVERIFY(s.routeSource()->gameDetailLoading());
+        QTRY_VERIFY_WITH_TIMEOUT(!sessionrules::gameIpList(s.choice()->selectedGame()).isEmpty() &&
+                                     !s.routeSource()->gameDetailLoading(),
+                                 10000);
+        QCOMPARE(s.routeSource()->line(), QStringLiteral("等待线路"));
 
         // Signing in loads the routes; the first free one is chosen and its configuration fetched.
         QVERIFY(c.signIn());
         QVERIFY(c.settled());
-        QCOMPARE(s.line(), QStringLiteral("华东 · 上海电信 BGP-3"));
-        QVERIFY(s.nodes().size() == 5 && s.selectedRouteConfig().indexOf(QLatin1String("outbounds")) > 0);
+        QCOMPARE(s.routeSource()->line(), QStringLiteral("华东 · 上海电信 BGP-3"));
+        QVERIFY(s.routeSource()->nodes().size() == 5 &&
+                s.routeSource()->selectedRouteConfig().indexOf(QLatin1String("outbounds")) > 0);
 
         // Another game: detail, routes, default route, configuration.
         s.chooseGame(kLostArk);
         QCOMPARE(s.toastText(), QStringLiteral("已切换：失落的方舟 · 韩服"));
-        QCOMPARE(s.line(), QStringLiteral("正在加载线路"));
+        QCOMPARE(s.routeSource()->line(), QStringLiteral("正在加载线路"));
         QVERIFY(c.settled());
-        QCOMPARE(s.line(), QStringLiteral("韩国 · 首尔 IPLC-1"));
+        QCOMPARE(s.routeSource()->line(), QStringLiteral("韩国 · 首尔 IPLC-1"));
         QVERIFY(!sessionrules::gameIpList(s.choice()->selectedGame()).isEmpty() &&
-                !s.selectedRouteConfig().isEmpty());
+                !s.routeSource()->selectedRouteConfig().isEmpty());
 
         // A route list for a game no longer chosen is dropped.
         QSignalSpy routes(c.accelerator.get(), &AcceleratorApi::routesLoaded);
         c.accelerator->loadRoutes(c.data.userId(), kJx3);
         QVERIFY(routes.wait(10000));
         QVERIFY(c.logHas(QStringLiteral("[UI] 忽略过期线路回调 gameId=jx3 current=la")));
-        QVERIFY(s.nodes().size() == 3 && s.selectedNode().value("id") == QStringLiteral("la-sel-iplc1"));
+        QVERIFY(s.routeSource()->nodes().size() == 3 &&
+                s.routeSource()->selectedNode().value("id") == QStringLiteral("la-sel-iplc1"));
 
         // A full route only warns; a chosen route is remembered and restored on the way back.
-        s.chooseNode(s.nodes().at(1).toMap());
+        s.routeSource()->chooseNode(s.routeSource()->nodes().at(1).toMap());
         QCOMPARE(s.toastText(), QStringLiteral("该节点已满，请选择其他节点"));
-        s.chooseNode(s.nodes().at(2).toMap());
+        s.routeSource()->chooseNode(s.routeSource()->nodes().at(2).toMap());
         QCOMPARE(s.toastText(), QStringLiteral("已切换节点：华东 · 上海电信 BGP-1 中转"));
         QVERIFY(c.settled());
         s.chooseGame(kJx3);
         QVERIFY(c.settled());
         s.chooseGame(kLostArk);
         QVERIFY(c.settled());
-        QCOMPARE(s.line(), QStringLiteral("华东 · 上海电信 BGP-1 中转"));
+        QCOMPARE(s.routeSource()->line(), QStringLiteral("华东 · 上海电信 BGP-1 中转"));
         QVERIFY(c.logHas(QStringLiteral("restoredRoute=la-sh-ct-bgp1")));
 
         // Every route full: nothing is selected.
@@ -289,24 +292,26 @@ private slots:
         blackDesert.insert("id", 10041);
         s.chooseGame(blackDesert);
         QVERIFY(c.settled());
-        QCOMPARE(s.line(), QStringLiteral("线路均已满"));
-        QVERIFY(s.nodes().size() == 2 && sessionrules::nodeStableKey(s.selectedNode()).isEmpty());
+        QCOMPARE(s.routeSource()->line(), QStringLiteral("线路均已满"));
+        QVERIFY(s.routeSource()->nodes().size() == 2 &&
+                sessionrules::nodeStableKey(s.routeSource()->selectedNode()).isEmpty());
 
         // A route whose node_id differs from its id still gets its configuration.
         QVariantMap aion = game("", "永恒之塔", "com.ncsoft.aion", "国服");
         aion.insert("id", 10039);
         s.chooseGame(aion);
         QVERIFY(c.settled());
-        QVERIFY(s.selectedNode().value("node_id") == QStringLiteral("node-2210") &&
-                s.selectedRouteConfig().indexOf(QLatin1String("127.0.0.221")) > 0);
-        QVERIFY(s.nodes().at(0).toMap().contains("config") && !s.nodes().at(1).toMap().contains("config"));
+        QVERIFY(s.routeSource()->selectedNode().value("node_id") == QStringLiteral("node-2210") &&
+                s.routeSource()->selectedRouteConfig().indexOf(QLatin1String("127.0.0.221")) > 0);
+        QVERIFY(s.routeSource()->nodes().at(0).toMap().contains("config") &&
+                !s.routeSource()->nodes().at(1).toMap().contains("config"));
 
         // Sign-out empties the routes.
         s.signOut();
         QCOMPARE(s.toastText(), QStringLiteral("已退出登录，加速通道已关闭"));
-        QVERIFY(!c.data.loggedIn() && s.nodes().isEmpty() &&
-                sessionrules::nodeStableKey(s.selectedNode()).isEmpty());
-        QCOMPARE(s.line(), QStringLiteral("登录后加载线路"));
+        QVERIFY(!c.data.loggedIn() && s.routeSource()->nodes().isEmpty() &&
+                sessionrules::nodeStableKey(s.routeSource()->selectedNode()).isEmpty());
+        QCOMPARE(s.routeSource()->line(), QStringLiteral("登录后加载线路"));
         QVERIFY2(c.warnings.isEmpty(), qPrintable(c.warnings.join(QLatin1Char('\n'))));
     }
 
@@ -329,20 +334,20 @@ private slots:
                                         << "true";
         QTest::newRow("no addresses") << "game without addresses"
                                       << "当前游戏还没有可用 IP 列表"
-                                      << "session.gameDetailLoading";
+                                      << "session.routeSource.gameDetailLoading";
         QTest::newRow("no routes") << "no routes"
                                    << "暂无实时线路，请稍候重试"
-                                   << "session.routesLoading";
+                                   << "session.routeSource.routesLoading";
         QTest::newRow("route without address") << "route without address"
                                                << "当前线路没有可用节点地址，请重新获取线路"
                                                << "session.runLog.entry(session.runLog.count - 1).error";
         QTest::newRow("route without config") << "route without config"
                                               << "正在获取线路配置，请稍候"
-                                              << "session.routeConfigLoading";
+                                              << "session.routeSource.routeConfigLoading";
         QTest::newRow("config refused")
             << "refused config"
             << "<lastError>"
-            << "session.pendingBoostGame.id === '' && !N.App.singBoxManager.starting";
+            << "session.controller.pendingBoostGame.id === '' && !N.App.singBoxManager.starting";
     }
 
     void buttonPreconditions()
@@ -353,7 +358,7 @@ private slots:
         if (!m_signedIn) {
             m_signedIn = std::make_unique<Client>(m_service->baseUrl());
             Client &c = *m_signedIn;
-            c.session->toggleAcceleration();
+            c.session->controller()->toggleAcceleration();
             QCOMPARE(c.session->toastText(), toast);
             QVERIFY(c.isTrue(after));
             QVERIFY(c.signIn());
@@ -364,44 +369,45 @@ private slots:
         Client &c = *m_signedIn;
         AccelerationSession &s = *c.session;
         const QVariantMap game = s.choice()->selectedGame();
-        const QVariantList nodes = s.nodes();
-        const QVariantMap node = s.selectedNode();
+        const QVariantList nodes = s.routeSource()->nodes();
+        const QVariantMap node = s.routeSource()->selectedNode();
         // A request on its way (its answer is not awaited before the press), or a staged selection.
         if (setup == QLatin1String("routes request")) {
-            s.requestRoutes(QStringLiteral("start-without-routes"));
+            s.routeSource()->requestRoutes(QStringLiteral("start-without-routes"));
         } else if (setup == QLatin1String("config request")) {
-            s.requestNodeConfig(node, QStringLiteral("node-selected"));
+            s.routeSource()->requestNodeConfig(node, QStringLiteral("node-selected"));
         } else if (setup == QLatin1String("detail request")) {
-            s.requestGameDetail({{"package_name", "com.relogic.terraria"}, {"country", "亚服"}},
-                                QStringLiteral("game-selected"));
+            s.routeSource()->requestGameDetail(
+                {{"package_name", "com.relogic.terraria"}, {"country", "亚服"}},
+                QStringLiteral("game-selected"));
         } else if (setup == QLatin1String("game without addresses")) {
             QVariantMap terraria = ::game("", "泰拉瑞亚", "com.relogic.terraria", "亚服");
             terraria.insert("id", 10032);
             terraria.insert("ip_list", QString());
-            s.stageSelection(terraria, nodes, node);
+            s.routeSource()->stageSelection(terraria, nodes, node);
         } else if (setup == QLatin1String("no routes")) {
-            s.stageSelection(game, {}, node);
+            s.routeSource()->stageSelection(game, {}, node);
         } else if (setup == QLatin1String("route without address")) {
-            s.stageSelection(game, nodes, {{"name", "x"}});
+            s.routeSource()->stageSelection(game, nodes, {{"name", "x"}});
         } else if (setup == QLatin1String("route without config")) {
             QVariantMap bare = node;
             bare.remove("config");
-            s.stageSelection(game, nodes, bare);
+            s.routeSource()->stageSelection(game, nodes, bare);
         } else if (setup == QLatin1String("refused config")) {
             QVariantMap refused = node;
             refused.insert("config", QStringLiteral("{\"outbounds\": []}"));
-            s.stageSelection(game, nodes, refused);
+            s.routeSource()->stageSelection(game, nodes, refused);
         }
-        s.toggleAcceleration();
+        s.controller()->toggleAcceleration();
         QCOMPARE(s.toastText(), toast == QLatin1String("<lastError>") ? c.singBox->lastError() : toast);
         QVERIFY(!toast.isEmpty());
         QVERIFY(c.isTrue(after));
-        QVERIFY(s.toastWarning() && !s.boosting());
+        QVERIFY(s.toastWarning() && !s.controller()->boosting());
         QVERIFY(!c.singBox->starting() && !c.singBox->running());
         // Back to a start-ready state for the next row.
         // Requests the row caused are answered first; then the flags and lists are put back.
         QVERIFY(QTest::qWaitFor([&c] { return !c.http->busy(); }, 10000));
-        s.stageSelection(game, nodes, node);
+        s.routeSource()->stageSelection(game, nodes, node);
         QVERIFY2(c.warnings.isEmpty(), qPrintable(c.warnings.join(QLatin1Char('\n'))));
     }
 
@@ -411,9 +417,9 @@ private slots:
             QSKIP("needs root: the game's routes are installed inside a private network namespace");
         Client c(m_service->baseUrl());
         QVERIFY(c.readyToBoost());
-        c.session->toggleAcceleration();
+        c.session->controller()->toggleAcceleration();
         QVERIFY(c.singBox->starting());
-        QTRY_VERIFY_WITH_TIMEOUT(c.session->boosting(), 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(c.session->controller()->boosting(), 15000);
         QCOMPARE(ownRoutes(), (QStringList{"192.0.2.96/28", "198.18.0.0/16"}));
         QCOMPARE(c.session->toastText(), QStringLiteral("加速通道已建立 · 华东"));
         QCOMPARE(c.data.recentBoostedGame().value(QStringLiteral("id")).toString(), QStringLiteral("jx3"));
@@ -423,8 +429,8 @@ private slots:
         c.session->chooseGame(kLostArk);
         QCOMPARE(c.session->toastText(), QStringLiteral("请先停止当前加速，再切换游戏"));
 
-        c.session->toggleAcceleration();
-        QTRY_VERIFY_WITH_TIMEOUT(!c.session->boosting(), 10000);
+        c.session->controller()->toggleAcceleration();
+        QTRY_VERIFY_WITH_TIMEOUT(!c.session->controller()->boosting(), 10000);
         QCOMPARE(c.session->toastText(), QStringLiteral("加速已停止，通道已释放"));
         QTRY_VERIFY_WITH_TIMEOUT(ownRoutes().isEmpty(), 3000);
         QVERIFY2(c.warnings.isEmpty(), qPrintable(c.warnings.join(QLatin1Char('\n'))));
@@ -445,8 +451,8 @@ private slots:
         QSignalSpy abandoned(c.singBox.get(), &SingBoxManager::reconnectAbandoned);
         const auto boost = [&c](const char *mode) {
             qputenv("NIMBRA_STUB_CORE_MODE", mode);
-            c.session->toggleAcceleration();
-            return QTest::qWaitFor([&c] { return c.session->boosting(); }, 15000);
+            c.session->controller()->toggleAcceleration();
+            return QTest::qWaitFor([&c] { return c.session->controller()->boosting(); }, 15000);
         };
 
         QVERIFY(boost("crash-after=1"));
@@ -459,10 +465,10 @@ private slots:
             QCOMPARE(reconnecting.last().at(0).toInt(), attempt);
             QCOMPARE(c.session->toastText(),
                      QStringLiteral("加速通道异常断开，正在自动重连（%1/3）…").arg(attempt));
-            QVERIFY(c.singBox->starting() && !c.session->boosting());
+            QVERIFY(c.singBox->starting() && !c.session->controller()->boosting());
             QVERIFY(started.wait(5000));
             QVERIFY2(sinceCrash.elapsed() < 5000, qPrintable(QString::number(sinceCrash.elapsed())));
-            QVERIFY(c.session->boosting());
+            QVERIFY(c.session->controller()->boosting());
             QCOMPARE(ownRoutes(), routes);
             QCOMPARE(c.session->toastText(), QStringLiteral("断线重连成功，加速已恢复 · 华东"));
         }
@@ -471,14 +477,14 @@ private slots:
         QCOMPARE(abandoned.last().at(0).toString(), message);
         QCOMPARE(c.session->toastText(), message);
         QVERIFY(c.logHas(message));
-        QVERIFY(!c.session->boosting() && !c.singBox->starting() && !c.singBox->running());
+        QVERIFY(!c.session->controller()->boosting() && !c.singBox->starting() && !c.singBox->running());
         QCOMPARE(reconnecting.count(), 3);
         QTRY_VERIFY_WITH_TIMEOUT(ownRoutes().isEmpty(), 3000);
 
         // A stop the user asks for is final; a new start has the whole budget again.
         QVERIFY(boost("crash-after=30"));
-        c.session->toggleAcceleration();
-        QTRY_VERIFY_WITH_TIMEOUT(!c.session->boosting(), 10000);
+        c.session->controller()->toggleAcceleration();
+        QTRY_VERIFY_WITH_TIMEOUT(!c.session->controller()->boosting(), 10000);
         QTest::qWait(2 * SingBoxManager::kReconnectDelayMs);
         QCOMPARE(reconnecting.count(), 3);
         QVERIFY(!c.singBox->starting() && !c.singBox->running());
@@ -488,18 +494,18 @@ private slots:
         QVERIFY(reconnecting.wait(5000));
         QCOMPARE(reconnecting.last().at(0).toInt(), 1);
         const auto startsBefore = started.count();
-        c.session->toggleAcceleration();
+        c.session->controller()->toggleAcceleration();
         QCOMPARE(c.session->toastText(), QStringLiteral("正在取消加速启动…"));
         QTest::qWait(2 * SingBoxManager::kReconnectDelayMs);
         QCOMPARE(started.count(), startsBefore);
-        QVERIFY(!c.singBox->starting() && !c.singBox->running() && !c.session->boosting());
+        QVERIFY(!c.singBox->starting() && !c.singBox->running() && !c.session->controller()->boosting());
         QVERIFY(ownRoutes().isEmpty());
 
         // Switched off: a crash ends acceleration as it always did.
         c.eval(QStringLiteral("reconnect = false"));
         QVERIFY(!c.singBox->autoReconnect());
         QVERIFY(boost("crash-after=0.5"));
-        QTRY_VERIFY_WITH_TIMEOUT(!c.session->boosting(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!c.session->controller()->boosting(), 5000);
         QCOMPARE(c.session->toastText(), QStringLiteral("nimbra-server 已停止（代码 2）"));
         QTest::qWait(2 * SingBoxManager::kReconnectDelayMs);
         QCOMPARE(reconnecting.count(), 4);
@@ -604,10 +610,10 @@ private slots:
         QVERIFY(click(window, scene, QStringLiteral("线路")));
         QVERIFY(c.isTrue("navigation.nodeDialog"));
         // The first route: the dev service gives this game a second one the core cannot run.
-        const QString route = c.text("session.nodes[0].name");
+        const QString route = c.text("session.routeSource.nodes[0].name");
         QVERIFY(click(window, findShown(scene, QStringLiteral("routeRow0")), route));
         QVERIFY(c.isTrue("!navigation.nodeDialog"));
-        QCOMPARE(c.text("session.line"), route);
+        QCOMPARE(c.text("session.routeSource.line"), route);
         QVERIFY(c.settled());
 
         if (!g_inPrivateNetwork) {
@@ -623,12 +629,13 @@ private slots:
             QTRY_VERIFY_WITH_TIMEOUT(ownRoutes().isEmpty(), 3000);
             // Signing out while boosting leaves neither the core nor its routes behind.
             QVERIFY(click(window, scene, QStringLiteral("一键加速")));
-            QTRY_VERIFY_WITH_TIMEOUT(c.isTrue("session.boosting") && !ownRoutes().isEmpty(), 15000);
+            QTRY_VERIFY_WITH_TIMEOUT(c.isTrue("session.controller.boosting") && !ownRoutes().isEmpty(),
+                                     15000);
         }
         QVERIFY(click(window, scene, QStringLiteral("railAvatar")));
         QVERIFY(c.isTrue("navigation.accountMenu"));
         QVERIFY(click(window, scene, QStringLiteral("退出登录")));
-        QVERIFY(c.isTrue("!loggedIn && !navigation.accountMenu && !session.boosting"));
+        QVERIFY(c.isTrue("!loggedIn && !navigation.accountMenu && !session.controller.boosting"));
         QTRY_VERIFY_WITH_TIMEOUT(!c.singBox->running() && !c.singBox->starting(), 10000);
         QTRY_VERIFY_WITH_TIMEOUT(ownRoutes().isEmpty(), 3000);
         QVERIFY2(c.warnings.isEmpty(), qPrintable(c.warnings.join(QLatin1Char('\n'))));
@@ -648,8 +655,9 @@ private slots:
         QVERIFY(window && QTest::qWaitForWindowExposed(window));
         QQuickItem *scene = window->contentItem();
         QVERIFY(c.readyToBoost());
-        const QVariantList routes = testRoutes(c.session->selectedNode());
-        c.session->stageSelection(c.session->choice()->selectedGame(), routes, routes.at(0).toMap());
+        const QVariantList routes = testRoutes(c.session->routeSource()->selectedNode());
+        c.session->routeSource()->stageSelection(c.session->choice()->selectedGame(), routes,
+                                                 routes.at(0).toMap());
         QCOMPARE(shownText(scene, "nodeText"), QStringLiteral("推荐节点：测试 · 慢线"));
         // A new mode measures the routes and chooses by it.
         c.preferences->setMode(QStringLiteral("稳定优先"));
@@ -687,12 +695,13 @@ private slots:
         qint64 now = 0;
         c.session->setClock([&now] { return now; });
         QVERIFY(c.readyToBoost());
-        const QVariantList routes = testRoutes(c.session->selectedNode()).mid(0, 2);
-        c.session->stageSelection(c.session->choice()->selectedGame(), routes, routes.at(0).toMap());
+        const QVariantList routes = testRoutes(c.session->routeSource()->selectedNode()).mid(0, 2);
+        c.session->routeSource()->stageSelection(c.session->choice()->selectedGame(), routes,
+                                                 routes.at(0).toMap());
         QVERIFY(c.preferences->smartRoute());
         QSignalSpy started(c.singBox.get(), &SingBoxManager::started);
-        c.session->toggleAcceleration();
-        QTRY_VERIFY_WITH_TIMEOUT(c.session->boosting(), 15000);
+        c.session->controller()->toggleAcceleration();
+        QTRY_VERIFY_WITH_TIMEOUT(c.session->controller()->boosting(), 15000);
 
         // The log dialog charts the rounds while the core runs.
         QTRY_VERIFY_WITH_TIMEOUT(c.session->measurement()->history()->count() >= 2, 10000);
@@ -703,21 +712,21 @@ private slots:
 
         nodes.setNode(QStringLiteral("10.77.0.15"), 20, 60);
         QVERIFY(started.wait(15000));
-        QCOMPARE(c.session->line(), QStringLiteral("测试 · 快线"));
+        QCOMPARE(c.session->routeSource()->line(), QStringLiteral("测试 · 快线"));
         QCOMPARE(c.session->toastText(), QStringLiteral("智能选路：已切换到 测试 · 快线"));
-        QVERIFY(c.session->boosting() && c.logHas(QStringLiteral("切换到 测试 · 快线")));
+        QVERIFY(c.session->controller()->boosting() && c.logHas(QStringLiteral("切换到 测试 · 快线")));
 
         // Within two minutes of the move: the failing node is kept.
         nodes.setNode(QStringLiteral("10.77.0.15"), 20, 0);
         nodes.setNode(QStringLiteral("10.77.0.16"), 25, 60);
         now += sessionrules::kMoveIntervalMs - 1;
         QVERIFY(!started.wait(8000));
-        QCOMPARE(c.session->line(), QStringLiteral("测试 · 快线"));
+        QCOMPARE(c.session->routeSource()->line(), QStringLiteral("测试 · 快线"));
         now += 1;
         QVERIFY(started.wait(15000));
-        QCOMPARE(c.session->line(), QStringLiteral("测试 · 慢线"));
-        c.session->toggleAcceleration();
-        QTRY_VERIFY_WITH_TIMEOUT(!c.session->boosting(), 10000);
+        QCOMPARE(c.session->routeSource()->line(), QStringLiteral("测试 · 慢线"));
+        c.session->controller()->toggleAcceleration();
+        QTRY_VERIFY_WITH_TIMEOUT(!c.session->controller()->boosting(), 10000);
         QVERIFY2(c.warnings.isEmpty(), qPrintable(c.warnings.join(QLatin1Char('\n'))));
     }
 
@@ -753,22 +762,24 @@ private slots:
         QVERIFY(QTest::qWaitFor([&c] { return !c.http->busy(); }, 10000));
         // The route moved to is the dev service's own, whose node is its loopback listener: its
         // configuration is asked for again, and the figure comes from the port it names.
-        QVariantMap fast = c.session->selectedNode();
-        const QVariantMap outbound = QJsonDocument::fromJson(c.session->selectedRouteConfig().toUtf8())
-                                         .object()
-                                         .value("outbounds")
-                                         .toArray()
-                                         .at(0)
-                                         .toObject()
-                                         .toVariantMap();
+        QVariantMap fast = c.session->routeSource()->selectedNode();
+        const QVariantMap outbound =
+            QJsonDocument::fromJson(c.session->routeSource()->selectedRouteConfig().toUtf8())
+                .object()
+                .value("outbounds")
+                .toArray()
+                .at(0)
+                .toObject()
+                .toVariantMap();
         fast.remove("config");
         fast.insert("server_port", outbound.value("server_port"));
         fast.insert("name", QStringLiteral("测试 · 快线"));
-        const QVariantList routes{testRoutes(c.session->selectedNode()).at(0), fast};
-        c.session->stageSelection(c.session->choice()->selectedGame(), routes, routes.at(0).toMap());
+        const QVariantList routes{testRoutes(c.session->routeSource()->selectedNode()).at(0), fast};
+        c.session->routeSource()->stageSelection(c.session->choice()->selectedGame(), routes,
+                                                 routes.at(0).toMap());
         QSignalSpy started(c.singBox.get(), &SingBoxManager::started);
-        c.session->toggleAcceleration();
-        QTRY_VERIFY_WITH_TIMEOUT(c.session->boosting(), 15000);
+        c.session->controller()->toggleAcceleration();
+        QTRY_VERIFY_WITH_TIMEOUT(c.session->controller()->boosting(), 15000);
         const QString fastKey = sessionrules::nodeStableKey(fast);
         QTRY_VERIFY_WITH_TIMEOUT(c.session->routes()->figure(fastKey).text.endsWith(" ms"), 10000);
 
@@ -779,28 +790,31 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(front.requests(configPath), asked + 1, 15000);
         if (stop) {
             QTRY_COMPARE_WITH_TIMEOUT(front.held(), 1, 5000);
-            QCOMPARE(sessionrules::nodeStableKey(c.session->selectedNode()), QStringLiteral("slow"));
-            c.session->toggleAcceleration();
-            QTRY_VERIFY_WITH_TIMEOUT(!c.session->boosting() && !c.singBox->running(), 10000);
+            QCOMPARE(sessionrules::nodeStableKey(c.session->routeSource()->selectedNode()),
+                     QStringLiteral("slow"));
+            c.session->controller()->toggleAcceleration();
+            QTRY_VERIFY_WITH_TIMEOUT(!c.session->controller()->boosting() && !c.singBox->running(), 10000);
             front.releaseHeld();
             QTRY_VERIFY_WITH_TIMEOUT(!c.http->busy(), 10000);
             QVERIFY(!started.wait(3000));
-            QVERIFY(!c.singBox->running() && !c.singBox->starting() && !c.session->boosting());
-            QCOMPARE(sessionrules::nodeStableKey(c.session->selectedNode()), QStringLiteral("slow"));
-            QVERIFY(!c.session->routeConfigLoading());
+            QVERIFY(!c.singBox->running() && !c.singBox->starting() && !c.session->controller()->boosting());
+            QCOMPARE(sessionrules::nodeStableKey(c.session->routeSource()->selectedNode()),
+                     QStringLiteral("slow"));
+            QVERIFY(!c.session->routeSource()->routeConfigLoading());
         } else {
             QTRY_VERIFY_WITH_TIMEOUT(c.session->toastText().startsWith(QStringLiteral("智能选路未能切换到")),
                                      sessionrules::kMoveConfigTimeoutMs + 5000);
-            QCOMPARE(sessionrules::nodeStableKey(c.session->selectedNode()), QStringLiteral("slow"));
-            QVERIFY(c.session->boosting() && started.count() == 1);
+            QCOMPARE(sessionrules::nodeStableKey(c.session->routeSource()->selectedNode()),
+                     QStringLiteral("slow"));
+            QVERIFY(c.session->controller()->boosting() && started.count() == 1);
             front.releaseHeld();
             QVERIFY(!started.wait(2000));
             // The move is over: past the interval the next one goes through.
             now += sessionrules::kMoveIntervalMs;
             QVERIFY(started.wait(15000));
-            QCOMPARE(c.session->line(), QStringLiteral("测试 · 快线"));
-            c.session->toggleAcceleration();
-            QTRY_VERIFY_WITH_TIMEOUT(!c.session->boosting(), 10000);
+            QCOMPARE(c.session->routeSource()->line(), QStringLiteral("测试 · 快线"));
+            c.session->controller()->toggleAcceleration();
+            QTRY_VERIFY_WITH_TIMEOUT(!c.session->controller()->boosting(), 10000);
         }
         QVERIFY2(c.warnings.isEmpty(), qPrintable(c.warnings.join(QLatin1Char('\n'))));
     }
@@ -816,8 +830,9 @@ private slots:
         FrontProxy front(m_service->port());
         Client c(front.baseUrl());
         QVERIFY(c.readyToBoost());
-        const QVariantList routes = testRoutes(c.session->selectedNode()).mid(0, 3);
-        c.session->stageSelection(c.session->choice()->selectedGame(), routes, routes.at(0).toMap());
+        const QVariantList routes = testRoutes(c.session->routeSource()->selectedNode()).mid(0, 3);
+        c.session->routeSource()->stageSelection(c.session->choice()->selectedGame(), routes,
+                                                 routes.at(0).toMap());
         front.plan("/api/user/points/node-lists", {FrontProxy::Answer::Hold});
         c.preferences->setMode(QStringLiteral("稳定优先"));
         c.preferences->setMode(QStringLiteral("极速电竞"));
@@ -825,13 +840,13 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(front.held(), 1, 10000);
         // Long past the silent node's round.
         QTest::qWait(3000);
-        QCOMPARE(c.session->line(), QStringLiteral("正在加载线路"));
-        QVERIFY(c.session->selectedNode().isEmpty());
+        QCOMPARE(c.session->routeSource()->line(), QStringLiteral("正在加载线路"));
+        QVERIFY(c.session->routeSource()->selectedNode().isEmpty());
         front.releaseHeld();
         QVERIFY(c.settled());
         // The new game's own route, once its list is in.
-        QVERIFY(!c.session->selectedNode().isEmpty() &&
-                !c.session->line().startsWith(QStringLiteral("测试")));
+        QVERIFY(!c.session->routeSource()->selectedNode().isEmpty() &&
+                !c.session->routeSource()->line().startsWith(QStringLiteral("测试")));
         c.preferences->setMode(QStringLiteral("智能匹配"));
         QVERIFY2(c.warnings.isEmpty(), qPrintable(c.warnings.join(QLatin1Char('\n'))));
     }

@@ -56,8 +56,12 @@ struct Window : WiredBackend
     {
         auth->loginPassword(QStringLiteral("13800138000"), QStringLiteral("nimbra123"));
         return QTest::qWaitFor([this] { return data.loggedIn(); }, 10000) &&
-               QTest::qWaitFor([this] { return !session->routesLoading() && !session->routeConfigLoading(); },
-                               10000);
+               QTest::qWaitFor(
+                   [this] {
+                       return !session->routeSource()->routesLoading() &&
+                              !session->routeSource()->routeConfigLoading();
+                   },
+                   10000);
     }
 
     std::unique_ptr<QQmlApplicationEngine> engine;
@@ -209,7 +213,7 @@ private slots:
         walk(QAccessible::queryAccessibleInterface(w.window), entries, unnamed);
         for (const auto &[role, name] :
              {std::pair{QAccessible::Button, QStringLiteral("关闭")},
-              std::pair{QAccessible::Button, QStringLiteral("线路 ") + w.session->line()},
+              std::pair{QAccessible::Button, QStringLiteral("线路 ") + w.session->routeSource()->line()},
               std::pair{QAccessible::StaticText, QStringLiteral("未加速 · 加速引擎待命")}}) {
             const Entry *entry = find(entries, role, name);
             QVERIFY2(entry, qPrintable(name));
@@ -296,14 +300,16 @@ private slots:
         QVERIFY(w.signIn());
         w.session->chooseGame(QVariantMap{
             {"id", "jx3"}, {"name", "剑网3"}, {"package_name", "com.kingsoft.jx3"}, {"country", "国服"}});
-        QTRY_VERIFY_WITH_TIMEOUT(w.session->nodes().size() > 2 && !w.session->routesLoading(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(w.session->routeSource()->nodes().size() > 2 &&
+                                     !w.session->routeSource()->routesLoading(),
+                                 10000);
         QTRY_VERIFY(w.focusedName().startsWith(QStringLiteral("线路")));
         QTest::keyClick(w.window, Qt::Key_Return);
         QVERIFY(w.is("navigation.nodeDialog"));
         QQuickItem *dialog = findItem(w.window->contentItem(), QStringLiteral("routeDialog"));
         QVERIFY(dialog);
         // The chosen route has the focus; its name tells route, detail and state.
-        const QString chosen = w.session->selectedNode().value("name").toString();
+        const QString chosen = w.session->routeSource()->selectedNode().value("name").toString();
         QTRY_VERIFY(w.focused() && w.focused()->property("selected").toBool());
         QVERIFY2(w.focusedName().startsWith(chosen), qPrintable(w.focusedName()));
 
@@ -319,11 +325,11 @@ private slots:
         QTest::keyClick(w.window, Qt::Key_Down);
         QTest::keyClick(w.window, Qt::Key_Up);
         QTest::keyClick(w.window, Qt::Key_Down);
-        const QString third = w.session->nodes().at(2).toMap().value("name").toString();
+        const QString third = w.session->routeSource()->nodes().at(2).toMap().value("name").toString();
         QVERIFY2(w.focusedName().startsWith(third), qPrintable(w.focusedName()));
         QTest::keyClick(w.window, Qt::Key_Return);
         QVERIFY(w.is("!navigation.nodeDialog"));
-        QCOMPARE(w.session->line(), third);
+        QCOMPARE(w.session->routeSource()->line(), third);
         QTRY_COMPARE(w.focusedName(), QStringLiteral("线路 ") + third);
 
         // Esc closes the dialog as well.
@@ -331,7 +337,7 @@ private slots:
         QVERIFY(w.is("navigation.nodeDialog"));
         QTest::keyClick(w.window, Qt::Key_Escape);
         QVERIFY(w.is("!navigation.nodeDialog"));
-        QCOMPARE(w.session->line(), third);
+        QCOMPARE(w.session->routeSource()->line(), third);
 
         // Enter in the search takes the one game it leaves.
         w.gameList->loadCommon();

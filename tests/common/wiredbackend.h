@@ -33,8 +33,9 @@ struct WiredBackend : OwnStateStore, nimbra::BackendObjects
     {
         return QTest::qWaitFor(
             [this] {
-                return !session->routesLoading() && !session->routeConfigLoading() &&
-                       !session->gameDetailLoading();
+                return !session->routeSource()->routesLoading() &&
+                       !session->routeSource()->routeConfigLoading() &&
+                       !session->routeSource()->gameDetailLoading();
             },
             10000);
     }

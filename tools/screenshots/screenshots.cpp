@@ -105,7 +105,7 @@ const WindowShot kSignedOutShots[] = {
 
 const WindowShot kSignedInShots[] = {
     {"home-signed-in", "navigation.selectTab('home', 0)"},
-    {"boosting", "session.boosting", false, true},
+    {"boosting", "session.controller.boosting", false, true},
     {"account-menu-avatar", "navigation.toggleAccountMenu(rail.avatar, 'rail-avatar')"},
     {"account-menu-chip", "navigation.toggleAccountMenu(titleBar.accountChip, 'title-account')"},
     {"route-dialog", "navigation.openRouteDialog()"},
@@ -135,7 +135,7 @@ bool renderShots(QQuickWindow *window, AccelerationSession &session, const Windo
     for (const bool light : {false, true}) {
         for (const WindowShot &shot : shots) {
             evaluate(window, QString::fromLatin1(kCloseAll));
-            session.stageBoosting(shot.boosting);
+            session.controller()->stageBoosting(shot.boosting);
             evaluate(window, QStringLiteral("dawn = %1").arg(light ? "true" : "false"));
             evaluate(window, QString::fromUtf8(shot.script));
             spin(settleMs);
@@ -156,7 +156,7 @@ bool renderShots(QQuickWindow *window, AccelerationSession &session, const Windo
         }
     }
     evaluate(window, QString::fromLatin1(kCloseAll));
-    session.stageBoosting(false);
+    session.controller()->stageBoosting(false);
     return ok;
 }
 
@@ -187,11 +187,11 @@ int renderWindow(const QString &outputDir, int settleMs)
     wired.auth->loginPassword(QStringLiteral("13800138000"), QStringLiteral("nimbra123"));
     if (!waitFor(window, QStringLiteral("loggedIn"), 10000) ||
         !waitFor(window,
-                 QStringLiteral(
-                     "session.nodes.length > 0 && !session.routesLoading && !session.routeConfigLoading"),
+                 QStringLiteral("session.routeSource.nodes.length > 0 && !session.routeSource.routesLoading "
+                                "&& !session.routeSource.routeConfigLoading"),
                  10000)) {
         std::fprintf(stderr, "signing in with the dev service's account failed:\n%s\n",
-                     qPrintable(evaluate(window, QStringLiteral("session.logText()")).toString()));
+                     qPrintable(evaluate(window, QStringLiteral("session.runLog.text()")).toString()));
         return 1;
     }
     evaluate(

@@ -3,14 +3,14 @@ import Nimbra
 import "../Fonts.js" as Fonts
 
 // The acceleration button: "一键加速" when idle, "正在启动…" while the core starts (a click cancels),
-// "停止" while boosting. What a click does is the session's decision.
+// "停止" while boosting. What a click does is the controller's decision.
 Rectangle {
     id: button
 
     required property bool dawn
-    required property AccelerationSession session
+    required property AccelerationController controller
     readonly property bool starting: App.singBoxManager.starting
-    readonly property bool boosting: session.boosting
+    readonly property bool boosting: controller.boosting
     readonly property string label: boosting ? "停止" : (starting ? "正在启动…" : "一键加速")
 
     width: 220
@@ -67,6 +67,6 @@ Rectangle {
         label: button.label
         lightMode: button.dawn
         focusRadius: 21
-        onActivated: button.session.toggleAcceleration()
+        onActivated: button.controller.toggleAcceleration()
     }
 }

@@ -123,8 +123,8 @@ GlassCard {
                 id: latencyCaption
 
                 textFormat: Text.PlainText
-                text: card.session.boosting ? "连接延时" : "未连接延时"
-                color: Theme.text(card.session.boosting ? Theme.neon(card.dawn) : Theme.accent(card.dawn))
+                text: card.session.controller.boosting ? "连接延时" : "未连接延时"
+                color: Theme.text(card.session.controller.boosting ? Theme.neon(card.dawn) : Theme.accent(card.dawn))
                 font.family: Fonts.ui()
                 font.pixelSize: Theme.textSize(11)
             }
@@ -161,7 +161,7 @@ GlassCard {
         anchors.rightMargin: 20
         y: 14
         dawn: card.dawn
-        session: card.session
+        controller: card.session.controller
     }
 
     Rectangle {
@@ -185,7 +185,7 @@ GlassCard {
 
             width: 183
             dawn: card.dawn
-            boosting: card.session.boosting
+            boosting: card.session.controller.boosting
             caption: "区服"
             value: card.session.choice.server
             open: card.serverMenuOpen
@@ -196,9 +196,9 @@ GlassCard {
 
             width: 205
             dawn: card.dawn
-            boosting: card.session.boosting
+            boosting: card.session.controller.boosting
             caption: "线路"
-            value: card.session.line
+            value: card.session.routeSource.line
             open: card.routeDialogOpen
         }
 
@@ -207,7 +207,7 @@ GlassCard {
 
             width: 170
             dawn: card.dawn
-            boosting: card.session.boosting
+            boosting: card.session.controller.boosting
             caption: "模式"
             value: card.mode
             open: card.modeMenuOpen
@@ -216,7 +216,7 @@ GlassCard {
         Item {
             width: 170
             height: 40
-            opacity: card.session.boosting ? 0.55 : 1
+            opacity: card.session.controller.boosting ? 0.55 : 1
 
             Text {
                 id: dualLabel
@@ -250,7 +250,7 @@ GlassCard {
         y: selectors.y
         width: selectors.width
         height: selectors.height
-        visible: card.selectorsActive && !card.session.boosting
+        visible: card.selectorsActive && !card.session.controller.boosting
 
         ClickArea {
             x: region.x
@@ -268,7 +268,7 @@ GlassCard {
             height: route.height
             lightMode: card.dawn
             focusRadius: 15
-            label: "线路 " + card.session.line
+            label: "线路 " + card.session.routeSource.line
             onActivated: card.routeDialogRequested()
         }
 

@@ -35,8 +35,8 @@ Item {
 
         width: 348
         height: parent.height
-        enabled: !page.session.boosting
-        opacity: page.session.boosting ? 0.68 : 1
+        enabled: !page.session.controller.boosting
+        opacity: page.session.controller.boosting ? 0.68 : 1
         lightMode: page.dawn
         assetRoot: page.assetRoot
         games: App.globalData.commonGames

@@ -10,8 +10,8 @@ GameLibraryView {
 
     required property AccelerationSession session
 
-    enabled: !session.boosting
-    opacity: session.boosting ? 0.68 : 1
+    enabled: !session.controller.boosting
+    opacity: session.controller.boosting ? 0.68 : 1
     lightMode: Preferences.dawn
     games: App.globalData.gamePageLoaded ? App.globalData.games : App.globalData.commonGames
     categories: Session.categories(App.globalData.gameCategories)

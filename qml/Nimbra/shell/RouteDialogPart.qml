@@ -12,9 +12,9 @@ RouteDialog {
     width: 500
     height: 620
     routes: session.routes
-    loading: session.routesLoading
-    routeError: session.routeError
+    loading: session.routeSource.routesLoading
+    routeError: session.routeSource.routeError
     loggedIn: App.globalData.loggedIn
-    onRouteChosen: route => part.session.chooseNode(route)
-    onRetryRequested: part.session.requestRoutes("node-dialog-retry")
+    onRouteChosen: route => part.session.routeSource.chooseNode(route)
+    onRetryRequested: part.session.routeSource.requestRoutes("node-dialog-retry")
 }

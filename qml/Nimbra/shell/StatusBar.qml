@@ -8,9 +8,9 @@ Item {
 
     required property bool dawn
     required property AccelerationSession session
-    readonly property bool boosting: session.boosting
+    readonly property bool boosting: session.controller.boosting
     readonly property var game: session.choice.selectedGame
-    readonly property var node: session.selectedNode
+    readonly property var node: session.routeSource.selectedNode
 
     height: 30
 

@@ -14,8 +14,8 @@ Platform.SystemTrayIcon {
     required property string assetRoot
     readonly property var game: session.choice.selectedGame
     readonly property bool windowShown: window.visible && window.visibility !== Window.Minimized
-    readonly property var menuState: WindowLogic.trayMenu(windowShown, session.boosting, App.singBoxManager.starting,
-                                                      game.name, session.line)
+    readonly property var menuState: WindowLogic.trayMenu(windowShown, session.controller.boosting, App.singBoxManager.starting,
+                                                      game.name, session.routeSource.line)
 
     // Shown once its icon is set: the icon must be there before the system gets it.
     property bool ready: false
@@ -70,7 +70,7 @@ Platform.SystemTrayIcon {
                 // Signing in happens in the window.
                 if (!App.globalData.loggedIn)
                     tray.showWindow()
-                tray.session.toggleAcceleration()
+                tray.session.controller.toggleAcceleration()
             }
         }
 
