@@ -38,6 +38,15 @@ void GameChoice::setSelectedGame(const QVariantMap &game)
     emit selectedGameChanged();
 }
 
+QStringList GameChoice::servers() const
+{
+    QStringList names;
+    const QVariantList servers = m_selectedGame.value(QStringLiteral("servers")).toList();
+    for (const QVariant &server : servers)
+        names << textOf(server);
+    return names;
+}
+
 void GameChoice::setLastBoostedGame(const QVariantMap &game)
 {
     // Told even when equal: the recent entry is rewritten on every start.

@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 
 class GlobalData;
@@ -16,6 +17,9 @@ class GameChoice : public QObject
     Q_PROPERTY(QString gameId READ gameId NOTIFY gameIdChanged)
     Q_PROPERTY(QString server READ server NOTIFY serverChanged)
     Q_PROPERTY(QVariantMap selectedGame READ selectedGame NOTIFY selectedGameChanged)
+    // The chosen game's regions, as the region menu lists them.
+    // QList<QString> rather than QStringList: Qt 6.4's qmllint binds only that to a list<string>.
+    Q_PROPERTY(QList<QString> servers READ servers NOTIFY selectedGameChanged)
     Q_PROPERTY(QVariantMap lastBoostedGame READ lastBoostedGame NOTIFY lastBoostedGameChanged)
 
 public:
@@ -24,6 +28,7 @@ public:
     QString gameId() const { return m_gameId; }
     QString server() const { return m_server; }
     QVariantMap selectedGame() const { return m_selectedGame; }
+    QStringList servers() const;
     QVariantMap lastBoostedGame() const { return m_lastBoostedGame; }
 
     // The region the user picks among the game's.

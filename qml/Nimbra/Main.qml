@@ -313,7 +313,7 @@ Window {
                 dawn: window.dawn
                 serverMenuOpen: navigation.serverMenu
                 modeMenuOpen: navigation.modeMenu
-                game: window.session.choice.selectedGame
+                servers: window.session.choice.servers
                 server: window.session.choice.server
                 mode: window.mode
                 onDismissed: {

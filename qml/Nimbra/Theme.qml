@@ -2,8 +2,8 @@ pragma Singleton
 import QtQuick
 
 // The colours of the two themes, written out once: each function gives a token's light-theme value
-// when light is true, else its dark-theme value. Documents keep their own token properties and
-// lightMode flag and take their defaults from here, so a host can still override a single colour.
+// when light is true, else its dark-theme value. The tokens views share reach them as a ThemeColors
+// their host makes from these, following its lightMode.
 QtObject {
     // The smallest text size in scene pixels that still shows at 10 px on screen; the window sets it
     // from its scale. Small text takes its size through textSize.

@@ -6,10 +6,26 @@
 #include <QString>
 #include <QTest>
 
+// A delegate of a list or grid view that the view has not placed yet: made off the view's request
+// (asynchronously inside a page that loads so), it exists with its texts, but until the view lays it
+// out it is neither drawn nor given input.
+inline bool unplacedDelegate(const QQuickItem *item)
+{
+    const QQuickItem *content = item->parentItem();
+    QQuickItem *view = content ? content->parentItem() : nullptr;
+    const QVariant index = item->property("index");
+    if (!view || !index.isValid() || view->metaObject()->indexOfMethod("itemAtIndex(int)") < 0)
+        return false;
+    QQuickItem *placed = nullptr;
+    QMetaObject::invokeMethod(view, "itemAtIndex", Q_RETURN_ARG(QQuickItem *, placed),
+                              Q_ARG(int, index.toInt()));
+    return placed != item;
+}
+
 inline bool shown(const QQuickItem *item)
 {
     for (; item; item = item->parentItem()) {
-        if (!item->isVisible() || item->opacity() <= 0)
+        if (!item->isVisible() || item->opacity() <= 0 || unplacedDelegate(item))
             return false;
     }
     return true;
@@ -25,8 +41,8 @@ inline QQuickItem *findShown(QQuickItem *root, const QString &nameOrText)
         if (QQuickItem *inner = findShown(child, nameOrText))
             found = inner;
     }
-    if (!found && shown(root) &&
-        (root->objectName() == nameOrText || root->property("text").toString() == nameOrText))
+    if (!found && (root->objectName() == nameOrText || root->property("text").toString() == nameOrText) &&
+        shown(root))
         found = root;
     return found;
 }

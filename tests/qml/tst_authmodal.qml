@@ -373,7 +373,7 @@ Item {
             modal.lightMode = !data.light
             modal.lightMode = data.light
             verify(Qt.colorEqual(field.color, data.fill), String(field.color))
-            modal.fieldFill = "#123456"
+            modal.colors.fieldFill = "#123456"
             verify(Qt.colorEqual(field.color, "#123456"), String(field.color))
         }
 

@@ -121,8 +121,8 @@ Item {
                 onCloseRequested: host.open = false
 
                 Row {
-                    OptionChip { theme: dialog; text: "月卡" }
-                    OptionChip { theme: dialog; text: "季卡" }
+                    OptionChip { text: "月卡"; theme: ThemeColors { lightMode: dialog.lightMode } }
+                    OptionChip { text: "季卡"; theme: ThemeColors { lightMode: dialog.lightMode } }
                 }
             }
         }

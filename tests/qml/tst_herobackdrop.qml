@@ -22,8 +22,8 @@ Item {
         anchors.fill: parent
         dawn: false
         gameId: host.currentGame ? host.currentGame.id : ""
-        game: host.currentGame
-        assetRoot: "qrc:/assets"
+        recordId: gameId
+        picture: "qrc:/assets/bgs/" + gameId + ".jpg"
         fitScale: 1
     }
 

@@ -138,9 +138,9 @@ Item {
 
         // A region is not measured: its row carries no figure.
         function test_regionRows() {
-            const rows = navigation.regionRows({ servers: ["艾欧尼亚", "黑色玫瑰"] })
+            const rows = navigation.regionRows(["艾欧尼亚", "黑色玫瑰"])
             compare(rows.map(r => r.title + "|" + r.detail), ["艾欧尼亚|", "黑色玫瑰|"])
-            compare(navigation.regionRows(null).length, 0)
+            compare(navigation.regionRows([]).length, 0)
         }
 
         function test_popupY() {

@@ -7,7 +7,7 @@ import "../Fonts.js" as Fonts
 T.AbstractButton {
     id: button
 
-    required property var theme
+    required property ThemeColors theme
 
     signal activated()
 

@@ -7,7 +7,7 @@ import "../Fonts.js" as Fonts
 T.CheckBox {
     id: box
 
-    required property var theme
+    required property ThemeColors theme
 
     signal toggled(bool checked)
 

@@ -7,7 +7,7 @@ import "../Fonts.js" as Fonts
 Rectangle {
     id: field
 
-    required property var theme
+    required property ThemeColors theme
     property alias text: input.text
     readonly property alias inputFocus: input.activeFocus
     property alias echoMode: input.echoMode

@@ -6,7 +6,7 @@ import "../Fonts.js" as Fonts
 Text {
     id: link
 
-    required property var theme
+    required property ThemeColors theme
     property string lead: ""
     property string action: ""
     readonly property string label: lead + action

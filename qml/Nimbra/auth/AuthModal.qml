@@ -13,13 +13,8 @@ FocusScope {
 
     property var api: null
     property bool lightMode: false
-    property color ink: Theme.ink(lightMode)
-    property color ink2: Theme.ink2(lightMode)
-    property color ink3: Theme.ink3(lightMode)
-    property color ink4: Theme.ink4(lightMode)
-    property color primary: Theme.primary(lightMode)
-    property color accent: Theme.accent(lightMode)
-    property color fieldFill: Theme.fieldFill(lightMode)
+    // The dialog's colours, handed to its views; a host may override one of them.
+    readonly property ThemeColors colors: ThemeColors { lightMode: modal.lightMode }
     property bool loginByPassword: false
     property bool registerMode: false
     property bool forgotMode: false
@@ -263,7 +258,7 @@ FocusScope {
         textFormat: Text.PlainText
         text: modal.currentView === "register" ? "注册Nimbra账号" : modal.currentView === "forgot" ? "修改密码"
                                                                                               : "欢迎使用Nimbra加速器"
-        color: modal.ink
+        color: modal.colors.ink
         font.family: Fonts.ui()
         font.pixelSize: 21
         font.bold: true
@@ -277,7 +272,7 @@ FocusScope {
         textFormat: Text.PlainText
         text: modal.currentView === "register" ? "注册即送 3 天 VIP 加速体验"
                                                : modal.currentView === "forgot" ? "验证手机号后设置新密码" : "登录后即可开始加速"
-        color: modal.ink3
+        color: modal.colors.ink3
         font.family: Fonts.ui()
         font.pixelSize: 13
     }
@@ -291,7 +286,7 @@ FocusScope {
         width: parent.width - 48
         height: parent.height - y - 20
         visible: modal.currentView === "login"
-        theme: modal
+        theme: modal.colors
         onSubmit: (byPassword, phone, code, password, agreed) => modal.submitLogin(byPassword, phone, code,
                                                                                     password, agreed)
         onSendCodeRequested: phone => modal.sendCode(phone, App.globalData.smsSceneLogin)
@@ -319,7 +314,7 @@ FocusScope {
         width: loginView.width
         height: parent.height - y - 20
         visible: modal.currentView === "register"
-        theme: modal
+        theme: modal.colors
         onSubmit: (phone, code, password, confirmation, agreed) => modal.submitRegistration(phone, code, password,
                                                                                             confirmation, agreed)
         onSendCodeRequested: phone => modal.sendCode(phone, App.globalData.smsSceneRegister)
@@ -335,7 +330,7 @@ FocusScope {
         width: loginView.width
         height: parent.height - y - 20
         visible: modal.currentView === "forgot"
-        theme: modal
+        theme: modal.colors
         onSubmit: (phone, code, password, confirmation) => modal.submitForgotPassword(phone, code, password,
                                                                                        confirmation)
         onSendCodeRequested: phone => modal.sendResetCode(phone)
@@ -367,7 +362,7 @@ FocusScope {
 
         background: Rectangle {
             radius: 10
-            color: closeButton.hovered || closeButton.activeFocus ? Qt.alpha(modal.ink, 0.1) : "transparent"
+            color: closeButton.hovered || closeButton.activeFocus ? Qt.alpha(modal.colors.ink, 0.1) : "transparent"
         }
 
         Icon {
@@ -375,7 +370,7 @@ FocusScope {
             width: 16
             height: 16
             name: "close"
-            color: modal.ink2
+            color: modal.colors.ink2
         }
 
         HoverHandler {

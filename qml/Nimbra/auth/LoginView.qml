@@ -1,14 +1,14 @@
 pragma ComponentBehavior: Bound
 
 import QtQuick
+import Nimbra
 import "../Fonts.js" as Fonts
 
 // Sign-in by SMS code or by password. The view only collects input; the dialog validates and sends.
 Item {
     id: view
 
-    // Untyped: the palette type is internal to this directory and the dialog sees the view through the module.
-    required property var theme
+    required property ThemeColors theme
     property bool passwordMode: false
     property alias agree: agreeBox.checked
     property alias autoLogin: autoLoginBox.checked

@@ -1,12 +1,12 @@
 import QtQuick
+import Nimbra
 
 // The form shared by registration and password reset: phone, SMS code, a new password typed twice,
 // an optional agreement, the submit button and the way back to the login view.
 Item {
     id: form
 
-    // Untyped: the palette type is internal to this directory and the dialog sees the view through the module.
-    required property var theme
+    required property ThemeColors theme
     property string phonePlaceholder: "请输入手机号"
     property string passwordPlaceholder: ""
     property string confirmPlaceholder: ""

@@ -10,10 +10,7 @@ T.AbstractButton {
 
     required property var modelData
 
-    property bool lightMode: false
-    property color ink2: Theme.ink2(lightMode)
-    property color ink4: Theme.ink4(lightMode)
-    property color primary: Theme.primary(lightMode)
+    required property ThemeColors theme
     property string selectedCategory: "全部"
 
     readonly property string category: String(modelData)
@@ -36,16 +33,16 @@ T.AbstractButton {
 
     background: Rectangle {
         radius: 15
-        color: chip.selected ? chip.primary : (chip.hovered ? Qt.alpha(chip.primary, 0.12) : "transparent")
+        color: chip.selected ? chip.theme.primary : (chip.hovered ? Qt.alpha(chip.theme.primary, 0.12) : "transparent")
         border.width: chip.selected ? 0 : 1
-        border.color: chip.activeFocus ? chip.primary : chip.ink4
+        border.color: chip.activeFocus ? chip.theme.primary : chip.theme.ink4
     }
 
     Text {
         anchors.centerIn: parent
         textFormat: Text.PlainText
         text: chip.category
-        color: chip.selected ? "#ffffff" : chip.ink2
+        color: chip.selected ? "#ffffff" : chip.theme.ink2
         font.family: Fonts.ui()
         font.pixelSize: 13
         font.bold: chip.selected
@@ -59,6 +56,6 @@ T.AbstractButton {
     FocusRing {
         inset: 0
         cornerRadius: 15
-        lightMode: chip.lightMode
+        lightMode: chip.theme.lightMode
     }
 }

@@ -12,12 +12,8 @@ Item {
     id: view
 
     property bool lightMode: false
-    property color ink: Theme.ink(lightMode)
-    property color ink2: Theme.ink2(lightMode)
-    property color ink3: Theme.ink3(lightMode)
-    property color ink4: Theme.ink4(lightMode)
-    property color primary: Theme.primary(lightMode)
-    property color accent: Theme.accent(lightMode)
+    // The colours of the view and its parts, following lightMode.
+    readonly property ThemeColors colors: ThemeColors { lightMode: view.lightMode }
     property string assetRoot: "qrc:/assets"
 
     property var games: []
@@ -64,11 +60,7 @@ Item {
 
         objectName: "librarySearch"
         width: 420
-        lightMode: view.lightMode
-        ink: view.ink
-        ink3: view.ink3
-        ink4: view.ink4
-        primary: view.primary
+        theme: view.colors
         placeholder: "搜索游戏名称，支持实时过滤"
         onTextChanged: {
             if (text === view.searchText)
@@ -112,10 +104,7 @@ Item {
         }
 
         delegate: CategoryChip {
-            lightMode: view.lightMode
-            ink2: view.ink2
-            ink4: view.ink4
-            primary: view.primary
+            theme: view.colors
             selectedCategory: view.selectedCategory
             onActivated: category => view.selectCategory(category)
         }
@@ -141,11 +130,7 @@ Item {
 
         delegate: LibraryCard {
             width: grid.cellWidth - 16
-            lightMode: view.lightMode
-            ink: view.ink
-            ink3: view.ink3
-            ink4: view.ink4
-            primary: view.primary
+            theme: view.colors
             assetRoot: view.assetRoot
             selectedGameId: view.selectedGameId
             onActivated: game => view.gameSelected(game)
@@ -159,7 +144,7 @@ Item {
         visible: text !== ""
         textFormat: Text.PlainText
         text: view.busy ? "正在加载游戏…" : (view.gameCount === 0 ? "没有找到匹配的游戏" : "")
-        color: view.ink2
+        color: view.colors.ink2
         font.family: Fonts.ui()
         font.pixelSize: 14
     }
@@ -174,11 +159,7 @@ Item {
 
         PagerButton {
             objectName: "previousPage"
-            lightMode: view.lightMode
-            ink: view.ink
-            ink3: view.ink3
-            ink4: view.ink4
-            primary: view.primary
+            theme: view.colors
             text: "上一页"
             active: view.page > 1 && !view.busy
             onActivated: view.requestCurrentPage(view.page - 1)
@@ -189,18 +170,14 @@ Item {
             anchors.verticalCenter: parent.verticalCenter
             textFormat: Text.PlainText
             text: view.page + " / " + view.lastPage
-            color: view.ink2
+            color: view.colors.ink2
             font.family: Fonts.latin()
             font.pixelSize: 13
         }
 
         PagerButton {
             objectName: "nextPage"
-            lightMode: view.lightMode
-            ink: view.ink
-            ink3: view.ink3
-            ink4: view.ink4
-            primary: view.primary
+            theme: view.colors
             text: "下一页"
             active: view.page < view.totalPages && !view.busy
             onActivated: view.requestCurrentPage(view.page + 1)

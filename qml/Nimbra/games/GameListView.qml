@@ -10,12 +10,8 @@ import "GameListLogic.js" as Logic
 GlassCard {
     id: view
 
-    property color ink: Theme.ink(lightMode)
-    property color ink2: Theme.ink2(lightMode)
-    property color ink3: Theme.ink3(lightMode)
-    property color ink4: Theme.ink4(lightMode)
-    property color primary: Theme.primary(lightMode)
-    property color accent: Theme.accent(lightMode)
+    // The colours of the view and its parts, following lightMode.
+    readonly property ThemeColors colors: ThemeColors { lightMode: view.lightMode }
     property string assetRoot: "qrc:/assets"
 
     property var games: []
@@ -60,7 +56,7 @@ GlassCard {
             anchors.verticalCenter: parent.verticalCenter
             textFormat: Text.PlainText
             text: "常用游戏"
-            color: view.ink
+            color: view.colors.ink
             font.family: Fonts.ui()
             font.pixelSize: 16
             font.bold: true
@@ -74,7 +70,7 @@ GlassCard {
             anchors.verticalCenter: parent.verticalCenter
             textFormat: Text.PlainText
             text: "全部游戏 →"
-            color: Theme.text(view.primary)
+            color: Theme.text(view.colors.primary)
             font.family: Fonts.ui()
             font.pixelSize: Theme.textSize(12)
             font.underline: linkArea.containsMouse || activeFocus
@@ -105,11 +101,7 @@ GlassCard {
         anchors.topMargin: 12
         x: 18
         width: parent.width - 36
-        lightMode: view.lightMode
-        ink: view.ink
-        ink3: view.ink3
-        ink4: view.ink4
-        primary: view.primary
+        theme: view.colors
         placeholder: "搜索游戏，快速定位"
         hint: "Ctrl + K"
         // Enter takes the game when the search leaves just one.
@@ -129,12 +121,7 @@ GlassCard {
         width: parent.width - 36
         visible: Logic.gameId(view.recentGame) !== ""
         height: visible ? implicitHeight : 0
-        lightMode: view.lightMode
-        ink: view.ink
-        ink2: view.ink2
-        ink3: view.ink3
-        ink4: view.ink4
-        primary: view.primary
+        theme: view.colors
         assetRoot: view.assetRoot
         game: view.recentGame || Logic.emptyGame()
         selected: view.recentSelected
@@ -159,12 +146,7 @@ GlassCard {
 
         delegate: GameRow {
             width: ListView.view.width
-            lightMode: view.lightMode
-            ink: view.ink
-            ink3: view.ink3
-            ink4: view.ink4
-            primary: view.primary
-            accent: view.accent
+            theme: view.colors
             assetRoot: view.assetRoot
             selectedGameId: view.selectedGameId
             onActivated: game => view.gameSelected(game)
@@ -182,7 +164,7 @@ GlassCard {
             anchors.horizontalCenter: parent.horizontalCenter
             textFormat: Text.PlainText
             text: view.loading ? "正在从服务器加载…" : view.emptyText
-            color: view.ink2
+            color: view.colors.ink2
             font.family: Fonts.ui()
             font.pixelSize: 13
         }
@@ -192,7 +174,7 @@ GlassCard {
             visible: view.loading
             textFormat: Text.PlainText
             text: "请稍候"
-            color: view.ink3
+            color: view.colors.ink3
             font.family: Fonts.ui()
             font.pixelSize: Theme.textSize(12)
         }

@@ -10,12 +10,7 @@ Item {
     required property var modelData
     required property int index
 
-    property bool lightMode: false
-    property color ink: Theme.ink(lightMode)
-    property color ink3: Theme.ink3(lightMode)
-    property color ink4: Theme.ink4(lightMode)
-    property color primary: Theme.primary(lightMode)
-    property color accent: Theme.accent(lightMode)
+    required property ThemeColors theme
     property string assetRoot: "qrc:/assets"
     property string selectedGameId: ""
 
@@ -45,9 +40,9 @@ Item {
         anchors.topMargin: 3
         anchors.bottomMargin: 3
         radius: 12
-        color: row.selected ? Qt.alpha(row.primary, 0.14) : "transparent"
+        color: row.selected ? Qt.alpha(row.theme.primary, 0.14) : "transparent"
         border.width: hover.containsMouse || row.activeFocus ? 1 : 0
-        border.color: row.activeFocus ? row.primary : row.ink4
+        border.color: row.activeFocus ? row.theme.primary : row.theme.ink4
     }
 
     Rectangle {
@@ -58,7 +53,7 @@ Item {
         width: 3
         height: 28
         radius: 1.5
-        color: row.primary
+        color: row.theme.primary
     }
 
     GameTile {
@@ -84,7 +79,7 @@ Item {
             width: parent.width
             textFormat: Text.PlainText
             text: String(row.modelData.name || row.modelData.title || "")
-            color: row.ink
+            color: row.theme.ink
             elide: Text.ElideRight
             font.family: Fonts.ui()
             font.pixelSize: 14
@@ -95,7 +90,7 @@ Item {
             width: parent.width
             textFormat: Text.PlainText
             text: String(row.modelData.vendor || "")
-            color: row.ink3
+            color: row.theme.ink3
             elide: Text.ElideRight
             font.family: Fonts.ui()
             font.pixelSize: Theme.textSize(12)
@@ -117,13 +112,13 @@ Item {
             radius: 10
             color: "transparent"
             border.width: 1
-            border.color: row.ink4
+            border.color: row.theme.ink4
 
             Text {
                 anchors.centerIn: parent
                 textFormat: Text.PlainText
                 text: row.category
-                color: row.ink3
+                color: row.theme.ink3
                 font.family: Fonts.ui()
                 font.pixelSize: Theme.textSize(11)
             }
@@ -134,13 +129,13 @@ Item {
             width: 38
             height: 20
             radius: 10
-            color: Qt.alpha(row.accent, 0.16)
+            color: Qt.alpha(row.theme.accent, 0.16)
 
             Text {
                 anchors.centerIn: parent
                 textFormat: Text.PlainText
                 text: "热门"
-                color: Theme.text(row.accent)
+                color: Theme.text(row.theme.accent)
                 font.family: Fonts.ui()
                 font.pixelSize: Theme.textSize(11)
                 font.bold: true
@@ -161,6 +156,6 @@ Item {
     FocusRing {
         inset: 1
         cornerRadius: 13
-        lightMode: row.lightMode
+        lightMode: row.theme.lightMode
     }
 }

@@ -11,11 +11,7 @@ Rectangle {
     required property var modelData
     required property int index
 
-    property bool lightMode: false
-    property color ink: Theme.ink(lightMode)
-    property color ink3: Theme.ink3(lightMode)
-    property color ink4: Theme.ink4(lightMode)
-    property color primary: Theme.primary(lightMode)
+    required property ThemeColors theme
     property string assetRoot: "qrc:/assets"
     property string selectedGameId: ""
 
@@ -23,15 +19,15 @@ Rectangle {
     readonly property string gameName: String(modelData.name || modelData.title || "")
     readonly property int pictureHeight: 92
     // The card's surface as it appears over the page background.
-    readonly property color fadeColor: Qt.tint(Theme.darkBg(lightMode), color)
+    readonly property color fadeColor: Qt.tint(Theme.darkBg(theme.lightMode), color)
 
     signal activated(var game)
 
     height: 164
     radius: 16
-    color: Theme.cardFill(lightMode)
+    color: Theme.cardFill(theme.lightMode)
     border.width: 1
-    border.color: activeFocus || selected ? primary : (area.containsMouse ? Qt.alpha(primary, 0.6) : ink4)
+    border.color: activeFocus || selected ? theme.primary : (area.containsMouse ? Qt.alpha(theme.primary, 0.6) : theme.ink4)
     activeFocusOnTab: true
     Accessible.role: Accessible.Button
     Accessible.name: Logic.accessibleGameName(modelData)
@@ -58,7 +54,7 @@ Rectangle {
         sourceSize.height: 360
         source: Logic.imageSource(card.modelData, card.assetRoot, "background")
         visible: status === Image.Ready
-        opacity: card.lightMode ? 0.9 : 0.8
+        opacity: card.theme.lightMode ? 0.9 : 0.8
 
         Rectangle {
             anchors.fill: parent
@@ -81,7 +77,7 @@ Rectangle {
         hue: Number(card.modelData.hue) || 0
         imageSource: Logic.imageSource(card.modelData, card.assetRoot, "icon")
         border.width: 2
-        border.color: Theme.iconRing(card.lightMode)
+        border.color: Theme.iconRing(card.theme.lightMode)
     }
 
     Column {
@@ -98,7 +94,7 @@ Rectangle {
             width: parent.width
             textFormat: Text.PlainText
             text: card.gameName
-            color: card.ink
+            color: card.theme.ink
             elide: Text.ElideRight
             font.family: Fonts.ui()
             font.pixelSize: 15
@@ -109,7 +105,7 @@ Rectangle {
             width: parent.width
             textFormat: Text.PlainText
             text: String(card.modelData.vendor || "")
-            color: card.ink3
+            color: card.theme.ink3
             elide: Text.ElideRight
             font.family: Fonts.ui()
             font.pixelSize: Theme.textSize(12)
@@ -126,9 +122,9 @@ Rectangle {
         width: 30
         height: 30
         radius: 15
-        color: card.selected ? card.primary : "transparent"
+        color: card.selected ? card.theme.primary : "transparent"
         border.width: card.selected ? 0 : 1
-        border.color: card.ink4
+        border.color: card.theme.ink4
 
         Icon {
             anchors.centerIn: parent
@@ -136,7 +132,7 @@ Rectangle {
             height: 16
             name: "arrow"
             strokeWidth: 2.2
-            color: card.selected ? "#ffffff" : card.ink3
+            color: card.selected ? "#ffffff" : card.theme.ink3
         }
     }
 
@@ -153,6 +149,6 @@ Rectangle {
     FocusRing {
         inset: 1
         cornerRadius: 15
-        lightMode: card.lightMode
+        lightMode: card.theme.lightMode
     }
 }

@@ -7,11 +7,7 @@ import "../Fonts.js" as Fonts
 T.AbstractButton {
     id: button
 
-    property bool lightMode: false
-    property color ink: Theme.ink(lightMode)
-    property color ink3: Theme.ink3(lightMode)
-    property color ink4: Theme.ink4(lightMode)
-    property color primary: Theme.primary(lightMode)
+    required property ThemeColors theme
     property bool active: true
 
     signal activated()
@@ -34,16 +30,16 @@ T.AbstractButton {
 
     background: Rectangle {
         radius: 10
-        color: button.active && button.hovered ? Qt.alpha(button.primary, 0.14) : "transparent"
+        color: button.active && button.hovered ? Qt.alpha(button.theme.primary, 0.14) : "transparent"
         border.width: 1
-        border.color: button.active && button.activeFocus ? button.primary : button.ink4
+        border.color: button.active && button.activeFocus ? button.theme.primary : button.theme.ink4
     }
 
     Text {
         anchors.centerIn: parent
         textFormat: Text.PlainText
         text: button.text
-        color: button.active ? button.ink : button.ink3
+        color: button.active ? button.theme.ink : button.theme.ink3
         font.family: Fonts.ui()
         font.pixelSize: 13
     }
@@ -54,7 +50,7 @@ T.AbstractButton {
 
     FocusRing {
         visible: button.active && button.activeFocus
-        lightMode: button.lightMode
+        lightMode: button.theme.lightMode
         cornerRadius: 13
     }
 }

@@ -7,12 +7,7 @@ import "GameListLogic.js" as Logic
 Rectangle {
     id: card
 
-    property bool lightMode: false
-    property color ink: Theme.ink(lightMode)
-    property color ink2: Theme.ink2(lightMode)
-    property color ink3: Theme.ink3(lightMode)
-    property color ink4: Theme.ink4(lightMode)
-    property color primary: Theme.primary(lightMode)
+    required property ThemeColors theme
     property string assetRoot: "qrc:/assets"
     property var game: Logic.emptyGame()
     property bool selected: false
@@ -23,9 +18,9 @@ Rectangle {
 
     implicitHeight: 84
     radius: 14
-    color: Theme.recentFill(lightMode)
+    color: Theme.recentFill(theme.lightMode)
     border.width: 1
-    border.color: activeFocus ? primary : (area.containsMouse ? Qt.alpha(primary, 0.6) : ink4)
+    border.color: activeFocus ? theme.primary : (area.containsMouse ? Qt.alpha(theme.primary, 0.6) : theme.ink4)
     activeFocusOnTab: true
     Accessible.role: Accessible.Button
     Accessible.name: "最近加速 " + gameName
@@ -41,7 +36,7 @@ Rectangle {
         y: 9
         textFormat: Text.PlainText
         text: "最近加速"
-        color: card.ink3
+        color: card.theme.ink3
         font.family: Fonts.ui()
         font.pixelSize: Theme.textSize(11)
     }
@@ -69,7 +64,7 @@ Rectangle {
             width: parent.width
             textFormat: Text.PlainText
             text: card.gameName
-            color: card.ink
+            color: card.theme.ink
             elide: Text.ElideRight
             font.family: Fonts.ui()
             font.pixelSize: 14
@@ -80,7 +75,7 @@ Rectangle {
             width: parent.width
             textFormat: Text.PlainText
             text: String(card.game.country || "") || "默认区服"
-            color: card.ink3
+            color: card.theme.ink3
             elide: Text.ElideRight
             font.family: Fonts.ui()
             font.pixelSize: Theme.textSize(12)
@@ -98,16 +93,16 @@ Rectangle {
         height: 28
         radius: 14
         // A solid chip carries its label at AA: the text-strength blue under a light-theme label.
-        color: card.selected ? Qt.alpha(card.primary, 0.18) : Theme.primaryText(card.lightMode)
+        color: card.selected ? Qt.alpha(card.theme.primary, 0.18) : Theme.primaryText(card.theme.lightMode)
         border.width: card.selected ? 1 : 0
-        border.color: card.primary
+        border.color: card.theme.primary
 
         Text {
             objectName: "recentButtonText"
             anchors.centerIn: parent
             textFormat: Text.PlainText
             text: card.selected ? "已选择" : "选择"
-            color: card.selected ? Theme.text(card.primary) : Theme.onPrimary(card.lightMode)
+            color: card.selected ? Theme.text(card.theme.primary) : Theme.onPrimary(card.theme.lightMode)
             font.family: Fonts.ui()
             font.pixelSize: Theme.textSize(12)
             font.bold: true
@@ -124,7 +119,7 @@ Rectangle {
     }
 
     FocusRing {
-        lightMode: card.lightMode
+        lightMode: card.theme.lightMode
         cornerRadius: 17
     }
 }

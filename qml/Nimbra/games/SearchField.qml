@@ -6,11 +6,7 @@ import "../Fonts.js" as Fonts
 Rectangle {
     id: field
 
-    property bool lightMode: false
-    property color ink: Theme.ink(lightMode)
-    property color ink3: Theme.ink3(lightMode)
-    property color ink4: Theme.ink4(lightMode)
-    property color primary: Theme.primary(lightMode)
+    required property ThemeColors theme
 
     property string placeholder: ""
     property string hint: ""
@@ -27,9 +23,9 @@ Rectangle {
 
     implicitHeight: 40
     radius: 12
-    color: Theme.inputFill(lightMode)
+    color: Theme.inputFill(theme.lightMode)
     border.width: 1
-    border.color: input.activeFocus ? primary : ink4
+    border.color: input.activeFocus ? theme.primary : theme.ink4
 
     Icon {
         id: magnifier
@@ -40,7 +36,7 @@ Rectangle {
         width: 16
         height: 16
         name: "search"
-        color: field.ink3
+        color: field.theme.ink3
         strokeWidth: 2
     }
 
@@ -54,8 +50,8 @@ Rectangle {
         anchors.rightMargin: 10
         anchors.verticalCenter: parent.verticalCenter
         clip: true
-        color: field.ink
-        selectionColor: field.primary
+        color: field.theme.ink
+        selectionColor: field.theme.primary
         selectedTextColor: "#ffffff"
         font.family: Fonts.ui()
         font.pixelSize: 13
@@ -72,7 +68,7 @@ Rectangle {
             visible: input.text.length === 0
             textFormat: Text.PlainText
             text: field.placeholder
-            color: field.ink3
+            color: field.theme.ink3
             elide: Text.ElideRight
             font: input.font
         }
@@ -90,7 +86,7 @@ Rectangle {
         radius: 6
         color: "transparent"
         border.width: 1
-        border.color: field.ink4
+        border.color: field.theme.ink4
 
         Text {
             id: hintText
@@ -98,7 +94,7 @@ Rectangle {
             anchors.centerIn: parent
             textFormat: Text.PlainText
             text: field.hint
-            color: field.ink3
+            color: field.theme.ink3
             font.family: Fonts.latin()
             font.pixelSize: Theme.textSize(11)
         }
@@ -106,7 +102,7 @@ Rectangle {
 
     FocusRing {
         visible: input.activeFocus
-        lightMode: field.lightMode
+        lightMode: field.theme.lightMode
         cornerRadius: 15
     }
 

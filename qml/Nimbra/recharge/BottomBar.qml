@@ -29,7 +29,7 @@ GlassCard {
         objectName: "agreement"
         x: 24
         anchors.verticalCenter: parent.verticalCenter
-        theme: bar.theme
+        theme: ThemeColors { lightMode: bar.theme.lightMode }
         text: "开通前请确认《服务协议》与《购买须知》"
         checked: bar.agreed
         onToggled: checked => bar.agreementToggled(checked)

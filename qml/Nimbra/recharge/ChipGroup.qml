@@ -37,7 +37,7 @@ Column {
             delegate: OptionChip {
                 required property var modelData
 
-                theme: group.theme
+                theme: ThemeColors { lightMode: group.theme.lightMode }
                 text: modelData.text + group.suffix
                 selected: modelData.value === group.selectedValue
                 enabled: modelData.available !== false

@@ -62,7 +62,7 @@ Item {
             anchors.right: parent.right
             anchors.verticalCenter: parent.verticalCenter
             enabled: !pane.loading
-            theme: pane.theme
+            theme: ThemeColors { lightMode: pane.theme.lightMode }
             text: pane.loading ? "刷新中…" : "刷新状态"
             onActivated: pane.refreshRequested()
         }

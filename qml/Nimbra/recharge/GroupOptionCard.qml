@@ -110,14 +110,14 @@ GlassCard {
 
                 DialogButton {
                     implicitHeight: 36
-                    theme: card.theme
+                    theme: ThemeColors { lightMode: card.theme.lightMode }
                     text: "我的拼团"
                     onActivated: card.myGroupsRequested()
                 }
 
                 DialogButton {
                     implicitHeight: 36
-                    theme: card.theme
+                    theme: ThemeColors { lightMode: card.theme.lightMode }
                     text: "团长中心"
                     tint: card.theme.accent
                     onActivated: card.leaderCenterRequested()

@@ -43,7 +43,7 @@ GlassCard {
 
             DialogButton {
                 anchors.right: parent.right
-                theme: card.theme
+                theme: ThemeColors { lightMode: card.theme.lightMode }
                 text: "团长中心"
                 onActivated: card.leaderCenterRequested()
             }
@@ -90,7 +90,7 @@ GlassCard {
                 height: code.height
                 enabled: !card.busy
                 opacity: enabled ? 1 : 0.45
-                theme: card.theme
+                theme: ThemeColors { lightMode: card.theme.lightMode }
                 text: card.ready ? "换团查询" : "查询拼团"
                 onActivated: card.queryRequested(code.text)
             }

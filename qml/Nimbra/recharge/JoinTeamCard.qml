@@ -67,7 +67,7 @@ GlassCard {
                 id: leaveButton
 
                 anchors.right: parent.right
-                theme: card.theme
+                theme: ThemeColors { lightMode: card.theme.lightMode }
                 tint: card.theme.accent
                 text: "退出当前团"
                 onActivated: card.leaveRequested()
@@ -175,7 +175,7 @@ GlassCard {
 
             DialogButton {
                 objectName: "copyCodeButton"
-                theme: card.theme
+                theme: ThemeColors { lightMode: card.theme.lightMode }
                 text: "复制团码 " + card.code
                 onActivated: card.copyRequested("code", card.code)
             }
@@ -184,7 +184,7 @@ GlassCard {
                 objectName: "copyLinkButton"
                 enabled: card.inviteLink !== ""
                 opacity: enabled ? 1 : 0.45
-                theme: card.theme
+                theme: ThemeColors { lightMode: card.theme.lightMode }
                 text: "复制分享链接"
                 onActivated: card.copyRequested("link", card.inviteLink)
             }

@@ -90,7 +90,7 @@ Column {
         objectName: "createTeamButton"
         enabled: section.isLeader && !section.busy
         opacity: enabled ? 1 : 0.45
-        theme: section.theme
+        theme: ThemeColors { lightMode: section.theme.lightMode }
         text: section.busy ? "正在创建…" : "确认开团"
         onActivated: section.createRequested()
     }

@@ -1,4 +1,5 @@
 import QtQuick
+import Nimbra
 import "../shell"
 import "../Fonts.js" as Fonts
 import "GroupLogic.js" as GroupLogic
@@ -48,7 +49,7 @@ Column {
 
             objectName: "queryTeamButton"
             height: code.height
-            theme: section.theme
+            theme: ThemeColors { lightMode: section.theme.lightMode }
             text: "查询团队"
             onActivated: section.queryRequested(code.text)
         }
@@ -83,7 +84,7 @@ Column {
         objectName: "buySeatButton"
         enabled: section.selectedGameId !== "" && !section.busy
         opacity: enabled ? 1 : 0.45
-        theme: section.theme
+        theme: ThemeColors { lightMode: section.theme.lightMode }
         text: "购买团长团席位"
         onActivated: section.joinRequested()
     }

@@ -123,7 +123,7 @@ Item {
                     DialogButton {
                         visible: row.code !== ""
                         height: 22
-                        theme: section.theme
+                        theme: ThemeColors { lightMode: section.theme.lightMode }
                         text: "复制"
                         accessibleName: "复制团码 " + row.code
                         onActivated: section.copyRequested(row.code)

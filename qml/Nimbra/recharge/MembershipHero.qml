@@ -140,7 +140,7 @@ GlassCard {
         DialogButton {
             objectName: "historyButton"
             implicitHeight: 36
-            theme: hero.theme
+            theme: ThemeColors { lightMode: hero.theme.lightMode }
             text: "订单历史"
             tint: hero.theme.ink
             onActivated: hero.ordersRequested()
@@ -149,7 +149,7 @@ GlassCard {
         DialogButton {
             objectName: "renewButton"
             implicitHeight: 36
-            theme: hero.theme
+            theme: ThemeColors { lightMode: hero.theme.lightMode }
             text: hero.loggedIn ? "立即续费" : "立即登录"
             onActivated: hero.renewRequested()
         }

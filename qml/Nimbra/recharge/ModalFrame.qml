@@ -35,7 +35,7 @@ ThemedScope {
         PopupCard {
             width: Math.min(frame.cardWidth, frame.width - 32)
             height: Math.min(frame.cardHeight, frame.height - 32)
-            theme: frame
+            theme: ThemeColors { lightMode: frame.lightMode }
             focus: true
             Accessible.role: Accessible.Dialog
             Accessible.name: frame.title
@@ -45,7 +45,7 @@ ThemedScope {
                 id: header
 
                 width: parent.width
-                theme: frame
+                theme: ThemeColors { lightMode: frame.lightMode }
                 title: frame.title
                 subtitle: frame.subtitle
                 onCloseRequested: frame.closeRequested()

@@ -8,7 +8,7 @@ import "../Fonts.js" as Fonts
 T.AbstractButton {
     id: chip
 
-    required property var theme
+    required property ThemeColors theme
     property bool selected: false
 
     signal activated()

@@ -88,13 +88,13 @@ FocusScope {
         anchors.centerIn: parent
         width: Math.min(760, parent.width - 80)
         height: Math.min(580, parent.height - 60)
-        theme: history.theme
+        theme: ThemeColors { lightMode: history.theme.lightMode }
 
         DialogHeader {
             id: header
 
             width: parent.width
-            theme: history.theme
+            theme: ThemeColors { lightMode: history.theme.lightMode }
             title: "购买记录"
             subtitle: "待支付订单可继续获取微信二维码"
             onCloseRequested: history.closeRequested()
@@ -200,7 +200,7 @@ FocusScope {
                     anchors.rightMargin: 14
                     anchors.verticalCenter: parent.verticalCenter
                     implicitWidth: 92
-                    theme: history.theme
+                    theme: ThemeColors { lightMode: history.theme.lightMode }
                     text: row.action
                     accessibleName: row.action + " " + row.orderId
                     tint: row.modelData.can_cancel && !row.modelData.can_pay ? history.theme.accent
@@ -275,7 +275,7 @@ FocusScope {
 
             DialogButton {
                 objectName: "detailBackButton"
-                theme: history.theme
+                theme: ThemeColors { lightMode: history.theme.lightMode }
                 text: "返回列表"
                 onActivated: history.detail = null
             }

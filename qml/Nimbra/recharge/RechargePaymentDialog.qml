@@ -72,13 +72,13 @@ ThemedScope {
         anchors.centerIn: parent
         width: 380
         height: header.height + body.implicitHeight + 22
-        theme: dialog
+        theme: ThemeColors { lightMode: dialog.lightMode }
 
         DialogHeader {
             id: header
 
             width: parent.width
-            theme: dialog
+            theme: ThemeColors { lightMode: dialog.lightMode }
             title: "微信扫码支付"
             subtitle: "请使用微信扫一扫完成支付"
             onCloseRequested: dialog.closeRequested()
@@ -178,7 +178,7 @@ ThemedScope {
             DialogButton {
                 objectName: "refreshButton"
                 anchors.horizontalCenter: parent.horizontalCenter
-                theme: dialog
+                theme: ThemeColors { lightMode: dialog.lightMode }
                 text: "我已支付，刷新"
                 onActivated: dialog.refreshRequested()
             }
@@ -202,7 +202,7 @@ ThemedScope {
 
                 DialogButton {
                     objectName: "dismissButton"
-                    theme: dialog
+                    theme: ThemeColors { lightMode: dialog.lightMode }
                     text: "关闭窗口"
                     tint: dialog.ink2
                     onActivated: dialog.closeRequested()
@@ -211,7 +211,7 @@ ThemedScope {
                 DialogButton {
                     objectName: "cancelButton"
                     visible: dialog.canCancel
-                    theme: dialog
+                    theme: ThemeColors { lightMode: dialog.lightMode }
                     text: "取消订单"
                     tint: dialog.accent
                     onActivated: dialog.cancelRequested()

@@ -23,6 +23,7 @@ Item {
     property color primary: Theme.primary(lightMode)
     property color accent: Theme.accent(lightMode)
     property color edge: Theme.edge(lightMode)
+    readonly property ThemeColors colors: ThemeColors { lightMode: menu.lightMode }
 
     readonly property bool member: vipNum > 0
 
@@ -36,7 +37,7 @@ Item {
 
     PopupCard {
         anchors.fill: parent
-        theme: menu
+        theme: menu.colors
     }
 
     Column {
@@ -128,7 +129,7 @@ Item {
         anchors.right: parent.right
         anchors.bottom: parent.bottom
         anchors.margins: 12
-        theme: menu
+        theme: menu.colors
         text: "退出登录"
         tint: menu.accent
         onActivated: menu.signOutRequested()

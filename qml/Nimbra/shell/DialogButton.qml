@@ -8,7 +8,7 @@ import "../Fonts.js" as Fonts
 T.AbstractButton {
     id: button
 
-    required property var theme
+    required property ThemeColors theme
     property string iconName: ""
     property string accessibleName: text
     property color tint: theme.primary
@@ -58,7 +58,7 @@ T.AbstractButton {
     }
 
     FocusRing {
-        lightMode: button.theme.lightMode === true
+        lightMode: button.theme.lightMode
         cornerRadius: 13
     }
 

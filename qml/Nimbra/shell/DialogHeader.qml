@@ -6,7 +6,7 @@ import "../Fonts.js" as Fonts
 Item {
     id: header
 
-    required property var theme
+    required property ThemeColors theme
     property string title: ""
     property string subtitle: ""
     default property alias actions: actionRow.data

@@ -1,7 +1,6 @@
 pragma ComponentBehavior: Bound
 
 import QtQuick
-import "../games/GameListLogic.js" as GameLogic
 
 // The hero card's per-game backgrounds, decoded at the size the card shows them. The current game's
 // picture is decoded when it is chosen; the pictures of the games shown just before stay decoded
@@ -11,11 +10,12 @@ Item {
     id: backdrop
 
     required property bool dawn
-    // The chosen game's id, and the record the window has for it (which can lag behind the id while
-    // the record is looked up): its background is shown once the two agree.
+    // The chosen game's id, and the id and background picture of the record the window has for it
+    // (which can lag behind the id while the record is looked up): the picture is shown once the two
+    // ids agree.
     required property string gameId
-    required property var game
-    required property string assetRoot
+    required property string recordId
+    required property string picture
     // The window's scale of the design, for decoding at the size shown.
     required property real fitScale
     readonly property real shownOpacity: dawn ? 0.72 : 0.45
@@ -54,7 +54,7 @@ Item {
     // other slots past the budget, the longest unseen first; a picture not yet decoded counts at the size
     // it will have. A slot that keeps its picture keeps its decoded image.
     function keepCurrent() {
-        if (!game || String(game.id) !== currentId || width <= 0)
+        if (currentId === "" || recordId !== currentId || width <= 0)
             return
         const next = slots.slice()
         let at = next.findIndex(slot => slot && slot.gameId === currentId)
@@ -63,7 +63,7 @@ Item {
         if (at < 0)
             at = next.reduce((oldest, slot, i) => slot.used < next[oldest].used ? i : oldest, 0)
         useCount += 1
-        next[at] = { gameId: currentId, picture: String(GameLogic.imageSource(game, assetRoot, "background")), used: useCount }
+        next[at] = { gameId: currentId, picture: picture, used: useCount }
         const others = next.map((slot, i) => i).filter(i => i !== at && next[i])
         others.sort((a, b) => next[b].used - next[a].used)
         const estimate = decodeWidth * decodeHeight * 4
@@ -81,7 +81,8 @@ Item {
     onWidthChanged: keepCurrent()
     Component.onCompleted: keepCurrent()
 
-    onGameChanged: keepCurrent()
+    onRecordIdChanged: keepCurrent()
+    onPictureChanged: keepCurrent()
 
     Repeater {
         id: pictures

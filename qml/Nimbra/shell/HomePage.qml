@@ -3,6 +3,7 @@ pragma ComponentBehavior: Bound
 import QtQuick
 import Nimbra
 import "../Fonts.js" as Fonts
+import "../games/GameListLogic.js" as GameLogic
 
 // The acceleration home page: the common games on the left, the hero card with the chosen game's
 // background, the feature chips and the control card on the right.
@@ -68,8 +69,8 @@ Item {
             clip: true
             dawn: page.dawn
             gameId: page.session.choice.gameId
-            game: page.session.choice.selectedGame
-            assetRoot: page.assetRoot
+            recordId: GameLogic.gameId(page.session.choice.selectedGame)
+            picture: GameLogic.imageSource(page.session.choice.selectedGame, page.assetRoot, "background")
             fitScale: page.fitScale
         }
 

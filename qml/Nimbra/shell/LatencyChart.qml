@@ -11,7 +11,7 @@ Item {
 
     required property LatencyHistoryModel history
     readonly property int rounds: history.added
-    required property var theme
+    required property ThemeColors theme
     readonly property real topMs: Math.ceil(Math.max(20, history.peakMs) * 1.25 / 10) * 10
 
     implicitHeight: 64

@@ -25,6 +25,7 @@ FocusScope {
     property color accent: Theme.accent(lightMode)
     property color neon: Theme.neon(lightMode)
     property color edge: Theme.edge(lightMode)
+    readonly property ThemeColors colors: ThemeColors { lightMode: dialog.lightMode }
 
     signal copyRequested()
     signal clearRequested()
@@ -58,28 +59,28 @@ FocusScope {
 
     PopupCard {
         anchors.fill: parent
-        theme: dialog
+        theme: dialog.colors
     }
 
     DialogHeader {
         id: header
 
         width: parent.width
-        theme: dialog
+        theme: dialog.colors
         title: "运行日志"
         subtitle: dialog.running ? "运行中 · 实时输出 + HTTP 调试" : "显示最近运行与 HTTP 调试记录"
         onCloseRequested: dialog.closeRequested()
 
         DialogButton {
             objectName: "copyButton"
-            theme: dialog
+            theme: dialog.colors
             text: "复制全部"
             onActivated: dialog.copyRequested()
         }
 
         DialogButton {
             objectName: "clearButton"
-            theme: dialog
+            theme: dialog.colors
             text: "清空"
             tint: dialog.accent
             onActivated: dialog.clearRequested()
@@ -96,7 +97,7 @@ FocusScope {
         height: visible ? implicitHeight : 0
         visible: dialog.running && dialog.history.count > 0
         history: dialog.history
-        theme: dialog
+        theme: dialog.colors
     }
 
     Rectangle {

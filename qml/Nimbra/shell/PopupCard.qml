@@ -6,7 +6,7 @@ import Nimbra
 GlassCard {
     id: card
 
-    required property var theme
+    required property ThemeColors theme
 
     lightMode: theme.lightMode
     darkSurface: Theme.popupSurface(false)

@@ -25,6 +25,7 @@ FocusScope {
     property color accent: Theme.accent(lightMode)
     property color neon: Theme.neon(lightMode)
     property color edge: Theme.edge(lightMode)
+    readonly property ThemeColors colors: ThemeColors { lightMode: dialog.lightMode }
 
     readonly property bool empty: routes.count === 0
     property int focusedRow: 0
@@ -124,14 +125,14 @@ FocusScope {
 
     PopupCard {
         anchors.fill: parent
-        theme: dialog
+        theme: dialog.colors
     }
 
     DialogHeader {
         id: header
 
         width: parent.width
-        theme: dialog
+        theme: dialog.colors
         title: "选择加速线路"
         subtitle: dialog.loading ? "正在获取实时线路…" : "服务端实时返回 · 请选择线路"
         onCloseRequested: dialog.closeRequested()
@@ -197,7 +198,7 @@ FocusScope {
             objectName: "routeAction"
             anchors.horizontalCenter: parent.horizontalCenter
             visible: !dialog.loading
-            theme: dialog
+            theme: dialog.colors
             text: !dialog.loggedIn ? "登录" : dialog.routeError !== "" ? "重试" : "重新获取"
             onActivated: {
                 if (dialog.loggedIn)
@@ -268,7 +269,7 @@ FocusScope {
                         id: shownRow
 
                         width: rows.width
-                        theme: dialog
+                        theme: dialog.colors
                         onActivated: record => dialog.routeChosen(record)
                         onStepRequested: step => dialog.moveFocus(shownRow, step)
                         onActiveFocusChanged: {
@@ -299,7 +300,7 @@ FocusScope {
                         id: fullRow
 
                         width: rows.width
-                        theme: dialog
+                        theme: dialog.colors
                         full: true
                         onActivated: record => dialog.routeChosen(record)
                         onStepRequested: step => dialog.moveFocus(fullRow, step)

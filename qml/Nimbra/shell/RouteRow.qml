@@ -10,7 +10,7 @@ Item {
 
     required property routeItem route
     required property int index
-    required property var theme
+    required property ThemeColors theme
     property bool full: false
 
     // A route listed as full can still be the chosen one (a remembered choice past the seventh row):

@@ -10,8 +10,8 @@ Item {
     required property bool dawn
     required property bool serverMenuOpen
     required property bool modeMenuOpen
-    // What the menus mark as chosen and, for the regions, whose regions they are.
-    required property var game
+    // What the menus mark as chosen and, for the region menu, the chosen game's regions.
+    required property list<string> servers
     required property string server
     required property string mode
 
@@ -39,7 +39,7 @@ Item {
             height: 210
             lightMode: menus.dawn
             accessibleName: "区服"
-            rows: menus.navigation.regionRows(menus.game)
+            rows: menus.navigation.regionRows(menus.servers)
             current: menus.server
             onChosen: row => menus.navigation.chooseServer(row.title)
         }

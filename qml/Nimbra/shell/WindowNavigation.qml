@@ -127,12 +127,8 @@ QtObject {
     }
 
     // A region is the game's, not a node: there is nothing measured to show beside it.
-    function regionRows(game) {
-        const servers = game && game.servers ? game.servers : []
-        const rows = []
-        for (let i = 0; i < servers.length; ++i)
-            rows.push({ title: String(servers[i]), detail: "" })
-        return rows
+    function regionRows(servers) {
+        return servers.map(server => ({ title: server, detail: "" }))
     }
 
     function chooseServer(name) {
