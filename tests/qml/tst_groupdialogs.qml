@@ -17,8 +17,6 @@ Item {
         // Seats are the payment's to order (their body is built in C++, tst_purchaserequests):
         // [code, game, product name, expected fen].
         property QtObject payment: QtObject {
-            property int orderId: 0
-
             function createSeatOrder(team, code, game, name, fen) {
                 fakeApi.calls.push(["join", code, game, name, fen])
                 return {}
@@ -27,19 +25,7 @@ Item {
 
         signal leaderTeamCreated(var team, real serverTime)
         signal leaderTeamDetailLoaded(var team, real serverTime)
-        signal ordersLoaded(var orders, int page, int pageSize, int total, bool hasMore, real serverTime)
-        signal groupDetailLoaded(var group, real serverTime)
         signal requestFailed(string operation, string message)
-
-        // The request is built in C++ (tst_purchaserequests): here only what the page asks for.
-        function loadGroupDetailFor(order, orderId) {
-            calls.push(["group", orderId])
-            return orderId > 0
-        }
-
-        function loadOrders(guid, page, pageSize) {
-            calls.push(["orders", page, pageSize])
-        }
 
         property bool teamOffered: true
 
@@ -71,8 +57,6 @@ Item {
         })
         property var leaderTeams: [{ team_id: 7001, team_code: "K7M2QX" }]
         property var leaderTeamDetail: ({})
-        property var groupDetail: ({})
-        property var orders: []
 
         function copyToClipboard(text) {
             copied.push(text)
@@ -88,51 +72,6 @@ Item {
             api: fakeApi
             dataStore: fakeStore
             guid: 10001
-        }
-    }
-
-    // The page members GroupFlow reads and writes (and a palette for its dialogs).
-    Component {
-        id: pageComponent
-
-        ThemedScope {
-            property var api: fakeApi
-            property var dataStore: fakeStore
-            property int guid: 10002
-            property bool loggedIn: true
-            property var games: []
-            property var groupOrders: []
-            property var orders: fakeStore.orders
-            property var leaderTeam: fakeStore.leaderTeamDetail
-            property var currentGroup: fakeStore.groupDetail
-            property var payment: fakeApi.payment
-            property string leaderTeamCode: ""
-            property string leaderGameId: ""
-            property bool leaderOpened: false
-            property bool groupDetailOpened: false
-            property bool groupDetailLoading: false
-            property int groupDetailOrderId: 0
-
-            signal toastRequested(string message, bool warning)
-            signal loginRequested()
-
-            function toast(message, warning) {
-                toastRequested(message, warning === true)
-            }
-
-            function trace() {
-            }
-
-            function selectedPrice() {
-                return flow.leaderTeamPrice()
-            }
-
-            GroupFlow {
-                id: flow
-
-                objectName: "flow"
-                page: parent
-            }
         }
     }
 
@@ -244,96 +183,9 @@ Item {
             fakeStore.leaderEntry = entry
         }
 
-        function page(properties) {
-            fakeApi.calls = []
-            fakeApi.busy = false
-            fakeStore.leaderTeamDetail = {}
-            fakeStore.groupDetail = {}
-            fakeStore.orders = []
-            const p = createTemporaryObject(pageComponent, root, properties || {})
-            verify(p)
-            toasts.target = p
-            toasts.clear()
-            return p
-        }
-
-        function test_flowSeatOrder() {
-            const p = page()
-            const f = findChild(p, "flow")
-            f.queryLeaderTeam("  k7m2qx ")
-            compare(p.leaderTeamCode, "K7M2QX")
-            compare(fakeApi.calls, [["detail", 10002, "K7M2QX", 7001]])
-            compare(f.leaderTeamPrice(), 0)
-            f.createLeaderSeatOrder()
-            compare(lastToast(), ["请输入团码并查询拼团", true])
-
-            fakeStore.leaderTeamDetail = { team_code: "K7M2QX", name: "团长团 · 5人团", price_fen: 2790,
-                                           join_payload: { team_id: 7001, product_id: 41009, game_id: 5001 } }
-            compare(f.leaderTeamPrice(), 2790)
-            f.createLeaderSeatOrder()
-            compare(lastToast(), ["请选择要加速的游戏", true])
-            p.leaderGameId = "com.valve.cs2"
-            f.createLeaderSeatOrder()
-            compare(fakeApi.calls[1], ["join", "K7M2QX", "com.valve.cs2", "团长团 · 5人团", 2790])
-
-            // Another code whose lookup has not answered: the old team is no longer the one shown.
-            f.queryLeaderTeam("zzzz99")
-            compare(f.leaderTeamPrice(), 0)
-            f.createLeaderSeatOrder()
-            compare(fakeApi.calls.length, 3)
-        }
-
-        function test_flowGroupDetail() {
-            const paid = { order_id: 26000031, payment_status: "paid", team_type: "leader", team_id: 9,
-                           group: { team_id: 9 } }
-            const p = page({ groupOrders: [paid] })
-            const f = findChild(p, "flow")
-            const timer = findChild(f, "codeTimer")
-            f.openMyGroups()
-            compare(fakeApi.calls, [["orders", 1, 20], ["group", 26000031]])
-            compare([p.groupDetailOpened, p.groupDetailLoading, p.groupDetailOrderId], [true, true, 26000031])
-            verify(!timer.running)
-
-            // A leader team without its code is asked for every 3 s, and no longer once the code is there.
-            fakeStore.groupDetail = { team: { team_type: "leader", team_code: "" } }
-            fakeApi.groupDetailLoaded(fakeStore.groupDetail, 0)
-            compare([p.groupDetailLoading, lastToast()[0]], [false, "拼团状态已刷新"])
-            compare([timer.running, timer.interval, timer.repeat], [true, 3000, true])
-            fakeApi.busy = true
-            timer.triggered()
-            compare(fakeApi.calls.length, 2)
-            fakeApi.busy = false
-            timer.triggered()
-            compare(fakeApi.calls[2], ["group", 26000031])
-            verify(!timer.running) // loading again
-            fakeStore.groupDetail = { team: { team_type: "leader", team_code: "K7M2QX" } }
-            fakeApi.groupDetailLoaded(fakeStore.groupDetail, 0)
-            verify(!timer.running)
-
-            // Without an id anywhere there is nothing to ask for.
-            const other = findChild(page(), "flow")
-            other.refreshGroupDetail({})
-            compare([other.page.groupDetailLoading, lastToast()], [false, ["暂时无法确定要查询的拼团订单", true]])
-        }
-
-        function test_flowAutoSelection() {
-            const p = page()
-            const f = findChild(p, "flow")
-            // The client's own look-up after an order list does not open the detail.
-            fakeApi.groupDetailLoaded({ team: { team_id: 3 } }, 0)
-            compare([p.groupDetailOpened, toasts.count], [false, 0])
-            f.openMyGroups()
-            compare(fakeApi.calls, [["orders", 1, 20]])
-            fakeStore.orders = [{ order_id: 0 }, { order_id: 26000001, product_type: "shared" }]
-            fakeApi.ordersLoaded(fakeStore.orders, 1, 20, 2, false, 0)
-            tryCompare(p, "groupDetailOrderId", 26000001)
-            compare(fakeApi.calls[1], ["group", 26000001])
-        }
-
         function test_joinPanel() {
-            const panel = createTemporaryObject(panelComponent, root, { teamCode: "k7m2qx",
+            const panel = createTemporaryObject(panelComponent, root, { teamReady: true,
                 team: { team_code: "K7M2QX", invite_link: "https://x/join" } })
-            verify(panel.teamReady)
             panelSpy.target = panel
             panelSpy.signalName = "queryRequested"
             panelSpy.clear()

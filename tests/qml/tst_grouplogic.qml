@@ -68,9 +68,6 @@ TestCase {
         compare(GroupLogic.selectedOrder(groups, orders, 4), orders[1])
         compare(GroupLogic.selectedOrder(groups, orders, 9), {})
         compare(GroupLogic.selectedOrder(groups, orders, 0), {})
-        compare(GroupLogic.firstOrder(groups, orders), groups[1])
-        compare(GroupLogic.firstOrder([], orders), orders[1])
-        compare(GroupLogic.firstOrder(null, []), null)
     }
 
     // A member as RechargeApi hands it over.
@@ -223,30 +220,6 @@ TestCase {
                 { label: "团码", value: "K7M2QX" })
         compare(GroupLogic.displayTime(0), "—")
         verify(/^\d{4}-\d\d-\d\d \d\d:\d\d$/.test(GroupLogic.displayTime(1798675200)))
-    }
-
-    function test_pollCode_data() {
-        const leaderNoCode = { team: { team_type: "leader", team_code: "" } }
-        return [
-            { tag: "leader team without code", s: { opened: true, orderId: 5, group: leaderNoCode }, poll: true },
-            { tag: "leader only on the order group", s: { opened: true, orderId: 5, group: {},
-                                                          order: { group: { team_type: "LEADER" } } }, poll: true },
-            { tag: "code arrived", s: { opened: true, orderId: 5, group: { team: { team_type: "leader",
-                                                                                  team_code: "K7M2QX" } } },
-              poll: false },
-            { tag: "code on the order", s: { opened: true, orderId: 5, group: leaderNoCode,
-                                             order: { team_code: "K7M2QX" } }, poll: false },
-            { tag: "normal team", s: { opened: true, orderId: 5, group: { team: { team_id: 3 } } }, poll: false },
-            { tag: "closed", s: { opened: false, orderId: 5, group: leaderNoCode }, poll: false },
-            { tag: "nothing selected", s: { opened: true, orderId: 0, group: leaderNoCode }, poll: false },
-            { tag: "loading", s: { opened: true, orderId: 5, loading: true, group: leaderNoCode }, poll: false }
-        ]
-    }
-
-    function test_pollCode(row) {
-        const s = row.s
-        s.team = GroupLogic.detailTeam(s.group)
-        compare(GroupLogic.shouldPollCode(s), row.poll)
     }
 
     function test_gameChoices() {

@@ -227,18 +227,6 @@ function selectedOrder(groupOrders, orders, id) {
     return findOrder(groupOrders, id) || findOrder(orders, id) || {}
 }
 
-// The order the detail selects by itself: the first group order with an id, else the first order.
-function firstOrder(groupOrders, orders) {
-    const candidates = [list(groupOrders), list(orders)]
-    for (let c = 0; c < candidates.length; ++c) {
-        for (let i = 0; i < candidates[c].length; ++i) {
-            if (RechargeLogic.orderId(candidates[c][i]) > 0)
-                return candidates[c][i]
-        }
-    }
-    return null
-}
-
 function detailTeam(group) {
     if (!isMap(group))
         return {}
@@ -339,10 +327,3 @@ function memberStatus(member) {
     return text(m.status) === "" ? "已加入" : statusName(text(m.status), memberStatusNames)
 }
 
-// The team-code refresh runs while a selected leader-type group is open, idle and still without a code.
-// s: {opened, orderId, loading, team, group, order}
-function shouldPollCode(s) {
-    if (!isMap(s) || !s.opened || num(s.orderId) <= 0 || s.loading)
-        return false
-    return teamType(s.team, s.group, s.order) === "leader" && knownTeamCode(s.team, s.group, s.order) === ""
-}
