@@ -4,6 +4,7 @@
 // back-end library, named so views can take them (`required property PurchaseSelection selection`).
 
 #include "purchase/grouppurchase.h"
+#include "purchase/leadercentre.h"
 #include "purchase/purchaseselection.h"
 
 #include <QtQml/qqmlregistration.h>
@@ -22,4 +23,12 @@ struct GroupPurchaseType
     QML_FOREIGN(GroupPurchase)
     QML_NAMED_ELEMENT(GroupPurchase)
     QML_UNCREATABLE("The purchase client makes the page's group buying.")
+};
+
+// Made in QML only by the screenshot scenes and tests, which show the centre without a client.
+struct LeaderCentreType
+{
+    Q_GADGET
+    QML_FOREIGN(LeaderCentre)
+    QML_NAMED_ELEMENT(LeaderCentre)
 };

@@ -46,7 +46,10 @@ QString firstOf(const char *key, const QVariantMap &team, const QVariantMap &gro
 GroupPurchase::GroupPurchase(RechargeApi *api)
     : QObject(api)
     , m_api(api)
+    , m_centre(new LeaderCentre(this))
 {
+    m_centre->setApi(api);
+    connect(m_centre, &LeaderCentre::openedChanged, this, &GroupPurchase::openedChanged);
     m_autoSelect.setSingleShot(true);
     m_autoSelect.setInterval(0);
     connect(&m_autoSelect, &QTimer::timeout, this, [this] {
@@ -156,10 +159,7 @@ QString GroupPurchase::leaderPriceText() const
 
 void GroupPurchase::setLeaderOpened(bool opened)
 {
-    if (opened == m_leaderOpened)
-        return;
-    m_leaderOpened = opened;
-    emit openedChanged();
+    m_centre->setOpened(opened);
 }
 
 void GroupPurchase::setDetailOpened(bool opened)
@@ -284,7 +284,7 @@ void GroupPurchase::autoSelect(bool anyOrder)
 void GroupPurchase::end()
 {
     m_autoSelect.stop();
-    setLeaderOpened(false);
+    m_centre->end();
     setDetailOpened(false);
     setDetail(false, 0);
     if (!m_leaderTeamCode.isEmpty() || !m_leaderGameId.isEmpty()) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "purchase/leadercentre.h"
+
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -29,6 +31,8 @@ class GroupPurchase : public QObject
     Q_PROPERTY(bool leaderTeamReady READ leaderTeamReady NOTIFY leaderTeamChanged)
     Q_PROPERTY(double leaderPriceFen READ leaderPriceFenNumber NOTIFY leaderTeamChanged)
     Q_PROPERTY(QString leaderPriceText READ leaderPriceText NOTIFY leaderTeamChanged)
+    // The leader centre, shown while leaderOpened.
+    Q_PROPERTY(LeaderCentre *centre READ centre CONSTANT)
     Q_PROPERTY(bool leaderOpened READ leaderOpened WRITE setLeaderOpened NOTIFY openedChanged)
     Q_PROPERTY(bool detailOpened READ detailOpened WRITE setDetailOpened NOTIFY openedChanged)
     Q_PROPERTY(bool detailLoading READ detailLoading NOTIFY detailChanged)
@@ -57,7 +61,8 @@ public:
     qint64 leaderPriceFen() const;
     double leaderPriceFenNumber() const { return static_cast<double>(leaderPriceFen()); }
     QString leaderPriceText() const;
-    bool leaderOpened() const { return m_leaderOpened; }
+    LeaderCentre *centre() const { return m_centre; }
+    bool leaderOpened() const { return m_centre->opened(); }
     void setLeaderOpened(bool opened);
     bool detailOpened() const { return m_detailOpened; }
     void setDetailOpened(bool opened);
@@ -119,7 +124,7 @@ private:
     QVariantList m_groupOrders;
     QString m_leaderTeamCode;
     QString m_leaderGameId;
-    bool m_leaderOpened = false;
+    LeaderCentre *m_centre;
     bool m_detailOpened = false;
     bool m_detailLoading = false;
     qint64 m_detailOrderId = 0;

@@ -2,6 +2,7 @@
 // mode, the pay bar, the checks before an order, and the group detail's wait for a leader team's code.
 // Orders against the dev service are tst_rechargeview's.
 #include "purchase/grouppurchase.h"
+#include "purchase/leadercentre.h"
 #include "purchase/purchaseselection.h"
 #include "purchase/rechargeapi.h"
 
@@ -53,6 +54,25 @@ QVariantMap prepared()
                          {"ipOptions", ips},
                          {"teamOptions", QVariantList{QVariantMap{{"value", "5"}, {"text", "5人"}},
                                                       QVariantMap{{"value", "10"}, {"text", "10人"}}}}}}};
+}
+
+// The leader entry as normalizeLeaderEntry hands it over.
+QVariantMap leaderEntry()
+{
+    const auto region = [](const char *value, const char *text, const char *key) {
+        return QVariantMap{{"value", value}, {"text", text}, {"region_key", key}};
+    };
+    return {
+        {"is_leader", true},
+        {"node_types", QVariantList{QVariantMap{{"value", "1"},
+                                                {"node_type_id", 1},
+                                                {"regions", QVariantList{region("1", "国服", "guofu")}}},
+                                    QVariantMap{{"value", "2"},
+                                                {"node_type_id", 2},
+                                                {"regions", QVariantList{region("2", "韩服", "hanfu"),
+                                                                         region("1", "国服", "guofu")}}}}},
+        {"member_counts", QVariantList{QVariantMap{{"value", "5"}}, QVariantMap{{"value", "10"}}}},
+        {"price_map", QVariantMap{{"2_guofu_5", QVariantMap{{"product_id", 41009}}}}}};
 }
 
 struct Client
@@ -356,6 +376,81 @@ private slots:
         emit c.api.ordersLoaded(orders, 1, 20, 2, false, 0);
         QTRY_COMPARE(groups->detailOrderId(), qint64(26000001));
         QCOMPARE(groups->selectedOrder(), orders.at(1).toMap());
+    }
+
+    // The centre's choices follow its entry: what is no longer offered falls back to the first, an unset
+    // size to the first, and a non-leader cannot stay on "create".
+    void leaderCentreChoices_data()
+    {
+        QTest::addColumn<QVariantMap>("entry");
+        QTest::addColumn<QStringList>("before");
+        QTest::addColumn<QString>("after");
+        QTest::newRow("first time") << leaderEntry() << QStringList{"create", "", "", "0"} << "create 1 1 5";
+        QTest::newRow("kept") << leaderEntry() << QStringList{"teams", "2", "1", "10"} << "teams 2 1 10";
+        QTest::newRow("region gone") << leaderEntry() << QStringList{"create", "1", "2", "5"}
+                                     << "create 1 1 5";
+        QTest::newRow("non-leader") << QVariantMap{{"is_leader", false}}
+                                    << QStringList{"create", "2", "", "0"} << "join - - 0";
+    }
+    void leaderCentreChoices()
+    {
+        QFETCH(QVariantMap, entry);
+        QFETCH(QStringList, before);
+        QFETCH(QString, after);
+        LeaderCentre centre;
+        centre.selectSection(before.at(0));
+        centre.selectLine(before.at(1));
+        centre.setRegion(before.at(2));
+        centre.setSize(before.at(3).toInt());
+        centre.setEntry(entry);
+        const auto shown = [](const QString &text) {
+            return text.isEmpty() ? QStringLiteral("-") : text;
+        };
+        QCOMPARE(QStringLiteral("%1 %2 %3 %4")
+                     .arg(centre.section(), shown(centre.line()), shown(centre.region()))
+                     .arg(centre.size()),
+                 after);
+    }
+
+    // What the centre says instead of asking, and what an answer changes while it is open.
+    void leaderCentreFlow()
+    {
+        Client c;
+        c.signIn();
+        LeaderCentre *centre = c.api.groups()->centre();
+        QSignalSpy notices(centre, &LeaderCentre::notice);
+        const auto said = [&notices] {
+            return notices.isEmpty() ? QString() : notices.last().value(0).toString();
+        };
+        centre->setEntry({{"is_leader", false}});
+        centre->createTeam();
+        QCOMPARE(said(), QStringLiteral("当前账号暂未开通团长资格"));
+        centre->setEntry(leaderEntry());
+        c.api.groups()->openLeaderCenter();
+        QVERIFY(centre->opened() && c.api.groups()->leaderOpened());
+        centre->selectLine(QStringLiteral("2"));
+        centre->setRegion(QStringLiteral("1"));
+        centre->setSize(10);
+        centre->createTeam();
+        QCOMPARE(said(), QStringLiteral("请选择有效的线路、人数和地区组合"));
+
+        centre->joinTeam();
+        QCOMPARE(said(), QStringLiteral("请先查询团长团"));
+        centre->queryTeam(QStringLiteral(" k7m2qx "));
+        QCOMPARE(centre->teamCode(), QStringLiteral("k7m2qx"));
+        centre->setTeam({{"team_code", "K7M2QX"}});
+        QVERIFY(centre->found());
+        centre->joinTeam();
+        QCOMPARE(said(), QStringLiteral("请选择可用游戏"));
+
+        emit c.api.leaderTeamCreated({{"team_code", "NEW234"}}, 0);
+        QCOMPARE(centre->section() + QLatin1Char(' ') + centre->teamCode(), QStringLiteral("teams NEW234"));
+        QCOMPARE(said(), QStringLiteral("团长团创建成功"));
+        // The seat's payment takes over from the centre; the session's end forgets the code.
+        emit c.api.orderCreated(QStringLiteral("leader_join"), {}, 0);
+        QVERIFY(!centre->opened());
+        c.api.clearSession();
+        QVERIFY(centre->teamCode().isEmpty());
     }
 
     void catalogueGames()

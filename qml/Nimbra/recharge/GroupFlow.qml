@@ -7,24 +7,37 @@ Item {
     id: flow
 
     required property GroupPurchase groups
-    required property RechargeApi api
+    // For copying team codes.
     required property GlobalData dataStore
-    required property int guid
-    required property var games
+    // The purchase client is asking for something.
+    required property bool busy
     required property bool lightMode
 
     signal toastRequested(string message, bool warning)
 
     LeaderCenterDialog {
         objectName: "leaderCenter"
-        opened: flow.groups.leaderOpened
+        centre: flow.groups.centre
+        busy: flow.busy
         lightMode: flow.lightMode
-        api: flow.api
-        dataStore: flow.dataStore
-        guid: flow.guid
-        games: flow.games
         onCloseRequested: flow.groups.leaderOpened = false
         onToastRequested: (message, warning) => flow.toastRequested(message, warning)
+        onCopyRequested: code => {
+            if (code === "")
+                flow.toastRequested("当前团还没有团码", true)
+            else if (flow.dataStore.copyToClipboard(code))
+                flow.toastRequested("团码已复制", false)
+            else
+                flow.toastRequested("团码复制失败", true)
+        }
+    }
+
+    Connections {
+        target: flow.groups.centre
+
+        function onNotice(message, warning) {
+            flow.toastRequested(message, warning)
+        }
     }
 
     GroupDetailDialog {

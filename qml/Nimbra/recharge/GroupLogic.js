@@ -1,7 +1,7 @@
 .pragma library
 .import "RechargeLogic.js" as RechargeLogic
 
-// Pure rules of group buying: team codes and the counts and texts of the join panel, the leader centre
+// Pure display rules of group buying: the counts and texts of the join panel, the leader centre
 // and the group detail (the requests are built in C++, purchase/purchaserequests). Teams and their
 // members arrive in one shape (RechargeApi brings them into it); the readers still tolerate a missing
 // map.
@@ -27,75 +27,6 @@ function displayTime(unixSeconds) {
     const d = new Date(seconds * 1000)
     return RechargeLogic.localDate(seconds) + " " + RechargeLogic.twoDigits(d.getHours()) + ":"
         + RechargeLogic.twoDigits(d.getMinutes())
-}
-
-// ---------------------------------------------------------------------------
-// Team codes and seats
-
-function normalizedCode(code) {
-    return text(code).toUpperCase()
-}
-
-// The id of the user's own team with this code: the service looks own teams up by id, foreign ones by
-// code. 0 when the code is not one of them.
-function ownTeamId(teams, code) {
-    const wanted = normalizedCode(code)
-    if (wanted === "")
-        return 0
-    const items = list(teams)
-    for (let i = 0; i < items.length; ++i) {
-        if (isMap(items[i]) && normalizedCode(items[i].team_code) === wanted)
-            return Math.max(0, num(items[i].team_id))
-    }
-    return 0
-}
-
-// The looked-up team belongs to the code in the field (a lookup for another code may still be loaded).
-function teamReady(team, code) {
-    return isMap(team) && normalizedCode(team.team_code) !== "" && normalizedCode(team.team_code) === normalizedCode(code)
-}
-
-// The seat price in fen the page shows and expects the order to match.
-function teamPrice(team) {
-    return isMap(team) ? num(team.price_fen) : 0
-}
-
-// ---------------------------------------------------------------------------
-// Leader centre: options
-
-// The entry's choices arrive as {value, text, ...} (RechargeApi brings them into that shape).
-function options(items) {
-    return list(items).filter(isMap)
-}
-
-function findOption(items, value) {
-    const all = options(items)
-    for (let i = 0; i < all.length; ++i) {
-        if (text(all[i].value) === value)
-            return all[i]
-    }
-    return null
-}
-
-function lineRegions(entry, line) {
-    const item = findOption(isMap(entry) ? entry.node_types : [], line)
-    return isMap(item) ? list(item.regions) : []
-}
-
-// The selections after the leader entry changed: a non-leader cannot stay on the create section, a
-// line or region that is no longer offered falls back to the first one, an unset size to the first.
-function entrySelection(entry, current) {
-    const e = isMap(entry) ? entry : {}
-    const c = isMap(current) ? current : {}
-    const lines = list(e.node_types)
-    const line = findOption(lines, text(c.line)) ? text(c.line) : (lines.length > 0 ? text(lines[0].value) : "")
-    const regions = lineRegions(e, line)
-    const region = findOption(regions, text(c.region)) ? text(c.region)
-                                                       : (regions.length > 0 ? text(regions[0].value) : "")
-    const sizes = list(e.member_counts)
-    const size = num(c.size) > 0 ? num(c.size) : (sizes.length > 0 ? num(sizes[0].value) : 0)
-    const section = e.is_leader !== true && text(c.section) === "create" ? "join" : text(c.section)
-    return { section: section, line: line, region: region, size: size }
 }
 
 // ---------------------------------------------------------------------------
@@ -211,20 +142,6 @@ function joinStatusText(team) {
 
 function orderGroup(order) {
     return isMap(order) && isMap(order.group) ? order.group : {}
-}
-
-function findOrder(orders, id) {
-    const items = list(orders)
-    for (let i = 0; i < items.length; ++i) {
-        if (id > 0 && RechargeLogic.orderId(items[i]) === id)
-            return items[i]
-    }
-    return null
-}
-
-// The group order, else the order, with this id; an empty map when neither list has it.
-function selectedOrder(groupOrders, orders, id) {
-    return findOrder(groupOrders, id) || findOrder(orders, id) || {}
 }
 
 function detailTeam(group) {

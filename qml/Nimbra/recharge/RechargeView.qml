@@ -92,6 +92,22 @@ ThemedScope {
         value: view.orders
     }
 
+    Binding {
+        target: view.groups.centre
+        property: "entry"
+        value: view.dataStore ? view.dataStore.leaderEntry : ({})
+    }
+    Binding {
+        target: view.groups.centre
+        property: "teams"
+        value: view.dataStore ? view.dataStore.leaderTeams : []
+    }
+    Binding {
+        target: view.groups.centre
+        property: "team"
+        value: view.dataStore ? view.dataStore.leaderTeamDetail : ({})
+    }
+
     Connections {
         target: view.dataStore
 
@@ -172,10 +188,8 @@ ThemedScope {
         objectName: "groupFlow"
         anchors.fill: parent
         groups: view.groups
-        api: view.api
         dataStore: view.dataStore
-        guid: view.guid
-        games: view.games
+        busy: view.loading
         lightMode: view.lightMode
         onToastRequested: (message, warning) => view.toast(message, warning)
     }
