@@ -3,6 +3,7 @@
 // Compiled into the QML module Nimbra: the membership page's parts, made by the purchase client in the
 // back-end library, named so views can take them (`required property PurchaseSelection selection`).
 
+#include "purchase/groupdetail.h"
 #include "purchase/grouppurchase.h"
 #include "purchase/leadercentre.h"
 #include "purchase/purchaseselection.h"
@@ -31,4 +32,12 @@ struct LeaderCentreType
     Q_GADGET
     QML_FOREIGN(LeaderCentre)
     QML_NAMED_ELEMENT(LeaderCentre)
+};
+
+// Made by the group detail pane for the group it shows.
+struct GroupDetailType
+{
+    Q_GADGET
+    QML_FOREIGN(GroupDetail)
+    QML_NAMED_ELEMENT(GroupDetail)
 };

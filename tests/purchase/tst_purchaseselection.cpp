@@ -1,6 +1,7 @@
 // The membership page's choice and group buying without a service: the plan lists and defaults of each
 // mode, the pay bar, the checks before an order, and the group detail's wait for a leader team's code.
 // Orders against the dev service are tst_rechargeview's.
+#include "purchase/groupdetail.h"
 #include "purchase/grouppurchase.h"
 #include "purchase/leadercentre.h"
 #include "purchase/purchaseselection.h"
@@ -451,6 +452,61 @@ private slots:
         QVERIFY(!centre->opened());
         c.api.clearSession();
         QVERIFY(centre->teamCode().isEmpty());
+    }
+
+    // The detail's texts come from the first of the team, the group, the order and its group that has them.
+    void groupDetail_data()
+    {
+        QTest::addColumn<QVariantMap>("group");
+        QTest::addColumn<QVariantMap>("order");
+        QTest::addColumn<QString>("shown");
+        const QVariantMap paid{{"order_id", 1}, {"payment_status", "paid"}, {"game_name", "CS2"}};
+        const QVariantMap member{{"nickname", "Kyo"}, {"status", "pending"}};
+        QTest::newRow("nothing") << QVariantMap{} << QVariantMap{} << "组团中|0 人|拼团编号 —|";
+        QTest::newRow("team") << QVariantMap{{"team", QVariantMap{{"team_id", 7},
+                                                                  {"status_label", "Formed"},
+                                                                  {"paid_member_count", 3},
+                                                                  {"member_count", 5},
+                                                                  {"members", QVariantList{member}}}}}
+                              << QVariantMap{} << "已成团|3 / 5 人|拼团编号 #7|Kyo · 待分配游戏 待支付";
+        QTest::newRow("group status")
+            << QVariantMap{{"group_status", "waiting"}} << QVariantMap{} << "组团中|0 人|拼团编号 —|";
+        QTest::newRow("order's group") << QVariantMap{}
+                                       << QVariantMap{{"order_status", "pending_activation"},
+                                                      {"group", QVariantMap{{"status", "expired"},
+                                                                            {"paid_member_count", 4},
+                                                                            {"member_count", 5}}}}
+                                       << "已结束|4 / 5 人|拼团编号 —|我 · 已选游戏 已支付";
+        QTest::newRow("paid, nothing known")
+            << QVariantMap{} << paid << "组团中|1 人|拼团编号 —|我 · CS2 已支付";
+        QTest::newRow("people's text, unknown code")
+            << QVariantMap{{"team",
+                            QVariantMap{{"status_label", "还差 2 人"},
+                                        {"members", QVariantList{QVariantMap{{"status", "locked"}}}}}}}
+            << QVariantMap{} << "还差 2 人|1 人|拼团编号 —|团员 · 待分配游戏 处理中";
+        QTest::newRow("leader without code") << QVariantMap{{"team", QVariantMap{{"team_type", "Leader"}}}}
+                                             << QVariantMap{} << "组团中|0 人|团码 生成中，请刷新|";
+        QTest::newRow("leader code on the order's group")
+            << QVariantMap{}
+            << QVariantMap{{"team_type", "leader"}, {"group", QVariantMap{{"team_code", "K7M2QX"}}}}
+            << "组团中|0 人|团码 K7M2QX|";
+    }
+    void groupDetail()
+    {
+        QFETCH(QVariantMap, group);
+        QFETCH(QVariantMap, order);
+        QFETCH(QString, shown);
+        GroupDetail detail;
+        detail.setGroup(group);
+        detail.setOrder(order);
+        const QVariantMap first = detail.members().value(0).toMap();
+        const QString row = first.isEmpty() ? QString()
+                                            : first.value("line").toString() + QLatin1Char(' ') +
+                                                  first.value("status").toString();
+        QCOMPARE(QStringList({detail.statusText(), detail.progressText(),
+                              detail.identityLabel() + QLatin1Char(' ') + detail.identityValue(), row})
+                     .join(QLatin1Char('|')),
+                 shown);
     }
 
     void catalogueGames()

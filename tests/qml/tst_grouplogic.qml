@@ -95,64 +95,11 @@ TestCase {
         compare(GroupLogic.teamStatusText(row.team), row.text)
     }
 
-    function test_detailStatus_data() {
-        return [
-            { tag: "default", group: {}, order: {}, text: "组团中" },
-            { tag: "team status label", group: { team: { status_label: "Formed", status: "forming" } }, order: {},
-              text: "已成团" },
-            { tag: "group status", group: { group_status: "waiting" }, order: {}, text: "组团中" },
-            { tag: "closed", group: { team: { status: "closed" } }, order: {}, text: "已结束" },
-            { tag: "order group status", group: {}, order: { group: { status: "expired" } }, text: "已结束" },
-            { tag: "other text", group: { team: { status_label: "还差 2 人" } }, order: {}, text: "还差 2 人" },
-            { tag: "unknown code", group: { team: { status: "locked" } }, order: {}, text: "处理中" }
-        ]
-    }
-
-    function test_detailStatus(row) {
-        compare(GroupLogic.detailStatusText(GroupLogic.detailTeam(row.group), row.group, row.order), row.text)
-    }
-
-    function test_detailCounts_data() {
-        const paid = { order_id: 1, payment_status: "paid", game_name: "CS2" }
-        return [
-            { tag: "team counts", group: { team: { paid_member_count: 3, member_count: 5 } }, order: {},
-              current: 3, target: 5, members: 0 },
-            { tag: "order group fallback", group: { team: null, waiting: {} },
-              order: { order_status: "pending_activation", group: { paid_member_count: 4, member_count: 5 } },
-              current: 4, target: 5, members: 1 },
-            { tag: "paid, nothing known", group: {}, order: paid, current: 1, target: 0, members: 1 },
-            { tag: "unpaid, nothing known", group: {}, order: { payment_status: "pending" }, current: 0, target: 0,
-              members: 0 },
-            { tag: "team members", group: { team: { members: [{}, {}, {}], member_count: 5 } }, order: paid,
-              current: 3, target: 5, members: 3 }
-        ]
-    }
-
-    function test_detailCounts(row) {
-        const team = GroupLogic.detailTeam(row.group)
-        compare(GroupLogic.detailCurrent(team, row.order), row.current)
-        compare(GroupLogic.detailTarget(team, row.order), row.target)
-        compare(GroupLogic.detailMembers(team, row.order).length, row.members)
-    }
-
-    function test_detailTexts() {
-        const me = GroupLogic.detailMembers({}, { status: "completed", game_name: "原神", product_name: "" })[0]
-        compare([GroupLogic.memberLine(me), GroupLogic.memberStatus(me)], ["我 · 原神", "已支付"])
-        compare(GroupLogic.memberLine(member("Kyo", "Kyo", false)), "Kyo · 待分配游戏")
-        compare(GroupLogic.memberStatus({ status: "pending" }), "待支付")
-        compare(GroupLogic.memberStatus({ status: "locked" }), "处理中")
+    function test_texts() {
         compare(GroupLogic.joinStatusText({}), "进行中")
         compare(GroupLogic.joinStatusText({ status_label: "Formed" }), "已成团")
         compare(GroupLogic.joinStatusText({ status_label: "组团中" }), "组团中")
         compare(GroupLogic.joinStatusText({ status_label: "locked" }), "处理中")
-        compare(GroupLogic.memberStatus({}), "已加入")
-        compare(GroupLogic.progressText(3, 5), "3 / 5 人")
-        compare(GroupLogic.progressText(1, 0), "1 人")
-        compare(GroupLogic.identity({ team_id: 7 }, {}, {}), { label: "拼团编号", value: "#7" })
-        compare(GroupLogic.identity({}, {}, {}), { label: "拼团编号", value: "—" })
-        compare(GroupLogic.identity({ team_type: "Leader" }, {}, {}), { label: "团码", value: "生成中，请刷新" })
-        compare(GroupLogic.identity({}, {}, { team_type: "leader", group: { team_code: "K7M2QX" } }),
-                { label: "团码", value: "K7M2QX" })
         compare(GroupLogic.displayTime(0), "—")
         verify(/^\d{4}-\d\d-\d\d \d\d:\d\d$/.test(GroupLogic.displayTime(1798675200)))
     }

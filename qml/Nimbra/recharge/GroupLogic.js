@@ -1,10 +1,10 @@
 .pragma library
 .import "RechargeLogic.js" as RechargeLogic
 
-// Pure display rules of group buying: the counts and texts of the join panel, the leader centre
-// and the group detail (the requests are built in C++, purchase/purchaserequests). Teams and their
-// members arrive in one shape (RechargeApi brings them into it); the readers still tolerate a missing
-// map.
+// Pure display rules of group buying: the counts and texts of the join panel and the leader centre
+// (the group detail's are read in C++, purchase/groupdetail; the requests in purchaserequests). Teams
+// and their members arrive in one shape (RechargeApi brings them into it); the readers still tolerate
+// a missing map.
 
 const isMap = RechargeLogic.isMap
 const list = RechargeLogic.asList
@@ -105,18 +105,6 @@ const leaderStatusNames = [
     [["closed", "cancelled", "canceled"], "已关闭"]
 ]
 
-const detailStatusNames = [
-    [["forming", "waiting"], "组团中"],
-    [["formed", "active", "completed"], "已成团"],
-    [["expired", "closed"], "已结束"]
-]
-
-const memberStatusNames = [
-    [["paid"], "已支付"],
-    [["pending", "pending_payment", "unpaid"], "待支付"],
-    [["joined"], "已加入"]
-]
-
 function statusName(raw, names) {
     const key = raw.toLowerCase()
     for (let i = 0; i < names.length; ++i) {
@@ -136,111 +124,3 @@ function joinStatusText(team) {
     const label = text(isMap(team) ? team.status_label : "")
     return label === "" ? "进行中" : statusName(label, leaderStatusNames)
 }
-
-// ---------------------------------------------------------------------------
-// Group detail (normal group orders)
-
-function orderGroup(order) {
-    return isMap(order) && isMap(order.group) ? order.group : {}
-}
-
-function detailTeam(group) {
-    if (!isMap(group))
-        return {}
-    return isMap(group.team) && Object.keys(group.team).length > 0 ? group.team : group
-}
-
-const paidOrderStates = ["paid", "pending_activation", "active", "completed"]
-
-function isPaidOrder(order) {
-    if (!isMap(order))
-        return false
-    return text(order.payment_status) === "paid" || paidOrderStates.indexOf(text(order.order_status)) >= 0
-        || paidOrderStates.indexOf(text(order.status)) >= 0
-}
-
-// The members to list: the team's; else, for a paid order the service has not placed yet, the user.
-function detailMembers(team, order) {
-    const members = list(isMap(team) ? team.members : [])
-    if (members.length > 0)
-        return members
-    if (!isPaidOrder(order))
-        return []
-    return [{ nickname: "我", display_name: "我",
-              game_name: text(order.game_name) || text(order.product_name) || "已选游戏", has_game: true,
-              status_text: "", pay_status: "paid", status: "" }]
-}
-
-function detailCurrent(team, order) {
-    const t = isMap(team) ? team : {}
-    const current = num(t.paid_member_count) || num(orderGroup(order).paid_member_count)
-        || detailMembers(t, order).length
-    return isPaidOrder(order) ? Math.max(1, current) : current
-}
-
-function detailTarget(team, order) {
-    return teamTarget(team) || teamTarget(orderGroup(order))
-}
-
-function progressText(current, target) {
-    return target > 0 ? current + " / " + target + " 人" : current + " 人"
-}
-
-function detailStatusText(team, group, order) {
-    const t = isMap(team) ? team : {}
-    const raw = text(t.status_label) || text(t.status) || text(isMap(group) ? group.group_status : "")
-        || text(orderGroup(order).status) || "forming"
-    return statusName(raw, detailStatusNames)
-}
-
-function nodeText(team) {
-    const t = isMap(team) ? team : {}
-    return text(t.node_type_name) || text(t.region_name) || text(t.region_key) || "—"
-}
-
-function sources(team, group, order) {
-    return [isMap(team) ? team : {}, isMap(group) ? group : {}, isMap(order) ? order : {}, orderGroup(order)]
-}
-
-function teamType(team, group, order) {
-    const all = sources(team, group, order)
-    for (let i = 0; i < all.length; ++i) {
-        const value = text(all[i].team_type)
-        if (value !== "")
-            return value.toLowerCase()
-    }
-    return "normal"
-}
-
-function knownTeamCode(team, group, order) {
-    const all = sources(team, group, order)
-    for (let i = 0; i < all.length; ++i) {
-        const value = text(all[i].team_code)
-        if (value !== "")
-            return value
-    }
-    return ""
-}
-
-// The identity field: a leader team by its code (issued a little after the team), a normal one by id.
-function identity(team, group, order) {
-    if (teamType(team, group, order) === "leader")
-        return { label: "团码", value: knownTeamCode(team, group, order) || "生成中，请刷新" }
-    const id = num(isMap(team) ? team.team_id : 0)
-    return { label: "拼团编号", value: id > 0 ? "#" + id : "—" }
-}
-
-function memberLine(member) {
-    const m = isMap(member) ? member : {}
-    return (text(m.nickname) || "团员") + " · " + (text(m.game_name) || "待分配游戏")
-}
-
-function memberStatus(member) {
-    const m = isMap(member) ? member : {}
-    if (text(m.status_text) !== "")
-        return text(m.status_text)
-    if (text(m.pay_status) === "paid")
-        return "已支付"
-    return text(m.status) === "" ? "已加入" : statusName(text(m.status), memberStatusNames)
-}
-
