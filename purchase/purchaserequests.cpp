@@ -7,10 +7,7 @@
 
 namespace nimbra::purchase {
 
-namespace {
-
-// The trimmed text of a string or a number; anything else has none.
-QString textOf(const QVariant &value)
+QString variantText(const QVariant &value)
 {
     switch (value.typeId()) {
     case QMetaType::QString:
@@ -30,7 +27,7 @@ QString textOf(const QVariant &value)
     }
 }
 
-qint64 integerOf(const QVariant &value)
+qint64 variantInteger(const QVariant &value)
 {
     bool ok = false;
     const double number = value.toDouble(&ok);
@@ -43,16 +40,17 @@ bool isSet(const QVariant &value)
            !(value.typeId() == QMetaType::QString && value.toString().isEmpty());
 }
 
-// The option of a list whose value is `value`.
-QVariantMap optionOf(const QVariant &options, const QString &value)
+QVariantMap choiceOf(const QVariant &options, const QString &value)
 {
     for (const QVariant &item : options.toList()) {
         const QVariantMap option = item.toMap();
-        if (!option.isEmpty() && textOf(option.value(QStringLiteral("value"))) == value)
+        if (!option.isEmpty() && variantText(option.value(QStringLiteral("value"))) == value)
             return option;
     }
     return {};
 }
+
+namespace {
 
 void copyPresent(QVariantMap &target, const QVariantMap &source, std::initializer_list<const char *> keys)
 {
@@ -65,25 +63,25 @@ void copyPresent(QVariantMap &target, const QVariantMap &source, std::initialize
 
 void addPrivateChoices(QVariantMap &body, const QVariantMap &selection)
 {
-    const QString ip = textOf(selection.value(QStringLiteral("ipType")));
-    const QString region = textOf(selection.value(QStringLiteral("region")));
+    const QString ip = variantText(selection.value(QStringLiteral("ipType")));
+    const QString region = variantText(selection.value(QStringLiteral("region")));
     if (!ip.isEmpty()) {
         body.insert(QStringLiteral("ip_type"), ip);
-        copyPresent(body, optionOf(selection.value(QStringLiteral("ipOptions")), ip).value("ids").toMap(),
+        copyPresent(body, choiceOf(selection.value(QStringLiteral("ipOptions")), ip).value("ids").toMap(),
                     {"node_type_id", "node_type_key"});
     }
     if (!region.isEmpty()) {
         body.insert(QStringLiteral("region"), region);
         copyPresent(body,
-                    optionOf(selection.value(QStringLiteral("regionOptions")), region).value("ids").toMap(),
+                    choiceOf(selection.value(QStringLiteral("regionOptions")), region).value("ids").toMap(),
                     {"region_id", "region_key"});
     }
     // The matching plan's ids win over the options' ones: a region key can exist under more than one
     // node type.
     for (const QVariant &item : selection.value(QStringLiteral("products")).toList()) {
         const QVariantMap product = item.toMap();
-        if (textOf(product.value(QStringLiteral("nodeType"))) == ip &&
-            textOf(product.value(QStringLiteral("region"))) == region) {
+        if (variantText(product.value(QStringLiteral("nodeType"))) == ip &&
+            variantText(product.value(QStringLiteral("region"))) == region) {
             copyPresent(body, product.value(QStringLiteral("ids")).toMap(),
                         {"node_type_id", "node_type_key", "region_id", "region_key"});
             break;
@@ -93,14 +91,14 @@ void addPrivateChoices(QVariantMap &body, const QVariantMap &selection)
 
 void addGroupChoices(QVariantMap &body, const QVariantMap &selection)
 {
-    const QString ip = textOf(selection.value(QStringLiteral("ipType")));
+    const QString ip = variantText(selection.value(QStringLiteral("ipType")));
     if (!ip.isEmpty())
         body.insert(QStringLiteral("ip_type"), ip);
-    if (const qint64 size = integerOf(selection.value(QStringLiteral("teamSize"))); size > 0)
+    if (const qint64 size = variantInteger(selection.value(QStringLiteral("teamSize"))); size > 0)
         body.insert(QStringLiteral("member_count"), size);
     const QVariantMap option = selection.value(QStringLiteral("gameOption")).toMap();
-    const QString gameId = textOf(selection.value(QStringLiteral("gameId")));
-    const QString packageName = textOf(option.value(QStringLiteral("packageName")));
+    const QString gameId = variantText(selection.value(QStringLiteral("gameId")));
+    const QString packageName = variantText(option.value(QStringLiteral("packageName")));
     if (!packageName.isEmpty())
         body.insert(QStringLiteral("package_name"), packageName);
     else if (gameId.contains(QLatin1Char('.')))
@@ -109,7 +107,7 @@ void addGroupChoices(QVariantMap &body, const QVariantMap &selection)
         body.insert(QStringLiteral("game_id"), option.value(QStringLiteral("gameId")));
     else
         body.remove(QStringLiteral("game_id"));
-    if (const qint64 nodeTypeId = integerOf(body.value(QStringLiteral("node_type_id"))); nodeTypeId > 0)
+    if (const qint64 nodeTypeId = variantInteger(body.value(QStringLiteral("node_type_id"))); nodeTypeId > 0)
         body.insert(QStringLiteral("node_type_id"), nodeTypeId);
 }
 
@@ -138,32 +136,32 @@ QVariantMap seatOrderBody(const QVariantMap &team, const QString &code, const QS
 
 QVariantMap teamCreateBody(const QVariantMap &entry, const QString &line, const QString &region, int size)
 {
-    const QVariantMap lineItem = optionOf(entry.value(QStringLiteral("node_types")), line);
-    const QVariantMap regionItem = optionOf(lineItem.value(QStringLiteral("regions")), region);
+    const QVariantMap lineItem = choiceOf(entry.value(QStringLiteral("node_types")), line);
+    const QVariantMap regionItem = choiceOf(lineItem.value(QStringLiteral("regions")), region);
     if (lineItem.isEmpty() || regionItem.isEmpty() || size <= 0)
         return {};
-    const qint64 nodeTypeId = integerOf(lineItem.value(QStringLiteral("node_type_id")));
+    const qint64 nodeTypeId = variantInteger(lineItem.value(QStringLiteral("node_type_id")));
     const QString key = QStringLiteral("%1_%2_%3")
                             .arg(nodeTypeId)
-                            .arg(textOf(regionItem.value(QStringLiteral("region_key"))))
+                            .arg(variantText(regionItem.value(QStringLiteral("region_key"))))
                             .arg(size);
     const QVariantMap item = entry.value(QStringLiteral("price_map")).toMap().value(key).toMap();
-    const qint64 productId = integerOf(item.value(QStringLiteral("product_id")));
+    const qint64 productId = variantInteger(item.value(QStringLiteral("product_id")));
     if (productId <= 0)
         return {};
     return {{QStringLiteral("product_id"), productId},
             {QStringLiteral("node_type_id"), nodeTypeId},
-            {QStringLiteral("country_id"), integerOf(regionItem.value(QStringLiteral("region_id")))},
+            {QStringLiteral("country_id"), variantInteger(regionItem.value(QStringLiteral("region_id")))},
             {QStringLiteral("member_count"), size}};
 }
 
 QVariantMap groupDetailQuery(const QVariantMap &order, qint64 orderId)
 {
     for (const char *key : {"team_id", "group_id"}) {
-        if (const qint64 id = integerOf(order.value(QString::fromLatin1(key))); id > 0)
+        if (const qint64 id = variantInteger(order.value(QString::fromLatin1(key))); id > 0)
             return {{QString::fromLatin1(key), id}};
     }
-    if (const QString code = textOf(order.value(QStringLiteral("team_code"))); !code.isEmpty())
+    if (const QString code = variantText(order.value(QStringLiteral("team_code"))); !code.isEmpty())
         return {{QStringLiteral("team_code"), code}};
     if (orderId > 0)
         return {{QStringLiteral("order_id"), orderId}};

@@ -8,6 +8,15 @@
 // (purchaserecords). Pure functions; an empty map means there is nothing to ask for.
 namespace nimbra::purchase {
 
+// The trimmed text of a string or a finite number; anything else has none.
+QString variantText(const QVariant &value);
+// A number's whole part; 0 for anything that is no finite number.
+qint64 variantInteger(const QVariant &value);
+// Whether a value is given: neither missing, null nor an empty text.
+bool isSet(const QVariant &value);
+// The choice ({value, text, ...}) of a list whose value reads as `value`; empty when none.
+QVariantMap choiceOf(const QVariant &choices, const QString &value);
+
 // The order of a plan: its prepared payload with the choices of its mode. `selection` holds
 // ipType, region (text), ipOptions, regionOptions (option lists whose items carry their ids under
 // `ids`), products (the mode's plans), teamSize (number), gameOption ({packageName, gameId} or

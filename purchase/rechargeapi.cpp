@@ -152,6 +152,8 @@ RechargeApi::RechargeApi(const QString &baseUrl, QObject *parent)
     // Made after the members it reads, and connected before anyone else: a page that reacts to the
     // same signals finds the payment already updated.
     m_payment = new PaymentOrder(this);
+    m_groups = new GroupPurchase(this);
+    m_selection = new PurchaseSelection(this, m_groups);
 }
 
 void RechargeApi::setHttpManager(HttpManager *manager)
@@ -171,6 +173,7 @@ void RechargeApi::setSession(qint64 guid, const QString &deviceSecret, const QSt
     if (guid != m_sessionGuid) {
         ++m_session;
         m_payment->end();
+        m_groups->end();
     }
     m_sessionGuid = guid;
     m_deviceSecret = deviceSecret.trimmed();
@@ -184,6 +187,7 @@ void RechargeApi::clearSession()
 {
     ++m_session;
     m_payment->end();
+    m_groups->end();
     m_sessionGuid = 0;
     m_deviceSecret.clear();
     m_deviceId.clear();

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "net/serviceendpoint.h"
+#include "purchase/grouppurchase.h"
 #include "purchase/paymentorder.h"
+#include "purchase/purchaseselection.h"
 #include <QHash>
 #include <QJsonObject>
 
@@ -20,6 +22,9 @@ class RechargeApi : public QObject
     Q_PROPERTY(bool busy READ busy NOTIFY busyChanged)
     // The purchase in progress; it lives as long as the client and ends with each session.
     Q_PROPERTY(PaymentOrder *payment READ payment CONSTANT)
+    // The membership page's choice and its group buying; a page that opens starts them afresh.
+    Q_PROPERTY(PurchaseSelection *selection READ selection CONSTANT)
+    Q_PROPERTY(GroupPurchase *groups READ groups CONSTANT)
 
 public:
     explicit RechargeApi(const QString &baseUrl = {}, QObject *parent = nullptr);
@@ -29,6 +34,8 @@ public:
     void setBaseUrl(const QString &url);
     bool busy() const { return m_busyCount > 0; }
     PaymentOrder *payment() const { return m_payment; }
+    PurchaseSelection *selection() const { return m_selection; }
+    GroupPurchase *groups() const { return m_groups; }
     // The signed-in user of the current session; 0 when none.
     Q_INVOKABLE qint64 sessionGuid() const { return m_sessionGuid; }
 
@@ -128,6 +135,8 @@ private:
     qint64 m_sessionGuid = 0;
     int m_busyCount = 0;
     PaymentOrder *m_payment = nullptr;
+    GroupPurchase *m_groups = nullptr;
+    PurchaseSelection *m_selection = nullptr;
     ServiceEndpoint m_endpoint;
     struct Pending
     {

@@ -1043,13 +1043,14 @@ private slots:
         const QString expiryBefore = c.text("dialogs.vipExpiryText");
 
         QVERIFY(click(window, scene, QStringLiteral("会员")));
-        QTRY_VERIFY_WITH_TIMEOUT(c.isTrue("pages.vipPage && pages.vipPage.preparedProducts.length > 0"),
+        QTRY_VERIFY_WITH_TIMEOUT(c.isTrue("pages.vipPage && pages.vipPage.selection.products.length > 0"),
                                  10000);
         QVERIFY(click(window, scene, QStringLiteral("独享")));
         QTRY_VERIFY(findShown(scene, QStringLiteral("原生住宅 IP")));
         QVERIFY(click(window, scene, QStringLiteral("原生住宅 IP")));
         QVERIFY(click(window, scene, QStringLiteral("日本东京")));
-        QCOMPARE(c.text("pages.vipPage.currentProduct.name"), QStringLiteral("原生住宅 IP · 日本东京"));
+        QCOMPARE(c.text("pages.vipPage.selection.currentProduct.name"),
+                 QStringLiteral("原生住宅 IP · 日本东京"));
         QVERIFY(click(window, scene, QStringLiteral("agreement")));
         QVERIFY(click(window, scene, QStringLiteral("立即支付")));
         QTRY_VERIFY_WITH_TIMEOUT(c.isTrue("pages.vipPage.payment.opened"), 10000);
@@ -1098,8 +1099,9 @@ private slots:
         const auto ready = [&c] {
             return QTest::qWaitFor(
                 [&c] {
-                    return c.isTrue("loggedIn && pages.vipPage && pages.vipPage.preparedProducts.length > 0 "
-                                    "&& !N.App.rechargeApi.busy");
+                    return c.isTrue(
+                        "loggedIn && pages.vipPage && pages.vipPage.selection.products.length > 0 "
+                        "&& !N.App.rechargeApi.busy");
                 },
                 10000);
         };
@@ -1112,13 +1114,13 @@ private slots:
                    click(window, scene, QStringLiteral("退出登录"));
         };
         const auto pay = [&] {
-            c.eval(QStringLiteral("pages.vipPage.agreed = true"));
+            c.eval(QStringLiteral("pages.vipPage.selection.agreed = true"));
             return click(window, scene, QStringLiteral("payButton"));
         };
         const QString nothingOpen =
             QStringLiteral("!pages.vipPage.payment.opened && !pages.vipPage.orderCreating && "
-                           "!pages.vipPage.groupDetailOpened"
-                           " && !pages.vipPage.leaderOpened && pages.vipPage.payment.orderId === 0"
+                           "!pages.vipPage.groups.detailOpened"
+                           " && !pages.vipPage.groups.leaderOpened && pages.vipPage.payment.orderId === 0"
                            " && pages.vipPage.payment.codeUrl === ''");
 
         QVERIFY(c.signIn());
@@ -1127,7 +1129,8 @@ private slots:
         QVERIFY(pay());
         QTRY_VERIFY_WITH_TIMEOUT(c.isTrue("pages.vipPage.payment.opened"), 10000);
         const qint64 first = c.eval(QStringLiteral("pages.vipPage.payment.orderId")).toLongLong();
-        c.eval(QStringLiteral("pages.vipPage.openMyGroups(); pages.vipPage.openLeaderCenter()"));
+        c.eval(
+            QStringLiteral("pages.vipPage.groups.openMyGroups(); pages.vipPage.groups.openLeaderCenter()"));
         QVERIFY(signOut());
         QVERIFY(c.isTrue(nothingOpen));
         QVERIFY(!findShown(scene, QStringLiteral("paymentDialog")));

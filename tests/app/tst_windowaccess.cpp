@@ -370,7 +370,7 @@ private slots:
         windowscript::evaluate(
             w.window, QStringLiteral("navigation.accountMenu = false; navigation.selectTab('vip', 2)"));
         QVERIFY(windowscript::waitFor(
-            w.window, QStringLiteral("pages.vipPage && pages.vipPage.preparedProducts.length > 0"), 10000));
+            w.window, QStringLiteral("pages.vipPage && pages.vipPage.selection.products.length > 0"), 10000));
         QList<Entry> vip;
         walk(QAccessible::queryAccessibleInterface(w.window), vip, unnamed);
         entries += vip;

@@ -69,7 +69,9 @@ struct Page : WiredBackend
     {
         auth->loginPassword(phone, password);
         return QTest::qWaitFor(
-            [this] { return isTrue(QStringLiteral("loggedIn && preparedProducts.length > 0 && !loading")); },
+            [this] {
+                return isTrue(QStringLiteral("loggedIn && selection.products.length > 0 && !loading"));
+            },
             10000);
     }
 
@@ -151,7 +153,7 @@ struct Page : WiredBackend
     // Pays with what is chosen and waits for the QR dialog.
     bool payAndWaitForDialog()
     {
-        run(QStringLiteral("agreed = true"));
+        run(QStringLiteral("selection.agreed = true"));
         return click(QStringLiteral("payButton")) &&
                QTest::qWaitFor([this] { return isTrue(QStringLiteral("payment.opened")); }, 10000);
     }
@@ -234,17 +236,19 @@ private slots:
         QTest::addColumn<QString>("choose");
         QTest::addColumn<QVariantMap>("ordered");
         QTest::addColumn<QString>("paidToast");
-        QTest::newRow("shared") << "selectMode('shared'); selectPlan(1)"
+        QTest::newRow("shared") << "selection.selectMode('shared'); selection.selectPlan(1)"
                                 << QVariantMap{{"product_id", 102}, {"product_type", "shared"}}
                                 << "支付成功，会员权益已更新";
-        QTest::newRow("private") << "selectMode('private'); selectPrivateIpType('residential');"
-                                    " selectPrivateRegion('jp-tyo')"
-                                 << QVariantMap{{"product_type", "private"},
-                                                {"node_type_key", "residential"},
-                                                {"region_key", "jp-tyo"}}
-                                 << "支付成功，会员权益已更新";
-        QTest::newRow("group") << "selectMode('group'); selectTeamSize(5); selectGroupIpType('broadband');"
-                                  " selectGame('com.tencent.lol')"
+        QTest::newRow("private")
+            << "selection.selectMode('private'); selection.selectPrivateIpType('residential');"
+               " selection.selectPrivateRegion('jp-tyo')"
+            << QVariantMap{{"product_type", "private"},
+                           {"node_type_key", "residential"},
+                           {"region_key", "jp-tyo"}}
+            << "支付成功，会员权益已更新";
+        QTest::newRow("group") << "selection.selectMode('group'); selection.selectTeamSize(5); "
+                                  "selection.selectGroupIpType('broadband');"
+                                  " selection.selectGame('com.tencent.lol')"
                                << QVariantMap{{"product_type", "group"},
                                               {"member_count", 5},
                                               {"node_type_key", "broadband"},
@@ -261,7 +265,7 @@ private slots:
         p.run(choose.section(QLatin1Char(';'), 0, 0));
         p.run(choose.section(QLatin1Char(';'), 1));
         const qint64 expiryBefore = p.data.membership().value(QStringLiteral("vip_expire_at")).toLongLong();
-        const qint64 price = p.eval(QStringLiteral("selectedPrice()")).toLongLong();
+        const qint64 price = p.eval(QStringLiteral("selection.priceFen")).toLongLong();
 
         QVERIFY(p.payAndWaitForDialog());
         QCOMPARE(p.created->size(), 1);
@@ -307,7 +311,7 @@ private slots:
         QFETCH(QString, price);
         QFETCH(QString, unit);
         Page &p = page();
-        p.run(QStringLiteral("selectMode('shared')"));
+        p.run(QStringLiteral("selection.selectMode('shared')"));
         QQuickItem *card = nullptr;
         QTRY_VERIFY((card = p.find(QStringLiteral("planCard%1").arg(plan))));
         QVERIFY(p.find(price, card));
@@ -324,11 +328,11 @@ private slots:
         QQuickItem *grid = p.find(QStringLiteral("planGrid"));
         QVERIFY(grid);
         for (const QString &choice :
-             {QStringLiteral("selectMode('group')"), QStringLiteral("selectTeamSize(10)"),
-              QStringLiteral("selectGroupIpType('broadband')")}) {
+             {QStringLiteral("selection.selectMode('group')"), QStringLiteral("selection.selectTeamSize(10)"),
+              QStringLiteral("selection.selectGroupIpType('broadband')")}) {
             p.run(choice);
             const QString name =
-                QStringLiteral("planCard") + p.eval(QStringLiteral("selectedPlanIndex")).toString();
+                QStringLiteral("planCard") + p.eval(QStringLiteral("selection.planIndex")).toString();
             QTRY_VERIFY2(
                 [&] {
                     QQuickItem *card = p.find(name);
@@ -344,7 +348,7 @@ private slots:
     void cancelAndContinueOrders()
     {
         Page &p = page();
-        p.run(QStringLiteral("selectMode('shared'); selectPlan(3)"));
+        p.run(QStringLiteral("selection.selectMode('shared'); selection.selectPlan(3)"));
         QVERIFY(p.payAndWaitForDialog());
         QVERIFY(p.click(QStringLiteral("取消订单")));
         QTRY_COMPARE_WITH_TIMEOUT(p.toastCount(QStringLiteral("订单已取消")), 1, 5000);
@@ -388,9 +392,10 @@ private slots:
         Page &p = page();
         p.run(QStringLiteral(
             "dataStore.setPreparedPurchaseData({ shared: { products: [{ name: '共享会员 · 月卡',"
-            " priceFen: 2500, priceText: '25', payload: { product_id: 102 } }] } }); selectMode('shared')"));
-        QCOMPARE(p.eval(QStringLiteral("selectedPrice()")).toLongLong(), 2500);
-        p.run(QStringLiteral("agreed = true"));
+            " priceFen: 2500, priceText: '25', payload: { product_id: 102 } }] } }); "
+            "selection.selectMode('shared')"));
+        QCOMPARE(p.eval(QStringLiteral("selection.priceFen")).toLongLong(), 2500);
+        p.run(QStringLiteral("selection.agreed = true"));
         QVERIFY(p.click(QStringLiteral("payButton")));
         QTRY_COMPARE_WITH_TIMEOUT(p.created->size(), 1, 5000);
         QVERIFY(p.toasted(QStringLiteral(
@@ -417,7 +422,7 @@ private slots:
         Page &p = page();
         p.run(create);
         QTRY_VERIFY_WITH_TIMEOUT(!p.isTrue(QStringLiteral("orderCreating")), 5000);
-        const QString message = p.eval(QStringLiteral("errorMessage")).toString();
+        const QString message = p.eval(QStringLiteral("selection.errorMessage")).toString();
         QVERIFY(!message.isEmpty());
         QVERIFY(p.toasted(message));
     }
@@ -430,7 +435,7 @@ private slots:
         qint64 now = 0;
         payment->setClock([&now] { return now; });
         payment->setTickInterval(24 * 3600 * 1000);
-        p.run(QStringLiteral("selectMode('shared')"));
+        p.run(QStringLiteral("selection.selectMode('shared')"));
         QVERIFY(p.payAndWaitForDialog());
         QTRY_VERIFY(!p.isTrue(QStringLiteral("loading")));
         const int before = p.sent(QStringLiteral("pay_status"));
@@ -455,7 +460,7 @@ private slots:
     void paymentOutlivesThePage()
     {
         Page &p = page();
-        p.run(QStringLiteral("selectMode('shared')"));
+        p.run(QStringLiteral("selection.selectMode('shared')"));
         QVERIFY(p.payAndWaitForDialog());
         const qint64 id = p.eval(QStringLiteral("payment.orderId")).toLongLong();
         delete p.view;
@@ -475,7 +480,7 @@ private slots:
         Page &leader = page();
         QTRY_VERIFY_WITH_TIMEOUT(leader.isTrue(QStringLiteral("dataStore.leaderEntry.is_leader === true")),
                                  5000);
-        leader.run(QStringLiteral("selectMode('group'); groupMethod = 'leader'"));
+        leader.run(QStringLiteral("selection.selectMode('group'); selection.groupMethod = 'leader'"));
         QVERIFY(leader.click(QStringLiteral("团长中心")));
         QTRY_VERIFY(!leader.isTrue(QStringLiteral("loading"))); // the button waits for the teams reload
         QVERIFY(leader.click(QStringLiteral("createTeamButton")));
@@ -486,20 +491,20 @@ private slots:
 
         Page member(m_service->baseUrl());
         QVERIFY(member.signIn(QStringLiteral("13900139000"), QStringLiteral("nimbra456")));
-        member.run(QStringLiteral("selectMode('group'); groupMethod = 'leader'"));
+        member.run(QStringLiteral("selection.selectMode('group'); selection.groupMethod = 'leader'"));
         QQuickItem *input = member.find(QStringLiteral("codeInput"));
         QVERIFY(input);
         input->forceActiveFocus();
         for (const QChar c : code.toLower())
             QTest::keyClick(&member.window, c.toLatin1());
         QVERIFY(member.click(QStringLiteral("queryButton")));
-        QTRY_VERIFY_WITH_TIMEOUT(member.isTrue(QStringLiteral("leaderTeam.team_code === '%1'").arg(code)),
-                                 5000);
-        QCOMPARE(member.eval(QStringLiteral("leaderTeamCode")).toString(), code);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            member.isTrue(QStringLiteral("groups.leaderTeam.team_code === '%1'").arg(code)), 5000);
+        QCOMPARE(member.eval(QStringLiteral("groups.leaderTeamCode")).toString(), code);
         QVERIFY(member.shows(QStringLiteral("leaderJoinPanel"), QStringLiteral("复制团码 ") + code));
-        member.run(
-            QStringLiteral("leaderGameId = leaderTeam.available_games.find(g => g.available).package_name"));
-        const qint64 price = member.eval(QStringLiteral("selectedPrice()")).toLongLong();
+        member.run(QStringLiteral(
+            "groups.leaderGameId = groups.leaderTeam.available_games.find(g => g.available).package_name"));
+        const qint64 price = member.eval(QStringLiteral("selection.priceFen")).toLongLong();
         QVERIFY(price > 0);
 
         QVERIFY(member.payAndWaitForDialog());
@@ -515,7 +520,7 @@ private slots:
         QCOMPARE(member.warnings, QStringList());
 
         // Opening the centre again asks for the leader's teams.
-        leader.run(QStringLiteral("leaderOpened = false"));
+        leader.run(QStringLiteral("groups.leaderOpened = false"));
         QVERIFY(leader.click(QStringLiteral("团长中心")));
         QVERIFY(leader.click(QStringLiteral("我的开团")));
         QTRY_VERIFY_WITH_TIMEOUT(leader.shows(row, QStringLiteral("1/5 人")), 5000);
@@ -526,23 +531,25 @@ private slots:
     void groupOrderFollowedUntilFormed()
     {
         Page &p = page();
-        p.run(QStringLiteral("selectMode('group')"));
-        p.run(QStringLiteral(
-            "selectTeamSize(5); selectGroupIpType('datacenter'); selectGame('com.valve.cs2')"));
+        p.run(QStringLiteral("selection.selectMode('group')"));
+        p.run(QStringLiteral("selection.selectTeamSize(5); selection.selectGroupIpType('datacenter'); "
+                             "selection.selectGame('com.valve.cs2')"));
         // A plan without a forming team of the service's own: the order opens a new one.
-        p.run(QStringLiteral(
-            "selectPlan(currentProducts.findIndex(p => p.payload.product_key === '1_rifu_5'))"));
+        p.run(QStringLiteral("selection.selectPlan(selection.currentProducts.findIndex(p => "
+                             "p.payload.product_key === '1_rifu_5'))"));
         QVERIFY(p.payAndWaitForDialog());
         const qint64 id = p.eval(QStringLiteral("payment.orderId")).toLongLong();
         m_service->post(QStringLiteral("/__dev/pay"), QJsonObject{{"order_id", id}});
-        QTRY_VERIFY_WITH_TIMEOUT(p.isTrue(QStringLiteral("groupDetailOpened && !groupDetailLoading")), 6000);
-        QCOMPARE(p.eval(QStringLiteral("groupDetailOrderId")).toLongLong(), id);
+        QTRY_VERIFY_WITH_TIMEOUT(p.isTrue(QStringLiteral("groups.detailOpened && !groups.detailLoading")),
+                                 6000);
+        QCOMPARE(p.eval(QStringLiteral("groups.detailOrderId")).toLongLong(), id);
 
-        p.run(QStringLiteral("groupDetailOpened = false"));
+        p.run(QStringLiteral("groups.detailOpened = false"));
         QVERIFY(p.click(QStringLiteral("我的拼团")));
-        QTRY_VERIFY_WITH_TIMEOUT(p.isTrue(QStringLiteral("groupDetailOpened && !groupDetailLoading")), 5000);
-        const int teamId = p.eval(QStringLiteral("currentGroup.team.team_id")).toInt();
-        const int paid = p.eval(QStringLiteral("currentGroup.team.paid_member_count")).toInt();
+        QTRY_VERIFY_WITH_TIMEOUT(p.isTrue(QStringLiteral("groups.detailOpened && !groups.detailLoading")),
+                                 5000);
+        const int teamId = p.eval(QStringLiteral("groups.group.team.team_id")).toInt();
+        const int paid = p.eval(QStringLiteral("groups.group.team.paid_member_count")).toInt();
         QVERIFY(teamId > 0 && paid > 0 && paid < 5);
         QVERIFY(p.shows(QStringLiteral("groupDetail"), QStringLiteral("%1 / 5 人").arg(paid)));
         QVERIFY(p.shows(QStringLiteral("groupDetail"), QStringLiteral("组团中")));
@@ -552,7 +559,7 @@ private slots:
         QVERIFY(p.click(QStringLiteral("refreshButton")));
         QTRY_VERIFY_WITH_TIMEOUT(p.shows(QStringLiteral("groupDetail"), QStringLiteral("5 / 5 人")), 5000);
         QVERIFY(p.shows(QStringLiteral("groupDetail"), QStringLiteral("已成团")));
-        QCOMPARE(p.eval(QStringLiteral("groupDetailOrderId")).toLongLong(), id);
+        QCOMPARE(p.eval(QStringLiteral("groups.detailOrderId")).toLongLong(), id);
     }
 };
 

@@ -1,7 +1,6 @@
 import QtQuick
 import QtTest
 import "qrc:/qt/qml/Nimbra/recharge/RechargeLogic.js" as RechargeLogic
-import "qrc:/qt/qml/Nimbra/recharge/PurchaseLogic.js" as Purchase
 
 TestCase {
     name: "RechargeLogic"
@@ -17,9 +16,6 @@ TestCase {
         compare(RechargeLogic.productUnit(plan, "shared"), "/季")
         compare(RechargeLogic.productUnit(null, "shared"), "")
         compare(RechargeLogic.productFlag(plan), "热卖")
-        compare(RechargeLogic.productPrice(plan, "home"), 4950)
-        compare(RechargeLogic.productPrice(plan, "idc"), 2600)
-        compare(RechargeLogic.productPrice(null, "home"), 0)
         compare(RechargeLogic.productPriceText(plan, "home"), "49.5")
         compare(RechargeLogic.productPriceText(plan, "idc"), "26")
         compare(RechargeLogic.productPriceText(null, "home"), "0")
@@ -53,59 +49,6 @@ TestCase {
     function test_orders() {
         compare(RechargeLogic.orderId(null), 0)
         compare(RechargeLogic.orderId({}), 0)
-        const orders = [{ order_id: 1, is_group: false }, { order_id: 2, is_group: true }, null, { order_id: 3 }]
-        compare(RechargeLogic.groupOrders(orders).map(o => o.order_id), [2])
-        compare(RechargeLogic.groupOrders(undefined), [])
-    }
-
-    function test_groupProducts_data() {
-        const plans = [{ id: 1, memberCount: 5, ipType: "home" }, { id: 2, memberCount: 10, ipType: "home" },
-                       { id: 3, memberCount: 5, ipType: "7" }, { id: 4, memberCount: 5, ipType: "home" }]
-        return [
-            { tag: "five, home", products: plans, size: 5, ip: "home", expected: [1, 4] },
-            { tag: "ten, any node", products: plans, size: 10, ip: "", expected: [2] },
-            { tag: "no size", products: plans, size: 0, ip: "7", expected: [3] },
-            { tag: "size without plans", products: plans, size: 7, ip: "home", expected: [] },
-            { tag: "plans without sizes or nodes", products: [{ id: 1, memberCount: 0, ipType: "" }, { id: 2 }], size: 5,
-              ip: "home",
-              expected: [1, 2] },
-            { tag: "no list", products: null, size: 5, ip: "", expected: [] }
-        ]
-    }
-
-    function test_groupProducts(data) {
-        compare(Purchase.groupProducts(data.products, data.size, data.ip).map(p => p.id), data.expected)
-    }
-
-    function test_privateRegionSync() {
-        const products = [
-            { nodeType: "home", region: "sh", regionName: "上海" },
-            { nodeType: "home", region: "4", regionName: "广州" },
-            { nodeType: "2", region: "sh", regionName: "" },
-            { nodeType: "idc", region: "sh", regionName: "上海" },
-            { nodeType: "idc", region: "hk", regionName: "" }
-        ]
-        compare(Purchase.privateRegionOptions(products, "home", []), [{ value: "sh", text: "上海" }, { value: "4", text: "广州" }])
-        compare(Purchase.privateRegionOptions(products, "", []).map(o => o.value), ["sh", "4", "hk"])
-        const fallback = [{ value: "x", text: "X" }]
-        compare(Purchase.privateRegionOptions(products, "none", fallback), fallback)
-        // Region "4" is not served by "idc": the region moves to idc's first one and its plan is chosen.
-        const regions = Purchase.privateRegionOptions(products, "idc", [])
-        compare(regions.map(o => o.value), ["sh", "hk"])
-        compare(Purchase.privateProductIndex(products, "idc", regions[0].value), 3)
-        compare(Purchase.privateProductIndex(products, "2", "sh"), 2)
-        compare(Purchase.privateProductIndex(products, "idc", "4"), -1)
-        compare(Purchase.privateProductIndex(products, "", "sh"), -1)
-    }
-
-    function test_catalogueGameOptions() {
-        const games = [{ id: "12", name: "甲", package_name: "com.a" }, { id: "7", name: "", package_name: "" },
-                       { id: "", name: "无标识", package_name: "" }, "乙", null]
-        compare(Purchase.catalogueGameOptions(games), [
-            { value: "com.a", text: "甲", packageName: "com.a", gameId: "12" },
-            { value: "7", text: "7", packageName: "", gameId: "7" }
-        ])
-        compare(Purchase.catalogueGameOptions(undefined), [])
     }
 
     function test_countdown() {

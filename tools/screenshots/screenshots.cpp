@@ -98,9 +98,9 @@ const WindowShot kSignedOutShots[] = {
     {"register", "navigation.openLogin(); dialogs.signIn.reset(); dialogs.signIn.registerMode = true"},
     // The membership page is made when its tab opens; the shots after the first change its mode.
     {"vip-shared-signed-out",
-     "navigation.selectTab('vip', 2); if (pages.vipPage) pages.vipPage.selectMode('shared')"},
-    {"vip-private-signed-out", "pages.vipPage.selectMode('private')"},
-    {"vip-group-signed-out", "pages.vipPage.selectMode('group')"},
+     "navigation.selectTab('vip', 2); if (pages.vipPage) pages.vipPage.selection.selectMode('shared')"},
+    {"vip-private-signed-out", "pages.vipPage.selection.selectMode('private')"},
+    {"vip-group-signed-out", "pages.vipPage.selection.selectMode('group')"},
 };
 
 const WindowShot kSignedInShots[] = {
@@ -112,15 +112,17 @@ const WindowShot kSignedInShots[] = {
     {"log-dialog", "navigation.openLogDialog()"},
     // The payment of the last theme's shots outlives the page: its code is put away first.
     {"vip-shared", "N.App.rechargeApi.payment.close(); navigation.selectTab('vip', 2); if (pages.vipPage) "
-                   "pages.vipPage.selectMode('shared')"},
-    {"vip-private", "pages.vipPage.selectMode('private')"},
-    {"vip-group", "pages.vipPage.selectMode('group'); pages.vipPage.selectGame('com.tencent.lol')"},
-    {"vip-group-leader", "pages.vipPage.groupMethod = 'leader'"},
-    {"vip-history", "pages.vipPage.groupMethod = 'normal'; pages.vipPage.selectMode('shared'); "
-                    "pages.vipPage.ordersOpened = true"},
+                   "pages.vipPage.selection.selectMode('shared')"},
+    {"vip-private", "pages.vipPage.selection.selectMode('private')"},
+    {"vip-group",
+     "pages.vipPage.selection.selectMode('group'); pages.vipPage.selection.selectGame('com.tencent.lol')"},
+    {"vip-group-leader", "pages.vipPage.selection.groupMethod = 'leader'"},
+    {"vip-history",
+     "pages.vipPage.selection.groupMethod = 'normal'; pages.vipPage.selection.selectMode('shared'); "
+     "pages.vipPage.ordersOpened = true"},
     // A real order of the dev service, so the dialog shows its code.
-    {"vip-payment",
-     "pages.vipPage.ordersOpened = false; pages.vipPage.agreed = true; pages.vipPage.startPayment()"},
+    {"vip-payment", "pages.vipPage.ordersOpened = false; pages.vipPage.selection.agreed = true; "
+                    "pages.vipPage.selection.pay()"},
 };
 
 const char *const kCloseAll = "navigation.nodeDialog = false; navigation.logDialog = false; "

@@ -1,6 +1,5 @@
 import QtQuick
 import "../Fonts.js" as Fonts
-import "GroupLogic.js" as GroupLogic
 import "RechargeLogic.js" as RechargeLogic
 
 // "我的拼团": the user's group orders on the left, the selected order's group on the right. The page
@@ -13,8 +12,8 @@ ModalFrame {
     property var group: ({})
     property var orders: []
     property int selectedOrderId: 0
-
-    readonly property var selectedOrder: GroupLogic.selectedOrder(orders, [], selectedOrderId)
+    // The order with that id.
+    property var selectedOrder: ({})
 
     signal orderRequested(var order)
     signal refreshRequested()

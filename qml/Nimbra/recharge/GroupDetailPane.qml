@@ -5,8 +5,6 @@ import Nimbra
 import QtQuick.Controls.Basic
 import "../shell"
 import "../Fonts.js" as Fonts
-import "GroupLogic.js" as GroupLogic
-import "RechargeLogic.js" as RechargeLogic
 
 // One group of the group detail: its name and status, identity, progress and line, and its seats.
 Item {
@@ -17,9 +15,11 @@ Item {
     property var order: ({})
     property bool loading: false
 
-    readonly property var team: GroupLogic.detailTeam(group)
-    readonly property var members: GroupLogic.detailMembers(team, order)
-    readonly property var identity: GroupLogic.identity(team, group, order)
+    // Its texts, read from the group and the order.
+    readonly property GroupDetail detail: GroupDetail {
+        group: pane.group
+        order: pane.order
+    }
 
     signal refreshRequested()
 
@@ -38,7 +38,7 @@ Item {
                 anchors.verticalCenter: parent.verticalCenter
                 width: Math.min(implicitWidth, parent.width - badge.width - 10)
                 textFormat: Text.PlainText
-                text: RechargeLogic.textOf(RechargeLogic.member(pane.team, "name")) || "普通拼团详情"
+                text: pane.detail.name
                 color: pane.theme.ink
                 elide: Text.ElideRight
                 font.family: Fonts.ui()
@@ -50,7 +50,7 @@ Item {
                 id: badge
 
                 anchors.verticalCenter: parent.verticalCenter
-                text: GroupLogic.detailStatusText(pane.team, pane.group, pane.order)
+                text: pane.detail.statusText
                 tint: text === "已成团" ? pane.theme.neon : (text === "组团中" ? pane.theme.primary : pane.theme.ink3)
             }
         }
@@ -78,10 +78,9 @@ Item {
 
         Repeater {
             model: [
-                [pane.identity.label, pane.identity.value],
-                ["成团进度", GroupLogic.progressText(GroupLogic.detailCurrent(pane.team, pane.order),
-                                                    GroupLogic.detailTarget(pane.team, pane.order))],
-                ["节点/区服", GroupLogic.nodeText(pane.team)]
+                [pane.detail.identityLabel, pane.detail.identityValue],
+                ["成团进度", pane.detail.progressText],
+                ["节点/区服", pane.detail.nodeText]
             ]
 
             delegate: Rectangle {
@@ -121,7 +120,7 @@ Item {
     }
 
     Text {
-        visible: pane.members.length === 0
+        visible: pane.detail.members.length === 0
         anchors.top: seatsHeading.bottom
         anchors.topMargin: 24
         anchors.horizontalCenter: parent.horizontalCenter
@@ -151,7 +150,7 @@ Item {
         clip: true
         spacing: 6
         boundsBehavior: Flickable.StopAtBounds
-        model: pane.members
+        model: pane.detail.members
         ScrollBar.vertical: ScrollBar {}
 
         delegate: Rectangle {
@@ -185,7 +184,7 @@ Item {
                 anchors.rightMargin: 12
                 anchors.verticalCenter: parent.verticalCenter
                 textFormat: Text.PlainText
-                text: GroupLogic.memberLine(member.modelData)
+                text: member.modelData.line
                 color: pane.theme.ink
                 elide: Text.ElideRight
                 font.family: Fonts.ui()
@@ -199,7 +198,7 @@ Item {
                 anchors.rightMargin: 12
                 anchors.verticalCenter: parent.verticalCenter
                 textFormat: Text.PlainText
-                text: GroupLogic.memberStatus(member.modelData)
+                text: member.modelData.status
                 color: Theme.text(text === "已支付" ? pane.theme.neon : pane.theme.ink2)
                 font.family: Fonts.ui()
                 font.pixelSize: Theme.textSize(12)

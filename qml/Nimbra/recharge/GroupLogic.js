@@ -1,10 +1,10 @@
 .pragma library
 .import "RechargeLogic.js" as RechargeLogic
 
-// Pure rules of group buying: team codes and the counts and texts of the join panel, the leader centre
-// and the group detail (the requests are built in C++, purchase/purchaserequests). Teams and their
-// members arrive in one shape (RechargeApi brings them into it); the readers still tolerate a missing
-// map.
+// Pure display rules of group buying: the counts and texts of the join panel and the leader centre
+// (the group detail's are read in C++, purchase/groupdetail; the requests in purchaserequests). Teams
+// and their members arrive in one shape (RechargeApi brings them into it); the readers still tolerate
+// a missing map.
 
 const isMap = RechargeLogic.isMap
 const list = RechargeLogic.asList
@@ -27,75 +27,6 @@ function displayTime(unixSeconds) {
     const d = new Date(seconds * 1000)
     return RechargeLogic.localDate(seconds) + " " + RechargeLogic.twoDigits(d.getHours()) + ":"
         + RechargeLogic.twoDigits(d.getMinutes())
-}
-
-// ---------------------------------------------------------------------------
-// Team codes and seats
-
-function normalizedCode(code) {
-    return text(code).toUpperCase()
-}
-
-// The id of the user's own team with this code: the service looks own teams up by id, foreign ones by
-// code. 0 when the code is not one of them.
-function ownTeamId(teams, code) {
-    const wanted = normalizedCode(code)
-    if (wanted === "")
-        return 0
-    const items = list(teams)
-    for (let i = 0; i < items.length; ++i) {
-        if (isMap(items[i]) && normalizedCode(items[i].team_code) === wanted)
-            return Math.max(0, num(items[i].team_id))
-    }
-    return 0
-}
-
-// The looked-up team belongs to the code in the field (a lookup for another code may still be loaded).
-function teamReady(team, code) {
-    return isMap(team) && normalizedCode(team.team_code) !== "" && normalizedCode(team.team_code) === normalizedCode(code)
-}
-
-// The seat price in fen the page shows and expects the order to match.
-function teamPrice(team) {
-    return isMap(team) ? num(team.price_fen) : 0
-}
-
-// ---------------------------------------------------------------------------
-// Leader centre: options
-
-// The entry's choices arrive as {value, text, ...} (RechargeApi brings them into that shape).
-function options(items) {
-    return list(items).filter(isMap)
-}
-
-function findOption(items, value) {
-    const all = options(items)
-    for (let i = 0; i < all.length; ++i) {
-        if (text(all[i].value) === value)
-            return all[i]
-    }
-    return null
-}
-
-function lineRegions(entry, line) {
-    const item = findOption(isMap(entry) ? entry.node_types : [], line)
-    return isMap(item) ? list(item.regions) : []
-}
-
-// The selections after the leader entry changed: a non-leader cannot stay on the create section, a
-// line or region that is no longer offered falls back to the first one, an unset size to the first.
-function entrySelection(entry, current) {
-    const e = isMap(entry) ? entry : {}
-    const c = isMap(current) ? current : {}
-    const lines = list(e.node_types)
-    const line = findOption(lines, text(c.line)) ? text(c.line) : (lines.length > 0 ? text(lines[0].value) : "")
-    const regions = lineRegions(e, line)
-    const region = findOption(regions, text(c.region)) ? text(c.region)
-                                                       : (regions.length > 0 ? text(regions[0].value) : "")
-    const sizes = list(e.member_counts)
-    const size = num(c.size) > 0 ? num(c.size) : (sizes.length > 0 ? num(sizes[0].value) : 0)
-    const section = e.is_leader !== true && text(c.section) === "create" ? "join" : text(c.section)
-    return { section: section, line: line, region: region, size: size }
 }
 
 // ---------------------------------------------------------------------------
@@ -174,18 +105,6 @@ const leaderStatusNames = [
     [["closed", "cancelled", "canceled"], "已关闭"]
 ]
 
-const detailStatusNames = [
-    [["forming", "waiting"], "组团中"],
-    [["formed", "active", "completed"], "已成团"],
-    [["expired", "closed"], "已结束"]
-]
-
-const memberStatusNames = [
-    [["paid"], "已支付"],
-    [["pending", "pending_payment", "unpaid"], "待支付"],
-    [["joined"], "已加入"]
-]
-
 function statusName(raw, names) {
     const key = raw.toLowerCase()
     for (let i = 0; i < names.length; ++i) {
@@ -204,145 +123,4 @@ function teamStatusText(team) {
 function joinStatusText(team) {
     const label = text(isMap(team) ? team.status_label : "")
     return label === "" ? "进行中" : statusName(label, leaderStatusNames)
-}
-
-// ---------------------------------------------------------------------------
-// Group detail (normal group orders)
-
-function orderGroup(order) {
-    return isMap(order) && isMap(order.group) ? order.group : {}
-}
-
-function findOrder(orders, id) {
-    const items = list(orders)
-    for (let i = 0; i < items.length; ++i) {
-        if (id > 0 && RechargeLogic.orderId(items[i]) === id)
-            return items[i]
-    }
-    return null
-}
-
-// The group order, else the order, with this id; an empty map when neither list has it.
-function selectedOrder(groupOrders, orders, id) {
-    return findOrder(groupOrders, id) || findOrder(orders, id) || {}
-}
-
-// The order the detail selects by itself: the first group order with an id, else the first order.
-function firstOrder(groupOrders, orders) {
-    const candidates = [list(groupOrders), list(orders)]
-    for (let c = 0; c < candidates.length; ++c) {
-        for (let i = 0; i < candidates[c].length; ++i) {
-            if (RechargeLogic.orderId(candidates[c][i]) > 0)
-                return candidates[c][i]
-        }
-    }
-    return null
-}
-
-function detailTeam(group) {
-    if (!isMap(group))
-        return {}
-    return isMap(group.team) && Object.keys(group.team).length > 0 ? group.team : group
-}
-
-const paidOrderStates = ["paid", "pending_activation", "active", "completed"]
-
-function isPaidOrder(order) {
-    if (!isMap(order))
-        return false
-    return text(order.payment_status) === "paid" || paidOrderStates.indexOf(text(order.order_status)) >= 0
-        || paidOrderStates.indexOf(text(order.status)) >= 0
-}
-
-// The members to list: the team's; else, for a paid order the service has not placed yet, the user.
-function detailMembers(team, order) {
-    const members = list(isMap(team) ? team.members : [])
-    if (members.length > 0)
-        return members
-    if (!isPaidOrder(order))
-        return []
-    return [{ nickname: "我", display_name: "我",
-              game_name: text(order.game_name) || text(order.product_name) || "已选游戏", has_game: true,
-              status_text: "", pay_status: "paid", status: "" }]
-}
-
-function detailCurrent(team, order) {
-    const t = isMap(team) ? team : {}
-    const current = num(t.paid_member_count) || num(orderGroup(order).paid_member_count)
-        || detailMembers(t, order).length
-    return isPaidOrder(order) ? Math.max(1, current) : current
-}
-
-function detailTarget(team, order) {
-    return teamTarget(team) || teamTarget(orderGroup(order))
-}
-
-function progressText(current, target) {
-    return target > 0 ? current + " / " + target + " 人" : current + " 人"
-}
-
-function detailStatusText(team, group, order) {
-    const t = isMap(team) ? team : {}
-    const raw = text(t.status_label) || text(t.status) || text(isMap(group) ? group.group_status : "")
-        || text(orderGroup(order).status) || "forming"
-    return statusName(raw, detailStatusNames)
-}
-
-function nodeText(team) {
-    const t = isMap(team) ? team : {}
-    return text(t.node_type_name) || text(t.region_name) || text(t.region_key) || "—"
-}
-
-function sources(team, group, order) {
-    return [isMap(team) ? team : {}, isMap(group) ? group : {}, isMap(order) ? order : {}, orderGroup(order)]
-}
-
-function teamType(team, group, order) {
-    const all = sources(team, group, order)
-    for (let i = 0; i < all.length; ++i) {
-        const value = text(all[i].team_type)
-        if (value !== "")
-            return value.toLowerCase()
-    }
-    return "normal"
-}
-
-function knownTeamCode(team, group, order) {
-    const all = sources(team, group, order)
-    for (let i = 0; i < all.length; ++i) {
-        const value = text(all[i].team_code)
-        if (value !== "")
-            return value
-    }
-    return ""
-}
-
-// The identity field: a leader team by its code (issued a little after the team), a normal one by id.
-function identity(team, group, order) {
-    if (teamType(team, group, order) === "leader")
-        return { label: "团码", value: knownTeamCode(team, group, order) || "生成中，请刷新" }
-    const id = num(isMap(team) ? team.team_id : 0)
-    return { label: "拼团编号", value: id > 0 ? "#" + id : "—" }
-}
-
-function memberLine(member) {
-    const m = isMap(member) ? member : {}
-    return (text(m.nickname) || "团员") + " · " + (text(m.game_name) || "待分配游戏")
-}
-
-function memberStatus(member) {
-    const m = isMap(member) ? member : {}
-    if (text(m.status_text) !== "")
-        return text(m.status_text)
-    if (text(m.pay_status) === "paid")
-        return "已支付"
-    return text(m.status) === "" ? "已加入" : statusName(text(m.status), memberStatusNames)
-}
-
-// The team-code refresh runs while a selected leader-type group is open, idle and still without a code.
-// s: {opened, orderId, loading, team, group, order}
-function shouldPollCode(s) {
-    if (!isMap(s) || !s.opened || num(s.orderId) <= 0 || s.loading)
-        return false
-    return teamType(s.team, s.group, s.order) === "leader" && knownTeamCode(s.team, s.group, s.order) === ""
 }

@@ -2,14 +2,16 @@ import QtQuick
 import Nimbra
 import "../shell"
 import "../Fonts.js" as Fonts
-import "GroupLogic.js" as GroupLogic
 
 // Opening a team: line, size and region, then "确认开团". Only a leader can press it.
 Column {
     id: section
 
     required property ThemedScope theme
-    property var entry: ({})
+    // The entry's lines and sizes and the chosen line's regions, as choices.
+    property var lines: []
+    property var sizes: []
+    property var regions: []
     property bool isLeader: false
     property bool busy: false
     property string selectedLine: ""
@@ -62,7 +64,7 @@ Column {
         width: parent.width
         theme: section.theme
         caption: "线路"
-        choices: GroupLogic.options(section.entry.node_types)
+        choices: section.lines
         selectedValue: section.selectedLine
         onChosen: value => section.lineChosen(value)
     }
@@ -72,7 +74,7 @@ Column {
         theme: section.theme
         caption: "人数"
         suffix: "人"
-        choices: GroupLogic.options(section.entry.member_counts)
+        choices: section.sizes
         selectedValue: section.selectedSize > 0 ? String(section.selectedSize) : ""
         onChosen: value => section.sizeChosen(Number(value))
     }
@@ -81,7 +83,7 @@ Column {
         width: parent.width
         theme: section.theme
         caption: "地区"
-        choices: GroupLogic.options(GroupLogic.lineRegions(section.entry, section.selectedLine))
+        choices: section.regions
         selectedValue: section.selectedRegion
         onChosen: value => section.regionChosen(value)
     }

@@ -8,11 +8,10 @@ ThemedScope {
 
     property var team: ({})
     property var availableGames: []
-    property string teamCode: ""
+    // The team shown is the one the code in the field names.
+    property bool teamReady: false
     property string selectedGameId: ""
     property bool apiBusy: false
-
-    readonly property bool teamReady: GroupLogic.teamReady(team, teamCode)
 
     signal queryRequested(string code)
     signal leaderCenterRequested()

@@ -1,7 +1,6 @@
 import QtQuick
 import Nimbra
 import "../Fonts.js" as Fonts
-import "RechargeLogic.js" as RechargeLogic
 
 // What the membership page shows under its overlays: one scrolling grid of plan cards whose header
 // holds the summary, the mode tabs and the options of the chosen mode, and the bottom bar. Cards are
@@ -10,16 +9,29 @@ import "RechargeLogic.js" as RechargeLogic
 Item {
     id: content
 
-    required property var page
+    required property ThemedScope theme
+    required property PurchaseSelection selection
+    required property GroupPurchase groups
+    required property bool loggedIn
+    // The purchase client is asking for something; an order is being created.
+    required property bool loading
+    required property bool creating
+    required property string heroTitle
+    required property string heroDescription
 
-    readonly property bool groupMode: page.purchaseMode === "group"
+    readonly property bool groupMode: selection.mode === "group"
     readonly property string emptyText: {
-        if (page.errorMessage !== "")
-            return page.errorMessage
-        if (groupMode && page.selectedTeamSize > 0 && page.preparedProducts.length > 0)
-            return page.selectedTeamSize + "人暂无对应套餐"
+        if (selection.errorMessage !== "")
+            return selection.errorMessage
+        if (groupMode && selection.teamSize > 0 && selection.products.length > 0)
+            return selection.teamSize + "人暂无对应套餐"
         return "暂无可用套餐"
     }
+
+    signal ordersRequested()
+    signal loginRequested()
+    signal toastRequested(string message, bool warning)
+    signal copyRequested(string kind, string value)
 
     GridView {
         id: grid
@@ -32,7 +44,7 @@ Item {
         cellWidth: Math.floor(width / Math.max(1, Math.floor(width / 290)))
         // Room for a plan name on two lines above six benefits.
         cellHeight: 336
-        model: content.page.currentProducts
+        model: content.selection.currentProducts
         cacheBuffer: 300
         // Whether the user has scrolled away from the top; until then the top stays in view.
         property bool leftTop: false
@@ -50,7 +62,7 @@ Item {
 
         // The chosen plan is what the bottom bar offers to pay for: bring its card into view.
         function showSelected() {
-            const index = content.page.selectedPlanIndex
+            const index = content.selection.planIndex
             if (index < 0 || index >= count)
                 return
             positionViewAtIndex(index, GridView.Contain)
@@ -68,9 +80,9 @@ Item {
         // Group plans sit below tall options: follow the chosen one there. Other modes keep still, so
         // the chips a user is clicking stay under the pointer.
         Connections {
-            target: content.page
+            target: content.selection
 
-            function onSelectedPlanIndexChanged() {
+            function onPlanIndexChanged() {
                 if (content.groupMode)
                     showSelectedLater.restart()
             }
@@ -90,80 +102,84 @@ Item {
 
             MembershipHero {
                 width: parent.width
-                theme: content.page
-                title: content.page.api ? content.page.api.membershipTitle(content.page.membership) : ""
-                description: content.page.api
-                             ? content.page.api.membershipDescription(content.page.membership, content.page.loggedIn) : ""
-                loggedIn: content.page.loggedIn
-                onOrdersRequested: content.page.openOrders()
-                onRenewRequested: content.page.renewOrSignIn()
+                theme: content.theme
+                title: content.heroTitle
+                description: content.heroDescription
+                loggedIn: content.loggedIn
+                onOrdersRequested: content.ordersRequested()
+                onRenewRequested: {
+                    if (content.loggedIn)
+                        content.selection.selectMode("shared")
+                    else
+                        content.loginRequested()
+                }
             }
 
             ChoiceRow {
                 objectName: "modeTabs"
                 width: parent.width
-                theme: content.page
+                theme: content.theme
                 choices: [
                     { key: "shared", title: "共享", subtitle: "高性价比 · 共享节点" },
                     { key: "private", title: "独享", subtitle: "一人一址 · 安全独享" },
                     { key: "group", title: "拼团", subtitle: "5-10 人成团 · 更低价" }
                 ]
-                current: content.page.purchaseMode
-                onChosen: key => content.page.selectMode(key)
+                current: content.selection.mode
+                onChosen: key => content.selection.selectMode(key)
             }
 
             GroupMethodSelector {
                 visible: content.groupMode
                 width: parent.width
-                theme: content.page
-                method: content.page.groupMethod
-                onMethodSelected: key => content.page.groupMethod = key
+                theme: content.theme
+                method: content.selection.groupMethod
+                onMethodSelected: key => content.selection.groupMethod = key
             }
 
             PrivateOptionCard {
-                visible: content.page.purchaseMode === "private"
+                visible: content.selection.mode === "private"
                 width: parent.width
-                theme: content.page
-                ipOptions: content.page.ipOptions
-                regionOptions: content.page.availablePrivateRegionOptions
-                ipType: content.page.selectedIpType
-                region: content.page.selectedRegion
-                onIpTypeChosen: value => content.page.selectPrivateIpType(value)
-                onRegionChosen: value => content.page.selectPrivateRegion(value)
+                theme: content.theme
+                ipOptions: content.selection.ipOptions
+                regionOptions: content.selection.privateRegionOptions
+                ipType: content.selection.ipType
+                region: content.selection.region
+                onIpTypeChosen: value => content.selection.selectPrivateIpType(value)
+                onRegionChosen: value => content.selection.selectPrivateRegion(value)
             }
 
             GroupOptionCard {
-                visible: content.groupMode && !content.page.leaderMethod
+                visible: content.groupMode && !content.selection.leaderMethod
                 width: parent.width
-                theme: content.page
-                ipOptions: content.page.ipOptions
-                teamOptions: content.page.teamOptions
-                gameOptions: content.page.gameSelectorOptions
-                ipType: content.page.selectedIpType
-                teamSize: content.page.selectedTeamSize
-                gameId: content.page.selectedGameId
-                onIpTypeChosen: value => content.page.selectGroupIpType(value)
-                onTeamSizeChosen: value => content.page.selectTeamSize(value)
-                onGameChosen: value => content.page.selectGame(value)
-                onMyGroupsRequested: content.page.openMyGroups()
-                onLeaderCenterRequested: content.page.openLeaderCenter()
+                theme: content.theme
+                ipOptions: content.selection.ipOptions
+                teamOptions: content.selection.teamOptions
+                gameOptions: content.selection.gameOptions
+                ipType: content.selection.ipType
+                teamSize: content.selection.teamSize
+                gameId: content.selection.gameId
+                onIpTypeChosen: value => content.selection.selectGroupIpType(value)
+                onTeamSizeChosen: value => content.selection.selectTeamSize(value)
+                onGameChosen: value => content.selection.selectGame(value)
+                onMyGroupsRequested: content.groups.openMyGroups()
+                onLeaderCenterRequested: content.groups.openLeaderCenter()
             }
 
             LeaderJoinPanel {
                 objectName: "leaderJoinPanel"
-                visible: content.page.leaderMethod
+                visible: content.selection.leaderMethod
                 width: parent.width
-                lightMode: content.page.lightMode
-                team: content.page.leaderTeam
-                availableGames: RechargeLogic.asList(RechargeLogic.member(content.page.leaderTeam, "games"))
-                teamCode: content.page.leaderTeamCode
-                selectedGameId: content.page.leaderGameId
-                apiBusy: content.page.loading
-                onQueryRequested: code => content.page.groupFlow.queryLeaderTeam(code)
-                onLeaderCenterRequested: content.page.openLeaderCenter()
-                onGameSelected: gameId => content.page.leaderGameId = gameId
-                onCopyRequested: (kind, value) => content.page.groupFlow.copyFromPanel(kind, value)
-                onLeaveRequested: content.page.toast("退出当前团功能暂未开放", true)
+                lightMode: content.theme.lightMode
+                team: content.groups.leaderTeam
+                availableGames: content.groups.leaderTeam.games || []
+                teamReady: content.groups.leaderTeamReady
+                selectedGameId: content.groups.leaderGameId
+                apiBusy: content.loading
+                onQueryRequested: code => content.groups.queryLeaderTeam(code)
+                onLeaderCenterRequested: content.groups.openLeaderCenter()
+                onGameSelected: gameId => content.groups.leaderGameId = gameId
+                onCopyRequested: (kind, value) => content.copyRequested(kind, value)
+                onLeaveRequested: content.toastRequested("退出当前团功能暂未开放", true)
             }
 
             Row {
@@ -174,18 +190,18 @@ Item {
 
                     textFormat: Text.PlainText
                     text: "尊享套餐"
-                    color: content.page.ink
+                    color: content.theme.ink
                     font.family: Fonts.ui()
                     font.pixelSize: 17
                     font.bold: true
                 }
 
                 Text {
-                    visible: content.page.loading
+                    visible: content.loading
                     anchors.baseline: heading.baseline
                     textFormat: Text.PlainText
                     text: "正在加载商品…"
-                    color: content.page.ink3
+                    color: content.theme.ink3
                     font.family: Fonts.ui()
                     font.pixelSize: Theme.textSize(12)
                 }
@@ -199,7 +215,7 @@ Item {
         // Below the header, so its coming and going moves nothing above it.
         footer: Text {
             objectName: "emptyPlans"
-            visible: content.page.currentProducts.length === 0 && !content.page.loading
+            visible: content.selection.currentProducts.length === 0 && !content.loading
             width: grid.width
             height: visible ? implicitHeight : 0
             topPadding: 30
@@ -208,7 +224,7 @@ Item {
             wrapMode: Text.Wrap
             textFormat: Text.PlainText
             text: content.emptyText
-            color: Theme.text(content.page.errorMessage !== "" ? content.page.accent : content.page.ink3)
+            color: Theme.text(content.selection.errorMessage !== "" ? content.theme.accent : content.theme.ink3)
             font.family: Fonts.ui()
             font.pixelSize: 14
         }
@@ -220,12 +236,12 @@ Item {
             objectName: "planCard" + index
             width: grid.cellWidth - 14
             height: grid.cellHeight - 14
-            theme: content.page
-            mode: content.page.purchaseMode
+            theme: content.theme
+            mode: content.selection.mode
             product: modelData
-            ipType: content.page.selectedIpType
-            selected: index === content.page.selectedPlanIndex
-            onChosen: content.page.selectPlan(index)
+            ipType: content.selection.ipType
+            selected: index === content.selection.planIndex
+            onChosen: content.selection.selectPlan(index)
         }
         // qmllint enable unqualified
     }
@@ -236,14 +252,14 @@ Item {
         anchors.left: parent.left
         anchors.right: parent.right
         anchors.bottom: parent.bottom
-        theme: content.page
-        caption: content.page.selectionCaption
-        totalText: content.page.totalText
-        agreed: content.page.agreed
-        loggedIn: content.page.loggedIn
-        creating: content.page.orderCreating
-        onAgreementToggled: checked => content.page.agreed = checked
-        onPayRequested: content.page.startPayment()
-        onLoginRequested: content.page.loginRequested()
+        theme: content.theme
+        caption: content.selection.caption
+        totalText: content.selection.totalText
+        agreed: content.selection.agreed
+        loggedIn: content.loggedIn
+        creating: content.creating
+        onAgreementToggled: checked => content.selection.agreed = checked
+        onPayRequested: content.selection.pay()
+        onLoginRequested: content.loginRequested()
     }
 }

@@ -9,10 +9,6 @@ function isMap(value) {
     return value !== null && typeof value === "object" && !Array.isArray(value)
 }
 
-function isSet(value) {
-    return value !== undefined && value !== null && value !== ""
-}
-
 function asList(value) {
     if (Array.isArray(value))
         return value
@@ -82,15 +78,7 @@ function productDescription(p, mode) {
     return isMap(p) ? textOf(p.description) : ""
 }
 
-// A plan's price in fen for an IP type (its own price when the type has none), and as shown.
-function productPrice(p, ipType) {
-    if (!isMap(p))
-        return 0
-    const ip = textOf(ipType)
-    const prices = p.pricesByIp
-    return number(isMap(prices) && hasOwn(prices, ip) ? prices[ip] : p.priceFen, 0)
-}
-
+// A plan's price as shown for an IP type (its own price when the type has none).
 function productPriceText(p, ipType) {
     if (!isMap(p))
         return "0"
@@ -133,6 +121,10 @@ function orderId(o) {
     return isMap(o) ? number(o.order_id, 0) : 0
 }
 
+function isGroupOrder(order) {
+    return isMap(order) && order.is_group === true
+}
+
 // The rows of an order's detail panel, as {label, value}: what was bought, for how much, when, and
 // where it stands. A pending order shows its payment deadline, a paid one its payment time.
 function orderDetailRows(order) {
@@ -150,14 +142,6 @@ function orderDetailRows(order) {
     else if (order.payment_status_text === "待支付" && number(order.expire_at, 0) > 0)
         rows.splice(4, 0, { label: "支付截止", value: formatDateTime(order.expire_at) })
     return rows
-}
-
-function isGroupOrder(order) {
-    return isMap(order) && order.is_group === true
-}
-
-function groupOrders(orders) {
-    return asList(orders).filter(isGroupOrder)
 }
 
 // --- Payment ---------------------------------------------------------------------------------------

@@ -70,6 +70,7 @@ Rectangle {
                     group: cell.modelData.group
                     orders: cell.modelData.orders
                     selectedOrderId: cell.modelData.id
+                    selectedOrder: cell.modelData.orders.find(o => o.order_id === cell.modelData.id) || {}
                     loading: cell.modelData.loading
                 }
             }

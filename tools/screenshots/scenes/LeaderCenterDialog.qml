@@ -1,4 +1,5 @@
 import QtQuick
+import Nimbra
 import "qrc:/qt/qml/Nimbra/recharge"
 
 // The team-leader centre of a leader on its three sections (create, teams, join with a found team
@@ -46,22 +47,6 @@ Rectangle {
         ]
     })
 
-    QtObject {
-        id: leaderStore
-
-        property var leaderEntry: scene.entry
-        property var leaderTeams: scene.teams
-        property var leaderTeamDetail: scene.team
-    }
-
-    QtObject {
-        id: memberStore
-
-        property var leaderEntry: ({ is_leader: false })
-        property var leaderTeams: []
-        property var leaderTeamDetail: ({})
-    }
-
     width: 2 * 720 + 3 * 24
     height: 2 * 620 + 3 * 24
     color: lightMode ? "#e9eff7" : "#070c18"
@@ -84,15 +69,19 @@ Rectangle {
                 height: 620
 
                 LeaderCenterDialog {
-                    id: centre
-
-                    opened: true
                     lightMode: scene.lightMode
-                    dataStore: leaderStore
-                    selectedTeamCode: "K7M2QX"
-                    selectedGameId: "com.valve.cs2"
-                    // Opening starts on the first tab; the section is chosen afterwards.
-                    Component.onCompleted: Qt.callLater(() => centre.section = cell.modelData)
+                    centre: LeaderCentre {
+                        id: centre
+
+                        entry: scene.entry
+                        teams: scene.teams
+                        team: scene.team
+                        teamCode: "K7M2QX"
+                        gameId: "com.valve.cs2"
+                        opened: true
+                        // Opening starts on the first tab; the section is chosen afterwards.
+                        Component.onCompleted: Qt.callLater(() => centre.section = cell.modelData)
+                    }
                 }
             }
         }
@@ -102,9 +91,11 @@ Rectangle {
             height: 620
 
             LeaderCenterDialog {
-                opened: true
                 lightMode: scene.lightMode
-                dataStore: memberStore
+                centre: LeaderCentre {
+                    entry: ({ is_leader: false })
+                    opened: true
+                }
             }
         }
     }

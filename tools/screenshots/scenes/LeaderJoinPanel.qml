@@ -41,7 +41,7 @@ Rectangle {
             width: 860
             lightMode: scene.lightMode
             team: scene.team
-            teamCode: "k7m2qx"
+            teamReady: true
             availableGames: scene.team.games
             selectedGameId: "com.valve.cs2"
         }
