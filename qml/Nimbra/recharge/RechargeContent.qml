@@ -212,21 +212,29 @@ Item {
             onHeightChanged: Qt.callLater(grid.settleTop)
         }
 
-        // Below the header, so its coming and going moves nothing above it.
-        footer: Text {
-            objectName: "emptyPlans"
-            visible: content.selection.currentProducts.length === 0 && !content.loading
+        // Below the header, so its coming and going moves nothing above it. The holder takes the
+        // text's height, so the text keeps its own: a text whose height is bound to its wrapped
+        // implicit height loops while the view lays it out.
+        footer: Item {
             width: grid.width
-            height: visible ? implicitHeight : 0
-            topPadding: 30
-            bottomPadding: 30
-            horizontalAlignment: Text.AlignHCenter
-            wrapMode: Text.Wrap
-            textFormat: Text.PlainText
-            text: content.emptyText
-            color: Theme.text(content.selection.errorMessage !== "" ? content.theme.accent : content.theme.ink3)
-            font.family: Fonts.ui()
-            font.pixelSize: 14
+            height: emptyPlans.visible ? emptyPlans.implicitHeight : 0
+
+            Text {
+                id: emptyPlans
+
+                objectName: "emptyPlans"
+                visible: content.selection.currentProducts.length === 0 && !content.loading
+                width: parent.width
+                topPadding: 30
+                bottomPadding: 30
+                horizontalAlignment: Text.AlignHCenter
+                wrapMode: Text.Wrap
+                textFormat: Text.PlainText
+                text: content.emptyText
+                color: Theme.text(content.selection.errorMessage !== "" ? content.theme.accent : content.theme.ink3)
+                font.family: Fonts.ui()
+                font.pixelSize: 14
+            }
         }
 
         delegate: PlanCard {
