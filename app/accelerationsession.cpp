@@ -9,6 +9,7 @@
 #include "purchase/rechargeapi.h"
 #include "state/globaldata.h"
 
+#include <QDateTime>
 #include <QDebug>
 #include <QTime>
 
@@ -16,9 +17,18 @@ using namespace sessionrules;
 
 namespace {
 
+// The core's output arrives ten times a second; local time consults the time zone on every read, so the
+// text is made once a second. Only the interface's thread logs through here.
 QString timeText()
 {
-    return QTime::currentTime().toString(QStringLiteral("HH:mm:ss"));
+    static qint64 second = -1;
+    static QString text;
+    const qint64 now = QDateTime::currentSecsSinceEpoch();
+    if (now != second) {
+        second = now;
+        text = QTime::currentTime().toString(QStringLiteral("HH:mm:ss"));
+    }
+    return text;
 }
 
 QString boolText(bool value)
