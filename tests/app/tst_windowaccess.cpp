@@ -273,6 +273,26 @@ private slots:
         QTRY_VERIFY(w.is("preloaded.every(part => part.status === Component.Ready)"));
     }
 
+    // While accelerating, Ctrl+K still finds a game, and another game chosen asks whether to switch: the
+    // question has the keyboard, and Esc keeps the game and gives the keyboard back.
+    void searchAndSwitchWhileBoosting()
+    {
+        Window w(m_service->baseUrl(), QRect());
+        QVERIFY(w.ready());
+        w.session->controller()->stageBoosting(true);
+        QTest::keyClick(w.window, Qt::Key_K, Qt::ControlModifier);
+        QTRY_VERIFY2(w.focusedName().startsWith(QStringLiteral("搜索游戏")), qPrintable(w.focusedName()));
+        const QString before = w.session->choice()->gameId();
+        w.session->chooseGame(
+            QVariantMap{{"id", before == QLatin1String("la") ? "jx3" : "la"}, {"name", "失落的方舟"}});
+        QTRY_COMPARE(w.focusedName(), QStringLiteral("切换并加速"));
+        QTest::keyClick(w.window, Qt::Key_Escape);
+        QTRY_VERIFY(w.session->switchTarget().isEmpty());
+        QCOMPARE(w.session->choice()->gameId(), before);
+        QTRY_VERIFY2(w.focusedName().startsWith(QStringLiteral("搜索游戏")), qPrintable(w.focusedName()));
+        w.session->controller()->stageBoosting(false);
+    }
+
     // Signed out, the route dialog leads to the sign-in; signed in, a route is chosen with the keys
     // alone, and Tab never leaves the open dialog.
     void keyboardOnlyRouteChoice()
