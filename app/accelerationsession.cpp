@@ -152,6 +152,9 @@ void AccelerationSession::startUp(bool debuggerRequested, bool debuggerActive)
                      false, false);
         m_routeSource.requestGameDetail(recent, QStringLiteral("recent-game-restored"));
     }
+    // Signed out no routes will come on their own: the route line says how to get them.
+    if (!m_data->loggedIn())
+        m_routeSource.clear();
     appendAppLog(QStringLiteral("[PERF] QML debugger requested=") + boolText(debuggerRequested) +
                      QStringLiteral(" active=") + boolText(debuggerActive),
                  false, false);

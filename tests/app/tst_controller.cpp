@@ -248,7 +248,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!sessionrules::gameIpList(s.choice()->selectedGame()).isEmpty() &&
                                      !s.routeSource()->gameDetailLoading(),
                                  10000);
-        QCOMPARE(s.routeSource()->line(), QStringLiteral("等待线路"));
+        QCOMPARE(s.routeSource()->line(), QStringLiteral("登录后加载线路"));
 
         // Signing in loads the routes; the first free one is chosen and its configuration fetched.
         QVERIFY(c.signIn());
