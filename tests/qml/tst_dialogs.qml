@@ -189,8 +189,10 @@ Item {
             compare(findChild(full, "routeChoice").text, "已满")
             compare(findChild(full, "routeLatency").text, "已满 · 不测速")
             mouseClick(full)
-            full.forceActiveFocus()
-            keyClick(Qt.Key_Return)
+            for (const row of [full, eighth]) {
+                row.forceActiveFocus()
+                keyClick(Qt.Key_Return)
+            }
             compare(spy.count, 0)
 
             mouseClick(findChild(dialog, "routeRow2"))

@@ -4,8 +4,8 @@ import "../Fonts.js" as Fonts
 import "WindowLogic.js" as WindowLogic
 
 // One route of the route dialog: kind icon, name, type badge, detail line and the choice column.
-// Full rows (by the route's load, or listed past the offered ones) are dimmed and marked 已满; a full
-// route reports no click, and the rest is the controller's to decide.
+// Full rows (by the route's load, or listed past the offered ones) are dimmed, marked 已满 and report
+// no click or key; the rest is the controller's to decide.
 Item {
     id: row
 
@@ -34,7 +34,7 @@ Item {
     signal stepRequested(int step)
 
     function choose() {
-        if (!route.full)
+        if (!full)
             activated(route.record)
     }
 
@@ -204,7 +204,7 @@ Item {
 
         anchors.fill: parent
         hoverEnabled: true
-        cursorShape: row.route.full ? Qt.ArrowCursor : Qt.PointingHandCursor
+        cursorShape: row.full ? Qt.ArrowCursor : Qt.PointingHandCursor
         onClicked: row.choose()
     }
 }
