@@ -273,15 +273,18 @@ private slots:
         QTRY_VERIFY(w.is("preloaded.every(part => part.status === Component.Ready)"));
     }
 
-    // While accelerating, Ctrl+K still finds a game, and another game chosen asks whether to switch: the
+    // While accelerating, Ctrl+K still finds a game from any page, and another game chosen asks whether to switch: the
     // question has the keyboard, and Esc keeps the game and gives the keyboard back.
     void searchAndSwitchWhileBoosting()
     {
         Window w(m_service->baseUrl(), QRect());
         QVERIFY(w.ready());
         w.session->controller()->stageBoosting(true);
+        // From another page too: it leads to the home page's search.
+        windowscript::evaluate(w.window, QStringLiteral("navigation.selectTab('settings', 3)"));
         QTest::keyClick(w.window, Qt::Key_K, Qt::ControlModifier);
         QTRY_VERIFY2(w.focusedName().startsWith(QStringLiteral("搜索游戏")), qPrintable(w.focusedName()));
+        QVERIFY(w.is("navigation.tab === 'home'"));
         const QString before = w.session->choice()->gameId();
         w.session->chooseGame(
             QVariantMap{{"id", before == QLatin1String("la") ? "jx3" : "la"}, {"name", "失落的方舟"}});

@@ -27,6 +27,10 @@ Item {
     readonly property var game: session.choice.selectedGame
 
     signal libraryRequested()
+
+    function focusSearch() {
+        gameList.focusSearch()
+    }
     signal serverMenuRequested()
     signal routeDialogRequested()
     signal modeMenuRequested()
