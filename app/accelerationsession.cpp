@@ -65,6 +65,13 @@ AccelerationSession::AccelerationSession(const nimbra::Backend &backend, QObject
     connect(&m_routeSource, &RouteSource::toastRequested, this, &AccelerationSession::toast);
     connect(&m_controller, &AccelerationController::logLine, this, &AccelerationSession::appendAppLog);
     connect(&m_controller, &AccelerationController::toastRequested, this, &AccelerationSession::toast);
+    connect(&m_controller, &AccelerationController::boostingChanged, this,
+            &AccelerationSession::onBoostingChanged);
+    // Checked once the change's own handlers are done (a route list selects and asks for its
+    // configuration right after it stops loading).
+    for (auto changed : {&RouteSource::routesLoadingChanged, &RouteSource::routeConfigLoadingChanged,
+                         &RouteSource::gameDetailLoadingChanged})
+        connect(&m_routeSource, changed, this, &AccelerationSession::startAfterSwitch, Qt::QueuedConnection);
     // Each line is judged on its own: a batch holds many lines and only some are errors.
     connect(backend.singBox, &SingBoxManager::outputReceived, this, [this](const QString &text, bool) {
         m_runLog.queueLines(runlog::stripAnsi(text), runlog::isCoreErrorLine, timeText());
@@ -145,6 +152,9 @@ void AccelerationSession::startUp(bool debuggerRequested, bool debuggerActive)
                      false, false);
         m_routeSource.requestGameDetail(recent, QStringLiteral("recent-game-restored"));
     }
+    // Signed out no routes will come on their own: the route line says how to get them.
+    if (!m_data->loggedIn())
+        m_routeSource.clear();
     appendAppLog(QStringLiteral("[PERF] QML debugger requested=") + boolText(debuggerRequested) +
                      QStringLiteral(" active=") + boolText(debuggerActive),
                  false, false);
@@ -152,13 +162,25 @@ void AccelerationSession::startUp(bool debuggerRequested, bool debuggerActive)
 
 void AccelerationSession::chooseGame(const QVariant &gameOrId)
 {
-    if (m_controller.busy()) {
-        toast(QStringLiteral("请先停止当前加速，再切换游戏"), true);
-        return;
-    }
     const QVariantMap record = m_choice.recordFor(gameOrId);
     if (isBlank(record.value(QStringLiteral("id"))))
         return;
+    if (m_controller.busy()) {
+        if (!m_controller.boosting())
+            toast(QStringLiteral("加速正在启动或停止，请稍候再切换游戏"), true);
+        else if (textOf(record.value(QStringLiteral("id"))) == m_choice.gameId())
+            toast(QStringLiteral("正在加速这款游戏"));
+        else
+            setSwitchTarget(record);
+        return;
+    }
+    // A choice of the player's own replaces a start still waiting after a switch.
+    m_startWhenReady = false;
+    switchNow(record);
+}
+
+void AccelerationSession::switchNow(const QVariantMap &record)
+{
     // The previous game's rounds are dropped, and no choice is made from its list.
     m_controller.cancelMeasurements();
     m_routeSource.chooseGame(record);
@@ -167,13 +189,73 @@ void AccelerationSession::chooseGame(const QVariant &gameOrId)
           m_choice.server());
 }
 
+void AccelerationSession::setSwitchTarget(const QVariantMap &game)
+{
+    if (game == m_switchTarget)
+        return;
+    m_switchTarget = game;
+    emit switchTargetChanged();
+}
+
+void AccelerationSession::confirmSwitch()
+{
+    const QVariantMap target = m_switchTarget;
+    setSwitchTarget({});
+    if (target.isEmpty() || !m_controller.boosting())
+        return;
+    m_switchAfterStop = target;
+    m_controller.toggleAcceleration();
+}
+
+void AccelerationSession::cancelSwitch()
+{
+    setSwitchTarget({});
+}
+
+void AccelerationSession::onBoostingChanged()
+{
+    // A switch question about a session that has ended has no answer left.
+    if (!m_controller.boosting())
+        setSwitchTarget({});
+    if (m_controller.boosting() || m_switchAfterStop.isEmpty())
+        return;
+    const QVariantMap target = m_switchAfterStop;
+    m_switchAfterStop.clear();
+    // Once the core's process is gone too (the stop is reported before the supervisor is idle).
+    QMetaObject::invokeMethod(
+        this,
+        [this, target] {
+            if (m_controller.busy() || !m_data->loggedIn())
+                return;
+            switchNow(target);
+            m_startWhenReady = true;
+            startAfterSwitch();
+        },
+        Qt::QueuedConnection);
+}
+
+// After a confirmed switch: the start, once nothing the start needs is on its way any more. The start
+// button's own checks then start the core or say what is missing.
+void AccelerationSession::startAfterSwitch()
+{
+    if (!m_startWhenReady || m_routeSource.routesLoading() || m_routeSource.routeConfigLoading() ||
+        m_routeSource.gameDetailLoading())
+        return;
+    m_startWhenReady = false;
+    if (!m_controller.busy())
+        m_controller.toggleAcceleration();
+}
+
 void AccelerationSession::onAccount()
 {
     if (m_data->loggedIn()) {
         m_routeSource.requestRoutes(QStringLiteral("account-authenticated"));
         return;
     }
-    // Signed out: neither the core nor its routes may stay behind.
+    // Signed out: neither the core nor its routes may stay behind, nor a start after a switch.
+    m_startWhenReady = false;
+    m_switchAfterStop.clear();
+    setSwitchTarget({});
     m_controller.stop();
     m_routeSource.clear();
     m_controller.forgetFigures();

@@ -48,6 +48,9 @@ class AccelerationSession : public QObject
     Q_PROPERTY(QString toastText READ toastText NOTIFY toastChanged)
     Q_PROPERTY(bool toastWarning READ toastWarning NOTIFY toastChanged)
     Q_PROPERTY(QString clockText READ clockText NOTIFY clockTextChanged)
+    // The game a click asked for while accelerating another one, until the player answers; empty when
+    // no switch waits for an answer.
+    Q_PROPERTY(QVariantMap switchTarget READ switchTarget NOTIFY switchTargetChanged)
 
 public:
     explicit AccelerationSession(const nimbra::Backend &backend, QObject *parent = nullptr);
@@ -61,6 +64,7 @@ public:
     QString toastText() const { return m_toastText; }
     bool toastWarning() const { return m_toastWarning; }
     QString clockText() const { return m_clockText; }
+    QVariantMap switchTarget() const { return m_switchTarget; }
 
     // The prober the figures come from (not owned); by default the measurement makes its own on first use.
     void setProber(nimbra::accel::LatencyProber *prober) { m_measurement.setProber(prober); }
@@ -69,8 +73,13 @@ public:
 
     // The recent game restored, the start-up lines logged; once, when the window is up.
     Q_INVOKABLE void startUp(bool debuggerRequested, bool debuggerActive);
-    // A game record, or a game's id from the known lists; refused while a core runs.
+    // A game record, or a game's id from the known lists. While accelerating another game it becomes
+    // the switch target the player is asked about; while a core starts or stops it is refused.
     Q_INVOKABLE void chooseGame(const QVariant &gameOrId);
+    // The player's answer: the acceleration stops, the target becomes the game, and acceleration
+    // starts on it once its addresses, routes and configuration are in (or says why it cannot).
+    Q_INVOKABLE void confirmSwitch();
+    Q_INVOKABLE void cancelSwitch();
     Q_INVOKABLE void signOut();
 
     Q_INVOKABLE void toast(const QString &message, bool warning = false);
@@ -82,6 +91,7 @@ public:
 signals:
     void toastChanged();
     void clockTextChanged();
+    void switchTargetChanged();
 
     // For the interface: a game was chosen (menus close, the home page shows), the user signs out (the
     // account menu closes).
@@ -91,6 +101,10 @@ signals:
 private:
     void onAccount();
     void updateClock();
+    void setSwitchTarget(const QVariantMap &game);
+    void switchNow(const QVariantMap &record);
+    void onBoostingChanged();
+    void startAfterSwitch();
 
     GlobalData *m_data;
     AuthApi *m_auth;
@@ -107,6 +121,10 @@ private:
     QString m_toastText;
     bool m_toastWarning = false;
     QString m_clockText;
+    QVariantMap m_switchTarget;
+    // Confirmed: the game chosen once the core has stopped, then started once ready.
+    QVariantMap m_switchAfterStop;
+    bool m_startWhenReady = false;
     QTimer m_toastTimer;
     QTimer m_clockTimer;
 };

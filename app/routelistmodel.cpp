@@ -3,44 +3,29 @@
 
 #include <algorithm>
 #include <array>
+#include <utility>
 
 using namespace sessionrules;
 
-namespace {
-
-struct KindRow
-{
-    RouteKind kind;
-    std::initializer_list<const char *> words;
-};
-
-} // namespace
-
-// The first row whose words occur in the route's text decides; none: a plain dedicated route.
+// The service sorts its routes into groups ("shared_list", "idc_list", "idc_vip" …): the group's
+// first word is the kind. A route outside a known group has no kind and no badge; its name is never
+// read for one.
 RouteKind routeKind(const QVariantMap &record)
 {
-    static const std::array<KindRow, 4> rows{{
-        {{"native", "原生住宅", "独享节点", "shield"},
-         {"native_list", "home_list", "native", "原生", "住宅"}},
-        {{"idc", "IDC 专线", "独享节点", "link"}, {"idc_list", "idc", "机房"}},
-        {{"isp", "运营商", "独享节点", "bolt"}, {"isp_list", "isp", "运营商"}},
-        {{"shared", "共享节点", "共享节点", "globe"}, {"shared_list", "shared", "共享"}},
+    static const std::array<std::pair<const char *, RouteKind>, 5> groups{{
+        {"shared", {"shared", "共享节点", "共享节点", "globe"}},
+        {"idc", {"idc", "IDC 专线", "IDC 专线", "link"}},
+        {"isp", {"isp", "运营商", "运营商线路", "bolt"}},
+        {"native", {"native", "原生住宅", "原生住宅", "shield"}},
+        {"home", {"native", "原生住宅", "原生住宅", "shield"}},
     }};
-    QStringList parts;
-    for (const char *field : {"source_group", "source", "type", "type_name", "name", "note"}) {
-        const QVariant value = plain(record.value(QLatin1String(field)));
-        if (value.isValid() && !value.isNull())
-            parts << value.toString();
+    const QString group = textOf(plain(record.value(QStringLiteral("source_group")))).trimmed().toLower();
+    const QString word = group.section(QLatin1Char('_'), 0, 0);
+    for (const auto &[name, kind] : groups) {
+        if (word == QLatin1String(name))
+            return kind;
     }
-    const QString text = parts.join(QLatin1Char(' ')).toLower();
-    for (const KindRow &row : rows) {
-        for (const char *word : row.words) {
-            if (text.contains(QString::fromUtf8(word)))
-                return row.kind;
-        }
-    }
-    return {QStringLiteral("standard"), QStringLiteral("专线节点"), QStringLiteral("独享节点"),
-            QStringLiteral("globe")};
+    return {QString(), QString(), QString(), QStringLiteral("globe")};
 }
 
 RouteItem::RouteItem(const QVariantMap &route)
@@ -49,7 +34,7 @@ RouteItem::RouteItem(const QVariantMap &route)
     , rowKey(firstText(route, {"id", "node_id", "route_id", "key", "name"}))
     , name(firstText(route, {"name"}))
     , region(firstText(route, {"region", "area", "location"}))
-    , full(isTrue(route.value(QStringLiteral("full"))))
+    , full(routeFull(route))
     , cap(plain(route.value(QStringLiteral("cap"))))
     , cur(plain(route.value(QStringLiteral("cur"))))
 {
@@ -60,7 +45,9 @@ RouteItem::RouteItem(const QVariantMap &route)
     icon = routeKind.icon;
     const QVariant note = route.value(QStringLiteral("note"));
     const QString noteText = isBlank(note) ? QStringLiteral("可用线路") : textOf(note);
-    detail = kind == QLatin1String("shared") ? noteText : kindLabel + QStringLiteral(" · ") + noteText;
+    detail = kindLabel.isEmpty() || kind == QLatin1String("shared")
+                 ? noteText
+                 : kindLabel + QStringLiteral(" · ") + noteText;
 }
 
 RouteListModel::RouteListModel(QObject *parent)
@@ -91,7 +78,9 @@ QHash<int, QByteArray> RouteListModel::roleNames() const
 void RouteListModel::applyFigure(RouteItem &item) const
 {
     const RouteFigure figure = m_figures.value(item.key);
-    item.latencyText = figure.text;
+    // A full route is not measured: it could not be joined anyway.
+    item.latencyText =
+        item.full && !m_figures.contains(item.key) ? QStringLiteral("已满 · 不测速") : figure.text;
     item.lossText = figure.lossText;
     item.measuring = figure.measuring;
 }

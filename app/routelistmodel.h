@@ -12,12 +12,12 @@
 
 #include <algorithm>
 
-// A route's kind, read from the words of its record (its group, source, type, name and note).
+// A route's kind, from the service's group of the route only; empty (no badge) when it names none.
 struct RouteKind
 {
-    QString kind;      // "native", "idc", "isp", "shared" or "standard"
-    QString label;     // "原生住宅", "IDC 专线", "运营商", "共享节点", "专线节点"
-    QString typeLabel; // the badge: "共享节点" or "独享节点"
+    QString kind;      // "native", "idc", "isp", "shared" or empty
+    QString label;     // "原生住宅", "IDC 专线", "运营商", "共享节点"
+    QString typeLabel; // the badge
     QString icon;
 };
 RouteKind routeKind(const QVariantMap &record);
@@ -66,7 +66,7 @@ public:
     QString typeLabel;
     QString detail; // the kind and note: "IDC 专线 · 尊享机房"
     QString icon;
-    bool full = false; // the record's own flag; the dialog lists rows past the offered ones as full too
+    bool full = false; // flagged by the service, or its load has reached its capacity
     QVariant cap;      // the load figures as the record has them
     QVariant cur;
     QString latencyText = QStringLiteral("—");

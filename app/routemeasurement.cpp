@@ -43,7 +43,7 @@ QSet<QString> RouteMeasurement::measure(const QVariantList &routes, const QStrin
     for (const QVariant &value : routes) {
         const QVariantMap route = plain(value).toMap();
         const QString key = nodeStableKey(route);
-        if (key.isEmpty() || isTrue(route.value(QStringLiteral("full"))))
+        if (key.isEmpty() || routeFull(route))
             continue;
         const ProbeAddress address = probeAddress(route);
         if (address.udpOnly) {
@@ -154,7 +154,7 @@ QList<sessionrules::Measured> RouteMeasurement::measured(const QVariantList &rou
     for (const QVariant &value : routes) {
         const QVariantMap route = plain(value).toMap();
         Measured figures;
-        figures.full = isTrue(route.value(QStringLiteral("full")));
+        figures.full = routeFull(route);
         const auto round = m_rounds.constFind(nodeStableKey(route));
         if (round != m_rounds.cend()) {
             figures.medianMs = round->medianMs;

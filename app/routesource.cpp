@@ -134,12 +134,13 @@ void RouteSource::clear()
 void RouteSource::chooseGame(const QVariantMap &record)
 {
     m_choice->choose(record);
-    setLine(QStringLiteral("正在加载线路"));
     setSelectedNode({});
     setRouteConfigLoading(false);
     requestGameDetail(record, QStringLiteral("game-changed"));
+    // Signed out, no request is made: the line says how to get routes instead of loading for good.
     if (m_data->loggedIn())
-        requestRoutes(QStringLiteral("game-changed"));
+        setLine(QStringLiteral("正在加载线路"));
+    requestRoutes(QStringLiteral("game-changed"));
 }
 
 void RouteSource::requestGameDetail(const QVariantMap &game, const QString &reason)
@@ -209,7 +210,7 @@ void RouteSource::requestRoutes(const QString &reason)
 
 void RouteSource::chooseNode(const QVariantMap &node)
 {
-    if (isTrue(node.value(QStringLiteral("full")))) {
+    if (routeFull(node)) {
         emit toastRequested(QStringLiteral("该节点已满，请选择其他节点"), true);
         return;
     }

@@ -229,6 +229,17 @@ QString routeConfigText(const QVariantMap &node)
     return QString();
 }
 
+bool routeFull(const QVariantMap &route)
+{
+    if (isTrue(route.value(QStringLiteral("full"))))
+        return true;
+    bool capOk = false;
+    bool curOk = false;
+    const qlonglong cap = plain(route.value(QStringLiteral("cap"))).toLongLong(&capOk);
+    const qlonglong cur = plain(route.value(QStringLiteral("cur"))).toLongLong(&curOk);
+    return capOk && curOk && cap >= 1 && cur >= cap;
+}
+
 // The route to select after a route list arrived: the first usable route whose stable key is the
 // target key, else the first usable one. Missing and full routes are never chosen.
 QVariantMap selectRoute(const QVariantList &routes, const QString &targetKey, bool *found)
@@ -240,7 +251,7 @@ QVariantMap selectRoute(const QVariantList &routes, const QString &targetKey, bo
         if (v.metaType() != QMetaType::fromType<QVariantMap>())
             continue;
         const QVariantMap route = v.toMap();
-        if (isTrue(route.value(QStringLiteral("full"))))
+        if (routeFull(route))
             continue;
         if (!*found)
             fallback = route;

@@ -30,6 +30,8 @@ QString gameRegion(const QVariantMap &game);
 QString regionWithin(const QVariantMap &game, const QString &current);
 // The route configuration as the text the runtime configuration builder takes.
 QString routeConfigText(const QVariantMap &node);
+// A route no one can join: the service says so, or its load has reached its capacity.
+bool routeFull(const QVariantMap &route);
 // The route to select after a route list arrived; found is false when every route is full or missing.
 QVariantMap selectRoute(const QVariantList &routes, const QString &targetKey, bool *found);
 

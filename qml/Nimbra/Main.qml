@@ -182,6 +182,18 @@ Window {
         onDualNetworkChosen: on => window.dualNetwork = on
     }
 
+    // Ctrl+K from another page: the home page's game search, whose field prints the key. On the home
+    // page its own list takes it (two shortcuts on one key would both go dead).
+    Shortcut {
+        sequence: "Ctrl+K"
+        context: Qt.WindowShortcut
+        enabled: navigation.tab !== "home" && !navigation.modalOpen
+        onActivated: {
+            navigation.selectTab("home", 0)
+            pages.home.focusSearch()
+        }
+    }
+
     Shortcut {
         sequence: "Esc"
         context: Qt.WindowShortcut

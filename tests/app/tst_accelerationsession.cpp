@@ -178,46 +178,61 @@ private slots:
     {
         QTest::addColumn<QVariantMap>("record");
         QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("badge");
         QTest::addColumn<QString>("detail");
-        QTest::addColumn<QString>("icon");
+        QTest::addColumn<bool>("full");
 
         QTest::newRow("shared group")
             << QVariantMap{{"source_group", "shared_list"}, {"name", "a"}} << "shared"
-            << "可用线路"
-            << "globe";
-        QTest::newRow("shared isp") << QVariantMap{{"source", "shared"}, {"note", "isp 直连"}} << "isp"
-                                    << "运营商 · isp 直连"
-                                    << "bolt";
-        QTest::newRow("home before idc")
-            << QVariantMap{{"source_group", "idc_list"}, {"name", "HOME_LIST x"}} << "native"
-            << "原生住宅 · 可用线路"
-            << "shield";
+            << "共享节点"
+            << "可用线路" << false;
+        QTest::newRow("group decides, not the name")
+            << QVariantMap{{"source_group", "idc_list"}, {"name", "HOME_LIST 共享"}} << "idc"
+            << "IDC 专线"
+            << "IDC 专线 · 可用线路" << false;
         QTest::newRow("own group") << QVariantMap{{"source_group", "idc_vip"}, {"note", "尊享机房"}} << "idc"
-                                   << "IDC 专线 · 尊享机房"
-                                   << "link";
-        QTest::newRow("chinese words") << QVariantMap{{"type_name", "运营商专线"}} << "isp"
-                                       << "运营商 · 可用线路"
-                                       << "bolt";
-        QTest::newRow("plain") << QVariantMap{{"name", "华东 · 上海电信 BGP-3"}, {"note", "电信"}}
-                               << "standard"
-                               << "专线节点 · 电信"
-                               << "globe";
-        QTest::newRow("blank note") << QVariantMap{{"note", "  "}, {"type", QVariant()}} << "standard"
-                                    << "专线节点 · 可用线路"
-                                    << "globe";
+                                   << "IDC 专线"
+                                   << "IDC 专线 · 尊享机房" << false;
+        QTest::newRow("home group") << QVariantMap{{"source_group", "home_list"}} << "native"
+                                    << "原生住宅"
+                                    << "原生住宅 · 可用线路" << false;
+        QTest::newRow("words without a group: no badge")
+            << QVariantMap{{"name", "共享 · 原生住宅"}, {"type_name", "运营商专线"}, {"note", "电信"}} << ""
+            << ""
+            << "电信" << false;
+        QTest::newRow("unknown group") << QVariantMap{{"source_group", "list"}, {"note", "  "}} << ""
+                                       << ""
+                                       << "可用线路" << false;
+        QTest::newRow("load at capacity") << QVariantMap{{"cur", 5}, {"cap", "5"}} << ""
+                                          << ""
+                                          << "可用线路" << true;
+        QTest::newRow("flagged full") << QVariantMap{{"full", true}, {"cur", 1}, {"cap", 5}} << ""
+                                      << ""
+                                      << "可用线路" << true;
+        QTest::newRow("no capacity is not full") << QVariantMap{{"cur", 5}, {"cap", 0}} << ""
+                                                 << ""
+                                                 << "可用线路" << false;
     }
 
     void routeValue()
     {
         QFETCH(QVariantMap, record);
         QFETCH(QString, kind);
+        QFETCH(QString, badge);
         QFETCH(QString, detail);
-        QFETCH(QString, icon);
-        const RouteItem route(record);
+        QFETCH(bool, full);
+        RouteListModel list;
+        list.setRoutes({record});
+        const RouteItem route = list.at(0);
         QCOMPARE(route.kind, kind);
+        QCOMPARE(route.typeLabel, badge);
         QCOMPARE(route.detail, detail);
-        QCOMPARE(route.icon, icon);
-        QCOMPARE(route.typeLabel, kind == "shared" ? QStringLiteral("共享节点") : QStringLiteral("独享节点"));
+        QCOMPARE(route.full, full);
+        // A full route is never measured; its figure says why it has none.
+        QCOMPARE(route.latencyText, full ? QStringLiteral("已满 · 不测速") : QStringLiteral("—"));
+        bool found = true;
+        sessionrules::selectRoute({record}, QString(), &found);
+        QCOMPARE(found, !full);
     }
 
     void routeSelection_data()

@@ -248,7 +248,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!sessionrules::gameIpList(s.choice()->selectedGame()).isEmpty() &&
                                      !s.routeSource()->gameDetailLoading(),
                                  10000);
-        QCOMPARE(s.routeSource()->line(), QStringLiteral("等待线路"));
+        QCOMPARE(s.routeSource()->line(), QStringLiteral("登录后加载线路"));
 
         // Signing in loads the routes; the first free one is chosen and its configuration fetched.
         QVERIFY(c.signIn());
@@ -425,9 +425,19 @@ private slots:
         QCOMPARE(c.data.recentBoostedGame().value(QStringLiteral("id")).toString(), QStringLiteral("jx3"));
         QVERIFY(c.logHas(QStringLiteral("[GameIP] 执行Route package=com.kingsoft.jx3 count=2")));
         QVERIFY(c.logHas(QStringLiteral("nimbra-server.exe 已启动")));
-        // Locked while it runs.
+        // Another game while it runs is a question; kept, nothing changes.
         c.session->chooseGame(kLostArk);
-        QCOMPARE(c.session->toastText(), QStringLiteral("请先停止当前加速，再切换游戏"));
+        QCOMPARE(c.session->switchTarget().value(QStringLiteral("id")).toString(), QStringLiteral("la"));
+        c.session->cancelSwitch();
+        QVERIFY(c.session->switchTarget().isEmpty() && c.session->controller()->boosting() &&
+                c.session->choice()->gameId() == QStringLiteral("jx3"));
+        // Switched: the core stops, and starts again on the new game once its routes are in.
+        c.session->chooseGame(kLostArk);
+        c.session->confirmSwitch();
+        QTRY_COMPARE_WITH_TIMEOUT(c.session->choice()->gameId(), QStringLiteral("la"), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(c.data.recentBoostedGame().value(QStringLiteral("id")).toString(),
+                                  QStringLiteral("la"), 20000);
+        QVERIFY(c.session->controller()->boosting());
 
         c.session->controller()->toggleAcceleration();
         QTRY_VERIFY_WITH_TIMEOUT(!c.session->controller()->boosting(), 10000);

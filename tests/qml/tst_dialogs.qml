@@ -31,6 +31,15 @@ Item {
     }
 
     Component {
+        id: switchComponent
+
+        SwitchGameDialog {
+            fromName: "英雄联盟"
+            toName: "永恒之塔"
+        }
+    }
+
+    Component {
         id: menuComponent
 
         AccountMenu {}
@@ -149,7 +158,7 @@ Item {
         function eightRoutes() {
             const list = []
             for (let i = 1; i <= 8; ++i)
-                list.push({ id: "r" + i, name: "线路 " + i, full: false, cur: i, cap: 10 })
+                list.push({ id: "r" + i, name: "线路 " + i, full: false, cur: i === 6 ? 10 : i, cap: 10 })
             return list
         }
 
@@ -166,13 +175,25 @@ Item {
             const eighth = findChild(dialog, "fullRow0")
             compare(eighth.route.record.id, "r8")
             compare(eighth.opacity, 0.52)
-            compare(findChild(eighth, "routeChoice").text, "不可选择")
-            compare(findChild(eighth, "routeLoad").text, "8/10")
+            compare(findChild(eighth, "routeChoice").text, "已满")
+            compare(findChild(eighth, "routeLoad").text, "在线 8/10")
             compare(findChild(findChild(dialog, "routeRow1"), "routeChoice").text, "已选择")
             compare(findChild(findChild(dialog, "routeRow2"), "routeChoice").text, "选择")
             dialog.routes.setSelected({ id: "r8" })
             verify(eighth.selected)
-            compare(findChild(eighth, "routeChoice").text, "不可选择")
+            compare(findChild(eighth, "routeChoice").text, "已满")
+
+            // A route at its capacity among the offered ones: dimmed, marked, and not chosen by click or key.
+            const full = findChild(dialog, "routeRow5")
+            compare(full.opacity, 0.52)
+            compare(findChild(full, "routeChoice").text, "已满")
+            compare(findChild(full, "routeLatency").text, "已满 · 不测速")
+            mouseClick(full)
+            for (const row of [full, eighth]) {
+                row.forceActiveFocus()
+                keyClick(Qt.Key_Return)
+            }
+            compare(spy.count, 0)
 
             mouseClick(findChild(dialog, "routeRow2"))
             compare(spy.count, 1)
@@ -197,14 +218,14 @@ Item {
 
         function test_routeEmpty_data() {
             return [
-                { tag: "signed in", loggedIn: true, loading: false, error: "", title: "暂无实时线路数据",
-                  action: "重新获取", signal: "retryRequested" },
+                { tag: "signed in", loggedIn: true, loading: false, error: "", title: "暂无可用线路",
+                  subtitle: "这款游戏暂时没有可用线路", action: "重新获取", signal: "retryRequested" },
                 { tag: "with error", loggedIn: true, loading: false, error: "线路加载失败", title: "线路加载失败",
-                  action: "重试", signal: "retryRequested" },
-                { tag: "signed out", loggedIn: false, loading: false, error: "", title: "请先登录后加载线路",
-                  action: "登录", signal: "signInRequested" },
-                { tag: "loading", loggedIn: true, loading: true, error: "", title: "暂无实时线路数据", action: "",
-                  signal: "retryRequested" }
+                  subtitle: "线路获取失败", action: "重试", signal: "retryRequested" },
+                { tag: "signed out", loggedIn: false, loading: false, error: "", title: "登录后获取线路",
+                  subtitle: "登录后才能获取线路", action: "登录", signal: "signInRequested" },
+                { tag: "loading", loggedIn: true, loading: true, error: "", title: "暂无可用线路",
+                  subtitle: "正在获取线路…", action: "", signal: "retryRequested" }
             ]
         }
 
@@ -213,12 +234,29 @@ Item {
                                                     routeError: data.error }, data.signal)
             const action = findChild(dialog, "routeAction")
             compare(findChild(dialog, "emptyTitle").text, data.title)
+            compare(findChild(dialog, "routeHeader").subtitle, data.subtitle)
             compare(action.visible, data.action !== "")
             if (action.visible) {
                 compare(action.text, data.action)
                 mouseClick(action)
                 compare(spy.count, 1)
             }
+        }
+
+        // The switch question by keyboard: it opens on the switch, Enter takes it, Esc keeps the game.
+        function test_switchKeys_data() {
+            return [
+                { tag: "enter", key: Qt.Key_Return, signal: "confirmed" },
+                { tag: "escape", key: Qt.Key_Escape, signal: "cancelled" }
+            ]
+        }
+
+        function test_switchKeys(data) {
+            const dialog = create(switchComponent, {}, data.signal)
+            tryVerify(() => findChild(dialog, "switchConfirm").activeFocus)
+            verify(findChild(dialog, "switchMessage").text.indexOf("永恒之塔") >= 0)
+            keyClick(data.key)
+            compare(spy.count, 1)
         }
 
         function test_escapeCloses() {

@@ -71,15 +71,15 @@ TestCase {
     function test_rowTexts_data() {
         return [
             { tag: "free with load", route: { source_group: "idc_list", note: "机房 A", cur: 3, cap: 10 }, full: false,
-              selected: false, detail: "IDC 专线 · 机房 A", choice: "选择", load: "3/10" },
+              selected: false, detail: "IDC 专线 · 机房 A", choice: "选择", load: "在线 3/10" },
             { tag: "selected without cap", route: { source_group: "shared_list" }, full: false, selected: true,
               detail: "可用线路", choice: "已选择", load: "可用" },
             { tag: "missing current load", route: { cap: 20 }, full: false, selected: false,
-              detail: "专线节点 · 可用线路", choice: "选择", load: "0/20" },
-            { tag: "full shared", route: { source: "shared", cur: 10, cap: 10 }, full: true, selected: false,
-              detail: "线路已满", choice: "不可选择", load: "10/10" },
-            { tag: "full native without cap", route: { type: "native" }, full: true, selected: false,
-              detail: "原生住宅 · 线路已满", choice: "不可选择", load: "满载" }
+              detail: "可用线路", choice: "选择", load: "在线 0/20" },
+            { tag: "full shared", route: { source_group: "shared_list", cur: 10, cap: 10 }, full: true, selected: false,
+              detail: "线路已满", choice: "已满", load: "在线 10/10" },
+            { tag: "full native without cap", route: { source_group: "native_list", full: true }, full: true,
+              selected: false, detail: "原生住宅 · 线路已满", choice: "已满", load: "满载" }
         ]
     }
 

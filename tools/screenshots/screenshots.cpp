@@ -106,6 +106,8 @@ const WindowShot kSignedOutShots[] = {
 const WindowShot kSignedInShots[] = {
     {"home-signed-in", "navigation.selectTab('home', 0)"},
     {"boosting", "session.controller.boosting", false, true},
+    // Another game clicked while accelerating: the question (the next shot's stop clears it).
+    {"switch-game", "session.chooseGame('yj')", false, true},
     {"account-menu-avatar", "navigation.toggleAccountMenu(rail.avatar, 'rail-avatar')"},
     {"account-menu-chip", "navigation.toggleAccountMenu(titleBar.accountChip, 'title-account')"},
     {"route-dialog", "navigation.openRouteDialog()"},

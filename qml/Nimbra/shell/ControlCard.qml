@@ -188,6 +188,7 @@ GlassCard {
             boosting: card.session.controller.boosting
             caption: "区服"
             value: card.session.choice.server
+            choosable: card.session.choice.servers.length > 1
             open: card.serverMenuOpen
         }
 
@@ -253,6 +254,7 @@ GlassCard {
         visible: card.selectorsActive && !card.session.controller.boosting
 
         ClickArea {
+            visible: region.choosable
             x: region.x
             width: region.width
             height: region.height

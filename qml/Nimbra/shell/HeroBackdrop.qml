@@ -1,11 +1,14 @@
 pragma ComponentBehavior: Bound
 
 import QtQuick
+import Nimbra
+import "../Fonts.js" as Fonts
 
 // The hero card's per-game backgrounds, decoded at the size the card shows them. The current game's
 // picture is decoded when it is chosen; the pictures of the games shown just before stay decoded
 // (hidden) while they fit a budget of decoded bytes, so switching back and forth never decodes on the
-// click, and memory does not grow with the number of games.
+// click, and memory does not grow with the number of games. A game without a picture (or whose picture
+// cannot be read) gets the theme's colours with its icon and name large instead.
 Item {
     id: backdrop
 
@@ -16,6 +19,13 @@ Item {
     required property string gameId
     required property string recordId
     required property string picture
+    // What the fallback shows: the game's name, its short label and hue, and its icon picture.
+    property string gameName: ""
+    property string gameLabel: ""
+    property real gameHue: 222
+    property string iconPicture: ""
+    // The current game's picture could not be read: the fallback stands in for it.
+    property bool pictureFailed: false
     // The window's scale of the design, for decoding at the size shown.
     required property real fitScale
     readonly property real shownOpacity: dawn ? 0.72 : 0.45
@@ -48,6 +58,17 @@ Item {
         }
         decodedCount = count
         decodedBytes = bytes
+        updateShown()
+    }
+
+    function updateShown() {
+        let failed = false
+        for (let i = 0; i < pictures.count; ++i) {
+            const image = pictures.itemAt(i) as Image
+            if (image && image.status === Image.Error && slots[i] && slots[i].gameId === currentId)
+                failed = true
+        }
+        pictureFailed = failed
     }
 
     // Gives the current game a slot (its own, a free one or the one shown longest ago) and empties the
@@ -77,12 +98,86 @@ Item {
         slots = next
     }
 
-    onCurrentIdChanged: keepCurrent()
+    onCurrentIdChanged: {
+        keepCurrent()
+        updateShown()
+    }
+    onSlotsChanged: updateShown()
     onWidthChanged: keepCurrent()
     Component.onCompleted: keepCurrent()
 
     onRecordIdChanged: keepCurrent()
-    onPictureChanged: keepCurrent()
+    onPictureChanged: {
+        keepCurrent()
+        updateShown()
+    }
+
+    Item {
+        id: fallback
+
+        objectName: "heroFallback"
+        anchors.fill: parent
+        visible: backdrop.currentId !== "" && (backdrop.picture === "" || backdrop.pictureFailed)
+
+        Rectangle {
+            anchors.fill: parent
+            gradient: Gradient {
+                orientation: Gradient.Horizontal
+                GradientStop { position: 0; color: Qt.alpha(Theme.primary(backdrop.dawn), backdrop.dawn ? 0.16 : 0.22) }
+                GradientStop { position: 0.6; color: Qt.alpha(Theme.neon(backdrop.dawn), 0.06) }
+                GradientStop { position: 1; color: "transparent" }
+            }
+        }
+
+        // The game's own colour, as a soft halo behind its icon, under the feature chips.
+        Rectangle {
+            x: nameRow.x + heroTile.width / 2 - width / 2
+            y: nameRow.y + heroTile.height / 2 - height / 2
+            width: 360
+            height: width
+            radius: width / 2
+            gradient: Gradient {
+                GradientStop { position: 0; color: Qt.hsla(backdrop.gameHue / 360, 0.7, 0.55, backdrop.dawn ? 0.18 : 0.22) }
+                GradientStop { position: 1; color: "transparent" }
+            }
+        }
+
+        Row {
+            id: nameRow
+
+            x: 48
+            y: 104
+            width: parent.width - 96
+            spacing: 24
+
+            GameTile {
+                id: heroTile
+
+                width: 112
+                height: 112
+                radius: 30
+                large: true
+                label: backdrop.gameLabel !== "" ? backdrop.gameLabel : backdrop.gameName
+                hue: backdrop.gameHue
+                imageSource: backdrop.iconPicture
+            }
+
+            Text {
+                objectName: "heroName"
+                anchors.verticalCenter: heroTile.verticalCenter
+                width: parent.width - heroTile.width - parent.spacing
+                textFormat: Text.PlainText
+                text: backdrop.gameName
+                color: Theme.ink(backdrop.dawn)
+                elide: Text.ElideRight
+                maximumLineCount: 2
+                wrapMode: Text.Wrap
+                font.family: Fonts.ui()
+                font.pixelSize: 40
+                font.bold: true
+            }
+        }
+    }
 
     Repeater {
         id: pictures

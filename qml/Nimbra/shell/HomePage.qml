@@ -24,8 +24,13 @@ Item {
     readonly property alias regionSelector: control.regionSelector
     readonly property alias modeSelector: control.modeSelector
     readonly property alias backdrop: backdropItem
+    readonly property var game: session.choice.selectedGame
 
     signal libraryRequested()
+
+    function focusSearch() {
+        gameList.focusSearch()
+    }
     signal serverMenuRequested()
     signal routeDialogRequested()
     signal modeMenuRequested()
@@ -36,8 +41,7 @@ Item {
 
         width: 348
         height: parent.height
-        enabled: !page.session.controller.boosting
-        opacity: page.session.controller.boosting ? 0.68 : 1
+        // Usable in every state: a click while accelerating asks whether to switch, and Ctrl+K finds.
         lightMode: page.dawn
         assetRoot: page.assetRoot
         games: App.globalData.commonGames
@@ -71,6 +75,10 @@ Item {
             gameId: page.session.choice.gameId
             recordId: GameLogic.gameId(page.session.choice.selectedGame)
             picture: GameLogic.imageSource(page.session.choice.selectedGame, page.assetRoot, "background")
+            gameName: String(page.game.name || "")
+            gameLabel: String(page.game.en || "")
+            gameHue: Number(page.game.hue) || 222
+            iconPicture: GameLogic.imageSource(page.session.choice.selectedGame, page.assetRoot, "icon")
             fitScale: page.fitScale
         }
 

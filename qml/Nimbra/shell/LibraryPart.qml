@@ -10,8 +10,7 @@ GameLibraryView {
 
     required property AccelerationSession session
 
-    enabled: !session.controller.boosting
-    opacity: session.controller.boosting ? 0.68 : 1
+    // Usable while accelerating too: a game chosen then asks whether to switch.
     lightMode: Preferences.dawn
     games: App.globalData.gamePageLoaded ? App.globalData.games : App.globalData.commonGames
     categories: Session.categories(App.globalData.gameCategories)

@@ -131,10 +131,15 @@ FocusScope {
     DialogHeader {
         id: header
 
+        objectName: "routeHeader"
         width: parent.width
         theme: dialog.colors
         title: "选择加速线路"
-        subtitle: dialog.loading ? "正在获取实时线路…" : "服务端实时返回 · 请选择线路"
+        subtitle: !dialog.loggedIn ? "登录后才能获取线路"
+                  : dialog.loading ? "正在获取线路…"
+                  : dialog.routeError !== "" ? "线路获取失败"
+                  : dialog.empty ? "这款游戏暂时没有可用线路"
+                  : "共 " + dialog.routes.count + " 条线路 · 已满线路不可选择"
         onCloseRequested: dialog.closeRequested()
     }
 
@@ -162,8 +167,8 @@ FocusScope {
             horizontalAlignment: Text.AlignHCenter
             wrapMode: Text.Wrap
             textFormat: Text.PlainText
-            text: !dialog.loggedIn ? "请先登录后加载线路"
-                                   : dialog.routeError !== "" ? dialog.routeError : "暂无实时线路数据"
+            text: !dialog.loggedIn ? "登录后获取线路"
+                                   : dialog.routeError !== "" ? dialog.routeError : "暂无可用线路"
             color: Theme.text(dialog.loggedIn && dialog.routeError !== "" ? dialog.accent : dialog.ink)
             Accessible.role: Accessible.StaticText
             Accessible.name: text
@@ -173,14 +178,16 @@ FocusScope {
         }
 
         Text {
-            visible: dialog.loggedIn
+            objectName: "emptyHint"
             width: parent.width
             horizontalAlignment: Text.AlignHCenter
             wrapMode: Text.Wrap
             textFormat: Text.PlainText
             Accessible.role: Accessible.StaticText
             Accessible.name: text
-            text: dialog.routeError !== "" ? "请检查登录状态或稍后重试" : "线路由服务端提供，不再使用本地演示数据"
+            text: !dialog.loggedIn ? "线路按账号下发，登录后会自动获取这款游戏的线路"
+                                   : dialog.routeError !== "" ? "请检查网络或稍后重试"
+                                   : "服务端暂未给这款游戏提供线路，可稍后重新获取"
             color: dialog.ink3
             font.family: Fonts.ui()
             font.pixelSize: Theme.textSize(12)
@@ -301,7 +308,7 @@ FocusScope {
 
                         width: rows.width
                         theme: dialog.colors
-                        full: true
+                        listedFull: true
                         onActivated: record => dialog.routeChosen(record)
                         onStepRequested: step => dialog.moveFocus(fullRow, step)
                         onActiveFocusChanged: {

@@ -4,14 +4,17 @@ import "../Fonts.js" as Fonts
 import "WindowLogic.js" as WindowLogic
 
 // One route of the route dialog: kind icon, name, type badge, detail line and the choice column.
-// Rows listed as full are dimmed and say so, but still report a click: the controller decides.
+// Full rows (by the route's load, or listed past the offered ones) are dimmed, marked 已满 and report
+// no click or key; the rest is the controller's to decide.
 Item {
     id: row
 
     required property routeItem route
     required property int index
     required property ThemeColors theme
-    property bool full: false
+    // Listed among the full ones by the dialog.
+    property bool listedFull: false
+    readonly property bool full: listedFull || route.full
 
     // A route listed as full can still be the chosen one (a remembered choice past the seventh row):
     // it is marked, so the dialog never hides the route in use.
@@ -30,7 +33,12 @@ Item {
     // The arrow keys: -1 for the row above, 1 for the one below.
     signal stepRequested(int step)
 
-    objectName: (full ? "fullRow" : "routeRow") + index
+    function choose() {
+        if (!full)
+            activated(route.record)
+    }
+
+    objectName: (listedFull ? "fullRow" : "routeRow") + index
     height: 68
     opacity: full ? 0.52 : 1
     activeFocusOnTab: true
@@ -38,10 +46,10 @@ Item {
     Accessible.name: WindowLogic.routeAccessibleName(route, texts, latencyText, full)
     Accessible.description: texts.detail + " · " + texts.choice
     Accessible.selected: selected
-    Accessible.onPressAction: activated(route.record)
-    Keys.onReturnPressed: activated(route.record)
-    Keys.onEnterPressed: activated(route.record)
-    Keys.onSpacePressed: activated(route.record)
+    Accessible.onPressAction: row.choose()
+    Keys.onReturnPressed: row.choose()
+    Keys.onEnterPressed: row.choose()
+    Keys.onSpacePressed: row.choose()
     Keys.onUpPressed: stepRequested(-1)
     Keys.onDownPressed: stepRequested(1)
 
@@ -92,7 +100,8 @@ Item {
             Text {
                 id: nameText
 
-                width: Math.min(implicitWidth, parent.width - badge.width - latency.width - 2 * parent.spacing)
+                width: Math.min(implicitWidth, parent.width - (badge.visible ? badge.width + parent.spacing : 0)
+                                               - latency.width - parent.spacing)
                 textFormat: Text.PlainText
                 text: row.route.name
                 color: row.theme.ink
@@ -105,6 +114,7 @@ Item {
             Rectangle {
                 id: badge
 
+                visible: row.route.typeLabel !== ""
                 anchors.verticalCenter: nameText.verticalCenter
                 width: badgeText.implicitWidth + 14
                 height: 18
@@ -155,7 +165,8 @@ Item {
         anchors.right: parent.right
         anchors.rightMargin: 16
         anchors.verticalCenter: parent.verticalCenter
-        width: 64
+        // Room for the labelled load ("在线 640/1000").
+        width: 88
         spacing: 4
 
         Text {
@@ -193,7 +204,7 @@ Item {
 
         anchors.fill: parent
         hoverEnabled: true
-        cursorShape: Qt.PointingHandCursor
-        onClicked: row.activated(row.route.record)
+        cursorShape: row.full ? Qt.ArrowCursor : Qt.PointingHandCursor
+        onClicked: row.choose()
     }
 }

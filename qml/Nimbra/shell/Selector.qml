@@ -12,12 +12,19 @@ Rectangle {
     property string caption: ""
     property string value: ""
     property bool open: false
+    // With one value to offer there is no menu: the value is shown as plain text.
+    property bool choosable: true
 
     height: 40
     radius: 12
-    color: Theme.panelInner(selector.dawn)
+    border.width: selector.choosable ? 1 : 0
     border.color: open ? Theme.primary(selector.dawn) : Theme.ink4(selector.dawn)
     opacity: selector.boosting ? 0.55 : 1
+    color: selector.choosable ? Theme.panelInner(selector.dawn) : "transparent"
+    // The hit layer names a selector that opens a menu; a plain value is read here.
+    Accessible.role: Accessible.StaticText
+    Accessible.name: selector.caption + " " + selector.value
+    Accessible.ignored: selector.choosable
 
     Text {
         id: captionText
@@ -34,8 +41,8 @@ Rectangle {
     Text {
         anchors.left: captionText.right
         anchors.leftMargin: 10
-        anchors.right: chevron.left
-        anchors.rightMargin: 6
+        anchors.right: chevron.visible ? chevron.left : parent.right
+        anchors.rightMargin: chevron.visible ? 6 : 14
         anchors.verticalCenter: parent.verticalCenter
         textFormat: Text.PlainText
         text: selector.value
@@ -54,6 +61,7 @@ Rectangle {
         anchors.verticalCenter: parent.verticalCenter
         width: 14
         height: 14
+        visible: selector.choosable
         name: "chevron"
         color: Theme.ink3(selector.dawn)
         rotation: selector.open ? 180 : 0

@@ -36,7 +36,8 @@ Item {
         // qmllint disable unqualified
         sourceComponent: PopupMenu {
             width: 205
-            height: 210
+            // As tall as its regions (33 px rows inside 6 px margins), scrolling past six.
+            height: Math.min(6, Math.max(1, menus.servers.length)) * 33 + 12
             lightMode: menus.dawn
             accessibleName: "区服"
             rows: menus.navigation.regionRows(menus.servers)

@@ -29,6 +29,11 @@ Item {
     readonly property var signIn: authModal.item ? (authModal.item as DialogHost).item : null
     readonly property var route: routeDialog.item ? (routeDialog.item as DialogHost).item : null
     readonly property var log: logDialog.item ? (logDialog.item as DialogHost).item : null
+    readonly property var switchGame: switchDialog.item ? (switchDialog.item as DialogHost).item : null
+    // A game clicked while another one is accelerated waits for the player's answer.
+    readonly property var switchTarget: session.switchTarget
+    readonly property var game: session.choice.selectedGame
+    readonly property bool switchOpen: switchTarget.id !== undefined
     // What the dialogs are made from, for loading in the background after the first frame.
     readonly property var laterDocuments: [Qt.resolvedUrl("DialogHost.qml"), Qt.resolvedUrl("RouteDialogPart.qml"),
                                            Qt.resolvedUrl("SignInPart.qml"), Qt.resolvedUrl("LogDialogPart.qml")]
@@ -103,7 +108,7 @@ Item {
     // dialog; clicks on a dialog itself never reach it.
     Rectangle {
         anchors.fill: parent
-        visible: dialogs.routeOpen || dialogs.logOpen || dialogs.signInOpen
+        visible: dialogs.routeOpen || dialogs.logOpen || dialogs.signInOpen || dialogs.switchOpen
         color: Theme.scrim(dialogs.lightMode)
 
         MouseArea {
@@ -111,7 +116,9 @@ Item {
             acceptedButtons: Qt.AllButtons
             onWheel: wheel => wheel.accepted = true
             onClicked: {
-                if (dialogs.routeOpen) {
+                if (dialogs.switchOpen) {
+                    dialogs.session.cancelSwitch()
+                } else if (dialogs.routeOpen) {
                     dialogs.routeCloseRequested()
                 } else {
                     dialogs.signInCloseRequested()
@@ -153,7 +160,32 @@ Item {
                        partProperties: { session: dialogs.session, lightMode: dialogs.lightMode } })
     }
 
+    FirstUse {
+        id: switchDialog
+
+        anchors.fill: parent
+        wanted: dialogs.switchOpen
+        document: Qt.resolvedUrl("DialogHost.qml")
+        properties: ({ part: Qt.resolvedUrl("SwitchGameDialog.qml"), dialogs: dialogs,
+                       partProperties: { lightMode: dialogs.lightMode } })
+    }
+
     // The dialogs are made with the light mode of their first opening and follow it from then on.
+    Binding {
+        target: dialogs.switchGame
+        property: "lightMode"
+        value: dialogs.lightMode
+    }
+    Binding {
+        target: dialogs.switchGame
+        property: "fromName"
+        value: String(dialogs.game.name || "")
+    }
+    Binding {
+        target: dialogs.switchGame
+        property: "toName"
+        value: String(dialogs.switchTarget.name || "")
+    }
     Binding {
         target: dialogs.route
         property: "lightMode"
@@ -175,6 +207,12 @@ Item {
 
         function onCloseRequested() { dialogs.routeCloseRequested() }
         function onSignInRequested() { dialogs.signInRequested() }
+    }
+    Connections {
+        target: dialogs.switchGame
+
+        function onConfirmed() { dialogs.session.confirmSwitch() }
+        function onCancelled() { dialogs.session.cancelSwitch() }
     }
     Connections {
         target: dialogs.log

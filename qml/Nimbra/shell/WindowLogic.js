@@ -50,14 +50,14 @@ function count(value) {
 }
 
 // The texts of one route row (a route value of the session's route list): its detail line, the
-// choice label and the load figure below it.
+// choice label and the load figure below it (players on the node of its capacity).
 function routeRowTexts(route, full, selected) {
     const cap = count(route ? route.cap : 0)
-    const load = cap > 0 ? count(route.cur) + "/" + cap : ""
+    const load = cap > 0 ? "在线 " + count(route.cur) + "/" + cap : ""
     if (full) {
         return {
-            detail: route.kind === "shared" ? "线路已满" : route.kindLabel + " · 线路已满",
-            choice: "不可选择",
+            detail: route.kindLabel === "" || route.kind === "shared" ? "线路已满" : route.kindLabel + " · 线路已满",
+            choice: "已满",
             load: load !== "" ? load : "满载"
         }
     }

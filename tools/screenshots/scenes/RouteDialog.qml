@@ -3,8 +3,8 @@ import Nimbra
 import "qrc:/qt/qml/Nimbra/shell"
 
 // The route dialog over the dimming mask: ten routes of every kind with the second chosen (left),
-// the same list scrolled to its full ones (middle), and a failed load (right); the rows show each
-// state of a measured figure.
+// the same list scrolled to its full ones, a failed load, and signed out (right); the rows show each
+// state of a measured figure and full routes among the offered ones.
 Rectangle {
     id: scene
 
@@ -50,7 +50,7 @@ Rectangle {
             scrollToEnd(item.children[i])
     }
 
-    width: 3 * 500 + 4 * 24
+    width: 4 * 500 + 5 * 24
     height: 620 + 48
     color: lightMode ? "#e9eff7" : "#070c18"
 
@@ -90,6 +90,12 @@ Rectangle {
             routes: failed
             routeError: "线路加载失败"
             loggedIn: true
+        }
+
+        RouteDialog {
+            lightMode: scene.lightMode
+            routes: failed
+            loggedIn: false
         }
     }
 }
