@@ -95,6 +95,7 @@ Item {
             points: dialogs.points
             lightMode: dialogs.lightMode
             onSignOutRequested: dialogs.signOutRequested()
+            onCloseRequested: dialogs.accountMenuCloseRequested()
         }
         // qmllint enable unqualified
     }
