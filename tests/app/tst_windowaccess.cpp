@@ -459,6 +459,8 @@ private slots:
             QTest::addRow("home, %s", theme) << dawn << QStringLiteral("navigation.selectTab('home', 0)");
             QTest::addRow("settings, %s", theme)
                 << dawn << QStringLiteral("navigation.selectTab('settings', 3)");
+            QTest::addRow("membership, %s", theme)
+                << dawn << QStringLiteral("navigation.selectTab('vip', 2)");
         }
     }
     void focusShown()
