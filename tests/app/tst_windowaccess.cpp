@@ -432,21 +432,37 @@ private slots:
                      qPrintable(next));
     }
 
-    // The account menu takes the keyboard when it opens and gives it back when Esc closes it.
-    void accountMenuKeyboard()
+    // A menu takes the keyboard when it opens and gives it back to its opener when it closes, by Esc
+    // or by a choice.
+    void menuKeyboard_data()
     {
+        QTest::addColumn<QString>("opener");
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<int>("closeKey");
+        QTest::newRow("account menu, Esc")
+            << QStringLiteral("账户菜单") << QStringLiteral("'退出登录'") << int(Qt::Key_Escape);
+        QTest::newRow("region menu, a choice")
+            << QStringLiteral("区服")
+            << QStringLiteral("navigation.regionRows(session.choice.servers)[0].title")
+            << int(Qt::Key_Return);
+    }
+    void menuKeyboard()
+    {
+        QFETCH(QString, opener);
+        QFETCH(QString, entry);
+        QFETCH(int, closeKey);
         Window w(m_service->baseUrl(), QRect());
         QVERIFY(w.ready());
         QVERIFY(w.signIn());
         QStringList passed;
-        QVERIFY2(tabTo(w, QStringLiteral("账户菜单"), passed), qPrintable(passed.join(QLatin1Char('|'))));
-        QQuickItem *const opener = w.focused();
+        QVERIFY2(tabTo(w, opener, passed), qPrintable(passed.join(QLatin1Char('|'))));
+        QQuickItem *const openerItem = w.focused();
         QTest::keyClick(w.window, Qt::Key_Return);
-        QVERIFY(w.is("navigation.accountMenu"));
-        QTRY_COMPARE(w.focusedName(), QStringLiteral("退出登录"));
-        QTest::keyClick(w.window, Qt::Key_Escape);
-        QVERIFY(w.is("!navigation.accountMenu"));
-        QTRY_COMPARE(w.focused(), opener);
+        QVERIFY(w.is("navigation.accountMenu || navigation.serverMenu"));
+        QTRY_COMPARE(w.focusedName(), windowscript::evaluate(w.window, entry).toString());
+        QTest::keyClick(w.window, Qt::Key(closeKey));
+        QVERIFY(w.is("!navigation.accountMenu && !navigation.serverMenu"));
+        QTRY_COMPARE(w.focused(), openerItem);
     }
 
     // Every Tab stop of the page marks the focus: the pixels round it change when it takes the keyboard.

@@ -31,35 +31,17 @@ Item {
     // Esc: the window closes the menu.
     signal closeRequested()
 
-    // The control that had the keyboard before the menu opened; it gets it back when the menu closes.
-    property Item returnFocus: null
-
-    function holds(item) {
-        for (let at = item; at; at = at.parent) {
-            if (at === menu)
-                return true
-        }
-        return false
-    }
-
     width: 252
     // The expiry and type wrap rather than lose their end, so the card grows with them.
     height: Math.max(186, details.y + details.height + 10 + signOut.height + 12)
     Accessible.role: Accessible.PopupMenu
     Accessible.name: "用户中心"
     Keys.onEscapePressed: menu.closeRequested()
+
     // Keyboard users land on its one control, 退出登录, and go back where they were when it closes.
-    onVisibleChanged: {
-        const focused = Window.activeFocusItem
-        if (visible) {
-            returnFocus = focused && !holds(focused) ? focused : null
-            signOut.forceActiveFocus(Qt.PopupFocusReason)
-        } else if (focused && holds(focused)) {
-            if (returnFocus && returnFocus.visible && returnFocus.enabled)
-                returnFocus.forceActiveFocus(Qt.PopupFocusReason)
-            else
-                signOut.focus = false
-        }
+    MenuFocus {
+        menu: menu
+        onOpened: signOut.forceActiveFocus(Qt.PopupFocusReason)
     }
 
     PopupCard {
