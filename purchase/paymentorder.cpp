@@ -191,7 +191,7 @@ void PaymentOrder::onOrderCreated(const QString &kind, const QVariantMap &order,
         m_amountFen = created;
     if (mismatch(created)) {
         m_creating = false;
-        stop(QStringLiteral("订单金额不一致：所选 ¥%1，服务器创建 ¥%2。已停止支付，请在订单历史中取消该订单")
+        stop(QStringLiteral("订单金额不一致：所选 ¥%1，服务器创建 ¥%2。已停止支付，请在订单记录中取消该订单")
                  .arg(nimbra::purchase::moneyText(m_expectedFen), nimbra::purchase::moneyText(created)),
              true);
         return;

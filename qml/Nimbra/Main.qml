@@ -363,10 +363,11 @@ Window {
                 }
             }
 
+            // Under the title bar: at the bottom it covered the start button and the pay bar.
             Toast {
                 anchors.horizontalCenter: parent.horizontalCenter
-                anchors.bottom: statusBar.top
-                anchors.bottomMargin: 22
+                anchors.top: titleBar.bottom
+                anchors.topMargin: 10
                 session: window.session
                 dawn: window.dawn
             }

@@ -1,6 +1,6 @@
 // The main window as a keyboard or a screen reader meets it, on a 1280 x 720 screen: it opens inside
-// the screen, a route is chosen with the keys alone, and the accessibility tree names every control and
-// reads out the figures.
+// the screen, a route is chosen with the keys alone, every Tab stop shows the focus, and the
+// accessibility tree names every control once and reads out the figures.
 #include "app/startup.h"
 #include "app/windowfit.h"
 #include "devserviceprocess.h"
@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
+#include <QImage>
 #include <QMetaEnum>
 #include <QQmlApplicationEngine>
 #include <QQuickItem>
@@ -47,6 +48,11 @@ struct Window : WiredBackend
         return windowscript::evaluate(window, QString::fromUtf8(condition)).toBool();
     }
     QQuickItem *focused() const { return window->activeFocusItem(); }
+    QAccessible::Role focusedRole() const
+    {
+        QAccessibleInterface *face = focused() ? QAccessible::queryAccessibleInterface(focused()) : nullptr;
+        return face ? face->role() : QAccessible::NoRole;
+    }
     QString focusedName() const
     {
         QAccessibleInterface *face = focused() ? QAccessible::queryAccessibleInterface(focused()) : nullptr;
@@ -152,6 +158,21 @@ QAccessibleInterface *findShown(QAccessibleInterface *face, QAccessible::Role ro
             return found;
     }
     return nullptr;
+}
+
+// The names that more than one shown control answers to.
+QStringList sharedNames(const QList<Entry> &entries)
+{
+    QStringList names;
+    QStringList shared;
+    for (const Entry &entry : entries) {
+        if (entry.role == QAccessible::StaticText || entry.name.isEmpty())
+            continue;
+        if (names.contains(entry.name) && !shared.contains(entry.name))
+            shared << entry.name;
+        names << entry.name;
+    }
+    return shared;
 }
 
 const Entry *find(const QList<Entry> &entries, QAccessible::Role role, const QString &name)
@@ -374,12 +395,160 @@ private slots:
         QTRY_COMPARE(w.session->choice()->selectedGame().value("name").toString(), QStringLiteral("CS2"));
     }
 
+    // In the sign-in dialog Tab goes round its controls and Shift+Tab the same round backwards; once a
+    // code is on its way the keyboard is in the code field, and the waiting button is no Tab stop.
+    void signInKeyboard()
+    {
+        Window w(m_service->baseUrl(), QRect());
+        QVERIFY(w.ready());
+        windowscript::evaluate(w.window, QStringLiteral("navigation.openLogin()"));
+        QTRY_COMPARE(w.focusedName(), QStringLiteral("请输入手机号"));
+        QQuickItem *const start = w.focused();
+        QList<QQuickItem *> round;
+        do {
+            QTest::keyClick(w.window, Qt::Key_Tab);
+            round << w.focused();
+        } while (w.focused() != start && round.size() < 30);
+        QCOMPARE(w.focused(), start);
+        for (qsizetype i = round.size() - 2; i >= -1; --i) {
+            QTest::keyClick(w.window, Qt::Key_Backtab, Qt::ShiftModifier);
+            QCOMPARE(w.focused(), i >= 0 ? round.at(i) : start);
+        }
+
+        for (const char digit : std::string_view("13800138000"))
+            QTest::keyClick(w.window, digit);
+        QStringList passed;
+        QVERIFY2(tabTo(w, QStringLiteral("获取验证码"), passed), qPrintable(passed.join(QLatin1Char('|'))));
+        QTest::keyClick(w.window, Qt::Key_Return);
+        QTRY_COMPARE(w.focusedName(), QStringLiteral("验证码"));
+        passed.clear();
+        for (qsizetype step = 0; step < round.size(); ++step) {
+            QTest::keyClick(w.window, Qt::Key_Tab);
+            passed << w.focusedName();
+        }
+        QVERIFY2(!passed.join(QLatin1Char('|')).contains(QStringLiteral("获取验证码")),
+                 qPrintable(passed.join(QLatin1Char('|'))));
+    }
+
+    // The common games are one Tab stop; the arrows move the focused row and Enter chooses it.
+    void commonGamesKeyboard()
+    {
+        Window w(m_service->baseUrl(), QRect());
+        QVERIFY(w.ready());
+        w.gameList->loadCommon();
+        QTRY_VERIFY_WITH_TIMEOUT(w.data.commonGamesLoaded(), 10000);
+        QStringList rows;
+        for (int step = 0; step < 80 && !w.focusedName().startsWith(QStringLiteral("一键加速")); ++step) {
+            QTest::keyClick(w.window, Qt::Key_Tab);
+            if (w.focusedRole() == QAccessible::ListItem)
+                rows << w.focusedName();
+        }
+        QCOMPARE(rows.size(), 1);
+        while (w.focusedRole() != QAccessible::ListItem)
+            QTest::keyClick(w.window, Qt::Key_Backtab, Qt::ShiftModifier);
+        QCOMPARE(w.focusedName(), rows.constFirst());
+        QTest::keyClick(w.window, Qt::Key_Down);
+        QTest::keyClick(w.window, Qt::Key_Down);
+        QTest::keyClick(w.window, Qt::Key_Up);
+        const QString next = w.focusedName();
+        QVERIFY2(w.focusedRole() == QAccessible::ListItem && next != rows.constFirst(), qPrintable(next));
+        QTest::keyClick(w.window, Qt::Key_Return);
+        QTRY_VERIFY2(next.startsWith(w.session->choice()->selectedGame().value("name").toString()),
+                     qPrintable(next));
+    }
+
+    // A menu takes the keyboard when it opens and gives it back to its opener when it closes, by Esc
+    // or by a choice.
+    void menuKeyboard_data()
+    {
+        QTest::addColumn<QString>("opener");
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<int>("closeKey");
+        QTest::newRow("account menu, Esc")
+            << QStringLiteral("账户菜单") << QStringLiteral("'退出登录'") << int(Qt::Key_Escape);
+        QTest::newRow("region menu, a choice")
+            << QStringLiteral("区服")
+            << QStringLiteral("navigation.regionRows(session.choice.servers)[0].title")
+            << int(Qt::Key_Return);
+    }
+    void menuKeyboard()
+    {
+        QFETCH(QString, opener);
+        QFETCH(QString, entry);
+        QFETCH(int, closeKey);
+        Window w(m_service->baseUrl(), QRect());
+        QVERIFY(w.ready());
+        QVERIFY(w.signIn());
+        QStringList passed;
+        QVERIFY2(tabTo(w, opener, passed), qPrintable(passed.join(QLatin1Char('|'))));
+        QQuickItem *const openerItem = w.focused();
+        QTest::keyClick(w.window, Qt::Key_Return);
+        QVERIFY(w.is("navigation.accountMenu || navigation.serverMenu"));
+        QTRY_COMPARE(w.focusedName(), windowscript::evaluate(w.window, entry).toString());
+        QTest::keyClick(w.window, Qt::Key(closeKey));
+        QVERIFY(w.is("!navigation.accountMenu && !navigation.serverMenu"));
+        QTRY_COMPARE(w.focused(), openerItem);
+    }
+
+    // Every Tab stop of the page marks the focus: the pixels round it change when it takes the keyboard.
+    void focusShown_data()
+    {
+        QTest::addColumn<bool>("dawn");
+        QTest::addColumn<QString>("page");
+        for (const bool dawn : {false, true}) {
+            const char *theme = dawn ? "light" : "dark";
+            QTest::addRow("home, %s", theme) << dawn << QStringLiteral("navigation.selectTab('home', 0)");
+            QTest::addRow("settings, %s", theme)
+                << dawn << QStringLiteral("navigation.selectTab('settings', 3)");
+            QTest::addRow("membership, %s", theme)
+                << dawn << QStringLiteral("navigation.selectTab('vip', 2)");
+        }
+    }
+    void focusShown()
+    {
+        QFETCH(bool, dawn);
+        QFETCH(QString, page);
+        Window w(m_service->baseUrl(), QRect());
+        QVERIFY(w.ready());
+        QVERIFY(w.preferences->setProperty("dawn", dawn));
+        QVERIFY(w.signIn());
+        w.gameList->loadCommon();
+        QTRY_VERIFY_WITH_TIMEOUT(w.data.commonGamesLoaded(), 10000);
+        windowscript::evaluate(w.window, page);
+        windowscript::spin(300);
+        QImage before = w.window->grabWindow();
+        QList<QQuickItem *> seen;
+        QStringList unmarked;
+        for (int step = 0; step < 80; ++step) {
+            QTest::keyClick(w.window, Qt::Key_Tab);
+            QQuickItem *item = w.focused();
+            if (!item || seen.contains(item))
+                break;
+            seen << item;
+            windowscript::spin(30);
+            const QImage after = w.window->grabWindow();
+            const QRect around =
+                item->mapRectToScene(item->boundingRect()).toAlignedRect().adjusted(-3, -3, 3, 3) &
+                after.rect();
+            if (before.copy(around) == after.copy(around))
+                unmarked << w.focusedName();
+            before = after;
+        }
+        QVERIFY(seen.size() > 5);
+        QVERIFY2(unmarked.isEmpty(), qPrintable(unmarked.join(QStringLiteral("; "))));
+    }
+
     // Every interactive element has a name and the figures are readable as text. The list is printed
     // once.
     void accessibilityWalk()
     {
         Window w(m_service->baseUrl(), QRect());
         QVERIFY(w.ready());
+        QList<Entry> signedOut;
+        QStringList unnamed;
+        walk(QAccessible::queryAccessibleInterface(w.window), signedOut, unnamed);
+        QVERIFY2(sharedNames(signedOut).isEmpty(),
+                 qPrintable(sharedNames(signedOut).join(QStringLiteral("; "))));
         QVERIFY(w.signIn());
         w.gameList->loadCommon();
         QTRY_VERIFY_WITH_TIMEOUT(w.data.commonGamesLoaded(), 10000);
@@ -390,14 +559,15 @@ private slots:
         windowscript::evaluate(w.window, QStringLiteral("navigation.toggleAccountMenu(null, 'rail-avatar')"));
         QVERIFY(w.is("navigation.accountMenu"));
         QList<Entry> entries;
-        QStringList unnamed;
         walk(QAccessible::queryAccessibleInterface(w.window), entries, unnamed);
+        QVERIFY2(sharedNames(entries).isEmpty(), qPrintable(sharedNames(entries).join(QStringLiteral("; "))));
         windowscript::evaluate(
             w.window, QStringLiteral("navigation.accountMenu = false; navigation.selectTab('vip', 2)"));
         QVERIFY(windowscript::waitFor(
             w.window, QStringLiteral("pages.vipPage && pages.vipPage.selection.products.length > 0"), 10000));
         QList<Entry> vip;
         walk(QAccessible::queryAccessibleInterface(w.window), vip, unnamed);
+        QVERIFY2(sharedNames(vip).isEmpty(), qPrintable(sharedNames(vip).join(QStringLiteral("; "))));
         entries += vip;
         for (const Entry &entry : std::as_const(entries))
             qInfo().noquote() << roleName(entry.role) + QLatin1Char('\t') + entry.name;
@@ -413,9 +583,8 @@ private slots:
             QStringLiteral("下载 ") +
                 text("Session.formatNetworkRate(N.App.singBoxManager.downloadBytesPerSecond)"),
             QStringLiteral("未加速 · 加速引擎待命"),
-            QStringLiteral("会员状态：") + (w.is("vipNum > 0")
-                                                ? QStringLiteral("VIP · 序号 ") + text("vipNum")
-                                                : QStringLiteral("普通用户")),
+            w.is("vipNum > 0") ? QStringLiteral("会员编号：") + text("vipNum")
+                               : QStringLiteral("会员状态：普通用户"),
             QStringLiteral("有效期：") + (text("dialogs.vipExpiryText").isEmpty()
                                               ? QStringLiteral("—")
                                               : text("dialogs.vipExpiryText")),

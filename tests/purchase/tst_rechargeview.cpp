@@ -343,14 +343,17 @@ private slots:
         }
     }
 
-    // The dialog's "取消订单" cancels the order it shows. A pending order in the history is paid again
-    // with "继续支付" (the same code), and cancelled from its row once its plan can no longer be paid.
+    // The dialog's "取消订单" asks, then cancels the order it shows. A pending order in the history is paid
+    // again with "继续支付" (the same code), and cancelled from its row, after asking, once its plan can no
+    // longer be paid.
     void cancelAndContinueOrders()
     {
         Page &p = page();
         p.run(QStringLiteral("selection.selectMode('shared'); selection.selectPlan(3)"));
         QVERIFY(p.payAndWaitForDialog());
         QVERIFY(p.click(QStringLiteral("取消订单")));
+        QVERIFY(p.isTrue(QStringLiteral("payment.opened")));
+        QVERIFY(p.click(QStringLiteral("确认取消？")));
         QTRY_COMPARE_WITH_TIMEOUT(p.toastCount(QStringLiteral("订单已取消")), 1, 5000);
         QVERIFY(!p.isTrue(QStringLiteral("payment.opened")));
 
@@ -362,7 +365,11 @@ private slots:
         QVERIFY(p.click(QStringLiteral("historyButton")));
         const QString row = QStringLiteral("orders.some(o => o.order_id === %1 && %2)").arg(id);
         QTRY_VERIFY_WITH_TIMEOUT(p.isTrue(row.arg(QStringLiteral("o.can_pay"))), 5000);
-        QVERIFY(p.click(QStringLiteral("继续支付 %1").arg(id)));
+        // A row is named by the order number its detail shows.
+        const QString number =
+            p.eval(QStringLiteral("String(orders.find(o => o.order_id === %1).order_no || %1)").arg(id))
+                .toString();
+        QVERIFY(p.click(QStringLiteral("继续支付 ") + number));
         QTRY_VERIFY_WITH_TIMEOUT(p.isTrue(QStringLiteral("payment.opened")), 5000);
         QCOMPARE(p.eval(QStringLiteral("payment.orderId")).toLongLong(), id);
         QCOMPARE(p.eval(QStringLiteral("payment.codeUrl")).toString(), code);
@@ -378,9 +385,10 @@ private slots:
         QCOMPARE(available(false), 1);
         p.eval(QStringLiteral("api.loadOrders(guid, 1, 20)"));
         QTRY_VERIFY_WITH_TIMEOUT(p.isTrue(row.arg(QStringLiteral("!o.can_pay && o.can_cancel"))), 5000);
-        const bool clicked = p.click(QStringLiteral("取消订单 %1").arg(id));
+        const bool clicked = p.click(QStringLiteral("取消订单 ") + number);
+        const bool confirmed = p.click(QStringLiteral("确认取消？ ") + number);
         QCOMPARE(available(true), 1);
-        QVERIFY(clicked);
+        QVERIFY(clicked && confirmed);
         QTRY_VERIFY_WITH_TIMEOUT(p.isTrue(row.arg(QStringLiteral("o.payment_status === 'closed'"))), 5000);
         QCOMPARE(p.toastCount(QStringLiteral("订单已取消")), 2);
     }
@@ -399,7 +407,7 @@ private slots:
         QVERIFY(p.click(QStringLiteral("payButton")));
         QTRY_COMPARE_WITH_TIMEOUT(p.created->size(), 1, 5000);
         QVERIFY(p.toasted(QStringLiteral(
-            "订单金额不一致：所选 ¥25，服务器创建 ¥30。已停止支付，请在订单历史中取消该订单")));
+            "订单金额不一致：所选 ¥25，服务器创建 ¥30。已停止支付，请在订单记录中取消该订单")));
         QVERIFY(!p.isTrue(QStringLiteral("payment.opened || orderCreating")));
         QTest::qWait(300);
         QCOMPARE(p.sent(QStringLiteral("pc_pay")), 0);
@@ -491,7 +499,11 @@ private slots:
 
         Page member(m_service->baseUrl());
         QVERIFY(member.signIn(QStringLiteral("13900139000"), QStringLiteral("nimbra456")));
-        member.run(QStringLiteral("selection.selectMode('group'); selection.groupMethod = 'leader'"));
+        // A leader's team is joined at its seat price: its tab offers none of the group plans.
+        member.run(QStringLiteral("selection.selectMode('group')"));
+        QTRY_VERIFY(member.find(QStringLiteral("planCard0")));
+        member.run(QStringLiteral("selection.groupMethod = 'leader'"));
+        QTRY_VERIFY(!member.find(QStringLiteral("planCard0")));
         QQuickItem *input = member.find(QStringLiteral("codeInput"));
         QVERIFY(input);
         input->forceActiveFocus();

@@ -335,7 +335,7 @@ Item {
             mouseClick(button)
             fakeApi.codeSent("login")
             compare(field.cooldownSeconds, 60)
-            compare(button.Accessible.name, "60 秒")
+            compare(button.Accessible.name, "获取验证码（60 秒后可重新获取）")
             compare(button.opacity, 0.55)
             mouseClick(button)
             compare(fakeApi.calls.length, 1)

@@ -359,11 +359,11 @@ Item {
 
         function test_accountMenu_data() {
             return [
-                { tag: "member", vipNum: 12, vipType: "", status: "VIP · 序号 12", type: "会员类型：尊享会员",
+                { tag: "member", vipNum: 12, vipType: "", status: "会员状态：VIP 会员", numbered: true, type: "会员类型：尊享会员",
                   expiry: "2027-01-05 到期 · 剩余 365 天" },
-                { tag: "member with type", vipNum: 3, vipType: "月卡会员", status: "VIP · 序号 3", type: "会员类型：月卡会员",
+                { tag: "member with type", vipNum: 3, vipType: "月卡会员", status: "会员状态：VIP 会员", numbered: true, type: "会员类型：月卡会员",
                   expiry: "永久有效" },
-                { tag: "no member", vipNum: 0, vipType: "", status: "普通用户", type: "会员类型：—", expiry: "" }
+                { tag: "no member", vipNum: 0, vipType: "", status: "会员状态：普通用户", numbered: false, type: "会员类型：—", expiry: "" }
             ]
         }
 
@@ -373,6 +373,7 @@ Item {
             compare(findChild(menu, "statusText").text, data.status)
             verify(findChild(menu, "accountText").text === "账号：138****0000")
             verify(findText(menu, data.type), data.type)
+            compare(findText(menu, "会员编号：" + data.vipNum) !== null, data.numbered)
             // The expiry reads whole, above the sign-out button.
             const expiry = findText(menu, "有效期：" + (data.expiry || "—"))
             verify(expiry && !expiry.truncated, "expiry shown whole")

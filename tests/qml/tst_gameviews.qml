@@ -220,6 +220,27 @@ Item {
                 compare(emptyState.children[0].text, data.text)
         }
 
+        // The list is one Tab stop that is entered on the chosen game; the arrows move the focused row and
+        // Enter chooses it.
+        function test_commonListKeys() {
+            const view = createTemporaryObject(listComponent, root, { games: root.sampleGames, selectedGameId: "10004" })
+            let chosen = null
+            view.gameSelected.connect(game => chosen = game)
+            const list = findChild(view, "gameList")
+            const focusedId = () => list.activeFocus ? root.Window.activeFocusItem.modelData.id : ""
+            findChild(view, "searchInput").forceActiveFocus()
+            const steps = [[Qt.Key_Tab, "10004"], [Qt.Key_Down, "cs2"], [Qt.Key_Down, "cs2"], [Qt.Key_Up, "10004"],
+                           [Qt.Key_Up, "lol"], [Qt.Key_Tab, ""], [Qt.Key_Backtab, "10004"], [Qt.Key_Up, "lol"]]
+            for (const [key, id] of steps) {
+                keyClick(key, key === Qt.Key_Backtab ? Qt.ShiftModifier : Qt.NoModifier)
+                compare(focusedId(), id, "after key " + key)
+            }
+            keyClick(Qt.Key_Return)
+            compare(chosen.id, "lol")
+            keyClick(Qt.Key_Backtab, Qt.ShiftModifier)
+            verify(findChild(view, "searchInput").activeFocus)
+        }
+
         // Resizing repaints at the new scale: the filled square (6..18 on the grid) must cover the
         // centre of a 24-pixel icon, which lies outside it at 12 pixels.
         function test_iconRepaintsOnResize() {

@@ -108,9 +108,15 @@ Item {
         function test_buttons() {
             const dialog = create({ codeUrl: codeUrl })
             mouseClick(findChild(dialog, "refreshButton"))
-            mouseClick(findChild(dialog, "cancelButton"))
             compare(refreshSpy.count, 1)
+            // Cancelling asks first, in the button's own label.
+            const cancel = findChild(dialog, "cancelButton")
+            mouseClick(cancel)
+            compare(cancelSpy.count, 0)
+            compare(cancel.text, "确认取消？")
+            mouseClick(cancel)
             compare(cancelSpy.count, 1)
+            compare(cancel.text, "取消订单")
             mouseClick(findChild(dialog, "dismissButton"))
             mouseClick(findChild(dialog, "closeButton"))
             keyClick(Qt.Key_Escape)

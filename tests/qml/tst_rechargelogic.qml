@@ -23,6 +23,21 @@ TestCase {
         compare(RechargeLogic.productBenefits(null, "shared"), [])
     }
 
+    // Lines break between the name's parts only; past two lines the rest joins the last.
+    function test_nameLines_data() {
+        const name = "宽带 · 国际服 · 5人拼团"
+        return [
+            { tag: "fits", name: name, width: 20, lines: name },
+            { tag: "two lines", name: name, width: 9, lines: "宽带 · 国际服\n5人拼团" },
+            { tag: "narrower than the parts", name: name, width: 4, lines: "宽带\n国际服 · 5人拼团" },
+            { tag: "one part", name: "季卡", width: 1, lines: "季卡" }
+        ]
+    }
+
+    function test_nameLines(data) {
+        compare(RechargeLogic.nameLines(data.name, data.width, line => line.length, 2), data.lines)
+    }
+
     function test_orderDetailRows_data() {
         const at = (d, h, m) => new Date(2027, 0, d, h, m).getTime() / 1000
         const base = { order_id: 42, product_name: "季卡", price_text: "78", created_at: at(5, 9, 7) }
@@ -49,6 +64,9 @@ TestCase {
     function test_orders() {
         compare(RechargeLogic.orderId(null), 0)
         compare(RechargeLogic.orderId({}), 0)
+        // The list and the detail name an order by the same number.
+        compare(RechargeLogic.orderNumber({ order_id: 42, order_no: "NB42" }), "NB42")
+        compare(RechargeLogic.orderNumber({ order_id: 42 }), "42")
     }
 
     function test_countdown() {

@@ -9,12 +9,15 @@ T.AbstractButton {
 
     required property ThemeColors theme
 
+    // The label's letter spacing is for the eye; a screen reader gets the word.
+    property string accessibleName: text.replace(/ /g, "")
+
     signal activated()
 
     implicitHeight: 46
     hoverEnabled: true
     focusPolicy: Qt.TabFocus
-    Accessible.name: text
+    Accessible.name: accessibleName
     Accessible.onPressAction: activated()
     Keys.onReturnPressed: activated()
     Keys.onEnterPressed: activated()

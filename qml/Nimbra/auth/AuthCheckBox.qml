@@ -63,4 +63,10 @@ T.CheckBox {
     HoverHandler {
         cursorShape: Qt.PointingHandCursor
     }
+
+    // Round the mark and its label: a ticked mark is already in the focus colour.
+    FocusRing {
+        cornerRadius: 6
+        lightMode: box.theme.lightMode
+    }
 }

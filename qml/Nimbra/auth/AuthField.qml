@@ -21,7 +21,12 @@ Rectangle {
     signal actionClicked()
 
     function startCooldown(seconds) {
-        cooldownSeconds = Math.max(0, Math.floor(seconds === undefined ? 60 : Number(seconds) || 0))
+        const wait = Math.max(0, Math.floor(seconds === undefined ? 60 : Number(seconds) || 0))
+        // The code is on its way: the keyboard goes where it is typed, not to the waiting button (and
+        // first, since a focused item cannot leave the Tab chain).
+        if (action.activeFocus && wait > 0)
+            input.forceActiveFocus(Qt.OtherFocusReason)
+        cooldownSeconds = wait
         cooldown.restart()
     }
 
@@ -111,9 +116,11 @@ Rectangle {
         border.width: activeFocus ? 1 : 0
         border.color: field.theme.primary
         opacity: field.cooldownSeconds > 0 ? 0.55 : 1
-        activeFocusOnTab: visible
+        // Waiting, it is no Tab stop: it could do nothing.
+        activeFocusOnTab: visible && field.cooldownSeconds <= 0
         Accessible.role: Accessible.Button
-        Accessible.name: label
+        Accessible.name: field.cooldownSeconds > 0 ? field.actionText + "（" + field.cooldownSeconds + " 秒后可重新获取）"
+                                                   : field.actionText
         Accessible.onPressAction: field.activateAction()
         Keys.onReturnPressed: field.activateAction()
         Keys.onEnterPressed: field.activateAction()

@@ -202,6 +202,8 @@ Item {
             width: parent.width
             theme: view.theme
             text: "登 录"
+            // Not "登录": the window's own sign-in button is called that.
+            accessibleName: "确认登录"
             onActivated: view.submitForm()
         }
 

@@ -141,8 +141,19 @@ GlassCard {
         clip: true
         boundsBehavior: Flickable.StopAtBounds
         model: view.filteredGames
+        // One Tab stop: the arrows move the focused row, Enter or Space chooses it. Entered, the
+        // keyboard lands on the chosen game's row when the list shows it.
+        activeFocusOnTab: true
+        keyNavigationEnabled: true
         Accessible.role: Accessible.List
         Accessible.name: "常用游戏"
+        onActiveFocusChanged: {
+            if (!activeFocus)
+                return
+            const chosen = view.filteredGames.findIndex(game => Logic.gameId(game) === view.selectedGameId)
+            if (chosen >= 0)
+                currentIndex = chosen
+        }
 
         delegate: GameRow {
             width: ListView.view.width

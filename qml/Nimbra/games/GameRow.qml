@@ -20,7 +20,8 @@ Item {
     signal activated(var game)
 
     implicitHeight: 62
-    activeFocusOnTab: true
+    // The list is the Tab stop; its current row takes the keyboard.
+    focus: ListView.isCurrentItem
     Accessible.role: Accessible.ListItem
     // Two entries of one game differ by their region, so a screen reader names it too.
     Accessible.name: Logic.accessibleGameName(modelData)

@@ -141,7 +141,7 @@ GlassCard {
             objectName: "historyButton"
             implicitHeight: 36
             theme: ThemeColors { lightMode: hero.theme.lightMode }
-            text: "订单历史"
+            text: "订单记录"
             tint: hero.theme.ink
             onActivated: hero.ordersRequested()
         }

@@ -62,19 +62,30 @@ Rectangle {
         width: parent.width - 36
         spacing: 6
 
-        // Group plan names differ only at their end (国服 / 国际服): two lines before any elision.
+        // Group plan names differ only at their end (国服 / 国际服): up to two lines broken between the
+        // name's parts, shrunk where a part alone is wider than the card.
         Text {
+            id: planName
+
             objectName: "planName"
             width: parent.width - (card.flag !== "" ? 100 : 0)
             textFormat: Text.PlainText
-            text: RechargeLogic.productName(card.product, card.mode)
+            text: RechargeLogic.nameLines(RechargeLogic.productName(card.product, card.mode), width,
+                                          line => nameMetrics.advanceWidth(line), 2)
             color: Theme.text(card.selected ? card.theme.primary : card.theme.ink)
-            wrapMode: Text.Wrap
-            maximumLineCount: 2
-            elide: Text.ElideRight
+            fontSizeMode: Text.HorizontalFit
+            minimumPixelSize: 11
             font.family: Fonts.ui()
             font.pixelSize: 16
             font.bold: true
+
+            FontMetrics {
+                id: nameMetrics
+
+                font.family: planName.font.family
+                font.pixelSize: 16
+                font.bold: true
+            }
         }
 
         Text {

@@ -46,7 +46,7 @@ FocusScope {
     }
 
     Accessible.role: Accessible.Dialog
-    Accessible.name: "购买记录"
+    Accessible.name: "订单记录"
     Keys.onEscapePressed: {
         if (detail !== null)
             detail = null
@@ -95,7 +95,7 @@ FocusScope {
 
             width: parent.width
             theme: ThemeColors { lightMode: history.theme.lightMode }
-            title: "购买记录"
+            title: "订单记录"
             subtitle: "待支付订单可继续获取微信二维码"
             onCloseRequested: history.closeRequested()
         }
@@ -104,7 +104,7 @@ FocusScope {
             visible: list.count === 0 && history.detail === null
             anchors.centerIn: parent
             textFormat: Text.PlainText
-            text: "暂无购买记录"
+            text: "暂无订单记录"
             color: history.theme.ink3
             font.family: Fonts.ui()
             font.pixelSize: 14
@@ -130,9 +130,10 @@ FocusScope {
                 id: row
 
                 required property var modelData
-                readonly property int orderId: RechargeLogic.orderId(modelData)
-                readonly property string action: modelData.can_pay ? "继续支付"
-                                                                  : (modelData.can_cancel ? "取消订单" : "查看详情")
+                readonly property string orderNumber: RechargeLogic.orderNumber(modelData)
+                // An order that can only be cancelled gets the button that asks first.
+                readonly property bool cancelOnly: modelData.can_cancel === true && modelData.can_pay !== true
+                readonly property string action: modelData.can_pay ? "继续支付" : "查看详情"
 
                 width: ListView.view.width
                 height: 64
@@ -158,8 +159,10 @@ FocusScope {
                     }
 
                     Text {
+                        width: parent.width
+                        elide: Text.ElideRight
                         textFormat: Text.PlainText
-                        text: "订单号：" + row.orderId
+                        text: "订单号：" + row.orderNumber + " · 下单时间：" + RechargeLogic.formatDateTime(row.modelData.created_at)
                         color: history.theme.ink3
                         font.family: Fonts.ui()
                         font.pixelSize: Theme.textSize(12)
@@ -200,11 +203,10 @@ FocusScope {
                     anchors.rightMargin: 14
                     anchors.verticalCenter: parent.verticalCenter
                     implicitWidth: 92
+                    visible: !row.cancelOnly
                     theme: ThemeColors { lightMode: history.theme.lightMode }
                     text: row.action
-                    accessibleName: row.action + " " + row.orderId
-                    tint: row.modelData.can_cancel && !row.modelData.can_pay ? history.theme.accent
-                                                                            : history.theme.primary
+                    accessibleName: row.action + " " + row.orderNumber
                     enabled: !history.creating
                     opacity: enabled ? 1 : 0.5
                     onActivated: {
@@ -212,11 +214,21 @@ FocusScope {
                             return
                         if (row.modelData.can_pay)
                             history.continuePayment(row.modelData)
-                        else if (row.modelData.can_cancel)
-                            history.cancelOrder(row.modelData)
                         else
                             history.showDetail(row.modelData)
                     }
+                }
+
+                ConfirmButton {
+                    anchors.fill: actionButton
+                    visible: row.cancelOnly
+                    theme: ThemeColors { lightMode: history.theme.lightMode }
+                    label: "取消订单"
+                    subject: row.orderNumber
+                    tint: history.theme.accent
+                    enabled: !history.creating
+                    opacity: enabled ? 1 : 0.5
+                    onConfirmed: history.cancelOrder(row.modelData)
                 }
             }
         }

@@ -44,7 +44,8 @@ Item {
         cellWidth: Math.floor(width / Math.max(1, Math.floor(width / 290)))
         // Room for a plan name on two lines above six benefits.
         cellHeight: 336
-        model: content.selection.currentProducts
+        // Joining a leader's team buys its seat at the team's price: no plan of the list is offered there.
+        model: content.selection.leaderMethod ? [] : content.selection.currentProducts
         cacheBuffer: 300
         // Whether the user has scrolled away from the top; until then the top stays in view.
         property bool leftTop: false
@@ -183,6 +184,7 @@ Item {
             }
 
             Row {
+                visible: !content.selection.leaderMethod
                 spacing: 12
 
                 Text {
@@ -224,6 +226,7 @@ Item {
 
                 objectName: "emptyPlans"
                 visible: content.selection.currentProducts.length === 0 && !content.loading
+                         && !content.selection.leaderMethod
                 width: parent.width
                 topPadding: 30
                 bottomPadding: 30

@@ -74,6 +74,24 @@ function productName(p, mode) {
     return mode === "private" ? "独享 IP 套餐" : (mode === "group" ? "拼团套餐" : "共享套餐")
 }
 
+// A plan name laid into at most maxLines lines that break only between its " · " parts, never inside a
+// word ("国际服", "5人"): each line takes parts while widthOf(line) stays within width; what is left past
+// the last line joins it (the view shrinks that line to fit).
+function nameLines(name, width, widthOf, maxLines) {
+    const parts = textOf(name).split(" · ")
+    const lines = []
+    for (const part of parts) {
+        const joined = lines.length > 0 ? lines[lines.length - 1] + " · " + part : ""
+        if (lines.length > 0 && widthOf(joined) <= width)
+            lines[lines.length - 1] = joined
+        else
+            lines.push(part)
+    }
+    if (lines.length > maxLines)
+        lines.splice(maxLines - 1, lines.length, lines.slice(maxLines - 1).join(" · "))
+    return lines.join("\n")
+}
+
 function productDescription(p, mode) {
     return isMap(p) ? textOf(p.description) : ""
 }
@@ -121,6 +139,12 @@ function orderId(o) {
     return isMap(o) ? number(o.order_id, 0) : 0
 }
 
+// The number an order is shown by, in its row and its detail alike: the service's order number, else
+// its id.
+function orderNumber(order) {
+    return isMap(order) ? textOf(order.order_no) || String(orderId(order)) : ""
+}
+
 function isGroupOrder(order) {
     return isMap(order) && order.is_group === true
 }
@@ -131,7 +155,7 @@ function orderDetailRows(order) {
     if (!isMap(order))
         return []
     const rows = [
-        { label: "订单号", value: textOf(order.order_no) || String(orderId(order)) },
+        { label: "订单号", value: orderNumber(order) },
         { label: "套餐", value: textOf(order.product_name) || "会员订单" },
         { label: "金额", value: "¥" + textOf(order.price_text) },
         { label: "下单时间", value: formatDateTime(order.created_at) },

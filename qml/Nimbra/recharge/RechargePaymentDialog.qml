@@ -208,13 +208,13 @@ ThemedScope {
                     onActivated: dialog.closeRequested()
                 }
 
-                DialogButton {
+                ConfirmButton {
                     objectName: "cancelButton"
                     visible: dialog.canCancel
                     theme: ThemeColors { lightMode: dialog.lightMode }
-                    text: "取消订单"
+                    label: "取消订单"
                     tint: dialog.accent
-                    onActivated: dialog.cancelRequested()
+                    onConfirmed: dialog.cancelRequested()
                 }
             }
         }

@@ -28,12 +28,21 @@ Item {
     readonly property bool member: vipNum > 0
 
     signal signOutRequested()
+    // Esc: the window closes the menu.
+    signal closeRequested()
 
     width: 252
     // The expiry and type wrap rather than lose their end, so the card grows with them.
     height: Math.max(186, details.y + details.height + 10 + signOut.height + 12)
     Accessible.role: Accessible.PopupMenu
     Accessible.name: "用户中心"
+    Keys.onEscapePressed: menu.closeRequested()
+
+    // Keyboard users land on its one control, 退出登录, and go back where they were when it closes.
+    MenuFocus {
+        menu: menu
+        onOpened: signOut.forceActiveFocus(Qt.PopupFocusReason)
+    }
 
     PopupCard {
         anchors.fill: parent
@@ -70,40 +79,32 @@ Item {
             font.pixelSize: Theme.textSize(12)
         }
 
-        Item {
+        Text {
+            id: statusText
+
+            objectName: "statusText"
             width: parent.width
-            height: statusText.implicitHeight
-
-            Text {
-                textFormat: Text.PlainText
-                text: "会员状态"
-                color: menu.ink2
-                font.family: Fonts.ui()
-                font.pixelSize: Theme.textSize(12)
-            }
-
-            Text {
-                id: statusText
-
-                objectName: "statusText"
-                anchors.right: parent.right
-                textFormat: Text.PlainText
-                text: menu.member ? "VIP · 序号 " + menu.vipNum : "普通用户"
-                Accessible.role: Accessible.StaticText
-                Accessible.name: "会员状态：" + text
-                color: menu.member ? Theme.memberText(menu.lightMode) : menu.ink3
-                font.family: Fonts.ui()
-                font.pixelSize: Theme.textSize(12)
-                font.bold: menu.member
-            }
+            textFormat: Text.PlainText
+            text: "会员状态：" + (menu.member ? "VIP 会员" : "普通用户")
+            Accessible.role: Accessible.StaticText
+            Accessible.name: text
+            color: menu.member ? Theme.memberText(menu.lightMode) : menu.ink3
+            font.family: Fonts.ui()
+            font.pixelSize: Theme.textSize(12)
+            font.bold: menu.member
         }
 
         Repeater {
-            model: [
-                "会员类型：" + (menu.vipType !== "" ? menu.vipType : (menu.member ? "尊享会员" : "—")),
-                "有效期：" + (menu.vipExpiryText !== "" ? menu.vipExpiryText : "—"),
-                "积分余额：" + menu.points
-            ]
+            model: {
+                const rows = [
+                    "会员类型：" + (menu.vipType !== "" ? menu.vipType : (menu.member ? "尊享会员" : "—")),
+                    "有效期：" + (menu.vipExpiryText !== "" ? menu.vipExpiryText : "—"),
+                    "积分余额：" + menu.points
+                ]
+                if (menu.member)
+                    rows.unshift("会员编号：" + menu.vipNum)
+                return rows
+            }
 
             delegate: Text {
                 required property string modelData

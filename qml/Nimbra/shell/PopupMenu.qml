@@ -20,11 +20,15 @@ GlassCard {
     Accessible.role: Accessible.PopupMenu
     Accessible.name: accessibleName
 
-    // Keyboard users land in the menu when it opens.
-    onVisibleChanged: {
-        const first = visible ? list.itemAtIndex(0) : null
-        if (first)
-            first.focusRow()
+    // Keyboard users land in the menu when it opens and go back where they were when it closes.
+    MenuFocus {
+        menu: menu
+
+        onOpened: {
+            const first = list.itemAtIndex(0)
+            if (first)
+                first.focusRow()
+        }
     }
 
     ListView {
@@ -84,7 +88,7 @@ GlassCard {
 
                 anchors.fill: parent
                 label: row.modelData.title
-                            focusInset: 1
+                focusInset: 1
                 focusRadius: 8
                 role: Accessible.MenuItem
                 onActivated: menu.chosen(row.modelData)

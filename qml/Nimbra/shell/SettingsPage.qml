@@ -15,6 +15,24 @@ Item {
     required property bool reconnect
     required property bool autoStart
 
+    // Starting at login exists only where the client can write its entry (an XDG autostart file on
+    // Linux, the Run key on Windows); elsewhere the row is left out rather than offered for nothing.
+    readonly property string loginPlace: WindowStart.systemName === "Windows" ? "登录 Windows 后"
+                                       : WindowStart.systemName === "Linux" ? "登录桌面后" : ""
+    readonly property var preferenceRows: {
+        const rows = [
+            { key: "smartRoute", title: "智能选路",
+              text: "开始加速前按实测延迟、丢包与抖动，从服务的线路中选出最优一条；加速中线路持续丢包时自动换线（每 2 分钟至多一次）。" },
+            { key: "reconnect", title: "断线自动重连",
+              text: "加速核心意外退出时 1 秒后自动重启，每分钟最多 3 次；已断开的游戏连接需在游戏内重连。" }
+        ]
+        if (loginPlace !== "")
+            rows.push({ key: "autoStart", title: "开机自启动",
+                        text: loginPlace + (WindowStart.trayAvailable ? "自动启动并隐藏到托盘，不会自动开始加速。"
+                                                                      : "自动启动并打开主窗口，不会自动开始加速。") })
+        return rows
+    }
+
     signal dawnChosen(bool dawn)
     signal preferenceToggled(string key, bool on)
 
@@ -57,7 +75,7 @@ Item {
                 Text {
                     width: parent.width
                     textFormat: Text.PlainText
-                    text: "全站颜色、玻璃浓度与光效由同一组种子令牌驱动，切换即刻生效。"
+                    text: "夜航为深色界面，晨曦为浅色界面，切换即刻生效并保存。"
                     color: Theme.ink3(page.dawn)
                     wrapMode: Text.Wrap
                     font.family: Fonts.ui()
@@ -147,14 +165,7 @@ Item {
                 width: parent.width
 
                 Repeater {
-                    model: [
-                        { key: "smartRoute", title: "智能选路",
-                          text: "根据实时丢包与抖动，自动在电信 / 联通 / 移动专线间切换最优线路。" },
-                        { key: "reconnect", title: "断线自动重连",
-                          text: "加速通道异常掉线时，5 秒内自动重建链路并恢复游戏会话。" },
-                        { key: "autoStart", title: "开机自启动",
-                          text: "登录 Windows 后静默启动到托盘，打开游戏前加速已就绪。" }
-                    ]
+                    model: page.preferenceRows
 
                     delegate: Item {
                         id: preference
@@ -163,7 +174,7 @@ Item {
                         required property int index
 
                         width: preferences.width
-                        height: 72
+                        height: Math.max(72, preferenceText.implicitHeight + 28)
 
                         Rectangle {
                             x: 22
@@ -175,8 +186,11 @@ Item {
                         }
 
                         Column {
+                            id: preferenceText
+
                             x: 22
                             anchors.verticalCenter: parent.verticalCenter
+                            width: preferenceSwitch.x - x - 24
                             spacing: 6
 
                             Text {
@@ -190,8 +204,10 @@ Item {
 
                             Text {
                                 textFormat: Text.PlainText
+                                width: parent.width
                                 text: preference.modelData.text
                                 color: Theme.ink3(page.dawn)
+                                wrapMode: Text.Wrap
                                 font.family: Fonts.ui()
                                 font.pixelSize: Theme.textSize(12)
                             }
@@ -251,7 +267,7 @@ Item {
 
                 Text {
                     textFormat: Text.PlainText
-                    text: WindowStart.systemName + " 版 v" + WindowStart.version + " · 检查更新"
+                    text: WindowStart.systemName + " 版 v" + WindowStart.version
                     color: Theme.ink3(page.dawn)
                     font.family: Fonts.ui()
                     font.pixelSize: Theme.textSize(12)

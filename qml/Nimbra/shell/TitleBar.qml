@@ -172,7 +172,7 @@ Item {
                 id: chipArea
 
                 anchors.fill: parent
-                label: bar.loggedIn ? "账户菜单 · " + bar.userName : "登录"
+                label: bar.loggedIn ? "账户菜单 · " + bar.userName : "登录 · 未登录"
                 lightMode: bar.dawn
                 focusRadius: 18
                 onActivated: bar.accountMenuRequested(chip)

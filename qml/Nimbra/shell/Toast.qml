@@ -2,7 +2,7 @@ import QtQuick
 import Nimbra
 import "../Fonts.js" as Fonts
 
-// The short notice bubble above the status bar; an empty text hides it.
+// The short notice bubble under the title bar, clear of the pages' controls; an empty text hides it.
 Rectangle {
     id: toast
 

@@ -100,6 +100,7 @@ Item {
             points: dialogs.points
             lightMode: dialogs.lightMode
             onSignOutRequested: dialogs.signOutRequested()
+            onCloseRequested: dialogs.accountMenuCloseRequested()
         }
         // qmllint enable unqualified
     }

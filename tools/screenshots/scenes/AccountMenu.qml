@@ -8,7 +8,7 @@ Rectangle {
     property bool lightMode: false
 
     width: 2 * 252 + 3 * 24
-    height: 186 + 48
+    height: 207 + 48
     color: lightMode ? "#e9eff7" : "#070c18"
 
     Row {

@@ -2,7 +2,8 @@ import QtQuick
 import Nimbra
 
 // The sign-in dialog as the window shows it, centred over the dimming mask, in one of its views:
-// "login", "password", "register" (with a phone typed and the code countdown running) or "forgot".
+// "login", "password" (the keyboard on the ticked "自动登录"), "register" (with a phone typed and the
+// code countdown running) or "forgot".
 Rectangle {
     id: scene
 
@@ -37,5 +38,24 @@ Rectangle {
         function findView(name) {
             return Array.from(children).find(child => child.objectName === name)
         }
+    }
+
+    // After the dialog has put the keyboard in its first field.
+    Timer {
+        running: scene.view === "password"
+        interval: 100
+        onTriggered: scene.find(modal, "autoLoginBox").forceActiveFocus(Qt.TabFocusReason)
+    }
+
+    function find(item, name) {
+        if (item.objectName === name)
+            return item
+        for (let i = 0; i < item.children.length; ++i) {
+            const child = item.children[i]
+            const found = find(child, name)
+            if (found)
+                return found
+        }
+        return null
     }
 }
