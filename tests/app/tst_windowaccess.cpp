@@ -466,10 +466,8 @@ private slots:
         QTest::addColumn<int>("closeKey");
         QTest::newRow("account menu, Esc")
             << QStringLiteral("账户菜单") << QStringLiteral("'退出登录'") << int(Qt::Key_Escape);
-        QTest::newRow("region menu, a choice")
-            << QStringLiteral("区服")
-            << QStringLiteral("navigation.regionRows(session.choice.servers)[0].title")
-            << int(Qt::Key_Return);
+        QTest::newRow("mode menu, a choice")
+            << QStringLiteral("模式") << QStringLiteral("navigation.modeRows[0].title") << int(Qt::Key_Return);
     }
     void menuKeyboard()
     {
@@ -483,10 +481,10 @@ private slots:
         QVERIFY2(tabTo(w, opener, passed), qPrintable(passed.join(QLatin1Char('|'))));
         QQuickItem *const openerItem = w.focused();
         QTest::keyClick(w.window, Qt::Key_Return);
-        QVERIFY(w.is("navigation.accountMenu || navigation.serverMenu"));
+        QVERIFY(w.is("navigation.accountMenu || navigation.modeMenu"));
         QTRY_COMPARE(w.focusedName(), windowscript::evaluate(w.window, entry).toString());
         QTest::keyClick(w.window, Qt::Key(closeKey));
-        QVERIFY(w.is("!navigation.accountMenu && !navigation.serverMenu"));
+        QVERIFY(w.is("!navigation.accountMenu && !navigation.modeMenu"));
         QTRY_COMPARE(w.focused(), openerItem);
     }
 
