@@ -402,7 +402,7 @@ QString AccelerationController::averageLatencyText() const
     return sessionrules::latencyText(averageLatency());
 }
 
-// A new session's figures start from nothing (a route move or a reconnect goes on with the old ones).
+// A new session's figures start from nothing; a route move goes on with them.
 void AccelerationController::beginFigures()
 {
     m_boostSeconds = 0;
