@@ -69,6 +69,19 @@ QByteArray onOwnTunnel(const QByteArray &config, const QString &name, const QStr
 }
 #endif
 
+// The name the core gives its TUN interface: the first `tun` inbound's interface_name; empty when none.
+QString tunnelInterfaceName(const QByteArray &config)
+{
+    const QJsonArray inbounds =
+        QJsonDocument::fromJson(config).object().value(QStringLiteral("inbounds")).toArray();
+    for (const QJsonValue &value : inbounds) {
+        const QJsonObject inbound = value.toObject();
+        if (inbound.value(QStringLiteral("type")).toString() == QLatin1String("tun"))
+            return inbound.value(QStringLiteral("interface_name")).toString();
+    }
+    return {};
+}
+
 // The addresses no game route may take into the tunnel: the node's servers, which the core reaches
 // outside it, and the service's (where given as IPv4 addresses; host names are not looked up).
 QStringList keepOutAddresses(const QByteArray &config, const QString &serviceUrl)
@@ -285,6 +298,7 @@ bool SingBoxManager::beginStart()
     m_sessionRouteList = m_pendingRouteList;
     m_sessionGateway = m_tunAddress;
     m_sessionKeepOut = keepOutAddresses(m_runtimeConfig, m_serviceUrl);
+    m_tunnelName = tunnelInterfaceName(m_runtimeConfig).toStdString();
     setStarting(true);
     emit startRequested(program, arguments, executable.absolutePath(), m_runtimeConfig, m_generation);
     return true;
@@ -504,9 +518,12 @@ void SingBoxManager::deliverOutput(quint64 generation, const QString &text, bool
 
 void SingBoxManager::updateNetworkStats()
 {
+    // Only the core's own interface, and only while a core is meant to run: the acceleration's traffic.
     std::optional<nimbra::accel::ByteCounters> totals;
-    if (const auto read = nimbra::platform::readInterfaceByteTotals())
-        totals = nimbra::accel::ByteCounters{read->sent, read->received};
+    if ((m_running || m_starting) && !m_tunnelName.empty()) {
+        if (const auto read = nimbra::platform::readInterfaceByteTotals(m_tunnelName))
+            totals = nimbra::accel::ByteCounters{read->sent, read->received};
+    }
     std::optional<qint64> interval;
     if (totals) {
         if (m_statsClock.isValid())

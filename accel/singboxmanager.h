@@ -12,12 +12,13 @@
 #include <QVariantList>
 
 #include <atomic>
+#include <string>
 
 class SingBoxWorker;
 
 // Runs the acceleration core as a child process and owns the acceleration session: validation and run
 // with the configuration served through a pipe, readiness, the game routes, start/stop/restart, and the
-// machine's throughput. All process and route work happens in the worker's thread.
+// traffic through the core's TUN interface. All process and route work happens in the worker's thread.
 class SingBoxManager : public QObject
 {
     Q_OBJECT
@@ -29,6 +30,10 @@ class SingBoxManager : public QObject
     Q_PROPERTY(QString lastError READ lastError NOTIFY lastErrorChanged)
     Q_PROPERTY(double uploadBytesPerSecond READ uploadBytesPerSecond NOTIFY networkStatsChanged)
     Q_PROPERTY(double downloadBytesPerSecond READ downloadBytesPerSecond NOTIFY networkStatsChanged)
+    // Every byte the core's TUN interfaces carried since this manager was made (cores started anew
+    // included); a session's share is the difference from its start.
+    Q_PROPERTY(double tunnelSentBytes READ tunnelSentBytes NOTIFY networkStatsChanged)
+    Q_PROPERTY(double tunnelReceivedBytes READ tunnelReceivedBytes NOTIFY networkStatsChanged)
     Q_PROPERTY(bool autoReconnect READ autoReconnect WRITE setAutoReconnect NOTIFY autoReconnectChanged)
 
 public:
@@ -48,6 +53,8 @@ public:
     QString lastError() const { return m_lastError; }
     double uploadBytesPerSecond() const { return m_stats.upload; }
     double downloadBytesPerSecond() const { return m_stats.download; }
+    double tunnelSentBytes() const { return static_cast<double>(m_stats.sentTotal); }
+    double tunnelReceivedBytes() const { return static_cast<double>(m_stats.receivedTotal); }
     bool autoReconnect() const { return m_autoReconnect; }
     void setAutoReconnect(bool enabled);
     QString tunAddress() const { return m_tunAddress; }
@@ -145,4 +152,6 @@ private:
     QTimer m_statsTimer;
     QElapsedTimer m_statsClock;
     nimbra::accel::ThroughputState m_stats;
+    // The TUN interface of the last start's configuration.
+    std::string m_tunnelName;
 };

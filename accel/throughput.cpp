@@ -13,30 +13,28 @@ bool applyThroughputSample(ThroughputState &state, const std::optional<ByteCount
                            std::optional<qint64> intervalMs)
 {
     if (!totals) {
-        if (state.upload == 0 && state.download == 0) {
-            state.haveSample = false;
-            return false;
-        }
+        const bool changed = state.upload != 0 || state.download != 0;
+        state.haveSample = false;
         state.upload = 0;
         state.download = 0;
-        return true;
+        return changed;
     }
-    const bool usable = intervalMs && state.haveSample && *intervalMs >= 1 &&
-                        totals->sent >= state.previousSent && totals->received >= state.previousReceived;
-    if (!usable) {
-        // First reading, a clock glitch, or a counter that wrapped or vanished: a new baseline only.
-        state.previousSent = totals->sent;
-        state.previousReceived = totals->received;
-        state.haveSample = true;
-        return false;
-    }
-    const double seconds = static_cast<double>(*intervalMs) / 1000.0;
-    const double uploadSample = static_cast<double>(totals->sent - state.previousSent) / seconds;
-    const double downloadSample = static_cast<double>(totals->received - state.previousReceived) / seconds;
+    const bool continued =
+        state.haveSample && totals->sent >= state.previousSent && totals->received >= state.previousReceived;
+    const quint64 sent = continued ? totals->sent - state.previousSent : totals->sent;
+    const quint64 received = continued ? totals->received - state.previousReceived : totals->received;
     state.previousSent = totals->sent;
     state.previousReceived = totals->received;
-    state.upload = kNewWeight * uploadSample + kOldWeight * state.upload;
-    state.download = kNewWeight * downloadSample + kOldWeight * state.download;
+    state.haveSample = true;
+    state.sentTotal += sent;
+    state.receivedTotal += received;
+    if (!continued || !intervalMs || *intervalMs < 1) {
+        // A first reading or a clock glitch: the bytes count, a rate needs the next interval.
+        return sent != 0 || received != 0;
+    }
+    const double seconds = static_cast<double>(*intervalMs) / 1000.0;
+    state.upload = kNewWeight * (static_cast<double>(sent) / seconds) + kOldWeight * state.upload;
+    state.download = kNewWeight * (static_cast<double>(received) / seconds) + kOldWeight * state.download;
     return true;
 }
 

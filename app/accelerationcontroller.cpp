@@ -11,6 +11,7 @@
 #include "state/globaldata.h"
 #include "state/preferences.h"
 
+#include <algorithm>
 #include <cmath>
 
 using namespace sessionrules;
@@ -68,6 +69,8 @@ AccelerationController::AccelerationController(const nimbra::Backend &backend, G
             [this](int exitCode, QProcess::ExitStatus) { onCoreStopped(exitCode); });
     connect(m_singBox, &SingBoxManager::startFailed, this, &AccelerationController::onStartFailed);
     connect(m_singBox, &SingBoxManager::processError, this, &AccelerationController::onProcessError);
+    connect(m_singBox, &SingBoxManager::networkStatsChanged, this,
+            &AccelerationController::sessionTrafficChanged);
 
     // While idle the selected route is measured again now and then; while boosting, every 2 s (with
     // 智能选路 on, every route, so that a better one is known when the one in use fails).
@@ -243,8 +246,7 @@ void AccelerationController::onCoreStarted()
         return;
     }
     setBoosting(true);
-    m_boostSeconds = 0;
-    emit boostSecondsChanged();
+    beginFigures();
     const QString line = lineHead(m_source->line());
     if (m_reconnectAttempt > 0) {
         emit logLine(QStringLiteral("[UI] 断线自动重连成功（第 ") + QString::number(m_reconnectAttempt) +
@@ -379,9 +381,64 @@ void AccelerationController::forgetFigures()
 }
 
 // A listed route's round is in: the choice waiting for it, and the move rule for the route in use.
+double AccelerationController::sessionSentBytes() const
+{
+    return std::max(0.0, m_singBox->tunnelSentBytes() - m_sentBase);
+}
+
+double AccelerationController::sessionReceivedBytes() const
+{
+    return std::max(0.0, m_singBox->tunnelReceivedBytes() - m_receivedBase);
+}
+
+int AccelerationController::averageLatency() const
+{
+    return m_latencyCount > 0 ? std::max(1, static_cast<int>(std::lround(m_latencySumMs / m_latencyCount)))
+                              : -1;
+}
+
+QString AccelerationController::averageLatencyText() const
+{
+    return sessionrules::latencyText(averageLatency());
+}
+
+// A new session's figures start from nothing; a route move goes on with them.
+void AccelerationController::beginFigures()
+{
+    m_boostSeconds = 0;
+    m_sentBase = m_singBox->tunnelSentBytes();
+    m_receivedBase = m_singBox->tunnelReceivedBytes();
+    m_latencySumMs = 0;
+    m_latencyCount = 0;
+    emit boostSecondsChanged();
+    emit sessionTrafficChanged();
+    emit averageLatencyChanged();
+}
+
+void AccelerationController::stageFigures(int seconds, double sentBytes, double receivedBytes,
+                                          double averageLatencyMs)
+{
+    beginFigures();
+    m_boostSeconds = seconds;
+    m_sentBase -= sentBytes;
+    m_receivedBase -= receivedBytes;
+    // As if measured for a long while, so that the live rounds of a staged session barely move it.
+    constexpr int kStagedRounds = 1000;
+    m_latencyCount = averageLatencyMs >= 0 ? kStagedRounds : 0;
+    m_latencySumMs = averageLatencyMs * m_latencyCount;
+    emit boostSecondsChanged();
+    emit sessionTrafficChanged();
+    emit averageLatencyChanged();
+}
+
 void AccelerationController::onRound(const nimbra::accel::ProbeRound &round)
 {
     const bool selected = round.key == nodeStableKey(m_source->selectedNode());
+    if (selected && m_boosting && round.answered()) {
+        m_latencySumMs += round.medianMs;
+        ++m_latencyCount;
+        emit averageLatencyChanged();
+    }
     if (m_choiceKeys.remove(round.key) && m_choiceKeys.isEmpty())
         chooseMeasuredRoute();
     if (selected && m_boosting)

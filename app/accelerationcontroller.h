@@ -39,6 +39,12 @@ class AccelerationController : public QObject
     // The automatic reconnect under way (0: none), so the start it ends in reads as a recovery.
     Q_PROPERTY(int reconnectAttempt READ reconnectAttempt NOTIFY reconnectAttemptChanged)
     Q_PROPERTY(int boostSeconds READ boostSeconds NOTIFY boostSecondsChanged)
+    // The session's figures: bytes through the core's TUN since the session began, and the mean of the
+    // accelerated route's measured latencies (the TCP handshake time to its node; -1 and "—" before one).
+    Q_PROPERTY(double sessionSentBytes READ sessionSentBytes NOTIFY sessionTrafficChanged)
+    Q_PROPERTY(double sessionReceivedBytes READ sessionReceivedBytes NOTIFY sessionTrafficChanged)
+    Q_PROPERTY(int averageLatency READ averageLatency NOTIFY averageLatencyChanged)
+    Q_PROPERTY(QString averageLatencyText READ averageLatencyText NOTIFY averageLatencyChanged)
 
 public:
     AccelerationController(const nimbra::Backend &backend, GameChoice *choice, RouteSource *source,
@@ -48,11 +54,16 @@ public:
     QVariantMap pendingBoostGame() const { return m_pendingBoostGame; }
     int reconnectAttempt() const { return m_reconnectAttempt; }
     int boostSeconds() const { return m_boostSeconds; }
+    double sessionSentBytes() const;
+    double sessionReceivedBytes() const;
+    int averageLatency() const;
+    QString averageLatencyText() const;
     // A core runs, starts or is accelerating: the game may not change.
     bool busy() const;
 
     // Staging a state directly, for tests and the screenshot tool; the interface never calls this.
     void stageBoosting(bool boosting) { setBoosting(boosting); }
+    void stageFigures(int seconds, double sentBytes, double receivedBytes, double averageLatencyMs);
 
     // The start button: cancels a start in progress, else the first check that applies decides.
     Q_INVOKABLE void toggleAcceleration();
@@ -71,6 +82,8 @@ signals:
     void pendingBoostGameChanged();
     void reconnectAttemptChanged();
     void boostSecondsChanged();
+    void sessionTrafficChanged();
+    void averageLatencyChanged();
 
     // A start while signed out: the interface opens the sign-in.
     void signInRequired();
@@ -82,6 +95,7 @@ private:
     void setBoosting(bool value);
     void setPendingBoostGame(const QVariantMap &value);
     void setReconnectAttempt(int value);
+    void beginFigures();
     void toast(const QString &text, bool warning = false) { emit toastRequested(text, warning); }
 
     void requestMissingConfig();
@@ -121,6 +135,11 @@ private:
     QVariantMap m_pendingBoostGame;
     int m_reconnectAttempt = 0;
     int m_boostSeconds = 0;
+    // The TUN byte counts when the session began, and the sum and count of its latencies.
+    double m_sentBase = 0;
+    double m_receivedBase = 0;
+    double m_latencySumMs = 0;
+    int m_latencyCount = 0;
     // Routes measured for a choice: the choice is made once their rounds are all in.
     QSet<QString> m_choiceKeys;
     QString m_lastMode;

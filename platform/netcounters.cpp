@@ -63,6 +63,16 @@ InterfaceCounterRow linuxInterfaceRow(std::string name, std::uint16_t arphrdType
     return row;
 }
 
+std::optional<ByteTotals> namedInterfaceTotals(const std::vector<InterfaceCounterRow> &rows,
+                                               const std::string &name)
+{
+    for (const InterfaceCounterRow &row : rows) {
+        if (row.name == name)
+            return ByteTotals{row.receivedBytes, row.sentBytes};
+    }
+    return std::nullopt;
+}
+
 std::optional<ByteTotals> readInterfaceByteTotals()
 {
     const auto rows = readInterfaceCounterRows();

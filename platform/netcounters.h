@@ -5,8 +5,9 @@
 #include <string>
 #include <vector>
 
-// Whole-machine byte counters for the upload and download rates: operational interfaces only, leaving
-// out loopback and tunnels (the core's own TUN would count its traffic twice).
+// Interface byte counters: the whole machine's (operational interfaces only, leaving out loopback and
+// tunnels), and one named interface's, such as the core's TUN, whose counters are the acceleration's
+// own traffic.
 namespace nimbra::platform {
 
 struct InterfaceCounterRow
@@ -48,5 +49,14 @@ std::optional<std::vector<InterfaceCounterRow>> readInterfaceCounterRows();
 
 // sumCountedInterfaces over readInterfaceCounterRows().
 std::optional<ByteTotals> readInterfaceByteTotals();
+
+// The counters of the row named `name`; nullopt when there is none.
+std::optional<ByteTotals> namedInterfaceTotals(const std::vector<InterfaceCounterRow> &rows,
+                                               const std::string &name);
+
+// One interface's 64-bit counters by its name: Linux the rtnetlink link name, Windows the interface
+// alias (the name a TUN adapter is created with) through GetIfEntry2. nullopt when it does not exist or
+// the query fails.
+std::optional<ByteTotals> readInterfaceByteTotals(const std::string &name);
 
 } // namespace nimbra::platform

@@ -79,4 +79,12 @@ std::optional<std::vector<InterfaceCounterRow>> readInterfaceCounterRows()
     return rows;
 }
 
+std::optional<ByteTotals> readInterfaceByteTotals(const std::string &name)
+{
+    const auto rows = readInterfaceCounterRows();
+    if (!rows)
+        return std::nullopt;
+    return namedInterfaceTotals(*rows, name);
+}
+
 } // namespace nimbra::platform

@@ -1,5 +1,13 @@
 #include "netcounters.h"
 
+// MIB_IF_ROW2 and GetIfEntry2 are declared only after the IP helper types of ws2ipdef.h, and winsock2.h
+// must come before windows.h.
+#include <winsock2.h>
+
+#include <ws2ipdef.h>
+
+#include "widetext_win.h"
+
 #include <windows.h>
 
 #include <iphlpapi.h>
@@ -35,6 +43,20 @@ std::optional<std::vector<InterfaceCounterRow>> readInterfaceCounterRows()
                                 row.dwOperStatus, row.dwType, row.dwInOctets, row.dwOutOctets));
     }
     return rows;
+}
+
+std::optional<ByteTotals> readInterfaceByteTotals(const std::string &name)
+{
+    // The alias is what the core names its adapter; the older table only knows descriptions.
+    const std::wstring alias = widen(name);
+    NET_LUID luid = {};
+    if (alias.empty() || ConvertInterfaceAliasToLuid(alias.c_str(), &luid) != NO_ERROR)
+        return std::nullopt;
+    MIB_IF_ROW2 row = {};
+    row.InterfaceLuid = luid;
+    if (GetIfEntry2(&row) != NO_ERROR)
+        return std::nullopt;
+    return ByteTotals{row.InOctets, row.OutOctets};
 }
 
 } // namespace nimbra::platform

@@ -346,6 +346,9 @@ void interfaceTable(Checks &checks)
     checks.check(live && live->size() == liveEntries && liveEntries > 0, "it has the system's rows",
                  std::to_string(live ? live->size() : 0) + " of " + std::to_string(liveEntries));
     checks.check(readInterfaceByteTotals().has_value(), "the live totals are read");
+    checks.check(!readInterfaceByteTotals(std::string("Nimbra no such adapter")) &&
+                     !readInterfaceByteTotals(std::string()),
+                 "no counters by an alias no adapter has");
 }
 
 void namedPipe(Checks &checks)

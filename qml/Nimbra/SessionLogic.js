@@ -4,16 +4,44 @@
 // flows and rules, and the routes' keys and kinds, are in AccelerationSession and its parts (C++);
 // nothing here touches the window or the back-end objects.
 
-function formatNetworkRate(bytesPerSecond) {
-    let value = Number(bytesPerSecond)
+// A byte count in binary units with one decimal below ten of a unit: [number text, unit prefix].
+function scaledBytes(bytes, wholeFrom) {
+    let value = Number(bytes)
     if (!isFinite(value) || value < 0)
         value = 0
-    const mega = 1024 * 1024
-    if (value >= mega)
-        return (value / mega).toFixed(value >= 10 * mega ? 0 : 1) + " M/s"
-    if (value >= 1024)
-        return (value / 1024).toFixed(value >= 100 * 1024 ? 0 : 1) + " K/s"
-    return Math.round(value) + " B/s"
+    const units = ["K", "M", "G", "T"]
+    let unit = ""
+    for (let i = 0; i < units.length && value >= 1024; ++i) {
+        value /= 1024
+        unit = units[i]
+    }
+    return [unit === "" ? String(Math.round(value)) : value.toFixed(value >= wholeFrom ? 0 : 1), unit]
+}
+
+function formatNetworkRate(bytesPerSecond) {
+    const scaled = scaledBytes(bytesPerSecond, Number(bytesPerSecond) >= 1024 * 1024 ? 10 : 100)
+    return scaled[0] + " " + (scaled[1] || "B") + "/s"
+}
+
+// A session's byte total: "0 B", "1.5 KB", "12 MB".
+function formatBytes(bytes) {
+    const scaled = scaledBytes(bytes, 10)
+    return scaled[0] + " " + scaled[1] + "B"
+}
+
+// A session's duration as hours:minutes:seconds, the hours going past 99 when they must.
+function formatDuration(seconds) {
+    let value = Math.floor(Number(seconds))
+    if (!isFinite(value) || value < 0)
+        value = 0
+    const two = n => (n < 10 ? "0" : "") + n
+    return two(Math.floor(value / 3600)) + ":" + two(Math.floor(value / 60) % 60) + ":" + two(value % 60)
+}
+
+// The session's figures in one line, each with its label, for the tray's tooltip.
+function sessionSummary(seconds, latencyText, averageText, sentBytes, receivedBytes) {
+    return "加速时长 " + formatDuration(seconds) + " · 节点延迟 " + latencyText + "（平均 " + averageText + "）"
+        + " · 加速流量 ↑ " + formatBytes(sentBytes) + " ↓ " + formatBytes(receivedBytes)
 }
 
 function maskUserName(phone) {

@@ -172,26 +172,30 @@ private slots:
     {
         using nimbra::accel::ByteCounters;
         nimbra::accel::ThroughputState state;
-        // The first reading is only a baseline.
-        QVERIFY(!applyThroughputSample(state, ByteCounters{1000, 5000}, std::nullopt));
+        // A new TUN's first reading: its bytes count, a rate needs an interval.
+        QVERIFY(applyThroughputSample(state, ByteCounters{1000, 5000}, std::nullopt));
         QVERIFY(state.haveSample);
+        QCOMPARE(state.upload, 0.0);
         QVERIFY(applyThroughputSample(state, ByteCounters{1000 + 1000000, 5000 + 2000000}, 1000));
         QCOMPARE(state.upload, 650000.0);
         QCOMPARE(state.download, 1300000.0);
         QVERIFY(applyThroughputSample(state, ByteCounters{1000 + 2000000, 5000 + 4000000}, 1000));
         QCOMPARE(state.upload, 877500.0);
-        // A counter that went backwards (wrap, adapter gone) skips one update.
-        QVERIFY(!applyThroughputSample(state, ByteCounters{10, 4000000}, 1000));
+        // A counter below the last: the core made its TUN anew, which counts from zero; no rate.
+        QVERIFY(applyThroughputSample(state, ByteCounters{10, 4000000}, 1000));
         QCOMPARE(state.upload, 877500.0);
         QVERIFY(applyThroughputSample(state, ByteCounters{10 + 500, 4000000}, 500));
         QCOMPARE(state.upload, 0.65 * 1000 + 0.35 * 877500.0);
         QCOMPARE(state.download, 0.35 * 1755000.0);
-        QVERIFY(!applyThroughputSample(state, ByteCounters{20, 4000000}, 0));
-        // Reading failures drop the rates to zero once, then stay quiet.
+        QVERIFY(!applyThroughputSample(state, ByteCounters{10 + 500, 4000000}, 0));
+        QCOMPARE(state.sentTotal, quint64(1000 + 2000000 + 10 + 500));
+        QCOMPARE(state.receivedTotal, quint64(5000 + 4000000 + 4000000));
+        // No TUN (no core): the rates drop to zero once, then stay quiet; the totals stay.
         QVERIFY(applyThroughputSample(state, std::nullopt, std::nullopt));
         QCOMPARE(state.upload, 0.0);
         QVERIFY(!applyThroughputSample(state, std::nullopt, std::nullopt));
         QVERIFY(!state.haveSample);
+        QCOMPARE(state.sentTotal, quint64(1000 + 2000000 + 10 + 500));
     }
 
     void startFailuresAreReported()

@@ -1,6 +1,7 @@
 // The acceleration controller of the main window, driven through the window's own functions, against
 // the real back-end objects, the dev service and the stub core. As root the whole run gets a private
 // network namespace, so the stub's TUN interface and the game's routes never reach the host.
+#include "app/accelerationcontroller.h"
 #include "app/accelerationsession.h"
 #include "app/sessionrules.h"
 #include "app/startup.h"
@@ -11,6 +12,7 @@
 #include "windowinput.h"
 #include "wiredbackend.h"
 
+#include <QAccessible>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -197,6 +199,15 @@ QVariantList testRoutes(const QVariantMap &devRoute)
     udp.insert("protocol", "hysteria2");
     return {route("slow", "测试 · 慢线", "10.77.0.15"), route("fast", "测试 · 快线", "10.77.0.16"),
             route("dead", "测试 · 断线", "10.77.0.17"), udp};
+}
+
+// The first `count` test routes (all when negative) staged as the game's routes, the first selected.
+QVariantList stageTestRoutes(Client &c, qsizetype count = -1)
+{
+    const QVariantList routes = testRoutes(c.session->routeSource()->selectedNode()).mid(0, count);
+    c.session->routeSource()->stageSelection(c.session->choice()->selectedGame(), routes,
+                                             routes.at(0).toMap());
+    return routes;
 }
 
 } // namespace
@@ -665,9 +676,7 @@ private slots:
         QVERIFY(window && QTest::qWaitForWindowExposed(window));
         QQuickItem *scene = window->contentItem();
         QVERIFY(c.readyToBoost());
-        const QVariantList routes = testRoutes(c.session->routeSource()->selectedNode());
-        c.session->routeSource()->stageSelection(c.session->choice()->selectedGame(), routes,
-                                                 routes.at(0).toMap());
+        const QVariantList routes = stageTestRoutes(c);
         QCOMPARE(shownText(scene, "nodeText"), QStringLiteral("推荐节点：测试 · 慢线"));
         // A new mode measures the routes and chooses by it.
         c.preferences->setMode(QStringLiteral("稳定优先"));
@@ -692,6 +701,40 @@ private slots:
         QVERIFY2(c.warnings.isEmpty(), qPrintable(c.warnings.join(QLatin1Char('\n'))));
     }
 
+    // The session's own figures on the control card while boosting: its duration, the node latency with
+    // the session's mean of the measured rounds, and the traffic through the core's TUN since the start
+    // (the stub core carries none, so its totals read nothing).
+    void sessionFiguresOnTheCard()
+    {
+        if (!g_inPrivateNetwork)
+            QSKIP("needs root: the nodes answer from a TUN device inside a private network namespace");
+        TunResponderProcess nodes;
+        QVERIFY2(nodes.start(kCloseNodes), qPrintable(nodes.error()));
+        Client c(m_service->baseUrl());
+        QVERIFY(c.readyToBoost());
+        stageTestRoutes(c, 1);
+        AccelerationController *controller = c.session->controller();
+        QQuickItem *scene = qobject_cast<QQuickWindow *>(c.window)->contentItem();
+        QVERIFY(!findShown(scene, QStringLiteral("cardDuration")));
+        controller->toggleAcceleration();
+        QTRY_VERIFY_WITH_TIMEOUT(controller->boosting(), 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(controller->boostSeconds() >= 2 && controller->averageLatency() > 0, 10000);
+        QVERIFY(near(controller->averageLatencyText(), 20));
+        QCOMPARE(shownText(scene, "cardDuration"),
+                 QStringLiteral("00:00:%1").arg(controller->boostSeconds(), 2, 10, QLatin1Char('0')));
+        QCOMPARE(shownText(scene, "cardAverageLatency"), controller->averageLatencyText());
+        QAccessibleInterface *latency =
+            QAccessible::queryAccessibleInterface(findShown(scene, QStringLiteral("cardLatency")));
+        QVERIFY(latency && latency->text(QAccessible::Name).startsWith(QStringLiteral("节点延迟 ")));
+        QVERIFY(latency->text(QAccessible::Description).contains(QStringLiteral("TCP")));
+        QCOMPARE(controller->sessionSentBytes(), 0.0);
+        QCOMPARE(shownText(scene, "cardUpload"), QStringLiteral("0 B/s · 共 0 B"));
+        controller->toggleAcceleration();
+        QTRY_VERIFY_WITH_TIMEOUT(!controller->boosting(), 10000);
+        QVERIFY(!findShown(scene, QStringLiteral("cardDuration")));
+        QVERIFY2(c.warnings.isEmpty(), qPrintable(c.warnings.join(QLatin1Char('\n'))));
+    }
+
     // Boosting with 智能选路 on: the node in use starts losing probes and the session moves to a clearly
     // better one, restarting the core; when that one fails too within two minutes it stays, and moves
     // again once the session's clock has passed them.
@@ -705,9 +748,7 @@ private slots:
         qint64 now = 0;
         c.session->setClock([&now] { return now; });
         QVERIFY(c.readyToBoost());
-        const QVariantList routes = testRoutes(c.session->routeSource()->selectedNode()).mid(0, 2);
-        c.session->routeSource()->stageSelection(c.session->choice()->selectedGame(), routes,
-                                                 routes.at(0).toMap());
+        const QVariantList routes = stageTestRoutes(c, 2);
         QVERIFY(c.preferences->smartRoute());
         QSignalSpy started(c.singBox.get(), &SingBoxManager::started);
         c.session->controller()->toggleAcceleration();
@@ -840,9 +881,7 @@ private slots:
         FrontProxy front(m_service->port());
         Client c(front.baseUrl());
         QVERIFY(c.readyToBoost());
-        const QVariantList routes = testRoutes(c.session->routeSource()->selectedNode()).mid(0, 3);
-        c.session->routeSource()->stageSelection(c.session->choice()->selectedGame(), routes,
-                                                 routes.at(0).toMap());
+        const QVariantList routes = stageTestRoutes(c, 3);
         front.plan("/api/user/points/node-lists", {FrontProxy::Answer::Hold});
         c.preferences->setMode(QStringLiteral("稳定优先"));
         c.preferences->setMode(QStringLiteral("极速电竞"));

@@ -576,10 +576,6 @@ private slots:
         };
         const QStringList figures{
             QStringLiteral("当前游戏：") + w.session->choice()->selectedGame().value("name").toString(),
-            QStringLiteral("上传 ") +
-                text("Session.formatNetworkRate(N.App.singBoxManager.uploadBytesPerSecond)"),
-            QStringLiteral("下载 ") +
-                text("Session.formatNetworkRate(N.App.singBoxManager.downloadBytesPerSecond)"),
             QStringLiteral("未加速 · 加速引擎待命"),
             w.is("vipNum > 0") ? QStringLiteral("会员编号：") + text("vipNum")
                                : QStringLiteral("会员状态：普通用户"),
@@ -591,7 +587,8 @@ private slots:
         for (const QString &figure : figures)
             QVERIFY2(find(entries, QAccessible::StaticText, figure), qPrintable(figure));
         // Measured figures move on between the walk and now; their form is what is read out.
-        for (const char *figure : {"^未连接延时  (\\d+ ms|测速中…|超时|—)$", "^丢包  (\\d+\\.\\d%|—)$"}) {
+        for (const char *figure : {"^未连接延时  (\\d+ ms|测速中…|超时|—)$",
+                                   "^节点延迟 (\\d+ ms|测速中…|超时|—)$", "^丢包  (\\d+\\.\\d%|—)$"}) {
             const QRegularExpression pattern(QString::fromUtf8(figure));
             QVERIFY2(std::any_of(entries.cbegin(), entries.cend(),
                                  [&pattern](const Entry &entry) {
@@ -601,6 +598,7 @@ private slots:
                      figure);
         }
         QVERIFY(find(entries, QAccessible::Button, QStringLiteral("账户菜单")));
+        QVERIFY(find(entries, QAccessible::CheckBox, QStringLiteral("双网防丢包（暂不可用）")));
         // Each plan is named with its price.
         const auto plans = std::count_if(entries.cbegin(), entries.cend(), [](const Entry &entry) {
             return entry.role == QAccessible::RadioButton && entry.name.contains(QStringLiteral("，¥"));

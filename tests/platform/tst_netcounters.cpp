@@ -182,7 +182,13 @@ private slots:
         // One datagram first, so that address resolution is done before measuring.
         QVERIFY(sendDatagrams(sender.value, "192.0.2.2", 5555, 1, 100, receiver.value));
 
+        const auto tunIn = [&](const char *name) {
+            std::optional<ByteTotals> totals;
+            a.runInside([&] { totals = readInterfaceByteTotals(std::string(name)); });
+            return totals;
+        };
         const auto rowsBefore = rowsInA();
+        const auto tunBefore = tunIn("ntun0");
         constexpr int kCount = 20;
         constexpr int kPayload = 1000;
         QVERIFY(sendDatagrams(sender.value, "192.0.2.2", 5555, kCount, kPayload, receiver.value));
@@ -193,6 +199,7 @@ private slots:
         for (int i = 0; i < kCount; ++i)
             QCOMPARE(read(tun.value, packet, sizeof packet), static_cast<ssize_t>(kPayload + 8 + 20));
         const auto rowsAfter = rowsInA();
+        const auto tunAfter = tunIn("ntun0");
 
         // Each datagram leaves the veth with UDP (8), IPv4 (20) and Ethernet (14) headers.
         const ByteTotals before = sumCountedInterfaces(rowsBefore);
@@ -209,6 +216,10 @@ private slots:
             QVERIFY2(first && second && second->operational, name);
             QVERIFY2(second->sentBytes - first->sentBytes >= kCount * (kPayload + 8 + 20), name);
         }
+        // The tunnel's own counters, by name, are exactly what went into it; a missing name has none.
+        QVERIFY(tunBefore && tunAfter && !tunIn("nosuch0"));
+        QCOMPARE(tunAfter->sent - tunBefore->sent, std::uint64_t(kCount * (kPayload + 8 + 20)));
+        QCOMPARE(tunAfter->received, tunBefore->received);
     }
 };
 

@@ -24,6 +24,21 @@ TestCase {
         compare(Session.formatNetworkRate(data.value), data.text)
     }
 
+    function test_sessionFigures_data() {
+        return [
+            { tag: "nothing yet", seconds: 0, sent: 0, received: -1, text: "加速时长 00:00:00 · 节点延迟 —（平均 —） · 加速流量 ↑ 0 B ↓ 0 B",
+              latency: "—", average: "—" },
+            { tag: "an evening", seconds: 100 * 3600 + 61, sent: 1536, received: 5.5 * 1048576, latency: "42 ms", average: "45 ms",
+              text: "加速时长 100:01:01 · 节点延迟 42 ms（平均 45 ms） · 加速流量 ↑ 1.5 KB ↓ 5.5 MB" },
+            { tag: "gigabytes", seconds: 59.9, sent: 3 * 1073741824, received: 12 * 1048576, latency: "8 ms", average: "9 ms",
+              text: "加速时长 00:00:59 · 节点延迟 8 ms（平均 9 ms） · 加速流量 ↑ 3.0 GB ↓ 12 MB" }
+        ]
+    }
+
+    function test_sessionFigures(data) {
+        compare(Session.sessionSummary(data.seconds, data.latency, data.average, data.sent, data.received), data.text)
+    }
+
     function test_figures() {
         compare(Session.maskUserName("13800138000"), "138****8000")
         compare(Session.maskUserName(""), "已登录")

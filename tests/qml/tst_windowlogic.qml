@@ -98,9 +98,10 @@ TestCase {
               window: "隐藏主窗口", boost: "一键加速", target: "剑网3 · 华东 · 上海电信 BGP-3",
               tooltip: "Nimbra加速器 · 未加速 · 剑网3 · 华东 · 上海电信 BGP-3", icon: "tray-off.png" },
             { tag: "boosting, hidden", shown: false, boosting: true, starting: false, game: "剑网3", line: "华东",
-              window: "显示主窗口", boost: "停止", target: "剑网3 · 华东", tooltip: "Nimbra加速器 · 加速中 · 剑网3 · 华东",
-              icon: "tray-on.png" },
+              figures: "加速时长 00:00:05", window: "显示主窗口", boost: "停止", target: "剑网3 · 华东",
+              tooltip: "Nimbra加速器 · 加速中 · 剑网3 · 华东\n加速时长 00:00:05", icon: "tray-on.png" },
             { tag: "starting cancels", shown: false, boosting: false, starting: true, game: "剑网3", line: " ",
+              figures: "加速时长 00:00:05",
               window: "显示主窗口", boost: "取消启动", target: "剑网3", tooltip: "Nimbra加速器 · 正在启动… · 剑网3",
               icon: "tray-off.png" },
             { tag: "markup in a name", shown: true, boosting: false, starting: false, game: "<b>剑网3</b>", line: "",
@@ -113,7 +114,8 @@ TestCase {
     }
 
     function test_trayMenu(data) {
-        const menu = WindowLogic.trayMenu(data.shown, data.boosting, data.starting, data.game, data.line)
+        const menu = WindowLogic.trayMenu(data.shown, data.boosting, data.starting, data.game, data.line,
+                                         data.figures)
         compare(menu.windowText, data.window)
         compare(menu.boostText, data.boost)
         compare(menu.targetText, data.target)

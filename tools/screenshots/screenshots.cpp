@@ -82,6 +82,8 @@ struct WindowShot
     bool keepToast = false;
     // Staged on the session: the window shows the running core without starting one.
     bool boosting = false;
+    // Staged session figures: an hour and a quarter of play, its traffic and mean node latency.
+    bool figures = false;
 };
 
 const WindowShot kSignedOutShots[] = {
@@ -106,6 +108,7 @@ const WindowShot kSignedOutShots[] = {
 const WindowShot kSignedInShots[] = {
     {"home-signed-in", "navigation.selectTab('home', 0)"},
     {"boosting", "session.controller.boosting", false, true},
+    {"session-figures", "navigation.selectTab('home', 0)", false, true, true},
     // Another game clicked while accelerating: the question (the next shot's stop clears it).
     {"switch-game", "session.chooseGame('yj')", false, true},
     {"account-menu-avatar", "navigation.toggleAccountMenu(rail.avatar, 'rail-avatar')"},
@@ -140,6 +143,10 @@ bool renderShots(QQuickWindow *window, AccelerationSession &session, const Windo
         for (const WindowShot &shot : shots) {
             evaluate(window, QString::fromLatin1(kCloseAll));
             session.controller()->stageBoosting(shot.boosting);
+            if (shot.figures)
+                session.controller()->stageFigures(4521, 38.6 * 1024 * 1024, 412.0 * 1024 * 1024, 36);
+            else
+                session.controller()->stageFigures(0, 0, 0, -1);
             evaluate(window, QStringLiteral("dawn = %1").arg(light ? "true" : "false"));
             evaluate(window, QString::fromUtf8(shot.script));
             spin(settleMs);

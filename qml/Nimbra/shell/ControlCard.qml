@@ -1,11 +1,16 @@
+pragma ComponentBehavior: Bound
+
 import QtQuick
+import QtQuick.Controls
 import Nimbra
 import "../Fonts.js" as Fonts
 import "../SessionLogic.js" as Session
 import "../games/GameListLogic.js" as GameLogic
 
 // The bottom of the hero: the current game, the live figures, the acceleration button and, below a
-// divider, the selector row with the hit layer that takes its clicks.
+// divider, the selector row with the hit layer that takes its clicks. 双网防丢包 is shown unavailable:
+// sending the game's traffic over two paths needs the core and the node, which do not offer it; the
+// stored setting is kept for when they do.
 GlassCard {
     id: card
 
@@ -29,7 +34,11 @@ GlassCard {
     signal modeMenuRequested()
     signal dualNetworkToggled()
 
-    height: 150
+    // While accelerating, the session's strip sits on top; the card grows upwards by it (it is anchored
+    // at the bottom), so everything below stays where it was.
+    readonly property int stripHeight: session.controller.boosting ? 40 : 0
+
+    height: 150 + stripHeight
     lightMode: dawn
     darkSurface: Theme.controlFill(false)
     lightSurface: Theme.controlFill(true)
@@ -38,7 +47,7 @@ GlassCard {
         id: tile
 
         x: 20
-        y: 18
+        y: 18 + card.stripHeight
         large: true
         label: String(card.game.en || "GAME")
         hue: Number(card.game.hue) || 0
@@ -99,74 +108,130 @@ GlassCard {
         }
     }
 
-    Row {
+    // The node latency beside the game, always (the TCP handshake time to the route's node).
+    Column {
+        id: latencyFigure
+
+        readonly property string hint: "节点延迟是本机与加速节点建立 TCP 连接（握手）所用的时间"
+
         x: 320
         anchors.verticalCenter: tile.verticalCenter
-        spacing: 34
+        spacing: 2
 
-        Column {
-            spacing: 2
-
-            Text {
-                objectName: "cardLatency"
-                textFormat: Text.PlainText
-                text: card.session.measurement.latencyText
-                Accessible.role: Accessible.StaticText
-                Accessible.name: latencyCaption.text + " " + text
-                color: Theme.ink(card.dawn)
-                font.family: Fonts.latin()
-                font.pixelSize: 22
-                font.bold: true
-            }
-
-            Text {
-                id: latencyCaption
-
-                textFormat: Text.PlainText
-                text: card.session.controller.boosting ? "连接延时" : "未连接延时"
-                color: Theme.text(card.session.controller.boosting ? Theme.neon(card.dawn) : Theme.accent(card.dawn))
-                font.family: Fonts.ui()
-                font.pixelSize: Theme.textSize(11)
-            }
+        HoverHandler {
+            id: latencyHover
         }
 
-        Column {
-            anchors.verticalCenter: parent.verticalCenter
-            spacing: 6
+        ToolTip.visible: latencyHover.hovered
+        ToolTip.delay: 400
+        ToolTip.text: hint
 
-            Text {
-                textFormat: Text.PlainText
-                text: "↑ " + Session.formatNetworkRate(App.singBoxManager.uploadBytesPerSecond)
-                Accessible.role: Accessible.StaticText
-                Accessible.name: "上传 " + text.slice(2)
-                color: Theme.ink2(card.dawn)
-                font.family: Fonts.latin()
-                font.pixelSize: 13
-            }
+        Text {
+            objectName: "cardLatency"
+            textFormat: Text.PlainText
+            text: card.session.measurement.latencyText
+            Accessible.role: Accessible.StaticText
+            Accessible.name: "节点延迟 " + text
+            Accessible.description: latencyFigure.hint
+            color: Theme.ink(card.dawn)
+            font.family: Fonts.latin()
+            font.pixelSize: 22
+            font.bold: true
+        }
 
-            Text {
-                textFormat: Text.PlainText
-                text: "↓ " + Session.formatNetworkRate(App.singBoxManager.downloadBytesPerSecond)
-                Accessible.role: Accessible.StaticText
-                Accessible.name: "下载 " + text.slice(2)
-                color: Theme.ink2(card.dawn)
-                font.family: Fonts.latin()
-                font.pixelSize: 13
+        Text {
+            textFormat: Text.PlainText
+            text: card.session.controller.boosting ? "节点延迟" : "节点延迟 · 未加速"
+            color: Theme.text(card.session.controller.boosting ? Theme.neon(card.dawn) : Theme.accent(card.dawn))
+            font.family: Fonts.ui()
+            font.pixelSize: Theme.textSize(11)
+        }
+    }
+
+    // The session's strip: its duration, the mean node latency of its measured rounds, and the traffic
+    // through the core's TUN interface (rates and totals since the start).
+    Row {
+        id: strip
+
+        readonly property var controller: card.session.controller
+
+        x: 20
+        y: 12
+        height: 22
+        spacing: 26
+        visible: card.stripHeight > 0
+
+        Repeater {
+            model: [
+                { objectName: "cardDuration", label: "加速时长",
+                  value: Session.formatDuration(strip.controller.boostSeconds) },
+                { objectName: "cardAverageLatency", label: "平均节点延迟",
+                  value: strip.controller.averageLatencyText },
+                { objectName: "cardUpload", label: "加速流量 ↑",
+                  value: Session.formatNetworkRate(App.singBoxManager.uploadBytesPerSecond) + " · 共 "
+                         + Session.formatBytes(strip.controller.sessionSentBytes),
+                  spoken: "加速流量 上传" },
+                { objectName: "cardDownload", label: "↓",
+                  value: Session.formatNetworkRate(App.singBoxManager.downloadBytesPerSecond) + " · 共 "
+                         + Session.formatBytes(strip.controller.sessionReceivedBytes),
+                  spoken: "加速流量 下载" }
+            ]
+
+            Row {
+                id: entry
+
+                required property var modelData
+
+                anchors.verticalCenter: parent.verticalCenter
+                spacing: 6
+
+                Text {
+                    anchors.baseline: value.baseline
+                    textFormat: Text.PlainText
+                    text: entry.modelData.label
+                    color: Theme.ink3(card.dawn)
+                    font.family: Fonts.ui()
+                    font.pixelSize: Theme.textSize(12)
+                }
+
+                Text {
+                    id: value
+
+                    objectName: entry.modelData.objectName
+                    textFormat: Text.PlainText
+                    text: entry.modelData.value
+                    Accessible.role: Accessible.StaticText
+                    Accessible.name: (entry.modelData.spoken || entry.modelData.label) + " " + text
+                    color: Theme.ink(card.dawn)
+                    font.family: Fonts.latin()
+                    font.pixelSize: 14
+                    font.bold: true
+                }
             }
         }
+    }
+
+    Rectangle {
+        x: 20
+        y: 40
+        width: parent.width - 40
+        height: 1
+        visible: strip.visible
+        color: Theme.ink4(card.dawn)
+        opacity: 0.6
     }
 
     BoostButton {
         anchors.right: parent.right
         anchors.rightMargin: 20
-        y: 14
+        y: 14 + card.stripHeight
         dawn: card.dawn
         controller: card.session.controller
     }
 
     Rectangle {
         x: 20
-        y: 90
+        y: 90 + card.stripHeight
         width: parent.width - 40
         height: 1
         color: Theme.ink4(card.dawn)
@@ -177,7 +242,7 @@ GlassCard {
         id: selectors
 
         x: 20
-        y: 98
+        y: 98 + card.stripHeight
         spacing: 12
 
         Selector {
@@ -215,29 +280,53 @@ GlassCard {
         }
 
         Item {
+            id: dualBox
+
+            readonly property string reason: "双网防丢包需要加速核心与节点同时支持经两条网络发送游戏数据，当前版本尚不支持；已保存的设置会保留"
+
             width: 170
             height: 40
-            opacity: card.session.controller.boosting ? 0.55 : 1
 
-            Text {
-                id: dualLabel
+            HoverHandler {
+                id: dualHover
+            }
 
+            ToolTip.visible: dualHover.hovered
+            ToolTip.delay: 400
+            ToolTip.text: reason
+
+            Column {
                 x: 6
                 anchors.verticalCenter: parent.verticalCenter
-                textFormat: Text.PlainText
-                text: "双网防丢包"
-                color: Theme.ink2(card.dawn)
-                font.family: Fonts.ui()
-                font.pixelSize: 13
+                spacing: 1
+
+                Text {
+                    id: dualLabel
+
+                    textFormat: Text.PlainText
+                    text: "双网防丢包"
+                    color: Theme.ink3(card.dawn)
+                    font.family: Fonts.ui()
+                    font.pixelSize: 13
+                }
+
+                Text {
+                    objectName: "dualNetworkReason"
+                    textFormat: Text.PlainText
+                    text: "暂不可用 · 核心未支持"
+                    color: Theme.ink3(card.dawn)
+                    font.family: Fonts.ui()
+                    font.pixelSize: Theme.textSize(10)
+                }
             }
 
             ToggleSwitch {
                 id: dualSwitch
 
-                anchors.left: dualLabel.right
-                anchors.leftMargin: 12
+                x: 104
                 anchors.verticalCenter: parent.verticalCenter
-                checked: card.dualNetwork
+                opacity: 0.45
+                checked: false
                 lightMode: card.dawn
                 interactive: false
             }
@@ -284,16 +373,18 @@ GlassCard {
             onActivated: card.modeMenuRequested()
         }
 
+        // Unavailable: read out with its reason, never toggled.
         ClickArea {
-            x: dualSwitch.parent.x
-            width: dualSwitch.parent.width
+            x: dualBox.x
+            width: dualBox.width
             height: 40
-            label: "双网防丢包"
+            enabled: false
+            label: "双网防丢包（暂不可用）"
             lightMode: card.dawn
             role: Accessible.CheckBox
             Accessible.checkable: true
-            Accessible.checked: card.dualNetwork
-            onActivated: card.dualNetworkToggled()
+            Accessible.checked: false
+            Accessible.description: dualBox.reason
         }
     }
 }

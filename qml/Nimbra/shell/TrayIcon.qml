@@ -2,8 +2,9 @@ import QtQuick
 import Nimbra
 import Qt.labs.platform as Platform
 import "WindowLogic.js" as WindowLogic
+import "../SessionLogic.js" as Session
 
-// The tray icon: whether acceleration is on at a glance, and a menu to show or hide the window, start
+// The tray icon: whether acceleration is on at a glance (with the session's figures in its tooltip), and a menu to show or hide the window, start
 // or stop acceleration for the current game and route, and quit. While the window is hidden, its
 // toasts come up as the tray's messages, so a stop or a reconnect is still noticed.
 Platform.SystemTrayIcon {
@@ -15,7 +16,12 @@ Platform.SystemTrayIcon {
     readonly property var game: session.choice.selectedGame
     readonly property bool windowShown: window.visible && window.visibility !== Window.Minimized
     readonly property var menuState: WindowLogic.trayMenu(windowShown, session.controller.boosting, App.singBoxManager.starting,
-                                                      game.name, session.routeSource.line)
+                                                      game.name, session.routeSource.line,
+                                                      Session.sessionSummary(session.controller.boostSeconds,
+                                                                             session.measurement.latencyText,
+                                                                             session.controller.averageLatencyText,
+                                                                             session.controller.sessionSentBytes,
+                                                                             session.controller.sessionReceivedBytes))
 
     // Shown once its icon is set: the icon must be there before the system gets it.
     property bool ready: false

@@ -81,7 +81,8 @@ function routeAccessibleName(route, texts, latencyText, full) {
 // What the tray icon shows and its menu offers for the window and the session: the window entry
 // follows whether the window is shown; the session entry is the start button's own action ("一键加速",
 // "停止", or cancelling a start), with the game and route it applies to on the line above it.
-function trayMenu(windowShown, boosting, starting, gameName, line) {
+// `figures` is the session's line (sessionSummary), shown under the state while boosting.
+function trayMenu(windowShown, boosting, starting, gameName, line, figures) {
     const target = [gameName, line].filter(text => typeof text === "string" && text.trim() !== "")
         .map(text => text.trim()).join(" · ")
     const state = boosting ? "加速中" : starting ? "正在启动…" : "未加速"
@@ -91,7 +92,8 @@ function trayMenu(windowShown, boosting, starting, gameName, line) {
         boostText: starting ? "取消启动" : boosting ? "停止" : "一键加速",
         // Some tray hosts draw a tooltip with tags in it as rich text; a service's game name must not
         // become markup there, so its angle brackets are shown as full-width look-alikes.
-        tooltip: ("Nimbra加速器 · " + state + (target === "" ? "" : " · " + target))
+        tooltip: ("Nimbra加速器 · " + state + (target === "" ? "" : " · " + target)
+                  + (boosting && figures ? "\n" + figures : ""))
             .replace(/</g, "\uff1c").replace(/>/g, "\uff1e"),
         icon: boosting ? "tray-on.png" : "tray-off.png"
     }
