@@ -109,7 +109,16 @@ const WindowShot kSignedInShots[] = {
     {"account-menu-avatar", "navigation.toggleAccountMenu(rail.avatar, 'rail-avatar')"},
     {"account-menu-chip", "navigation.toggleAccountMenu(titleBar.accountChip, 'title-account')"},
     {"route-dialog", "navigation.openRouteDialog()"},
-    {"log-dialog", "navigation.openLogDialog()"},
+    {"log-dialog", "navigation.openLogDialog(); if (dialogs.log) dialogs.log.technical = false"},
+    {"log-dialog-technical", "navigation.openLogDialog(); dialogs.log.technical = true"},
+    // Accelerating: the chart over a minute of rounds (a lossy stretch, one round with no answer) and
+    // the player's lines.
+    {"log-dialog-chart",
+     "const h = session.measurement.history; h.clear(); for (let i = 0; i < 30; ++i) h.append(2000 * i, "
+     "i === 17 ? -1 : 34 + (i % 5) * 3 + (i > 12 && i < 20 ? 25 : 0), i > 12 && i < 20 ? 0.2 : 0); "
+     "session.playerLog.clear(); session.appendPlayerLog('加速已开始 · 英雄联盟 · 华东', false); "
+     "navigation.openLogDialog(); dialogs.log.technical = false",
+     false, true},
     // The payment of the last theme's shots outlives the page: its code is put away first.
     {"vip-shared", "N.App.rechargeApi.payment.close(); navigation.selectTab('vip', 2); if (pages.vipPage) "
                    "pages.vipPage.selection.selectMode('shared')"},
