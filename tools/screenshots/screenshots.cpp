@@ -82,6 +82,8 @@ struct WindowShot
     bool keepToast = false;
     // Staged on the session: the window shows the running core without starting one.
     bool boosting = false;
+    // A minute of rounds ending now in the latency history: a lossy stretch, one round with no answer.
+    bool chart = false;
 };
 
 const WindowShot kSignedOutShots[] = {
@@ -111,14 +113,11 @@ const WindowShot kSignedInShots[] = {
     {"route-dialog", "navigation.openRouteDialog()"},
     {"log-dialog", "navigation.openLogDialog(); if (dialogs.log) dialogs.log.technical = false"},
     {"log-dialog-technical", "navigation.openLogDialog(); dialogs.log.technical = true"},
-    // Accelerating: the chart over a minute of rounds (a lossy stretch, one round with no answer) and
-    // the player's lines.
+    // Accelerating: the chart and the player's lines.
     {"log-dialog-chart",
-     "const h = session.measurement.history; h.clear(); for (let i = 0; i < 30; ++i) h.append(2000 * i, "
-     "i === 17 ? -1 : 34 + (i % 5) * 3 + (i > 12 && i < 20 ? 25 : 0), i > 12 && i < 20 ? 0.2 : 0); "
      "session.playerLog.clear(); session.appendPlayerLog('加速已开始 · 英雄联盟 · 华东', false); "
      "navigation.openLogDialog(); dialogs.log.technical = false",
-     false, true},
+     false, true, true},
     // The payment of the last theme's shots outlives the page: its code is put away first.
     {"vip-shared", "N.App.rechargeApi.payment.close(); navigation.selectTab('vip', 2); if (pages.vipPage) "
                    "pages.vipPage.selection.selectMode('shared')"},
@@ -147,6 +146,16 @@ bool renderShots(QQuickWindow *window, AccelerationSession &session, const Windo
         for (const WindowShot &shot : shots) {
             evaluate(window, QString::fromLatin1(kCloseAll));
             session.controller()->stageBoosting(shot.boosting);
+            if (shot.chart) {
+                LatencyHistoryModel *history = session.measurement()->history();
+                history->clear();
+                const qint64 end = session.measurement()->now();
+                for (int i = 0; i < 30; ++i) {
+                    const bool lossy = i > 12 && i < 20;
+                    history->append(end - 2000 * (29 - i), i == 17 ? -1 : 34 + (i % 5) * 3 + (lossy ? 25 : 0),
+                                    lossy ? 0.2 : 0);
+                }
+            }
             evaluate(window, QStringLiteral("dawn = %1").arg(light ? "true" : "false"));
             evaluate(window, QString::fromUtf8(shot.script));
             spin(settleMs);

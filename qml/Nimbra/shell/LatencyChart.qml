@@ -23,10 +23,10 @@ Item {
     function msText(ms: real): string {
         if (history.count === 0)
             return "—"
-        return ms < 0 ? "无应答" : Math.round(ms) + " ms"
+        return ms < 0 ? "无应答" : (ms < 1 ? "<1 ms" : Math.round(ms) + " ms")
     }
 
-    implicitHeight: 168
+    implicitHeight: 176
     Accessible.role: Accessible.Chart
     Accessible.name: "最近 60 秒节点延迟"
     Accessible.description: figures

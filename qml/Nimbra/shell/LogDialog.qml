@@ -122,7 +122,7 @@ FocusScope {
         y: header.height
         width: parent.width - 48
         // Its full height where the dialog has room; on a small one the log keeps most of the space.
-        height: visible ? Math.max(110, Math.min(implicitHeight, dialog.height * 0.3)) : 0
+        height: visible ? Math.max(110, Math.min(implicitHeight, dialog.height * 0.32)) : 0
         visible: dialog.running && dialog.history.count > 0
         history: dialog.history
         theme: dialog.colors
