@@ -18,15 +18,6 @@
 
 namespace {
 
-QString coreExecutableName()
-{
-#ifdef Q_OS_WIN
-    return QStringLiteral("nimbra-server.exe");
-#else
-    return QStringLiteral("nimbra-server");
-#endif
-}
-
 QString cleanPath(const QString &path)
 {
     return QDir::fromNativeSeparators(path.trimmed());
@@ -101,10 +92,19 @@ QStringList keepOutAddresses(const QByteArray &config, const QString &serviceUrl
 
 } // namespace
 
+QString SingBoxManager::coreName()
+{
+#ifdef Q_OS_WIN
+    return QStringLiteral("nimbra-server.exe");
+#else
+    return QStringLiteral("nimbra-server");
+#endif
+}
+
 SingBoxManager::SingBoxManager(QObject *parent)
     : QObject(parent)
-    , m_executablePath(QDir(QCoreApplication::applicationDirPath())
-                           .filePath(QStringLiteral("data/") + coreExecutableName()))
+    , m_executablePath(
+          QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("data/") + coreName()))
     , m_configPath(nimbra::accel::kRuntimeConfigTemplatePath)
     , m_dataDirectory(QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("data")))
 {
@@ -260,7 +260,8 @@ bool SingBoxManager::beginStart()
     }
     const QFileInfo executable(m_executablePath);
     if (!executable.exists() || !executable.isFile())
-        return fail(QStringLiteral("未找到 nimbra-server.exe：") + displayPath(m_executablePath));
+        return fail(QStringLiteral("未找到加速内核 ") + coreName() + QStringLiteral("：") +
+                    displayPath(m_executablePath));
     if (m_runtimeConfig.isEmpty() && !QFile::exists(m_configPath))
         return fail(QStringLiteral("未找到 nimbra-server 内置配置模板"));
     if (!QDir().mkpath(m_dataDirectory))

@@ -44,6 +44,8 @@ public:
 
     bool running() const { return m_running; }
     bool starting() const { return m_starting; }
+    // The core's file name on this platform, as the log names it.
+    static QString coreName();
     QString executablePath() const { return m_executablePath; }
     void setExecutablePath(const QString &path);
     QString configPath() const { return m_configPath; }

@@ -207,10 +207,15 @@ void AccelerationController::startCore()
     m_singBox->setRouteIpList(list);
     setPendingBoostGame(game);
     setReconnectAttempt(0);
-    if (!m_singBox->prepareRuntimeConfig(m_source->selectedRouteConfig().toUtf8()) || !m_singBox->start()) {
+    // A start that fails reports itself (startFailed); a configuration that cannot be made does not.
+    const bool prepared = m_singBox->prepareRuntimeConfig(m_source->selectedRouteConfig().toUtf8());
+    if (!prepared || !m_singBox->start()) {
         setPendingBoostGame(emptyGame());
-        const QString error = m_singBox->lastError();
-        toast(error.isEmpty() ? QStringLiteral("线路配置准备失败") : error, true);
+        const QString error =
+            m_singBox->lastError().isEmpty() ? QStringLiteral("线路配置准备失败") : m_singBox->lastError();
+        if (!prepared)
+            emit playerLine(QStringLiteral("加速未能开始：") + error, true);
+        toast(error, true);
     }
 }
 
@@ -233,7 +238,7 @@ void AccelerationController::onCoreStarted()
     if (!isBlank(game.value(QStringLiteral("id"))))
         m_data->saveRecentBoostedGame(game);
     setPendingBoostGame(emptyGame());
-    emit logLine(QStringLiteral("nimbra-server.exe 已启动"), false, false);
+    emit logLine(SingBoxManager::coreName() + QStringLiteral(" 已启动"), false, false);
     if (m_moveRestarting) {
         // The session goes on through another node: the duration and the chart go on too. From now on
         // the core carries the new route, and the screen names it.
@@ -242,6 +247,8 @@ void AccelerationController::onCoreStarted()
         m_source->select(route);
         setBoosting(true);
         emit logLine(QStringLiteral("[UI] 智能选路已切换线路：") + m_source->line(), false, true);
+        emit playerLine(QStringLiteral("已切换到线路 ") + m_source->line() + QStringLiteral("，加速继续"),
+                        false);
         toast(QStringLiteral("智能选路：已切换到 ") + m_source->line());
         return;
     }
@@ -252,22 +259,31 @@ void AccelerationController::onCoreStarted()
         emit logLine(QStringLiteral("[UI] 断线自动重连成功（第 ") + QString::number(m_reconnectAttempt) +
                          QStringLiteral(" 次）"),
                      false, true);
+        emit playerLine(QStringLiteral("断线重连成功，加速已恢复 · ") + line, false);
         toast(QStringLiteral("断线重连成功，加速已恢复 · ") + line);
         setReconnectAttempt(0);
         return;
     }
+    const QString gameName = textOf(game.value(QStringLiteral("name")));
+    emit playerLine(QStringLiteral("加速已开始 · ") +
+                        (gameName.isEmpty() ? line : gameName + QStringLiteral(" · ") + line),
+                    false);
     toast(QStringLiteral("加速通道已建立 · ") + line);
 }
 
 void AccelerationController::onCoreStopped(int exitCode)
 {
-    emit logLine(QStringLiteral("nimbra-server.exe 已停止，退出代码：") + QString::number(exitCode),
+    emit logLine(SingBoxManager::coreName() + QStringLiteral(" 已停止，退出代码：") +
+                     QString::number(exitCode),
                  exitCode != 0, false);
     // The core of the node being left: acceleration goes on through the next one.
     if (m_moveRestarting)
         return;
     abandonMove();
     setBoosting(false);
+    emit playerLine(exitCode != 0 ? QStringLiteral("加速内核意外退出（代码 %1）").arg(exitCode)
+                                  : QStringLiteral("加速已停止"),
+                    exitCode != 0);
     toast(exitCode != 0 ? QStringLiteral("nimbra-server 已停止（代码 %1）").arg(exitCode)
                         : QStringLiteral("加速已停止，通道已释放"),
           true);
@@ -278,6 +294,7 @@ void AccelerationController::onReconnecting(int attempt, int limit, const QStrin
     setReconnectAttempt(attempt);
     emit logLine(QStringLiteral("[UI] 加速通道异常断开，自动重连 %1/%2：").arg(attempt).arg(limit) + reason,
                  true, true);
+    emit playerLine(QStringLiteral("加速通道异常断开，正在自动重连（%1/%2）").arg(attempt).arg(limit), true);
     toast(QStringLiteral("加速通道异常断开，正在自动重连（%1/%2）…").arg(attempt).arg(limit), true);
 }
 
@@ -285,6 +302,7 @@ void AccelerationController::onReconnectAbandoned(const QString &message)
 {
     setReconnectAttempt(0);
     emit logLine(QStringLiteral("[UI] ") + message, true, true);
+    emit playerLine(message, true);
     toast(message, true);
 }
 
@@ -293,15 +311,21 @@ void AccelerationController::onStartFailed(const QString &message)
     abandonMove();
     setReconnectAttempt(0);
     setPendingBoostGame(emptyGame());
-    emit logLine(message.isEmpty() ? QStringLiteral("nimbra-server.exe 启动失败") : message, true, false);
+    const QString text =
+        message.isEmpty() ? SingBoxManager::coreName() + QStringLiteral(" 启动失败") : message;
+    emit logLine(text, true, false);
     setBoosting(false);
-    toast(message.isEmpty() ? QStringLiteral("nimbra-server 启动失败") : message, true);
+    emit playerLine(QStringLiteral("加速未能开始：") + text, true);
+    toast(text, true);
 }
 
 void AccelerationController::onProcessError(const QString &message)
 {
-    emit logLine(message.isEmpty() ? QStringLiteral("nimbra-server.exe 进程错误") : message, true, false);
-    toast(message.isEmpty() ? QStringLiteral("nimbra-server 进程错误") : message, true);
+    const QString text =
+        message.isEmpty() ? SingBoxManager::coreName() + QStringLiteral(" 进程错误") : message;
+    emit logLine(text, true, false);
+    emit playerLine(QStringLiteral("加速内核出错：") + text, true);
+    toast(text, true);
 }
 
 // --- the route source's answers ---------------------------------------------------------------------
@@ -457,12 +481,17 @@ void AccelerationController::chooseMeasuredRoute()
     const int best = chooseRoute(routes, routeMode(m_preferences->mode()), current);
     if (best < 0) {
         emit logLine(QStringLiteral("[UI] 智能选路：没有应答的线路，保留当前选择"), false, false);
+        emit playerLine(QStringLiteral("测速完成：没有线路应答，保留当前线路"), true);
         return;
     }
     const QVariantMap route = plain(nodes.at(best)).toMap();
     emit logLine(QStringLiteral("[UI] 智能选路 mode=") + m_preferences->mode() + QStringLiteral(" route=") +
                      nodeStableKey(route) + QStringLiteral(" figure=") + figureText(routes.at(best)),
                  false, false);
+    emit playerLine(QStringLiteral("测速完成：") +
+                        (best == current ? QStringLiteral("当前线路 ") : QStringLiteral("智能选路选用 ")) +
+                        nodeName(route) + QStringLiteral(" · ") + figureText(routes.at(best)),
+                    false);
     if (best == current)
         return;
     m_source->select(route);
@@ -499,6 +528,9 @@ void AccelerationController::moveTo(const QVariantMap &route)
     emit logLine(QStringLiteral("[UI] 智能选路：线路 ") + m_source->line() +
                      QStringLiteral(" 丢包过高或无响应，切换到 ") + nodeName(route),
                  false, true);
+    emit playerLine(QStringLiteral("线路 ") + lineHead(m_source->line()) +
+                        QStringLiteral(" 丢包过高或无响应，正在切换到 ") + nodeName(route),
+                    true);
     if (!routeConfigText(route).isEmpty()) {
         completeMove();
     } else if (m_source->canRequestConfig(route)) {
@@ -544,6 +576,9 @@ void AccelerationController::failMove(const QString &reason)
     abandonMove();
     emit logLine(QStringLiteral("[UI] 智能选路切换失败：") + target + QStringLiteral(" ") + reason, true,
                  true);
+    emit playerLine(QStringLiteral("未能切换到 ") + target + QStringLiteral("（") + reason +
+                        QStringLiteral("），继续使用 ") + lineHead(m_source->line()),
+                    true);
     toast(QStringLiteral("智能选路未能切换到 ") + target + QStringLiteral("（") + reason +
               QStringLiteral("），继续使用 ") + lineHead(m_source->line()),
           true);

@@ -89,6 +89,8 @@ signals:
     void signInRequired();
     // A run-log line and a toast, for the session to show.
     void logLine(const QString &text, bool error, bool toConsole);
+    // A line of the player's log: what the acceleration did, in the player's words.
+    void playerLine(const QString &text, bool error);
     void toastRequested(const QString &text, bool warning);
 
 private:

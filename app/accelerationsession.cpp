@@ -64,6 +64,7 @@ AccelerationSession::AccelerationSession(const nimbra::Backend &backend, QObject
     connect(&m_routeSource, &RouteSource::logLine, this, &AccelerationSession::appendAppLog);
     connect(&m_routeSource, &RouteSource::toastRequested, this, &AccelerationSession::toast);
     connect(&m_controller, &AccelerationController::logLine, this, &AccelerationSession::appendAppLog);
+    connect(&m_controller, &AccelerationController::playerLine, this, &AccelerationSession::appendPlayerLog);
     connect(&m_controller, &AccelerationController::toastRequested, this, &AccelerationSession::toast);
     connect(&m_controller, &AccelerationController::boostingChanged, this,
             &AccelerationSession::onBoostingChanged);
@@ -112,20 +113,28 @@ void AccelerationSession::appendAppLog(const QString &message, bool error, bool 
     appendSingBoxLog(message, error);
 }
 
+void AccelerationSession::appendPlayerLog(const QString &message, bool error)
+{
+    appendAppLog(message, error);
+    m_playerLog.append(message, error, timeText());
+}
+
 void AccelerationSession::clearSingBoxLogs()
 {
     m_runLog.clear();
+    m_playerLog.clear();
 }
 
-void AccelerationSession::copySingBoxLogs()
+void AccelerationSession::copySingBoxLogs(bool technical)
 {
-    m_runLog.flush();
-    if (m_runLog.count() == 0) {
+    RunLogModel &log = technical ? m_runLog : m_playerLog;
+    log.flush();
+    if (log.count() == 0) {
         toast(QStringLiteral("暂无日志可复制"), true);
         return;
     }
-    if (m_data->copyToClipboard(m_runLog.text()))
-        toast(QStringLiteral("已复制全部日志"));
+    if (m_data->copyToClipboard(log.text()))
+        toast(technical ? QStringLiteral("已复制全部技术日志") : QStringLiteral("已复制全部加速记录"));
     else
         toast(QStringLiteral("日志复制失败"), true);
 }

@@ -44,7 +44,11 @@ class AccelerationSession : public QObject
     Q_PROPERTY(RouteMeasurement *measurement READ measurement CONSTANT)
     // The current game's routes with their kinds, measured figures and the selection.
     Q_PROPERTY(RouteListModel *routes READ routes CONSTANT)
+    // The technical log: every line of the client and the core, as the log file has them.
     Q_PROPERTY(RunLogModel *runLog READ runLog CONSTANT)
+    // The player's log: what the acceleration did (start, stop, routes, measurements, errors), in the
+    // player's words. Its lines are in the technical log too; the core's output never is here.
+    Q_PROPERTY(RunLogModel *playerLog READ playerLog CONSTANT)
     Q_PROPERTY(QString toastText READ toastText NOTIFY toastChanged)
     Q_PROPERTY(bool toastWarning READ toastWarning NOTIFY toastChanged)
     Q_PROPERTY(QString clockText READ clockText NOTIFY clockTextChanged)
@@ -61,6 +65,7 @@ public:
     RouteMeasurement *measurement() { return &m_measurement; }
     RouteListModel *routes() { return &m_routes; }
     RunLogModel *runLog() { return &m_runLog; }
+    RunLogModel *playerLog() { return &m_playerLog; }
     QString toastText() const { return m_toastText; }
     bool toastWarning() const { return m_toastWarning; }
     QString clockText() const { return m_clockText; }
@@ -85,8 +90,12 @@ public:
     Q_INVOKABLE void toast(const QString &message, bool warning = false);
     Q_INVOKABLE void appendSingBoxLog(const QString &message, bool error = false);
     Q_INVOKABLE void appendAppLog(const QString &message, bool error = false, bool forwardToConsole = true);
+    // A line of the player's log (and so of the technical one).
+    Q_INVOKABLE void appendPlayerLog(const QString &message, bool error = false);
+    // Both logs.
     Q_INVOKABLE void clearSingBoxLogs();
-    Q_INVOKABLE void copySingBoxLogs();
+    // The log shown: every line of the technical log, else every line of the player's.
+    Q_INVOKABLE void copySingBoxLogs(bool technical = true);
 
 signals:
     void toastChanged();
@@ -112,6 +121,7 @@ private:
 
     // Made in this order: each takes the ones before it, and the log outlives all that write to it.
     RunLogModel m_runLog;
+    RunLogModel m_playerLog;
     GameChoice m_choice;
     RouteListModel m_routes;
     RouteMeasurement m_measurement{m_routes};

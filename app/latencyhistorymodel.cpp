@@ -42,6 +42,19 @@ double LatencyHistoryModel::peakMs() const
     return peak;
 }
 
+double LatencyHistoryModel::averageMs() const
+{
+    double sum = 0;
+    int answered = 0;
+    for (const LatencyPoint &point : m_points) {
+        if (point.ms >= 0) {
+            sum += point.ms;
+            ++answered;
+        }
+    }
+    return answered > 0 ? sum / answered : -1;
+}
+
 double LatencyHistoryModel::xOf(const LatencyPoint &point, double width) const
 {
     const double span = static_cast<double>(kSpanMs) / 1000.0;

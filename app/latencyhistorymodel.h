@@ -29,6 +29,9 @@ class LatencyHistoryModel : public QAbstractListModel
     Q_PROPERTY(int added READ added NOTIFY countChanged)
     // The highest median held, 0 when none answered.
     Q_PROPERTY(double peakMs READ peakMs NOTIFY countChanged)
+    // The last round's median and the mean of the answered medians held; negative when there is none.
+    Q_PROPERTY(double currentMs READ currentMs NOTIFY countChanged)
+    Q_PROPERTY(double averageMs READ averageMs NOTIFY countChanged)
 
 public:
     enum Role
@@ -49,6 +52,8 @@ public:
     int count() const { return static_cast<int>(m_points.size()); }
     int added() const { return m_added; }
     double peakMs() const;
+    double currentMs() const { return m_points.isEmpty() ? -1 : m_points.constLast().ms; }
+    double averageMs() const;
     Q_INVOKABLE LatencyPoint point(int row) const { return m_points.value(row); }
 
     // The chart's drawing as SVG path data for a width x height box, newest round at the right edge and

@@ -200,11 +200,12 @@ struct Client
 };
 
 // The run-log dialog shown over the window, its chart fed a round a second for a staged route in use:
-// the latency history the chart draws grows while the log fills.
+// the latency history the chart draws grows while the log fills. It shows the player's log (which the
+// core's lines never reach) or, with technical, the full log they fill.
 class OpenDialog
 {
 public:
-    explicit OpenDialog(Client &client)
+    OpenDialog(Client &client, bool technical)
         : m_client(client)
     {
         const QVariantMap route{{QStringLiteral("id"), QStringLiteral("bench-route")},
@@ -232,6 +233,8 @@ public:
         made.start();
         while (!listShown() && made.elapsed() < 10000)
             windowscript::spin(50);
+        windowscript::evaluate(
+            client.window, QStringLiteral("dialogs.log.technical = %1").arg(technical ? "true" : "false"));
         windowscript::spin(2000);
     }
     ~OpenDialog() { m_client.objects.session->setProber(nullptr); }
@@ -316,18 +319,23 @@ int main(int argc, char *argv[])
 
     for (const int rate : kRates) {
         QString error;
-        std::optional<Figures> controller;
-        std::optional<Figures> dialog;
+        // The window alone, the dialog with the player's log, the dialog with the technical log.
+        std::optional<Figures> sides[3];
+        const std::optional<Figures> &controller = sides[0];
+        const std::optional<Figures> &dialog = sides[1];
+        const std::optional<Figures> &technical = sides[2];
         qsizetype runLogEntries = 0;
         bool chartDrawn = false;
-        for (const bool open : {false, true}) {
+        for (int side = 0; side < 3; ++side) {
+            const bool open = side > 0;
             Client client(stub, dataDirectory.path());
             if (!client.window) {
                 fail(QStringLiteral("Main did not load"));
                 return 1;
             }
-            std::unique_ptr<OpenDialog> shown = open ? std::make_unique<OpenDialog>(client) : nullptr;
-            std::optional<Figures> &figures = open ? dialog : controller;
+            std::unique_ptr<OpenDialog> shown =
+                open ? std::make_unique<OpenDialog>(client, side == 2) : nullptr;
+            std::optional<Figures> &figures = sides[side];
             figures = measure(
                 client.singBox, node, rate, seconds,
                 [&shown, &chartDrawn](const QString &) {
@@ -340,7 +348,10 @@ int main(int argc, char *argv[])
             if (!figures) {
                 fail(QStringLiteral("controller at %1 lines/s%2: %3")
                          .arg(rate)
-                         .arg(open ? QStringLiteral(" (dialog open)") : QString(), error));
+                         .arg(open ? (side == 2 ? QStringLiteral(" (technical log open)")
+                                                : QStringLiteral(" (dialog open)"))
+                                   : QString(),
+                              error));
                 return 1;
             }
         }
@@ -371,11 +382,15 @@ int main(int argc, char *argv[])
         print("dialog_lines_per_s", rate, dialog->linesPerSecond);
         print("dialog_gui_cpu_percent", rate, dialog->guiCpuPercent);
         print("dialog_max_probe_gap_ms", rate, dialog->maxGapMs);
+        print("technical_dialog_lines_per_s", rate, technical->linesPerSecond);
+        print("technical_dialog_gui_cpu_percent", rate, technical->guiCpuPercent);
+        print("technical_dialog_max_probe_gap_ms", rate, technical->maxGapMs);
         print("floor_lines_per_s", rate, floor->linesPerSecond);
         print("floor_gui_cpu_percent", rate, floor->guiCpuPercent);
         print("floor_max_probe_gap_ms", rate, floor->maxGapMs);
     }
     std::printf("controller_targets: max_probe_gap_ms_2000<300 run_log_entries<=300"
-                " dialog_gui_cpu_percent<=3*floor_gui_cpu_percent\n");
+                " dialog_gui_cpu_percent<=3*floor_gui_cpu_percent"
+                " technical_dialog_gui_cpu_percent<=3*floor_gui_cpu_percent\n");
     return 0;
 }

@@ -212,7 +212,7 @@ private slots:
             QVERIFY(session.manager.prepareRuntimeConfig(nodeConfig()));
             QVERIFY(!session.manager.start());
             QCOMPARE(failure(session.failed),
-                     QStringLiteral("未找到 nimbra-server.exe：") + shown("/nonexistent/nimbra-server"));
+                     QStringLiteral("未找到加速内核 nimbra-server：") + shown("/nonexistent/nimbra-server"));
             QCOMPARE(session.manager.lastError(), failure(session.failed));
         }
         struct Case

@@ -135,16 +135,18 @@ private slots:
         QTest::addColumn<int>("count");
         QTest::addColumn<double>("oldestSeconds");
         QTest::addColumn<double>("peakMs");
+        QTest::addColumn<double>("averageMs");
         // The chart's drawing: pieces of line (a round with no answer breaks it) and loss bars.
         QTest::addColumn<int>("pieces");
         QTest::addColumn<int>("bars");
 
-        QTest::newRow("within the span") << QList<qint64>{1000, 2000, 3000} << 3 << 1.0 << 30.0 << 2 << 1;
-        QTest::newRow("exactly the span") << QList<qint64>{1000, 61000} << 2 << 1.0 << 10.0 << 1 << 1;
+        QTest::newRow("within the span")
+            << QList<qint64>{1000, 2000, 3000} << 3 << 1.0 << 30.0 << 20.0 << 2 << 1;
+        QTest::newRow("exactly the span") << QList<qint64>{1000, 61000} << 2 << 1.0 << 10.0 << 10.0 << 1 << 1;
         QTest::newRow("older rounds leave")
-            << QList<qint64>{1000, 2000, 30000, 62001} << 2 << 30.0 << 40.0 << 1 << 0;
+            << QList<qint64>{1000, 2000, 30000, 62001} << 2 << 30.0 << 40.0 << 35.0 << 1 << 0;
         QTest::newRow("a gap leaves all but the newest")
-            << QList<qint64>{0, 1000, 500000} << 1 << 500.0 << 30.0 << 1 << 0;
+            << QList<qint64>{0, 1000, 500000} << 1 << 500.0 << 30.0 << 30.0 << 1 << 0;
     }
 
     // Round i answers in 10 * (i + 1) ms, the second round none at all.
@@ -163,6 +165,8 @@ private slots:
         QCOMPARE(history.point(0).seconds, oldestSeconds);
         QCOMPARE(history.point(count - 1).seconds, static_cast<double>(times.constLast()) / 1000);
         QCOMPARE(history.peakMs(), peakMs);
+        QFETCH(double, averageMs);
+        QCOMPARE(history.averageMs(), averageMs);
         QCOMPARE(resets.count(), 0);
         QFETCH(int, pieces);
         QFETCH(int, bars);

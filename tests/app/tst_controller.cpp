@@ -96,9 +96,9 @@ struct Client : WiredBackend
     }
     QString text(const QString &expression) const { return eval(expression).toString(); }
     bool isTrue(const QString &expression) const { return eval(expression).toBool(); }
-    bool logHas(const QString &part) const
+    bool logHas(const QString &part, bool player = false) const
     {
-        const QList<RunLogEntry> &entries = session->runLog()->entries();
+        const QList<RunLogEntry> &entries = (player ? session->playerLog() : session->runLog())->entries();
         return std::any_of(entries.cbegin(), entries.cend(),
                            [&part](const RunLogEntry &entry) { return entry.text.contains(part); });
     }
@@ -435,7 +435,10 @@ private slots:
         QCOMPARE(c.session->toastText(), QStringLiteral("加速通道已建立 · 华东"));
         QCOMPARE(c.data.recentBoostedGame().value(QStringLiteral("id")).toString(), QStringLiteral("jx3"));
         QVERIFY(c.logHas(QStringLiteral("[GameIP] 执行Route package=com.kingsoft.jx3 count=2")));
-        QVERIFY(c.logHas(QStringLiteral("nimbra-server.exe 已启动")));
+        QVERIFY(c.logHas(QStringLiteral("nimbra-server 已启动")));
+        // The player's log has the start in its words and none of the technical lines.
+        QVERIFY(c.logHas(QStringLiteral("加速已开始 · 剑网3 · 华东"), true));
+        QVERIFY(!c.logHas(QStringLiteral("["), true));
         // Another game while it runs is a question; kept, nothing changes.
         c.session->chooseGame(kLostArk);
         QCOMPARE(c.session->switchTarget().value(QStringLiteral("id")).toString(), QStringLiteral("la"));
@@ -453,6 +456,7 @@ private slots:
         c.session->controller()->toggleAcceleration();
         QTRY_VERIFY_WITH_TIMEOUT(!c.session->controller()->boosting(), 10000);
         QCOMPARE(c.session->toastText(), QStringLiteral("加速已停止，通道已释放"));
+        QCOMPARE(c.session->playerLog()->entries().constLast().text, QStringLiteral("加速已停止"));
         QTRY_VERIFY_WITH_TIMEOUT(ownRoutes().isEmpty(), 3000);
         QVERIFY2(c.warnings.isEmpty(), qPrintable(c.warnings.join(QLatin1Char('\n'))));
     }
@@ -766,6 +770,7 @@ private slots:
         QCOMPARE(c.session->routeSource()->line(), QStringLiteral("测试 · 快线"));
         QCOMPARE(c.session->toastText(), QStringLiteral("智能选路：已切换到 测试 · 快线"));
         QVERIFY(c.session->controller()->boosting() && c.logHas(QStringLiteral("切换到 测试 · 快线")));
+        QVERIFY(c.logHas(QStringLiteral("已切换到线路 测试 · 快线，加速继续"), true));
 
         // Within two minutes of the move: the failing node is kept.
         nodes.setNode(QStringLiteral("10.77.0.15"), 20, 0);

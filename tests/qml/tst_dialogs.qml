@@ -26,6 +26,7 @@ Item {
             width: 760
             height: 400
             log: RunLogModel {}
+            playerLog: RunLogModel {}
             history: LatencyHistoryModel {}
         }
     }
@@ -102,8 +103,9 @@ Item {
                     width: 600
                     height: 400
                     log: RunLogModel {}
+                    playerLog: RunLogModel {}
                     history: LatencyHistoryModel {}
-                    Component.onCompleted: log.append("一行", false, "12:00:00")
+                    Component.onCompleted: playerLog.append("一行", false, "12:00:00")
                     onCloseRequested: host.open = false
                 }
             }
@@ -333,28 +335,57 @@ Item {
                 log.append("第 " + i + " 行 " + "x".repeat(i % 90), i % 7 === 0, "12:00:00")
         }
 
-        function test_logFollowsEnd() {
-            const dialog = create(logComponent, {}, "clearRequested")
+        function test_logFollowsEnd_data() {
+            return [{ tag: "player's log", technical: false }, { tag: "technical log", technical: true }]
+        }
+
+        // The log shown follows its own lines; the other log's lines (the core's, for the player's log)
+        // neither show nor move it.
+        function test_logFollowsEnd(data) {
+            const dialog = create(logComponent, { technical: data.technical }, "clearRequested")
             const list = findChild(dialog, "logList")
+            const shown = data.technical ? dialog.log : dialog.playerLog
+            append(data.technical ? dialog.playerLog : dialog.log, 0, 50)
+            waitForRendering(dialog)
+            compare(list.count, 0)
             verify(findChild(dialog, "emptyText").visible)
 
             dialog.visible = false
-            append(dialog.log, 0, 120)
+            append(shown, 0, 120)
             dialog.visible = true
             tryVerify(() => list.atYEnd && list.contentY > 0)
 
             list.positionViewAtBeginning()
-            append(dialog.log, 120, 180)
+            append(shown, 120, 180)
             tryVerify(() => list.atYEnd)
 
             // At the cap the length stays the same while new lines replace old ones.
             list.positionViewAtBeginning()
-            append(dialog.log, 300, 5)
+            append(shown, 300, 5)
             compare(list.count, 300)
             tryVerify(() => list.atYEnd)
 
             mouseClick(findChild(dialog, "clearButton"))
             compare(spy.count, 1)
+        }
+
+        // The switch to the technical log is reached and flipped by keyboard, and copying names the log
+        // shown.
+        function test_logSwitch() {
+            const dialog = create(logComponent, {}, "copyRequested")
+            dialog.log.append("[HTTP worker] 完成 #12", false, "12:00:00")
+            dialog.forceActiveFocus()
+            const toggle = findChild(dialog, "technicalSwitch")
+            for (let i = 0; i < 6 && !toggle.activeFocus && !holds(toggle, focused()); ++i)
+                keyClick(Qt.Key_Tab)
+            verify(holds(toggle, focused()), "Tab reaches the switch")
+            compare(focused().Accessible.name, "显示技术日志")
+            compare(findChild(dialog, "logList").count, 0)
+            keyClick(Qt.Key_Space)
+            verify(dialog.technical)
+            compare(findChild(dialog, "logList").count, 1)
+            mouseClick(findChild(dialog, "copyButton"))
+            compare(spy.signalArguments[0][0], true)
         }
 
         function test_accountMenu_data() {

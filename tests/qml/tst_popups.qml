@@ -85,6 +85,7 @@ Item {
             width: 760
             height: 400
             log: RunLogModel {}
+            playerLog: RunLogModel {}
             history: LatencyHistoryModel {}
         }
     }

@@ -84,6 +84,8 @@ struct WindowShot
     bool boosting = false;
     // Staged session figures: an hour and a quarter of play, its traffic and mean node latency.
     bool figures = false;
+    // A minute of rounds ending now in the latency history: a lossy stretch, one round with no answer.
+    bool chart = false;
 };
 
 const WindowShot kSignedOutShots[] = {
@@ -114,7 +116,13 @@ const WindowShot kSignedInShots[] = {
     {"account-menu-avatar", "navigation.toggleAccountMenu(rail.avatar, 'rail-avatar')"},
     {"account-menu-chip", "navigation.toggleAccountMenu(titleBar.accountChip, 'title-account')"},
     {"route-dialog", "navigation.openRouteDialog()"},
-    {"log-dialog", "navigation.openLogDialog()"},
+    {"log-dialog", "navigation.openLogDialog(); if (dialogs.log) dialogs.log.technical = false"},
+    {"log-dialog-technical", "navigation.openLogDialog(); dialogs.log.technical = true"},
+    // Accelerating: the chart and the player's lines.
+    {"log-dialog-chart",
+     "session.playerLog.clear(); session.appendPlayerLog('加速已开始 · 英雄联盟 · 华东', false); "
+     "navigation.openLogDialog(); dialogs.log.technical = false",
+     false, true, false, true},
     // The payment of the last theme's shots outlives the page: its code is put away first.
     {"vip-shared", "N.App.rechargeApi.payment.close(); navigation.selectTab('vip', 2); if (pages.vipPage) "
                    "pages.vipPage.selection.selectMode('shared')"},
@@ -147,6 +155,16 @@ bool renderShots(QQuickWindow *window, AccelerationSession &session, const Windo
                 session.controller()->stageFigures(4521, 38.6 * 1024 * 1024, 412.0 * 1024 * 1024, 36);
             else
                 session.controller()->stageFigures(0, 0, 0, -1);
+            if (shot.chart) {
+                LatencyHistoryModel *history = session.measurement()->history();
+                history->clear();
+                const qint64 end = session.measurement()->now();
+                for (int i = 0; i < 30; ++i) {
+                    const bool lossy = i > 12 && i < 20;
+                    history->append(end - 2000 * (29 - i), i == 17 ? -1 : 34 + (i % 5) * 3 + (lossy ? 25 : 0),
+                                    lossy ? 0.2 : 0);
+                }
+            }
             evaluate(window, QStringLiteral("dawn = %1").arg(light ? "true" : "false"));
             evaluate(window, QString::fromUtf8(shot.script));
             spin(settleMs);

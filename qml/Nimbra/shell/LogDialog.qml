@@ -5,13 +5,17 @@ import Nimbra
 import QtQuick.Controls.Basic
 import "../Fonts.js" as Fonts
 
-// The in-app run log: the window's entries, newest last. It jumps to the end when shown and whenever
-// new lines arrive while it is shown.
+// The in-app run log, newest last: the player's log (what the acceleration did) by default, the full
+// technical log behind a switch. It jumps to the end when shown and whenever new lines arrive in the log
+// shown; the core's output reaches only the technical log, so it never moves the player's.
 FocusScope {
     id: dialog
 
     required property RunLogModel log
-    readonly property int added: log.added
+    required property RunLogModel playerLog
+    property bool technical: false
+    readonly property RunLogModel shownLog: technical ? log : playerLog
+    readonly property int added: shownLog.added
     property bool running: false
     // The measured latency of the last 60 s, shown above the log while acceleration runs.
     required property LatencyHistoryModel history
@@ -27,7 +31,8 @@ FocusScope {
     property color edge: Theme.edge(lightMode)
     readonly property ThemeColors colors: ThemeColors { lightMode: dialog.lightMode }
 
-    signal copyRequested()
+    // Copies every line of the log shown.
+    signal copyRequested(bool technical)
     signal clearRequested()
     signal closeRequested()
 
@@ -39,6 +44,7 @@ FocusScope {
         if (visible)
             followTimer.restart()
     }
+    onTechnicalChanged: followTimer.restart()
     // New lines arrived (at the cap as many old ones left): the list has taken them already, so it
     // moves in the same turn and the frame shows the end at once.
     onAddedChanged: {
@@ -68,14 +74,35 @@ FocusScope {
         width: parent.width
         theme: dialog.colors
         title: "运行日志"
-        subtitle: dialog.running ? "运行中 · 实时输出 + HTTP 调试" : "显示最近运行与 HTTP 调试记录"
+        subtitle: dialog.technical ? "技术日志 · 客户端与加速内核的全部输出"
+                                   : (dialog.running ? "加速中 · 启动、线路、测速与异常记录"
+                                                     : "加速的启动、线路、测速与异常记录")
         onCloseRequested: dialog.closeRequested()
+
+        Text {
+            anchors.verticalCenter: parent.verticalCenter
+            textFormat: Text.PlainText
+            text: "技术日志"
+            color: dialog.ink2
+            font.family: Fonts.ui()
+            font.pixelSize: Theme.textSize(12)
+        }
+
+        ToggleSwitch {
+            objectName: "technicalSwitch"
+            anchors.verticalCenter: parent.verticalCenter
+            label: "显示技术日志"
+            checked: dialog.technical
+            lightMode: dialog.lightMode
+            onToggled: dialog.technical = !dialog.technical
+        }
 
         DialogButton {
             objectName: "copyButton"
             theme: dialog.colors
             text: "复制全部"
-            onActivated: dialog.copyRequested()
+            accessibleName: dialog.technical ? "复制全部技术日志" : "复制全部加速记录"
+            onActivated: dialog.copyRequested(dialog.technical)
         }
 
         DialogButton {
@@ -94,7 +121,8 @@ FocusScope {
         x: 24
         y: header.height
         width: parent.width - 48
-        height: visible ? implicitHeight : 0
+        // Its full height where the dialog has room; on a small one the log keeps most of the space.
+        height: visible ? Math.max(110, Math.min(implicitHeight, dialog.height * 0.32)) : 0
         visible: dialog.running && dialog.history.count > 0
         history: dialog.history
         theme: dialog.colors
@@ -116,7 +144,7 @@ FocusScope {
             visible: logList.count === 0
             anchors.centerIn: parent
             textFormat: Text.PlainText
-            text: "暂无运行日志"
+            text: dialog.technical ? "暂无运行日志" : "暂无加速记录，开始加速后会显示在这里"
             color: dialog.ink3
             font.family: Fonts.ui()
             font.pixelSize: 13
@@ -129,7 +157,7 @@ FocusScope {
             anchors.fill: parent
             anchors.margins: 8
             clip: true
-            model: dialog.log
+            model: dialog.shownLog
             reuseItems: true
             boundsBehavior: Flickable.StopAtBounds
             ScrollBar.vertical: ScrollBar {}

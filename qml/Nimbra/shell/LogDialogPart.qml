@@ -12,9 +12,10 @@ LogDialog {
     width: Math.min(760, area.width - 72)
     height: Math.min(560, area.height - 90)
     log: session.runLog
-    running: App.singBoxManager.running
+    playerLog: session.playerLog
+    running: session.controller.boosting
     history: session.measurement.history
-    onCopyRequested: part.session.copySingBoxLogs()
+    onCopyRequested: technical => part.session.copySingBoxLogs(technical)
     onClearRequested: part.session.clearSingBoxLogs()
     onVisibleChanged: {
         if (visible)
