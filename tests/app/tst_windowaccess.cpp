@@ -587,7 +587,7 @@ private slots:
         for (const QString &figure : figures)
             QVERIFY2(find(entries, QAccessible::StaticText, figure), qPrintable(figure));
         // Measured figures move on between the walk and now; their form is what is read out.
-        for (const char *figure : {"^未连接延时  (\\d+ ms|测速中…|超时|—)$",
+        for (const char *figure : {"^节点延迟（未加速）  (\\d+ ms|测速中…|超时|—)$",
                                    "^节点延迟 (\\d+ ms|测速中…|超时|—)$", "^丢包  (\\d+\\.\\d%|—)$"}) {
             const QRegularExpression pattern(QString::fromUtf8(figure));
             QVERIFY2(std::any_of(entries.cbegin(), entries.cend(),

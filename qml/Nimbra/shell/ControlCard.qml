@@ -361,6 +361,9 @@ GlassCard {
             focusRadius: 15
             label: "线路 " + card.session.routeSource.line
             onActivated: card.routeDialogRequested()
+            ToolTip.visible: containsMouse && route.truncated
+            ToolTip.delay: 400
+            ToolTip.text: card.session.routeSource.line
         }
 
         ClickArea {

@@ -14,6 +14,8 @@ Rectangle {
     property bool open: false
     // With one value to offer there is no menu: the value is shown as plain text.
     property bool choosable: true
+    // The value is cut to fit: the card shows it whole on hover.
+    readonly property bool truncated: valueText.truncated
 
     height: 40
     radius: 12
@@ -39,6 +41,8 @@ Rectangle {
     }
 
     Text {
+        id: valueText
+
         anchors.left: captionText.right
         anchors.leftMargin: 10
         anchors.right: chevron.visible ? chevron.left : parent.right

@@ -74,7 +74,7 @@ Item {
             textFormat: Text.PlainText
             Accessible.role: Accessible.StaticText
             Accessible.name: text
-            text: (bar.boosting ? "连接延时  " : "未连接延时  ") + bar.session.measurement.latencyText
+            text: (bar.boosting ? "节点延迟  " : "节点延迟（未加速）  ") + bar.session.measurement.latencyText
             color: Theme.ink3(bar.dawn)
             font.family: Fonts.ui()
             font.pixelSize: Theme.textSize(12)
