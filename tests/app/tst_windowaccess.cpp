@@ -294,8 +294,8 @@ private slots:
         QTRY_VERIFY(w.is("preloaded.every(part => part.status === Component.Ready)"));
     }
 
-    // While accelerating, Ctrl+K still finds a game from any page, and another game chosen asks whether to switch: the
-    // question has the keyboard, and Esc keeps the game and gives the keyboard back.
+    // While accelerating, Ctrl+K still finds a game from any page, and another game chosen asks whether to
+    // switch: the question has the keyboard, and Esc keeps the game and gives the keyboard back.
     void searchAndSwitchWhileBoosting()
     {
         Window w(m_service->baseUrl(), QRect());
@@ -467,7 +467,8 @@ private slots:
         QTest::newRow("account menu, Esc")
             << QStringLiteral("账户菜单") << QStringLiteral("'退出登录'") << int(Qt::Key_Escape);
         QTest::newRow("mode menu, a choice")
-            << QStringLiteral("模式") << QStringLiteral("navigation.modeRows[0].title") << int(Qt::Key_Return);
+            << QStringLiteral("模式") << QStringLiteral("navigation.modeRows[0].title")
+            << int(Qt::Key_Return);
     }
     void menuKeyboard()
     {
