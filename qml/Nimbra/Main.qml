@@ -172,14 +172,12 @@ Window {
         loggedIn: window.loggedIn
         routesKnown: window.session.routeSource.nodes.length > 0
         routesLoading: window.session.routeSource.routesLoading
-        dualNetwork: window.dualNetwork
         onLogLine: (text, forwardToConsole) => window.session.appendAppLog(text, false, forwardToConsole)
         onToastRequested: text => window.session.toast(text)
         onRoutesWanted: reason => window.session.routeSource.requestRoutes(reason)
         onMeasurementWanted: reason => window.session.controller.measureRoutes(reason)
         onServerChosen: name => window.session.choice.setServer(name)
         onModeChosen: name => window.mode = name
-        onDualNetworkChosen: on => window.dualNetwork = on
     }
 
     // Ctrl+K from another page: the home page's game search, whose field prints the key. On the home
@@ -294,7 +292,6 @@ Window {
                 reconnect: window.reconnect
                 autoStart: window.autoStart
                 mode: window.mode
-                dualNetwork: window.dualNetwork
                 serverMenuOpen: navigation.serverMenu
                 routeDialogOpen: navigation.nodeDialog
                 modeMenuOpen: navigation.modeMenu
@@ -304,7 +301,6 @@ Window {
                 onServerMenuRequested: navigation.toggleServerMenu()
                 onRouteDialogRequested: navigation.openRouteDialog()
                 onModeMenuRequested: navigation.toggleModeMenu()
-                onDualNetworkToggled: navigation.toggleDualNetwork()
                 onDawnChosen: dawn => window.dawn = dawn
                 onPreferenceToggled: (key, on) => window[key] = on
             }

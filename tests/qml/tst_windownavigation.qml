@@ -28,7 +28,6 @@ Item {
         loggedIn: true
         routesKnown: false
         routesLoading: false
-        dualNetwork: false
         onLogLine: text => heard.logLines = heard.logLines.concat([text])
         onRoutesWanted: reason => heard.routeRequests = heard.routeRequests.concat([reason])
         onMeasurementWanted: reason => heard.routeRequests = heard.routeRequests.concat(["measure " + reason])

@@ -18,7 +18,6 @@ GlassCard {
     required property bool dawn
     required property string assetRoot
     required property string mode
-    required property bool dualNetwork
     // Which of the selectors' menus or dialogs is open, and whether the selectors take clicks at all
     // (only on the home page with no dialog over it).
     required property bool serverMenuOpen
@@ -32,7 +31,6 @@ GlassCard {
     signal serverMenuRequested()
     signal routeDialogRequested()
     signal modeMenuRequested()
-    signal dualNetworkToggled()
 
     // While accelerating, the session's strip sits on top; the card grows upwards by it (it is anchored
     // at the bottom), so everything below stays where it was.

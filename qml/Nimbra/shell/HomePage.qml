@@ -16,7 +16,6 @@ Item {
     required property real fitScale
     // The control card's plain values: the user's choices and which of its menus or dialogs is open.
     required property string mode
-    required property bool dualNetwork
     required property bool serverMenuOpen
     required property bool routeDialogOpen
     required property bool modeMenuOpen
@@ -34,7 +33,6 @@ Item {
     signal serverMenuRequested()
     signal routeDialogRequested()
     signal modeMenuRequested()
-    signal dualNetworkToggled()
 
     GameListView {
         id: gameList
@@ -154,7 +152,6 @@ Item {
             dawn: page.dawn
             assetRoot: page.assetRoot
             mode: page.mode
-            dualNetwork: page.dualNetwork
             serverMenuOpen: page.serverMenuOpen
             routeDialogOpen: page.routeDialogOpen
             modeMenuOpen: page.modeMenuOpen
@@ -162,7 +159,6 @@ Item {
             onServerMenuRequested: page.serverMenuRequested()
             onRouteDialogRequested: page.routeDialogRequested()
             onModeMenuRequested: page.modeMenuRequested()
-            onDualNetworkToggled: page.dualNetworkToggled()
         }
     }
 }

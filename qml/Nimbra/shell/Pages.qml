@@ -18,7 +18,6 @@ Item {
     required property bool autoStart
     // The control card's plain values: the user's choices and which of its menus or dialogs is open.
     required property string mode
-    required property bool dualNetwork
     required property bool serverMenuOpen
     required property bool routeDialogOpen
     required property bool modeMenuOpen
@@ -33,7 +32,6 @@ Item {
     signal serverMenuRequested()
     signal routeDialogRequested()
     signal modeMenuRequested()
-    signal dualNetworkToggled()
     readonly property alias home: homePage
     readonly property int vipLoaderStatus: vipLoader.status
     readonly property alias vipPage: vipLoader.item
@@ -52,7 +50,6 @@ Item {
         assetRoot: area.assetRoot
         fitScale: area.fitScale
         mode: area.mode
-        dualNetwork: area.dualNetwork
         serverMenuOpen: area.serverMenuOpen
         routeDialogOpen: area.routeDialogOpen
         modeMenuOpen: area.modeMenuOpen
@@ -61,7 +58,6 @@ Item {
         onServerMenuRequested: area.serverMenuRequested()
         onRouteDialogRequested: area.routeDialogRequested()
         onModeMenuRequested: area.modeMenuRequested()
-        onDualNetworkToggled: area.dualNetworkToggled()
     }
 
     Loader {

@@ -10,7 +10,6 @@ QtObject {
     // The chosen game's routes as far as opening the route selector needs them.
     required property bool routesKnown
     required property bool routesLoading
-    required property bool dualNetwork
     // The scene the pop-ups are placed in and the status bar's top edge in it.
     required property Item scene
     required property real statusBarTop
@@ -40,7 +39,6 @@ QtObject {
     signal measurementWanted(string reason)
     signal serverChosen(string name)
     signal modeChosen(string name)
-    signal dualNetworkChosen(bool on)
 
     onAccountMenuChanged: navigation.logLine("[PERF] 用户中心 visible=" + accountMenu, false)
 
@@ -141,13 +139,6 @@ QtObject {
         navigation.modeChosen(name)
         modeMenu = false
         navigation.toastRequested("加速模式：" + name)
-    }
-
-    function toggleDualNetwork() {
-        const on = !dualNetwork
-        navigation.dualNetworkChosen(on)
-        // The switch is kept for a dual-path mode the core does not offer yet: it changes no connection.
-        navigation.toastRequested("双网防丢包已" + (on ? "开启 · 当前仅保存此设置，连接不变" : "关闭"))
     }
 
     // The route selector: signed in with no routes yet (and none on their way), ask for them too.
