@@ -211,8 +211,8 @@ private slots:
             session.manager.setExecutablePath(QStringLiteral("/nonexistent/nimbra-server"));
             QVERIFY(session.manager.prepareRuntimeConfig(nodeConfig()));
             QVERIFY(!session.manager.start());
-            QCOMPARE(failure(session.failed),
-                     QStringLiteral("未找到加速内核 nimbra-server：") + shown("/nonexistent/nimbra-server"));
+            QCOMPARE(failure(session.failed), QStringLiteral("未找到加速内核 ") + SingBoxManager::coreName() +
+                                                  QStringLiteral("：") + shown("/nonexistent/nimbra-server"));
             QCOMPARE(session.manager.lastError(), failure(session.failed));
         }
         struct Case
